@@ -1,0 +1,184 @@
+#include "utilidades.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+void Reemplazar(const QString& buscar, const QString& poner, QString& texto)
+{
+    if (!buscar.isEmpty())
+        texto.replace(buscar, poner);
+}
+
+QString EnteroATexto(qint16 valor) { return QString::number(valor); }
+QString LargoATexto(qint32 valor) { return QString::number(valor); }
+
+QString FechaASQL(const QDate& fecha)
+{
+    return QLatin1Char('\'') + fecha.toString(Qt::ISODate) + QLatin1Char('\'');
+}
+
+QString FechaASQL(const QDateTime& fecha)
+{
+    if (fecha.time() == QTime(0, 0))
+        return FechaASQL(fecha.date());
+    return QLatin1Char('\'') + fecha.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char('\'');
+}
+
+QString NumeroConCeros(qint64 numero, int ancho)
+{
+    if (numero < 0)
+        return QLatin1Char('-') + QString::number(-numero).rightJustified(ancho - 1, QLatin1Char('0'));
+    return QString::number(numero).rightJustified(ancho, QLatin1Char('0'));
+}
+
+qint16 CampoAEntero(const Valor& v) { return AEntero16(v.aNumero()); }
+qint32 CampoALargo(const Valor& v) { return ALargo32(v.aNumero()); }
+double CampoANumero(const Valor& v) { return v.aNumero(); }
+QString CampoATexto(const Valor& v) { return v.aTexto(); }
+
+bool TextoABooleano(const QString& texto)
+{
+    const QString t = texto.trimmed().toLower();
+    if (t == QLatin1String("true") || t == QLatin1String("verdadero") || t == QLatin1String("sí")
+        || t == QLatin1String("si") || t == QLatin1String("yes"))
+        return true;
+    bool ok = false;
+    const double n = t.toDouble(&ok);
+    return ok && n != 0;
+}
+
+QString BooleanoATexto(bool valor) { return valor ? QStringLiteral("True") : QStringLiteral("False"); }
+
+void Incrementar(qint16& contador)
+{
+    if (contador < std::numeric_limits<qint16>::max())
+        ++contador;
+}
+
+void Decrementar(qint16& contador)
+{
+    if (contador > std::numeric_limits<qint16>::min())
+        --contador;
+}
+
+void AnadirALista(QString& lista, const QString& separador, const QString& elemento)
+{
+    if (elemento.isEmpty())
+        return;
+    if (!lista.isEmpty())
+        lista += separador;
+    lista += elemento;
+}
+
+QString ExtraerToken(QString& texto, const QString& separador)
+{
+    const qsizetype p = separador.isEmpty() ? -1 : texto.indexOf(separador);
+    if (p < 0) {
+        QString todo = texto;
+        texto.clear();
+        return todo;
+    }
+    QString parte = texto.left(p);
+    texto.remove(0, p + separador.size());
+    return parte;
+}
+
+QString UnirRuta(const QString& carpeta, const QString& archivo)
+{
+    if (carpeta.isEmpty())
+        return archivo;
+    return QDir(carpeta).filePath(archivo);
+}
+
+void FiltrarTecla(int& tecla, const QString& permitidos)
+{
+    if (tecla < 32 || tecla == 127)
+        return;
+    if (tecla >= '0' && tecla <= '9')
+        return;
+    if (tecla <= 0xFFFF && permitidos.contains(QChar(static_cast<char16_t>(tecla))))
+        return;
+    tecla = 0;
+}
+
+double Val(const QString& texto)
+{
+    qsizetype i = 0;
+    const qsizetype n = texto.size();
+    while (i < n && (texto[i] == QLatin1Char(' ') || texto[i] == QLatin1Char('\t')))
+        ++i;
+    const qsizetype inicio = i;
+    if (i < n && (texto[i] == QLatin1Char('-') || texto[i] == QLatin1Char('+')))
+        ++i;
+    bool digitos = false;
+    while (i < n && texto[i].isDigit() && texto[i].unicode() < 128) {
+        ++i;
+        digitos = true;
+    }
+    if (i < n && texto[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < n && texto[i].isDigit() && texto[i].unicode() < 128) {
+            ++i;
+            digitos = true;
+        }
+    }
+    if (!digitos)
+        return 0;
+    return texto.mid(inicio, i - inicio).toDouble();
+}
+
+template <typename T>
+static T redondearSaturado(double valor)
+{
+    if (!std::isfinite(valor))
+        return 0;
+    const double r = std::nearbyint(valor);  // banker's rounding, as the old integer conversion
+    if (r >= static_cast<double>(std::numeric_limits<T>::max()))
+        return std::numeric_limits<T>::max();
+    if (r <= static_cast<double>(std::numeric_limits<T>::min()))
+        return std::numeric_limits<T>::min();
+    return static_cast<T>(r);
+}
+
+qint16 AEntero16(double valor) { return redondearSaturado<qint16>(valor); }
+qint32 ALargo32(double valor) { return redondearSaturado<qint32>(valor); }
+
+double Redondear2(double valor)
+{
+    // Exactly the saved queries' int(x * 100 + 0.5) / 100, so both agree to the cent.
+    return std::floor(valor * 100 + 0.5) / 100;
+}
+
+double ImporteLinea(qint32 precio, qint32 cantidad, qint16 cada)
+{
+    double unidades;
+    switch (cada) {
+    case 0: unidades = cantidad / 1000.0; break;
+    case 1: unidades = cantidad / 100.0; break;
+    case 2: unidades = cantidad; break;
+    default: return 0;
+    }
+    return Redondear2(precio / 100.0 * unidades);
+}
+
+std::vector<FilaBase> AgruparPorClave(std::vector<FilaBase>& filas)
+{
+    for (size_t i = 0; i < filas.size(); ++i) {
+        for (size_t j = i + 1; j < filas.size(); ++j) {
+            if (filas[i].clave && filas[j].clave && *filas[i].clave == *filas[j].clave) {
+                filas[i].importe += filas[j].importe;
+                filas[j].clave.reset();
+            }
+        }
+    }
+    std::vector<FilaBase> resultado;
+    for (const FilaBase& f : filas)
+        if (f.clave)
+            AnadirAVector(resultado, f);
+    std::stable_sort(resultado.begin(), resultado.end(),
+                     [](const FilaBase& a, const FilaBase& b) { return *a.clave < *b.clave; });
+    return resultado;
+}
