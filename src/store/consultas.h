@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// Texts of the saved queries, with the short table names.
+namespace consultas {
+
+inline const QString ListaAlbaranes = QStringLiteral(
+    "select distinctrow TbCabzAlb.Numero as Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, "
+    "DesctoPP, sum(Bultos * Envase) as ImpEnvases,  + sum((Cantidad * Precio / switch(Cada=0,1000,Cada=1,100,True,1)) "
+    "* (1 - TbDetaAlb.Descuento /100) ) as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin "
+    "from (TbCabzAlb left join TbDetaAlb on TbDetaAlb.Numero=TbCabzAlb.Numero ) left join TbCliente on "
+    "TbCabzAlb.Cliente=TbCliente.Codigo  group by TbCabzAlb.Numero, Fecha, Cliente, Nombre, Factura, Pagado, "
+    "TbCliente.Descuento, DesctoPP ");
+
+inline const QString ListaBasesImponibles = QStringLiteral(
+    "select TbCabzFac.Serie as Serie, TbCabzFac.Numero as Numero, Fecha, Cliente, Nombre, UsaREq, pIVA, pREQ, "
+    "TbCabzFac.Descuento, TbCabzFac.DesctoPP, Pagado, sum(Envase * Bultos) as Envases, sum(Importe) as Base from "
+    "(TbCabzFac left join TbDetaFac on (TbDetaFac.Serie=TbCabzFac.Serie) and (TbDetaFac.Numero=TbCabzFac.Numero) ) "
+    "left join TbCliente on TbCabzFac.Cliente=TbCliente.Codigo  group by TbCabzFac.Serie, TbCabzFac.Numero, pIVA, "
+    "pREQ, Fecha, Cliente, Nombre, UsaREq, TbCabzFac.Descuento, TbCabzFac.DesctoPP, Pagado ");
+
+inline const QString ListaFacturas = QStringLiteral(
+    "select Serie, Numero, Fecha, Cliente, Nombre, Pagado, sum(Envases/100) as sEnvases, sum(int(Base * (100 - "
+    "Descuento - DesctoPP) + 0.5) /100) as Neto, sum(int(int(Base * (100 - Descuento - DesctoPP) + 0.5) / 100 * pIVA "
+    "+ 0.5) / 100) as IVA, sum(iif(UsaREq, int(int(Base * (100 - Descuento - DesctoPP) + 0.5) / 100 * pREq + 0.5) / "
+    "100, 0)) as REq from QryBImpon group by Serie, Numero, Fecha, Cliente, Nombre, Pagado ");
+
+}  // namespace consultas

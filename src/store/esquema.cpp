@@ -1,0 +1,281 @@
+// The program's tables, relations and saved queries, created or brought up to date at start-up.
+
+#include "basedatos.h"
+#include "consultas.h"
+
+using motor::DefCampo;
+using motor::DefIndice;
+using motor::DefTabla;
+using motor::TipoCampo;
+
+namespace {
+
+DefCampo campo(const char* nombre, TipoCampo tipo, int tamano = 0)
+{
+    return DefCampo{QString::fromLatin1(nombre), tipo, tamano, std::nullopt};
+}
+
+DefCampo campoCero(const char* nombre, TipoCampo tipo)
+{
+    return DefCampo{QString::fromLatin1(nombre), tipo, 0, Valor(0)};
+}
+
+DefTabla tablaCliente()
+{
+    return DefTabla{QStringLiteral("Cliente"),
+                    {campo("Codigo", TipoCampo::Largo), campo("NIF", TipoCampo::Texto, 12),
+                     campo("Nombre", TipoCampo::Texto, 50), campo("Direccion1", TipoCampo::Texto, 50),
+                     campo("Direccion2", TipoCampo::Texto, 50), campo("Direccion3", TipoCampo::Texto, 50),
+                     campo("CodPostal", TipoCampo::Texto, 6), campo("Poblacion", TipoCampo::Texto, 40),
+                     campo("Provincia", TipoCampo::Texto, 40), campo("Telefono1", TipoCampo::Texto, 50),
+                     campo("Telefono2", TipoCampo::Texto, 50), campo("Email", TipoCampo::Texto, 50),
+                     campo("UsaREq", TipoCampo::Booleano), campo("DiaPago", TipoCampo::Entero),
+                     campo("Descuento", TipoCampo::Simple), campo("Observaciones", TipoCampo::Memo)},
+                    {DefIndice{QStringLiteral("Codigo"), true, true, {QStringLiteral("Codigo")}},
+                     DefIndice{QStringLiteral("Nombre"), false, false, {QStringLiteral("Nombre")}}}};
+}
+
+DefTabla tablaCabeceraAlbaran()
+{
+    return DefTabla{QStringLiteral("AlbaranVentaCabecera"),
+                    {campo("Numero", TipoCampo::Largo), campo("Fecha", TipoCampo::Fecha), campo("Cliente", TipoCampo::Largo),
+                     campoCero("sFac", TipoCampo::Entero), campo("Factura", TipoCampo::Largo),
+                     campo("Pagado", TipoCampo::Doble), campo("DesctoPP", TipoCampo::Simple),
+                     campo("Observaciones", TipoCampo::Memo), campo("onLine", TipoCampo::Booleano)},
+                    {DefIndice{QStringLiteral("Numero"), true, true, {QStringLiteral("Numero")}},
+                     DefIndice{QStringLiteral("Fecha"), false, false, {QStringLiteral("Fecha")}},
+                     DefIndice{QStringLiteral("Cliente"), false, false, {QStringLiteral("Cliente")}}}};
+}
+
+DefTabla tablaDetalleAlbaran()
+{
+    return DefTabla{QStringLiteral("AlbaranVentaDetalle"),
+                    {campo("Numero", TipoCampo::Largo), campo("Linea", TipoCampo::Entero), campo("Articulo", TipoCampo::Largo),
+                     campo("Departamento", TipoCampo::Entero), campo("Precio", TipoCampo::Largo),
+                     campo("Descuento", TipoCampo::Simple), campo("Cada", TipoCampo::Entero),
+                     campo("Cantidad", TipoCampo::Largo), campo("CanStock", TipoCampo::Largo),
+                     campo("Bultos", TipoCampo::Largo), campo("Envase", TipoCampo::Largo),
+                     campo("Comentario", TipoCampo::Texto, 255)},
+                    {DefIndice{QStringLiteral("Numero"), true, true, {QStringLiteral("Numero"), QStringLiteral("Linea")}}}};
+}
+
+DefTabla tablaCabeceraFactura()
+{
+    return DefTabla{QStringLiteral("FacturaVentaCabecera"),
+                    {campoCero("Serie", TipoCampo::Entero), campo("Numero", TipoCampo::Largo), campo("Fecha", TipoCampo::Fecha),
+                     campo("Cliente", TipoCampo::Largo), campo("Albaran", TipoCampo::Largo), campo("Pagado", TipoCampo::Doble),
+                     campo("ImporteEnvases", TipoCampo::Doble), campo("DesctoPP", TipoCampo::Simple),
+                     campo("Descuento", TipoCampo::Simple), campo("Observaciones", TipoCampo::Memo)},
+                    {DefIndice{QStringLiteral("Numero"), true, true, {QStringLiteral("Serie"), QStringLiteral("Numero")}},
+                     DefIndice{QStringLiteral("Fecha"), false, false, {QStringLiteral("Fecha")}},
+                     DefIndice{QStringLiteral("Cliente"), false, false, {QStringLiteral("Cliente")}}}};
+}
+
+DefTabla tablaDetalleFactura()
+{
+    return DefTabla{QStringLiteral("FacturaVentaDetalle"),
+                    {campoCero("Serie", TipoCampo::Entero), campo("Numero", TipoCampo::Largo), campo("Linea", TipoCampo::Entero),
+                     campo("Concepto", TipoCampo::Texto, 50), campo("Referencia", TipoCampo::Largo),
+                     campo("Descripcion", TipoCampo::Texto, 50), campo("Cantidad", TipoCampo::Doble),
+                     campo("Precio", TipoCampo::Doble), campo("Unidad", TipoCampo::Entero), campo("Importe", TipoCampo::Doble),
+                     campo("Descuento", TipoCampo::Simple), campo("pIVA", TipoCampo::Simple), campo("pREq", TipoCampo::Simple),
+                     campo("Bultos", TipoCampo::Largo), campo("Envase", TipoCampo::Largo),
+                     campo("Comentario", TipoCampo::Texto, 255)},
+                    {DefIndice{QStringLiteral("Numero"), true, true,
+                               {QStringLiteral("Serie"), QStringLiteral("Numero"), QStringLiteral("Linea")}}}};
+}
+
+motor::DefRelacion relacion(const char* nombre, const char* tabla, const char* externa,
+                            std::vector<std::pair<QString, QString>> campos, bool cascadaBorrar)
+{
+    return motor::DefRelacion{QString::fromLatin1(nombre), QString::fromLatin1(tabla), QString::fromLatin1(externa),
+                              std::move(campos), true, cascadaBorrar};
+}
+
+const std::pair<QString, QString> kNumero{QStringLiteral("Numero"), QStringLiteral("Numero")};
+const std::pair<QString, QString> kSerie{QStringLiteral("Serie"), QStringLiteral("Serie")};
+
+}  // namespace
+
+void BaseDatos::AnadirCampo(const QString& tabla, const QString& nombre, TipoCampo tipo, int tamano,
+                            std::optional<Valor> porDefecto)
+{
+    // Only the fields the upgrade adds come here; an existing field is left as it is.
+    if (!m_bd->existeCampo(tabla, nombre))
+        m_bd->anadirCampo(tabla, DefCampo{nombre, tipo, tipo == TipoCampo::Texto && tamano == 0 ? 50 : tamano, porDefecto});
+}
+
+void BaseDatos::CrearIndice(const QString& tabla, const QString& nombre, bool principal, bool unico, const QStringList& campos)
+{
+    m_bd->crearIndice(tabla, DefIndice{nombre, principal, unico, campos});
+}
+
+void BaseDatos::CambiarConsulta(const QString& nombre, const QString& sql)
+{
+    m_bd->cambiarSQLConsulta(nombre, NombresLargos(sql));
+}
+
+void BaseDatos::CrearTablasNuevas()
+{
+    if (!Abierta())
+        return;
+    motor::BaseDeDatos::Transaccion t(*m_bd);
+    ActualizarEsquema();
+    t.commit();
+}
+
+void BaseDatos::ActualizarEsquema()
+{
+    motor::BaseDeDatos& bd = *m_bd;
+    int paso = 0;
+    auto empezar = [&](int n) {
+        paso = n;
+        if (antesDePaso)
+            antesDePaso(n);
+    };
+    auto ejecutar = [&](const QString& sql) { bd.ejecutar(NombresLargos(sql)); };
+    const QString cab = QStringLiteral("AlbaranVentaCabecera"), det = QStringLiteral("AlbaranVentaDetalle");
+    const QString fcab = QStringLiteral("FacturaVentaCabecera"), fdet = QStringLiteral("FacturaVentaDetalle");
+    const QString cli = QStringLiteral("Cliente");
+    // Adds a field that is missing and, only then, fills its nulls.
+    auto campoNuevo = [&](const QString& tabla, const char* nombre, TipoCampo tipo, const QString& relleno) {
+        const QString n = QString::fromLatin1(nombre);
+        if (bd.existeCampo(tabla, n))
+            return;
+        AnadirCampo(tabla, n, tipo);
+        if (!relleno.isEmpty())
+            ejecutar(relleno);
+    };
+
+    try {
+        empezar(1);
+        if (!bd.existeTabla(cli))
+            bd.crearTabla(tablaCliente());
+
+        empezar(2);
+        if (!bd.existeTabla(cab) && !bd.existeTabla(det)) {
+            bd.crearTabla(tablaCabeceraAlbaran());
+            bd.crearTabla(tablaDetalleAlbaran());
+            bd.crearRelacion(relacion("relAlbaran", "AlbaranVentaCabecera", "AlbaranVentaDetalle", {kNumero}, true));
+        }
+
+        empezar(3);
+        if (!bd.existeTabla(fcab) && !bd.existeTabla(fdet)) {
+            bd.crearTabla(tablaCabeceraFactura());
+            bd.crearTabla(tablaDetalleFactura());
+            bd.crearRelacion(relacion("relFactura", "FacturaVentaCabecera", "FacturaVentaDetalle", {kSerie, kNumero}, true));
+        }
+
+        empezar(4);
+        if (!bd.existeRelacion(QStringLiteral("relCliAlb")))
+            bd.crearRelacion(relacion("relCliAlb", "Cliente", "AlbaranVentaCabecera",
+                                      {{QStringLiteral("Codigo"), QStringLiteral("Cliente")}}, false));
+        if (!bd.existeRelacion(QStringLiteral("relCliFac")))
+            bd.crearRelacion(relacion("relCliFac", "Cliente", "FacturaVentaCabecera",
+                                      {{QStringLiteral("Codigo"), QStringLiteral("Cliente")}}, false));
+
+        empezar(5);
+        if (!bd.existeConsulta(QStringLiteral("ListaFacturas")))
+            bd.crearConsulta(QStringLiteral("ListaFacturas"), NombresLargos(consultas::ListaFacturas));
+        if (!bd.existeConsulta(QStringLiteral("ListaBasesImponibles")))
+            bd.crearConsulta(QStringLiteral("ListaBasesImponibles"), NombresLargos(consultas::ListaBasesImponibles));
+        if (!bd.existeConsulta(QStringLiteral("ListaAlbaranes")))
+            bd.crearConsulta(QStringLiteral("ListaAlbaranes"), NombresLargos(consultas::ListaAlbaranes));
+
+        empezar(6);
+        AnadirCampo(det, QStringLiteral("Bultos"), TipoCampo::Largo);
+        AnadirCampo(det, QStringLiteral("Envase"), TipoCampo::Largo);
+        ejecutar(QStringLiteral("update TbDetaAlb set Bultos=0 where isnull(Bultos)"));
+        ejecutar(QStringLiteral("update TbDetaAlb set Envase=0 where isnull(Envase)"));
+        CambiarConsulta(QStringLiteral("ListaAlbaranes"), consultas::ListaAlbaranes);
+
+        empezar(7);
+        campoNuevo(cli, "UsaREq", TipoCampo::Largo, QStringLiteral("update TbCliente set UsaREq=False where isnull(UsaREq)"));
+        campoNuevo(fcab, "Descuento", TipoCampo::Simple, QStringLiteral("update TbCabzFac set Descuento=0 where isnull(Descuento)"));
+        campoNuevo(fdet, "pREq", TipoCampo::Simple, QStringLiteral("update TbDetaFac set pREq=0 where isnull(pREq)"));
+        campoNuevo(fcab, "ImporteEnvases", TipoCampo::Doble,
+                   QStringLiteral("update TbCabzFac set ImporteEnvases=0 where isnull(ImporteEnvases)"));
+        CambiarConsulta(QStringLiteral("ListaFacturas"), consultas::ListaFacturas);
+
+        empezar(8);
+        AnadirCampo(fdet, QStringLiteral("Bultos"), TipoCampo::Largo);
+        AnadirCampo(fdet, QStringLiteral("Envase"), TipoCampo::Largo);
+        ejecutar(QStringLiteral("update FacturaVentaDetalle set Bultos=0 where isnull(Bultos)"));
+        ejecutar(QStringLiteral("update FacturaVentaDetalle set Envase=0 where isnull(Envase)"));
+
+        empezar(9);
+        // A database that lost the relation somehow must still start: drop it only when present.
+        if (bd.existeRelacion(QStringLiteral("relFactura")))
+            bd.eliminarRelacion(QStringLiteral("relFactura"));
+
+        empezar(10);
+        if (!bd.existeCampo(fcab, QStringLiteral("Serie"))) {
+            AnadirCampo(fcab, QStringLiteral("Serie"), TipoCampo::Largo, 0, Valor(0));
+            ejecutar(QStringLiteral("update FacturaVentaCabecera set Serie=0 where isnull(Serie) "));
+            bd.eliminarIndice(fcab, QStringLiteral("Numero"));
+            CrearIndice(fcab, QStringLiteral("Numero"), true, true, {QStringLiteral("Serie"), QStringLiteral("Numero")});
+        }
+        if (!bd.existeCampo(fdet, QStringLiteral("Serie"))) {
+            AnadirCampo(fdet, QStringLiteral("Serie"), TipoCampo::Largo, 0, Valor(0));
+            ejecutar(QStringLiteral("update FacturaVentaDetalle set Serie=0 where isnull(Serie) "));
+            bd.eliminarIndice(fdet, QStringLiteral("Numero"));
+            CrearIndice(fdet, QStringLiteral("Numero"), true, true,
+                        {QStringLiteral("Serie"), QStringLiteral("Numero"), QStringLiteral("Linea")});
+        }
+
+        empezar(11);
+        bd.crearRelacion(relacion("relFactura", "FacturaVentaCabecera", "FacturaVentaDetalle", {kSerie, kNumero}, true));
+
+        empezar(12);
+        campoNuevo(cab, "sFac", TipoCampo::Entero,
+                   QStringLiteral("update AlbaranVentaCabecera set sFac=0 where not isnull(Factura) "));
+        CambiarConsulta(QStringLiteral("ListaFacturas"), consultas::ListaFacturas);
+
+        empezar(13);
+        AnadirCampo(cab, QStringLiteral("Pagado"), TipoCampo::Doble);
+        ejecutar(QStringLiteral("update AlbaranVentaCabecera set Pagado=0 where isnull(Pagado)"));
+        campoNuevo(cli, "Descuento", TipoCampo::Simple, QStringLiteral("update Cliente set Descuento=0 where isnull(Descuento)"));
+        campoNuevo(cab, "DesctoPP", TipoCampo::Simple,
+                   cab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)").prepend(QStringLiteral("update ")));
+        campoNuevo(fcab, "DesctoPP", TipoCampo::Simple,
+                   fcab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)").prepend(QStringLiteral("update ")));
+
+        empezar(14);
+        campoNuevo(det, "Descuento", TipoCampo::Simple,
+                   QStringLiteral("update ") + det + QStringLiteral(" set Descuento=0 where isnull(Descuento)"));
+        campoNuevo(fdet, "Descuento", TipoCampo::Simple,
+                   QStringLiteral("update ") + fdet + QStringLiteral(" set Descuento=0 where isnull(Descuento)"));
+        CambiarConsulta(QStringLiteral("ListaBasesImponibles"), consultas::ListaBasesImponibles);
+        CambiarConsulta(QStringLiteral("ListaFacturas"), consultas::ListaFacturas);
+        CambiarConsulta(QStringLiteral("ListaAlbaranes"), consultas::ListaAlbaranes);
+
+        empezar(15);
+        campoNuevo(cab, "onLine", TipoCampo::Booleano, QStringLiteral("update AlbaranVentaCabecera set onLine=False "));
+        AnadirCampo(det, QStringLiteral("Comentario"), TipoCampo::Texto, 255);
+        AnadirCampo(fdet, QStringLiteral("Comentario"), TipoCampo::Texto, 255);
+
+        empezar(16);
+        CrearIndicesDeConsulta();
+    } catch (const motor::Error& e) {
+        throw ErrorActualizacion(paso, e.mensaje());
+    }
+}
+
+void BaseDatos::CrearIndicesDeConsulta()
+{
+    // The start-up statements that zero the nulls of the line tables must not scan a million
+    // lines every time: these partial indexes hold only the null rows, so they stay empty.
+    struct Nulos {
+        const char* tabla;
+        const char* campo;
+    };
+    static const Nulos nulos[] = {{"AlbaranVentaDetalle", "Bultos"}, {"AlbaranVentaDetalle", "Envase"},
+                                  {"FacturaVentaDetalle", "Bultos"}, {"FacturaVentaDetalle", "Envase"},
+                                  {"AlbaranVentaCabecera", "Pagado"}};
+    for (const Nulos& n : nulos) {
+        const QString tabla = QString::fromLatin1(n.tabla), campo = QString::fromLatin1(n.campo);
+        m_bd->ejecutarNativo(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3) WHERE %3 IS NULL")
+                                 .arg(motor::CitarIdentificador(tabla + QStringLiteral("_Nulos") + campo),
+                                      motor::CitarIdentificador(tabla), motor::CitarIdentificador(campo)));
+    }
+}

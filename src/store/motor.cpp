@@ -1,0 +1,975 @@
+#include "motor.h"
+
+#include "traductor.h"
+#include "utilidades.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace motor {
+
+Error::Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql)
+    : std::runtime_error(mensaje.toStdString()), m_codigo(codigo), m_codigoSqlite(codigoSqlite), m_mensaje(mensaje),
+      m_sql(sql)
+{
+}
+
+QString CitarIdentificador(const QString& nombre)
+{
+    QString n = nombre;
+    n.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+QString CitarTexto(const QString& texto)
+{
+    QString t = texto;
+    t.replace(QLatin1String("'"), QLatin1String("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+namespace {
+
+const char* const kMarcaRelacionados = "registros relacionados";
+const char* const kMarcaFaltaPadre = "falta el registro relacionado";
+
+QString declaracion(const DefCampo& c)
+{
+    const QString id = CitarIdentificador(c.nombre);
+    QString tipo, regla;
+    switch (c.tipo) {
+    case TipoCampo::Booleano:
+        tipo = QStringLiteral("BOOLEAN");
+        regla = id + QLatin1String(" IN (0, 1)");
+        break;
+    case TipoCampo::Entero:
+        tipo = QStringLiteral("SMALLINT");
+        regla = id + QLatin1String(" BETWEEN -32768 AND 32767");
+        break;
+    case TipoCampo::Largo:
+        tipo = QStringLiteral("INTEGER");
+        regla = id + QLatin1String(" BETWEEN -2147483648 AND 2147483647");
+        break;
+    case TipoCampo::Simple: tipo = QStringLiteral("FLOAT"); break;
+    case TipoCampo::Doble: tipo = QStringLiteral("DOUBLE"); break;
+    case TipoCampo::Fecha: tipo = QStringLiteral("DATETIME"); break;
+    case TipoCampo::Texto: {
+        const int n = c.tamano > 0 ? c.tamano : 50;
+        tipo = QStringLiteral("VARCHAR(%1) COLLATE NOCASE").arg(n);
+        regla = QStringLiteral("length(%1) <= %2").arg(id).arg(n);
+        break;
+    }
+    case TipoCampo::Memo: tipo = QStringLiteral("TEXT COLLATE NOCASE"); break;
+    }
+    QString d = id + QLatin1Char(' ') + tipo;
+    if (c.porDefecto && !c.porDefecto->esNulo()) {
+        const Valor& v = *c.porDefecto;
+        d += QLatin1String(" DEFAULT ")
+            + (v.tipo() == Valor::Tipo::Texto ? CitarTexto(v.aTexto()) : QString::number(v.aNumero(), 'g', 17));
+    }
+    if (!regla.isEmpty())
+        d += QLatin1String(" CONSTRAINT ") + CitarIdentificador(QLatin1String("rango_") + c.nombre)
+            + QLatin1String(" CHECK (") + regla + QLatin1Char(')');
+    return d;
+}
+
+TipoCampo tipoDeclarado(const QString& declarado, int* tamano)
+{
+    const QString d = declarado.trimmed().toUpper();
+    *tamano = 0;
+    if (d.startsWith(QLatin1String("BOOL")) || d == QLatin1String("BIT"))
+        return TipoCampo::Booleano;
+    if (d.startsWith(QLatin1String("SMALLINT")) || d == QLatin1String("SHORT"))
+        return TipoCampo::Entero;
+    if (d.contains(QLatin1String("INT")) || d == QLatin1String("LONG"))
+        return TipoCampo::Largo;
+    if (d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("SINGLE")))
+        return TipoCampo::Simple;
+    if (d.startsWith(QLatin1String("DOUBLE")) || d.startsWith(QLatin1String("REAL")) || d.startsWith(QLatin1String("NUM"))
+        || d.startsWith(QLatin1String("DEC")))
+        return TipoCampo::Doble;
+    if (d.startsWith(QLatin1String("DATE")) || d.startsWith(QLatin1String("TIME")))
+        return TipoCampo::Fecha;
+    static const QRegularExpression conTamano(QStringLiteral("^(VAR)?CHAR(ACTER)?\\s*\\((\\d+)\\)"));
+    const auto m = conTamano.match(d);
+    if (m.hasMatch()) {
+        *tamano = m.captured(3).toInt();
+        return TipoCampo::Texto;
+    }
+    return TipoCampo::Memo;
+}
+
+int codigoDeError(int rc, const QString& mensaje)
+{
+    const int primario = rc & 0xFF;
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return ErrDuplicado;
+    if (rc == SQLITE_CONSTRAINT_CHECK || rc == SQLITE_CONSTRAINT_NOTNULL || rc == SQLITE_MISMATCH)
+        return ErrReglaValidacion;
+    if (rc == SQLITE_CONSTRAINT_TRIGGER) {
+        if (mensaje.contains(QLatin1String(kMarcaFaltaPadre), Qt::CaseInsensitive))
+            return ErrFaltaRegistroRelacionado;
+        return ErrRegistrosRelacionados;
+    }
+    if (primario == SQLITE_NOTADB)
+        return ErrFormatoNoReconocido;
+    if (primario == SQLITE_CANTOPEN)
+        return ErrArchivoNoEncontrado;
+    if (primario == SQLITE_BUSY || primario == SQLITE_LOCKED || primario == SQLITE_READONLY || primario == SQLITE_PERM)
+        return ErrNoSePuedeAbrir;
+    if (mensaje.startsWith(QLatin1String("no such table")))
+        return ErrTablaNoExiste;
+    if (mensaje.startsWith(QLatin1String("duplicate column name")))
+        return ErrCampoExiste;
+    return ErrGeneral;
+}
+
+Valor valorDeColumna(sqlite3_stmt* st, int i)
+{
+    const int tipo = sqlite3_column_type(st, i);
+    if (tipo == SQLITE_NULL)
+        return {};
+    const char* decl = sqlite3_column_decltype(st, i);
+    int tamano = 0;
+    const std::optional<TipoCampo> declarado =
+        decl ? std::optional<TipoCampo>(tipoDeclarado(QString::fromLatin1(decl), &tamano)) : std::nullopt;
+    switch (tipo) {
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_column_int64(st, i);
+        if (declarado == TipoCampo::Booleano)
+            return Valor(v != 0);
+        if (declarado == TipoCampo::Simple || declarado == TipoCampo::Doble)
+            return Valor(static_cast<double>(v));
+        return Valor(v);
+    }
+    case SQLITE_FLOAT: return Valor(sqlite3_column_double(st, i));
+    case SQLITE_TEXT: {
+        const QString s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                            sqlite3_column_bytes(st, i));
+        if (declarado == TipoCampo::Fecha) {
+            const Valor v(s);
+            const QDateTime fh = v.aFechaHora();
+            if (fh.isValid())
+                return s.size() <= 10 ? Valor(fh.date()) : Valor(fh);
+        }
+        return Valor(s);
+    }
+    default:
+        return Valor(QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
+    }
+}
+
+// A value as the field's declared type keeps it: integers of their size (a value that does
+// not fit is refused, never wrapped), singles through float, truth values 0/1, dates as ISO text.
+Valor valorParaCampo(const Valor& v, TipoCampo tipo, const QString& campo)
+{
+    if (v.esNulo())
+        return v;
+    auto entero = [&](double minimo, double maximo) -> Valor {
+        double d = v.aNumero();
+        if (v.tipo() == Valor::Tipo::Texto) {
+            bool ok = false;
+            d = v.aTexto().trimmed().toDouble(&ok);
+            if (!ok)
+                throw Error(ErrReglaValidacion, SQLITE_MISMATCH,
+                            QStringLiteral("El valor '%1' no es válido para el campo %2.").arg(v.aTexto(), campo));
+        }
+        const double r = std::nearbyint(d);
+        if (!std::isfinite(r) || r < minimo || r > maximo)
+            throw Error(ErrReglaValidacion, SQLITE_CONSTRAINT_CHECK,
+                        QStringLiteral("El valor %1 no cabe en el campo %2.").arg(d, 0, 'g', 15).arg(campo));
+        return Valor(static_cast<qint64>(r));
+    };
+    switch (tipo) {
+    case TipoCampo::Booleano: return Valor(v.aBooleano());
+    case TipoCampo::Entero: return entero(-32768, 32767);
+    case TipoCampo::Largo: return entero(-2147483648.0, 2147483647.0);
+    case TipoCampo::Simple: return Valor(static_cast<double>(static_cast<float>(v.aNumero())));
+    case TipoCampo::Doble: return Valor(v.aNumero());
+    case TipoCampo::Fecha:
+        if (v.tipo() == Valor::Tipo::Fecha)
+            return Valor(v.aFecha().toString(Qt::ISODate));
+        if (v.tipo() == Valor::Tipo::FechaHora) {
+            const QDateTime fh = v.aFechaHora();
+            return Valor(fh.time() == QTime(0, 0) ? fh.date().toString(Qt::ISODate)
+                                                  : fh.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        }
+        return v;
+    default: return v.esNumerico() ? v : Valor(v.aTexto());
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Sentencia
+
+BaseDeDatos::Sentencia::~Sentencia() { sqlite3_finalize(m_st); }
+
+void BaseDeDatos::Sentencia::vincular(const std::vector<Valor>& parametros)
+{
+    sqlite3_reset(m_st);
+    sqlite3_clear_bindings(m_st);
+    for (size_t i = 0; i < parametros.size(); ++i) {
+        const Valor& v = parametros[i];
+        const int n = static_cast<int>(i) + 1;
+        switch (v.tipo()) {
+        case Valor::Tipo::Nulo: sqlite3_bind_null(m_st, n); break;
+        case Valor::Tipo::Booleano: sqlite3_bind_int(m_st, n, v.aBooleano() ? 1 : 0); break;
+        case Valor::Tipo::Entero: sqlite3_bind_int64(m_st, n, v.aEntero()); break;
+        case Valor::Tipo::Numero: sqlite3_bind_double(m_st, n, v.aNumero()); break;
+        default: {
+            const QByteArray b = v.aTexto().toUtf8();
+            sqlite3_bind_text(m_st, n, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+}
+
+bool BaseDeDatos::Sentencia::paso()
+{
+    const int rc = sqlite3_step(m_st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(m_st);
+    m_bd.lanzar(sqlite3_extended_errcode(sqlite3_db_handle(m_st)), m_sql);
+}
+
+void BaseDeDatos::Sentencia::reiniciar() { sqlite3_reset(m_st); }
+bool BaseDeDatos::Sentencia::ocupada() const { return sqlite3_stmt_busy(m_st) != 0; }
+int BaseDeDatos::Sentencia::columnas() const { return sqlite3_column_count(m_st); }
+QString BaseDeDatos::Sentencia::nombreColumna(int i) const { return QString::fromUtf8(sqlite3_column_name(m_st, i)); }
+Valor BaseDeDatos::Sentencia::columna(int i) const { return valorDeColumna(m_st, i); }
+
+// ---------------------------------------------------------------------------------------------
+// BaseDeDatos
+
+BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
+{
+    const QFileInfo info(ruta);
+    if (ruta.isEmpty() || !info.exists() || !info.isFile())
+        throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("No se encuentra el archivo '%1'.").arg(ruta));
+    const QByteArray r = ruta.toUtf8();
+    int rc = sqlite3_open_v2(r.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : "");
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw Error(codigoDeError(rc, msg), rc, msg);
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    try {
+        if (sqlite3_db_readonly(m_db, "main") == 1)
+            throw Error(ErrNoSePuedeAbrir, SQLITE_READONLY,
+                        QStringLiteral("El archivo '%1' es de solo lectura.").arg(ruta));
+        sqlite3_busy_timeout(m_db, 3000);
+        // Reading the schema tells a database from any other file, and a locked one.
+        ejecutarNativo(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        // The scale line writes while we read: write-ahead logging keeps both going.
+        ejecutarNativo(QStringLiteral("PRAGMA journal_mode=WAL"));
+        ejecutarNativo(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        // A write lock must be obtainable, or every save would fail later.
+        ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+        ejecutarNativo(QStringLiteral("COMMIT"));
+        sqlite3_busy_timeout(m_db, 10000);
+    } catch (...) {
+        m_sentencias.clear();
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw;
+    }
+}
+
+BaseDeDatos::~BaseDeDatos()
+{
+    m_sentencias.clear();
+    if (m_db)
+        sqlite3_close(m_db);
+}
+
+std::unique_ptr<BaseDeDatos> BaseDeDatos::crear(const QString& ruta)
+{
+    sqlite3* db = nullptr;
+    const QByteArray r = ruta.toUtf8();
+    const int rc = sqlite3_open_v2(r.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK)
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : "");
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw Error(codigoDeError(rc, msg), rc, msg);
+    return std::make_unique<BaseDeDatos>(ruta);
+}
+
+void BaseDeDatos::lanzar(int rc, const QString& sql) const
+{
+    const QString msg = QString::fromUtf8(sqlite3_errmsg(m_db));
+    throw Error(codigoDeError(rc, msg), rc, msg, sql);
+}
+
+BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
+{
+    const QByteArray b = sqlNativo.toUtf8();
+    const std::string clave(b.constData(), static_cast<size_t>(b.size()));
+    auto it = m_sentencias.find(clave);
+    if (it != m_sentencias.end()) {
+        it->second->reiniciar();
+        return *it->second;
+    }
+    sqlite3_stmt* st = nullptr;
+    const char* resto = nullptr;
+    const int rc = sqlite3_prepare_v3(m_db, b.constData(), static_cast<int>(b.size()), SQLITE_PREPARE_PERSISTENT, &st, &resto);
+    if (rc != SQLITE_OK)
+        lanzar(sqlite3_extended_errcode(m_db), sqlNativo);
+    if (!st)
+        throw Error(ErrGeneral, SQLITE_MISUSE, QStringLiteral("Sentencia vacía."), sqlNativo);
+    if (resto && QByteArray(resto).trimmed().size() > 0 && QByteArray(resto).trimmed() != ";") {
+        sqlite3_finalize(st);
+        throw Error(ErrGeneral, SQLITE_MISUSE, QStringLiteral("Solo se admite una sentencia."), sqlNativo);
+    }
+    // Keep the cache small; one-off statements (with literal values) would otherwise pile up.
+    // Statements being stepped stay: a caller is walking their rows.
+    if (m_sentencias.size() > 200) {
+        for (auto i = m_sentencias.begin(); i != m_sentencias.end();) {
+            if (i->second->ocupada())
+                ++i;
+            else
+                i = m_sentencias.erase(i);
+        }
+    }
+    auto& nueva = m_sentencias[clave];
+    nueva = std::make_unique<Sentencia>(*this, st, sqlNativo);
+    return *nueva;
+}
+
+long BaseDeDatos::ejecutarNativo(const QString& sql, const std::vector<Valor>& parametros)
+{
+    Sentencia& s = preparar(sql);
+    s.vincular(parametros);
+    while (s.paso()) {
+    }
+    s.reiniciar();
+    return static_cast<long>(sqlite3_changes(m_db));
+}
+
+long BaseDeDatos::ejecutar(const QString& sql) { return ejecutarNativo(TraducirSQL(sql)); }
+
+Valor BaseDeDatos::valorUnico(const QString& sql)
+{
+    Sentencia& s = preparar(TraducirSQL(sql));
+    s.vincular({});
+    Valor v;
+    if (s.paso() && s.columnas() > 0)
+        v = s.columna(0);
+    s.reiniciar();
+    return v;
+}
+
+bool BaseDeDatos::enTransaccion() const { return sqlite3_get_autocommit(m_db) == 0; }
+
+bool BaseDeDatos::existeTabla(const QString& nombre)
+{
+    Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    s.vincular({nombre});
+    const bool hay = s.paso();
+    s.reiniciar();
+    return hay;
+}
+
+QStringList BaseDeDatos::tablas()
+{
+    QStringList r;
+    Sentencia& s = preparar(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
+    s.vincular({});
+    while (s.paso())
+        r << s.columna(0).aTexto();
+    return r;
+}
+
+std::vector<DefCampo> BaseDeDatos::camposDeTabla(const QString& tabla)
+{
+    std::vector<DefCampo> r;
+    Sentencia& s = preparar(QStringLiteral("SELECT name, type FROM pragma_table_info(?)"));
+    s.vincular({tabla});
+    while (s.paso()) {
+        DefCampo c;
+        c.nombre = s.columna(0).aTexto();
+        c.tipo = tipoDeclarado(s.columna(1).aTexto(), &c.tamano);
+        r.push_back(c);
+    }
+    return r;
+}
+
+std::vector<DefCampo> BaseDeDatos::campos(const QString& tabla) { return camposDeTabla(tabla); }
+
+bool BaseDeDatos::existeCampo(const QString& tabla, const QString& campo)
+{
+    for (const DefCampo& c : camposDeTabla(tabla))
+        if (c.nombre.compare(campo, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void BaseDeDatos::crearTabla(const DefTabla& tabla)
+{
+    QStringList columnas;
+    for (const DefCampo& c : tabla.campos)
+        columnas << declaracion(c);
+    ejecutarNativo(QStringLiteral("CREATE TABLE %1 (%2)").arg(CitarIdentificador(tabla.nombre), columnas.join(QLatin1String(", "))));
+    for (const DefIndice& i : tabla.indices)
+        crearIndice(tabla.nombre, i);
+}
+
+void BaseDeDatos::anadirCampo(const QString& tabla, const DefCampo& campo)
+{
+    if (!existeTabla(tabla))
+        throw Error(ErrTablaNoExiste, SQLITE_ERROR, QStringLiteral("No existe la tabla %1.").arg(tabla));
+    if (existeCampo(tabla, campo.nombre))
+        throw Error(ErrCampoExiste, SQLITE_ERROR, QStringLiteral("El campo %1 ya existe en %2.").arg(campo.nombre, tabla));
+    ejecutarNativo(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(CitarIdentificador(tabla), declaracion(campo)));
+}
+
+QString BaseDeDatos::nombreIndiceSQLite(const QString& tabla, const QString& nombre)
+{
+    // Index names are per table in the store and per database in SQLite, so ours carry the
+    // table's name; an index made by another program under its plain name is found too.
+    Sentencia& s = preparar(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type='index' AND tbl_name=?1 COLLATE NOCASE "
+        "AND (name=?1 || '_' || ?2 COLLATE NOCASE OR name=?2 COLLATE NOCASE) "
+        "ORDER BY name=?1 || '_' || ?2 COLLATE NOCASE DESC LIMIT 1"));
+    s.vincular({tabla, nombre});
+    QString r;
+    if (s.paso())
+        r = s.columna(0).aTexto();
+    s.reiniciar();
+    return r;
+}
+
+void BaseDeDatos::crearIndice(const QString& tabla, const DefIndice& indice)
+{
+    QStringList cols;
+    for (const QString& c : indice.campos)
+        cols << CitarIdentificador(c);
+    ejecutarNativo(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                       .arg(indice.unico || indice.principal ? QStringLiteral("UNIQUE ") : QString(),
+                            CitarIdentificador(tabla + QLatin1Char('_') + indice.nombre), CitarIdentificador(tabla),
+                            cols.join(QLatin1String(", "))));
+}
+
+void BaseDeDatos::eliminarIndice(const QString& tabla, const QString& nombre)
+{
+    const QString n = nombreIndiceSQLite(tabla, nombre);
+    if (n.isEmpty())
+        throw Error(ErrNoEncontradoEnColeccion, SQLITE_ERROR,
+                    QStringLiteral("No existe el índice %1 en %2.").arg(nombre, tabla));
+    ejecutarNativo(QStringLiteral("DROP INDEX %1").arg(CitarIdentificador(n)));
+}
+
+std::optional<DefIndice> BaseDeDatos::indice(const QString& tabla, const QString& nombre)
+{
+    const QString n = nombreIndiceSQLite(tabla, nombre);
+    if (n.isEmpty())
+        return std::nullopt;
+    DefIndice d;
+    d.nombre = nombre;
+    {
+        Sentencia& s = preparar(QStringLiteral("SELECT \"unique\" FROM pragma_index_list(?) WHERE name=?"));
+        s.vincular({tabla, n});
+        if (s.paso())
+            d.unico = s.columna(0).aBooleano();
+        s.reiniciar();
+    }
+    Sentencia& s = preparar(QStringLiteral("SELECT name FROM pragma_index_info(?) ORDER BY seqno"));
+    s.vincular({n});
+    while (s.paso())
+        d.campos << s.columna(0).aTexto();
+    return d;
+}
+
+bool BaseDeDatos::existeRelacion(const QString& nombre)
+{
+    Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=? COLLATE NOCASE"));
+    s.vincular({nombre + QLatin1String("_alta")});
+    const bool hay = s.paso();
+    s.reiniciar();
+    return hay;
+}
+
+void BaseDeDatos::crearRelacion(const DefRelacion& r)
+{
+    if (existeRelacion(r.nombre))
+        throw Error(ErrGeneral, SQLITE_ERROR, QStringLiteral("La relación %1 ya existe.").arg(r.nombre));
+    const QString p = CitarIdentificador(r.tabla);
+    const QString h = CitarIdentificador(r.tablaExterna);
+    QStringList hijosDeOld, padreDeNew, pkCambiada, fkNoNulas, asignar, colsPadre, colsHijo;
+    for (const auto& [cp, ch] : r.campos) {
+        const QString a = CitarIdentificador(cp), b = CitarIdentificador(ch);
+        hijosDeOld << QStringLiteral("%1.%2 = OLD.%3").arg(h, b, a);
+        padreDeNew << QStringLiteral("%1.%2 = NEW.%3").arg(p, a, b);
+        pkCambiada << QStringLiteral("NEW.%1 IS NOT OLD.%1").arg(a);
+        fkNoNulas << QStringLiteral("NEW.%1 IS NOT NULL").arg(b);
+        asignar << QStringLiteral("%1 = NEW.%2").arg(b, a);
+        colsPadre << a;
+        colsHijo << b;
+    }
+    const QString y = QStringLiteral(" AND ");
+    const QString hayHijos = QStringLiteral("EXISTS (SELECT 1 FROM %1 WHERE %2)").arg(h, hijosDeOld.join(y));
+    const QString faltaPadre = QStringLiteral("NOT EXISTS (SELECT 1 FROM %1 WHERE %2)").arg(p, padreDeNew.join(y));
+    const QString nombre = r.nombre;
+    auto disparador = [&](const QString& sufijo) { return CitarIdentificador(nombre + sufijo); };
+    const QString errHijos = CitarTexto(QStringLiteral("%1: hay %2 en %3").arg(nombre, QLatin1String(kMarcaRelacionados), r.tablaExterna));
+    const QString errPadre = CitarTexto(QStringLiteral("%1: %2 en %3").arg(nombre, QLatin1String(kMarcaFaltaPadre), r.tabla));
+
+    Transaccion t(*this);
+    if (r.cascadaBorrar)
+        ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON %2 BEGIN DELETE FROM %3 WHERE %4; END")
+                           .arg(disparador(QStringLiteral("_borrado")), p, h, hijosDeOld.join(y)));
+    else
+        ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 BEFORE DELETE ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, %4); END")
+                           .arg(disparador(QStringLiteral("_borrado")), p, hayHijos, errHijos));
+    if (r.cascadaActualizar)
+        ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF %2 ON %3 WHEN %4 BEGIN UPDATE %5 SET %6 WHERE %7; END")
+                           .arg(disparador(QStringLiteral("_cambio")), colsPadre.join(QLatin1String(", ")), p,
+                                pkCambiada.join(QLatin1String(" OR ")), h, asignar.join(QLatin1String(", ")),
+                                hijosDeOld.join(y)));
+    else
+        ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE OF %2 ON %3 WHEN (%4) AND %5 BEGIN SELECT RAISE(ABORT, %6); END")
+                           .arg(disparador(QStringLiteral("_cambio")), colsPadre.join(QLatin1String(", ")), p,
+                                pkCambiada.join(QLatin1String(" OR ")), hayHijos, errHijos));
+    ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN %3 AND %4 BEGIN SELECT RAISE(ABORT, %5); END")
+                       .arg(disparador(QStringLiteral("_alta")), h, fkNoNulas.join(y), faltaPadre, errPadre));
+    ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE OF %2 ON %3 WHEN %4 AND %5 BEGIN SELECT RAISE(ABORT, %6); END")
+                       .arg(disparador(QStringLiteral("_hijo")), colsHijo.join(QLatin1String(", ")), h, fkNoNulas.join(y),
+                            faltaPadre, errPadre));
+    t.commit();
+}
+
+void BaseDeDatos::eliminarRelacion(const QString& nombre)
+{
+    if (!existeRelacion(nombre))
+        throw Error(ErrNoEncontradoEnColeccion, SQLITE_ERROR, QStringLiteral("No existe la relación %1.").arg(nombre));
+    Transaccion t(*this);
+    for (const char* sufijo : {"_borrado", "_cambio", "_alta", "_hijo"})
+        ejecutarNativo(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(CitarIdentificador(nombre + QLatin1String(sufijo))));
+    t.commit();
+}
+
+bool BaseDeDatos::existeConsulta(const QString& nombre)
+{
+    Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='view' AND name=? COLLATE NOCASE"));
+    s.vincular({nombre});
+    const bool hay = s.paso();
+    s.reiniciar();
+    return hay;
+}
+
+void BaseDeDatos::crearConsulta(const QString& nombre, const QString& sql)
+{
+    ejecutarNativo(QStringLiteral("CREATE VIEW %1 AS %2").arg(CitarIdentificador(nombre), TraducirSQL(sql).trimmed()));
+}
+
+void BaseDeDatos::cambiarSQLConsulta(const QString& nombre, const QString& sql)
+{
+    Transaccion t(*this);
+    ejecutarNativo(QStringLiteral("DROP VIEW IF EXISTS %1").arg(CitarIdentificador(nombre)));
+    crearConsulta(nombre, sql);
+    t.commit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transaccion
+
+BaseDeDatos::Transaccion::Transaccion(BaseDeDatos& bd) : m_bd(bd)
+{
+    if (m_bd.m_nivelTransaccion == 0 && !m_bd.enTransaccion()) {
+        m_bd.ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+    } else {
+        m_punto = QStringLiteral("p%1").arg(m_bd.m_nivelTransaccion);
+        m_bd.ejecutarNativo(QStringLiteral("SAVEPOINT ") + m_punto);
+    }
+    ++m_bd.m_nivelTransaccion;
+}
+
+void BaseDeDatos::Transaccion::commit()
+{
+    if (m_hecha)
+        return;
+    m_bd.ejecutarNativo(m_punto.isEmpty() ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + m_punto);
+    m_hecha = true;
+    --m_bd.m_nivelTransaccion;
+}
+
+BaseDeDatos::Transaccion::~Transaccion()
+{
+    if (m_hecha)
+        return;
+    --m_bd.m_nivelTransaccion;
+    // A failed statement may already have ended the transaction; rolling back is then a no-op.
+    const QByteArray sql = m_punto.isEmpty() ? QByteArray("ROLLBACK")
+                                             : ("ROLLBACK TO " + m_punto.toUtf8() + "; RELEASE " + m_punto.toUtf8());
+    if (m_punto.isEmpty() && !m_bd.enTransaccion())
+        return;
+    sqlite3_exec(m_bd.m_db, sql.constData(), nullptr, nullptr, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recordset
+
+Recordset BaseDeDatos::abrirRecordset(const QString& fuente)
+{
+    Recordset rs;
+    rs.m_bd = this;
+    static const QRegularExpression soloNombre(QStringLiteral("^\\s*\\[?([A-Za-z_][A-Za-z0-9_]*)\\]?\\s*$"));
+    const auto nombre = soloNombre.match(fuente);
+    if (nombre.hasMatch() && existeTabla(nombre.captured(1))) {
+        rs.m_esTabla = true;
+        rs.m_tabla = nombre.captured(1);
+        for (const DefCampo& c : camposDeTabla(rs.m_tabla))
+            rs.m_nombres << c.nombre;
+        rs.cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid LIMIT 1").arg(CitarIdentificador(rs.m_tabla)), {});
+        return rs;
+    }
+
+    QString sql = TraducirSQL(fuente);
+    // Rows of one table (no join, no grouping) can be changed: read each row's rowid with it.
+    static const QRegularExpression unaTabla(
+        QStringLiteral("^\\s*select\\s+(?!.*\\bjoin\\b)(?!.*\\bgroup\\s+by\\b)(?!.*\\bunion\\b)(?!.*\\bdistinct\\b).*?\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)\"?\\s*(where\\b|order\\b|$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = unaTabla.match(sql);
+    bool conRowid = false;
+    if (m.hasMatch() && existeTabla(m.captured(1))) {
+        rs.m_tabla = m.captured(1);
+        const qsizetype p = sql.indexOf(QRegularExpression(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption));
+        sql.insert(p + 7, CitarIdentificador(rs.m_tabla) + QLatin1String(".rowid AS \"__fila__\", "));
+        conRowid = true;
+    }
+    Sentencia& s = preparar(sql);
+    s.vincular({});
+    const int n = s.columnas();
+    const int primera = conRowid ? 1 : 0;
+    for (int i = primera; i < n; ++i)
+        rs.m_nombres << s.nombreColumna(i);
+    while (s.paso()) {
+        std::vector<Valor> fila;
+        fila.reserve(n - primera);
+        for (int i = primera; i < n; ++i)
+            fila.push_back(s.columna(i));
+        rs.m_filas.push_back(std::move(fila));
+        rs.m_rowids.push_back(conRowid ? s.columna(0).aEntero() : 0);
+    }
+    s.reiniciar();
+    rs.m_borradas.assign(rs.m_filas.size(), false);
+    return rs;
+}
+
+Recordset::Recordset(Recordset&& o) noexcept { *this = std::move(o); }
+Recordset& Recordset::operator=(Recordset&& o) noexcept
+{
+    m_bd = o.m_bd;
+    m_nombres = std::move(o.m_nombres);
+    m_filas = std::move(o.m_filas);
+    m_rowids = std::move(o.m_rowids);
+    m_borradas = std::move(o.m_borradas);
+    m_pos = o.m_pos;
+    m_tabla = std::move(o.m_tabla);
+    m_esTabla = o.m_esTabla;
+    m_indice = std::move(o.m_indice);
+    m_camposIndice = std::move(o.m_camposIndice);
+    m_noMatch = o.m_noMatch;
+    m_modo = o.m_modo;
+    m_cambios = std::move(o.m_cambios);
+    o.m_bd = nullptr;
+    return *this;
+}
+Recordset::~Recordset() = default;
+
+void Recordset::close()
+{
+    m_bd = nullptr;
+    m_filas.clear();
+    m_rowids.clear();
+    m_borradas.clear();
+    m_pos = 0;
+}
+
+bool Recordset::eof() const { return m_pos >= m_filas.size(); }
+
+void Recordset::moveFirst()
+{
+    if (m_esTabla && m_bd) {
+        const QString orden = m_camposIndice.isEmpty() ? QStringLiteral("rowid") : [&] {
+            QStringList c;
+            for (const QString& f : m_camposIndice)
+                c << CitarIdentificador(f);
+            return c.join(QLatin1String(", ")) + QLatin1String(", rowid");
+        }();
+        cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY %2 LIMIT 1").arg(CitarIdentificador(m_tabla), orden), {});
+        return;
+    }
+    m_pos = 0;
+    while (m_pos < m_filas.size() && m_borradas[m_pos])
+        ++m_pos;
+}
+
+void Recordset::moveNext()
+{
+    if (eof())
+        return;
+    if (m_esTabla && m_bd) {
+        // The row after the current one in index order.
+        QStringList c, marcas;
+        std::vector<Valor> claves;
+        for (const QString& f : m_camposIndice) {
+            c << CitarIdentificador(f);
+            marcas << QStringLiteral("?");
+            claves.push_back(campo(f));
+        }
+        c << QStringLiteral("rowid");
+        marcas << QStringLiteral("?");
+        claves.push_back(Valor(m_rowids[m_pos]));
+        const QString lista = c.join(QLatin1String(", "));
+        cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 WHERE (%2) > (%3) ORDER BY %2 LIMIT 1")
+                            .arg(CitarIdentificador(m_tabla), lista, marcas.join(QLatin1String(", "))),
+                        claves);
+        return;
+    }
+    ++m_pos;
+    while (m_pos < m_filas.size() && m_borradas[m_pos])
+        ++m_pos;
+}
+
+long Recordset::recordCount() const
+{
+    long n = 0;
+    for (size_t i = 0; i < m_filas.size(); ++i)
+        if (!m_borradas[i])
+            ++n;
+    return n;
+}
+
+int Recordset::indiceCampo(const QString& nombre) const
+{
+    for (int i = 0; i < m_nombres.size(); ++i)
+        if (m_nombres[i].compare(nombre, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+Valor Recordset::campo(const QString& nombre) const
+{
+    if (m_modo != Modo::Ninguno) {
+        for (auto it = m_cambios.rbegin(); it != m_cambios.rend(); ++it)
+            if (it->first.compare(nombre, Qt::CaseInsensitive) == 0)
+                return it->second;
+        if (m_modo == Modo::Alta)
+            return {};
+    }
+    return campo(indiceCampo(nombre));
+}
+
+Valor Recordset::campo(int i) const
+{
+    if (eof() || i < 0 || i >= static_cast<int>(m_filas[m_pos].size()))
+        return {};
+    return m_filas[m_pos][static_cast<size_t>(i)];
+}
+
+void Recordset::exigirFila() const
+{
+    if (eof())
+        throw Error(ErrGeneral, 0, QStringLiteral("No hay registro actual."));
+}
+
+void Recordset::addNew()
+{
+    if (!actualizable() || !m_bd)
+        throw Error(ErrGeneral, 0, QStringLiteral("El conjunto de registros no se puede actualizar."));
+    m_modo = Modo::Alta;
+    m_cambios.clear();
+}
+
+void Recordset::edit()
+{
+    if (!actualizable() || !m_bd)
+        throw Error(ErrGeneral, 0, QStringLiteral("El conjunto de registros no se puede actualizar."));
+    exigirFila();
+    m_modo = Modo::Edicion;
+    m_cambios.clear();
+}
+
+void Recordset::fijar(const QString& nombre, const Valor& valor)
+{
+    if (m_modo == Modo::Ninguno)
+        throw Error(ErrGeneral, 0, QStringLiteral("Falta AddNew o Edit antes de cambiar %1.").arg(nombre));
+    if (indiceCampo(nombre) < 0)
+        throw Error(ErrNoEncontradoEnColeccion, 0, QStringLiteral("No existe el campo %1.").arg(nombre));
+    m_cambios.emplace_back(m_nombres[indiceCampo(nombre)], valor);
+}
+
+void Recordset::cancelUpdate()
+{
+    m_modo = Modo::Ninguno;
+    m_cambios.clear();
+}
+
+void Recordset::update()
+{
+    if (m_modo == Modo::Ninguno)
+        throw Error(ErrGeneral, 0, QStringLiteral("Update sin AddNew ni Edit."));
+    // Last value wins per field.
+    std::vector<std::pair<QString, Valor>> cambios;
+    const std::vector<DefCampo> definicion = m_bd->camposDeTabla(m_tabla);
+    auto tipo = [&](const QString& campo) {
+        for (const DefCampo& d : definicion)
+            if (d.nombre.compare(campo, Qt::CaseInsensitive) == 0)
+                return d.tipo;
+        return TipoCampo::Memo;
+    };
+    for (const auto& c : m_cambios) {
+        auto it = std::find_if(cambios.begin(), cambios.end(), [&](const auto& x) { return x.first == c.first; });
+        const Valor v = valorParaCampo(c.second, tipo(c.first), c.first);
+        if (it != cambios.end())
+            it->second = v;
+        else
+            cambios.emplace_back(c.first, v);
+    }
+    const QString tabla = CitarIdentificador(m_tabla);
+    std::vector<Valor> parametros;
+    qint64 rowid = 0;
+    if (m_modo == Modo::Alta) {
+        QStringList cols, marcas;
+        for (const auto& [c, v] : cambios) {
+            cols << CitarIdentificador(c);
+            marcas << QStringLiteral("?");
+            parametros.push_back(v);
+        }
+        const QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tabla)
+                                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                 .arg(tabla, cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
+        m_bd->ejecutarNativo(sql, parametros);
+        rowid = sqlite3_last_insert_rowid(m_bd->m_db);
+    } else {
+        exigirFila();
+        rowid = m_rowids[m_pos];
+        if (!cambios.empty()) {
+            QStringList asignaciones;
+            for (const auto& [c, v] : cambios) {
+                asignaciones << CitarIdentificador(c) + QLatin1String(" = ?");
+                parametros.push_back(v);
+            }
+            parametros.push_back(Valor(rowid));
+            m_bd->ejecutarNativo(
+                QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(tabla, asignaciones.join(QLatin1String(", "))), parametros);
+        }
+    }
+    // Read the stored row back (defaults, conversions) into the set.
+    BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(tabla));
+    s.vincular({Valor(rowid)});
+    std::vector<Valor> fila(static_cast<size_t>(m_nombres.size()));
+    if (s.paso()) {
+        for (int i = 0; i < s.columnas(); ++i) {
+            const int j = indiceCampo(s.nombreColumna(i));
+            if (j >= 0)
+                fila[static_cast<size_t>(j)] = s.columna(i);
+        }
+    }
+    s.reiniciar();
+    if (m_modo == Modo::Alta && !m_esTabla) {
+        // A query may name fewer columns than the table; the new row keeps the query's columns.
+        const bool estabaAlFinal = eof();
+        m_filas.push_back(std::move(fila));
+        m_rowids.push_back(rowid);
+        m_borradas.push_back(false);
+        if (estabaAlFinal)
+            m_pos = m_filas.size() - 1 + 1;  // stays past the end, as before AddNew
+    } else if (m_modo == Modo::Alta) {
+        m_filas = {std::move(fila)};
+        m_rowids = {rowid};
+        m_borradas = {false};
+        m_pos = 0;
+    } else {
+        m_filas[m_pos] = std::move(fila);
+    }
+    m_modo = Modo::Ninguno;
+    m_cambios.clear();
+}
+
+void Recordset::remove()
+{
+    if (!actualizable() || !m_bd)
+        throw Error(ErrGeneral, 0, QStringLiteral("El conjunto de registros no se puede actualizar."));
+    exigirFila();
+    m_bd->ejecutarNativo(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(CitarIdentificador(m_tabla)), {Valor(m_rowids[m_pos])});
+    m_borradas[m_pos] = true;
+}
+
+void Recordset::setIndex(const QString& nombre)
+{
+    if (!m_esTabla || !m_bd)
+        throw Error(ErrGeneral, 0, QStringLiteral("Solo una tabla tiene índices."));
+    const std::optional<DefIndice> d = m_bd->indice(m_tabla, nombre);
+    if (!d)
+        throw Error(ErrNoEncontradoEnColeccion, 0, QStringLiteral("No existe el índice %1 en %2.").arg(nombre, m_tabla));
+    m_indice = nombre;
+    m_camposIndice = d->campos;
+}
+
+void Recordset::seek(const QString& op, const std::vector<Valor>& claves)
+{
+    if (!m_esTabla || !m_bd || m_camposIndice.isEmpty())
+        throw Error(ErrGeneral, 0, QStringLiteral("Seek necesita una tabla con índice."));
+    const qsizetype n = std::min<qsizetype>(static_cast<qsizetype>(claves.size()), m_camposIndice.size());
+    QStringList cols, marcas, orden;
+    for (qsizetype i = 0; i < n; ++i) {
+        cols << CitarIdentificador(m_camposIndice[i]);
+        marcas << QStringLiteral("?");
+    }
+    for (const QString& c : m_camposIndice)
+        orden << CitarIdentificador(c);
+    orden << QStringLiteral("rowid");
+    QString condicion;
+    if (op.trimmed() == QLatin1String("=")) {
+        QStringList iguales;
+        for (const QString& c : cols)
+            iguales << c + QLatin1String(" = ?");
+        condicion = iguales.join(QLatin1String(" AND "));
+    } else if (op.trimmed() == QLatin1String(">=")) {
+        condicion = QStringLiteral("(%1) >= (%2)").arg(cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
+    } else {
+        throw Error(ErrGeneral, 0, QStringLiteral("Operador de búsqueda no admitido: %1").arg(op));
+    }
+    std::vector<Valor> parametros(claves.begin(), claves.begin() + n);
+    cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 WHERE %2 ORDER BY %3 LIMIT 1")
+                        .arg(CitarIdentificador(m_tabla), condicion, orden.join(QLatin1String(", "))),
+                    parametros);
+    m_noMatch = eof();
+}
+
+void Recordset::cargarFilaTabla(const QString& sql, const std::vector<Valor>& parametros)
+{
+    BaseDeDatos::Sentencia& s = m_bd->preparar(sql);
+    s.vincular(parametros);
+    m_filas.clear();
+    m_rowids.clear();
+    if (s.paso()) {
+        std::vector<Valor> fila;
+        for (int i = 1; i < s.columnas(); ++i)
+            fila.push_back(s.columna(i));
+        m_filas.push_back(std::move(fila));
+        m_rowids.push_back(s.columna(0).aEntero());
+    }
+    s.reiniciar();
+    m_borradas.assign(m_filas.size(), false);
+    m_pos = 0;
+}
+
+}  // namespace motor

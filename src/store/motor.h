@@ -1,0 +1,254 @@
+#pragma once
+
+// The database engine the store works on: SQLite underneath, with the shapes the store
+// expects (recordsets, table/field/index/relation/saved-query definitions, error codes).
+
+#include "valor.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace motor {
+
+// Engine error codes the store and the screens rely on.
+enum Codigo : int {
+    ErrGeneral = 3000,
+    ErrDuplicado = 3022,          // duplicate value in a unique index
+    ErrArchivoNoEncontrado = 3024,
+    ErrNoSePuedeAbrir = 3051,     // locked, read-only or no permission
+    ErrTablaNoExiste = 3078,
+    ErrCampoExiste = 3191,
+    ErrRegistrosRelacionados = 3200,  // a parent row with children cannot be deleted or changed
+    ErrFaltaRegistroRelacionado = 3201,  // a child row needs its parent
+    ErrNoEncontradoEnColeccion = 3265,
+    ErrReglaValidacion = 3317,    // out-of-range value or text too long for its field
+    ErrFormatoNoReconocido = 3343,  // not a database
+};
+
+class Error : public std::runtime_error {
+public:
+    Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql = {});
+    int codigo() const { return m_codigo; }
+    int codigoSqlite() const { return m_codigoSqlite; }
+    const QString& mensaje() const { return m_mensaje; }
+    const QString& sql() const { return m_sql; }
+
+private:
+    int m_codigo;
+    int m_codigoSqlite;
+    QString m_mensaje;
+    QString m_sql;
+};
+
+enum class TipoCampo { Booleano, Entero, Largo, Simple, Doble, Fecha, Texto, Memo };
+
+struct DefCampo {
+    QString nombre;
+    TipoCampo tipo = TipoCampo::Texto;
+    int tamano = 0;                 // Text: characters (0 means 50)
+    std::optional<Valor> porDefecto;
+};
+
+struct DefIndice {
+    QString nombre;
+    bool principal = false;
+    bool unico = false;
+    QStringList campos;
+};
+
+struct DefTabla {
+    QString nombre;
+    std::vector<DefCampo> campos;
+    std::vector<DefIndice> indices;
+};
+
+struct DefRelacion {
+    QString nombre;
+    QString tabla;           // the parent
+    QString tablaExterna;    // the child
+    std::vector<std::pair<QString, QString>> campos;  // parent field, child field
+    bool cascadaActualizar = false;
+    bool cascadaBorrar = false;
+};
+
+class BaseDeDatos;
+
+// A set of rows from a table or a query. Rows of a single table can be changed through it
+// (addNew/edit, fijar, update; remove). A table opened by name moves along one of its
+// indexes and seeks on it.
+class Recordset {
+public:
+    Recordset() = default;
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    ~Recordset();
+
+    bool eof() const;
+    void moveFirst();
+    void moveNext();
+    // Rows read so far; tested for zero only.
+    long recordCount() const;
+
+    int numCampos() const { return static_cast<int>(m_nombres.size()); }
+    QString nombreCampo(int i) const { return m_nombres.value(i); }
+    bool tieneCampo(const QString& nombre) const { return indiceCampo(nombre) >= 0; }
+    // The current row's value; null for an unknown field or past the end.
+    Valor campo(const QString& nombre) const;
+    Valor campo(int i) const;
+    Valor operator[](const QString& nombre) const { return campo(nombre); }
+
+    void addNew();
+    void edit();
+    // Sets a field of the row being added or edited.
+    void fijar(const QString& nombre, const Valor& valor);
+    // Writes the row being added or edited; throws motor::Error when the engine refuses.
+    void update();
+    void cancelUpdate();
+    void remove();  // deletes the current row
+    bool actualizable() const { return !m_tabla.isEmpty(); }
+
+    // Table recordsets only.
+    void setIndex(const QString& nombre);
+    QString index() const { return m_indice; }
+    // op is "=" or ">="; compares the first claves.size() fields of the index.
+    void seek(const QString& op, const std::vector<Valor>& claves);
+    bool noMatch() const { return m_noMatch; }
+
+    void close();
+
+private:
+    friend class BaseDeDatos;
+    enum class Modo { Ninguno, Edicion, Alta };
+    int indiceCampo(const QString& nombre) const;
+    void cargarFilaTabla(const QString& sql, const std::vector<Valor>& parametros);
+    void exigirFila() const;
+
+    BaseDeDatos* m_bd = nullptr;
+    QStringList m_nombres;
+    std::vector<std::vector<Valor>> m_filas;
+    std::vector<qint64> m_rowids;
+    std::vector<bool> m_borradas;
+    size_t m_pos = 0;
+    QString m_tabla;          // set when rows can be changed
+    bool m_esTabla = false;   // opened by table name: moves along an index
+    QString m_indice;
+    QStringList m_camposIndice;
+    bool m_noMatch = false;
+    Modo m_modo = Modo::Ninguno;
+    std::vector<std::pair<QString, Valor>> m_cambios;
+};
+
+// One open database file.
+class BaseDeDatos {
+public:
+    // Opens an existing database file for reading and writing; throws motor::Error when the
+    // file is missing, is not a database, is read-only or stays locked.
+    explicit BaseDeDatos(const QString& ruta);
+    ~BaseDeDatos();
+    BaseDeDatos(const BaseDeDatos&) = delete;
+    BaseDeDatos& operator=(const BaseDeDatos&) = delete;
+
+    // Creates an empty database file (the KV740 builder and tests use it).
+    static std::unique_ptr<BaseDeDatos> crear(const QString& ruta);
+
+    const QString& ruta() const { return m_ruta; }
+
+    // Runs a statement in the store's dialect; returns the rows it affected.
+    long ejecutar(const QString& sql);
+    // Runs plain SQLite SQL, no translation (schema statements).
+    long ejecutarNativo(const QString& sql, const std::vector<Valor>& parametros = {});
+    // First column of the first row, or null.
+    Valor valorUnico(const QString& sql);
+
+    // A table name gives a table recordset; any other text is a query in the store's dialect.
+    Recordset abrirRecordset(const QString& fuente);
+
+    // Definitions.
+    bool existeTabla(const QString& nombre);
+    QStringList tablas();
+    std::vector<DefCampo> campos(const QString& tabla);
+    bool existeCampo(const QString& tabla, const QString& campo);
+    void crearTabla(const DefTabla& tabla);
+    // Throws ErrCampoExiste when the table has the field already.
+    void anadirCampo(const QString& tabla, const DefCampo& campo);
+    void crearIndice(const QString& tabla, const DefIndice& indice);
+    void eliminarIndice(const QString& tabla, const QString& nombre);
+    std::optional<DefIndice> indice(const QString& tabla, const QString& nombre);
+    bool existeRelacion(const QString& nombre);
+    void crearRelacion(const DefRelacion& relacion);
+    // Throws ErrNoEncontradoEnColeccion when there is no such relation.
+    void eliminarRelacion(const QString& nombre);
+    bool existeConsulta(const QString& nombre);
+    // Saved queries are views holding the translated SQL.
+    void crearConsulta(const QString& nombre, const QString& sql);
+    void cambiarSQLConsulta(const QString& nombre, const QString& sql);
+
+    bool enTransaccion() const;
+
+    // Prepared statements are kept and reused: the same SQL runs again without parsing.
+    // Hold the returned reference only while stepping it: other calls may drop idle ones.
+    class Sentencia;
+    Sentencia& preparar(const QString& sqlNativo);
+
+    // Nested use becomes a savepoint. Rolls back in the destructor unless committed.
+    class Transaccion {
+    public:
+        explicit Transaccion(BaseDeDatos& bd);
+        ~Transaccion();
+        void commit();
+        Transaccion(const Transaccion&) = delete;
+        Transaccion& operator=(const Transaccion&) = delete;
+
+    private:
+        BaseDeDatos& m_bd;
+        QString m_punto;
+        bool m_hecha = false;
+    };
+
+    [[noreturn]] void lanzar(int rc, const QString& sql) const;
+
+private:
+    friend class Recordset;
+    std::vector<DefCampo> camposDeTabla(const QString& tabla);
+    QString nombreIndiceSQLite(const QString& tabla, const QString& nombre);
+
+    sqlite3* m_db = nullptr;
+    QString m_ruta;
+    int m_nivelTransaccion = 0;
+    std::unordered_map<std::string, std::unique_ptr<Sentencia>> m_sentencias;
+};
+
+// A prepared statement owned by the database.
+class BaseDeDatos::Sentencia {
+public:
+    Sentencia(BaseDeDatos& bd, sqlite3_stmt* st, QString sql) : m_bd(bd), m_st(st), m_sql(std::move(sql)) {}
+    ~Sentencia();
+    void vincular(const std::vector<Valor>& parametros);
+    bool paso();  // true while a row is available
+    void reiniciar();
+    bool ocupada() const;  // stepped and not yet reset
+    int columnas() const;
+    QString nombreColumna(int i) const;
+    Valor columna(int i) const;
+    const QString& sql() const { return m_sql; }
+
+private:
+    BaseDeDatos& m_bd;
+    sqlite3_stmt* m_st;
+    QString m_sql;
+};
+
+QString CitarIdentificador(const QString& nombre);
+QString CitarTexto(const QString& texto);  // 'text' with quotes doubled
+
+}  // namespace motor

@@ -1,0 +1,237 @@
+#include "traductor.h"
+
+#include <QDate>
+#include <QStringList>
+
+#include <vector>
+
+namespace {
+
+enum class Clase { Espacio, Palabra, Numero, Texto, Identificador, Fecha, Simbolo };
+
+struct Token {
+    Clase clase;
+    QString texto;
+};
+
+std::vector<Token> trocear(const QString& sql)
+{
+    std::vector<Token> tokens;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql[i];
+        const qsizetype inicio = i;
+        if (c.isSpace()) {
+            while (i < n && sql[i].isSpace())
+                ++i;
+            tokens.push_back({Clase::Espacio, sql.mid(inicio, i - inicio)});
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // Quoted text or identifier; a doubled quote stays inside.
+            ++i;
+            while (i < n) {
+                if (sql[i] == c) {
+                    if (i + 1 < n && sql[i + 1] == c) {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            tokens.push_back({c == QLatin1Char('\'') ? Clase::Texto : Clase::Identificador, sql.mid(inicio, i - inicio)});
+        } else if (c == QLatin1Char('[')) {
+            const qsizetype fin = sql.indexOf(QLatin1Char(']'), i);
+            i = fin < 0 ? n : fin + 1;
+            QString nombre = sql.mid(inicio + 1, (fin < 0 ? n : fin) - inicio - 1);
+            nombre.replace(QLatin1String("\""), QLatin1String("\"\""));
+            tokens.push_back({Clase::Identificador, QLatin1Char('"') + nombre + QLatin1Char('"')});
+        } else if (c == QLatin1Char('#')) {
+            const qsizetype fin = sql.indexOf(QLatin1Char('#'), i + 1);
+            if (fin < 0) {
+                ++i;
+                tokens.push_back({Clase::Simbolo, QStringLiteral("#")});
+                continue;
+            }
+            i = fin + 1;
+            tokens.push_back({Clase::Fecha, sql.mid(inicio + 1, fin - inicio - 1)});
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == QLatin1Char('_')))
+                ++i;
+            tokens.push_back({Clase::Palabra, sql.mid(inicio, i - inicio)});
+        } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && sql[i + 1].isDigit())) {
+            while (i < n && (sql[i].isDigit() || sql[i] == QLatin1Char('.')))
+                ++i;
+            if (i < n && (sql[i] == QLatin1Char('e') || sql[i] == QLatin1Char('E'))) {
+                qsizetype j = i + 1;
+                if (j < n && (sql[j] == QLatin1Char('+') || sql[j] == QLatin1Char('-')))
+                    ++j;
+                if (j < n && sql[j].isDigit()) {
+                    i = j;
+                    while (i < n && sql[i].isDigit())
+                        ++i;
+                }
+            }
+            tokens.push_back({Clase::Numero, sql.mid(inicio, i - inicio)});
+        } else {
+            // Two-character operators stay together.
+            static const QStringList dobles = {QStringLiteral("<>"), QStringLiteral("<="), QStringLiteral(">="),
+                                               QStringLiteral("!="), QStringLiteral("||"), QStringLiteral("==")};
+            if (i + 1 < n && dobles.contains(sql.mid(i, 2))) {
+                i += 2;
+            } else {
+                ++i;
+            }
+            tokens.push_back({Clase::Simbolo, sql.mid(inicio, i - inicio)});
+        }
+    }
+    return tokens;
+}
+
+// Date literal #m/d/yyyy# (or #yyyy-mm-dd#, with an optional time) as ISO text.
+QString fechaISO(const QString& literal)
+{
+    const QString t = literal.trimmed();
+    const QStringList partes = t.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QDate d = QDate::fromString(partes.value(0), QStringLiteral("M/d/yyyy"));
+    if (!d.isValid())
+        d = QDate::fromString(partes.value(0), Qt::ISODate);
+    QString r = d.isValid() ? d.toString(Qt::ISODate) : partes.value(0);
+    if (partes.size() > 1)
+        r += QLatin1Char(' ') + partes.value(1);
+    r.replace(QLatin1String("'"), QLatin1String("''"));
+    return QLatin1Char('\'') + r + QLatin1Char('\'');
+}
+
+class Traductor {
+public:
+    explicit Traductor(std::vector<Token> tokens) : m_t(std::move(tokens)) {}
+
+    QString traducir() { return secuencia(0, m_t.size()); }
+
+private:
+    // Index of the ")" that closes the "(" at `abre`, or `fin` when unbalanced.
+    size_t cierre(size_t abre, size_t fin) const
+    {
+        int nivel = 0;
+        for (size_t i = abre; i < fin; ++i) {
+            if (m_t[i].clase != Clase::Simbolo)
+                continue;
+            if (m_t[i].texto == QLatin1String("("))
+                ++nivel;
+            else if (m_t[i].texto == QLatin1String(")") && --nivel == 0)
+                return i;
+        }
+        return fin;
+    }
+
+    // Top-level comma-separated arguments between `desde` and `hasta` (exclusive).
+    std::vector<std::pair<size_t, size_t>> argumentos(size_t desde, size_t hasta) const
+    {
+        std::vector<std::pair<size_t, size_t>> args;
+        int nivel = 0;
+        size_t inicio = desde;
+        for (size_t i = desde; i < hasta; ++i) {
+            if (m_t[i].clase != Clase::Simbolo)
+                continue;
+            const QString& s = m_t[i].texto;
+            if (s == QLatin1String("("))
+                ++nivel;
+            else if (s == QLatin1String(")"))
+                --nivel;
+            else if (s == QLatin1String(",") && nivel == 0) {
+                args.emplace_back(inicio, i);
+                inicio = i + 1;
+            }
+        }
+        args.emplace_back(inicio, hasta);
+        return args;
+    }
+
+    size_t siguienteNoEspacio(size_t i, size_t fin) const
+    {
+        while (i < fin && m_t[i].clase == Clase::Espacio)
+            ++i;
+        return i;
+    }
+
+    QString funcion(const QString& nombre, size_t abre, size_t cierra)
+    {
+        const QString n = nombre.toLower();
+        const auto args = argumentos(abre + 1, cierra);
+        QStringList a;
+        for (const auto& [d, h] : args)
+            a << secuencia(d, h).trimmed();
+        if (n == QLatin1String("isnull") && a.size() == 1)
+            return QLatin1Char('(') + a[0] + QLatin1String(" IS NULL)");
+        if (n == QLatin1String("int") && a.size() == 1)
+            return QLatin1String("floor(") + a[0] + QLatin1Char(')');
+        if (n == QLatin1String("iif") && a.size() == 3)
+            return QLatin1String("(CASE WHEN ") + a[0] + QLatin1String(" THEN ") + a[1] + QLatin1String(" ELSE ")
+                + a[2] + QLatin1String(" END)");
+        if (n == QLatin1String("switch") && a.size() >= 2 && a.size() % 2 == 0) {
+            QString r = QStringLiteral("(CASE");
+            for (qsizetype i = 0; i + 1 < a.size(); i += 2)
+                r += QLatin1String(" WHEN ") + a[i] + QLatin1String(" THEN ") + a[i + 1];
+            return r + QLatin1String(" END)");
+        }
+        return nombre + QLatin1Char('(') + a.join(QLatin1String(", ")) + QLatin1Char(')');
+    }
+
+    QString secuencia(size_t desde, size_t hasta)
+    {
+        QString r;
+        for (size_t i = desde; i < hasta; ++i) {
+            const Token& t = m_t[i];
+            switch (t.clase) {
+            case Clase::Palabra: {
+                const QString l = t.texto.toLower();
+                if (l == QLatin1String("distinctrow")) {
+                    // Drop the word and the blank after it.
+                    if (i + 1 < hasta && m_t[i + 1].clase == Clase::Espacio)
+                        ++i;
+                    break;
+                }
+                if (l == QLatin1String("true")) {
+                    r += QLatin1Char('1');
+                    break;
+                }
+                if (l == QLatin1String("false")) {
+                    r += QLatin1Char('0');
+                    break;
+                }
+                const size_t p = siguienteNoEspacio(i + 1, hasta);
+                if (p < hasta && m_t[p].clase == Clase::Simbolo && m_t[p].texto == QLatin1String("(")) {
+                    const size_t c = cierre(p, hasta);
+                    r += funcion(t.texto, p, c);
+                    i = c;
+                    break;
+                }
+                r += t.texto;
+                break;
+            }
+            case Clase::Fecha: r += fechaISO(t.texto); break;
+            case Clase::Simbolo:
+                if (t.texto == QLatin1String("/"))
+                    r += QLatin1String(" * 1.0 /");
+                else if (t.texto == QLatin1String("&"))
+                    r += QLatin1String("||");
+                else
+                    r += t.texto;
+                break;
+            default: r += t.texto; break;
+            }
+        }
+        return r;
+    }
+
+    std::vector<Token> m_t;
+};
+
+}  // namespace
+
+QString TraducirSQL(const QString& sql)
+{
+    return Traductor(trocear(sql)).traducir();
+}
