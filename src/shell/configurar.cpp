@@ -1,0 +1,306 @@
+#include "configurar.h"
+
+#include "formato.h"
+#include "global.h"
+#include "utilidades.h"
+#include "ventanas.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* panel(QWidget* padre)
+{
+    auto* l = new QLabel(padre);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setMinimumHeight(22);
+    return l;
+}
+
+}  // namespace
+
+Configurar::Configurar(QWidget* padre) : QDialog(padre)
+{
+    setObjectName(QStringLiteral("Configurar"));
+    setWindowTitle(QStringLiteral("Configuración"));
+    auto* raiz = new QVBoxLayout(this);
+
+    auto* kv = new QGroupBox(QStringLiteral("&Alojamiento de la Aplicación KV740"), this);
+    auto* kvCaja = new QHBoxLayout(kv);
+    lbHomeDir = panel(kv);
+    lbHomeDir->setObjectName(QStringLiteral("lbHomeDir"));
+    CambHome = new QPushButton(QStringLiteral("&Cambiar"), kv);
+    CambHome->setObjectName(QStringLiteral("CambHome"));
+    kvCaja->addWidget(lbHomeDir, 1);
+    kvCaja->addWidget(CambHome);
+    raiz->addWidget(kv);
+
+    auto* grupo = new QGroupBox(QStringLiteral("&Grupo KV740 usado de referencia"), this);
+    auto* g = new QGridLayout(grupo);
+    LstGpos = new QComboBox(grupo);
+    LstGpos->setObjectName(QStringLiteral("LstGpos"));
+    g->addWidget(LstGpos, 0, 0, 1, 4);
+    g->addWidget(new QLabel(QStringLiteral("Sección"), grupo), 1, 0);
+    lbSecc = panel(grupo);
+    lbSecc->setObjectName(QStringLiteral("lbSecc"));
+    g->addWidget(lbSecc, 1, 1);
+    g->addWidget(new QLabel(QStringLiteral("Tarifa"), grupo), 1, 2);
+    lbTarifa = panel(grupo);
+    lbTarifa->setObjectName(QStringLiteral("lbTarifa"));
+    g->addWidget(lbTarifa, 1, 3);
+    g->addWidget(new QLabel(QStringLiteral("Almacén"), grupo), 2, 0);
+    lbAlma = panel(grupo);
+    lbAlma->setObjectName(QStringLiteral("lbAlma"));
+    g->addWidget(lbAlma, 2, 1, 1, 3);
+
+    g->addWidget(new QLabel(QStringLiteral("IVA por departamentos"), grupo), 3, 0, 1, 4);
+    grdIvas = new QTableWidget(1, 10, grupo);
+    grdIvas->setObjectName(QStringLiteral("grdIvas"));
+    grdIvas->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdIvas->setFocusPolicy(Qt::NoFocus);
+    grdIvas->verticalHeader()->hide();
+    grdIvas->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    grdIvas->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grdIvas->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QStringList titulos;
+    for (int d = 1; d <= 10; ++d)
+        titulos << QString::number(d);
+    grdIvas->setHorizontalHeaderLabels(titulos);
+    grdIvas->setFixedHeight(grdIvas->horizontalHeader()->sizeHint().height() + grdIvas->rowHeight(0) + 4);
+    g->addWidget(grdIvas, 4, 0, 1, 4);
+
+    g->addWidget(new QLabel(QStringLiteral("Recargos de &Equivalencia"), grupo), 5, 0, 1, 4);
+    // One box under each department column of the grid.
+    auto* recargos = new QHBoxLayout;
+    recargos->setSpacing(0);
+    for (int d = 1; d <= 10; ++d) {
+        auto* t = new QLineEdit(grupo);
+        t->setObjectName(QStringLiteral("txREq%1").arg(d));
+        t->setAlignment(Qt::AlignRight);
+        t->setMaxLength(6);
+        t->installEventFilter(this);
+        connect(t, &QLineEdit::textChanged, this, [this, d] { txREq_Change(d); });
+        txREq[static_cast<size_t>(d)] = t;
+        recargos->addWidget(t, 1);
+    }
+    g->addLayout(recargos, 6, 0, 1, 4);
+    raiz->addWidget(grupo);
+
+    auto* opciones = new QHBoxLayout;
+    auto* precio = new QGroupBox(QStringLiteral("Usar precio"), this);
+    auto* pc = new QVBoxLayout(precio);
+    opBase = new QRadioButton(QStringLiteral("&Base"), precio);
+    opHta1 = new QRadioButton(QStringLiteral("Hasta &1"), precio);
+    opHta2 = new QRadioButton(QStringLiteral("Hasta &2"), precio);
+    opBase->setObjectName(QStringLiteral("opBase"));
+    opHta1->setObjectName(QStringLiteral("opHta1"));
+    opHta2->setObjectName(QStringLiteral("opHta2"));
+    for (QRadioButton* b : {opBase, opHta1, opHta2}) {
+        pc->addWidget(b);
+        connect(b, &QRadioButton::clicked, this, &Configurar::Precio_Click);
+    }
+    auto* iva = new QGroupBox(QStringLiteral("IVA en los documentos"), this);
+    auto* ic = new QVBoxLayout(iva);
+    opInclu = new QRadioButton(QStringLiteral("&Incluido"), iva);
+    opDesgl = new QRadioButton(QStringLiteral("&Desglosado"), iva);
+    opInclu->setObjectName(QStringLiteral("opInclu"));
+    opDesgl->setObjectName(QStringLiteral("opDesgl"));
+    for (QRadioButton* b : {opInclu, opDesgl}) {
+        ic->addWidget(b);
+        connect(b, &QRadioButton::clicked, this, &Configurar::IVA_Click);
+    }
+    opciones->addWidget(precio);
+    opciones->addWidget(iva);
+    raiz->addLayout(opciones);
+
+    auto* empresa = new QGroupBox(QStringLiteral("&Encabezamiento de listados"), this);
+    auto* ec = new QHBoxLayout(empresa);
+    txNombreEmpresa = new QLineEdit(empresa);
+    txNombreEmpresa->setObjectName(QStringLiteral("txNombreEmpresa"));
+    ec->addWidget(txNombreEmpresa);
+    raiz->addWidget(empresa);
+
+    auto* botones = new QHBoxLayout;
+    botones->addStretch();
+    Acepto = new QPushButton(QStringLiteral("&Aceptar"), this);
+    Cancelo = new QPushButton(QStringLiteral("&Cancelar"), this);
+    Acepto->setObjectName(QStringLiteral("Acepto"));
+    Cancelo->setObjectName(QStringLiteral("Cancelo"));
+    Acepto->setDefault(true);
+    botones->addWidget(Acepto);
+    botones->addWidget(Cancelo);
+    raiz->addLayout(botones);
+
+    connect(LstGpos, &QComboBox::activated, this, &Configurar::LstGpos_Click);
+    connect(CambHome, &QPushButton::clicked, this, &Configurar::CambHome_Click);
+    connect(Acepto, &QPushButton::clicked, this, &Configurar::Acepto_Click);
+    connect(Cancelo, &QPushButton::clicked, this, &QDialog::reject);
+
+    resize(640, 480);
+    CargarGrupos();
+    MostrarDatos();
+    RestaurarVentana(this);
+}
+
+Configurar::~Configurar() = default;
+
+bool Configurar::Activar(const QString& titulo, QWidget* padre)
+{
+    Configurar dialogo(padre);
+    if (!titulo.isEmpty())
+        dialogo.setWindowTitle(titulo);
+    dialogo.exec();
+    return dialogo.aceptado();
+}
+
+void Configurar::done(int resultado)
+{
+    GuardarVentana(this);
+    QDialog::done(resultado);
+}
+
+void Configurar::CargarGrupos()
+{
+    LstGpos->clear();
+    m_grupos = Global::BD ? Global::BD->ListaGrupos() : std::vector<FilaGrupo>{};
+    for (const FilaGrupo& f : m_grupos)
+        LstGpos->addItem(NumeroConCeros(f.codgpo, 4) + QStringLiteral("   ") + f.NOMGPO);
+}
+
+void Configurar::MostrarDatos()
+{
+    m_mostrando = true;
+    lbHomeDir->setText(Global::HomeDir);
+    int elegido = -1;
+    for (size_t i = 0; i < m_grupos.size(); ++i)
+        if (m_grupos[i].codgpo == Global::Grupo)
+            elegido = static_cast<int>(i);
+    LstGpos->setCurrentIndex(elegido);
+    if (elegido < 0) {
+        Global::Grupo = 0;
+        if (Global::BD)
+            Global::BD->DatosGrupo(0, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+    }
+    for (int d = 1; d <= 10; ++d) {
+        const auto i = static_cast<size_t>(d);
+        auto* celda = new QTableWidgetItem(Formato(static_cast<double>(Global::IVADepartamento[i]), QStringLiteral("#0.0")));
+        celda->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grdIvas->setItem(0, d - 1, celda);
+        txREq[i]->setText(Formato(static_cast<double>(Global::RecargoEquivalencia[i]), QStringLiteral("0.0;-0.0;#")));
+    }
+    lbSecc->setText(Global::Seccion == 0 ? QString()
+                                         : NumeroConCeros(Global::Seccion, 3) + QStringLiteral("   ")
+                                               + (Global::BD ? Global::BD->NombreSeccion(Global::Seccion) : QString()));
+    lbTarifa->setText(QString::number(Global::Tarifa));
+    lbAlma->setText(Global::Almacen == 0 ? QString()
+                                         : NumeroConCeros(Global::Almacen, 2) + QStringLiteral("   ")
+                                               + (Global::BD ? Global::BD->NombreAlmacen(Global::Almacen) : QString()));
+    opDesgl->setChecked(Global::IVADesglosado);
+    opInclu->setChecked(!Global::IVADesglosado);
+    (Global::Precio == 0 ? opBase : Global::Precio == 1 ? opHta1 : opHta2)->setChecked(true);
+    txNombreEmpresa->setText(Global::NombreEmpresa);
+    m_mostrando = false;
+}
+
+void Configurar::LstGpos_Click(int indice)
+{
+    if (indice < 0)
+        return;
+    Global::Grupo = AEntero16(Val(LstGpos->itemText(indice).section(QLatin1Char(' '), 0, 0)));
+    if (Global::BD)
+        Global::BD->DatosGrupo(Global::Grupo, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+    MostrarDatos();
+}
+
+void Configurar::Precio_Click() { Global::Precio = opBase->isChecked() ? 0 : opHta1->isChecked() ? 1 : 2; }
+
+void Configurar::IVA_Click() { Global::IVADesglosado = opDesgl->isChecked(); }
+
+void Configurar::txREq_Change(int departamento)
+{
+    if (m_mostrando)
+        return;
+    const std::optional<double> v = LeerNumero(txREq[static_cast<size_t>(departamento)]->text());
+    Global::RecargoEquivalencia[static_cast<size_t>(departamento)] = v ? static_cast<float>(*v) : 0.0f;
+}
+
+bool Configurar::eventFilter(QObject* objeto, QEvent* evento)
+{
+    int d = 0;
+    for (int i = 1; i <= 10; ++i)
+        if (objeto == txREq[static_cast<size_t>(i)])
+            d = i;
+    if (d == 0)
+        return QDialog::eventFilter(objeto, evento);
+    QLineEdit* caja = txREq[static_cast<size_t>(d)];
+    if (evento->type() == QEvent::FocusIn) {
+        // Select after the click that gave the focus has placed the caret.
+        QMetaObject::invokeMethod(caja, [caja] { SeleccionarTexto(caja); }, Qt::QueuedConnection);
+        return false;
+    }
+    if (evento->type() != QEvent::KeyPress)
+        return false;
+    auto* tecla = static_cast<QKeyEvent*>(evento);
+    if (tecla->key() == Qt::Key_Left && caja->cursorPosition() == 0 && !caja->hasSelectedText() && d > 1) {
+        txREq[static_cast<size_t>(d - 1)]->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    const int finSeleccion = caja->hasSelectedText() ? caja->selectionStart() + static_cast<int>(caja->selectedText().size())
+                                                     : caja->cursorPosition();
+    if (tecla->key() == Qt::Key_Right && finSeleccion == caja->text().size() && d < 10) {
+        txREq[static_cast<size_t>(d + 1)]->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    const QString texto = tecla->text();
+    if (texto.size() == 1) {
+        int codigo = texto.at(0).unicode();
+        // Digits and the decimal comma (the user's decimal separator).
+        FiltrarTecla(codigo, QStringLiteral(",") + LocalNumeros().decimalPoint());
+        if (codigo == 0)
+            return true;
+    }
+    return false;
+}
+
+void Configurar::CambHome_Click()
+{
+    const auto elegir = elegirCarpeta ? elegirCarpeta : ElegirCarpeta;
+    const QString carpeta = elegir(this, QString(), Global::HomeDir);
+    if (carpeta.isEmpty())
+        return;
+    Global::HomeDir = carpeta;
+    lbHomeDir->setText(carpeta);
+    Global::BD.reset();
+    LeerConfiguracionKV740();
+    AbrirBaseDatos();
+    CargarGrupos();
+    MostrarDatos();
+    update();
+}
+
+void Configurar::Acepto_Click()
+{
+    if (Global::RutaBaseDatos.isEmpty())
+        return;
+    if (LstGpos->currentIndex() >= 0 && Global::BD && Global::BD->VersionAlmacenes() && Global::Almacen == 0) {
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
+        return;
+    }
+    Global::NombreEmpresa = txNombreEmpresa->text();
+    GuardarConfiguracion();
+    m_aceptado = true;
+    accept();
+}

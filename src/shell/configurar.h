@@ -1,0 +1,68 @@
+#pragma once
+
+#include "basedatos.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+// The configuration dialog: where KV740 lives, the working group, price level, VAT
+// treatment, surcharges per department and the business name. It edits the run-wide
+// state directly and writes the settings file only when accepted.
+class Configurar : public QDialog {
+    Q_OBJECT
+public:
+    explicit Configurar(QWidget* padre = nullptr);
+    ~Configurar() override;
+
+    // Shows the dialog modally (with `titulo` as caption when given); true when accepted.
+    static bool Activar(const QString& titulo = {}, QWidget* padre = nullptr);
+
+    // The folder picker; tests replace it.
+    static inline std::function<QString(QWidget*, const QString&, const QString&)> elegirCarpeta;
+
+    bool aceptado() const { return m_aceptado; }
+
+    QComboBox* LstGpos = nullptr;
+    QLabel* lbHomeDir = nullptr;
+    QLabel* lbSecc = nullptr;
+    QLabel* lbTarifa = nullptr;
+    QLabel* lbAlma = nullptr;
+    QPushButton* CambHome = nullptr;
+    QTableWidget* grdIvas = nullptr;
+    std::array<QLineEdit*, 11> txREq{};  // 1..10
+    QRadioButton* opBase = nullptr;
+    QRadioButton* opHta1 = nullptr;
+    QRadioButton* opHta2 = nullptr;
+    QRadioButton* opInclu = nullptr;
+    QRadioButton* opDesgl = nullptr;
+    QLineEdit* txNombreEmpresa = nullptr;
+    QPushButton* Acepto = nullptr;
+    QPushButton* Cancelo = nullptr;
+
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+    void done(int resultado) override;
+
+private:
+    void CargarGrupos();
+    void MostrarDatos();
+    void LstGpos_Click(int indice);
+    void Precio_Click();
+    void IVA_Click();
+    void txREq_Change(int departamento);
+    void CambHome_Click();
+    void Acepto_Click();
+
+    std::vector<FilaGrupo> m_grupos;
+    bool m_aceptado = false;
+    bool m_mostrando = false;
+};

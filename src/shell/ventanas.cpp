@@ -1,0 +1,90 @@
+#include "ventanas.h"
+
+#include "global.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include <cmath>
+
+static int aTwipsX(int px) { return static_cast<int>(std::lround(px * Global::TwipsPorPixelX)); }
+static int aTwipsY(int px) { return static_cast<int>(std::lround(px * Global::TwipsPorPixelY)); }
+static int dePixelesX(int tw) { return static_cast<int>(std::lround(tw / Global::TwipsPorPixelX)); }
+static int dePixelesY(int tw) { return static_cast<int>(std::lround(tw / Global::TwipsPorPixelY)); }
+
+static QWidget* marco(QWidget* ventana)
+{
+    // An MDI child moves as its sub-window frame.
+    QWidget* padre = ventana->parentWidget();
+    return padre && padre->inherits("QMdiSubWindow") ? padre : ventana;
+}
+
+void RestaurarVentana(QWidget* ventana)
+{
+    const auto p = LeerPosicionVentana(ventana->objectName());
+    if (!p)
+        return;
+    const QRect r(dePixelesX((*p)[0]), dePixelesY((*p)[1]), dePixelesX((*p)[2]), dePixelesY((*p)[3]));
+    if (r.width() <= 0 || r.height() <= 0)
+        return;
+    QWidget* m = marco(ventana);
+    m->move(r.topLeft());
+    m->resize(r.size());
+}
+
+void GuardarVentana(QWidget* ventana)
+{
+    const QWidget* m = marco(ventana);
+    const QRect r = m->geometry();
+    GuardarPosicionVentana(ventana->objectName(),
+                           {aTwipsX(m->isWindow() ? m->frameGeometry().x() : r.x()),
+                            aTwipsY(m->isWindow() ? m->frameGeometry().y() : r.y()), aTwipsX(r.width()), aTwipsY(r.height())});
+}
+
+QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, const QString& texto,
+                                                QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                                const QString& titulo)
+{
+    // Where to click afterwards: mid-width, on the current row.
+    QPoint punto;
+    if (rejilla) {
+        const int fila = rejilla->currentIndex().isValid() ? rejilla->currentIndex().row() : 0;
+        const QRect celda = rejilla->visualRect(rejilla->model() ? rejilla->model()->index(fila, 0) : QModelIndex());
+        punto = QPoint(rejilla->viewport()->width() / 2, celda.isValid() ? celda.center().y() : 1);
+    }
+    QMessageBox caja(icono, titulo, texto, botones, rejilla ? rejilla->window() : nullptr);
+    const auto respuesta = static_cast<QMessageBox::StandardButton>(caja.exec());
+    if (rejilla && rejilla->isVisible()) {
+        rejilla->setFocus(Qt::OtherFocusReason);
+        QMouseEvent pulsar(QEvent::MouseButtonPress, punto, rejilla->viewport()->mapToGlobal(punto), Qt::LeftButton,
+                           Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rejilla->viewport(), &pulsar);
+        QMouseEvent soltar(QEvent::MouseButtonRelease, punto, rejilla->viewport()->mapToGlobal(punto), Qt::LeftButton,
+                           Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(rejilla->viewport(), &soltar);
+    }
+    return respuesta;
+}
+
+void AlinearALaDerecha(QWidget* control, int& x)
+{
+    x -= control->width();
+    control->move(x, control->y());
+}
+
+QString ElegirCarpeta(QWidget* propietario, const QString& titulo, const QString& inicial)
+{
+    const QString r = QFileDialog::getExistingDirectory(propietario, titulo, inicial, QFileDialog::ShowDirsOnly);
+    const qsizetype nul = r.indexOf(QChar(0));
+    return nul >= 0 ? r.left(nul) : r;
+}
+
+void SeleccionarTexto(QLineEdit* campo)
+{
+    if (campo)
+        campo->selectAll();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QAbstractItemView;
+class QLineEdit;
+class QWidget;
+
+// Window positions are kept in twips under the window's object name.
+void RestaurarVentana(QWidget* ventana);
+void GuardarVentana(QWidget* ventana);
+
+// A message box over a grid that gives the grid its focus back on its rows afterwards.
+QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, const QString& texto,
+                                                QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                                const QString& titulo);
+
+// Moves `control` so that its right edge is at x; x becomes its new left edge.
+void AlinearALaDerecha(QWidget* control, int& x);
+
+// The system's folder dialog; empty text when the user cancels.
+QString ElegirCarpeta(QWidget* propietario, const QString& titulo, const QString& inicial);
+
+void SeleccionarTexto(QLineEdit* campo);
