@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QtUiPlugin/QDesignerCustomWidgetInterface>
+
+// Lets Qt Designer place EdMatrix on a form; the host calls Setup and sets Matriz at run time.
+class EdMatrixPlugin : public QObject, public QDesignerCustomWidgetInterface {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QDesignerCustomWidgetInterface")
+    Q_INTERFACES(QDesignerCustomWidgetInterface)
+
+public:
+    explicit EdMatrixPlugin(QObject* parent = nullptr);
+
+    QString name() const override;
+    QString group() const override;
+    QString toolTip() const override;
+    QString whatsThis() const override;
+    QString includeFile() const override;
+    QIcon icon() const override;
+    bool isContainer() const override;
+    QWidget* createWidget(QWidget* parent) override;
+    bool isInitialized() const override;
+    void initialize(QDesignerFormEditorInterface* core) override;
+    QString domXml() const override;
+
+private:
+    bool m_iniciado = false;
+};
