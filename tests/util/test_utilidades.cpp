@@ -1,0 +1,120 @@
+#include "utilidades.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace {
+
+TEST(Redondear2, HalvesGoUpForNegativesToo)
+{
+    EXPECT_DOUBLE_EQ(Redondear2(2.125), 2.13);
+    EXPECT_DOUBLE_EQ(Redondear2(-2.125), -2.12);
+    EXPECT_DOUBLE_EQ(Redondear2(3.754999), 3.75);
+    EXPECT_DOUBLE_EQ(Redondear2(0), 0);
+}
+
+class LineAmounts : public ::testing::TestWithParam<std::tuple<qint32, qint32, qint16, double>> {};
+
+TEST_P(LineAmounts, FollowTheSaleUnit)
+{
+    const auto [precio, cantidad, cada, esperado] = GetParam();
+    EXPECT_DOUBLE_EQ(ImporteLinea(precio, cantidad, cada), esperado);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ejemplos, LineAmounts,
+                         ::testing::Values(std::make_tuple(250, 1500, 0, 3.75),   // 2.50 per kg, 1500 g
+                                           std::make_tuple(199, 3, 2, 5.97),      // 1.99 each, 3 units
+                                           std::make_tuple(289, 150, 1, 4.34),    // 2.89 per 100 g, 150 g
+                                           std::make_tuple(100, 5, 7, 0.0),       // unknown unit
+                                           std::make_tuple(1495, -500, 0, -7.47), // returned goods
+                                           std::make_tuple(2147483647, 2, 2, 42949672.94)));
+
+TEST(AgruparPorClave, MergesEqualKeysAndSorts)
+{
+    std::vector<FilaBase> filas{{21.0, 5.2, 10}, {10.0, 1.4, 5}, {21.0, 5.2, 2}};
+    const std::vector<FilaBase> r = AgruparPorClave(filas);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(*r[0].clave, 10.0);
+    EXPECT_DOUBLE_EQ(r[0].importe, 5);
+    EXPECT_EQ(*r[1].clave, 21.0);
+    EXPECT_DOUBLE_EQ(r[1].importe, 12);
+    EXPECT_FALSE(filas[2].clave.has_value());  // the input is marked, as callers may expect
+
+    std::vector<FilaBase> vacias;
+    EXPECT_TRUE(AgruparPorClave(vacias).empty());
+}
+
+TEST(Textos, ListsTokensAndPadding)
+{
+    QString lista;
+    AnadirALista(lista, QStringLiteral(" and "), QStringLiteral("a=1"));
+    AnadirALista(lista, QStringLiteral(" and "), QString());
+    AnadirALista(lista, QStringLiteral(" and "), QStringLiteral("b=2"));
+    EXPECT_EQ(lista, QStringLiteral("a=1 and b=2"));
+
+    QString texto = QStringLiteral("12|34|");
+    EXPECT_EQ(ExtraerToken(texto, QStringLiteral("|")), QStringLiteral("12"));
+    EXPECT_EQ(ExtraerToken(texto, QStringLiteral("|")), QStringLiteral("34"));
+    EXPECT_EQ(ExtraerToken(texto, QStringLiteral("|")), QString());
+    texto = QStringLiteral("sin separador");
+    EXPECT_EQ(ExtraerToken(texto, QStringLiteral("|")), QStringLiteral("sin separador"));
+    EXPECT_TRUE(texto.isEmpty());
+
+    EXPECT_EQ(NumeroConCeros(7, 2), QStringLiteral("07"));
+    EXPECT_EQ(NumeroConCeros(123, 2), QStringLiteral("123"));
+    EXPECT_EQ(NumeroConCeros(-7, 4), QStringLiteral("-007"));
+
+    QString sql = QStringLiteral("select TbCliente.Codigo from TbCliente");
+    Reemplazar(QStringLiteral("TbCliente"), QStringLiteral("Cliente"), sql);
+    EXPECT_EQ(sql, QStringLiteral("select Cliente.Codigo from Cliente"));
+}
+
+TEST(Val, TakesTheLeadingNumber)
+{
+    EXPECT_EQ(Val(QStringLiteral("3x")), 3);
+    EXPECT_EQ(Val(QStringLiteral("abc")), 0);
+    EXPECT_EQ(Val(QStringLiteral("  12.5kg")), 12.5);
+    EXPECT_EQ(Val(QStringLiteral("-4")), -4);
+    EXPECT_EQ(Val(QString()), 0);
+    EXPECT_EQ(AEntero16(Val(QStringLiteral("99999"))), 32767);  // saturates, never wraps
+}
+
+TEST(FiltrarTecla, PassesDigitsControlKeysAndExtras)
+{
+    for (int tecla : {int('0'), int('9'), 8, 13}) {
+        int t = tecla;
+        FiltrarTecla(t, QStringLiteral(","));
+        EXPECT_EQ(t, tecla);
+    }
+    int coma = ',';
+    FiltrarTecla(coma, QStringLiteral(","));
+    EXPECT_EQ(coma, ',');
+    for (int tecla : {int('a'), int('.'), int('-'), 0xD1}) {
+        int t = tecla;
+        FiltrarTecla(t, QStringLiteral(","));
+        EXPECT_EQ(t, 0) << tecla;
+    }
+}
+
+TEST(Booleanos, ReadBackWhatIsWritten)
+{
+    EXPECT_TRUE(TextoABooleano(BooleanoATexto(true)));
+    EXPECT_FALSE(TextoABooleano(BooleanoATexto(false)));
+    EXPECT_TRUE(TextoABooleano(QStringLiteral("Verdadero")));
+    EXPECT_TRUE(TextoABooleano(QStringLiteral("-1")));
+    EXPECT_FALSE(TextoABooleano(QString()));
+    EXPECT_FALSE(TextoABooleano(QStringLiteral("basura")));
+}
+
+TEST(Campos, NullGivesZeroOrEmpty)
+{
+    EXPECT_EQ(CampoAEntero(Valor()), 0);
+    EXPECT_EQ(CampoALargo(Valor()), 0);
+    EXPECT_EQ(CampoANumero(Valor()), 0);
+    EXPECT_EQ(CampoATexto(Valor()), QString());
+    EXPECT_EQ(CampoALargo(Valor(qint64(123456))), 123456);
+    EXPECT_EQ(CampoATexto(Valor(QDate(2024, 3, 1))), QStringLiteral("2024-03-01"));
+}
+
+}  // namespace
