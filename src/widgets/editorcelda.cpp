@@ -24,6 +24,10 @@ EditorCelda::EditorCelda(Rejilla* rejilla) : QLineEdit(rejilla->viewport()), m_r
     connect(m_rejilla->horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditorCelda::seguirCelda);
     connect(m_rejilla->horizontalHeader(), &QHeaderView::sectionResized, this, &EditorCelda::seguirCelda);
     connect(m_rejilla->verticalHeader(), &QHeaderView::sectionResized, this, &EditorCelda::seguirCelda);
+    connect(m_rejilla->model(), &QAbstractItemModel::rowsRemoved, this, &EditorCelda::seguirCelda);
+    connect(m_rejilla->model(), &QAbstractItemModel::columnsRemoved, this, &EditorCelda::seguirCelda);
+    connect(m_rejilla->model(), &QAbstractItemModel::rowsInserted, this, &EditorCelda::seguirCelda);
+    connect(m_rejilla->model(), &QAbstractItemModel::columnsInserted, this, &EditorCelda::seguirCelda);
     m_rejilla->viewport()->installEventFilter(this);
 }
 

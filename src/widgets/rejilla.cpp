@@ -445,6 +445,15 @@ void Rejilla::focusInEvent(QFocusEvent* evento)
     emit focoRecibido();
 }
 
+void Rejilla::mousePressEvent(QMouseEvent* evento)
+{
+    QTableWidget::mousePressEvent(evento);
+    // A handler of celdaCambiada may have sent the current cell back; the highlight follows it.
+    const QModelIndex actual = currentIndex();
+    if (actual.isValid() && !selectionModel()->isSelected(actual))
+        selectionModel()->select(actual, QItemSelectionModel::ClearAndSelect);
+}
+
 void Rejilla::changeEvent(QEvent* evento)
 {
     QTableWidget::changeEvent(evento);

@@ -86,6 +86,7 @@ signals:
 protected:
     void currentChanged(const QModelIndex& actual, const QModelIndex& anterior) override;
     void focusInEvent(QFocusEvent* evento) override;
+    void mousePressEvent(QMouseEvent* evento) override;
     void changeEvent(QEvent* evento) override;
     void keyboardSearch(const QString& buscar) override;
 

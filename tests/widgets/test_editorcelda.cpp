@@ -27,6 +27,8 @@ protected:
         rejilla->setRows(40);
         rejilla->setCols(4);
         rejilla->setTextMatrix(2, 1, QStringLiteral("12"));
+        for (int c = 0; c < 4; ++c)
+            rejilla->setAnchoColumna(c, 60);
         editor = new EditorCelda(rejilla);
         ventana.resize(320, 200);
         ventana.show();
@@ -76,8 +78,8 @@ TEST_F(EditorCeldaTest, RefusesFixedCellsAndClosesWhenItsCellGoes)
 {
     EXPECT_FALSE(editor->abrir(0, 1, QStringLiteral("x")));
     EXPECT_FALSE(editor->estaAbierto());
-    abrirEn(39, 3);
-    rejilla->setRows(10);
+    abrirEn(5, 3);
+    rejilla->setRows(4);
     EXPECT_FALSE(editor->estaAbierto());
     EXPECT_FALSE(editor->isVisible());
 }
