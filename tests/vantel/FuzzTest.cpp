@@ -87,11 +87,13 @@ TEST(Fuzz, ModemDialogueNeverGetsStuck)
         ASSERT_EQ(final == Estado::sckCERRADO, b.socket->Error() != CommSocket::sckError::sckOK);
         if (final != Estado::sckCONECTADO)
             continue;
+        const qsizetype antes = b.registro->eventos.size();
         b.socket->Desconectar();
         ASSERT_TRUE(b.correr({}, 100000));
         ASSERT_FALSE(b.reloj->activo());
-        ASSERT_TRUE(b.registro->ultimo().startsWith(QLatin1String("Desconexion(")))
-            << ronda << b.registro->eventos.join(QLatin1Char(' ')).toStdString();
+        // Late modem output may still arrive as data after a failed hang-up.
+        const QStringList despues = b.registro->eventos.mid(antes).filter(QStringLiteral("Desconexion("));
+        ASSERT_EQ(despues.size(), 1) << ronda << b.registro->eventos.join(QLatin1Char(' ')).toStdString();
     }
 }
 

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+#include <string>
+
 using Vantel::CommSocket;
 using Estado = CommSocket::sckEstado;
 using Error = CommSocket::sckError;
@@ -68,6 +72,11 @@ struct RespuestaAlMarcar {
     const char *conexion;
 };
 
+void PrintTo(const RespuestaAlMarcar &dato, std::ostream *salida)
+{
+    *salida << QByteArray(dato.respuesta).toPercentEncoding().toStdString();
+}
+
 class AlMarcar : public Modem, public ::testing::WithParamInterface<RespuestaAlMarcar>
 {
 };
@@ -98,7 +107,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // An OK is no answer to a dial; it must not end as sckOK.
                       RespuestaAlMarcar{"0\r", "Conexion(sckCERRADO,sckCOMANDONOPREVISTO)"},
                       RespuestaAlMarcar{"CONNECT 9600\r", "Conexion(sckCERRADO,sckCOMANDONOPREVISTO)"},
-                      RespuestaAlMarcar{"57\r", "Conexion(sckCERRADO,sckCOMANDONOPREVISTO)"}));
+                      RespuestaAlMarcar{"57\r", "Conexion(sckCERRADO,sckCOMANDONOPREVISTO)"}),
+    [](const ::testing::TestParamInfo<RespuestaAlMarcar> &dato) {
+        std::string nombre = std::to_string(dato.index) + "_";
+        for (const char *c = dato.param.respuesta; *c; ++c)
+            nombre += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        return nombre;
+    });
 
 TEST_F(Modem, BusyRedialsAfterReinitialisingWhileAttemptsRemain)
 {

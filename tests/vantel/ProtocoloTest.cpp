@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+#include <string>
+
 #include <limits>
 
 using namespace Vantel;
@@ -16,6 +20,11 @@ struct Caso {
     const char *respuesta;
     ClaseRespuesta clase;
 };
+
+void PrintTo(const Caso &dato, std::ostream *salida)
+{
+    *salida << QByteArray(dato.respuesta).toPercentEncoding().toStdString();
+}
 
 class Clasificar : public ::testing::TestWithParam<Caso>
 {
@@ -44,7 +53,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Caso{"LC\r", ClaseRespuesta::Desconocida}, Caso{"1L\r", ClaseRespuesta::Desconocida},
                       Caso{"1lc\r", ClaseRespuesta::Desconocida}, Caso{" 1\r", ClaseRespuesta::Desconocida},
                       Caso{"1\r\n", ClaseRespuesta::Desconocida}, Caso{"OK\r", ClaseRespuesta::Desconocida},
-                      Caso{"1LCLC\r", ClaseRespuesta::Desconocida}, Caso{"", ClaseRespuesta::Desconocida}));
+                      Caso{"1LCLC\r", ClaseRespuesta::Desconocida}, Caso{"", ClaseRespuesta::Desconocida}),
+    [](const ::testing::TestParamInfo<Caso> &dato) {
+        std::string nombre = std::to_string(dato.index) + "_";
+        for (const char *c = dato.param.respuesta; *c; ++c)
+            nombre += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        return nombre;
+    });
 
 TEST(Clasificar, NonAsciiDigitsAreNotDigits)
 {
