@@ -152,6 +152,16 @@ EdMatrix::~EdMatrix()
     delete Grd;
 }
 
+void EdMatrix::FijarLocal(const QLocale& local)
+{
+    FijarLocalNumeros(local);
+}
+
+QLocale EdMatrix::Local()
+{
+    return LocalNumeros();
+}
+
 QSize EdMatrix::sizeHint() const
 {
     const int ancho = m_anchoPreferido > 0 ? m_anchoPreferido : 320;

@@ -3,6 +3,7 @@
 #include <tramix/tramix_export.h>
 
 #include <QList>
+#include <QLocale>
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
@@ -55,6 +56,11 @@ public:
     Q_INVOKABLE void AutoWidth();
 
     QSize sizeHint() const override;
+
+    // Number format of every EdMatrix: the system's, or Spanish where the system has none,
+    // unless the host fixes one here.
+    static void FijarLocal(const QLocale& local);
+    static QLocale Local();
 
 signals:
     // A changed cell is committed. The handler may change every argument: the value is
