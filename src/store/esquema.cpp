@@ -236,9 +236,9 @@ void BaseDatos::ActualizarEsquema()
         ejecutar(QStringLiteral("update AlbaranVentaCabecera set Pagado=0 where isnull(Pagado)"));
         campoNuevo(cli, "Descuento", TipoCampo::Simple, QStringLiteral("update Cliente set Descuento=0 where isnull(Descuento)"));
         campoNuevo(cab, "DesctoPP", TipoCampo::Simple,
-                   cab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)").prepend(QStringLiteral("update ")));
+                   QStringLiteral("update ") + cab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)"));
         campoNuevo(fcab, "DesctoPP", TipoCampo::Simple,
-                   fcab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)").prepend(QStringLiteral("update ")));
+                   QStringLiteral("update ") + fcab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)"));
 
         empezar(14);
         campoNuevo(det, "Descuento", TipoCampo::Simple,

@@ -642,12 +642,12 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente)
     QString sql = TraducirSQL(fuente);
     // Rows of one table (no join, no grouping) can be changed: read each row's rowid with it.
     static const QRegularExpression unaTabla(
-        QStringLiteral("^\\s*select\\s+(?!.*\\bjoin\\b)(?!.*\\bgroup\\s+by\\b)(?!.*\\bunion\\b)(?!.*\\bdistinct\\b).*?\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)\"?\\s*(where\\b|order\\b|$)"),
+        QStringLiteral("^\\s*select\\s+(?!.*\\bjoin\\b)(?!.*\\bgroup\\s+by\\b)(?!.*\\bunion\\b)(?!.*\\bdistinct\\b)(?!.*\\b(count|sum|max|min|avg|total)\\s*\\().*?\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)\"?\\s*(where\\b|order\\b|$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto m = unaTabla.match(sql);
     bool conRowid = false;
-    if (m.hasMatch() && existeTabla(m.captured(1))) {
-        rs.m_tabla = m.captured(1);
+    if (m.hasMatch() && existeTabla(m.captured(m.lastCapturedIndex() - 1))) {
+        rs.m_tabla = m.captured(m.lastCapturedIndex() - 1);
         const qsizetype p = sql.indexOf(QRegularExpression(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption));
         sql.insert(p + 7, CitarIdentificador(rs.m_tabla) + QLatin1String(".rowid AS \"__fila__\", "));
         conRowid = true;

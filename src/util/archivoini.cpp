@@ -20,7 +20,7 @@ void ArchivoIni::cargar()
         return;
     const QByteArray bytes = f.read(4 * 1024 * 1024);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(bytes);
+    const QString prueba = utf8.decode(bytes);  // decoding happens on conversion
     m_utf8 = !utf8.hasError();
     QString texto = DecodificarTexto8Bits(bytes);
     if (texto.startsWith(QChar(0xFEFF)))

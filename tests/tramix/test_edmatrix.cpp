@@ -530,6 +530,19 @@ TEST_F(EdMatrixTest, LeavingTheControlValidatesTheCellOnce)
     EXPECT_EQ(celda(1, 1), "vino!");
 }
 
+TEST_F(EdMatrixTest, TabLeavesTheControlBothWays)
+{
+    preparar();
+    QTest::keyClicks(editor, "vino");
+    QTest::keyClick(editor, Qt::Key_Tab);
+    EXPECT_TRUE(otro->hasFocus());
+    EXPECT_EQ(llamadas.size(), 1u);
+    QTest::keyClick(otro, Qt::Key_Backtab);
+    EXPECT_TRUE(editor->hasFocus());
+    QTest::keyClick(editor, Qt::Key_Backtab);
+    EXPECT_FALSE(matriz->isAncestorOf(QApplication::focusWidget()));
+}
+
 TEST_F(EdMatrixTest, CancelWhenLeavingReturnsTheFocusToTheCell)
 {
     preparar();

@@ -240,6 +240,14 @@ void crearFormaAntigua(motor::BaseDeDatos& bd, FormaPrograma forma)
     bd.ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaDetalle (Numero, Linea, Concepto, Referencia, Descripcion, "
                                      "Cantidad, Precio, Unidad, Importe, pIVA) VALUES (1, 1, '', 1, 'TERNERA FILETES', 1.5, 14.95, 0, "
                                      "22.43, 10), (1, 2, '', 25, 'PAN DE BARRA', 3, 1.10, 2, 3.30, 4)"));
+    if (series) {
+        // That release had already filled what it added.
+        for (const char* sql : {"UPDATE Cliente SET UsaREq = 0", "UPDATE AlbaranVentaCabecera SET sFac = 0 WHERE Factura IS NOT NULL",
+                                "UPDATE AlbaranVentaDetalle SET Bultos = 0, Envase = 0",
+                                "UPDATE FacturaVentaCabecera SET Serie = 0, Descuento = 0, ImporteEnvases = 0",
+                                "UPDATE FacturaVentaDetalle SET Serie = 0, pREq = 0, Bultos = 0, Envase = 0"})
+            bd.ejecutarNativo(QString::fromLatin1(sql));
+    }
 }
 
 }  // namespace

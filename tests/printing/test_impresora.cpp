@@ -1,0 +1,317 @@
+#include "printxt.h"
+#include "superficiegrabada.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Tipo = Trazo::Tipo;
+
+// A print run on the recording surface with a mask given as text (lines joined with CR LF).
+class Impresora : public ::testing::Test {
+protected:
+    void Cargar(const QString& mascara)
+    {
+        auto sup = std::make_unique<SuperficieGrabada>(QSizeF(200, 287));
+        m_sup = sup.get();
+        m_prn = std::make_unique<PrinTxt>(std::move(sup));
+        const QString ruta = m_dir.filePath(QStringLiteral("m.txt"));
+        QFile f(ruta);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(mascara.toUtf8());
+        f.close();
+        ASSERT_TRUE(m_prn->CargaMascaras(ruta));
+    }
+
+    void Imprimir(qint16 seccion = 0, const ValoresMascara& valores = {}) { m_prn->Imprimir(seccion, m_pagina, valores); }
+    std::vector<Trazo> Textos() const { return m_sup->De(Tipo::Texto); }
+    std::vector<Trazo> Lineas() const { return m_sup->De(Tipo::Linea); }
+
+    QTemporaryDir m_dir;
+    SuperficieGrabada* m_sup = nullptr;
+    std::unique_ptr<PrinTxt> m_prn;
+    int m_pagina = 1;
+};
+
+TEST_F(Impresora, CentredBoldItalicTextStaysOnItsLine)
+{
+    Cargar(QStringLiteral("[C,100,20,Arial,12,NI,0,]TOTAL\r\n[,,,,,,0,]*"));
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0].texto, QStringLiteral("TOTAL"));
+    EXPECT_EQ(t[0].fuente, (FuenteImpresion{QStringLiteral("Arial"), 12, true, true, false}));
+    EXPECT_GT(t[0].ancho, 5);
+    EXPECT_NEAR(t[0].a.x() + t[0].ancho / 2, 100, 1e-9);
+    EXPECT_EQ(t[0].a.y(), 20);
+    // Empty coordinates keep the position (rounded to whole millimetres) after TOTAL.
+    EXPECT_EQ(t[1].a, QPointF(std::nearbyint(100 + t[0].ancho / 2), 20));
+    // Style letters left out switch the style off.
+    EXPECT_FALSE(t[1].fuente.negrita);
+}
+
+TEST_F(Impresora, NinthFieldMovesToTheNextLine)
+{
+    Cargar(QStringLiteral("[C,100,20,Arial,12,NI,0,,x]TOTAL\r\n[,,,,,N,0,]*"));
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[1].a.x(), 0);
+    EXPECT_GT(t[1].a.y(), 20);
+    EXPECT_LT(t[1].a.y(), 20 + 8);
+}
+
+TEST_F(Impresora, RightAlignedTextEndsAtX)
+{
+    Cargar(QStringLiteral("[D,150,30,Arial,10,,0,]12.345,67"));
+    Imprimir();
+    ASSERT_EQ(Textos().size(), 1u);
+    EXPECT_NEAR(Textos()[0].a.x() + Textos()[0].ancho, 150, 1e-9);
+}
+
+TEST_F(Impresora, ConditionsDecideWhetherTextPrints)
+{
+    Cargar(QStringLiteral("[,10,10,,,,30,B]\r\n"
+                          "[,10,10,Courier New,20,,0,N]never\r\n"
+                          "[,10,20,,,,0,B]yes\r\n"
+                          "[,10,30,,,,0,C]   "));
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].texto, QStringLiteral("yes"));
+    // The font of a line that did not print stays in force.
+    EXPECT_EQ(t[0].fuente.nombre, QStringLiteral("Courier New"));
+    EXPECT_EQ(t[0].fuente.puntos, 20);
+}
+
+TEST_F(Impresora, WidthLimitCutsUntilStrictlyNarrower)
+{
+    const QString largo = QStringLiteral("Jamón ibérico de bellota cortado a cuchillo, pieza entera");
+    Cargar(QStringLiteral("[,10,10,Arial,10,,30,]") + largo);
+    Imprimir();
+    ASSERT_EQ(Textos().size(), 1u);
+    const Trazo t = Textos()[0];
+    EXPECT_LT(t.ancho, 30);
+    ASSERT_LT(t.texto.size(), largo.size());
+    EXPECT_TRUE(largo.startsWith(t.texto));
+    SuperficieGrabada medida;
+    medida.FijarFuente(t.fuente);
+    EXPECT_GE(medida.AnchoTexto(largo.left(t.texto.size() + 1)), 30);
+
+    // A limit no character fits in leaves nothing, and "B" then holds back the line.
+    Cargar(QStringLiteral("[,10,10,Arial,10,,0.1,B]") + largo);
+    Imprimir();
+    EXPECT_TRUE(Textos().empty());
+}
+
+TEST_F(Impresora, RelativeXIsOneDigitAndRelativeYAnyLength)
+{
+    Cargar(QStringLiteral("[POS,50,50]\r\n[,+5,+15,,,,0,]A\r\n[POS,50,50]\r\n[,+15,-10,,,,0,]B\r\n####\r\n[,,,,,,0,]*"));
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0].a, QPointF(55, 65));
+    EXPECT_EQ(t[1].a, QPointF(15, 40));
+}
+
+TEST_F(Impresora, LinesBoxesAndOvals)
+{
+    Cargar(QStringLiteral("[RAYA,1,10,190,50,Y>250]\r\n"
+                          "[POS,0,260]\r\n"
+                          "[RAYAH,3,10,190,50,Y>250]\r\n"
+                          "[RAYAV,2,10,20,W,]\r\n"
+                          "[CUADRO,1,10,20,30,40,]\r\n"
+                          "[OVALO,1,10,10,10,50,]\r\n"
+                          "[OVALO,1,10,10,50,30,]\r\n"
+                          "[RAYA,1,0,10,5,B]\r\n"
+                          "[RAYA,1,0,10,6,B] x"));
+    Imprimir();
+    const auto l = Lineas();
+    ASSERT_EQ(l.size(), 1u + 1 + 4 + 1);
+    EXPECT_EQ(l[0].a, QPointF(10, 50));
+    EXPECT_EQ(l[0].b, QPointF(190, 50));
+    EXPECT_EQ(l[0].grosor, 3);
+    EXPECT_EQ(l[1].a, QPointF(200, 10));
+    EXPECT_EQ(l[1].b, QPointF(200, 20));
+    const std::vector<std::pair<QPointF, QPointF>> cuadro{
+        {{10, 20}, {30, 20}}, {{30, 20}, {30, 40}}, {{30, 40}, {10, 40}}, {{10, 40}, {10, 20}}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(l[2 + i].a, cuadro[i].first);
+        EXPECT_EQ(l[2 + i].b, cuadro[i].second);
+    }
+    EXPECT_EQ(l[6].a.y(), 6);
+    const auto e = m_sup->De(Tipo::Elipse);
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0].caja, QRectF(10, 10, 40, 20));
+}
+
+TEST_F(Impresora, PaperSizes)
+{
+    Cargar(QStringLiteral("[PAPEL,a4]\r\n[PAPEL,A5]\r\n[PAPEL,70]"));
+    Imprimir();
+    const auto p = m_sup->De(Tipo::Papel);
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0].grosor, 9);
+    EXPECT_EQ(p[1].grosor, 11);
+    EXPECT_EQ(p[2].grosor, 70);
+}
+
+TEST_F(Impresora, PlainLinesPrintDownThePageAndCommentsDoNot)
+{
+    Cargar(QStringLiteral("[POS,20,30]\r\nuno\r\n'comentario\r\n;otro\r\n\r\n[sin cierre\r\ndos"));
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0].a, QPointF(20, 30));
+    EXPECT_EQ(t[1].texto, QStringLiteral("[sin cierre"));
+    EXPECT_EQ(t[1].a.x(), 0);
+    EXPECT_GT(t[1].a.y(), t[0].a.y());
+    // The empty line moved down one line too.
+    EXPECT_NEAR(t[1].a.y() - 30, 2 * (t[2].a.y() - t[1].a.y()), 1e-9);
+}
+
+TEST_F(Impresora, PageBreakRaisesTheEventAndCountsThePage)
+{
+    Cargar(QStringLiteral("[,10,100,,,,0,]a\r\n[PAGINA]\r\n[,+5,+5,,,,0,]b\r\n[P\u00C1GINA,Y>300]\r\n[ PAGINA]"));
+    int eventos = 0;
+    QObject::connect(m_prn.get(), &PrinTxt::SaltoPagina, [&](bool& cancelar) {
+        ++eventos;
+        EXPECT_FALSE(cancelar);
+    });
+    Imprimir();
+    EXPECT_EQ(eventos, 1);
+    EXPECT_EQ(m_pagina, 2);
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 3u);  // "[ PAGINA]" is a text line, not a break
+    EXPECT_EQ(t[1].pagina, 2);
+    EXPECT_EQ(t[1].a, QPointF(5, 5));  // the new page starts at its corner
+    EXPECT_EQ(m_sup->De(Tipo::NuevaPagina).size(), 1u);
+}
+
+TEST_F(Impresora, CancelKeepsThePageForTheRestOfTheCall)
+{
+    Cargar(QStringLiteral("[PAGINA]\r\n[PAGINA]\r\n[PAGINA]"));
+    std::vector<bool> recibidos;
+    QObject::connect(m_prn.get(), &PrinTxt::SaltoPagina, [&](bool& cancelar) {
+        recibidos.push_back(cancelar);
+        if (recibidos.size() == 1)
+            cancelar = true;
+    });
+    Imprimir();
+    EXPECT_EQ(recibidos, (std::vector<bool>{false, true, true}));
+    EXPECT_EQ(m_pagina, 1);
+    EXPECT_TRUE(m_sup->De(Tipo::NuevaPagina).empty());
+    // The next call starts again with cancel off.
+    Imprimir();
+    EXPECT_EQ(recibidos.size(), 6u);
+    EXPECT_FALSE(recibidos[3]);
+    EXPECT_EQ(m_pagina, 4);
+}
+
+TEST_F(Impresora, HandlerMayPrintTheFootOnTheOldPage)
+{
+    Cargar(QStringLiteral("[,0,200,,,,0,]linea\r\n[PAGINA,Y>150]\r\n####\r\n[,0,280,,,,0,]pie"));
+    QObject::connect(m_prn.get(), &PrinTxt::SaltoPagina, [&](bool&) {
+        int pagina = m_pagina;
+        m_prn->Imprimir(1, pagina, {});
+    });
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[1].texto, QStringLiteral("pie"));
+    EXPECT_EQ(t[1].pagina, 1);
+    EXPECT_EQ(m_pagina, 2);
+}
+
+TEST_F(Impresora, PicturesComeFromTheCurrentDirectory)
+{
+    QImage(8, 4, QImage::Format_RGB32).save(m_dir.filePath(QStringLiteral("logo.png")));
+    const QString antes = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    Cargar(QStringLiteral("[BITMAP,logo.png,10,20,50,40,]\r\n[BITMAP,noexiste.bmp,10,20,50,40,]\r\n"
+                          "[BITMAP,logo.png,10,20,50,40,N]\r\n[BITMAP,logo.png,50,20,10,40,]"));
+    Imprimir();
+    QDir::setCurrent(antes);
+    const auto im = m_sup->De(Tipo::Imagen);
+    ASSERT_EQ(im.size(), 2u);
+    EXPECT_EQ(im[0].caja, QRectF(10, 20, 40, 20));
+    EXPECT_EQ(im[0].tamanoImagen, QSize(8, 4));
+    EXPECT_EQ(im[1].caja.width(), -40);  // mirrored
+}
+
+TEST_F(Impresora, MasksInWindows1252AndUtf8BreakPagesAlike)
+{
+    const QString ruta = m_dir.filePath(QStringLiteral("cp.txt"));
+    for (const QByteArray& bytes : {QByteArray("[P\xC1GINA]\r\n"), QByteArray("[P\xC3\x81GINA]\r\n")}) {
+        auto sup = std::make_unique<SuperficieGrabada>();
+        SuperficieGrabada* s = sup.get();
+        PrinTxt prn(std::move(sup));
+        QFile f(ruta);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        ASSERT_TRUE(prn.CargaMascaras(ruta));
+        int pagina = 1;
+        prn.Imprimir(0, pagina, {});
+        EXPECT_EQ(pagina, 2);
+        EXPECT_EQ(s->De(Tipo::NuevaPagina).size(), 1u);
+    }
+}
+
+TEST_F(Impresora, LineCounterCountsCallsUntilReset)
+{
+    Cargar(QStringLiteral("x####\r\ny"));
+    Imprimir(0);
+    Imprimir(1);
+    EXPECT_EQ(m_prn->Contador(), 2);
+    m_prn->ResetContador();
+    EXPECT_EQ(m_prn->Contador(), 0);
+}
+
+TEST_F(Impresora, NothingHappensWithoutSectionsOrOutsideThem)
+{
+    PrinTxt prn(std::make_unique<SuperficieGrabada>());
+    EXPECT_FALSE(prn.CargaMascaras(m_dir.filePath(QStringLiteral("no-existe.txt"))));
+    int pagina = 1;
+    prn.Imprimir(0, pagina, {});
+    EXPECT_EQ(prn.Contador(), 0);
+
+    Cargar(QStringLiteral("x"));
+    Imprimir(1);
+    Imprimir(-1);
+    EXPECT_TRUE(m_sup->Trazos().empty());
+    m_prn->Cerrar();
+    EXPECT_EQ(m_sup->De(Tipo::Fin).size(), 1u);
+}
+
+TEST_F(Impresora, BadInputPrintsWhatItCanAndNeverFails)
+{
+    Cargar(QStringLiteral("[POS,40,40]\r\n"
+                          "[,abc,xyz,,abc,,zz,]en la posicion actual\r\n"
+                          "[,99999999,-99999999,,99999,NIS,,]enorme\r\n"
+                          "[DESCONOCIDA,1,2,3]texto\r\n"
+                          "[RAYA,x,y,z,w,]\r\n"
+                          "[CUADRO,]\r\n"
+                          "[OVALO,1,0,0,1e308,1e308,]\r\n"
+                          "[BITMAP,]\r\n"
+                          "[PAPEL,]\r\n"
+                          "[\r\n]\r\n"
+                          "\x01\x02\xFF\xFE[[[,,,,,,,,,,,,]]]\r\n"));
+    Imprimir();
+    const auto t = Textos();
+    ASSERT_GE(t.size(), 3u);
+    EXPECT_EQ(t[0].a, QPointF(40, 40));
+    EXPECT_EQ(t[0].fuente.puntos, 1);  // a size that is not a number
+    EXPECT_EQ(t[1].a.x(), 32767);
+    EXPECT_EQ(t[1].fuente.puntos, 1000);
+    EXPECT_EQ(t[2].texto, QStringLiteral("texto"));
+    for (const Trazo& l : Lineas())
+        EXPECT_GE(l.grosor, 1);
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+#include "basedatos.h"
+#include "entorno.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Everything in the file: schema objects and every row of every table, as text.
+QString Volcado(motor::BaseDeDatos& bd, bool conConsultas = true)
+{
+    QString r;
+    motor::Recordset esquema = bd.abrirRecordset(
+        QStringLiteral("select type, name, sql from sqlite_master order by type, name"));
+    for (; !esquema.eof(); esquema.moveNext()) {
+        const QString nombre = esquema[QStringLiteral("name")].aTexto();
+        if (!conConsultas && (esquema[QStringLiteral("type")].aTexto() == QLatin1String("view") || nombre.startsWith(QLatin1String("relFactura"))))
+            continue;
+        r += esquema[QStringLiteral("type")].aTexto() + QLatin1Char(' ') + nombre + QLatin1Char(' ')
+            + esquema[QStringLiteral("sql")].aTexto() + QLatin1Char('\n');
+    }
+    for (const QString& tabla : bd.tablas()) {
+        motor::Recordset filas = bd.abrirRecordset(QStringLiteral("select * from [%1] order by rowid").arg(tabla));
+        for (; !filas.eof(); filas.moveNext()) {
+            r += tabla + QLatin1Char(':');
+            for (int i = 0; i < filas.numCampos(); ++i)
+                r += filas.campo(i).aTexto() + QLatin1Char('|');
+            r += QLatin1Char('\n');
+        }
+    }
+    return r;
+}
+
+QStringList Campos(motor::BaseDeDatos& bd, const QString& tabla)
+{
+    QStringList r;
+    for (const motor::DefCampo& c : bd.campos(tabla))
+        r << c.nombre;
+    return r;
+}
+
+const QStringList kTablas{QStringLiteral("Cliente"), QStringLiteral("AlbaranVentaCabecera"), QStringLiteral("AlbaranVentaDetalle"),
+                          QStringLiteral("FacturaVentaCabecera"), QStringLiteral("FacturaVentaDetalle")};
+const QStringList kRelaciones{QStringLiteral("relAlbaran"), QStringLiteral("relFactura"), QStringLiteral("relCliAlb"),
+                              QStringLiteral("relCliFac")};
+const QStringList kConsultas{QStringLiteral("ListaFacturas"), QStringLiteral("ListaBasesImponibles"), QStringLiteral("ListaAlbaranes")};
+
+TEST(Esquema, FreshDatabaseGetsEverything)
+{
+    BaseDePrueba base;
+    BaseDatos bd(base.ruta);
+    ASSERT_TRUE(bd.Abierta());
+    EXPECT_TRUE(bd.VersionAlmacenes());
+    bd.CrearTablasNuevas();
+    motor::BaseDeDatos& m = *bd.Motor();
+    for (const QString& t : kTablas)
+        EXPECT_TRUE(m.existeTabla(t)) << qPrintable(t);
+    for (const QString& r : kRelaciones)
+        EXPECT_TRUE(m.existeRelacion(r)) << qPrintable(r);
+    for (const QString& q : kConsultas)
+        EXPECT_TRUE(m.existeConsulta(q)) << qPrintable(q);
+    EXPECT_EQ(Campos(m, QStringLiteral("AlbaranVentaDetalle")).join(QLatin1Char(',')),
+              QStringLiteral("Numero,Linea,Articulo,Departamento,Precio,Descuento,Cada,Cantidad,CanStock,Bultos,Envase,Comentario"));
+    EXPECT_EQ(Campos(m, QStringLiteral("FacturaVentaCabecera")).join(QLatin1Char(',')),
+              QStringLiteral("Serie,Numero,Fecha,Cliente,Albaran,Pagado,ImporteEnvases,DesctoPP,Descuento,Observaciones"));
+    EXPECT_EQ(m.indice(QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Numero"))->campos.join(QLatin1Char(',')),
+              QStringLiteral("Serie,Numero,Linea"));
+}
+
+TEST(Esquema, AnySqliteClientReadsTheSavedQueries)
+{
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera});
+    {
+        BaseDatos bd(base.ruta);
+        bd.CrearTablasNuevas();
+    }
+    QProcess p;
+    p.start(shell, {base.ruta, QStringLiteral("select Serie, Numero, Neto, IVA, REq from ListaFacturas; "
+                                              "select Numero, Importe, nlin from ListaAlbaranes order by Numero;")});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    // Invoice 1: 22.43 at 10 % and 3.30 at 4 %.
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
+              QStringLiteral("0|1|25.73|2.37|0\n1|2572.5|2\n2|967.5|1\n"));
+}
+
+class Actualizacion : public ::testing::TestWithParam<kv740::FormaPrograma> {};
+
+TEST_P(Actualizacion, OlderShapesComeUpToDate)
+{
+    BaseDePrueba base({true, false, true, GetParam()});
+    BaseDatos bd(base.ruta);
+    bd.CrearTablasNuevas();
+    motor::BaseDeDatos& m = *bd.Motor();
+    for (const char* c : {"UsaREq", "Descuento"})
+        EXPECT_TRUE(m.existeCampo(QStringLiteral("Cliente"), QString::fromLatin1(c))) << c;
+    for (const char* c : {"sFac", "Pagado", "DesctoPP", "onLine"})
+        EXPECT_TRUE(m.existeCampo(QStringLiteral("AlbaranVentaCabecera"), QString::fromLatin1(c))) << c;
+    for (const char* c : {"Bultos", "Envase", "Descuento", "Comentario"}) {
+        EXPECT_TRUE(m.existeCampo(QStringLiteral("AlbaranVentaDetalle"), QString::fromLatin1(c))) << c;
+        EXPECT_TRUE(m.existeCampo(QStringLiteral("FacturaVentaDetalle"), QString::fromLatin1(c))) << c;
+    }
+    for (const char* c : {"Serie", "Descuento", "ImporteEnvases", "DesctoPP"})
+        EXPECT_TRUE(m.existeCampo(QStringLiteral("FacturaVentaCabecera"), QString::fromLatin1(c))) << c;
+    EXPECT_TRUE(m.existeCampo(QStringLiteral("FacturaVentaDetalle"), QStringLiteral("pREq")));
+
+    // Existing invoices and lines are in series 0 and keyed by series.
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from FacturaVentaCabecera where Serie=0")).aEntero(), 1);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=0")).aEntero(), 2);
+    EXPECT_EQ(m.indice(QStringLiteral("FacturaVentaCabecera"), QStringLiteral("Numero"))->campos.join(QLatin1Char(',')),
+              QStringLiteral("Serie,Numero"));
+    EXPECT_TRUE(m.indice(QStringLiteral("FacturaVentaCabecera"), QStringLiteral("Numero"))->unico);
+    EXPECT_EQ(m.indice(QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Numero"))->campos.join(QLatin1Char(',')),
+              QStringLiteral("Serie,Numero,Linea"));
+
+    // Nulls left by the old releases are filled where the upgrade says so.
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from AlbaranVentaDetalle where Bultos is null or Envase is null")).aEntero(), 0);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from AlbaranVentaCabecera where Pagado is null")).aEntero(), 0);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from FacturaVentaCabecera where Descuento is null")).aEntero(), 0);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from Cliente where UsaREq is null")).aEntero(), 0);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from Cliente where Descuento is null")).aEntero(),
+              GetParam() == kv740::FormaPrograma::Primera ? 0 : 0);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from AlbaranVentaDetalle where Descuento is null")).aEntero(), 0);
+
+    // The saved queries are today's and give today's figures.
+    motor::Recordset f = m.abrirRecordset(QStringLiteral("select * from ListaFacturas"));
+    ASSERT_FALSE(f.eof());
+    EXPECT_DOUBLE_EQ(f[QStringLiteral("Neto")].aNumero(), 25.73);
+    EXPECT_DOUBLE_EQ(f[QStringLiteral("IVA")].aNumero(), 2.37);
+    motor::Recordset a = m.abrirRecordset(QStringLiteral("select * from ListaAlbaranes order by Numero"));
+    ASSERT_FALSE(a.eof());
+    EXPECT_EQ(a[QStringLiteral("nlin")].aEntero(), 2);
+    EXPECT_EQ(a[QStringLiteral("stock")].aEntero(), 0);
+    for (const QString& r : kRelaciones)
+        EXPECT_TRUE(m.existeRelacion(r)) << qPrintable(r);
+    EXPECT_THROW(m.ejecutar(QStringLiteral("insert into FacturaVentaCabecera (Serie, Numero) values (0, 1)")), motor::Error);
+    EXPECT_EQ(m.ejecutar(QStringLiteral("insert into FacturaVentaCabecera (Serie, Numero, Cliente) values (1, 1, 1)")), 1);
+    // relFactura now keys on series and number.
+    EXPECT_EQ(m.ejecutar(QStringLiteral("delete from FacturaVentaCabecera where Serie=0 and Numero=1")), 1);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from FacturaVentaDetalle")).aEntero(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formas, Actualizacion,
+                         ::testing::Values(kv740::FormaPrograma::Primera, kv740::FormaPrograma::ConSeries));
+
+class SegundoArranque : public ::testing::TestWithParam<kv740::FormaPrograma> {};
+
+TEST_P(SegundoArranque, ChangesNothingButQueriesAndRelFactura)
+{
+    BaseDePrueba base({true, false, true, GetParam()});
+    {
+        BaseDatos bd(base.ruta);
+        bd.CrearTablasNuevas();
+    }
+    BaseDatos bd(base.ruta);
+    const QString antes = Volcado(*bd.Motor(), false);
+    bd.CrearTablasNuevas();
+    EXPECT_EQ(Volcado(*bd.Motor(), false), antes);
+    for (const QString& q : kConsultas)
+        EXPECT_TRUE(bd.Motor()->existeConsulta(q));
+    EXPECT_TRUE(bd.Motor()->existeRelacion(QStringLiteral("relFactura")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formas, SegundoArranque,
+                         ::testing::Values(kv740::FormaPrograma::Ninguna, kv740::FormaPrograma::Primera,
+                                           kv740::FormaPrograma::ConSeries));
+
+class FalloEnActualizacion : public ::testing::TestWithParam<int> {};
+
+TEST_P(FalloEnActualizacion, LeavesTheFileAsItWas)
+{
+    const int paso = GetParam();
+    BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera});
+    QString antes;
+    {
+        motor::BaseDeDatos m(base.ruta);
+        antes = Volcado(m);
+    }
+    {
+        BaseDatos bd(base.ruta);
+        bd.antesDePaso = [paso](int n) {
+            if (n == paso)
+                throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("fallo de prueba"));
+        };
+        try {
+            bd.CrearTablasNuevas();
+            FAIL() << "the upgrade should have failed";
+        } catch (const ErrorActualizacion& e) {
+            EXPECT_EQ(e.paso(), paso);
+            EXPECT_EQ(e.mensaje(), QStringLiteral("fallo de prueba"));
+        }
+    }
+    motor::BaseDeDatos m(base.ruta);
+    EXPECT_EQ(Volcado(m), antes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pasos, FalloEnActualizacion, ::testing::Values(2, 6, 9, 10, 11, 13, 15, 16));
+
+TEST(Esquema, ClosedDatabaseDoesNothing)
+{
+    BaseDatos bd{QString()};
+    EXPECT_FALSE(bd.Abierta());
+    EXPECT_FALSE(bd.ErrorApertura().isEmpty());
+    EXPECT_NO_THROW(bd.CrearTablasNuevas());
+    EXPECT_TRUE(bd.ListaGrupos().empty());
+}
+
+TEST(Esquema, RelationsProtectDocumentsAndCustomers)
+{
+    BaseDePrueba base;
+    BaseDatos bd(base.ruta);
+    bd.CrearTablasNuevas();
+    motor::BaseDeDatos& m = *bd.Motor();
+    m.ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre) values (1, 'UNO')"));
+    m.ejecutar(QStringLiteral("insert into AlbaranVentaCabecera (Numero, Cliente) values (5, 1)"));
+    m.ejecutar(QStringLiteral("insert into AlbaranVentaDetalle (Numero, Linea) values (5, 1)"));
+    m.ejecutar(QStringLiteral("insert into AlbaranVentaDetalle (Numero, Linea) values (5, 2)"));
+    try {
+        m.ejecutar(QStringLiteral("delete from Cliente where Codigo=1"));
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrRegistrosRelacionados);
+    }
+    // A new customer code travels to the notes.
+    m.ejecutar(QStringLiteral("update Cliente set Codigo=2 where Codigo=1"));
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select Cliente from AlbaranVentaCabecera where Numero=5")).aEntero(), 2);
+    m.ejecutar(QStringLiteral("delete from AlbaranVentaCabecera where Numero=5"));
+    EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from AlbaranVentaDetalle")).aEntero(), 0);
+    EXPECT_EQ(m.ejecutar(QStringLiteral("delete from Cliente where Codigo=2")), 1);
+}
+
+}  // namespace

@@ -1,0 +1,239 @@
+#include "motor.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using motor::DefCampo;
+using motor::DefIndice;
+using motor::DefTabla;
+using motor::TipoCampo;
+
+namespace {
+
+class Motor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bd = motor::BaseDeDatos::crear(dir.filePath(QStringLiteral("m.db")));
+        bd->crearTabla(DefTabla{QStringLiteral("Padre"),
+                                {DefCampo{QStringLiteral("Numero"), TipoCampo::Largo, 0, {}},
+                                 DefCampo{QStringLiteral("Nombre"), TipoCampo::Texto, 20, {}},
+                                 DefCampo{QStringLiteral("Fecha"), TipoCampo::Fecha, 0, {}},
+                                 DefCampo{QStringLiteral("Activo"), TipoCampo::Booleano, 0, {}}},
+                                {DefIndice{QStringLiteral("Numero"), true, true, {QStringLiteral("Numero")}},
+                                 DefIndice{QStringLiteral("Nombre"), false, false, {QStringLiteral("Nombre")}}}});
+        bd->crearTabla(DefTabla{QStringLiteral("Hijo"),
+                                {DefCampo{QStringLiteral("Numero"), TipoCampo::Largo, 0, {}},
+                                 DefCampo{QStringLiteral("Linea"), TipoCampo::Entero, 0, {}},
+                                 DefCampo{QStringLiteral("Cantidad"), TipoCampo::Largo, 0, {}},
+                                 DefCampo{QStringLiteral("Descuento"), TipoCampo::Simple, 0, {}}},
+                                {DefIndice{QStringLiteral("Numero"), true, true, {QStringLiteral("Numero"), QStringLiteral("Linea")}}}});
+        bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (1, 'UNO')"));
+        bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (2, 'DOS')"));
+        bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (1, 1)"));
+        bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (1, 2)"));
+    }
+
+    void relacionar(bool cascadaBorrar)
+    {
+        bd->crearRelacion(motor::DefRelacion{QStringLiteral("relPrueba"), QStringLiteral("Padre"), QStringLiteral("Hijo"),
+                                             {{QStringLiteral("Numero"), QStringLiteral("Numero")}}, true, cascadaBorrar});
+    }
+
+    long cuenta(const QString& sql) { return static_cast<long>(bd->valorUnico(sql).aEntero()); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<motor::BaseDeDatos> bd;
+};
+
+TEST_F(Motor, CascadeDeleteAndUpdateCarryTheChildren)
+{
+    relacionar(true);
+    EXPECT_TRUE(bd->existeRelacion(QStringLiteral("relPrueba")));
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("update Padre set Numero=10 where Numero=1")), 1);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo where Numero=10")), 2);
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("delete from Padre where Numero=10")), 1);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 0);
+}
+
+TEST_F(Motor, ParentWithChildrenCannotGoWithoutCascade)
+{
+    relacionar(false);
+    try {
+        bd->ejecutar(QStringLiteral("delete from Padre where Numero=1"));
+        FAIL() << "the delete should have been refused";
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrRegistrosRelacionados);
+    }
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 2);
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("delete from Padre where Numero=2")), 1);  // no children
+}
+
+TEST_F(Motor, ChildNeedsItsParent)
+{
+    relacionar(true);
+    try {
+        bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (99, 1)"));
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrFaltaRegistroRelacionado);
+    }
+    EXPECT_THROW(bd->ejecutar(QStringLiteral("update Hijo set Numero=98 where Numero=1")), motor::Error);
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (null, 1)")), 1);  // null is not checked
+    bd->eliminarRelacion(QStringLiteral("relPrueba"));
+    EXPECT_FALSE(bd->existeRelacion(QStringLiteral("relPrueba")));
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (99, 1)")), 1);
+    try {
+        bd->eliminarRelacion(QStringLiteral("relPrueba"));
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrNoEncontradoEnColeccion);
+    }
+}
+
+TEST_F(Motor, DeclaredTypesAreHonoured)
+{
+    motor::Recordset rs = bd->abrirRecordset(QStringLiteral("select * from Hijo where Numero=1 order by Linea"));
+    ASSERT_TRUE(rs.actualizable());
+    rs.edit();
+    rs.fijar(QStringLiteral("Cantidad"), Valor(3000000000.0));  // does not fit in 32 bits
+    EXPECT_THROW(rs.update(), motor::Error);
+    rs.cancelUpdate();
+    rs.edit();
+    rs.fijar(QStringLiteral("Linea"), Valor(qint64(40000)));  // 16 bits
+    EXPECT_THROW(rs.update(), motor::Error);
+    rs.cancelUpdate();
+    rs.edit();
+    rs.fijar(QStringLiteral("Descuento"), Valor(0.1));
+    rs.fijar(QStringLiteral("Cantidad"), Valor(2.5));  // rounds as an integer field does
+    rs.update();
+    EXPECT_EQ(rs[QStringLiteral("Descuento")].aNumero(), static_cast<double>(0.1f));
+    EXPECT_EQ(rs[QStringLiteral("Cantidad")].aEntero(), 2);
+    // Plain SQL meets the same rules.
+    EXPECT_THROW(bd->ejecutar(QStringLiteral("update Hijo set Cantidad=4294967296")), motor::Error);
+    EXPECT_THROW(bd->ejecutar(QStringLiteral("update Padre set Nombre='VEINTIUNA LETRAS JUSTAS' where Numero=1")), motor::Error);
+    EXPECT_THROW(bd->ejecutar(QStringLiteral("insert into Padre (Numero) values (1)")), motor::Error);
+}
+
+TEST_F(Motor, RecordsetAddsEditsAndDeletes)
+{
+    motor::Recordset rs = bd->abrirRecordset(QStringLiteral("select * from Padre where Numero >= 1 order by Numero"));
+    EXPECT_EQ(rs.recordCount(), 2);
+    rs.addNew();
+    rs.fijar(QStringLiteral("Numero"), 3);
+    rs.fijar(QStringLiteral("Nombre"), QStringLiteral("O'Ñu €\\"));
+    rs.fijar(QStringLiteral("Fecha"), QDate(2024, 3, 1));
+    rs.fijar(QStringLiteral("Activo"), true);
+    rs.update();
+    motor::Recordset otra = bd->abrirRecordset(QStringLiteral("select * from Padre where Numero=3"));
+    ASSERT_FALSE(otra.eof());
+    EXPECT_EQ(otra[QStringLiteral("nombre")].aTexto(), QStringLiteral("O'Ñu €\\"));  // field names without case
+    EXPECT_EQ(otra[QStringLiteral("Fecha")].tipo(), Valor::Tipo::Fecha);
+    EXPECT_EQ(otra[QStringLiteral("Fecha")].aFecha(), QDate(2024, 3, 1));
+    EXPECT_EQ(otra[QStringLiteral("Activo")].tipo(), Valor::Tipo::Booleano);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Fecha = '2024-03-01'")), 1);
+
+    rs.moveFirst();
+    rs.remove();
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero=1")), 0);
+    EXPECT_FALSE(bd->abrirRecordset(QStringLiteral("select count(*) from Padre")).actualizable());
+}
+
+TEST_F(Motor, TableRecordsetSeeksOnItsIndex)
+{
+    bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (3, 'garcia')"));
+    bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (4, 'GARCIA LOPEZ')"));
+    motor::Recordset rs = bd->abrirRecordset(QStringLiteral("Padre"));
+    rs.setIndex(QStringLiteral("Nombre"));
+    rs.seek(QStringLiteral(">="), {QStringLiteral("GARCIA L")});
+    ASSERT_FALSE(rs.noMatch());
+    EXPECT_EQ(rs[QStringLiteral("Numero")].aEntero(), 4);
+    rs.seek(QStringLiteral("="), {QStringLiteral("GARCIA")});  // texts compare without case
+    ASSERT_FALSE(rs.noMatch());
+    EXPECT_EQ(rs[QStringLiteral("Numero")].aEntero(), 3);
+    rs.moveNext();
+    EXPECT_EQ(rs[QStringLiteral("Numero")].aEntero(), 4);
+    rs.seek(QStringLiteral(">="), {QStringLiteral("ZZZ")});
+    EXPECT_TRUE(rs.noMatch());
+    EXPECT_THROW(rs.setIndex(QStringLiteral("NoExiste")), motor::Error);
+}
+
+TEST_F(Motor, ErrorsCarryTheirCodes)
+{
+    try {
+        bd->anadirCampo(QStringLiteral("Padre"), DefCampo{QStringLiteral("nombre"), TipoCampo::Texto, 5, {}});
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrCampoExiste);
+    }
+    try {
+        bd->ejecutar(QStringLiteral("select * from NoHay"));
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrTablaNoExiste);
+        EXPECT_FALSE(e.sql().isEmpty());
+    }
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("delete from Padre where Numero=77")), 0);
+}
+
+TEST_F(Motor, TransactionRollsBackUnlessCommitted)
+{
+    {
+        motor::BaseDeDatos::Transaccion t(*bd);
+        bd->ejecutar(QStringLiteral("delete from Hijo"));
+        {
+            motor::BaseDeDatos::Transaccion interior(*bd);
+            bd->ejecutar(QStringLiteral("delete from Padre"));
+        }  // the inner part alone is undone
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 2);
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 0);
+    }
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 2);
+    {
+        motor::BaseDeDatos::Transaccion t(*bd);
+        bd->ejecutar(QStringLiteral("delete from Hijo"));
+        t.commit();
+    }
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 0);
+}
+
+TEST(AbrirBase, RefusesWhatIsNotAUsableDatabase)
+{
+    QTemporaryDir dir;
+    EXPECT_THROW(motor::BaseDeDatos(dir.filePath(QStringLiteral("no-existe.db"))), motor::Error);
+    EXPECT_THROW(motor::BaseDeDatos{QString()}, motor::Error);
+    const QString texto = dir.filePath(QStringLiteral("texto.db"));
+    {
+        QFile f(texto);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(8192, 'x'));
+    }
+    try {
+        motor::BaseDeDatos bd(texto);
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrFormatoNoReconocido);
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no-existe.db"))));  // never created
+}
+
+TEST(AbrirBase, LockedDatabaseFailsInsteadOfHanging)
+{
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("l.db"));
+    auto otra = motor::BaseDeDatos::crear(ruta);
+    otra->ejecutarNativo(QStringLiteral("CREATE TABLE t (x)"));
+    otra->ejecutarNativo(QStringLiteral("BEGIN EXCLUSIVE"));
+    otra->ejecutarNativo(QStringLiteral("INSERT INTO t VALUES (1)"));
+    try {
+        motor::BaseDeDatos bd(ruta);
+        FAIL();
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrNoSePuedeAbrir);
+    }
+    otra->ejecutarNativo(QStringLiteral("ROLLBACK"));
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "motor.h"
+#include "traductor.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Each old-dialect expression is translated and evaluated by SQLite itself.
+class Traduccion : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        s_bd = motor::BaseDeDatos::crear(s_dir->filePath(QStringLiteral("t.db"))).release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_bd;
+        delete s_dir;
+    }
+    static Valor evaluar(const QString& expresion) { return s_bd->valorUnico(QStringLiteral("select ") + expresion); }
+
+    static inline QTemporaryDir* s_dir = nullptr;
+    static inline motor::BaseDeDatos* s_bd = nullptr;
+};
+
+TEST_F(Traduccion, FunctionsOfTheOldDialect)
+{
+    EXPECT_EQ(evaluar(QStringLiteral("isnull(null)")).aEntero(), 1);
+    EXPECT_EQ(evaluar(QStringLiteral("not isnull(3)")).aEntero(), 1);
+    EXPECT_EQ(evaluar(QStringLiteral("int(2.7)")).aNumero(), 2);
+    EXPECT_EQ(evaluar(QStringLiteral("int(-2.5)")).aNumero(), -3);  // largest integer not greater
+    EXPECT_EQ(evaluar(QStringLiteral("int(int(7.9) + 0.5)")).aNumero(), 7);
+    EXPECT_EQ(evaluar(QStringLiteral("switch(1=0,'a',2=2,'b',True,'c')")).aTexto(), QStringLiteral("b"));
+    EXPECT_TRUE(evaluar(QStringLiteral("switch(1=0,'a')")).esNulo());
+    EXPECT_EQ(evaluar(QStringLiteral("iif(True, 'si', 'no')")).aTexto(), QStringLiteral("si"));
+    EXPECT_EQ(evaluar(QStringLiteral("iif(False, 1, iif(isnull(null), 2, 3))")).aEntero(), 2);
+    EXPECT_EQ(evaluar(QStringLiteral("abs(-4)")).aEntero(), 4);
+    EXPECT_EQ(evaluar(QStringLiteral("'a' & 'b'")).aTexto(), QStringLiteral("ab"));
+}
+
+TEST_F(Traduccion, DivisionIsAlwaysReal)
+{
+    EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("7/2")).aNumero(), 3.5);
+    EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("1500 * 250 / 1000 / 100")).aNumero(), 3.75);
+    EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("10 - 7/2")).aNumero(), 6.5);
+    EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("-7/2")).aNumero(), -3.5);
+    EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("int(2001 * (100 - 0 - 0) + 0.5) /100")).aNumero(), 2001);
+}
+
+TEST_F(Traduccion, TruthValuesDatesAndNames)
+{
+    EXPECT_EQ(evaluar(QStringLiteral("True")).aEntero(), 1);
+    EXPECT_EQ(evaluar(QStringLiteral("false")).aEntero(), 0);
+    EXPECT_EQ(evaluar(QStringLiteral("#3/1/2024#")).aTexto(), QStringLiteral("2024-03-01"));
+    EXPECT_EQ(evaluar(QStringLiteral("#3/1/2024# < '2024-03-02'")).aEntero(), 1);
+    EXPECT_EQ(evaluar(QStringLiteral("[x] from (select 5 as x)")).aEntero(), 5);
+    EXPECT_EQ(evaluar(QStringLiteral("distinctrow 9")).aEntero(), 9);
+}
+
+TEST_F(Traduccion, QuotedTextIsNeverTouched)
+{
+    const QString texto = QStringLiteral("'a/b isnull(x) True int(2) #1/1/2000# [c] & O''Brien'");
+    EXPECT_EQ(evaluar(texto).aTexto(), QStringLiteral("a/b isnull(x) True int(2) #1/1/2000# [c] & O'Brien"));
+    EXPECT_EQ(TraducirSQL(QStringLiteral("select * from T where N='x/y'")),
+              QStringLiteral("select * from T where N='x/y'"));
+}
+
+TEST_F(Traduccion, SavedQueryFragmentsRunAsWritten)
+{
+    // The delivery-note amount expression: grams per kilogram price, line discount.
+    EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("(1500 * 250 / switch(0=0,1000,0=1,100,True,1)) * (1 - 10 /100)")).aNumero(),
+                     337.5);
+    EXPECT_EQ(evaluar(QStringLiteral("sum(iif(1=1,0,1)) from (select 1)")).aEntero(), 0);
+}
+
+}  // namespace
