@@ -1,0 +1,88 @@
+#include "comun_shell.h"
+
+#include "archivoini.h"
+#include "formato.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Configuracion = ConPrograma;
+
+TEST_F(Configuracion, FirstRunWritesTheDefaultHomeDir)
+{
+    ASSERT_FALSE(QFile::exists(rutaIni()));
+    LeerConfiguracion();
+    EXPECT_EQ(Global::HomeDir, QStringLiteral("C:\\Archivos de programa\\Kv740"));
+    EXPECT_TRUE(QFile::exists(rutaIni()));
+    EXPECT_EQ(Global::Grupo, 0);
+    EXPECT_EQ(Global::Precio, 0);
+    EXPECT_FALSE(Global::IVADesglosado);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 0.0f);
+}
+
+TEST_F(Configuracion, ReadsNumbersLeniently)
+{
+    escribirIni("[General]\nHomeDir=/kv\nGrupo=3x\nPrecio=abc\nIVADesglosado=True\n"
+                "[RecargoEquivalencia]\nDept01=abc\nDept02=5,2\nDept03=\nlinea rota\n");
+    LeerConfiguracion();
+    EXPECT_EQ(Global::Grupo, 3);
+    EXPECT_EQ(Global::Precio, 0);
+    EXPECT_TRUE(Global::IVADesglosado);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 0.0f);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[2], 5.2f);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 0.0f);
+}
+
+TEST_F(Configuracion, SavedSettingsReadBackTheSame)
+{
+    FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
+    Global::HomeDir = QStringLiteral("/opt/kv740");
+    Global::NombreEmpresa = QStringLiteral("CARNICERÍA NÚÑEZ \"LA BUENA\"");
+    Global::Grupo = 2;
+    Global::Precio = 1;
+    Global::IVADesglosado = true;
+    Global::RecargoEquivalencia[1] = 1.4f;
+    Global::RecargoEquivalencia[7] = 5.2f;
+    GuardarConfiguracion();
+
+    ArchivoIni ini(rutaIni());
+    ini.setSeccion(QStringLiteral("RecargoEquivalencia"));
+    EXPECT_EQ(ini.leer(QStringLiteral("Dept01")), QStringLiteral("1,4"));
+    EXPECT_EQ(ini.leer(QStringLiteral("Dept02")), QString());  // zero is written empty
+
+    Global::Reiniciar();
+    LeerConfiguracion();
+    EXPECT_EQ(Global::HomeDir, QStringLiteral("/opt/kv740"));
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("CARNICERÍA NÚÑEZ \"LA BUENA\""));
+    EXPECT_EQ(Global::Grupo, 2);
+    EXPECT_EQ(Global::Precio, 1);
+    EXPECT_TRUE(Global::IVADesglosado);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 1.4f);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[7], 5.2f);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[2], 0.0f);
+}
+
+TEST_F(Configuracion, DatabasePathComesFromKv740Ini)
+{
+    BaseDePrueba base;
+    Global::HomeDir = base.dir();
+    LeerConfiguracionKV740();
+    EXPECT_EQ(Global::RutaBaseDatos, base.ruta);
+    Global::HomeDir = programa.path();  // no KV740.INI there
+    LeerConfiguracionKV740();
+    EXPECT_TRUE(Global::RutaBaseDatos.isEmpty());
+}
+
+TEST_F(Configuracion, WindowPositionsNeedFourParts)
+{
+    GuardarPosicionVentana(QStringLiteral("BrowCli"), {150, 300, 9000, 6000});
+    const auto p = LeerPosicionVentana(QStringLiteral("BrowCli"));
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ((*p)[2], 9000);
+    escribirIni("[Ventanas]\nBrowFac=1|2|3\n");
+    EXPECT_FALSE(LeerPosicionVentana(QStringLiteral("BrowFac")).has_value());
+    EXPECT_FALSE(LeerPosicionVentana(QStringLiteral("NoGuardada")).has_value());
+}
+
+}  // namespace
