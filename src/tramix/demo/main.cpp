@@ -34,13 +34,14 @@ int main(int argc, char* argv[])
         QVariantList{QStringLiteral("Leche entera"), 6, 0.89},
         QVariantList{QStringLiteral("Jamón serrano"), 1, 21.5},
     });
-    matriz->AutoWidth();
 
     auto* registro = new QPlainTextEdit;
     registro->setReadOnly(true);
     auto* rechazar = new QCheckBox(QStringLiteral("Rechazar cantidades negativas"));
     rechazar->setChecked(true);
     auto* mostrar = new QPushButton(QStringLiteral("Mostrar valores"));
+    auto* ajustar = new QPushButton(QStringLiteral("Ajustar anchos"));
+    QObject::connect(ajustar, &QPushButton::clicked, matriz, &EdMatrix::AutoWidth);
     auto* otro = new QLineEdit;
     otro->setPlaceholderText(QStringLiteral("Otro campo (para salir de la rejilla)"));
 
@@ -66,6 +67,7 @@ int main(int argc, char* argv[])
     auto* botones = new QHBoxLayout;
     botones->addWidget(rechazar);
     botones->addStretch();
+    botones->addWidget(ajustar);
     botones->addWidget(mostrar);
     auto* disposicion = new QVBoxLayout(&ventana);
     disposicion->addWidget(new QLabel(QStringLiteral("Escriba en las celdas; Intro y las flechas mueven.")));
