@@ -75,7 +75,7 @@ TEST(SustituirMarcas, InsertedDataIsNeverReadAsMask)
 {
     const QString r = SustituirMarcas(QStringLiteral("[,0,0]@NOMBRE\r\n[,0,5]@NIF"),
                                       {{Valor("Bar @NIF\r\n[PAGINA]"), "@NOMBRE"}, {Valor("B123"), "@NIF"}});
-    EXPECT_EQ(r, QStringLiteral("[,0,0]Bar @NIF  [PAGINA]\r\n[,0,5]B123"));
+    EXPECT_EQ(r, QStringLiteral("[,0,0]Bar @NIF [PAGINA]\r\n[,0,5]B123"));
 }
 
 TEST(SustituirMarcas, ValuesAreWrittenAsText)
