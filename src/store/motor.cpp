@@ -579,6 +579,16 @@ void BaseDeDatos::crearConsulta(const QString& nombre, const QString& sql)
 
 void BaseDeDatos::cambiarSQLConsulta(const QString& nombre, const QString& sql)
 {
+    // Rewriting a view with the text it already has would only bump the schema.
+    const QString nueva = QStringLiteral("CREATE VIEW %1 AS %2").arg(CitarIdentificador(nombre), TraducirSQL(sql).trimmed());
+    {
+        Sentencia& s = preparar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='view' AND name=? COLLATE NOCASE"));
+        s.vincular({nombre});
+        const bool igual = s.paso() && s.columna(0).aTexto() == nueva;
+        s.reiniciar();
+        if (igual)
+            return;
+    }
     Transaccion t(*this);
     ejecutarNativo(QStringLiteral("DROP VIEW IF EXISTS %1").arg(CitarIdentificador(nombre)));
     crearConsulta(nombre, sql);

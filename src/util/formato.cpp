@@ -191,8 +191,13 @@ QString Formato(const Valor& valor, const QString& formato)
             return valor.aTexto();
         return Formato(*n, formato);
     }
-    if (formato.isEmpty())
+    if (formato.isEmpty()) {
+        if (t == Valor::Tipo::Numero) {
+            QString texto = QString::number(valor.aNumero(), 'g', 15);
+            return texto.replace(QLatin1Char('.'), LocalNumeros().decimalPoint());
+        }
         return valor.aTexto();
+    }
     return Formato(valor.aNumero(), formato);
 }
 

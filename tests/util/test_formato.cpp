@@ -82,3 +82,14 @@ TEST(TextoOchoBits, AcceptsUtf8AndWindows1252)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Formato, NoFormatStillUsesTheUsersDecimalMark)
+{
+    FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
+    EXPECT_EQ(Formato(Valor(1.5), QString()), QStringLiteral("1,5"));
+    EXPECT_EQ(Formato(Valor(qint64(15)), QString()), QStringLiteral("15"));
+}
+
+}  // namespace
