@@ -108,7 +108,7 @@ void CommSocket::setSettings(const QString &settings)
     m_settings = settings;
     // A line already carrying data follows at once, as the host expects; while
     // the modem is being talked to, the settings wait for the dialogue to end.
-    if (m_tipo == TipoCanal::Directo && m_serie->abierto()
+    if (m_tipo != TipoCanal::Tcp && m_serie->abierto() && m_estado == sckEstado::sckCONECTADO
         && (m_paso == Paso::Conectado || m_paso == Paso::EventoForzado)) {
         m_serie->aplicarSettings(m_settings);
     }
