@@ -4,6 +4,7 @@
 #include "utilidades.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
 
@@ -412,8 +413,11 @@ const QImage& InterpreteImpresora::Imagen(const QString& archivo)
     const QString ruta = UnirRuta(QDir::currentPath(), archivo);
     auto it = m_imagenes.find(ruta);
     if (it == m_imagenes.end()) {
-        QImageReader lector(ruta);
-        it = m_imagenes.insert(ruta, lector.read());
+        // Only plain files: a device or a pipe named in a mask must not block printing.
+        QImage imagen;
+        if (QFileInfo(ruta).isFile())
+            imagen = QImageReader(ruta).read();
+        it = m_imagenes.insert(ruta, imagen);
     }
     return *it;
 }
