@@ -1,12 +1,17 @@
 #pragma once
 
+#include "coleccion.h"
 #include "motor.h"
 #include "valor.h"
 
 #include <QString>
 
 #include <array>
+#include <QDate>
+
 #include <functional>
+#include <optional>
+#include <variant>
 #include <memory>
 #include <vector>
 
@@ -16,6 +21,55 @@ using TablaDepartamentos = std::array<float, 11>;
 struct FilaGrupo {
     qint16 codgpo = 0;
     QString NOMGPO;
+};
+
+struct FilaCliente {
+    Valor Codigo;
+    Valor nombre;
+    Valor NIF;
+};
+
+// One delivery note of the list: net amount in cents after the customer's and the
+// prompt-payment discounts, both taken on the gross.
+struct FilaAlbaran {
+    qint32 Numero = 0;
+    Valor Fecha;
+    Valor Cliente;
+    Valor nombre;
+    qint32 nLin = 0;
+    double Importe = 0;
+    Valor Factura;
+    qint32 Stock = 0;
+    Valor Pagado;
+};
+
+struct FilaFactura {
+    qint32 Numero = 0;
+    Valor Fecha;
+    Valor Cliente;
+    Valor nombre;
+    double Neto = 0;
+    double iva = 0;
+    double Total = 0;  // Neto + iva, without the surcharge
+    Valor Pagado;
+};
+
+// The list filters: each applies only when it holds the type its method names.
+using Filtro = std::variant<std::monostate, qint16, qint32, double, bool, QString, QDate>;
+
+// What the name completion writes to: the text box and the code label of a screen.
+class CajaAutoescritura {
+public:
+    virtual ~CajaAutoescritura() = default;
+    virtual QString texto() const = 0;
+    virtual void fijarTexto(const QString& texto) = 0;
+    virtual void seleccionar(int inicio, int largo) = 0;
+};
+
+class EtiquetaAutoescritura {
+public:
+    virtual ~EtiquetaAutoescritura() = default;
+    virtual void fijarTexto(const QString& texto) = 0;
 };
 
 // Failure of the schema upgrade: which step, and the engine's words.
@@ -53,6 +107,44 @@ public:
     // Tests use this to break the upgrade before a given step (1..16).
     std::function<void(int paso)> antesDePaso;
 
+    // Customers.
+    qint32 NuevoCodCli();
+    // Ordered by "Codigo", "Nombre" or "NIF"; any other order is refused with motor::Error.
+    std::vector<FilaCliente> ListaClientes(const QString& orden = QStringLiteral("Codigo"));
+    bool ConsultaCliente(qint32 codigo, Coleccion& campos);
+    bool NuevoCliente(qint32 codigo, const Coleccion& campos);
+    bool ActualizarCliente(qint32 codigo, const Coleccion& campos);
+    bool EliminarCliente(qint32 codigo);
+    // Needs the customer completion service running; empty otherwise.
+    QString NombreCliente(qint32 codigo);
+
+    // Catalogue and stock. Stock: positive sells (takes goods out), negative gives back.
+    void DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qint16& cada, qint32& precio);
+    bool Stock(qint32 articulo, qint32 cantidad);
+
+    // Delivery notes.
+    qint32 NuevoNumeroAlbaran();
+    std::vector<FilaAlbaran> ListaAlbaranes(const Filtro& numero = {}, const Filtro& cliente = {}, const Filtro& desde = {},
+                                            const Filtro& hasta = {}, const Filtro& factura = {});
+    bool ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs);
+    bool ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs);
+    bool EliminarAlbaran(qint32 numero);
+    void ReordenarAlbaran(qint32 numero);
+    void CambioFacturaEnAlbaran(qint16 serie, qint32 vieja, qint32 nueva);
+
+    // Invoices.
+    qint32 NuevoNumeroFactura(qint16 serie = 0);
+    std::vector<FilaFactura> ListaFacturas(const Filtro& serie = {}, const Filtro& cliente = {}, const Filtro& desde = {},
+                                           const Filtro& hasta = {}, const Filtro& pendiente = {});
+    bool ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
+    bool ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
+    bool EliminarFactura(qint16 serie, qint32 numero);
+
+    // Name completion: 0 customers, 1 articles.
+    bool IniciarServicioAutoescritura(int servicio);
+    bool TerminarServicioAutoescritura(int servicio);
+    void Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura* etiqueta, CajaAutoescritura* caja);
+
     // Groups, sections, warehouses.
     std::vector<FilaGrupo> ListaGrupos();
     void DatosGrupo(qint16 grupo, qint16& seccion, qint16& tarifa, qint32& almacen, TablaDepartamentos& ivas);
@@ -73,9 +165,20 @@ private:
     void CrearIndice(const QString& tabla, const QString& nombre, bool principal, bool unico, const QStringList& campos);
     void CambiarConsulta(const QString& nombre, const QString& sql);
     void ActualizarEsquema();
+    QString CadenaInsert(const Coleccion& campos, QString& valores, const QString& tabla);
+    QString CadenaUpdate(const Coleccion& campos, const QString& tabla);
+    static QString TextoSQL(const Valor& v);
+    // The code of the customer with that name; no value when there is none.
+    std::optional<qint32> CodigoPorNombre(const QString& nombre);
     void CrearIndicesDeConsulta();
 
     std::unique_ptr<motor::BaseDeDatos> m_bd;
     bool m_versionAlmacenes = false;
+    struct Servicio {
+        qint16 usuarios = 0;
+        std::unique_ptr<motor::Recordset> rs;
+    };
+    Servicio m_servicios[2];
+    bool m_reescribiendo = false;
     QString m_errorApertura;
 };

@@ -5,20 +5,28 @@
 // Texts of the saved queries, with the short table names.
 namespace consultas {
 
-inline const QString ListaAlbaranes = QStringLiteral(
+// The delivery-note list: the saved query is the three parts together; the store puts its
+// filters between them, so that only the notes asked for are grouped.
+inline const QString ListaAlbaranesSelect = QStringLiteral(
     "select distinctrow TbCabzAlb.Numero as Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, "
     "DesctoPP, sum(Bultos * Envase) as ImpEnvases,  + sum((Cantidad * Precio / switch(Cada=0,1000,Cada=1,100,True,1)) "
     "* (1 - TbDetaAlb.Descuento /100) ) as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin "
     "from (TbCabzAlb left join TbDetaAlb on TbDetaAlb.Numero=TbCabzAlb.Numero ) left join TbCliente on "
-    "TbCabzAlb.Cliente=TbCliente.Codigo  group by TbCabzAlb.Numero, Fecha, Cliente, Nombre, Factura, Pagado, "
-    "TbCliente.Descuento, DesctoPP ");
+    "TbCabzAlb.Cliente=TbCliente.Codigo ");
+inline const QString ListaAlbaranesGroup = QStringLiteral(
+    " group by TbCabzAlb.Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, DesctoPP ");
+inline const QString ListaAlbaranes = ListaAlbaranesSelect + ListaAlbaranesGroup;
 
-inline const QString ListaBasesImponibles = QStringLiteral(
+// Likewise the bases per invoice and rate.
+inline const QString ListaBasesImponiblesSelect = QStringLiteral(
     "select TbCabzFac.Serie as Serie, TbCabzFac.Numero as Numero, Fecha, Cliente, Nombre, UsaREq, pIVA, pREQ, "
     "TbCabzFac.Descuento, TbCabzFac.DesctoPP, Pagado, sum(Envase * Bultos) as Envases, sum(Importe) as Base from "
     "(TbCabzFac left join TbDetaFac on (TbDetaFac.Serie=TbCabzFac.Serie) and (TbDetaFac.Numero=TbCabzFac.Numero) ) "
-    "left join TbCliente on TbCabzFac.Cliente=TbCliente.Codigo  group by TbCabzFac.Serie, TbCabzFac.Numero, pIVA, "
-    "pREQ, Fecha, Cliente, Nombre, UsaREq, TbCabzFac.Descuento, TbCabzFac.DesctoPP, Pagado ");
+    "left join TbCliente on TbCabzFac.Cliente=TbCliente.Codigo ");
+inline const QString ListaBasesImponiblesGroup = QStringLiteral(
+    " group by TbCabzFac.Serie, TbCabzFac.Numero, pIVA, pREQ, Fecha, Cliente, Nombre, UsaREq, TbCabzFac.Descuento, "
+    "TbCabzFac.DesctoPP, Pagado ");
+inline const QString ListaBasesImponibles = ListaBasesImponiblesSelect + ListaBasesImponiblesGroup;
 
 inline const QString ListaFacturas = QStringLiteral(
     "select Serie, Numero, Fecha, Cliente, Nombre, Pagado, sum(Envases/100) as sEnvases, sum(int(Base * (100 - "

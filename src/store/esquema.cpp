@@ -263,6 +263,25 @@ void BaseDatos::ActualizarEsquema()
 
 void BaseDatos::CrearIndicesDeConsulta()
 {
+    // What the lists and the invoicing search by: a customer's notes of some days, a series'
+    // invoices of some days, the notes of an invoice.
+    struct Indice {
+        const char* tabla;
+        const char* nombre;
+        QStringList campos;
+    };
+    const Indice indices[] = {
+        {"AlbaranVentaCabecera", "ClienteFecha", {QStringLiteral("Cliente"), QStringLiteral("Fecha")}},
+        {"AlbaranVentaCabecera", "FacturaSerie", {QStringLiteral("Factura"), QStringLiteral("sFac")}},
+        {"FacturaVentaCabecera", "SerieFecha", {QStringLiteral("Serie"), QStringLiteral("Fecha")}},
+        {"FacturaVentaCabecera", "ClienteFecha", {QStringLiteral("Cliente"), QStringLiteral("Fecha")}},
+    };
+    for (const Indice& i : indices) {
+        const QString tabla = QString::fromLatin1(i.tabla);
+        if (!m_bd->indice(tabla, QString::fromLatin1(i.nombre)))
+            CrearIndice(tabla, QString::fromLatin1(i.nombre), false, false, i.campos);
+    }
+
     // The start-up statements that zero the nulls of the line tables must not scan a million
     // lines every time: these partial indexes hold only the null rows, so they stay empty.
     struct Nulos {

@@ -1,0 +1,166 @@
+// Delivery-note store: numbering, the list with its filters, reading, deleting, reordering.
+
+#include "basedatos.h"
+#include "consultas.h"
+#include "global.h"
+#include "utilidades.h"
+
+std::optional<qint32> BaseDatos::CodigoPorNombre(const QString& nombre)
+{
+    // The name is a quoted text, never part of the statement.
+    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select Codigo from TbCliente where Nombre="))
+                                               + motor::CitarTexto(nombre));
+    if (rs.eof())
+        return std::nullopt;
+    return CampoALargo(rs[QStringLiteral("Codigo")]);
+}
+
+qint32 BaseDatos::NuevoNumeroAlbaran()
+{
+    if (!Abierta())
+        return 0;
+    return CampoALargo(m_bd->valorUnico(NombresLargos(QStringLiteral("select max(Numero) from TbCabzAlb")))) + 1;
+}
+
+std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
+                                                   const Filtro& hasta, const Filtro& factura)
+{
+    std::vector<FilaAlbaran> filas;
+    if (!Abierta())
+        return filas;
+    // Conditions on the header, placed before the grouping: same rows as filtering the saved
+    // query, at the cost of the notes asked for only.
+    QString condiciones;
+    const QString y = QStringLiteral(" and ");
+    if (std::holds_alternative<qint16>(numero))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Numero=") + QString::number(std::get<qint16>(numero)) + QLatin1Char(')'));
+    else if (std::holds_alternative<qint32>(numero))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Numero=") + LargoATexto(std::get<qint32>(numero)) + QLatin1Char(')'));
+    if (std::holds_alternative<qint32>(cliente)) {
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=") + LargoATexto(std::get<qint32>(cliente)) + QLatin1Char(')'));
+    } else if (std::holds_alternative<QString>(cliente)) {
+        const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
+        if (!codigo)
+            return filas;
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
+    }
+    if (std::holds_alternative<QDate>(desde))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
+    if (std::holds_alternative<QDate>(hasta))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
+    if (std::holds_alternative<qint32>(factura))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Factura=") + LargoATexto(std::get<qint32>(factura)) + QLatin1Char(')'));
+    else if (std::holds_alternative<bool>(factura))
+        AnadirALista(condiciones, y,
+                     std::get<bool>(factura) ? QStringLiteral("(TbCabzAlb.Factura>0)")
+                                             : QStringLiteral("(isnull(TbCabzAlb.Factura) or (TbCabzAlb.Factura=0))"));
+    QString sql = consultas::ListaAlbaranesSelect;
+    if (!condiciones.isEmpty())
+        sql += QStringLiteral(" where ") + condiciones;
+    sql += consultas::ListaAlbaranesGroup + QStringLiteral(" order by Numero ");
+    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
+    filas.reserve(static_cast<size_t>(rs.recordCount()));
+    for (; !rs.eof(); rs.moveNext()) {
+        const double importe = CampoANumero(rs[QStringLiteral("Importe")]);
+        FilaAlbaran f;
+        f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
+        f.Fecha = rs[QStringLiteral("Fecha")];
+        f.Cliente = rs[QStringLiteral("Cliente")];
+        f.nombre = rs[QStringLiteral("nombre")];
+        f.nLin = CampoALargo(rs[QStringLiteral("nLin")]);
+        f.Importe = importe - importe * CampoANumero(rs[QStringLiteral("Descuento")]) / 100
+            - importe * CampoANumero(rs[QStringLiteral("DesctoPP")]) / 100;
+        f.Factura = rs[QStringLiteral("Factura")];
+        f.Stock = CampoALargo(rs[QStringLiteral("Stock")]);
+        f.Pagado = rs[QStringLiteral("Pagado")];
+        AnadirAVector(filas, std::move(f));
+    }
+    return filas;
+}
+
+bool BaseDatos::ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs)
+{
+    if (!Abierta())
+        return false;
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCabzAlb where Numero=")) + LargoATexto(numero));
+    return true;
+}
+
+bool BaseDatos::ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs)
+{
+    if (!Abierta())
+        return false;
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbDetaAlb where Numero=")) + LargoATexto(numero)
+                              + QStringLiteral(" order by Linea"));
+    return true;
+}
+
+bool BaseDatos::EliminarAlbaran(qint32 numero)
+{
+    if (!Abierta())
+        return false;
+    return m_bd->ejecutar(NombresLargos(QStringLiteral("delete from TbCabzAlb where (Numero=")) + LargoATexto(numero)
+                          + QStringLiteral(") and isnull(Factura) "))
+        > 0;
+}
+
+void BaseDatos::ReordenarAlbaran(qint32 numero)
+{
+    if (!Abierta())
+        return;
+    motor::BaseDeDatos::Transaccion t(*m_bd);
+    QString apartar = NombresLargos(QStringLiteral("update TbDetaAlb set Linea=10000+linea where (TbDetaAlb.Numero= @N) "));
+    Reemplazar(QStringLiteral("@N"), LargoATexto(numero), apartar);
+    m_bd->ejecutar(apartar);
+    QString leer = NombresLargos(QStringLiteral("select * from TbDetaAlb where (TbDetaAlb.Numero= @N) "));
+    Reemplazar(QStringLiteral("@N"), LargoATexto(numero), leer);
+    motor::Recordset rs = m_bd->abrirRecordset(leer);
+    if (rs.eof())
+        return;  // nothing moved: the transaction rolls the no-op back
+    motor::Recordset articulos = m_bd->abrirRecordset(QStringLiteral("PLUSES"));
+    articulos.setIndex(QStringLiteral("PrimaryKey"));
+    struct Elemento {
+        Coleccion campos;
+        QString clave;
+    };
+    std::vector<Elemento> lista;
+    for (; !rs.eof(); rs.moveNext()) {
+        Elemento e;
+        for (int i = 0; i < rs.numCampos(); ++i)
+            e.campos.fijar(rs.nombreCampo(i), rs.campo(i));
+        articulos.seek(QStringLiteral("="), {Valor(static_cast<qint64>(Global::Seccion)), rs[QStringLiteral("Articulo")]});
+        e.clave = articulos.noMatch() ? QString() : CampoATexto(articulos[QStringLiteral("NOMPLU")]);
+        lista.push_back(std::move(e));
+    }
+    // Selection sort: the first of the smallest keys each time, so ties keep their order.
+    std::vector<Elemento> ordenada;
+    while (!lista.empty()) {
+        size_t menor = 0;
+        for (size_t i = 1; i < lista.size(); ++i)
+            if (lista[i].clave < lista[menor].clave)
+                menor = i;
+        ordenada.push_back(std::move(lista[menor]));
+        lista.erase(lista.begin() + static_cast<std::ptrdiff_t>(menor));
+    }
+    rs.moveFirst();
+    for (size_t i = 0; i < ordenada.size() && !rs.eof(); ++i, rs.moveNext()) {
+        rs.edit();
+        for (const auto& [campo, valor] : ordenada[i].campos.elementos())
+            if (campo.compare(QLatin1String("Linea"), Qt::CaseInsensitive) != 0)
+                rs.fijar(campo, valor);
+        rs.fijar(QStringLiteral("Linea"), Valor(static_cast<qint64>(i + 1)));
+        rs.update();
+    }
+    t.commit();
+}
+
+void BaseDatos::CambioFacturaEnAlbaran(qint16 serie, qint32 vieja, qint32 nueva)
+{
+    if (!Abierta())
+        return;
+    QString sql = NombresLargos(QStringLiteral("update TbCabzAlb set Factura=@NVA where (sFac=@SER) and (Factura=@VJA) "));
+    Reemplazar(QStringLiteral("@SER"), EnteroATexto(serie), sql);
+    Reemplazar(QStringLiteral("@NVA"), LargoATexto(nueva), sql);
+    Reemplazar(QStringLiteral("@VJA"), LargoATexto(vieja), sql);
+    m_bd->ejecutar(sql);
+}

@@ -1,0 +1,252 @@
+// Customers, articles and stock movements, and the name completion service.
+
+#include "basedatos.h"
+
+#include "global.h"
+#include "utilidades.h"
+
+namespace {
+
+const QStringList kOrdenesClientes{QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")};
+
+}  // namespace
+
+QString BaseDatos::TextoSQL(const Valor& v)
+{
+    switch (v.tipo()) {
+    case Valor::Tipo::Nulo: return QStringLiteral("null");
+    case Valor::Tipo::Fecha: return FechaASQL(v.aFecha());
+    case Valor::Tipo::FechaHora: return FechaASQL(v.aFechaHora());
+    case Valor::Tipo::Texto: return motor::CitarTexto(v.aTexto());
+    case Valor::Tipo::Booleano: return v.aBooleano() ? QStringLiteral("True") : QStringLiteral("False");
+    case Valor::Tipo::Numero: return NumeroSQL(v);
+    default: return QString::number(v.aEntero());
+    }
+}
+
+QString BaseDatos::CadenaInsert(const Coleccion& campos, QString& valores, const QString& tabla)
+{
+    QString columnas;
+    valores.clear();
+    for (const motor::DefCampo& c : m_bd->campos(tabla)) {
+        if (!campos.contiene(c.nombre))
+            continue;
+        AnadirALista(columnas, QStringLiteral(","), c.nombre);
+        AnadirALista(valores, QStringLiteral(","), TextoSQL(campos.valor(c.nombre)));
+    }
+    return columnas;
+}
+
+QString BaseDatos::CadenaUpdate(const Coleccion& campos, const QString& tabla)
+{
+    QString pares;
+    for (const motor::DefCampo& c : m_bd->campos(tabla))
+        if (campos.contiene(c.nombre))
+            AnadirALista(pares, QStringLiteral(","), c.nombre + QLatin1Char('=') + TextoSQL(campos.valor(c.nombre)));
+    return pares;
+}
+
+qint32 BaseDatos::NuevoCodCli()
+{
+    if (!Abierta())
+        return 0;
+    return CampoALargo(m_bd->valorUnico(NombresLargos(QStringLiteral("select max(Codigo) from TbCliente")))) + 1;
+}
+
+std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)
+{
+    std::vector<FilaCliente> filas;
+    if (!Abierta())
+        return filas;
+    // The order comes from the screens; only known column names ever reach the SQL.
+    QString columna;
+    for (const QString& c : kOrdenesClientes)
+        if (c.compare(orden.trimmed(), Qt::CaseInsensitive) == 0)
+            columna = c;
+    if (columna.isEmpty())
+        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Orden de la lista de clientes no admitido: %1").arg(orden));
+    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente order by ")) + columna);
+    for (; !rs.eof(); rs.moveNext())
+        AnadirAVector(filas, FilaCliente{rs[QStringLiteral("Codigo")], rs[QStringLiteral("nombre")], rs[QStringLiteral("NIF")]});
+    return filas;
+}
+
+bool BaseDatos::ConsultaCliente(qint32 codigo, Coleccion& campos)
+{
+    if (!Abierta())
+        return false;
+    motor::Recordset rs =
+        m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente where Codigo=")) + LargoATexto(codigo));
+    if (rs.eof())
+        return false;
+    campos = Coleccion();
+    for (int i = 0; i < rs.numCampos(); ++i)
+        if (rs.nombreCampo(i).compare(QLatin1String("Codigo"), Qt::CaseInsensitive) != 0)
+            campos.fijar(rs.nombreCampo(i), rs.campo(i));
+    return true;
+}
+
+bool BaseDatos::NuevoCliente(qint32 /*codigo*/, const Coleccion& campos)
+{
+    if (!Abierta())
+        return false;
+    QString sql = NombresLargos(QStringLiteral("insert into TbCliente (CadenaCampos) Values (CadenaValores)"));
+    QString valores;
+    const QString columnas = CadenaInsert(campos, valores, QStringLiteral("Cliente"));
+    if (columnas.isEmpty())
+        return false;
+    // Values go in last so that nothing the user typed is replaced afterwards.
+    Reemplazar(QStringLiteral("CadenaCampos"), columnas, sql);
+    Reemplazar(QStringLiteral("CadenaValores"), valores, sql);
+    return m_bd->ejecutar(sql) > 0;
+}
+
+bool BaseDatos::ActualizarCliente(qint32 codigo, const Coleccion& campos)
+{
+    if (!Abierta())
+        return false;
+    const QString pares = CadenaUpdate(campos, QStringLiteral("Cliente"));
+    if (pares.isEmpty())
+        return false;
+    QString sql = NombresLargos(QStringLiteral("update TbCliente set CadenaCampos where Codigo=")) + LargoATexto(codigo);
+    Reemplazar(QStringLiteral("CadenaCampos"), pares, sql);
+    return m_bd->ejecutar(sql) > 0;
+}
+
+bool BaseDatos::EliminarCliente(qint32 codigo)
+{
+    if (!Abierta())
+        return false;
+    return m_bd->ejecutar(NombresLargos(QStringLiteral("delete from TbCliente where Codigo=")) + LargoATexto(codigo)) > 0;
+}
+
+QString BaseDatos::NombreCliente(qint32 codigo)
+{
+    if (!Abierta() || !m_servicios[0].rs)
+        return {};
+    motor::Recordset& rs = *m_servicios[0].rs;
+    rs.setIndex(QStringLiteral("Codigo"));
+    rs.seek(QStringLiteral("="), {Valor(static_cast<qint64>(codigo))});
+    return rs.noMatch() ? QString() : CampoATexto(rs[QStringLiteral("nombre")]);
+}
+
+void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qint16& cada, qint32& precio)
+{
+    nombre.clear();
+    cada = 0;
+    precio = 0;
+    if (!Abierta() || codigo < 1)
+        return;
+    QString sql = QStringLiteral("select NOMPLU, CADA, PRECIO_@P as precio, DEPTO from PLUSES where (SECCION=@S) and (CODPLU=@C)");
+    Reemplazar(QStringLiteral("@S"), EnteroATexto(Global::Seccion), sql);
+    Reemplazar(QStringLiteral("@C"), LargoATexto(codigo), sql);
+    Reemplazar(QStringLiteral("@P"), EnteroATexto(Global::Precio) + EnteroATexto(Global::Tarifa), sql);
+    motor::Recordset rs = m_bd->abrirRecordset(sql);
+    if (rs.eof())
+        return;
+    nombre = CampoATexto(rs[QStringLiteral("NOMPLU")]);
+    depto = CampoAEntero(rs[QStringLiteral("DEPTO")]);
+    cada = CampoAEntero(rs[QStringLiteral("Cada")]);
+    precio = CampoALargo(rs[QStringLiteral("precio")]);
+}
+
+bool BaseDatos::Stock(qint32 articulo, qint32 cantidad)
+{
+    if (!Abierta())
+        return false;
+    const QString signo = cantidad >= 0 ? QStringLiteral("+") : QStringLiteral("-");
+    const QString q = QString::number(cantidad >= 0 ? static_cast<qint64>(cantidad) : -static_cast<qint64>(cantidad));
+    QString sql;
+    if (m_versionAlmacenes) {
+        sql = QStringLiteral("update MovsAlm set Venta=Venta ") + signo + q + QStringLiteral(" where (CODALM=@A) and (SECCION=@S) and (CODIGO=@C) ");
+    } else {
+        sql = QStringLiteral("update PLUSES set SALIDA=SALIDA ") + signo + q + QStringLiteral(" where (SECCION=@S) and (CODPLU=@C) ");
+    }
+    Reemplazar(QStringLiteral("@A"), LargoATexto(Global::Almacen), sql);
+    Reemplazar(QStringLiteral("@S"), EnteroATexto(Global::Seccion), sql);
+    Reemplazar(QStringLiteral("@C"), LargoATexto(articulo), sql);
+    long filas = m_bd->ejecutar(sql);
+    if (filas == 0 && m_versionAlmacenes) {
+        // The first movement of an article in a warehouse makes its row.
+        filas = m_bd->ejecutar(QStringLiteral("insert into MovsAlm (CODALM, Seccion, Codigo, Venta) values (")
+                               + LargoATexto(Global::Almacen) + QStringLiteral(", ") + EnteroATexto(Global::Seccion)
+                               + QStringLiteral(", ") + LargoATexto(articulo) + QStringLiteral(", ")
+                               + LargoATexto(cantidad) + QStringLiteral(")"));
+    }
+    return filas > 0;
+}
+
+bool BaseDatos::IniciarServicioAutoescritura(int servicio)
+{
+    if (!Abierta())
+        return false;
+    if (servicio != 0 && servicio != 1)
+        return true;
+    Servicio& s = m_servicios[servicio];
+    if (s.usuarios == 0) {
+        s.rs = std::make_unique<motor::Recordset>(
+            m_bd->abrirRecordset(servicio == 0 ? QStringLiteral("Cliente") : QStringLiteral("PLUSES")));
+        s.rs->setIndex(servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMBRE"));
+    }
+    Incrementar(s.usuarios);
+    return true;
+}
+
+bool BaseDatos::TerminarServicioAutoescritura(int servicio)
+{
+    if (!Abierta())
+        return false;
+    if (servicio != 0 && servicio != 1)
+        return true;
+    Servicio& s = m_servicios[servicio];
+    if (s.usuarios <= 0)
+        return true;  // more ends than starts: nothing left to close
+    Decrementar(s.usuarios);
+    if (s.usuarios == 0)
+        s.rs.reset();
+    return true;
+}
+
+void BaseDatos::Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura* etiqueta, CajaAutoescritura* caja)
+{
+    if (!Abierta() || m_reescribiendo || (servicio != 0 && servicio != 1) || m_servicios[servicio].usuarios == 0 || !caja)
+        return;
+    auto limpiarEtiqueta = [&] {
+        if (etiqueta)
+            etiqueta->fijarTexto(QString());
+    };
+    const QString texto = caja->texto();
+    const auto n = static_cast<qint16>(std::min<qsizetype>(texto.size(), 32767));
+    if (n <= largo) {
+        limpiarEtiqueta();
+        largo = n;
+        return;
+    }
+    motor::Recordset& rs = *m_servicios[servicio].rs;
+    const QString indice = servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMBRE");
+    if (rs.index() != indice)
+        rs.setIndex(indice);
+    if (servicio == 0)
+        rs.seek(QStringLiteral(">="), {texto});
+    else
+        rs.seek(QStringLiteral(">="), {Valor(static_cast<qint64>(Global::Seccion)), texto});
+    // An article of the next section is no completion for this one.
+    const bool otraSeccion = servicio == 1 && !rs.noMatch() && CampoAEntero(rs[QStringLiteral("SECCION")]) != Global::Seccion;
+    if (rs.noMatch() || otraSeccion) {
+        limpiarEtiqueta();
+        largo = n;
+        return;
+    }
+    const QString nombre = CampoATexto(rs[servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMPLU")]);
+    if (nombre.left(n).toUpper() == texto.toUpper()) {
+        if (etiqueta)
+            etiqueta->fijarTexto(NumeroConCeros(rs[servicio == 0 ? QStringLiteral("Codigo") : QStringLiteral("CODPLU")].aEntero(), 6));
+        m_reescribiendo = true;
+        caja->fijarTexto(nombre);
+        caja->seleccionar(n, static_cast<int>(nombre.size()) - n);
+        m_reescribiendo = false;
+    } else {
+        limpiarEtiqueta();
+    }
+    largo = n;
+}

@@ -1,0 +1,99 @@
+// Invoice store: numbering per series, the list with its filters, reading and deleting.
+
+#include "basedatos.h"
+#include "consultas.h"
+#include "utilidades.h"
+
+qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
+{
+    if (!Abierta())
+        return 0;
+    QString sql = NombresLargos(QStringLiteral("select max(Numero) from TbCabzFac where Serie=@S"));
+    Reemplazar(QStringLiteral("@S"), EnteroATexto(serie), sql);
+    return CampoALargo(m_bd->valorUnico(sql)) + 1;
+}
+
+std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,
+                                                  const Filtro& hasta, const Filtro& pendiente)
+{
+    std::vector<FilaFactura> filas;
+    if (!Abierta())
+        return filas;
+    // Header conditions go inside the bases, before their grouping; the payment state needs the
+    // totals and is applied to the invoice rows.
+    QString condiciones;
+    const QString y = QStringLiteral(" and ");
+    if (std::holds_alternative<qint16>(serie))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Serie=") + EnteroATexto(std::get<qint16>(serie)) + QStringLiteral(") "));
+    if (std::holds_alternative<qint32>(cliente)) {
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=") + LargoATexto(std::get<qint32>(cliente)) + QLatin1Char(')'));
+    } else if (std::holds_alternative<QString>(cliente)) {
+        const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
+        if (!codigo)
+            return filas;
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
+    }
+    if (std::holds_alternative<QDate>(desde))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
+    if (std::holds_alternative<QDate>(hasta))
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
+
+    QString bases = consultas::ListaBasesImponiblesSelect;
+    if (!condiciones.isEmpty())
+        bases += QStringLiteral(" where ") + condiciones;
+    bases += consultas::ListaBasesImponiblesGroup;
+    QString sql = consultas::ListaFacturas;
+    Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
+    sql = QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas ");
+    if (std::holds_alternative<bool>(pendiente))
+        sql += std::get<bool>(pendiente) ? QStringLiteral("where (isnull(Pagado) or (abs(Pagado-Neto-IVA-REq)>=0.01))")
+                                         : QStringLiteral("where (abs(Pagado-Neto-IVA-REq)<0.01)");
+    sql += QStringLiteral(" order by Serie, Numero");
+    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
+    for (; !rs.eof(); rs.moveNext()) {
+        FilaFactura f;
+        f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
+        f.Fecha = rs[QStringLiteral("Fecha")];
+        f.Cliente = rs[QStringLiteral("Cliente")];
+        f.nombre = rs[QStringLiteral("nombre")];
+        f.Neto = CampoANumero(rs[QStringLiteral("Neto")]);
+        f.iva = CampoANumero(rs[QStringLiteral("iva")]);
+        f.Total = f.Neto + f.iva;
+        f.Pagado = rs[QStringLiteral("Pagado")];
+        AnadirAVector(filas, std::move(f));
+    }
+    return filas;
+}
+
+bool BaseDatos::ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs)
+{
+    if (!Abierta())
+        return false;
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCabzFac where (Serie = ")) + EnteroATexto(serie)
+                              + QStringLiteral(") and (Numero = ") + LargoATexto(numero) + QStringLiteral(") "));
+    return true;
+}
+
+bool BaseDatos::ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs)
+{
+    if (!Abierta())
+        return false;
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbDetaFac where (Serie=")) + EnteroATexto(serie)
+                              + QStringLiteral(") and (Numero=") + LargoATexto(numero) + QStringLiteral(") order by Linea"));
+    return true;
+}
+
+bool BaseDatos::EliminarFactura(qint16 serie, qint32 numero)
+{
+    if (!Abierta())
+        return false;
+    // The invoice and the release of its notes stand or fall together.
+    motor::BaseDeDatos::Transaccion t(*m_bd);
+    const bool borrada = m_bd->ejecutar(NombresLargos(QStringLiteral("delete from TbCabzFac where (Serie=")) + EnteroATexto(serie)
+                                        + QStringLiteral(") and (Numero=") + LargoATexto(numero) + QStringLiteral(") "))
+        > 0;
+    m_bd->ejecutar(NombresLargos(QStringLiteral("update TbCabzAlb set  sFac=null, Factura=null where (sFac=")) + EnteroATexto(serie)
+                   + QStringLiteral(") and (Factura=") + LargoATexto(numero) + QStringLiteral(") "));
+    t.commit();
+    return borrada;
+}
