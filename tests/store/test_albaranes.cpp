@@ -1,0 +1,147 @@
+#include "almacen_prueba.h"
+
+namespace {
+
+class Albaranes : public AlmacenDePrueba {
+protected:
+    void SetUp() override
+    {
+        AlmacenDePrueba::SetUp();
+        cliente(1, QStringLiteral("GARCIA LOPEZ"), false, 10);
+        cliente(2, QStringLiteral("O'HARA"));
+        // Note 1: customer 1 (10 % discount), 5 % prompt payment, not invoiced.
+        albaran(1, 1, QDate(2024, 3, 1), Valor(), 5);
+        lineaAlbaran(1, 1, 1, 1000, 0, 1500);        // 10.00/kg, 1500 g: 1500 cents
+        lineaAlbaran(1, 2, 25, 110, 2, 3, 50, 3);    // 1.10 each, 3 units, 50 %: 165 cents, in stock
+        // Note 2: customer 2, invoiced as 7; note 3: customer 2, invoice 0; note 4: no lines.
+        albaran(2, 2, QDate(2024, 3, 5), Valor(qint64(7)), 0, 12.5, 1);
+        lineaAlbaran(2, 1, 9, 1290, 0, 1000);
+        albaran(3, 2, QDate(2024, 3, 10), Valor(qint64(0)));
+        albaran(4, 1, QDate(2024, 3, 31));
+    }
+
+    static std::vector<qint32> numeros(const std::vector<FilaAlbaran>& filas)
+    {
+        std::vector<qint32> r;
+        for (const auto& f : filas)
+            r.push_back(f.Numero);
+        return r;
+    }
+};
+
+TEST_F(Albaranes, RowsCarryTheNetAfterBothDiscounts)
+{
+    const auto filas = bd->ListaAlbaranes();
+    ASSERT_EQ(filas.size(), 4u);
+    const FilaAlbaran& f = filas[0];
+    EXPECT_EQ(f.Numero, 1);
+    EXPECT_EQ(f.Fecha.aFecha(), QDate(2024, 3, 1));
+    EXPECT_EQ(f.Cliente.aEntero(), 1);
+    EXPECT_EQ(f.nombre.aTexto(), QStringLiteral("GARCIA LOPEZ"));
+    EXPECT_EQ(f.nLin, 2);
+    EXPECT_DOUBLE_EQ(f.Importe, 1665 - 166.5 - 83.25);  // 10 % and 5 % both on the gross
+    EXPECT_TRUE(f.Factura.esNulo());
+    EXPECT_EQ(f.Stock, 1);  // one line not yet discounted from stock
+    EXPECT_DOUBLE_EQ(f.Pagado.aNumero(), 0);
+    EXPECT_DOUBLE_EQ(filas[1].Importe, 1290);
+    EXPECT_DOUBLE_EQ(filas[1].Pagado.aNumero(), 12.5);
+    // A note without lines: 0 lines, net 0.
+    EXPECT_EQ(filas[3].Numero, 4);
+    EXPECT_EQ(filas[3].nLin, 0);
+    EXPECT_DOUBLE_EQ(filas[3].Importe, 0);
+}
+
+TEST_F(Albaranes, EachFilterAloneAndTogether)
+{
+    EXPECT_EQ(numeros(bd->ListaAlbaranes(qint32(2))), (std::vector<qint32>{2}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes(qint16(3))), (std::vector<qint32>{3}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, qint32(2))), (std::vector<qint32>{2, 3}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, qint16(2))).size(), 4u);  // a 16-bit customer is no filter
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, QStringLiteral("garcia lopez"))), (std::vector<qint32>{1, 4}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, QStringLiteral("O'HARA"))), (std::vector<qint32>{2, 3}));
+    EXPECT_TRUE(bd->ListaAlbaranes({}, QStringLiteral("NADIE")).empty());
+    EXPECT_TRUE(bd->ListaAlbaranes({}, QStringLiteral("x' or '1'='1")).empty());
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, QDate(2024, 3, 5))), (std::vector<qint32>{2, 3, 4}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, {}, QDate(2024, 3, 5))), (std::vector<qint32>{1, 2}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, QDate(2024, 3, 5), QDate(2024, 3, 10))), (std::vector<qint32>{2, 3}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, {}, {}, true)), (std::vector<qint32>{2}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, {}, {}, false)), (std::vector<qint32>{1, 3, 4}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, {}, {}, qint32(7))), (std::vector<qint32>{2}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, qint32(2), QDate(2024, 3, 1), QDate(2024, 3, 31), false)),
+              (std::vector<qint32>{3}));
+    EXPECT_EQ(numeros(bd->ListaAlbaranes(QStringLiteral("1"))).size(), 4u);  // a text number is no filter
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera")), 4);
+}
+
+TEST_F(Albaranes, ListAgreesWithTheSavedQuery)
+{
+    const auto filas = bd->ListaAlbaranes({}, qint32(1));
+    motor::Recordset rs = m().abrirRecordset(QStringLiteral("select * from ListaAlbaranes where Cliente=1 order by Numero"));
+    for (const FilaAlbaran& f : filas) {
+        ASSERT_FALSE(rs.eof());
+        EXPECT_EQ(f.Numero, rs[QStringLiteral("Numero")].aEntero());
+        EXPECT_DOUBLE_EQ(f.nLin, rs[QStringLiteral("nlin")].aNumero());
+        const double importe = rs[QStringLiteral("Importe")].aNumero();
+        EXPECT_DOUBLE_EQ(f.Importe, importe - importe * 10 / 100 - importe * rs[QStringLiteral("DesctoPP")].aNumero() / 100);
+        rs.moveNext();
+    }
+    EXPECT_TRUE(rs.eof());
+}
+
+TEST_F(Albaranes, NumbersDeletesAndInvoiceMoves)
+{
+    EXPECT_EQ(bd->NuevoNumeroAlbaran(), 5);
+    EXPECT_TRUE(bd->EliminarAlbaran(4));
+    EXPECT_EQ(bd->NuevoNumeroAlbaran(), 4);
+    EXPECT_FALSE(bd->EliminarAlbaran(2));  // invoiced
+    EXPECT_FALSE(bd->EliminarAlbaran(3));  // invoice 0 still counts as set
+    EXPECT_TRUE(bd->EliminarAlbaran(1));
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle where Numero=1")), 0);
+
+    bd->CambioFacturaEnAlbaran(1, 7, 70);
+    EXPECT_EQ(uno(QStringLiteral("select Factura from AlbaranVentaCabecera where Numero=2")), 70);
+    bd->CambioFacturaEnAlbaran(2, 70, 71);  // another series: untouched
+    EXPECT_EQ(uno(QStringLiteral("select Factura from AlbaranVentaCabecera where Numero=2")), 70);
+}
+
+TEST_F(Albaranes, RecordsetsWriteThroughToTheTables)
+{
+    motor::Recordset cab;
+    ASSERT_TRUE(bd->ConsultaCabzAlbaran(9, cab));
+    EXPECT_TRUE(cab.eof());
+    cab.addNew();
+    cab.fijar(QStringLiteral("Numero"), 9);
+    cab.fijar(QStringLiteral("Cliente"), 1);
+    cab.fijar(QStringLiteral("Fecha"), QDate(2024, 4, 1));
+    cab.update();
+    motor::Recordset det;
+    ASSERT_TRUE(bd->ConsultaDetaAlbaran(1, det));
+    ASSERT_EQ(det.recordCount(), 2);
+    EXPECT_EQ(det[QStringLiteral("Linea")].aEntero(), 1);
+    det.edit();
+    det.fijar(QStringLiteral("CanStock"), 1500);
+    det.update();
+    EXPECT_EQ(uno(QStringLiteral("select CanStock from AlbaranVentaDetalle where Numero=1 and Linea=1")), 1500);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Numero=9 and Fecha='2024-04-01'")), 1);
+}
+
+TEST_F(Albaranes, ReorderSortsByArticleNameWithMissingArticlesFirst)
+{
+    albaran(10, 1, QDate(2024, 4, 1));
+    lineaAlbaran(10, 1, 1, 100, 2, 1);       // TERNERA FILETES
+    lineaAlbaran(10, 2, 21, 100, 2, 2);      // QUESO MANCHEGO CURADO
+    lineaAlbaran(10, 5, 99999, 100, 2, 3);   // no longer in the catalogue
+    lineaAlbaran(10, 7, 21, 100, 2, 4);      // same name as line 2: keeps its place after it
+    bd->ReordenarAlbaran(10);
+    motor::Recordset rs = m().abrirRecordset(QStringLiteral("select Linea, Articulo, Cantidad from AlbaranVentaDetalle where Numero=10 order by Linea"));
+    std::vector<std::pair<qint64, qint64>> r;
+    for (; !rs.eof(); rs.moveNext())
+        r.emplace_back(rs[QStringLiteral("Linea")].aEntero(), rs[QStringLiteral("Cantidad")].aEntero());
+    EXPECT_EQ(r, (std::vector<std::pair<qint64, qint64>>{{1, 3}, {2, 2}, {3, 4}, {4, 1}}));
+    const QString antes = m().abrirRecordset(QStringLiteral("select count(*) from AlbaranVentaDetalle")).campo(0).aTexto();
+    bd->ReordenarAlbaran(4);  // no lines: nothing changes
+    bd->ReordenarAlbaran(12345);
+    EXPECT_EQ(m().abrirRecordset(QStringLiteral("select count(*) from AlbaranVentaDetalle")).campo(0).aTexto(), antes);
+}
+
+}  // namespace
