@@ -6,139 +6,158 @@
 #include <vantel/CommSocket.h>
 #include <vantel/Puertos.h>
 
-#include <QByteArray>
 #include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <ostream>
+
+// Readable failure messages.
+inline void PrintTo(const QString &texto, std::ostream *salida)
+{
+    *salida << '"' << texto.toStdString() << '"';
+}
 
 class RelojFalso : public Vantel::Reloj
 {
     Q_OBJECT
 public:
-    void armar(int ms) override;
-    void parar() override;
-    bool activo() const { return m_activo; }
-    int intervalo() const { return m_intervalo; }
-    // Virtual milliseconds elapsed over the ticks fired so far.
-    qint64 ahora() const { return m_ahora; }
-    bool disparar();
-
-private:
-    bool m_activo = false;
-    int m_intervalo = 0;
-    qint64 m_ahora = 0;
+    void armar(int ms) override { intervalo = ms, activo = true; }
+    void parar() override { activo = false; }
+    bool disparar()
+    {
+        if (!activo)
+            return false;
+        activo = false;
+        ahora += intervalo;
+        emit vencido();
+        return true;
+    }
+    bool activo = false;
+    int intervalo = 0;
+    qint64 ahora = 0; // virtual milliseconds over the ticks fired
 };
 
 class SerieFalsa : public Vantel::PuertoSerie
 {
     Q_OBJECT
 public:
-    bool abrir(const QString &dispositivo, const QString &settings) override;
-    void cerrar() override;
+    bool abrir(const QString &, const QString &valores) override
+    {
+        ++aperturas;
+        if (m_abierto || !abrirOk) // like a real port: no second open
+            return false;
+        settings << valores;
+        return m_abierto = true;
+    }
+    void cerrar() override
+    {
+        if (m_abierto && alCerrarAbierta)
+            alCerrarAbierta();
+        m_abierto = vigilando = false;
+        m_entrada.clear(), m_linea.clear(), pendientes.clear();
+    }
     bool abierto() const override { return m_abierto; }
-    bool aplicarSettings(const QString &settings) override;
+    bool aplicarSettings(const QString &valores) override { return m_abierto && (settings << valores, true); }
     bool cts() const override { return ctsAlto; }
     bool dsr() const override { return dsrAlto; }
     void escribir(const QByteArray &datos) override;
-    QByteArray leerTodo() override;
+    QByteArray leerTodo() override { return std::exchange(m_entrada, {}); }
     void vaciarEntrada() override { m_entrada.clear(); }
     void vigilarPortadora(bool vigilar) override { vigilando = vigilar; }
 
-    // What the device sends: delivered later by entregar(), as a real line
-    // would, never inside the control's own write.
-    void encolar(const QByteArray &datos) { pendientes.append(datos); }
-    bool entregar();
-    // Received at once, from the test's side of the line.
-    void recibir(const QByteArray &datos);
+    // What the device sends arrives later, through entregar(), never inside
+    // the control's own write.
+    void encolar(const QByteArray &datos) { pendientes << datos; }
+    bool entregar()
+    {
+        if (pendientes.isEmpty())
+            return false;
+        const QByteArray datos = pendientes.takeFirst();
+        if (m_abierto)
+            recibir(datos);
+        return true;
+    }
+    void recibir(const QByteArray &datos) { m_entrada += datos, emit datosRecibidos(); }
     void portadora(bool alta) { emit portadoraCambiada(alta); }
 
-    // The modem on the other end: answer to each command (CR stripped, "+++"
-    // on its own); an empty answer is silence.
+    // The modem at the other end: its answer to each command (CR stripped,
+    // "+++" on its own); empty is silence.
     std::function<QByteArray(const QByteArray &)> modem;
-
     std::function<void()> alCerrarAbierta;
-
-    bool abrirOk = true;
-    bool ctsAlto = true;
-    bool dsrAlto = true;
-    bool vigilando = false;
+    bool abrirOk = true, ctsAlto = true, dsrAlto = true, vigilando = false;
     int aperturas = 0;
-    QString dispositivo;
     QStringList settings; // every setting the line was given, in order
     QByteArray escrito;
-    QList<QByteArray> comandos;
-    QList<QByteArray> pendientes;
+    QList<QByteArray> comandos, pendientes;
 
 private:
     bool m_abierto = false;
-    QByteArray m_entrada;
-    QByteArray m_linea;
+    QByteArray m_entrada, m_linea;
 };
 
 class TcpFalso : public Vantel::PuertoTcp
 {
     Q_OBJECT
 public:
-    bool conectar(const QString &host, quint16 puerto) override;
-    void cerrar() override { m_conectado = false; m_intentando = false; }
+    bool conectar(const QString &, quint16 puerto) override
+    {
+        m_conectado = false;
+        m_intentando = conectarOk;
+        return ultimoPuerto = puerto, conectarOk;
+    }
+    void cerrar() override { m_conectado = m_intentando = false; }
     bool conectado() const override { return m_conectado; }
     void escribir(const QByteArray &datos) override { escrito += datos; }
-    QByteArray leerTodo() override;
+    QByteArray leerTodo() override { return std::exchange(m_entrada, {}); }
 
     // The gateway's side.
-    void aceptar();
-    void recibir(const QByteArray &datos);
-    void cortar();
-
+    void aceptar()
+    {
+        if (std::exchange(m_intentando, false))
+            m_conectado = true, emit conectadoAlHost();
+    }
+    void recibir(const QByteArray &datos) { m_entrada += datos, emit datosRecibidos(); }
+    void cortar()
+    {
+        if (m_conectado || m_intentando)
+            m_conectado = m_intentando = false, emit cerrado();
+    }
     bool conectarOk = true;
-    QString host;
-    quint16 puerto = 0;
+    quint16 ultimoPuerto = 0;
     QByteArray escrito;
 
 private:
-    bool m_conectado = false;
-    bool m_intentando = false;
+    bool m_conectado = false, m_intentando = false;
     QByteArray m_entrada;
 };
 
-// Every event of one control as a line of text, e.g. "CambioEstado(sckABRIENDO,1)".
-class Registro
-{
-public:
+// Every event of one control as text, e.g. "CambioEstado(sckABRIENDO,1)".
+struct Registro {
     explicit Registro(Vantel::CommSocket &socket);
+    QString ultimo() const { return eventos.value(eventos.size() - 1); }
+    QString todo() const { return eventos.join(QLatin1Char(' ')); }
     QStringList eventos;
     // What the host does with the buffer it is handed; by default it keeps it.
     std::function<void(QString &)> alRecibir;
-    QString ultimo() const { return eventos.isEmpty() ? QString() : eventos.last(); }
 };
 
 // One control over fake ports, and the means to run it.
-struct Banco
-{
+struct Banco {
     Banco();
-    ~Banco();
-
     // Delivers the device's pending answers, else fires the pending tick,
-    // until hasta() holds or nothing is left to do. False on the step limit.
-    bool correr(const std::function<bool()> &hasta = {}, int limite = 20000);
-    // Runs until the control waits for nothing more.
+    // until hasta() holds or nothing is left to do.
+    bool correr(const std::function<bool()> &hasta = {}, int limite = 100000);
     void agotar() { correr(); }
+    Vantel::CommSocket::sckEstado estado() const { return socket->Estado(); }
 
-    QString nombreEstado() const;
-    QString nombreError() const;
-
-    SerieFalsa *serie = nullptr;
-    TcpFalso *tcp = nullptr;
-    RelojFalso *reloj = nullptr;
+    SerieFalsa *serie;
+    TcpFalso *tcp;
+    RelojFalso *reloj;
     std::unique_ptr<Vantel::CommSocket> socket;
     std::unique_ptr<Registro> registro;
 };
 
-// The modem everyone expects: OK to every command, the given answer to the dial.
+// OK to every command, the given answer to the dial.
 std::function<QByteArray(const QByteArray &)> modemQueResponde(const QByteArray &alMarcar);
-
-QString nombre(Vantel::CommSocket::sckEstado estado);
-QString nombre(Vantel::CommSocket::sckError error);

@@ -110,8 +110,7 @@ TEST(PuertoSerieReal, ModemDialogueOverAPseudoTerminal)
     socket.setTmOutMdm(100);
 
     socket.Conectar();
-    ASSERT_TRUE(esperar(registro, QStringLiteral("Conexion(sckCONECTADO,sckOK)")))
-        << registro.eventos.join(QLatin1Char(' ')).toStdString();
+    ASSERT_TRUE(esperar(registro, QStringLiteral("Conexion(sckCONECTADO,sckOK)"))) << registro.todo().toStdString();
     EXPECT_EQ(modem.comandos, QList<QByteArray>({"AT&FE0V0Q0L3", "AT&FE0V0Q0L3", "AT&C1", "AT&D2", "AT&A0",
                                                  "ATDT912345678"}));
 
@@ -121,8 +120,7 @@ TEST(PuertoSerieReal, ModemDialogueOverAPseudoTerminal)
     EXPECT_TRUE(QTest::qWaitFor([&] { return modem.datos == "TOTAL\r"; }, 5000));
 
     socket.Desconectar();
-    ASSERT_TRUE(esperar(registro, QStringLiteral("Desconexion(sckCERRADO,sckOK)")))
-        << registro.eventos.join(QLatin1Char(' ')).toStdString();
+    ASSERT_TRUE(esperar(registro, QStringLiteral("Desconexion(sckCERRADO,sckOK)"))) << registro.todo().toStdString();
     EXPECT_EQ(modem.comandos.mid(6), QList<QByteArray>({"+++", "ATH"}));
 }
 
@@ -134,18 +132,6 @@ TEST(PuertoSerieReal, MissingDeviceIsReportedThroughTheEvents)
     socket.Conectar();
     EXPECT_TRUE(esperar(registro, QStringLiteral("Conexion(sckCERRADO,sckCANALNODISPONIBLE)")));
     EXPECT_EQ(registro.eventos.first(), QStringLiteral("CambioEstado(sckABRIENDO,1)"));
-}
-
-TEST(PuertoSerieReal, UnusableSettingsAreReportedThroughTheEvents)
-{
-    ModemPty linea;
-    ASSERT_TRUE(linea.listo());
-    CommSocket socket;
-    Registro registro(socket);
-    socket.setDispositivo(linea.esclavo);
-    socket.setSettings(QStringLiteral("rápido,X,9,3"));
-    socket.Conectar();
-    EXPECT_TRUE(esperar(registro, QStringLiteral("Conexion(sckCERRADO,sckCANALNODISPONIBLE)")));
 }
 
 } // namespace
