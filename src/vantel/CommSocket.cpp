@@ -668,6 +668,9 @@ void CommSocket::alResponderEscape()
         m_cuenta = m_tmOutHang;
         m_paso = Paso::EsperaColgar;
         armar(TickMarcadoMs);
+        // Like every command, ATH starts from an empty buffer: only its own
+        // answer may decide the hang-up.
+        Flush();
         escribirSerie("ATH\r");
     } else {
         reintentarEscape();
