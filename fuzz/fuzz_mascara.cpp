@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the mask interpreter as a mask file: loading, placeholder
 // replacement and every printer-mode directive, drawn on the recording surface.
-//   fuzz_mascara -max_total_time=300 corpus/
+//   LSAN_OPTIONS=suppressions=fuzz/lsan.supp fuzz_mascara -max_total_time=300 fuzz/corpus/
 
 #include "mascara.h"
 #include "superficiegrabada.h"

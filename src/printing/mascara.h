@@ -24,7 +24,7 @@ struct ValorMascara {
 };
 using ValoresMascara = std::vector<ValorMascara>;
 
-// A mask file taken apart: the template specification (empty in printer mode) and the
+// A mask file taken apart: the template it names (empty in printer mode) and the
 // sections in file order.
 struct TextoMascara {
     QString plantilla;

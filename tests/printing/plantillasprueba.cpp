@@ -120,9 +120,9 @@ void CrearOdt(const QString& ruta, int filas, int columnas)
 void CrearDocx(const QString& ruta, int filas, int columnas)
 {
     auto tabla = [](int nf, int nc, bool texto) {
-        QString t = QStringLiteral("<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>");
+        QString t = QStringLiteral("<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/><w:tblLayout w:type=\"fixed\"/></w:tblPr><w:tblGrid>");
         for (int c = 0; c < nc; ++c)
-            t += QStringLiteral("<w:gridCol w:w=\"1500\"/>");
+            t += QStringLiteral("<w:gridCol w:w=\"3000\"/>");
         t += QStringLiteral("</w:tblGrid>");
         for (int f = 1; f <= nf; ++f) {
             t += QStringLiteral("<w:tr>");

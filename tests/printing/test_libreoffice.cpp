@@ -58,10 +58,17 @@ protected:
     AvisoImpresion m_anterior;
 };
 
-TEST_F(LibreOffice, PrintsAFilledSpreadsheetSheetAndOnlyThatSheet)
+class LibreOfficeHoja : public LibreOffice, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LibreOfficeHoja, PrintsAFilledSheetAndOnlyThatSheet)
 {
-    CrearXlsx(m_dir.filePath(QStringLiteral("libro.xlsx")), {QStringLiteral("Portada"), QStringLiteral("Lineas")});
-    const QString texto = Imprimir(QStringLiteral("[PLANTILLA,libro.xlsx:Lineas]\r\nB3=@N\r\nC4=Queso curado\r\nB5:9=@L\r\n"),
+    const QString libro = QStringLiteral("libro.") + QLatin1String(GetParam());
+    const QStringList hojas{QStringLiteral("Portada"), QStringLiteral("Lineas")};
+    if (QLatin1String(GetParam()) == QLatin1String("ods"))
+        CrearOds(m_dir.filePath(libro), hojas);
+    else
+        CrearXlsx(m_dir.filePath(libro), hojas);
+    const QString texto = Imprimir(QStringLiteral("[PLANTILLA,%1:Lineas]\r\nB3=@N\r\nC4=Queso curado\r\nB5:9=@L\r\n").arg(libro),
                                    {{{"Bar Pepe", "@N"}, {"linea uno", "@L"}}, {{"Bar Pepe", "@N"}, {"linea dos", "@L"}}});
     EXPECT_TRUE(texto.contains(QStringLiteral("Bar Pepe"))) << texto.toStdString();
     EXPECT_TRUE(texto.contains(QStringLiteral("Queso curado")));
@@ -70,14 +77,24 @@ TEST_F(LibreOffice, PrintsAFilledSpreadsheetSheetAndOnlyThatSheet)
     EXPECT_FALSE(texto.contains(QStringLiteral("Portada")));
 }
 
-TEST_F(LibreOffice, PrintsAFilledTextDocument)
+INSTANTIATE_TEST_SUITE_P(Formatos, LibreOfficeHoja, ::testing::Values("xlsx", "ods"));
+
+class LibreOfficeTexto : public LibreOffice, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LibreOfficeTexto, PrintsAFilledDocument)
 {
-    CrearOdt(m_dir.filePath(QStringLiteral("carta.odt")), 3, 2);
-    const QString texto = Imprimir(QStringLiteral("[PLANTILLA,carta.odt]\r\nT1F2C2=@D\r\ncliente=@C\r\n"),
+    const QString carta = QStringLiteral("carta.") + QLatin1String(GetParam());
+    if (QLatin1String(GetParam()) == QLatin1String("odt"))
+        CrearOdt(m_dir.filePath(carta), 3, 2);
+    else
+        CrearDocx(m_dir.filePath(carta), 3, 2);
+    const QString texto = Imprimir(QStringLiteral("[PLANTILLA,%1]\r\nT1F2C2=@D\r\ncliente=@C\r\n").arg(carta),
                                    {{{"Jamón ibérico", "@D"}, {"Bar Pepe", "@C"}}});
     EXPECT_TRUE(texto.contains(QStringLiteral("Jamón ibérico"))) << texto.toStdString();
     EXPECT_TRUE(texto.contains(QStringLiteral("Cliente: Bar Pepe")));
     EXPECT_TRUE(texto.contains(QStringLiteral("3,1")));
 }
+
+INSTANTIATE_TEST_SUITE_P(Formatos, LibreOfficeTexto, ::testing::Values("odt", "docx"));
 
 } // namespace

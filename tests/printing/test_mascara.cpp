@@ -40,7 +40,7 @@ TEST(PrepararMascara, TemplateLineIsCutOnlyWhenItEndsInCrLf)
     EXPECT_EQ(m.plantilla, QStringLiteral("a.xls:X"));
     EXPECT_EQ(m.secciones, QStringList({"[PLANTILLA,b.doc]\r\nZ"}));
 
-    // A "]" right after the comma gives no specification, but the line still goes.
+    // A "]" right after the comma names no template, but the line still goes.
     m = PrepararMascara(QStringLiteral("[PLANTILLA,]\r\nZ"), {});
     EXPECT_TRUE(m.plantilla.isEmpty());
     EXPECT_EQ(m.secciones, QStringList({"Z"}));
