@@ -18,8 +18,11 @@ inline QString BaseGenerada(const QString& nombre, const kv740::Volumen& v)
 {
     const QString carpeta = QStringLiteral("/tmp/quenza-bench/") + nombre;
     const QString ruta = carpeta + QStringLiteral("/kv740.db");
-    if (QFile::exists(carpeta + QStringLiteral("/lista")))
+    if (QFile::exists(carpeta + QStringLiteral("/lista"))) {
+        // As at every start of the program: the schema and its indexes up to date.
+        BaseDatos(ruta).CrearTablasNuevas();
         return ruta;
+    }
     QDir(carpeta).removeRecursively();
     const auto inicio = std::chrono::steady_clock::now();
     kv740::CrearDemo(carpeta, {});

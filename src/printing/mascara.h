@@ -2,6 +2,7 @@
 
 #include "superficie.h"
 
+#include "motormascaras.h"
 #include "valor.h"
 
 #include <QHash>
@@ -10,19 +11,6 @@
 #include <functional>
 #include <optional>
 #include <vector>
-
-// One value for a mask section: bound to its placeholder, or (without one) to "@" and its
-// index in the list as two digits ("@00", "@01", ...).
-struct ValorMascara {
-    ValorMascara(Valor v) : valor(std::move(v)) {}
-    ValorMascara(Valor v, QString marca_) : valor(std::move(v)), marca(std::move(marca_)) {}
-    ValorMascara(const char* texto) : valor(texto) {}
-    ValorMascara(const QString& texto) : valor(texto) {}
-
-    Valor valor;
-    std::optional<QString> marca;
-};
-using ValoresMascara = std::vector<ValorMascara>;
 
 // A mask file taken apart: the template it names (empty in printer mode) and the
 // sections in file order.

@@ -18,7 +18,7 @@ class QTemporaryDir;
 // numbered sections with the values that replace their placeholders, and closes the engine.
 // The mask decides the output: drawing on the current printer (or a PDF file), or filling a
 // spreadsheet or word-processor template that the office suite prints.
-class PrinTxt : public QObject {
+class PrinTxt : public QObject, public MotorMascaras {
     Q_OBJECT
 public:
     enum class Modo { Impresora = 0, HojaCalculo = 1, Procesador = 2 };
@@ -37,13 +37,18 @@ public:
 
     // Reads the mask file and fixes the output mode; false (and nothing changed) when the file
     // cannot be read.
-    bool CargaMascaras(const QString& archivo, const QString& prefijo = {});
+    bool CargaMascaras(const QString& archivo, const QString& prefijo = {}) override;
     // Prints one section; `pagina` goes up by one at every page started. An index outside the
     // loaded sections does nothing.
-    void Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores);
-    void ResetContador() { m_contador = 0; }
+    void Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores) override;
+    void ResetContador() override { m_contador = 0; }
     // Ends the run: the printer job is sent, or the open template printed.
-    void Cerrar();
+    void Cerrar() override;
+    // The documents' way to hear SaltoPagina without a Qt connection of their own.
+    void AlSaltoPagina(std::function<void(bool& cancelar)> manejador) override
+    {
+        connect(this, &PrinTxt::SaltoPagina, this, [manejador](bool& cancelar) { manejador(cancelar); }, Qt::DirectConnection);
+    }
 
     Modo ModoSalida() const { return m_modo; }
     const QString& Plantilla() const { return m_plantilla; }

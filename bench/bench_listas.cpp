@@ -1,0 +1,168 @@
+// The store's lists and the name completion on a large database, each against the SQLite
+// library running the same translated SQL on the same file, and against a database ten times
+// smaller to show that cost follows the rows asked for, not the size of the tables.
+
+#include "comun.h"
+#include "consultas.h"
+#include "global.h"
+#include "traductor.h"
+#include "utilidades.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+kv740::Volumen Grande()
+{
+    kv740::Volumen v;
+    v.albaranes = 100000;
+    v.lineasPorAlbaran = 10;
+    return v;
+}
+
+kv740::Volumen Pequena()
+{
+    kv740::Volumen v;
+    v.clientes = 2000;
+    v.articulos = 5000;
+    v.albaranes = 10000;
+    v.facturas = 3000;
+    return v;
+}
+
+QString Ruta(int tamano) { return tamano == 0 ? BaseGenerada(QStringLiteral("grande"), Grande()) : BaseGenerada(QStringLiteral("pequena"), Pequena()); }
+
+// A customer and a day that have notes: those of note 1000.
+struct Objetivo {
+    qint32 cliente;
+    QDate dia;
+};
+
+Objetivo Buscar(const QString& ruta)
+{
+    motor::BaseDeDatos m(ruta);
+    motor::Recordset rs = m.abrirRecordset(QStringLiteral("select Cliente, Fecha from AlbaranVentaCabecera where Numero=1000"));
+    return {static_cast<qint32>(rs[QStringLiteral("Cliente")].aEntero()), rs[QStringLiteral("Fecha")].aFecha()};
+}
+
+QString SqlAlbaranes(const Objetivo& o)
+{
+    return TraducirSQL(BaseDatos::NombresLargos(
+        consultas::ListaAlbaranesSelect + QStringLiteral(" where (TbCabzAlb.Cliente=%1) and (TbCabzAlb.Fecha>=%2) and (TbCabzAlb.Fecha<=%2)")
+                                              .arg(o.cliente)
+                                              .arg(FechaASQL(o.dia))
+        + consultas::ListaAlbaranesGroup + QStringLiteral(" order by Numero ")));
+}
+
+void ListaAlbaranesUnClienteUnDia(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const Objetivo o = Buscar(ruta);
+    BaseDatos bd(ruta);
+    size_t filas = 0;
+    for (auto _ : estado)
+        filas = bd.ListaAlbaranes({}, o.cliente, o.dia, o.dia).size();
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(ListaAlbaranesUnClienteUnDia)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void SqliteAlbaranesUnClienteUnDia(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const QString sql = SqlAlbaranes(Buscar(ruta));
+    SqliteCrudo db(ruta);
+    long filas = 0;
+    for (auto _ : estado)
+        filas = db.recorrer(sql);
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(SqliteAlbaranesUnClienteUnDia)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+QString SqlFacturas(const QDate& desde, const QDate& hasta)
+{
+    QString bases = consultas::ListaBasesImponiblesSelect
+        + QStringLiteral(" where (TbCabzFac.Serie=1) and (TbCabzFac.Fecha>=%1) and (TbCabzFac.Fecha<=%2)").arg(FechaASQL(desde), FechaASQL(hasta))
+        + consultas::ListaBasesImponiblesGroup;
+    QString sql = consultas::ListaFacturas;
+    Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
+    return TraducirSQL(BaseDatos::NombresLargos(QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas order by Serie, Numero")));
+}
+
+void ListaFacturasUnaSerieUnMes(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const QDate hasta = QDate::currentDate();
+    BaseDatos bd(ruta);
+    size_t filas = 0;
+    for (auto _ : estado)
+        filas = bd.ListaFacturas(qint16(1), {}, hasta.addDays(-30), hasta).size();
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(ListaFacturasUnaSerieUnMes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void SqliteFacturasUnaSerieUnMes(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const QDate hasta = QDate::currentDate();
+    const QString sql = SqlFacturas(hasta.addDays(-30), hasta);
+    SqliteCrudo db(ruta);
+    long filas = 0;
+    for (auto _ : estado)
+        filas = db.recorrer(sql);
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(SqliteFacturasUnaSerieUnMes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+struct Caja : CajaAutoescritura {
+    QString t;
+    QString texto() const override { return t; }
+    void fijarTexto(const QString& s) override { t = s; }
+    void seleccionar(int, int) override {}
+};
+
+// One keystroke of the article name completion: 50,000 articles against 500.
+void AutoescrituraArticulos(benchmark::State& estado)
+{
+    kv740::Volumen v = Pequena();
+    v.articulos = static_cast<int>(estado.range(0));
+    const QString ruta = BaseGenerada(QStringLiteral("articulos%1").arg(estado.range(0)), v);
+    BaseDatos bd(ruta);
+    Global::Seccion = 1;
+    bd.IniciarServicioAutoescritura(1);
+    Caja caja;
+    qint16 largo = 0;
+    int i = 0;
+    for (auto _ : estado) {
+        caja.t = QStringLiteral("ARTICULO %1").arg(++i % 400, 3, 10, QLatin1Char('0'));
+        largo = 0;
+        bd.Autoescritura(1, largo, nullptr, &caja);
+    }
+    bd.TerminarServicioAutoescritura(1);
+}
+BENCHMARK(AutoescrituraArticulos)->Arg(50000)->Arg(500)->Unit(benchmark::kMicrosecond);
+
+void PlanDeLaBusqueda(benchmark::State& estado)
+{
+    const QString ruta = BaseGenerada(QStringLiteral("articulos50000"), [] {
+        kv740::Volumen v = Pequena();
+        v.articulos = 50000;
+        return v;
+    }());
+    SqliteCrudo db(ruta);
+    sqlite3_stmt* st = nullptr;
+    // The statement the table recordset runs for a seek ">=" on the index NOMBRE.
+    sqlite3_prepare_v2(db.db(),
+                       "EXPLAIN QUERY PLAN SELECT rowid, * FROM \"PLUSES\" WHERE (\"SECCION\", \"NOMPLU\") >= (?, ?) "
+                       "ORDER BY \"SECCION\", \"NOMPLU\", rowid LIMIT 1",
+                       -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        std::fprintf(stderr, "# plan de la búsqueda: %s\n", sqlite3_column_text(st, 3));
+    sqlite3_finalize(st);
+    for (auto _ : estado) {
+    }
+}
+BENCHMARK(PlanDeLaBusqueda)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
