@@ -1,0 +1,400 @@
+#include "factura.h"
+
+#include "basedatos.h"
+#include "coleccion.h"
+#include "formato.h"
+#include "impresiondocumento.h"
+#include "motor.h"
+#include "motormascaras.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString kMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
+const QString kUnidades = QStringLiteral("###,##0;-###,##0;#");
+const QString kKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
+const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
+
+float Acotar(float porcentaje)
+{
+    if (!(porcentaje >= 0))
+        return 0;
+    return porcentaje > 100 ? 100 : porcentaje;
+}
+
+Valor Opcional(const std::optional<double>& v)
+{
+    return v ? Valor(*v) : Valor();
+}
+
+QString Texto(const std::optional<double>& v, const QString& formato)
+{
+    return v ? Formato(*v, formato) : QString();
+}
+
+}  // namespace
+
+Factura::Factura(BaseDatos& bd) : m_bd(bd) {}
+
+Factura::~Factura() = default;
+
+bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
+{
+    if (!numero) {
+        Serie = serie.value_or(0);
+        Numero = m_bd.NuevoNumeroFactura(*Serie);
+        m_serieCargada.reset();
+        m_numeroCargado.reset();
+        Fecha = QDate::currentDate();
+        Observaciones.clear();
+        Pagado = 0;
+        m_cliente.reset();
+        m_usaREq = false;
+        m_descuento = 0;
+        m_desctoPP = 0;
+        m_lineas.clear();
+        return true;
+    }
+    motor::Recordset rs;
+    if (!m_bd.ConsultaCabzFactura(serie.value_or(0), *numero, rs) || rs.eof())
+        return false;
+    m_lineas.clear();
+    Serie = CampoAEntero(rs[QStringLiteral("Serie")]);
+    Numero = CampoALargo(rs[QStringLiteral("Numero")]);
+    m_serieCargada = Serie;
+    m_numeroCargado = Numero;
+    const QDate fecha = rs[QStringLiteral("Fecha")].aFecha();
+    Fecha = fecha.isValid() ? std::optional<QDate>(fecha) : std::nullopt;
+    Observaciones = CampoATexto(rs[QStringLiteral("Observaciones")]);
+    Pagado = CampoANumero(rs[QStringLiteral("Pagado")]);
+    const Valor cliente = rs[QStringLiteral("Cliente")];
+    m_cliente = cliente.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(cliente));
+    Coleccion datos;
+    m_usaREq = m_cliente && m_bd.ConsultaCliente(*m_cliente, datos) && datos.valor(QStringLiteral("UsaREq")).aBooleano();
+    m_descuento = static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")]));
+    m_desctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
+    motor::Recordset detalle;
+    if (m_bd.ConsultaDetaFactura(*Serie, *Numero, detalle)) {
+        for (; !detalle.eof(); detalle.moveNext()) {
+            auto linea = std::make_unique<LineaFactura>(m_bd);
+            linea->WhoAmI(detalle);
+            m_lineas.push_back(std::move(linea));
+        }
+    }
+    return true;
+}
+
+void Factura::EscribirLinea(const LineaFactura& l, motor::Recordset& rs)
+{
+    const std::optional<QString> texto = l.Titulo() ? l.Titulo() : l.Concepto();
+    rs.fijar(QStringLiteral("Concepto"), texto ? Valor(*texto) : Valor());
+    rs.fijar(QStringLiteral("Referencia"), l.Referencia() ? Valor(static_cast<qint64>(*l.Referencia())) : Valor());
+    rs.fijar(QStringLiteral("Descripcion"), l.Descripcion() ? Valor(*l.Descripcion()) : Valor());
+    rs.fijar(QStringLiteral("Cantidad"), Opcional(l.Cantidad()));
+    rs.fijar(QStringLiteral("Precio"), Opcional(l.Precio()));
+    rs.fijar(QStringLiteral("Unidad"), l.Unidad() ? Valor(static_cast<qint64>(*l.Unidad())) : Valor());
+    rs.fijar(QStringLiteral("Importe"), Opcional(l.Importe()));
+    rs.fijar(QStringLiteral("Descuento"), Valor(l.Descuento()));
+    rs.fijar(QStringLiteral("pIVA"), Valor(l.pIVA()));
+    rs.fijar(QStringLiteral("pREq"), Valor(l.pREQ()));
+    rs.fijar(QStringLiteral("Bultos"), Valor(static_cast<qint64>(l.Bultos())));
+    rs.fijar(QStringLiteral("Envase"), Valor(static_cast<qint64>(l.EnvaseCentimos())));
+    rs.fijar(QStringLiteral("Comentario"), l.Comentario().isEmpty() ? Valor() : Valor(l.Comentario()));
+}
+
+bool Factura::Update()
+{
+    if (!Serie || !Numero || !Fecha || !Fecha->isValid() || !m_cliente || !m_bd.Abierta())
+        return false;
+    // Header and lines stand or fall together: no invoice is ever stored without its lines.
+    motor::BaseDeDatos::Transaccion transaccion(*m_bd.Motor());
+    try {
+        motor::Recordset cabecera;
+        if (m_serieCargada && m_numeroCargado) {
+            if (!m_bd.ConsultaCabzFactura(*m_serieCargada, *m_numeroCargado, cabecera))
+                return false;
+        } else {
+            // A new invoice never takes over a stored one, whatever its number.
+            if (!m_bd.ConsultaCabzFactura(*Serie, *Numero, cabecera) || !cabecera.eof())
+                return false;
+        }
+        if (cabecera.eof())
+            cabecera.addNew();
+        else
+            cabecera.edit();
+        cabecera.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
+        cabecera.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
+        cabecera.fijar(QStringLiteral("Fecha"), Valor(*Fecha));
+        cabecera.fijar(QStringLiteral("Observaciones"), Valor(Observaciones));
+        cabecera.fijar(QStringLiteral("Cliente"), Valor(static_cast<qint64>(*m_cliente)));
+        cabecera.fijar(QStringLiteral("Descuento"), Valor(m_descuento));
+        cabecera.fijar(QStringLiteral("DesctoPP"), Valor(m_desctoPP));
+        cabecera.fijar(QStringLiteral("Pagado"), Valor(Pagado));
+        cabecera.update();
+
+        motor::Recordset rs;
+        if (!m_bd.ConsultaDetaFactura(*Serie, *Numero, rs))
+            return false;
+        std::vector<size_t> nuevas;
+        qint64 ultima = 0;
+        size_t i = 0;
+        while (!rs.eof() || i < m_lineas.size()) {
+            if (rs.eof()) {
+                nuevas.push_back(i++);
+                continue;
+            }
+            const qint32 guardada = CampoALargo(rs[QStringLiteral("Linea")]);
+            ultima = std::max<qint64>(ultima, guardada);
+            if (i >= m_lineas.size() || guardada < m_lineas[i]->Ordinal()) {
+                rs.remove();
+                rs.moveNext();
+            } else if (guardada > m_lineas[i]->Ordinal()) {
+                nuevas.push_back(i++);
+            } else {
+                rs.edit();
+                EscribirLinea(*m_lineas[i], rs);
+                rs.update();
+                rs.moveNext();
+                ++i;
+            }
+        }
+        for (size_t n : nuevas) {
+            rs.addNew();
+            rs.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
+            rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
+            rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
+            EscribirLinea(*m_lineas[n], rs);
+            rs.update();
+        }
+        if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
+            m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
+        transaccion.commit();
+    } catch (const motor::Error&) {
+        return false;
+    }
+    return true;
+}
+
+bool Factura::Delete()
+{
+    // The invoice that was loaded, even when its number has been edited since.
+    const bool cargada = m_serieCargada && m_numeroCargado;
+    const std::optional<qint16> serie = cargada ? m_serieCargada : Serie;
+    const std::optional<qint32> numero = cargada ? m_numeroCargado : Numero;
+    if (!serie || !numero)
+        return false;
+    return m_bd.EliminarFactura(*serie, *numero);
+}
+
+bool Factura::SetCliente(qint32 codigo)
+{
+    Coleccion datos;
+    if (!m_bd.ConsultaCliente(codigo, datos))
+        return false;
+    m_cliente = codigo;
+    m_usaREq = datos.valor(QStringLiteral("UsaREq")).aBooleano();
+    return true;
+}
+
+void Factura::FijarDescuento(float porcentaje)
+{
+    m_descuento = Acotar(porcentaje);
+}
+
+void Factura::FijarDesctoPP(float porcentaje)
+{
+    m_desctoPP = Acotar(porcentaje);
+}
+
+LineaFactura* Factura::NuevaLinea()
+{
+    // Lines are addressed and stored with 16-bit numbers.
+    if (m_lineas.size() >= static_cast<size_t>(std::numeric_limits<qint16>::max()))
+        return nullptr;
+    m_lineas.push_back(std::make_unique<LineaFactura>(m_bd));
+    return m_lineas.back().get();
+}
+
+LineaFactura* Factura::Linea(qint16 indice) const
+{
+    if (indice < 1 || indice > NumeroLineas())
+        return nullptr;
+    return m_lineas[static_cast<size_t>(indice - 1)].get();
+}
+
+bool Factura::EliminarLinea(qint16 indice)
+{
+    if (indice < 1 || indice > NumeroLineas())
+        return false;
+    m_lineas.erase(m_lineas.begin() + (indice - 1));
+    return true;
+}
+
+std::vector<FilaBase> Factura::Totales() const
+{
+    std::vector<FilaBase> filas;
+    for (const auto& linea : m_lineas) {
+        if (!linea->Importe())
+            continue;
+        FilaBase f;
+        f.clave = static_cast<double>(linea->pIVA());
+        f.recargo = m_usaREq ? static_cast<double>(linea->pREQ()) : 0.0;
+        f.importe = *linea->Importe();
+        filas.push_back(f);
+    }
+    return AgruparPorClave(filas);
+}
+
+std::vector<DesgloseIVA> Factura::Desglose() const
+{
+    std::vector<DesgloseIVA> filas;
+    for (const FilaBase& t : Totales()) {
+        DesgloseIVA d;
+        d.pIVA = t.clave.value_or(0);
+        d.pREQ = t.recargo;
+        d.Neto = t.importe;
+        d.Descuento = std::floor(m_descuento * d.Neto + 0.5) / 100;
+        d.DesctoPP = std::floor(m_desctoPP * d.Neto + 0.5) / 100;
+        d.BaseImponible = d.Neto - d.Descuento - d.DesctoPP;
+        d.IVA = std::floor(d.BaseImponible * d.pIVA + 0.5) / 100;
+        d.REq = std::floor(d.pREQ * d.BaseImponible + 0.5) / 100;
+        d.Importe = d.BaseImponible + d.IVA + d.REq;
+        filas.push_back(d);
+    }
+    return filas;
+}
+
+DesgloseIVA Factura::Total() const
+{
+    DesgloseIVA total;
+    for (const DesgloseIVA& d : Desglose()) {
+        total.Neto += d.Neto;
+        total.Descuento += d.Descuento;
+        total.DesctoPP += d.DesctoPP;
+        total.BaseImponible += d.BaseImponible;
+        total.IVA += d.IVA;
+        total.REq += d.REq;
+        total.Importe += d.Importe;
+    }
+    return total;
+}
+
+namespace {
+
+// Package deposits in cents: 64 bits, so that no sum wraps.
+template <typename Filtro>
+double SumaEnvases(const std::vector<std::unique_ptr<LineaFactura>>& lineas, Filtro incluir)
+{
+    qint64 centimos = 0;
+    for (const auto& linea : lineas) {
+        const qint64 producto = static_cast<qint64>(linea->EnvaseCentimos()) * linea->Bultos();
+        if (incluir(producto))
+            centimos += producto;
+    }
+    return centimos / 100.0;
+}
+
+}  // namespace
+
+double Factura::ImporteEnvases() const
+{
+    return SumaEnvases(m_lineas, [](qint64) { return true; });
+}
+
+double Factura::ImporteEnvasesDevueltos() const
+{
+    return SumaEnvases(m_lineas, [](qint64 p) { return p < 0; });
+}
+
+double Factura::ImporteEnvasesEntregados() const
+{
+    return SumaEnvases(m_lineas, [](qint64 p) { return p > 0; });
+}
+
+bool Factura::prn_SaltoPagina() const
+{
+    return m_posicionImpresion >= NumeroLineas();
+}
+
+bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
+{
+    if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskFact.txt"))))
+        return false;
+    const QString letra = Serie ? QString(QChar(static_cast<char16_t>(u'A' + *Serie))) : QString();
+    ImpresionDocumento impresion(motor, CabeceraImpresion(m_bd, m_cliente, {
+        {QStringLiteral("@ABC"), letra},
+        {QStringLiteral("@NUMERO"), Numero ? LargoATexto(*Numero) : QString()},
+        {QStringLiteral("@FECHA"), Fecha ? Formato(Valor(*Fecha), QStringLiteral("dd/mm/yyyy")) : QString()},
+    }));
+    impresion.Cabecera();
+
+    const QStringList marcasLinea = {
+        QStringLiteral("@TITULO"), QStringLiteral("@REFERENCIA"), QStringLiteral("@DESCRIPCION"), QStringLiteral("@CONCEPTO"),
+        QStringLiteral("@PORCIENTO"), QStringLiteral("@CANTIDAD"), QStringLiteral("@PRECIO"), QStringLiteral("@DESCUENTO"),
+        QStringLiteral("@IMPORTE"), QStringLiteral("@BULTOS"), QStringLiteral("@ENVASE")};
+    for (qint16 i = 1; i <= NumeroLineas(); ++i) {
+        m_posicionImpresion = i;
+        const LineaFactura& l = *Linea(i);
+        const bool articulo = l.Referencia().has_value();
+        impresion.Imprimir(articulo ? 2 : 1, {
+            {TextoDeUnaLinea(l.Titulo().value_or(QString()))},
+            {articulo ? Formato(static_cast<double>(*l.Referencia()), QStringLiteral("0000000")) : QString()},
+            {TextoDeUnaLinea(l.Descripcion().value_or(QString()))},
+            {TextoDeUnaLinea(l.Concepto().value_or(QString()))},
+            {static_cast<double>(l.pIVA()), kPorcentaje},
+            {Texto(l.Cantidad(), l.Unidad() == std::optional<qint16>(2) ? kUnidades : kKilos)},
+            {Texto(l.Precio(), kMoneda)},
+            {static_cast<double>(l.Descuento()), kMoneda},
+            {Texto(l.Importe(), kMoneda)},
+            {l.Bultos(), kUnidades},
+            {l.Envase(), kMoneda},
+        }, marcasLinea);
+        if (!l.Comentario().isEmpty())
+            impresion.ImprimirComentario(2, marcasLinea, QStringLiteral("@DESCRIPCION"), l.Comentario());
+    }
+    impresion.ImprimirConCabecera(3);
+
+    DesgloseIVA total;
+    for (const DesgloseIVA& d : Desglose()) {
+        impresion.Imprimir(4, {
+            {d.pIVA, kPorcentaje},
+            {d.pREQ, kPorcentaje},
+            {d.Neto, kMoneda},
+            {d.Descuento, kMoneda},
+            {d.DesctoPP, kMoneda},
+            {d.BaseImponible, kMoneda},
+            {d.IVA, kMoneda},
+            {d.REq, kMoneda},
+            {d.Importe, kMoneda},
+        }, {QStringLiteral("@PCIVA"), QStringLiteral("@PCREQ"), QStringLiteral("@NETO"), QStringLiteral("@DESCUENTO"),
+            QStringLiteral("@DESCTOPP"), QStringLiteral("@BASEIMPONIBLE"), QStringLiteral("@IVA"), QStringLiteral("@REQ"),
+            QStringLiteral("@IMPORTE")});
+        total.Neto += d.Neto;
+        total.Descuento += d.Descuento + d.DesctoPP;
+        total.BaseImponible += d.BaseImponible;
+        total.IVA += d.IVA;
+        total.REq += d.REq;
+        total.Importe += d.Importe;
+    }
+    const double envases = ImporteEnvases();
+    impresion.Imprimir(5, {
+        {total.Neto, kMoneda},
+        {total.Descuento, kMoneda},
+        {total.BaseImponible, kMoneda},
+        {total.IVA, kMoneda},
+        {total.REq, kMoneda},
+        {total.Importe, kMoneda},
+        {envases, kMoneda},
+        {ImporteEnvasesDevueltos(), kMoneda},
+        {ImporteEnvasesEntregados(), kMoneda},
+        {total.Importe + envases, kMoneda},
+        {envases == 0 ? QStringLiteral("N") : QString()},
+    }, {QStringLiteral("@NETO"), QStringLiteral("@DESCUENTO"), QStringLiteral("@BASEIMPONIBLE"), QStringLiteral("@IVA"),
+        QStringLiteral("@REQ"), QStringLiteral("@IMPORTE"), QStringLiteral("@ENVASES"), QStringLiteral("@ENV_DEV"),
+        QStringLiteral("@ENV_ENT"), QStringLiteral("@TOTALENVASES"), QStringLiteral("@X")});
+    motor.Cerrar();
+    m_posicionImpresion = 0;
+    return true;
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "lineafactura.h"
+#include "utilidades.h"
+
+#include <QDate>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class BaseDatos;
+class MotorMascaras;
+namespace motor {
+class Recordset;
+}
+
+// What one VAT rate of an invoice is worth: net of line discounts, the invoice's general and
+// prompt-payment discounts, the taxable base, VAT, surcharge and the amount. Each figure is
+// rounded to the cent on its own, as the invoice list computes them.
+struct DesgloseIVA {
+    double pIVA = 0;
+    double pREQ = 0;
+    double Neto = 0;
+    double Descuento = 0;
+    double DesctoPP = 0;
+    double BaseImponible = 0;
+    double IVA = 0;
+    double REq = 0;
+    double Importe = 0;
+};
+
+// A sales invoice: series and number, customer, date, its own discounts, the amount paid and an
+// ordered list of lines (1 to n). It breaks its amounts down by VAT rate, stores itself and
+// prints itself on the invoice mask. Failures are false or empty results; nothing is shown.
+class Factura {
+public:
+    // Works on `bd`; the program passes its one data store (Global::BD).
+    explicit Factura(BaseDatos& bd);
+    Factura(const Factura&) = delete;
+    Factura& operator=(const Factura&) = delete;
+    ~Factura();
+
+    // Series 0 prints as "A", 1 as "B" and so on.
+    std::optional<qint16> Serie;
+    std::optional<qint32> Numero;
+    std::optional<QDate> Fecha;
+    QString Observaciones;
+    double Pagado = 0;
+
+    // Without a number: a new invoice with the next number of `serie` (0 when not given), dated
+    // today. With one: loads that invoice; false when it is not stored.
+    bool WhoAmI(std::optional<qint16> serie = std::nullopt, std::optional<qint32> numero = std::nullopt);
+
+    // Stores header and lines, all or nothing; a changed number carries the delivery notes of the
+    // invoice along. False when series, number, date or customer is missing, the series and
+    // number belong to another invoice, or a line cannot be written.
+    bool Update();
+    // Deletes the stored invoice and releases its delivery notes.
+    bool Delete();
+
+    // False (nothing changed) for an unknown customer. The discounts stay as they are.
+    bool SetCliente(qint32 codigo);
+    std::optional<qint32> Cliente() const { return m_cliente; }
+    bool UsaREq() const { return m_usaREq; }
+
+    // Percent, kept between 0 and 100.
+    float Descuento() const { return m_descuento; }
+    void FijarDescuento(float porcentaje);
+    float DesctoPP() const { return m_desctoPP; }
+    void FijarDesctoPP(float porcentaje);
+
+    LineaFactura* NuevaLinea();
+    // The line at `indice` (1 to NumeroLineas()), or null.
+    LineaFactura* Linea(qint16 indice) const;
+    qint16 NumeroLineas() const { return static_cast<qint16>(m_lineas.size()); }
+    bool EliminarLinea(qint16 indice);
+
+    // [VAT %, surcharge % (0 when the customer pays none), amount] of every line with an amount,
+    // one row per VAT rate in ascending order.
+    std::vector<FilaBase> Totales() const;
+    // Totales worked out with the invoice's discounts, one row per VAT rate.
+    std::vector<DesgloseIVA> Desglose() const;
+    // The sums of Desglose (the rates are left at 0).
+    DesgloseIVA Total() const;
+
+    double ImporteEnvases() const;
+    double ImporteEnvasesDevueltos() const;
+    double ImporteEnvasesEntregados() const;
+
+    // While printing: the line being printed is the last one.
+    bool prn_SaltoPagina() const;
+    // Prints the invoice on "mskFact.txt" of `carpetaMascaras` through `motor` and closes it;
+    // false when the mask cannot be read (nothing printed).
+    bool Imprimir(MotorMascaras& motor, const QString& carpetaMascaras);
+
+private:
+    void EscribirLinea(const LineaFactura& linea, motor::Recordset& rs);
+
+    BaseDatos& m_bd;
+    std::optional<qint16> m_serieCargada;
+    std::optional<qint32> m_numeroCargado;
+    std::optional<qint32> m_cliente;
+    bool m_usaREq = false;
+    float m_descuento = 0;
+    float m_desctoPP = 0;
+    std::vector<std::unique_ptr<LineaFactura>> m_lineas;
+    qint16 m_posicionImpresion = 0;
+};

@@ -1,0 +1,172 @@
+#include "lineafactura.h"
+
+#include "basedatos.h"
+#include "global.h"
+#include "motor.h"
+#include "utilidades.h"
+
+#include <cmath>
+
+namespace {
+
+std::optional<double> Opcional(const Valor& v)
+{
+    return v.esNulo() ? std::nullopt : std::optional<double>(v.aNumero());
+}
+
+}  // namespace
+
+LineaFactura::LineaFactura(BaseDatos& bd) : m_bd(&bd) {}
+
+void LineaFactura::WhoAmI()
+{
+    m_ordinal = 0;
+    m_concepto.reset();
+    m_pIVA = 0;
+    m_pREQ = 0;
+    m_referencia.reset();
+    m_descripcion.reset();
+    m_comentario.clear();
+    m_unidad.reset();
+    m_cantidad.reset();
+    m_precio.reset();
+    m_importe.reset();
+    m_descuento = 0;
+    m_bultos = 0;
+    m_envase = 0;
+}
+
+void LineaFactura::WhoAmI(const motor::Recordset& rs)
+{
+    WhoAmI();
+    m_ordinal = CampoAEntero(rs[QStringLiteral("Linea")]);
+    const Valor referencia = rs[QStringLiteral("Referencia")];
+    if (referencia.esNulo()) {
+        const Valor concepto = rs[QStringLiteral("Concepto")];
+        if (!concepto.esNulo())
+            m_concepto = concepto.aTexto();
+    } else {
+        m_referencia = CampoALargo(referencia);
+        const Valor descripcion = rs[QStringLiteral("Descripcion")];
+        if (!descripcion.esNulo())
+            m_descripcion = descripcion.aTexto();
+        const Valor unidad = rs[QStringLiteral("Unidad")];
+        if (!unidad.esNulo())
+            m_unidad = CampoAEntero(unidad);
+    }
+    m_pIVA = static_cast<float>(CampoANumero(rs[QStringLiteral("pIVA")]));
+    m_pREQ = static_cast<float>(CampoANumero(rs[QStringLiteral("pREq")]));
+    m_precio = Opcional(rs[QStringLiteral("Precio")]);
+    m_cantidad = Opcional(rs[QStringLiteral("Cantidad")]);
+    m_descuento = static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")]));
+    m_importe = Opcional(rs[QStringLiteral("Importe")]);
+    m_bultos = CampoALargo(rs[QStringLiteral("Bultos")]);
+    m_envase = CampoALargo(rs[QStringLiteral("Envase")]);
+    m_comentario = CampoATexto(rs[QStringLiteral("Comentario")]);
+}
+
+std::optional<QString> LineaFactura::Titulo() const
+{
+    if (m_referencia || m_importe)
+        return std::nullopt;
+    return m_concepto;
+}
+
+void LineaFactura::FijarTitulo(const std::optional<QString>& titulo)
+{
+    WhoAmI();
+    m_concepto = titulo;
+}
+
+std::optional<QString> LineaFactura::Concepto() const
+{
+    if (m_referencia || !m_importe)
+        return std::nullopt;
+    return m_concepto;
+}
+
+void LineaFactura::FijarConcepto(const std::optional<QString>& concepto)
+{
+    m_concepto = concepto;
+    m_referencia.reset();
+    m_descripcion.reset();
+    m_unidad.reset();
+}
+
+bool LineaFactura::FijarReferencia(qint32 articulo)
+{
+    QString nombre;
+    qint16 depto = 0;
+    qint16 cada = 0;
+    qint32 precio = 0;
+    m_bd->DatosArticulo(articulo, nombre, depto, cada, precio);
+    const bool encontrado = !nombre.isEmpty();
+    if (encontrado) {
+        m_concepto.reset();
+        m_referencia = articulo;
+        m_descripcion = nombre;
+        m_unidad = cada;
+        if (depto >= 1 && depto <= 10) {
+            m_pIVA = Global::IVADepartamento[static_cast<size_t>(depto)];
+            m_pREQ = Global::RecargoEquivalencia[static_cast<size_t>(depto)];
+        }
+        m_precio = precio / 100.0;
+    } else {
+        m_referencia.reset();
+        m_descripcion.reset();
+        m_unidad.reset();
+        m_precio.reset();
+        m_cantidad.reset();
+    }
+    Recalcular();
+    return encontrado;
+}
+
+void LineaFactura::FijarPrecio(double euros)
+{
+    m_precio = euros;
+    Recalcular();
+}
+
+void LineaFactura::FijarCantidad(double cantidad)
+{
+    m_cantidad = cantidad;
+    Recalcular();
+}
+
+void LineaFactura::FijarImporte(const std::optional<double>& importe)
+{
+    m_importe = importe;
+    m_referencia.reset();
+    m_descripcion.reset();
+    m_unidad.reset();
+    if (!importe)
+        m_pIVA = 0;
+}
+
+void LineaFactura::FijarDescuento(float porcentaje)
+{
+    m_descuento = porcentaje;
+    Recalcular();
+}
+
+bool LineaFactura::FijarEnvase(double euros)
+{
+    const double centimos = std::nearbyint(Redondear2(euros) * 100);
+    if (!std::isfinite(centimos) || centimos < -2147483648.0 || centimos > 2147483647.0)
+        return false;
+    m_envase = static_cast<qint32>(centimos);
+    return true;
+}
+
+void LineaFactura::Recalcular()
+{
+    if (!m_precio || !m_cantidad) {
+        m_importe.reset();
+        return;
+    }
+    // Price per 100 g with the quantity in kilograms.
+    const double factor = m_unidad && *m_unidad == 1 ? 10 : 1;
+    const double bruto = Redondear2(factor * *m_cantidad * *m_precio);
+    m_importe = bruto - Redondear2(bruto * m_descuento / 100);
+}
