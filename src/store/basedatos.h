@@ -54,6 +54,25 @@ struct FilaFactura {
     Valor Pagado;
 };
 
+// A closed scale ticket: the values of its ticket row.
+struct FilaTicket {
+    qint32 docID = 0;
+    Valor TagID;
+    Valor numTK;
+    Valor balan;
+    Valor Opera;
+    Valor Fecha;
+    double impor = 0;  // cents
+};
+
+// An article row of a ticket left after its voids.
+struct LineaTicket {
+    qint16 tipoT = 0;
+    qint32 cdPLU = 0;
+    qint32 canti = 0;
+    qint32 preci = 0;  // cents
+};
+
 // The list filters: each applies only when it holds the type its method names.
 using Filtro = std::variant<std::monostate, qint16, qint32, double, bool, QString, QDate>;
 
@@ -139,6 +158,15 @@ public:
     bool ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool EliminarFactura(qint16 serie, qint32 numero);
+
+    // Scale tickets, as the scale line writes them in Transacs.
+    std::vector<FilaTicket> ListaTicketsCerrados(const Filtro& desde = {});
+    // The article rows of a valid ticket that no void cancelled, in line order; no value when the
+    // ticket was cancelled, has no ticket row or has no article left.
+    std::optional<std::vector<LineaTicket>> LineasTicket(qint32 docID);
+    bool MarcarTicket(qint32 docID);
+    bool EliminarTicket(qint32 docID);
+    bool EliminarTodosMarcados();
 
     // Name completion: 0 customers, 1 articles.
     bool IniciarServicioAutoescritura(int servicio);

@@ -281,6 +281,15 @@ void BaseDatos::CrearIndicesDeConsulta()
         if (!m_bd->indice(tabla, QString::fromLatin1(i.nombre)))
             CrearIndice(tabla, QString::fromLatin1(i.nombre), false, false, i.campos);
     }
+    // The scale line's table keeps no index; the ticket list is read every 1.5 s and tickets are
+    // read, marked and deleted by number. Indexes only: its columns stay the scale system's.
+    if (m_bd->existeTabla(QStringLiteral("Transacs"))) {
+        const QString t = QStringLiteral("Transacs");
+        if (!m_bd->indice(t, QStringLiteral("TipoFecha")))
+            CrearIndice(t, QStringLiteral("TipoFecha"), false, false, {QStringLiteral("tipoT"), QStringLiteral("fecha")});
+        if (!m_bd->indice(t, QStringLiteral("Documento")))
+            CrearIndice(t, QStringLiteral("Documento"), false, false, {QStringLiteral("docID"), QStringLiteral("linea")});
+    }
 
     // The start-up statements that zero the nulls of the line tables must not scan a million
     // lines every time: these partial indexes hold only the null rows, so they stay empty.

@@ -130,15 +130,12 @@ int codigoDeError(int rc, const QString& mensaje)
     return ErrGeneral;
 }
 
-Valor valorDeColumna(sqlite3_stmt* st, int i)
+// `declarado` is the column's declared type, when it has one (expressions have none).
+Valor valorDeColumna(sqlite3_stmt* st, int i, std::optional<TipoCampo> declarado)
 {
     const int tipo = sqlite3_column_type(st, i);
     if (tipo == SQLITE_NULL)
         return {};
-    const char* decl = sqlite3_column_decltype(st, i);
-    int tamano = 0;
-    const std::optional<TipoCampo> declarado =
-        decl ? std::optional<TipoCampo>(tipoDeclarado(QString::fromLatin1(decl), &tamano)) : std::nullopt;
     switch (tipo) {
     case SQLITE_INTEGER: {
         const qint64 v = sqlite3_column_int64(st, i);
@@ -247,7 +244,21 @@ void BaseDeDatos::Sentencia::reiniciar() { sqlite3_reset(m_st); }
 bool BaseDeDatos::Sentencia::ocupada() const { return sqlite3_stmt_busy(m_st) != 0; }
 int BaseDeDatos::Sentencia::columnas() const { return sqlite3_column_count(m_st); }
 QString BaseDeDatos::Sentencia::nombreColumna(int i) const { return QString::fromUtf8(sqlite3_column_name(m_st, i)); }
-Valor BaseDeDatos::Sentencia::columna(int i) const { return valorDeColumna(m_st, i); }
+Valor BaseDeDatos::Sentencia::columna(int i) const
+{
+    // Declared types are fixed for a prepared statement: work them out once.
+    if (m_tipos.empty()) {
+        const int n = sqlite3_column_count(m_st);
+        m_tipos.resize(static_cast<size_t>(n));
+        for (int c = 0; c < n; ++c) {
+            const char* decl = sqlite3_column_decltype(m_st, c);
+            int tamano = 0;
+            if (decl)
+                m_tipos[static_cast<size_t>(c)] = tipoDeclarado(QString::fromLatin1(decl), &tamano);
+        }
+    }
+    return valorDeColumna(m_st, i, i >= 0 && static_cast<size_t>(i) < m_tipos.size() ? m_tipos[static_cast<size_t>(i)] : std::nullopt);
+}
 
 // ---------------------------------------------------------------------------------------------
 // BaseDeDatos
@@ -649,19 +660,28 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente)
         return rs;
     }
 
-    QString sql = TraducirSQL(fuente);
-    // Rows of one table (no join, no grouping) can be changed: read each row's rowid with it.
-    static const QRegularExpression unaTabla(
-        QStringLiteral("^\\s*select\\s+(?!.*\\bjoin\\b)(?!.*\\bgroup\\s+by\\b)(?!.*\\bunion\\b)(?!.*\\bdistinct\\b)(?!.*\\b(count|sum|max|min|avg|total)\\s*\\().*?\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)\"?\\s*(where\\b|order\\b|$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const auto m = unaTabla.match(sql);
-    bool conRowid = false;
-    if (m.hasMatch() && existeTabla(m.captured(m.lastCapturedIndex() - 1))) {
-        rs.m_tabla = m.captured(m.lastCapturedIndex() - 1);
-        const qsizetype p = sql.indexOf(QRegularExpression(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption));
-        sql.insert(p + 7, CitarIdentificador(rs.m_tabla) + QLatin1String(".rowid AS \"__fila__\", "));
-        conRowid = true;
+    // The same queries come again and again (lists, refreshes): translate each text once.
+    auto cache = m_traducciones.find(fuente);
+    if (cache == m_traducciones.end()) {
+        if (m_traducciones.size() > 500)
+            m_traducciones.clear();
+        Traduccion t;
+        t.sql = TraducirSQL(fuente);
+        // Rows of one table (no join, no grouping) can be changed: read each row's rowid with it.
+        static const QRegularExpression unaTabla(
+            QStringLiteral("^\\s*select\\s+(?!.*\\bjoin\\b)(?!.*\\bgroup\\s+by\\b)(?!.*\\bunion\\b)(?!.*\\bdistinct\\b)(?!.*\\b(count|sum|max|min|avg|total)\\s*\\().*?\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)\"?\\s*(where\\b|order\\b|$)"),
+            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+        const auto m = unaTabla.match(t.sql);
+        if (m.hasMatch() && existeTabla(m.captured(m.lastCapturedIndex() - 1))) {
+            t.tabla = m.captured(m.lastCapturedIndex() - 1);
+            const qsizetype p = t.sql.indexOf(QRegularExpression(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption));
+            t.sql.insert(p + 7, CitarIdentificador(t.tabla) + QLatin1String(".rowid AS \"__fila__\", "));
+        }
+        cache = m_traducciones.insert(fuente, t);
     }
+    QString sql = cache->sql;
+    const bool conRowid = !cache->tabla.isEmpty();
+    rs.m_tabla = cache->tabla;
     Sentencia& s = preparar(sql);
     s.vincular({});
     const int n = s.columnas();

@@ -5,6 +5,7 @@
 
 #include "valor.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -226,6 +227,11 @@ private:
     QString m_ruta;
     int m_nivelTransaccion = 0;
     std::unordered_map<std::string, std::unique_ptr<Sentencia>> m_sentencias;
+    struct Traduccion {
+        QString sql;
+        QString tabla;  // the table whose rows can be changed, if any
+    };
+    QHash<QString, Traduccion> m_traducciones;
 };
 
 // A prepared statement owned by the database.
@@ -246,6 +252,7 @@ private:
     BaseDeDatos& m_bd;
     sqlite3_stmt* m_st;
     QString m_sql;
+    mutable std::vector<std::optional<TipoCampo>> m_tipos;
 };
 
 QString CitarIdentificador(const QString& nombre);
