@@ -81,7 +81,8 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     grdIvas->setFixedHeight(grdIvas->horizontalHeader()->sizeHint().height() + grdIvas->rowHeight(0) + 4);
     g->addWidget(grdIvas, 4, 0, 1, 4);
 
-    g->addWidget(new QLabel(QStringLiteral("Recargos de &Equivalencia"), grupo), 5, 0, 1, 4);
+    auto* etiquetaRecargos = new QLabel(QStringLiteral("Recargos de &Equivalencia"), grupo);
+    g->addWidget(etiquetaRecargos, 5, 0, 1, 4);
     // One box under each department column of the grid.
     auto* recargos = new QHBoxLayout;
     recargos->setSpacing(0);
@@ -96,6 +97,7 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
         recargos->addWidget(t, 1);
     }
     g->addLayout(recargos, 6, 0, 1, 4);
+    etiquetaRecargos->setBuddy(txREq[1]);
     raiz->addWidget(grupo);
 
     auto* opciones = new QHBoxLayout;
