@@ -1,0 +1,211 @@
+#include "albaran.h"
+#include "documentos_prueba.h"
+#include "factura.h"
+#include "printxt.h"
+
+#include <QProcess>
+
+namespace {
+
+class Impresion : public DocumentosDePrueba {
+protected:
+    void SetUp() override
+    {
+        DocumentosDePrueba::SetUp();
+        cliente(7, QStringLiteral("BAR EL PUERTO"), false, 10);
+    }
+
+    // Note 1 of customer 7: ham with a comment, and returned bottles.
+    void nota(Albaran& a, int lineasDeRelleno = 0)
+    {
+        a.WhoAmI();
+        ASSERT_TRUE(a.SetCliente(7));
+        a.Fecha = QDate(2024, 3, 5);
+        LineaAlbaran* jamon = a.NuevaLinea();
+        ASSERT_TRUE(jamon->SetCodigo(15));  // JAMON SERRANO LONCHAS, 2.89 per 100 g
+        jamon->FijarCantidadGramos(250);
+        jamon->FijarDescuento(10);
+        jamon->FijarComentario(QStringLiteral("muy fino\r\n[PAGINA,]"));
+        LineaAlbaran* sifon = a.NuevaLinea();
+        ASSERT_TRUE(sifon->SetCodigo(35));  // SIFON, 0.80 each
+        sifon->FijarCantidadGramos(2);
+        sifon->Bultos = -2;
+        sifon->FijarEnvase(0.30);
+        for (int i = 0; i < lineasDeRelleno; ++i) {
+            LineaAlbaran* pan = a.NuevaLinea();
+            pan->SetCodigo(25);
+            pan->FijarCantidadGramos(1);
+        }
+    }
+
+    static QString pdfATexto(const QString& pdf)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+};
+
+TEST_F(Impresion, DeliveryNoteSendsEverySectionWithItsFormattedValues)
+{
+    Albaran a(*bd);
+    nota(a);
+    GrabadoraMascaras g;
+    ASSERT_TRUE(a.Imprimir(g, QStringLiteral("/mascaras")));
+    EXPECT_EQ(g.archivo, QStringLiteral("/mascaras/mskAlba.txt"));
+    EXPECT_EQ(g.secciones(), (std::vector<qint16>{0, 1, 1, 1, 2}));
+    EXPECT_EQ(g.cierres, 1);
+
+    const auto& cabeza = g.llamadas[0].valores;
+    EXPECT_EQ(g.llamadas[0].marcas.front(), QStringLiteral("@PAG"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@PAG")), QStringLiteral("1"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@NUMERO")), QStringLiteral("1"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@FECHA")), QStringLiteral("05/03/2024"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@CODCLI")), QStringLiteral("7"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@NOMBRE")), QStringLiteral("BAR EL PUERTO"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@NIF")), QStringLiteral("B46000000"));
+
+    const auto& jamon = g.llamadas[1].valores;
+    EXPECT_EQ(jamon.at(QStringLiteral("@CODIGO")), QStringLiteral("0000015"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@DESCRIPCION")), QStringLiteral("JAMON SERRANO LONCHAS"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@UNIDAD")), QStringLiteral("/g"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@CANTIDAD")), QStringLiteral("0,250"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@IMPORTE")), QStringLiteral("7,23"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@PCTDESCUENTO")), QStringLiteral("10,0"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@IMPDESCONTADO")), QStringLiteral("6,51"));
+    EXPECT_EQ(jamon.at(QStringLiteral("@BULTOS")), QString());  // zero prints empty
+    EXPECT_EQ(jamon.at(QStringLiteral("@IMPNETO")), QStringLiteral("6,51"));
+
+    // The comment: one line of its own, every other placeholder empty.
+    const auto& comentario = g.llamadas[2].valores;
+    EXPECT_EQ(comentario.at(QStringLiteral("@DESCRIPCION")), QStringLiteral("muy fino [PAGINA,]"));
+    EXPECT_EQ(comentario.at(QStringLiteral("@CODIGO")), QString());
+    EXPECT_EQ(g.llamadas[2].marcas, g.llamadas[1].marcas);
+
+    const auto& sifon = g.llamadas[3].valores;
+    EXPECT_EQ(sifon.at(QStringLiteral("@UNIDAD")), QStringLiteral("/u"));
+    EXPECT_EQ(sifon.at(QStringLiteral("@CANTIDAD")), QStringLiteral("2"));
+    EXPECT_EQ(sifon.at(QStringLiteral("@BULTOS")), QStringLiteral("-2"));
+    EXPECT_EQ(sifon.at(QStringLiteral("@IMPENVASE")), QStringLiteral("-0,60"));
+    EXPECT_EQ(sifon.at(QStringLiteral("@IMPNETO")), QStringLiteral("2,20"));  // 1.60 + 0.60
+
+    const auto& totales = g.llamadas[4].valores;
+    EXPECT_EQ(totales.at(QStringLiteral("@IMPORTE")), QStringLiteral("8,11"));
+    EXPECT_EQ(totales.at(QStringLiteral("@DESCUENTOS")), QStringLiteral("0,81"));
+    EXPECT_EQ(totales.at(QStringLiteral("@ENV_DEV")), QStringLiteral("-0,60"));
+    EXPECT_EQ(totales.at(QStringLiteral("@ENV_ENT")), QString());
+    EXPECT_EQ(totales.at(QStringLiteral("@TOTAL")), QStringLiteral("6,70"));
+}
+
+TEST_F(Impresion, PageHeadIsPrintedAgainOnEveryNewPage)
+{
+    Albaran a(*bd);
+    nota(a, 3);
+    GrabadoraMascaras g;
+    // The comment under the first line (call 3) fills page 1; the totals (call 9) fill page 2.
+    g.saltoEn = {3, 9};
+    ASSERT_TRUE(a.Imprimir(g, QString()));
+    EXPECT_EQ(g.secciones(), (std::vector<qint16>{0, 1, 1, 0, 1, 1, 1, 1, 2, 0}));
+    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@PAG")), QStringLiteral("2"));
+    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@NOMBRE")), QStringLiteral("BAR EL PUERTO"));
+    EXPECT_EQ(g.llamadas[4].pagina, 2);
+    EXPECT_EQ(g.llamadas[9].valores.at(QStringLiteral("@PAG")), QStringLiteral("3"));
+    EXPECT_EQ(g.reinicios, (std::vector<int>{1, 4, 10}));  // the line counter restarts after each head
+
+    GrabadoraMascaras sinMascara;
+    sinMascara.cargar = false;
+    EXPECT_FALSE(a.Imprimir(sinMascara, QString()));
+    EXPECT_TRUE(sinMascara.llamadas.empty());
+}
+
+TEST_F(Impresion, InvoiceSendsLinesRatesAndTotals)
+{
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    f.Fecha = QDate(2024, 4, 1);
+    ASSERT_TRUE(f.SetCliente(7));
+    f.FijarDescuento(10);
+    f.NuevaLinea()->FijarTitulo(QStringLiteral("Albarán Nº1 de fecha 05/03/2024"));
+    LineaFactura* jamon = f.NuevaLinea();
+    ASSERT_TRUE(jamon->FijarReferencia(15));
+    jamon->FijarCantidad(0.25);
+    jamon->FijarComentario(QStringLiteral("muy fino"));
+    LineaFactura* portes = f.NuevaLinea();
+    portes->FijarConcepto(QStringLiteral("Portes"));
+    portes->FijarImporte(5.0);
+    portes->FijarpIVA(21);
+
+    GrabadoraMascaras g;
+    ASSERT_TRUE(f.Imprimir(g, QStringLiteral("/m")));
+    EXPECT_EQ(g.archivo, QStringLiteral("/m/mskFact.txt"));
+    EXPECT_EQ(g.secciones(), (std::vector<qint16>{0, 1, 2, 2, 1, 3, 4, 4, 5}));
+    EXPECT_EQ(g.llamadas[0].valores.at(QStringLiteral("@ABC")), QStringLiteral("B"));
+    EXPECT_EQ(g.llamadas[1].valores.at(QStringLiteral("@TITULO")), QStringLiteral("Albarán Nº1 de fecha 05/03/2024"));
+    const auto& art = g.llamadas[2].valores;
+    EXPECT_EQ(art.at(QStringLiteral("@REFERENCIA")), QStringLiteral("0000015"));
+    EXPECT_EQ(art.at(QStringLiteral("@CANTIDAD")), QStringLiteral("0,250"));
+    EXPECT_EQ(art.at(QStringLiteral("@IMPORTE")), QStringLiteral("7,23"));  // 10 x 0.25 x 2.89
+    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@DESCRIPCION")), QStringLiteral("muy fino"));
+    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@REFERENCIA")), QString());
+    EXPECT_EQ(g.llamadas[4].valores.at(QStringLiteral("@CONCEPTO")), QStringLiteral("Portes"));
+    EXPECT_EQ(g.llamadas[5].valores.at(QStringLiteral("@NUMERO")), QStringLiteral("1"));
+    const auto& iva10 = g.llamadas[6].valores;
+    EXPECT_EQ(iva10.at(QStringLiteral("@DESCUENTO")), QStringLiteral("0,72"));
+    EXPECT_EQ(iva10.at(QStringLiteral("@BASEIMPONIBLE")), QStringLiteral("6,51"));
+    EXPECT_EQ(iva10.at(QStringLiteral("@IVA")), QStringLiteral("0,65"));
+    const auto& totales = g.llamadas[8].valores;
+    EXPECT_EQ(totales.at(QStringLiteral("@NETO")), QStringLiteral("12,23"));
+    EXPECT_EQ(totales.at(QStringLiteral("@DESCUENTO")), QStringLiteral("1,22"));
+    EXPECT_EQ(totales.at(QStringLiteral("@IMPORTE")), QStringLiteral("12,61"));  // 6.51 + 0.65 + 4.50 + 0.95
+    EXPECT_EQ(totales.at(QStringLiteral("@X")), QStringLiteral("N"));
+    EXPECT_EQ(g.cierres, 1);
+
+    jamon->FijarBultos(1);
+    jamon->FijarEnvase(0.25);
+    GrabadoraMascaras conEnvases;
+    ASSERT_TRUE(f.Imprimir(conEnvases, QString()));
+    EXPECT_EQ(conEnvases.llamadas.back().valores.at(QStringLiteral("@X")), QString());
+    EXPECT_EQ(conEnvases.llamadas.back().valores.at(QStringLiteral("@TOTALENVASES")), QStringLiteral("12,86"));
+}
+
+TEST_F(Impresion, RealPdfsRepeatTheHeadAndFillEveryPlaceholder)
+{
+    AplicacionDePrueba();
+    Albaran a(*bd);
+    nota(a, 60);
+    const QString pdf = base->dir() + QStringLiteral("/albaran.pdf");
+    PrinTxt p;
+    p.ImprimirEnArchivo(pdf);
+    ASSERT_TRUE(a.Imprimir(p, QStringLiteral(QUENZA_DATOS)));
+    const QString texto = pdfATexto(pdf);
+    const QStringList paginas = texto.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    ASSERT_GE(paginas.size(), 2);
+    for (const QString& pagina : paginas) {
+        EXPECT_TRUE(pagina.contains(QStringLiteral("ALBARÁN")));
+        EXPECT_TRUE(pagina.contains(QStringLiteral("BAR EL PUERTO")));
+    }
+    EXPECT_TRUE(paginas[0].contains(QStringLiteral("JAMON SERRANO LONCHAS")));
+    EXPECT_TRUE(paginas[0].contains(QStringLiteral("muy fino")));
+    EXPECT_TRUE(paginas[0].contains(QStringLiteral("05/03/2024")));
+    EXPECT_TRUE(paginas.back().contains(QStringLiteral("TOTAL")));
+    EXPECT_FALSE(texto.contains(QLatin1Char('@')));  // no placeholder left unfilled
+
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI());
+    ASSERT_TRUE(f.SetCliente(7));
+    f.NuevaLinea()->FijarTitulo(QStringLiteral("Albarán Nº1"));
+    LineaFactura* portes = f.NuevaLinea();
+    portes->FijarConcepto(QStringLiteral("Portes"));
+    portes->FijarImporte(5.0);
+    PrinTxt pf;
+    pf.ImprimirEnArchivo(base->dir() + QStringLiteral("/factura.pdf"));
+    ASSERT_TRUE(f.Imprimir(pf, QStringLiteral(QUENZA_DATOS)));
+    const QString factura = pdfATexto(base->dir() + QStringLiteral("/factura.pdf"));
+    EXPECT_TRUE(factura.contains(QStringLiteral("TOTAL FACTURA")));
+    EXPECT_TRUE(factura.contains(QStringLiteral("Portes")));
+    EXPECT_FALSE(factura.contains(QStringLiteral("Total con envases")));  // @X hides the packages
+    EXPECT_FALSE(factura.contains(QLatin1Char('@')));
+}
+
+}  // namespace
