@@ -103,7 +103,7 @@ bool MoverStock(BaseDatos& bd, qint32 articulo, qint64 cantidad)
 
 }  // namespace
 
-bool Albaran::EscribirCabecera(motor::Recordset& rs)
+void Albaran::EscribirCabecera(motor::Recordset& rs)
 {
     rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
     rs.fijar(QStringLiteral("Fecha"), Valor(*Fecha));
@@ -115,7 +115,6 @@ bool Albaran::EscribirCabecera(motor::Recordset& rs)
     rs.fijar(QStringLiteral("DesctoPP"), Valor(DesctoPP));
     rs.fijar(QStringLiteral("onLine"), Valor(m_onLine));
     rs.update();
-    return true;
 }
 
 void Albaran::EscribirLinea(const LineaAlbaran& linea, motor::Recordset& rs)

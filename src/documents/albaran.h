@@ -101,7 +101,7 @@ public:
     bool Imprimir(MotorMascaras& motor, const QString& carpetaMascaras);
 
 private:
-    bool EscribirCabecera(motor::Recordset& rs);
+    void EscribirCabecera(motor::Recordset& rs);
     void EscribirLinea(const LineaAlbaran& linea, motor::Recordset& rs);
 
     BaseDatos& m_bd;
