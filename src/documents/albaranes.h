@@ -1,0 +1,71 @@
+#pragma once
+
+#include "motormascaras.h"
+
+#include <QDate>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class BaseDatos;
+class Factura;
+
+// One operation over a selection of delivery notes: delete, discount stock, give stock back or
+// invoice. The owner hears each step through the events (connect them directly: the
+// by-reference arguments carry its answers back) and makes a new batch for every run.
+class Albaranes : public QObject {
+    Q_OBJECT
+public:
+    explicit Albaranes(BaseDatos& bd, QObject* padre = nullptr);
+    ~Albaranes() override;
+
+    // The selection: note number, customer code, first and last date; missing ones select all.
+    void WhoAmI(std::optional<qint32> numero = std::nullopt, std::optional<qint32> cliente = std::nullopt,
+                std::optional<QDate> desde = std::nullopt, std::optional<QDate> hasta = std::nullopt);
+
+    void Eliminar();
+    void Descontar();
+    void Restaurar();
+    void Facturar();
+
+    // How invoices are printed when the owner asks for it: a new print engine per invoice and
+    // the folder of the masks. Without it nothing is printed.
+    void FijarImpresion(std::function<std::unique_ptr<MotorMascaras>()> fabrica, const QString& carpetaMascaras);
+
+signals:
+    void AntesDeEliminar(qint16& cuenta, bool& cancelar);
+    void UnoEliminado(bool exito, bool& cancelar);
+    void DespuesDeEliminar(qint16& hechos, qint16& fallidos);
+    void AntesDeDescontar(qint16& cuenta, bool& cancelar);
+    void UnoDescontado(bool exito, bool& cancelar);
+    void DespuesDeDescontar(qint16& hechos, qint16& fallidos);
+    void AntesDeRestaurar(qint16& cuenta, bool& cancelar);
+    void UnoRestaurado(bool exito, bool& cancelar);
+    void DespuesDeRestaurar(qint16& hechos, qint16& fallidos);
+    void AntesDeFacturar(qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& unaPorAlbaran, bool& imprimir,
+                         bool& cancelar);
+    void UnoFacturado(bool exito, bool& cancelar);
+    void DespuesDeFacturar(qint16& facturas, qint16& facturados, qint16& noFacturados);
+
+private:
+    enum class Operacion { Eliminar, Descontar, Restaurar };
+    void Recorrer(Operacion operacion);
+    bool CerrarFactura(Factura& factura, bool imprimir);
+
+    BaseDatos& m_bd;
+    std::optional<qint32> m_numero;
+    std::optional<qint32> m_cliente;
+    std::optional<QDate> m_desde;
+    std::optional<QDate> m_hasta;
+    std::function<std::unique_ptr<MotorMascaras>()> m_fabricaImpresion;
+    QString m_carpetaMascaras;
+};
+
+// Texts of the lines that name the delivery note in an invoice.
+QString TextoTituloAlbaran(qint32 numero, const QDate& fecha);
+QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva);
+// A price or base that carries VAT, made net: int(valor / (1 + iva / 100) * 100 + 0.5) / 100.
+double SinIVA(double valor, double iva);
