@@ -1,0 +1,535 @@
+#include "basedatos.h"
+#include "global.h"
+#include "kv740.h"
+#include "listado.h"
+#include "printxt.h"
+#include "utilidades.h"
+#include "vistaprevia.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace {
+
+using Tipo = LineaListado::Tipo;
+constexpr qint32 kClienteProbado = 7;
+
+// One generated database for the whole suite, with payments, discounts and packaging varied
+// so that every filter value selects some rows and leaves others.
+class Listados : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        s_ruta = kv740::CrearDemo(s_dir->path(), {});
+        BaseDatos bd(s_ruta);
+        bd.CrearTablasNuevas();
+        kv740::Volumen v;
+        v.clientes = 30;
+        v.articulos = 120;
+        v.albaranes = 400;
+        v.lineasPorAlbaran = 3;
+        v.facturas = 150;  // notes up to 300 invoiced, the rest not
+        v.dias = 120;
+        v.hasta = QDate(2024, 4, 30);
+        kv740::GenerarVolumen(*bd.Motor(), v);
+        motor::BaseDeDatos& m = *bd.Motor();
+        // Invoices: some settled exactly, some never paid, some with discounts; a second series.
+        m.ejecutarNativo(QStringLiteral("UPDATE FacturaVentaCabecera SET Descuento = 3, DesctoPP = 1.5 WHERE Numero % 4 = 1"));
+        m.ejecutarNativo(QStringLiteral("UPDATE FacturaVentaCabecera SET Pagado = NULL WHERE Numero % 7 = 2"));
+        m.ejecutarNativo(QStringLiteral("UPDATE FacturaVentaCabecera SET Pagado = (SELECT Neto + IVA + REq FROM ListaFacturas l "
+                                        "WHERE l.Serie = FacturaVentaCabecera.Serie AND l.Numero = FacturaVentaCabecera.Numero) "
+                                        "WHERE Numero % 5 = 0"));
+        m.ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaCabecera (Serie, Numero, Fecha, Cliente, Pagado, Descuento, DesctoPP) "
+                                        "SELECT 2, Numero, Fecha, Cliente, Pagado, Descuento, DesctoPP FROM FacturaVentaCabecera "
+                                        "WHERE Serie = 1 AND Numero <= 30"));
+        m.ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaDetalle (Serie, Numero, Linea, Concepto, Referencia, Descripcion, "
+                                        "Cantidad, Precio, Unidad, Importe, Descuento, pIVA, pREq, Bultos, Envase) SELECT 2, Numero, "
+                                        "Linea, Concepto, Referencia, Descripcion, Cantidad, Precio, Unidad, Importe * 1.37, Descuento, "
+                                        "4, 0.5, 0, 0 FROM FacturaVentaDetalle WHERE Serie = 1 AND Numero <= 30"));
+        // Notes: prompt-payment discounts, packaging, and payments in full, in part or none.
+        m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET DesctoPP = 2 WHERE Numero % 6 = 1"));
+        m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaDetalle SET Bultos = 2, Envase = 35 WHERE Numero % 5 = 3 AND Linea = 1"));
+        m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Pagado = 1 WHERE Factura IS NULL AND Numero % 4 = 1"));
+        m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Pagado = 100000 WHERE Factura IS NULL AND Numero % 4 = 2"));
+        m.ejecutarNativo(QStringLiteral("DELETE FROM AlbaranVentaDetalle WHERE Numero = 399"));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override
+    {
+        Global::Reiniciar();
+        Global::DirectorioPrograma = QStringLiteral(QUENZA_DATA_DIR);
+        Global::RutaBaseDatos = s_ruta;
+        Global::NombreEmpresa = QStringLiteral("Carnicería \"La Nueva\"");
+        bd = std::make_unique<BaseDatos>(s_ruta);
+    }
+    void TearDown() override
+    {
+        bd.reset();
+        Global::Reiniciar();
+    }
+
+    // Runs a listing to its end without a window.
+    static std::unique_ptr<EjecucionListado> Ejecutar(const Listado& l)
+    {
+        QString error;
+        auto ej = l.Preparar(error);
+        EXPECT_TRUE(ej) << error.toStdString();
+        if (!ej)
+            return nullptr;
+        EXPECT_TRUE(ej->LeerTodo(error)) << error.toStdString();
+        return ej;
+    }
+    static QString ErrorDe(const Listado& l)
+    {
+        QString error;
+        EXPECT_FALSE(l.Preparar(error));
+        return error;
+    }
+    static std::vector<const LineaListado*> De(const ComposicionListado& c, Tipo tipo)
+    {
+        std::vector<const LineaListado*> r;
+        for (const LineaListado& l : c.Lineas())
+            if (l.tipo == tipo)
+                r.push_back(&l);
+        return r;
+    }
+    static double Cent(double v) { return Redondear2(v); }
+
+    // Every foot adds up its own group, the total adds up every row, and no group key comes twice.
+    static void SumasCuadran(const ComposicionListado& c)
+    {
+        const auto& cols = c.Definicion().columnas;
+        std::vector<double> grupo(cols.size(), 0), total(cols.size(), 0);
+        QStringList cabeceras;
+        for (const LineaListado& l : c.Lineas()) {
+            if (l.tipo == Tipo::CabeceraGrupo) {
+                EXPECT_FALSE(cabeceras.contains(l.texto)) << l.texto.toStdString();
+                cabeceras << l.texto;
+                std::fill(grupo.begin(), grupo.end(), 0);
+            } else if (l.tipo == Tipo::Detalle) {
+                for (size_t i = 0; i < cols.size(); ++i) {
+                    grupo[i] += l.valores[i].aNumero();
+                    total[i] += l.valores[i].aNumero();
+                }
+            } else if (l.tipo == Tipo::PieGrupo || l.tipo == Tipo::Total) {
+                const auto& suma = l.tipo == Tipo::PieGrupo ? grupo : total;
+                for (size_t i = 0; i < cols.size(); ++i) {
+                    if (cols[i].suma) {
+                        EXPECT_DOUBLE_EQ(Cent(l.valores[i].aNumero()), Cent(suma[i])) << cols[i].titulo.toStdString();
+                    }
+                }
+            }
+        }
+    }
+
+    static int Columna(const ComposicionListado& c, const QString& campo)
+    {
+        const auto& cols = c.Definicion().columnas;
+        for (size_t i = 0; i < cols.size(); ++i)
+            if (cols[i].campo.compare(campo, Qt::CaseInsensitive) == 0)
+                return static_cast<int>(i);
+        ADD_FAILURE() << "no column " << campo.toStdString();
+        return 0;
+    }
+
+    static inline QTemporaryDir* s_dir = nullptr;
+    static inline QString s_ruta;
+    std::unique_ptr<BaseDatos> bd;
+};
+
+TEST_F(Listados, FormulasOfTheBrowsersListings)
+{
+    const Listado marzo = ListadoFacturas(true, std::nullopt, QDate(2024, 3, 1), QDate(2024, 3, 31), 0);
+    EXPECT_EQ(marzo.NombreArchivo, QStringLiteral("LstFactCli.rpt"));
+    EXPECT_EQ(marzo.ArchivosDatos.value(0), s_ruta);
+    EXPECT_EQ(marzo.Formulas, (QStringList{QStringLiteral("NombreEmpresa=\"Carnicería \"\"La Nueva\"\"\""),
+                                           QStringLiteral("fchDesde=Date(2024,3,1)"), QStringLiteral("fchHasta=Date(2024,3,31)"),
+                                           QStringLiteral("UnCli=0"), QStringLiteral("SelPend=0")}));
+    EXPECT_TRUE(marzo.CamposOrden.isEmpty());
+    EXPECT_TRUE(marzo.TituloVentana.isEmpty());
+
+    const Listado albaranes = ListadoAlbaranes(kClienteProbado, std::nullopt, QDate(2024, 4, 2), 2);
+    EXPECT_EQ(albaranes.NombreArchivo, QStringLiteral("LstAlb.rpt"));
+    EXPECT_EQ(albaranes.Formulas.mid(1), (QStringList{QStringLiteral("fchDesde=Date(0,0,0)"), QStringLiteral("fchHasta=Date(2024,4,2)"),
+                                                      QStringLiteral("UnCli=7"), QStringLiteral("filtro=2")}));
+    EXPECT_EQ(ListadoFacturas(false, {}, {}, {}, 1).NombreArchivo, QStringLiteral("LstFactFch.rpt"));
+
+    const Listado clientes = ListadoClientes(QStringLiteral("NIF"));
+    EXPECT_EQ(clientes.NombreArchivo, QStringLiteral("LstClien.rpt"));
+    EXPECT_EQ(clientes.CamposOrden, QStringList{QStringLiteral("+{Cliente.NIF}")});
+    EXPECT_EQ(clientes.TituloVentana, QStringLiteral("Listado general de clientes"));
+
+    // What the runner reads back from them.
+    QString nombre;
+    Valor v;
+    ASSERT_TRUE(LeerFormula(marzo.Formulas[0], nombre, v));
+    EXPECT_EQ(nombre, QStringLiteral("NombreEmpresa"));
+    EXPECT_EQ(v, Valor(QStringLiteral("Carnicería \"La Nueva\"")));
+    ASSERT_TRUE(LeerFormula(marzo.Formulas[1], nombre, v));
+    EXPECT_EQ(v, Valor(QDate(2024, 3, 1)));
+    ASSERT_TRUE(LeerFormula(albaranes.Formulas[1], nombre, v));
+    EXPECT_TRUE(v.esNulo());
+    EXPECT_FALSE(LeerFormula(QStringLiteral("fchDesde=Date(2024,2,30)"), nombre, v));
+    EXPECT_FALSE(LeerFormula(QStringLiteral("=3"), nombre, v));
+    EXPECT_FALSE(LeerFormula(QStringLiteral("UnCli=3; drop table Cliente"), nombre, v));
+}
+
+struct CasoFacturas {
+    bool porClientes;
+    std::optional<qint32> cliente;
+    std::optional<QDate> desde, hasta;
+    int selPend;
+};
+
+class ListadosFacturas : public Listados, public ::testing::WithParamInterface<CasoFacturas> {};
+
+TEST_P(ListadosFacturas, AgreeWithTheStoresListToTheCent)
+{
+    const CasoFacturas k = GetParam();
+    auto ej = Ejecutar(ListadoFacturas(k.porClientes, k.cliente, k.desde, k.hasta, k.selPend));
+    ASSERT_TRUE(ej);
+    const ComposicionListado& c = ej->Composicion();
+
+    const Filtro pendiente = k.selPend == 0 ? Filtro{} : Filtro{k.selPend == 1};
+    const auto filas = bd->ListaFacturas({}, k.cliente ? Filtro{*k.cliente} : Filtro{}, k.desde ? Filtro{*k.desde} : Filtro{},
+                                         k.hasta ? Filtro{*k.hasta} : Filtro{}, pendiente);
+    ASSERT_FALSE(filas.empty()) << "the case selects nothing";
+    using Fila = std::tuple<qint32, QDate, qint64, double, double, double, double>;
+    std::vector<Fila> esperadas, listadas;
+    for (const FilaFactura& f : filas)
+        esperadas.emplace_back(f.Numero, f.Fecha.aFecha(), f.Cliente.aEntero(), Cent(f.Neto), Cent(f.iva), Cent(f.Total),
+                               Cent(f.Pagado.aNumero()));
+    const int num = Columna(c, QStringLiteral("Numero")), fch = Columna(c, QStringLiteral("Fecha")),
+              cli = Columna(c, QStringLiteral("Cliente")), neto = Columna(c, QStringLiteral("Neto")),
+              iva = Columna(c, QStringLiteral("IVA")), req = Columna(c, QStringLiteral("REq")),
+              tot = Columna(c, QStringLiteral("Total")), pag = Columna(c, QStringLiteral("Pagado")),
+              pte = Columna(c, QStringLiteral("Pendiente"));
+    for (const LineaListado* l : De(c, Tipo::Detalle)) {
+        const auto& v = l->valores;
+        // The listing's total carries the surcharge; the store's list leaves it out.
+        listadas.emplace_back(static_cast<qint32>(v[num].aEntero()), v[fch].aFecha(), v[cli].aEntero(), Cent(v[neto].aNumero()),
+                              Cent(v[iva].aNumero()), Cent(v[tot].aNumero() - v[req].aNumero()), Cent(v[pag].aNumero()));
+        EXPECT_DOUBLE_EQ(Cent(v[pte].aNumero()), Cent(v[tot].aNumero() - v[pag].aNumero()));
+        if (k.selPend == 2) {
+            EXPECT_EQ(Cent(v[pte].aNumero()), 0);
+        }
+    }
+    std::sort(esperadas.begin(), esperadas.end());
+    std::sort(listadas.begin(), listadas.end());
+    EXPECT_EQ(listadas, esperadas);
+
+    // Groups: one per customer or month, in order, with feet that add up.
+    SumasCuadran(c);
+    const auto cabeceras = De(c, Tipo::CabeceraGrupo);
+    EXPECT_EQ(cabeceras.size(), De(c, Tipo::PieGrupo).size());
+    ASSERT_EQ(De(c, Tipo::Total).size(), 1u);
+    EXPECT_EQ(De(c, Tipo::Total)[0]->cuenta, static_cast<int>(filas.size()));
+    std::map<QString, int> grupos;
+    for (const LineaListado* l : De(c, Tipo::Detalle))
+        ++grupos[k.porClientes ? l->valores[cli].aTexto() : l->valores[fch].aFecha().toString(QStringLiteral("yyyyMM"))];
+    EXPECT_EQ(cabeceras.size(), grupos.size());
+    if (!k.porClientes && !cabeceras.empty()) {
+        EXPECT_TRUE(cabeceras[0]->texto.contains(QStringLiteral(" de 20"))) << cabeceras[0]->texto.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filtros, ListadosFacturas,
+    ::testing::Values(CasoFacturas{true, {}, {}, {}, 0}, CasoFacturas{true, {}, {}, {}, 1}, CasoFacturas{true, {}, {}, {}, 2},
+                      CasoFacturas{false, {}, {}, {}, 0}, CasoFacturas{false, {}, QDate(2024, 3, 1), QDate(2024, 3, 31), 0},
+                      CasoFacturas{false, {}, QDate(2024, 3, 1), QDate(2024, 3, 31), 1},
+                      CasoFacturas{false, {}, QDate(2024, 3, 1), QDate(2024, 3, 31), 2},
+                      CasoFacturas{true, kClienteProbado, {}, {}, 0}, CasoFacturas{true, kClienteProbado, QDate(2024, 2, 1), {}, 1},
+                      CasoFacturas{false, {}, {}, QDate(2024, 2, 15), 0}));
+
+TEST_F(Listados, DeliveryNotesAgreeWithTheStoreAndSplitIntoPendingAndSettled)
+{
+    struct Caso {
+        std::optional<qint32> cliente;
+        std::optional<QDate> desde, hasta;
+    };
+    for (const Caso& caso : {Caso{{}, QDate(2024, 2, 1), QDate(2024, 3, 31)}, Caso{kClienteProbado, {}, {}}}) {
+        const auto [cliente, desde, hasta] = caso;
+        std::map<int, std::map<qint32, const LineaListado*>> porFiltro;
+        std::vector<std::unique_ptr<EjecucionListado>> ejecuciones;
+        for (int filtro = 0; filtro <= 2; ++filtro) {
+            ejecuciones.push_back(Ejecutar(ListadoAlbaranes(cliente, desde, hasta, filtro)));
+            ASSERT_TRUE(ejecuciones.back());
+            const ComposicionListado& c = ejecuciones.back()->Composicion();
+            SumasCuadran(c);
+            for (const LineaListado* l : De(c, Tipo::Detalle))
+                porFiltro[filtro][static_cast<qint32>(l->valores[Columna(c, QStringLiteral("Numero"))].aEntero())] = l;
+        }
+        const ComposicionListado& c = ejecuciones[0]->Composicion();
+        const int neto = Columna(c, QStringLiteral("Neto")), fac = Columna(c, QStringLiteral("Factura")),
+                  pag = Columna(c, QStringLiteral("Pagado")), env = Columna(c, QStringLiteral("Envases"));
+
+        const auto filas = bd->ListaAlbaranes({}, cliente ? Filtro{*cliente} : Filtro{}, desde ? Filtro{*desde} : Filtro{},
+                                               hasta ? Filtro{*hasta} : Filtro{});
+        ASSERT_FALSE(filas.empty());
+        ASSERT_EQ(porFiltro[0].size(), filas.size());
+        for (const FilaAlbaran& f : filas) {
+            ASSERT_TRUE(porFiltro[0].count(f.Numero)) << f.Numero;
+            const auto& v = porFiltro[0][f.Numero]->valores;
+            EXPECT_DOUBLE_EQ(Cent(v[neto].aNumero()), Cent(f.Importe / 100)) << f.Numero;
+            EXPECT_DOUBLE_EQ(v[pag].aNumero(), f.Pagado.aNumero()) << f.Numero;
+            EXPECT_EQ(v[fac].aEntero(), f.Factura.aEntero()) << f.Numero;
+            // Every note is either pending or settled, never both.
+            const bool pendiente = porFiltro[1].count(f.Numero) > 0, liquidado = porFiltro[2].count(f.Numero) > 0;
+            EXPECT_NE(pendiente, liquidado) << f.Numero;
+            const double total = v[neto].aNumero() + v[env].aNumero();
+            if (f.Factura.aEntero() > 0) {
+                EXPECT_TRUE(liquidado) << "invoiced note " << f.Numero;
+            } else if (f.Pagado.aNumero() == 1 && total > 1.5) {
+                EXPECT_TRUE(pendiente) << "paid in part " << f.Numero;
+            } else if (f.Pagado.aNumero() >= total) {
+                EXPECT_TRUE(liquidado) << "paid in full " << f.Numero;
+            }
+        }
+        EXPECT_FALSE(porFiltro[1].empty());
+        EXPECT_FALSE(porFiltro[2].empty());
+    }
+}
+
+TEST_F(Listados, CustomerListingFollowsTheBrowsersSortColumn)
+{
+    for (const QString& orden : {QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")}) {
+        auto ej = Ejecutar(ListadoClientes(orden));
+        ASSERT_TRUE(ej);
+        const ComposicionListado& c = ej->Composicion();
+        EXPECT_EQ(ej->TituloVentana(), QStringLiteral("Listado general de clientes"));
+        std::vector<qint64> listados, esperados;
+        for (const LineaListado* l : De(c, Tipo::Detalle))
+            listados.push_back(l->valores[Columna(c, QStringLiteral("Codigo"))].aEntero());
+        for (const FilaCliente& f : bd->ListaClientes(orden))
+            esperados.push_back(f.Codigo.aEntero());
+        EXPECT_EQ(listados, esperados) << orden.toStdString();
+    }
+    Listado descendente = ListadoClientes(QStringLiteral("Codigo"));
+    descendente.FijarCampoOrden(0, QStringLiteral("-{Cliente.Codigo}"));
+    auto ej = Ejecutar(descendente);
+    ASSERT_TRUE(ej);
+    EXPECT_EQ(De(ej->Composicion(), Tipo::Detalle).front()->valores[0].aEntero(), 30);
+}
+
+TEST_F(Listados, AFilterThatMatchesNothingPrintsThePageHeadAndSaysSo)
+{
+    auto ej = Ejecutar(ListadoFacturas(true, std::nullopt, QDate(2030, 1, 1), QDate(2030, 1, 31), 0));
+    ASSERT_TRUE(ej);
+    const ComposicionListado& c = ej->Composicion();
+    ASSERT_EQ(c.Paginas(), 1);
+    ASSERT_EQ(c.Lineas().size(), 1u);
+    EXPECT_EQ(c.Lineas()[0].tipo, Tipo::Vacio);
+    QStringList textos;
+    for (const ElementoPagina& e : c.Elementos(1))
+        textos << e.texto;
+    EXPECT_TRUE(textos.contains(QStringLiteral("Carnicería \"La Nueva\"")));
+    EXPECT_TRUE(textos.contains(QStringLiteral("Facturación por clientes")));
+    EXPECT_TRUE(textos.contains(QStringLiteral("No hay facturas que listar con este filtro.")));
+    EXPECT_TRUE(textos.contains(QStringLiteral("Página 1 de 1")));
+    const QString filtro = textos.filter(QStringLiteral("Fechas:")).value(0);
+    EXPECT_TRUE(filtro.contains(QStringLiteral("desde 01/01/2030 hasta 31/01/2030"))) << filtro.toStdString();
+    EXPECT_TRUE(filtro.contains(QStringLiteral("Cliente: (todos)")));
+}
+
+TEST_F(Listados, PagesCarryTheirHeadAndNeverEndOnAGroupHead)
+{
+    auto ej = Ejecutar(ListadoFacturas(true, std::nullopt, std::nullopt, std::nullopt, 0));
+    ASSERT_TRUE(ej);
+    const ComposicionListado& c = ej->Composicion();
+    ASSERT_GT(c.Paginas(), 3);
+    for (int p = 1; p <= c.Paginas(); ++p) {
+        QStringList textos;
+        for (const ElementoPagina& e : c.Elementos(p)) {
+            textos << e.texto;
+            EXPECT_LE(e.caja.bottom(), c.Papel().height() - 9.9) << "page " << p;
+            EXPECT_LE(e.caja.right(), c.Papel().width() - 9.9) << "page " << p;
+        }
+        EXPECT_TRUE(textos.contains(QStringLiteral("Carnicería \"La Nueva\""))) << p;
+        EXPECT_TRUE(textos.contains(QStringLiteral("Página %1 de %2").arg(p).arg(c.Paginas()))) << p;
+        EXPECT_TRUE(textos.contains(QStringLiteral("Neto"))) << p;
+        const auto [desde, hasta] = c.LineasDePagina(p);
+        ASSERT_LT(desde, hasta);
+        EXPECT_NE(c.Lineas()[static_cast<size_t>(hasta - 1)].tipo, Tipo::CabeceraGrupo) << p;
+    }
+    // Client 7 in the customer's group head, with its name.
+    const auto cabeceras = De(c, Tipo::CabeceraGrupo);
+    EXPECT_TRUE(std::any_of(cabeceras.begin(), cabeceras.end(),
+                            [](const LineaListado* l) { return l->texto.startsWith(QStringLiteral("Cliente 000007  CLIENTE ")); }));
+}
+
+TEST_F(Listados, BadInputGivesOneClearSpanishMessage)
+{
+    Listado falta = ListadoClientes(QStringLiteral("Codigo"));
+    falta.NombreArchivo = QStringLiteral("LstNoExiste.rpt");
+    EXPECT_TRUE(ErrorDe(falta).contains(QStringLiteral("LstNoExiste.lst")));
+
+    Listado sinBase = ListadoClientes(QStringLiteral("Codigo"));
+    sinBase.FijarArchivoDatos(0, QStringLiteral("/no/existe/kv740.db"));
+    const QString e1 = ErrorDe(sinBase);
+    EXPECT_TRUE(e1.contains(QStringLiteral("/no/existe/kv740.db"))) << e1.toStdString();
+    EXPECT_TRUE(e1.contains(QStringLiteral("LstClien.lst")));
+
+    QTemporaryDir dir;
+    const QString noEsBase = dir.filePath(QStringLiteral("texto.db"));
+    QFile f(noEsBase);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    sinBase.FijarArchivoDatos(0, noEsBase);
+    EXPECT_TRUE(ErrorDe(sinBase).contains(noEsBase));
+
+    // A sort field is a column of the listing, never SQL.
+    Listado orden = ListadoClientes(QStringLiteral("Nombre; delete from Cliente"));
+    EXPECT_TRUE(ErrorDe(orden).contains(QStringLiteral("no se puede ordenar")));
+    Listado formula = ListadoClientes(QStringLiteral("Codigo"));
+    formula.FijarFormula(1, QStringLiteral("sin igual"));
+    EXPECT_TRUE(ErrorDe(formula).contains(QStringLiteral("«sin igual»")));
+    EXPECT_EQ(bd->ListaClientes().size(), 30u);
+
+    // A customer's name with quotes is data, not SQL.
+    Global::NombreEmpresa = QStringLiteral("O'Brien \"Hnos\"');drop table Cliente;--");
+    auto ej = Ejecutar(ListadoFacturas(true, 3, std::nullopt, std::nullopt, 0));
+    ASSERT_TRUE(ej);
+    EXPECT_EQ(bd->ListaClientes().size(), 30u);
+
+    // Nothing shows a window: the message goes to the user through the print engine's notice.
+    QStringList avisos;
+    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    EXPECT_FALSE(falta.Accion(1));
+    FijarAvisoImpresion(anterior);
+    ASSERT_EQ(avisos.size(), 1);
+    EXPECT_TRUE(avisos[0].contains(QStringLiteral("LstNoExiste.lst")));
+}
+
+struct CasoDefinicion {
+    const char* texto;
+    const char* mensaje;
+};
+
+class DefinicionesMalas : public ::testing::TestWithParam<CasoDefinicion> {};
+
+TEST_P(DefinicionesMalas, NameTheFileTheLineAndTheProblem)
+{
+    QString error;
+    const auto d = LeerDefinicionListadoTexto(QString::fromUtf8(GetParam().texto), QStringLiteral("/datos/LstMal.lst"), error);
+    EXPECT_FALSE(d);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Listado «LstMal.lst»"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QString::fromUtf8(GetParam().mensaje))) << error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, DefinicionesMalas,
+    ::testing::Values(
+        CasoDefinicion{"titulo: T\nconsulta select 1\n", "línea 2: falta «:»"},
+        CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolor: rojo\n", "línea 3: no se conoce la clave «color»"},
+        CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolumna: A | a | | ancho | derecha\n", "línea 3: el ancho"},
+        CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolumna: A | a | | 10 | arriba\n", "la alineación"},
+        CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolumna: A | a | | 10\n", "título | campo"},
+        CasoDefinicion{"titulo: T\ncolumna: A | a | | 10 | centro\n", "falta la «consulta»"},
+        CasoDefinicion{"titulo: T\nconsulta: select 1 as a\n", "no tiene ninguna «columna»"},
+        CasoDefinicion{"titulo: T\ntitulo: U\n", "línea 2: «titulo» ya se ha dado"},
+        CasoDefinicion{"  select 1\n", "línea 1: una línea que empieza en blanco"},
+        CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolumna: A | a | | 150 | centro\ncolumna: B | a | | 50 | centro\n",
+                       "las columnas suman 200 mm"}));
+
+TEST_F(Listados, DefinitionsThatDoNotFitTheDatabaseAreReportedWithTheirLine)
+{
+    QTemporaryDir dir;
+    auto escribir = [&dir](const QString& texto) {
+        QFile f(dir.filePath(QStringLiteral("LstPrueba.lst")));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(texto.toUtf8());
+    };
+    Listado l;
+    l.NombreArchivo = dir.filePath(QStringLiteral("LstPrueba.lst"));
+    l.FijarArchivoDatos(0, s_ruta);
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente\ncolumna: A | Codigo | | 10 | centro\n"
+                            "columna: B | NoHay | | 10 | centro\n"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 4: la consulta no da el campo «NoHay»")));
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TablaQueNoHay\ncolumna: A | Codigo | | 10 | centro\n"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 2: la base de datos no acepta la consulta")));
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente\ncolumna: A | Codigo | | 10 | centro\n"
+                            "pie-total: @Cuenta de @NoDado\n"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("«@NoDado»")));
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente @DONDE\ndonde UnCli: (Codigo=@UnCli and @Otra)\n"
+                            "columna: A | Codigo | | 10 | centro\n"));
+    l.FijarFormula(0, QStringLiteral("UnCli=3"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 3: la condición usa «@Otra»")));
+}
+
+TEST_F(Listados, RowsArriveInBatchesWhileTheWindowKeepsWorking)
+{
+    QString error;
+    auto ej = ListadoFacturas(true, std::nullopt, std::nullopt, std::nullopt, 0).Preparar(error);
+    ASSERT_TRUE(ej) << error.toStdString();
+    std::vector<int> filas;
+    QObject::connect(ej.get(), &EjecucionListado::Avance, [&] { filas.push_back(ej->Composicion().Filas()); });
+    QSignalSpy terminado(ej.get(), &EjecucionListado::Terminado);
+    ej->Empezar();
+    ASSERT_TRUE(terminado.wait(20000));
+    EXPECT_EQ(terminado.at(0).at(0).toString(), QString());
+    ASSERT_GE(filas.size(), 2u);
+    EXPECT_LT(filas.front(), filas.back());
+    EXPECT_EQ(filas.back(), 180);
+    EXPECT_TRUE(ej->Composicion().Terminada());
+}
+
+TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
+{
+    QPointer<QWidget> ventana;
+    ASSERT_TRUE(ListadoAlbaranes(std::nullopt, std::nullopt, std::nullopt, 0).Accion(1));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<VistaPreviaListado*>(w))
+            ventana = w;
+    ASSERT_TRUE(ventana);
+    auto* vista = static_cast<VistaPreviaListado*>(ventana.data());
+    QElapsedTimer reloj;
+    reloj.start();
+    while (!vista->Ejecucion().Acabada() && reloj.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(vista->Ejecucion().Acabada());
+    const int paginas = vista->Ejecucion().Composicion().Paginas();
+    ASSERT_GT(paginas, 2);
+    vista->IrAPagina(paginas + 5);
+    EXPECT_EQ(vista->PaginaActual(), paginas);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("albaranes.pdf"));
+    ASSERT_TRUE(vista->GuardarPdf(pdf));
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(5).startsWith("%PDF"));
+    f.close();
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString texto = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_TRUE(texto.contains(QStringLiteral("Listado de albaranes")));
+        EXPECT_TRUE(texto.contains(QStringLiteral("Página %1 de %1").arg(paginas)));
+        EXPECT_EQ(texto.count(QLatin1Char('\f')), paginas);
+    }
+    vista->close();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(ventana);
+}
+
+}  // namespace

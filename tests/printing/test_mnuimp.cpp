@@ -1,0 +1,183 @@
+#include "impresoraactual.h"
+#include "mnuimp.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Acts on the next modal dialog once it is on screen.
+void AlAparecer(std::function<void(QDialog*)> accion, int intentos = 300)
+{
+    QTimer::singleShot(10, [accion, intentos] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (d && d->isVisible())
+            accion(d);
+        else if (intentos > 0)
+            AlAparecer(accion, intentos - 1);
+    });
+}
+
+template <typename T>
+T* Hijo(QDialog* d, const char* nombre)
+{
+    T* w = d->findChild<T*>(QString::fromLatin1(nombre));
+    EXPECT_TRUE(w) << nombre;
+    return w;
+}
+
+// As a user would: on the button where it is drawn once the dialog has settled.
+void Pulsar(QDialog* d, const char* nombre)
+{
+    d->layout()->activate();
+    QApplication::processEvents();
+    QTest::mouseClick(Hijo<QAbstractButton>(d, nombre), Qt::LeftButton);
+}
+
+class DialogosImprimir : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_anterior = FijarFuenteImpresoras([this] { return m_sistema; });
+        m_sistema = {{QStringLiteral("Oficina"), QStringLiteral("PDF"), QStringLiteral("Etiquetas")}, QStringLiteral("PDF")};
+        FijarImpresoraActual(QString());
+    }
+    void TearDown() override
+    {
+        FijarFuenteImpresoras(m_anterior);
+        FijarImpresoraActual(QString());
+    }
+
+    ImpresorasSistema m_sistema;
+    FuenteImpresoras m_anterior;
+};
+
+TEST_F(DialogosImprimir, InvoiceDialogShowsItsControlsAndTheFrameOnlyForAListing)
+{
+    MnuImpF dlg;
+    QStringList vistos;
+    AlAparecer([&](QDialog* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Imprimir"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opUna")->text(), QStringLiteral("Imprimir UNA factura"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opLis")->text(), QStringLiteral("Listado de Facturación"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opMes")->text(), QStringLiteral("Agrupado por meses"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opCli")->text(), QStringLiteral("Agrupado por clientes"));
+        EXPECT_EQ(Hijo<QPushButton>(d, "Aceptar")->toolTip(), QStringLiteral("Guardar"));
+        EXPECT_EQ(Hijo<QPushButton>(d, "Cancelar")->toolTip(), QStringLiteral("Abandonar cambios"));
+        auto* lst = Hijo<QComboBox>(d, "lstPrn");
+        for (int i = 0; i < lst->count(); ++i)
+            vistos << lst->itemText(i);
+        EXPECT_EQ(lst->currentText(), QStringLiteral("PDF"));  // the current printer: the default one
+        auto* marco = Hijo<QGroupBox>(d, "frLista");
+        EXPECT_FALSE(marco->isVisible());
+        Pulsar(d, "opLis");
+        EXPECT_TRUE(marco->isVisible());
+        Pulsar(d, "opUna");
+        EXPECT_FALSE(marco->isVisible());
+        Pulsar(d, "Cancelar");
+    });
+    EXPECT_EQ(dlg.Accion(), 0);
+    EXPECT_EQ(vistos, m_sistema.nombres);  // the system's order
+    EXPECT_EQ(ImpresoraActual(), QString());
+
+    MnuImpA alb;
+    AlAparecer([&](QDialog* d) {
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opUno")->text(), QStringLiteral("Imprimir UN albarán"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opLis")->text(), QStringLiteral("Listado de Albaranes"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opTodo")->text(), QStringLiteral("Todos"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opPend")->text(), QStringLiteral("Pendientes de liquidar"));
+        EXPECT_EQ(Hijo<QRadioButton>(d, "opLiqu")->text(), QStringLiteral("Liquidados"));
+        QTest::keyClick(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(alb.Accion(), 0);
+}
+
+struct CasoRespuesta {
+    bool facturas;
+    std::vector<const char*> pulsar;
+    int impresora;
+    qint16 respuesta;
+};
+
+class Respuestas : public DialogosImprimir, public ::testing::WithParamInterface<CasoRespuesta> {};
+
+TEST_P(Respuestas, AcceptingGivesTheOptionsCodeAndMakesThePrinterCurrent)
+{
+    const CasoRespuesta k = GetParam();
+    std::unique_ptr<MnuImp> dlg = k.facturas ? std::unique_ptr<MnuImp>(new MnuImpF) : std::unique_ptr<MnuImp>(new MnuImpA);
+    AlAparecer([&](QDialog* d) {
+        for (const char* b : k.pulsar)
+            Pulsar(d, b);
+        Hijo<QComboBox>(d, "lstPrn")->setCurrentIndex(k.impresora);
+        Pulsar(d, "Aceptar");
+    });
+    EXPECT_EQ(dlg->Accion(), k.respuesta);
+    EXPECT_EQ(ImpresoraActual(), m_sistema.nombres[k.impresora]);
+
+    // The next time it opens on the printer chosen now.
+    AlAparecer([&](QDialog* d) {
+        EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->currentIndex(), k.impresora);
+        Pulsar(d, "Cancelar");
+    });
+    EXPECT_EQ(dlg->Accion(), 0);
+    EXPECT_EQ(ImpresoraActual(), m_sistema.nombres[k.impresora]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codigos, Respuestas,
+    ::testing::Values(CasoRespuesta{true, {}, 0, MnuImpF::UnaFactura}, CasoRespuesta{true, {"opLis", "opCli"}, 2, MnuImpF::PorClientes},
+                      CasoRespuesta{true, {"opLis", "opMes"}, 1, MnuImpF::PorMeses},
+                      CasoRespuesta{true, {"opLis", "opMes", "opUna"}, 1, MnuImpF::UnaFactura},
+                      CasoRespuesta{true, {"opLis"}, 0, MnuImpF::Cancelado}, CasoRespuesta{false, {"opUno"}, 2, MnuImpA::UnAlbaran},
+                      CasoRespuesta{false, {"opLis", "opTodo"}, 0, MnuImpA::Todos},
+                      CasoRespuesta{false, {"opLis", "opPend"}, 1, MnuImpA::Pendientes},
+                      CasoRespuesta{false, {"opLis", "opLiqu"}, 2, MnuImpA::Liquidados},
+                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Cancelado}));
+
+TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptDoesNothingAndOnlyCancelCloses)
+{
+    for (const ImpresorasSistema& sistema :
+         {ImpresorasSistema{}, ImpresorasSistema{{QStringLiteral("Oficina")}, QStringLiteral("Otra")}}) {
+        m_sistema = sistema;
+        FijarImpresoraActual(QString());
+        MnuImpA dlg;
+        bool seguiaAbierto = false;
+        AlAparecer([&](QDialog* d) {
+            EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->currentIndex(), -1);
+            EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->count(), sistema.nombres.size());
+            Pulsar(d, "opUno");
+            Pulsar(d, "Aceptar");
+            QTest::keyClick(d, Qt::Key_Return);
+            QApplication::processEvents();
+            seguiaAbierto = d->isVisible();
+            Pulsar(d, "Cancelar");
+        });
+        EXPECT_EQ(dlg.Accion(), 0);
+        EXPECT_TRUE(seguiaAbierto);
+        EXPECT_EQ(ImpresoraActual(), QString());
+    }
+}
+
+TEST_F(DialogosImprimir, ACurrentPrinterNoLongerInstalledIsNotSelected)
+{
+    FijarImpresoraActual(QStringLiteral("Retirada"));
+    MnuImpF dlg;
+    AlAparecer([&](QDialog* d) {
+        EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->currentIndex(), -1);
+        d->close();  // the title bar's close button
+    });
+    EXPECT_EQ(dlg.Accion(), 0);
+    EXPECT_EQ(ImpresoraActual(), QStringLiteral("Retirada"));
+}
+
+}  // namespace
