@@ -1,0 +1,193 @@
+#include "entorno.h"
+#include "genefact.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Acts on the dialog once it is on screen and laid out.
+void AlAparecer(std::function<void(QDialog*)> accion, int intentos = 300)
+{
+    QTimer::singleShot(10, [accion, intentos] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (d && d->isVisible()) {
+            d->layout()->activate();
+            accion(d);
+        } else if (intentos > 0) {
+            AlAparecer(accion, intentos - 1);
+        }
+    });
+}
+
+template <typename T>
+T* Hijo(QDialog* d, const char* nombre)
+{
+    T* w = d->findChild<T*>(QString::fromLatin1(nombre));
+    EXPECT_TRUE(w) << nombre;
+    return w;
+}
+
+void Pulsar(QDialog* d, const char* nombre) { QTest::mouseClick(Hijo<QAbstractButton>(d, nombre), Qt::LeftButton); }
+
+// The six by-reference arguments.
+struct Argumentos {
+    qint16 cuenta = 5;
+    qint16 serie = 3;
+    QDate fecha = QDate(2024, 3, 15);
+    qint16 detalle = 1;
+    bool unoAUno = true;
+    bool imprimir = false;
+
+    bool operator==(const Argumentos&) const = default;
+    bool Dialogo(GeneFact& g) { return g.Dialogo(cuenta, serie, fecha, detalle, unoAUno, imprimir); }
+};
+
+class GeneFactTest : public ::testing::Test {
+protected:
+    void SetUp() override { AplicacionDePrueba(); }
+};
+
+TEST_F(GeneFactTest, CountCaptionAndControls)
+{
+    for (const qint16 cuenta : {qint16(1), qint16(5), qint16(0)}) {
+        GeneFact g;
+        Argumentos a;
+        a.cuenta = cuenta;
+        AlAparecer([&](QDialog* d) {
+            EXPECT_EQ(d->windowTitle(), QStringLiteral("Generación de nuevas facturas"));
+            auto* uno = Hijo<QLabel>(d, "lbNum1");
+            auto* varios = Hijo<QLabel>(d, "lbNumN");
+            EXPECT_EQ(uno->isVisible(), cuenta == 1);
+            EXPECT_EQ(varios->isVisible(), cuenta >= 2);
+            EXPECT_EQ(uno->text(), QStringLiteral("Facturando UN albarán"));
+            if (cuenta == 5) {
+                EXPECT_EQ(varios->text(), QStringLiteral("Facturando 5 albaranes"));
+            }
+            EXPECT_EQ(Hijo<QRadioButton>(d, "uno2uno")->text(), QStringLiteral("Una factura por &albarán"));
+            EXPECT_EQ(Hijo<QRadioButton>(d, "var2uno")->text(), QStringLiteral("Una factura por &cliente"));
+            EXPECT_EQ(Hijo<QCheckBox>(d, "InfAlb")->text(), QStringLiteral("Información &resumida de albaranes"));
+            EXPECT_EQ(Hijo<QCheckBox>(d, "DetLin")->text(), QStringLiteral("&Detalle de las líneas de albarán"));
+            EXPECT_EQ(Hijo<QCheckBox>(d, "chkImprimir")->text(), QStringLiteral("&Imprimir las facturas generadas"));
+            EXPECT_EQ(Hijo<QDateEdit>(d, "pkFecha")->displayFormat(), QStringLiteral("dd/MM/yyyy"));
+            Pulsar(d, "Cancelo");
+        });
+        EXPECT_FALSE(a.Dialogo(g));
+    }
+}
+
+struct CasoDetalle {
+    qint16 detalle;
+    bool infAlb, detLin;
+};
+
+class DetalleInicial : public GeneFactTest, public ::testing::WithParamInterface<CasoDetalle> {};
+
+TEST_P(DetalleInicial, ChecksTheBoxesOfTheLineDetailAndAcceptsItBack)
+{
+    const CasoDetalle k = GetParam();
+    GeneFact g;
+    Argumentos a;
+    a.detalle = k.detalle;
+    a.unoAUno = false;
+    AlAparecer([&](QDialog* d) {
+        EXPECT_EQ(Hijo<QCheckBox>(d, "InfAlb")->isChecked(), k.infAlb);
+        EXPECT_EQ(Hijo<QCheckBox>(d, "DetLin")->isChecked(), k.detLin);
+        EXPECT_TRUE(Hijo<QRadioButton>(d, "var2uno")->isChecked());
+        EXPECT_EQ(Hijo<QLineEdit>(d, "txSerie")->text(), QStringLiteral("3"));
+        EXPECT_EQ(Hijo<QDateEdit>(d, "pkFecha")->date(), QDate(2024, 3, 15));
+        Pulsar(d, "Acepto");
+    });
+    ASSERT_TRUE(a.Dialogo(g));
+    EXPECT_EQ(a.detalle, (k.detLin ? 1 : 0) + (k.infAlb ? 2 : 0));
+    EXPECT_FALSE(a.unoAUno);
+}
+
+INSTANTIATE_TEST_SUITE_P(Valores, DetalleInicial,
+                         ::testing::Values(CasoDetalle{1, false, true}, CasoDetalle{2, true, false}, CasoDetalle{3, true, true},
+                                           CasoDetalle{0, true, true}, CasoDetalle{9, true, true}));
+
+TEST_F(GeneFactTest, AcceptingWritesBackWhatTheUserChose)
+{
+    GeneFact g;
+    Argumentos a;  // line detail 1: only DetLin checked
+    AlAparecer([&](QDialog* d) {
+        auto* serie = Hijo<QLineEdit>(d, "txSerie");
+        serie->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(serie->selectedText(), QStringLiteral("3"));  // the whole text, ready to type over
+        QTest::keyClicks(serie, QStringLiteral("1a2-,."));
+        EXPECT_EQ(serie->text(), QStringLiteral("12"));
+        Hijo<QDateEdit>(d, "pkFecha")->setDate(QDate(2024, 4, 1));
+        Pulsar(d, "var2uno");
+        // Clearing the only checked box checks the other one.
+        Pulsar(d, "DetLin");
+        EXPECT_FALSE(Hijo<QCheckBox>(d, "DetLin")->isChecked());
+        EXPECT_TRUE(Hijo<QCheckBox>(d, "InfAlb")->isChecked());
+        Pulsar(d, "InfAlb");
+        EXPECT_TRUE(Hijo<QCheckBox>(d, "DetLin")->isChecked());
+        EXPECT_FALSE(Hijo<QCheckBox>(d, "InfAlb")->isChecked());
+        Pulsar(d, "InfAlb");  // both checked now
+        Pulsar(d, "DetLin");
+        Pulsar(d, "chkImprimir");
+        Pulsar(d, "Acepto");
+    });
+    ASSERT_TRUE(a.Dialogo(g));
+    EXPECT_EQ(a.serie, 12);
+    EXPECT_EQ(a.fecha, QDate(2024, 4, 1));
+    EXPECT_EQ(a.detalle, 2);
+    EXPECT_FALSE(a.unoAUno);
+    EXPECT_TRUE(a.imprimir);
+    EXPECT_EQ(a.cuenta, 5);
+}
+
+TEST_F(GeneFactTest, ALongSeriesStopsAtTheLargestOneInsteadOfOverflowing)
+{
+    GeneFact g;
+    Argumentos a;
+    AlAparecer([&](QDialog* d) {
+        auto* serie = Hijo<QLineEdit>(d, "txSerie");
+        serie->clear();
+        QTest::keyClicks(serie, QStringLiteral("9999999"));
+        EXPECT_EQ(serie->text(), QStringLiteral("99999"));
+        Pulsar(d, "Acepto");
+    });
+    ASSERT_TRUE(a.Dialogo(g));
+    EXPECT_EQ(a.serie, 32767);
+}
+
+TEST_F(GeneFactTest, CancellingLeavesEveryArgumentAsItWas)
+{
+    for (const bool conEscape : {false, true}) {
+        GeneFact g;
+        Argumentos a;
+        const Argumentos antes = a;
+        AlAparecer([&](QDialog* d) {
+            QTest::keyClicks(Hijo<QLineEdit>(d, "txSerie"), QStringLiteral("7"));
+            Hijo<QDateEdit>(d, "pkFecha")->setDate(QDate(2025, 1, 1));
+            Pulsar(d, "var2uno");
+            Pulsar(d, "InfAlb");
+            Pulsar(d, "chkImprimir");
+            if (conEscape)
+                QTest::keyClick(d, Qt::Key_Escape);
+            else
+                Pulsar(d, "Cancelo");
+        });
+        EXPECT_FALSE(a.Dialogo(g));
+        EXPECT_EQ(a, antes);
+    }
+}
+
+}  // namespace
