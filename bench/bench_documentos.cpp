@@ -1,0 +1,91 @@
+// Batches over many delivery notes (notes per second, and how 10,000 notes compare with 1,000:
+// a step that grows with the tables would show as a ratio well above 10), and the scale-ticket
+// refresh over a large Transacs.
+
+#include "albaranes.h"
+#include "comun.h"
+#include "global.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+
+namespace {
+
+kv740::Volumen Notas(int n)
+{
+    kv740::Volumen v;
+    v.clientes = std::max(10, n / 10);
+    v.articulos = 2000;
+    v.albaranes = n;
+    v.lineasPorAlbaran = 5;
+    v.facturas = 0;
+    return v;
+}
+
+// A fresh copy of a generated database for each run, since a batch changes it.
+struct Copia {
+    QTemporaryDir dir;
+    QString ruta;
+    explicit Copia(const QString& origen)
+    {
+        ruta = dir.filePath(QStringLiteral("kv740.db"));
+        {
+            motor::BaseDeDatos bd(origen);
+            bd.ejecutarNativo(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        QFile::copy(origen, ruta);
+    }
+};
+
+void Lote(benchmark::State& estado, bool facturar)
+{
+    const int n = static_cast<int>(estado.range(0));
+    const QString origen = BaseGenerada(QStringLiteral("notas%1").arg(n), Notas(n));
+    double segundos = 0;
+    for (auto _ : estado) {
+        estado.PauseTiming();
+        Copia copia(origen);
+        BaseDatos bd(copia.ruta);
+        bd.DatosGrupo(1, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+        Albaranes lote(bd);
+        QObject::connect(&lote, &Albaranes::AntesDeFacturar,
+                         [](qint16&, qint16& serie, QDate&, qint16& detalle, bool&, bool&, bool&) {
+                             serie = 1;
+                             detalle = 1;
+                         });
+        lote.WhoAmI();
+        estado.ResumeTiming();
+        const auto inicio = std::chrono::steady_clock::now();
+        if (facturar)
+            lote.Facturar();
+        else
+            lote.Descontar();
+        segundos += std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+    }
+    estado.counters["notas_s"] = n * static_cast<double>(estado.iterations()) / segundos;
+}
+
+void Facturar(benchmark::State& estado) { Lote(estado, true); }
+void Descontar(benchmark::State& estado) { Lote(estado, false); }
+BENCHMARK(Facturar)->Arg(1000)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Descontar)->Arg(1000)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The scale-ticket list from today, read every 1.5 s by the ticket screen.
+void RefrescoTickets(benchmark::State& estado)
+{
+    kv740::Volumen v = Notas(1000);
+    v.tickets = static_cast<int>(estado.range(0));
+    v.hasta = QDate::currentDate();
+    const QString ruta = BaseGenerada(QStringLiteral("tickets%1").arg(v.tickets), v);
+    BaseDatos bd(ruta);
+    size_t filas = 0;
+    for (auto _ : estado)
+        filas = bd.ListaTicketsCerrados(QDate::currentDate()).size();
+    estado.counters["tickets"] = static_cast<double>(filas);
+}
+BENCHMARK(RefrescoTickets)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
