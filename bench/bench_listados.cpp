@@ -1,0 +1,143 @@
+// The largest listings in their print preview: every invoice of a 30,000-invoice database
+// grouped by customer, and every one of 100,000 delivery notes. Reports the time until the
+// first page is on screen (the rest keeps loading behind it), the time until the listing is
+// complete, the pages, and the peak memory of the process.
+
+#include "comun.h"
+#include "global.h"
+#include "listado.h"
+#include "vistaprevia.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+QString Ruta()
+{
+    kv740::Volumen v;  // 20,000 customers, 100,000 notes of 10 lines, 30,000 invoices
+    return BaseGenerada(QStringLiteral("grande"), v);
+}
+
+double PicoMB()
+{
+    rusage uso{};
+    getrusage(RUSAGE_SELF, &uso);
+    return static_cast<double>(uso.ru_maxrss) / 1024.0;
+}
+
+void Vista(benchmark::State& estado, const std::function<Listado()>& crear)
+{
+    Global::RutaBaseDatos = Ruta();
+    // The shipped definitions, beside this source.
+    Global::DirectorioPrograma = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../data"));
+    Global::NombreEmpresa = QStringLiteral("Pescados Ruiz");
+    double primera = 0, completa = 0;
+    int paginas = 0;
+    for (auto _ : estado) {
+        QElapsedTimer reloj;
+        reloj.start();
+        Listado l = crear();
+        if (!l.Accion(1)) {
+            estado.SkipWithError("the listing did not run");
+            return;
+        }
+        VistaPreviaListado* vista = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* v = qobject_cast<VistaPreviaListado*>(w); v && v->isVisible())
+                vista = v;
+        bool vista1 = false;
+        QObject::connect(vista, &VistaPreviaListado::PrimeraPagina, [&] { vista1 = true; });
+        // The event loop keeps turning all along: that is what the user sees.
+        qint64 lento = 0;
+        while (!vista1) {
+            QElapsedTimer vuelta;
+            vuelta.start();
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            lento = std::max(lento, vuelta.elapsed());
+        }
+        const double t1 = reloj.nsecsElapsed() / 1e6;
+        while (!vista->Ejecucion().Acabada()) {
+            QElapsedTimer vuelta;
+            vuelta.start();
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            lento = std::max(lento, vuelta.elapsed());
+        }
+        const double t2 = reloj.nsecsElapsed() / 1e6;
+        estado.SetIterationTime(t1 / 1000);
+        primera += t1;
+        completa += t2;
+        paginas = vista->Ejecucion().Composicion().Paginas();
+        estado.counters["vuelta_mas_lenta_ms"] = static_cast<double>(lento);
+        vista->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    estado.counters["primera_pagina_ms"] = primera / static_cast<double>(estado.iterations());
+    estado.counters["completo_ms"] = completa / static_cast<double>(estado.iterations());
+    estado.counters["paginas"] = paginas;
+    estado.counters["pico_MB"] = PicoMB();
+}
+
+void FacturasPorCliente(benchmark::State& estado)
+{
+    Vista(estado, [] { return ListadoFacturas(true, std::nullopt, std::nullopt, std::nullopt, 0); });
+}
+BENCHMARK(FacturasPorCliente)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The same run without a window: query and layout only, on this thread.
+void FacturasPorClienteSinVentana(benchmark::State& estado)
+{
+    Global::RutaBaseDatos = Ruta();
+    Global::DirectorioPrograma = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../data"));
+    int paginas = 0;
+    for (auto _ : estado) {
+        QString error;
+        auto ej = ListadoFacturas(true, std::nullopt, std::nullopt, std::nullopt, 0).Preparar(error);
+        if (!ej || !ej->LeerTodo(error)) {
+            estado.SkipWithError(qPrintable(error));
+            return;
+        }
+        paginas = ej->Composicion().Paginas();
+    }
+    estado.counters["paginas"] = paginas;
+    estado.counters["pico_MB"] = PicoMB();
+}
+BENCHMARK(FacturasPorClienteSinVentana)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void FacturasDeUnMes(benchmark::State& estado)
+{
+    Vista(estado, [] { return ListadoFacturas(false, std::nullopt, QDate(2026, 3, 1), QDate(2026, 3, 31), 0); });
+}
+BENCHMARK(FacturasDeUnMes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void TodosLosAlbaranes(benchmark::State& estado)
+{
+    Vista(estado, [] { return ListadoAlbaranes(std::nullopt, std::nullopt, std::nullopt, 0); });
+}
+BENCHMARK(TodosLosAlbaranes)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+
+void AlbaranesDeUnClienteUnMes(benchmark::State& estado)
+{
+    Vista(estado, [] { return ListadoAlbaranes(1000, QDate(2026, 3, 1), QDate(2026, 3, 31), 0); });
+}
+BENCHMARK(AlbaranesDeUnClienteUnMes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
