@@ -69,14 +69,58 @@ QString Valor::aTexto() const
     }
 }
 
+namespace {
+
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", the way dates are stored; read by hand because the
+// database hands over thousands of them per list.
+bool leerISO(const QString& s, QDateTime* resultado)
+{
+    const qsizetype n = s.size();
+    if (n != 10 && n != 19 && n != 16)
+        return false;
+    auto cifras = [&](qsizetype desde, qsizetype cuantas, int* valor) {
+        int v = 0;
+        for (qsizetype i = desde; i < desde + cuantas; ++i) {
+            const char16_t c = s[i].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            v = v * 10 + (c - u'0');
+        }
+        *valor = v;
+        return true;
+    };
+    int a = 0, m = 0, d = 0, h = 0, mi = 0, se = 0;
+    if (!cifras(0, 4, &a) || s[4] != QLatin1Char('-') || !cifras(5, 2, &m) || s[7] != QLatin1Char('-') || !cifras(8, 2, &d))
+        return false;
+    if (n > 10) {
+        if ((s[10] != QLatin1Char(' ') && s[10] != QLatin1Char('T')) || !cifras(11, 2, &h) || s[13] != QLatin1Char(':')
+            || !cifras(14, 2, &mi))
+            return false;
+        if (n == 19 && (s[16] != QLatin1Char(':') || !cifras(17, 2, &se)))
+            return false;
+    }
+    const QDate fecha(a, m, d);
+    const QTime hora(h, mi, se);
+    if (!fecha.isValid() || !hora.isValid())
+        return false;
+    *resultado = QDateTime(fecha, hora);
+    return true;
+}
+
+}  // namespace
+
 QDateTime Valor::aFechaHora() const
 {
     switch (tipo()) {
     case Tipo::Fecha: return QDateTime(std::get<QDate>(m_dato), QTime(0, 0));
     case Tipo::FechaHora: return std::get<QDateTime>(m_dato);
     case Tipo::Texto: {
-        const QString s = std::get<QString>(m_dato).trimmed();
-        QDateTime dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString& crudo = std::get<QString>(m_dato);
+        QDateTime dt;
+        if (leerISO(crudo, &dt))
+            return dt;
+        const QString s = crudo.trimmed();
+        dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (!dt.isValid())
             dt = QDateTime::fromString(s, Qt::ISODate);
         if (!dt.isValid()) {
