@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <map>
 #include <tuple>
 
@@ -256,7 +257,14 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoFacturas{false, {}, QDate(2024, 3, 1), QDate(2024, 3, 31), 1},
                       CasoFacturas{false, {}, QDate(2024, 3, 1), QDate(2024, 3, 31), 2},
                       CasoFacturas{true, kClienteProbado, {}, {}, 0}, CasoFacturas{true, kClienteProbado, QDate(2024, 2, 1), {}, 1},
-                      CasoFacturas{false, {}, {}, QDate(2024, 2, 15), 0}));
+                      CasoFacturas{false, {}, {}, QDate(2024, 2, 15), 0}),
+    [](const ::testing::TestParamInfo<CasoFacturas>& i) {
+        const CasoFacturas& k = i.param;
+        std::string n = k.porClientes ? "PorClientes" : "PorMeses";
+        n += k.cliente ? "_UnCliente" : "_Todos";
+        n += k.desde || k.hasta ? "_Fechas" : "";
+        return n + "_SelPend" + std::to_string(k.selPend) + "_" + std::to_string(i.index);
+    });
 
 TEST_F(Listados, DeliveryNotesAgreeWithTheStoreAndSplitIntoPendingAndSettled)
 {
@@ -447,7 +455,8 @@ INSTANTIATE_TEST_SUITE_P(
         CasoDefinicion{"titulo: T\ntitulo: U\n", "línea 2: «titulo» ya se ha dado"},
         CasoDefinicion{"  select 1\n", "línea 1: una línea que empieza en blanco"},
         CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolumna: A | a | | 150 | centro\ncolumna: B | a | | 50 | centro\n",
-                       "las columnas suman 200 mm"}));
+                       "las columnas suman 200 mm"}),
+    [](const ::testing::TestParamInfo<CasoDefinicion>& i) { return "Caso" + std::to_string(i.index); });
 
 TEST_F(Listados, DefinitionsThatDoNotFitTheDatabaseAreReportedWithTheirLine)
 {

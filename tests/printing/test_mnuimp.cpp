@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -36,12 +38,14 @@ T* Hijo(QDialog* d, const char* nombre)
     return w;
 }
 
-// As a user would: on the button where it is drawn once the dialog has settled.
+// As a user would: on the button's mark, once the dialog has settled (an option button takes
+// clicks on its mark and caption only, not on the empty width to its right).
 void Pulsar(QDialog* d, const char* nombre)
 {
     d->layout()->activate();
     QApplication::processEvents();
-    QTest::mouseClick(Hijo<QAbstractButton>(d, nombre), Qt::LeftButton);
+    QAbstractButton* b = Hijo<QAbstractButton>(d, nombre);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(std::min(8, b->width() / 2), b->height() / 2));
 }
 
 class DialogosImprimir : public ::testing::Test {
@@ -142,7 +146,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoRespuesta{false, {"opLis", "opTodo"}, 0, MnuImpA::Todos},
                       CasoRespuesta{false, {"opLis", "opPend"}, 1, MnuImpA::Pendientes},
                       CasoRespuesta{false, {"opLis", "opLiqu"}, 2, MnuImpA::Liquidados},
-                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Cancelado}));
+                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Cancelado}),
+    [](const ::testing::TestParamInfo<CasoRespuesta>& i) {
+        std::string n = i.param.facturas ? "MnuImpF" : "MnuImpA";
+        for (const char* b : i.param.pulsar)
+            n += std::string("_") + b;
+        return n + "_" + std::to_string(i.index);
+    });
 
 TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptDoesNothingAndOnlyCancelCloses)
 {

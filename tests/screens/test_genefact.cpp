@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -40,7 +41,12 @@ T* Hijo(QDialog* d, const char* nombre)
     return w;
 }
 
-void Pulsar(QDialog* d, const char* nombre) { QTest::mouseClick(Hijo<QAbstractButton>(d, nombre), Qt::LeftButton); }
+// On the button's mark: option and check boxes take clicks on their mark and caption only.
+void Pulsar(QDialog* d, const char* nombre)
+{
+    QAbstractButton* b = Hijo<QAbstractButton>(d, nombre);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(std::min(8, b->width() / 2), b->height() / 2));
+}
 
 // The six by-reference arguments.
 struct Argumentos {
@@ -117,7 +123,8 @@ TEST_P(DetalleInicial, ChecksTheBoxesOfTheLineDetailAndAcceptsItBack)
 
 INSTANTIATE_TEST_SUITE_P(Valores, DetalleInicial,
                          ::testing::Values(CasoDetalle{1, false, true}, CasoDetalle{2, true, false}, CasoDetalle{3, true, true},
-                                           CasoDetalle{0, true, true}, CasoDetalle{9, true, true}));
+                                           CasoDetalle{0, true, true}, CasoDetalle{9, true, true}),
+                         [](const ::testing::TestParamInfo<CasoDetalle>& i) { return "Detalle" + std::to_string(i.param.detalle); });
 
 TEST_F(GeneFactTest, AcceptingWritesBackWhatTheUserChose)
 {
