@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +68,10 @@ VistaPreviaListado::VistaPreviaListado(std::unique_ptr<EjecucionListado> ejecuci
     m_siguiente->setShortcut(QKeySequence::MoveToNextPage);
     m_ultima = barra->addAction(st->standardIcon(QStyle::SP_MediaSkipForward), QStringLiteral("Última página"), this,
                                 [this] { IrAPagina(m_ej->Composicion().PaginasCompletas()); });
+    // Page arrows speak through their tooltips, so the bar fits a normal window.
+    for (QAction* a : {m_primera, m_anterior, m_siguiente, m_ultima})
+        if (auto* boton = qobject_cast<QToolButton*>(barra->widgetForAction(a)))
+            boton->setToolButtonStyle(Qt::ToolButtonIconOnly);
     barra->addSeparator();
     barra->addAction(QStringLiteral("Reducir"), this, [this] { Zoom(1 / 1.25); })->setShortcut(QKeySequence::ZoomOut);
     barra->addAction(QStringLiteral("Ampliar"), this, [this] { Zoom(1.25); })->setShortcut(QKeySequence::ZoomIn);
