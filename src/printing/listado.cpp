@@ -360,7 +360,8 @@ bool Listado::Accion(int accion, QWidget* padre)
         Avisar(error);
         return false;
     }
-    auto* vista = new VistaPreviaListado(std::move(ej), padre);
+    // Beside the main window, not inside the browser that asked: it outlives the browser.
+    auto* vista = new VistaPreviaListado(std::move(ej), padre ? padre->window() : nullptr);
     vista->show();
     vista->Empezar();
     return true;
