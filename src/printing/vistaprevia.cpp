@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QScreen>
@@ -289,12 +290,17 @@ bool VistaPreviaListado::Pintar(QPrinter& impresora, const QString& destino)
 
 bool VistaPreviaListado::Imprimir()
 {
-    QPrinter impresora(QPrinter::HighResolution);
     const QString nombre = ImpresoraActual();
+    // Given a name it does not know, the printer quietly falls back to the default one.
+    if (!nombre.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(nombre)) {
+        Avisar(QStringLiteral("No se puede imprimir: la impresora «%1» no está disponible.").arg(nombre));
+        return false;
+    }
+    QPrinter impresora(QPrinter::HighResolution);
     if (!nombre.isEmpty())
         impresora.setPrinterName(nombre);
-    if (!impresora.isValid()) {
-        Avisar(QStringLiteral("No se puede imprimir: la impresora «%1» no está disponible.").arg(nombre));
+    if (!impresora.isValid() || (nombre.isEmpty() && QPrinterInfo::defaultPrinterName().isEmpty())) {
+        Avisar(QStringLiteral("No se puede imprimir: no hay ninguna impresora instalada."));
         return false;
     }
     return Pintar(impresora, nombre.isEmpty() ? QStringLiteral("la impresora predeterminada") : QStringLiteral("«%1»").arg(nombre));

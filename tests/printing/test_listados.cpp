@@ -1,5 +1,6 @@
 #include "basedatos.h"
 #include "global.h"
+#include "impresoraactual.h"
 #include "kv740.h"
 #include "listado.h"
 #include "printxt.h"
@@ -535,6 +536,19 @@ TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
         EXPECT_TRUE(texto.contains(QStringLiteral("Página %1 de %1").arg(paginas)));
         EXPECT_EQ(texto.count(QLatin1Char('\f')), paginas);
     }
+
+    // A printer that is gone and a folder that is not there are told, not taken for done.
+    QStringList avisos;
+    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    FijarImpresoraActual(QStringLiteral("Retirada"));
+    EXPECT_FALSE(vista->Imprimir());
+    FijarImpresoraActual(QString());
+    EXPECT_FALSE(vista->GuardarPdf(QStringLiteral("/no/existe/albaranes.pdf")));
+    FijarAvisoImpresion(anterior);
+    ASSERT_EQ(avisos.size(), 2);
+    EXPECT_TRUE(avisos[0].contains(QStringLiteral("«Retirada»")));
+    EXPECT_TRUE(avisos[1].contains(QStringLiteral("/no/existe/albaranes.pdf")));
+
     vista->close();
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
