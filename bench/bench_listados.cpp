@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -52,29 +54,28 @@ void Vista(benchmark::State& estado, const std::function<Listado()>& crear)
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* v = qobject_cast<VistaPreviaListado*>(w); v && v->isVisible())
                 vista = v;
-        bool vista1 = false;
-        QObject::connect(vista, &VistaPreviaListado::PrimeraPagina, [&] { vista1 = true; });
-        // The event loop keeps turning all along: that is what the user sees.
+        // A 10 ms heartbeat shows how long the event loop was ever kept from turning.
+        double t1 = 0;
+        QObject::connect(vista, &VistaPreviaListado::PrimeraPagina, [&] { t1 = reloj.nsecsElapsed() / 1e6; });
+        QEventLoop bucle;
+        QObject::connect(&vista->Ejecucion(), &EjecucionListado::Terminado, &bucle, &QEventLoop::quit);
+        QTimer latido;
+        QElapsedTimer desdeLatido;
         qint64 lento = 0;
-        while (!vista1) {
-            QElapsedTimer vuelta;
-            vuelta.start();
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            lento = std::max(lento, vuelta.elapsed());
-        }
-        const double t1 = reloj.nsecsElapsed() / 1e6;
-        while (!vista->Ejecucion().Acabada()) {
-            QElapsedTimer vuelta;
-            vuelta.start();
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            lento = std::max(lento, vuelta.elapsed());
-        }
+        QObject::connect(&latido, &QTimer::timeout, [&] {
+            lento = std::max(lento, desdeLatido.restart());
+        });
+        desdeLatido.start();
+        latido.start(10);
+        if (!vista->Ejecucion().Acabada())
+            bucle.exec();
+        latido.stop();
         const double t2 = reloj.nsecsElapsed() / 1e6;
         estado.SetIterationTime(t1 / 1000);
         primera += t1;
         completa += t2;
         paginas = vista->Ejecucion().Composicion().Paginas();
-        estado.counters["vuelta_mas_lenta_ms"] = static_cast<double>(lento);
+        estado.counters["latido_max_ms"] = static_cast<double>(lento);
         vista->close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
