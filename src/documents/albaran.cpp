@@ -8,6 +8,7 @@
 #include "motor.h"
 #include "motormascaras.h"
 
+#include <functional>
 #include <limits>
 
 namespace {
@@ -187,6 +188,20 @@ bool Albaran::Update()
         return false;
     }
 
+    // Each line with its stock movement is a step of its own: a line that fails is undone alone
+    // (never its movement without its CanStock), the others are still written, and the answer
+    // is false.
+    bool fallo = false;
+    auto paso = [&](const std::function<void()>& accion) {
+        motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+        try {
+            accion();
+            t.commit();
+        } catch (const motor::Error&) {
+            rs.cancelUpdate();
+            fallo = true;
+        }
+    };
     try {
         std::vector<size_t> nuevas;
         qint64 ultima = 0;
@@ -200,41 +215,49 @@ bool Albaran::Update()
             ultima = std::max<qint64>(ultima, guardada);
             if (i >= m_lineas.size() || guardada < m_lineas[i]->Ordinal()) {
                 // Removed from the note: its stock goes back, whatever the movement answers.
-                const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
-                if (canStock != 0)
-                    MoverStock(m_bd, CampoALargo(rs[QStringLiteral("Articulo")]), -static_cast<qint64>(canStock));
-                rs.remove();
+                paso([&] {
+                    const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
+                    if (canStock != 0)
+                        MoverStock(m_bd, CampoALargo(rs[QStringLiteral("Articulo")]), -static_cast<qint64>(canStock));
+                    rs.remove();
+                });
                 rs.moveNext();
             } else if (guardada > m_lineas[i]->Ordinal()) {
                 nuevas.push_back(i++);
             } else {
                 const LineaAlbaran& linea = *m_lineas[i];
-                rs.edit();
-                const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
-                const qint32 articulo = CampoALargo(rs[QStringLiteral("Articulo")]);
-                if (canStock != 0 && articulo != linea.Codigo()) {
-                    // Another article now: the old one gets its stock back first.
-                    MoverStock(m_bd, articulo, -static_cast<qint64>(canStock));
-                    rs.fijar(QStringLiteral("CanStock"), Valor(static_cast<qint64>(0)));
-                }
-                EscribirLinea(linea, rs);
-                rs.update();
+                paso([&] {
+                    rs.edit();
+                    const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
+                    const qint32 articulo = CampoALargo(rs[QStringLiteral("Articulo")]);
+                    if (canStock != 0 && articulo != linea.Codigo()) {
+                        // Another article now: the old one gets its stock back first.
+                        MoverStock(m_bd, articulo, -static_cast<qint64>(canStock));
+                        rs.fijar(QStringLiteral("CanStock"), Valor(static_cast<qint64>(0)));
+                    }
+                    EscribirLinea(linea, rs);
+                    rs.update();
+                });
                 rs.moveNext();
                 ++i;
             }
         }
         for (size_t n : nuevas) {
-            rs.addNew();
-            rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
-            rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
-            EscribirLinea(*m_lineas[n], rs);
-            rs.update();
+            paso([&] {
+                rs.addNew();
+                rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
+                rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
+                EscribirLinea(*m_lineas[n], rs);
+                rs.update();
+            });
         }
         m_bd.ReordenarAlbaran(*Numero);
         transaccion.commit();
     } catch (const motor::Error&) {
         return false;
     }
+    if (fallo)
+        return false;
     m_facturado = m_factura.has_value();
     return true;
 }

@@ -118,17 +118,6 @@ void Albaranes::Recorrer(Operacion operacion)
     }
 }
 
-bool Albaranes::CerrarFactura(Factura& factura, bool imprimir)
-{
-    if (!factura.Update())
-        return false;
-    if (imprimir && m_fabricaImpresion) {
-        if (std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion())
-            factura.Imprimir(*motor, m_carpetaMascaras);
-    }
-    return true;
-}
-
 void Albaranes::Facturar()
 {
     std::vector<FilaAlbaran> filas;
@@ -150,86 +139,76 @@ void Albaranes::Facturar()
     if (cancelar)
         return;
 
-    motor::BaseDeDatos& bd = *m_bd.Motor();
     qint16 facturas = 0, facturados = 0, noFacturados = 0;
-    // An invoice and the notes linked to it are stored together or not at all: a crash never
-    // leaves a note pointing at an invoice that was not stored.
-    std::unique_ptr<motor::BaseDeDatos::Transaccion> transaccion;
+    // The invoice in progress collects its notes in memory; when it is closed, the invoice, its
+    // lines and the links of its notes are written in one short transaction, so that no event
+    // handler runs while the database is locked and a crash never leaves a note pointing at an
+    // invoice that was not stored.
     std::unique_ptr<Factura> factura;
+    std::vector<std::unique_ptr<Albaran>> notas;
     std::optional<qint32> clienteActual;
-    qint16 enLaFactura = 0;  // notes linked to the invoice in progress
 
     auto cerrar = [&] {
         if (!factura)
             return;
-        if (enLaFactura == 0) {
-            // Every note of it failed: no empty invoice is stored.
-        } else if (CerrarFactura(*factura, imprimir)) {
-            transaccion->commit();
+        const qint16 tomadas = Cuenta(notas.size());
+        bool guardada = false;
+        if (!notas.empty()) {
+            try {
+                motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+                bool todas = true;
+                for (const std::unique_ptr<Albaran>& a : notas)
+                    todas = todas && a->SetFactura(serie, *factura->Numero) && a->Update();
+                if (todas && factura->Update()) {
+                    t.commit();
+                    guardada = true;
+                }
+            } catch (const motor::Error&) {
+                guardada = false;
+            }
+        }
+        if (guardada) {
             Sumar(facturas);
+            // Printed only once stored: a printed invoice always exists.
+            if (imprimir && m_fabricaImpresion)
+                if (std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion())
+                    factura->Imprimir(*motor, m_carpetaMascaras);
         } else {
             // Nothing of this invoice was stored: its notes stay pending.
-            facturados = static_cast<qint16>(facturados - enLaFactura);
-            noFacturados = static_cast<qint16>(noFacturados + enLaFactura);
+            facturados = static_cast<qint16>(facturados - tomadas);
+            noFacturados = static_cast<qint16>(noFacturados + tomadas);
         }
-        transaccion.reset();
         factura.reset();
-        enLaFactura = 0;
+        notas.clear();
+    };
+    auto abrir = [&](const Albaran& albaran) {
+        factura = std::make_unique<Factura>(m_bd);
+        factura->WhoAmI(serie);
+        factura->Fecha = fecha;
+        if (factura->SetCliente(*albaran.Cliente()))
+            factura->FijarDescuento(albaran.Descuento());
+        factura->FijarDesctoPP(albaran.DesctoPP);
+        clienteActual = albaran.Cliente();
     };
 
     for (const FilaAlbaran& fila : filas) {
         bool exito = false;
-        Albaran albaran(m_bd);
-        const bool valido = albaran.WhoAmI(fila.Numero) && !albaran.Facturado() && albaran.Pagado == 0 && albaran.Cliente();
+        auto albaran = std::make_unique<Albaran>(m_bd);
+        const bool valido = albaran->WhoAmI(fila.Numero) && !albaran->Facturado() && albaran->Pagado == 0 && albaran->Cliente();
         if (valido) {
-            if (factura && (unaPorAlbaran || albaran.Cliente() != clienteActual))
+            if (factura && (unaPorAlbaran || albaran->Cliente() != clienteActual))
                 cerrar();
-            if (!factura) {
-                transaccion = std::make_unique<motor::BaseDeDatos::Transaccion>(bd);
-                factura = std::make_unique<Factura>(m_bd);
-                factura->WhoAmI(serie);
-                factura->Fecha = fecha;
-                if (factura->SetCliente(*albaran.Cliente()))
-                    factura->FijarDescuento(albaran.Descuento());
-                factura->FijarDesctoPP(albaran.DesctoPP);
-                clienteActual = albaran.Cliente();
-            }
-            const qint16 lineasAntes = factura->NumeroLineas();
-            const bool conIVA = albaran.OnLine() || !Global::IVADesglosado;
-            const QDate fechaAlbaran = albaran.Fecha.value_or(QDate());
-            if (detalle == 2) {
-                for (const FilaBase& t : albaran.Totales()) {
-                    LineaFactura* l = factura->NuevaLinea();
-                    const double iva = t.clave.value_or(0);
-                    l->FijarConcepto(TextoConceptoAlbaran(*albaran.Numero, fechaAlbaran, iva));
-                    l->FijarImporte(conIVA ? SinIVA(t.importe, iva) : t.importe);
-                    l->FijarpIVA(static_cast<float>(iva));
-                    l->FijarpREQ(static_cast<float>(t.recargo));
-                }
-            } else {
-                if (detalle == 3)
-                    factura->NuevaLinea()->FijarTitulo(TextoTituloAlbaran(*albaran.Numero, fechaAlbaran));
-                for (qint16 i = 1; i <= albaran.NumeroLineas(); ++i) {
-                    const LineaAlbaran* la = albaran.Linea(i);
-                    LineaFactura* l = factura->NuevaLinea();
-                    l->FijarReferencia(la->Codigo());
-                    l->FijarPrecio(conIVA ? SinIVA(la->Precio(), l->pIVA()) : la->Precio());
-                    l->FijarDescuento(la->Descuento());
-                    l->FijarCantidad(la->Cantidad());
-                    l->FijarBultos(la->Bultos);
-                    l->FijarEnvase(la->Envase());
-                    l->FijarComentario(la->Comentario());
-                }
-            }
-            // The note's link stands or falls with its lines in the invoice.
-            motor::BaseDeDatos::Transaccion delAlbaran(bd);
-            exito = albaran.SetFactura(serie, *factura->Numero) && albaran.Update();
-            if (exito) {
-                delAlbaran.commit();
-                ++enLaFactura;
-            } else {
-                while (factura->NumeroLineas() > lineasAntes)
-                    factura->EliminarLinea(factura->NumeroLineas());
+            // Line numbers are 16-bit: a customer with more lines than one invoice holds gets another.
+            const int necesarias = (detalle == 2 ? static_cast<int>(albaran->Totales().size()) : albaran->NumeroLineas())
+                + (detalle == 3 ? 1 : 0);
+            if (factura && factura->NumeroLineas() + necesarias > 32767)
+                cerrar();
+            if (!factura)
+                abrir(*albaran);
+            if (factura->NumeroLineas() + necesarias <= 32767) {
+                AnadirLineas(*factura, *albaran, detalle);
+                notas.push_back(std::move(albaran));
+                exito = true;
             }
         }
         Sumar(exito ? facturados : noFacturados);
@@ -240,4 +219,44 @@ void Albaranes::Facturar()
     }
     cerrar();
     emit DespuesDeFacturar(facturas, facturados, noFacturados);
+}
+
+void Albaranes::AnadirLineas(Factura& factura, const Albaran& albaran, qint16 detalle)
+{
+    const bool conIVA = albaran.OnLine() || !Global::IVADesglosado;
+    const QDate fechaAlbaran = albaran.Fecha.value_or(QDate());
+    if (detalle == 2) {
+        for (const FilaBase& t : albaran.Totales()) {
+            LineaFactura* l = factura.NuevaLinea();
+            const double iva = t.clave.value_or(0);
+            l->FijarConcepto(TextoConceptoAlbaran(*albaran.Numero, fechaAlbaran, iva));
+            l->FijarImporte(conIVA ? SinIVA(t.importe, iva) : t.importe);
+            l->FijarpIVA(static_cast<float>(iva));
+            l->FijarpREQ(static_cast<float>(t.recargo));
+        }
+        return;
+    }
+    if (detalle == 3)
+        factura.NuevaLinea()->FijarTitulo(TextoTituloAlbaran(*albaran.Numero, fechaAlbaran));
+    for (qint16 i = 1; i <= albaran.NumeroLineas(); ++i) {
+        const LineaAlbaran* la = albaran.Linea(i);
+        LineaFactura* l = factura.NuevaLinea();
+        if (l->FijarReferencia(la->Codigo())) {
+            l->FijarPrecio(conIVA ? SinIVA(la->Precio(), l->pIVA()) : la->Precio());
+            l->FijarDescuento(la->Descuento());
+            l->FijarCantidad(la->Cantidad());
+        } else {
+            // The article has left the catalogue: the line is billed as a concept with the
+            // note line's own amount and its department's VAT, so no tax is lost.
+            const auto depto = static_cast<size_t>(std::clamp<int>(la->Departamento(), 0, 10));
+            const double iva = depto >= 1 ? Global::IVADepartamento[depto] : 0.0;
+            l->FijarConcepto(QStringLiteral("Artículo %1").arg(la->Codigo()));
+            l->FijarImporte(conIVA ? SinIVA(la->ImporteDescontado(), iva) : la->ImporteDescontado());
+            l->FijarpIVA(static_cast<float>(iva));
+            l->FijarpREQ(depto >= 1 ? Global::RecargoEquivalencia[depto] : 0.0f);
+        }
+        l->FijarBultos(la->Bultos);
+        l->FijarEnvase(la->Envase());
+        l->FijarComentario(la->Comentario());
+    }
 }

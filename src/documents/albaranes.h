@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class Albaran;
 class BaseDatos;
 class Factura;
 
@@ -53,7 +54,7 @@ signals:
 private:
     enum class Operacion { Eliminar, Descontar, Restaurar };
     void Recorrer(Operacion operacion);
-    bool CerrarFactura(Factura& factura, bool imprimir);
+    static void AnadirLineas(Factura& factura, const Albaran& albaran, qint16 detalle);
 
     BaseDatos& m_bd;
     std::optional<qint32> m_numero;

@@ -168,7 +168,10 @@ bool Factura::Update()
             EscribirLinea(*m_lineas[n], rs);
             rs.update();
         }
-        if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
+        if (m_numeroCargado && *m_numeroCargado > 0 && m_serieCargada && *Serie != *m_serieCargada)
+            // A new series too: the notes must follow both, or they would point at nothing.
+            m_bd.CambioSerieFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Serie, *Numero);
+        else if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
             m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
         transaccion.commit();
     } catch (const motor::Error&) {
@@ -255,9 +258,12 @@ std::vector<DesgloseIVA> Factura::Desglose() const
         d.pIVA = t.clave.value_or(0);
         d.pREQ = t.recargo;
         d.Neto = t.importe;
+        // The base is rounded once after both discounts, as the invoice list works it out, so
+        // that the printed total and the list agree to the cent; the prompt-payment discount
+        // shown is what is left, so the three still add up.
         d.Descuento = std::floor(m_descuento * d.Neto + 0.5) / 100;
-        d.DesctoPP = std::floor(m_desctoPP * d.Neto + 0.5) / 100;
-        d.BaseImponible = d.Neto - d.Descuento - d.DesctoPP;
+        d.BaseImponible = std::floor(d.Neto * (100 - m_descuento - m_desctoPP) + 0.5) / 100;
+        d.DesctoPP = std::round((d.Neto - d.Descuento - d.BaseImponible) * 100) / 100;
         d.IVA = std::floor(d.BaseImponible * d.pIVA + 0.5) / 100;
         d.REq = std::floor(d.pREQ * d.BaseImponible + 0.5) / 100;
         d.Importe = d.BaseImponible + d.IVA + d.REq;

@@ -44,9 +44,9 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
             return filas;
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
     }
-    if (std::holds_alternative<QDate>(desde))
+    if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
-    if (std::holds_alternative<QDate>(hasta))
+    if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
     if (std::holds_alternative<qint32>(factura))
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Factura=") + LargoATexto(std::get<qint32>(factura)) + QLatin1Char(')'));
@@ -163,4 +163,13 @@ void BaseDatos::CambioFacturaEnAlbaran(qint16 serie, qint32 vieja, qint32 nueva)
     Reemplazar(QStringLiteral("@NVA"), LargoATexto(nueva), sql);
     Reemplazar(QStringLiteral("@VJA"), LargoATexto(vieja), sql);
     m_bd->ejecutar(sql);
+}
+
+void BaseDatos::CambioSerieFacturaEnAlbaran(qint16 serieVieja, qint32 vieja, qint16 serieNueva, qint32 nueva)
+{
+    if (!Abierta())
+        return;
+    m_bd->ejecutar(NombresLargos(QStringLiteral("update TbCabzAlb set sFac=")) + EnteroATexto(serieNueva) + QStringLiteral(", Factura=")
+                   + LargoATexto(nueva) + QStringLiteral(" where (sFac=") + EnteroATexto(serieVieja) + QStringLiteral(") and (Factura=")
+                   + LargoATexto(vieja) + QStringLiteral(") "));
 }

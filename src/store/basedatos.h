@@ -150,6 +150,8 @@ public:
     bool EliminarAlbaran(qint32 numero);
     void ReordenarAlbaran(qint32 numero);
     void CambioFacturaEnAlbaran(qint16 serie, qint32 vieja, qint32 nueva);
+    // The same when the invoice also changed series.
+    void CambioSerieFacturaEnAlbaran(qint16 serieVieja, qint32 vieja, qint16 serieNueva, qint32 nueva);
 
     // Invoices.
     qint32 NuevoNumeroFactura(qint16 serie = 0);

@@ -137,11 +137,11 @@ void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qin
     precio = 0;
     if (!Abierta() || codigo < 1)
         return;
-    QString sql = QStringLiteral("select NOMPLU, CADA, PRECIO_@P as precio, DEPTO from PLUSES where (SECCION=@S) and (CODPLU=@C)");
-    Reemplazar(QStringLiteral("@S"), EnteroATexto(Global::Seccion), sql);
-    Reemplazar(QStringLiteral("@C"), LargoATexto(codigo), sql);
+    // Section and code are bound, not written in: one prepared statement serves every article
+    // of a long note.
+    QString sql = QStringLiteral("select NOMPLU, CADA, PRECIO_@P as precio, DEPTO from PLUSES where (SECCION=?) and (CODPLU=?)");
     Reemplazar(QStringLiteral("@P"), EnteroATexto(Global::Precio) + EnteroATexto(Global::Tarifa), sql);
-    motor::Recordset rs = m_bd->abrirRecordset(sql);
+    motor::Recordset rs = m_bd->abrirRecordset(sql, {Valor(static_cast<qint64>(Global::Seccion)), Valor(static_cast<qint64>(codigo))});
     if (rs.eof())
         return;
     nombre = CampoATexto(rs[QStringLiteral("NOMPLU")]);
@@ -158,9 +158,10 @@ bool BaseDatos::Stock(qint32 articulo, qint32 cantidad)
     const QString q = QString::number(cantidad >= 0 ? static_cast<qint64>(cantidad) : -static_cast<qint64>(cantidad));
     QString sql;
     if (m_versionAlmacenes) {
-        sql = QStringLiteral("update MovsAlm set Venta=Venta ") + signo + q + QStringLiteral(" where (CODALM=@A) and (SECCION=@S) and (CODIGO=@C) ");
+        // A null counter would swallow the movement; it counts as 0.
+        sql = QStringLiteral("update MovsAlm set Venta=iif(isnull(Venta),0,Venta) ") + signo + q + QStringLiteral(" where (CODALM=@A) and (SECCION=@S) and (CODIGO=@C) ");
     } else {
-        sql = QStringLiteral("update PLUSES set SALIDA=SALIDA ") + signo + q + QStringLiteral(" where (SECCION=@S) and (CODPLU=@C) ");
+        sql = QStringLiteral("update PLUSES set SALIDA=iif(isnull(SALIDA),0,SALIDA) ") + signo + q + QStringLiteral(" where (SECCION=@S) and (CODPLU=@C) ");
     }
     Reemplazar(QStringLiteral("@A"), LargoATexto(Global::Almacen), sql);
     Reemplazar(QStringLiteral("@S"), EnteroATexto(Global::Seccion), sql);

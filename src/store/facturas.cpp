@@ -33,9 +33,9 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
             return filas;
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
     }
-    if (std::holds_alternative<QDate>(desde))
+    if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
-    if (std::holds_alternative<QDate>(hasta))
+    if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
 
     QString bases = consultas::ListaBasesImponiblesSelect;

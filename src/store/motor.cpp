@@ -645,7 +645,7 @@ BaseDeDatos::Transaccion::~Transaccion()
 // ---------------------------------------------------------------------------------------------
 // Recordset
 
-Recordset BaseDeDatos::abrirRecordset(const QString& fuente)
+Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<Valor>& parametros)
 {
     Recordset rs;
     rs.m_bd = this;
@@ -683,7 +683,7 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente)
     const bool conRowid = !cache->tabla.isEmpty();
     rs.m_tabla = cache->tabla;
     Sentencia& s = preparar(sql);
-    s.vincular({});
+    s.vincular(parametros);
     const int n = s.columnas();
     const int primera = conRowid ? 1 : 0;
     for (int i = primera; i < n; ++i)
@@ -717,6 +717,7 @@ Recordset& Recordset::operator=(Recordset&& o) noexcept
     m_noMatch = o.m_noMatch;
     m_modo = o.m_modo;
     m_cambios = std::move(o.m_cambios);
+    m_definicion = std::move(o.m_definicion);
     o.m_bd = nullptr;
     return *this;
 }
@@ -857,9 +858,10 @@ void Recordset::update()
         throw Error(ErrGeneral, 0, QStringLiteral("Update sin AddNew ni Edit."));
     // Last value wins per field.
     std::vector<std::pair<QString, Valor>> cambios;
-    const std::vector<DefCampo> definicion = m_bd->camposDeTabla(m_tabla);
+    if (m_definicion.empty())
+        m_definicion = m_bd->camposDeTabla(m_tabla);
     auto tipo = [&](const QString& campo) {
-        for (const DefCampo& d : definicion)
+        for (const DefCampo& d : m_definicion)
             if (d.nombre.compare(campo, Qt::CaseInsensitive) == 0)
                 return d.tipo;
         return TipoCampo::Memo;

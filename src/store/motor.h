@@ -147,6 +147,7 @@ private:
     bool m_noMatch = false;
     Modo m_modo = Modo::Ninguno;
     std::vector<std::pair<QString, Valor>> m_cambios;
+    std::vector<DefCampo> m_definicion;  // the table's fields, read at the first write
 };
 
 // One open database file.
@@ -172,7 +173,7 @@ public:
     Valor valorUnico(const QString& sql);
 
     // A table name gives a table recordset; any other text is a query in the store's dialect.
-    Recordset abrirRecordset(const QString& fuente);
+    Recordset abrirRecordset(const QString& fuente, const std::vector<Valor>& parametros = {});
 
     // Definitions.
     bool existeTabla(const QString& nombre);

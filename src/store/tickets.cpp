@@ -12,7 +12,7 @@ std::vector<FilaTicket> BaseDatos::ListaTicketsCerrados(const Filtro& desde)
     QString sql = QStringLiteral("select ") + QStringLiteral("docID, tagID, numTK, balan, opera, fecha, tipoT, impor ")
         + QStringLiteral("from ") + QStringLiteral("Transacs ") + QStringLiteral("where ")
         + QStringLiteral("((tipoT=@T) or (tipoT=@R)) ");
-    if (std::holds_alternative<QDate>(desde))
+    if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
         sql += QStringLiteral("and (fecha>= ") + FechaASQL(std::get<QDate>(desde)) + QStringLiteral(") ");
     sql += QStringLiteral("order by docID ");
     Reemplazar(QStringLiteral("@T"), LargoATexto(15), sql);

@@ -70,6 +70,7 @@ TEST_F(Albaranes, EachFilterAloneAndTogether)
     EXPECT_EQ(numeros(bd->ListaAlbaranes({}, qint32(2), QDate(2024, 3, 1), QDate(2024, 3, 31), false)),
               (std::vector<qint32>{3}));
     EXPECT_EQ(numeros(bd->ListaAlbaranes(QStringLiteral("1"))).size(), 4u);  // a text number is no filter
+    EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, QDate(), QDate())).size(), 4u);  // an empty date is no filter
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera")), 4);
 }
 

@@ -120,6 +120,13 @@ TEST_F(Clientes, StockWithWarehousesInsertsTheFirstMovement)
     EXPECT_EQ(uno(QStringLiteral("select count(*) from MovsAlm")), 1);
 }
 
+TEST_F(Clientes, ANullCounterStillTakesTheMovement)
+{
+    m().ejecutar(QStringLiteral("insert into MovsAlm (CODALM, Seccion, Codigo, Venta) values (1, 1, 5, null)"));
+    EXPECT_TRUE(bd->Stock(5, 250));
+    EXPECT_EQ(uno(QStringLiteral("select Venta from MovsAlm where Codigo=5")), 250);
+}
+
 class StockSinAlmacenes : public AlmacenDePrueba {
 protected:
     StockSinAlmacenes() : AlmacenDePrueba(false) {}

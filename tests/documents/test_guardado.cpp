@@ -1,0 +1,111 @@
+#include "albaran.h"
+#include "albaranes.h"
+#include "documentos_prueba.h"
+#include "factura.h"
+
+namespace {
+
+using Guardado = DocumentosDePrueba;
+
+TEST_F(Guardado, AFailingLineIsUndoneAloneAndTheNoteSaysSo)
+{
+    cliente(1, QStringLiteral("UNO"));
+    Albaran a(*bd);
+    ASSERT_TRUE(a.WhoAmI());
+    ASSERT_TRUE(a.SetCliente(1));
+    LineaAlbaran* buena = a.NuevaLinea();
+    buena->SetCodigo(1);
+    ASSERT_TRUE(buena->FijarCantidad(1.5));
+    LineaAlbaran* mala = a.NuevaLinea();
+    mala->SetCodigo(25);
+    ASSERT_TRUE(mala->FijarCantidad(2));
+    mala->FijarComentario(QString(300, QLatin1Char('x')));  // the column holds 255
+    EXPECT_FALSE(a.Update());
+    const qint32 numero = *a.Numero;
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Numero=%1").arg(numero)), 1);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 1);
+
+    // Discounting the stock moves the stored line and records it; nothing of the refused one.
+    Albaran cargado(*bd);
+    ASSERT_TRUE(cargado.WhoAmI(numero));
+    EXPECT_TRUE(cargado.Stock());
+    EXPECT_EQ(vendido(1), 1500);
+    EXPECT_EQ(vendido(25), 0);
+    EXPECT_EQ(uno(QStringLiteral("select sum(CanStock) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 1500);
+}
+
+TEST_F(Guardado, PrintedTotalsAgreeWithTheInvoiceList)
+{
+    // 10.25 at 21 % with 2.5 % and 2.5 %: the list rounds the base after both discounts once.
+    cliente(1, QStringLiteral("UNO"));
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    f.Fecha = QDate(2024, 3, 1);
+    ASSERT_TRUE(f.SetCliente(1));
+    f.FijarDescuento(2.5f);
+    f.FijarDesctoPP(2.5f);
+    LineaFactura* l = f.NuevaLinea();
+    l->FijarConcepto(QStringLiteral("SERVICIO"));
+    l->FijarImporte(10.25);
+    l->FijarpIVA(21);
+    ASSERT_TRUE(f.Update());
+    const auto filas = bd->ListaFacturas(qint16(1));
+    ASSERT_EQ(filas.size(), 1u);
+    const auto desglose = f.Desglose();
+    ASSERT_FALSE(desglose.empty());
+    double base = 0, iva = 0;
+    for (const auto& d : desglose)
+        if (d.pIVA != 0 || d.Neto != 0) {
+            base += d.BaseImponible;
+            iva += d.IVA;
+        }
+    EXPECT_DOUBLE_EQ(base, filas[0].Neto);
+    EXPECT_DOUBLE_EQ(iva, filas[0].iva);
+}
+
+TEST_F(Guardado, ChangingAnInvoicesSeriesTakesItsNotesAlong)
+{
+    cliente(1, QStringLiteral("UNO"));
+    m().ejecutar(QStringLiteral("insert into AlbaranVentaCabecera (Numero, Fecha, Cliente, sFac, Factura, Pagado, DesctoPP) "
+                                "values (1, '2024-03-01', 1, 0, null, 0, 0)"));
+    m().ejecutar(QStringLiteral("insert into AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Descuento, Cada, "
+                                "Cantidad, CanStock, Bultos, Envase) values (1, 1, 1, 1, 1000, 0, 2, 1, 0, 0, 0)"));
+    Albaranes lote(*bd);
+    QObject::connect(&lote, &Albaranes::AntesDeFacturar, [](qint16&, qint16& serie, QDate&, qint16&, bool&, bool&, bool&) { serie = 1; });
+    lote.WhoAmI();
+    lote.Facturar();
+    ASSERT_EQ(uno(QStringLiteral("select Factura from AlbaranVentaCabecera where Numero=1")), 1);
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1), qint32(1)));
+    f.Serie = 2;
+    f.Numero = 7;
+    ASSERT_TRUE(f.Update());
+    EXPECT_EQ(uno(QStringLiteral("select sFac from AlbaranVentaCabecera where Numero=1")), 2);
+    EXPECT_EQ(uno(QStringLiteral("select Factura from AlbaranVentaCabecera where Numero=1")), 7);
+    EXPECT_TRUE(bd->EliminarFactura(2, 7));
+    EXPECT_TRUE(m().valorUnico(QStringLiteral("select Factura from AlbaranVentaCabecera where Numero=1")).esNulo());
+}
+
+TEST_F(Guardado, BatchInvoicingBillsAnArticleGoneFromTheCatalogueWithItsVat)
+{
+    Global::IVADesglosado = true;
+    cliente(1, QStringLiteral("UNO"));
+    m().ejecutar(QStringLiteral("insert into AlbaranVentaCabecera (Numero, Fecha, Cliente, sFac, Factura, Pagado, DesctoPP) "
+                                "values (1, '2024-03-01', 1, 0, null, 0, 0)"));
+    m().ejecutar(QStringLiteral("insert into AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Descuento, Cada, "
+                                "Cantidad, CanStock, Bultos, Envase) values (1, 1, 88888, 7, 289, 0, 1, 150, 0, 0, 0)"));
+    Albaranes lote(*bd);
+    QObject::connect(&lote, &Albaranes::AntesDeFacturar, [](qint16&, qint16& serie, QDate&, qint16& detalle, bool&, bool&, bool&) {
+        serie = 1;
+        detalle = 1;
+    });
+    lote.WhoAmI();
+    lote.Facturar();
+    motor::Recordset rs = m().abrirRecordset(QStringLiteral("select Concepto, Importe, pIVA from FacturaVentaDetalle"));
+    ASSERT_FALSE(rs.eof());
+    EXPECT_EQ(rs[QStringLiteral("Concepto")].aTexto(), QStringLiteral("Artículo 88888"));
+    EXPECT_DOUBLE_EQ(rs[QStringLiteral("Importe")].aNumero(), 4.34);  // 2.89 per 100 g, 150 g
+    EXPECT_DOUBLE_EQ(rs[QStringLiteral("pIVA")].aNumero(), 21);
+}
+
+}  // namespace
