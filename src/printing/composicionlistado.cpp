@@ -328,8 +328,12 @@ void ComposicionListado::CerrarGrupo()
     pie.tipo = LineaListado::Tipo::PieGrupo;
     pie.texto = Expandir(m_def.pieGrupo, &m_primeraDelGrupo, m_cuentaGrupo);
     pie.cuenta = m_cuentaGrupo;
-    for (size_t c = 0; c < m_def.columnas.size(); ++c)
-        pie.valores.push_back(m_def.columnas[c].suma ? Valor(m_sumaGrupo[c]) : Valor());
+    for (size_t c = 0; c < m_def.columnas.size(); ++c) {
+        if (m_def.columnas[c].suma)
+            pie.valores.emplace_back(m_sumaGrupo[c]);
+        else
+            pie.valores.emplace_back();
+    }
     Colocar(std::move(pie));
     m_enGrupo = false;
 }
@@ -349,8 +353,12 @@ void ComposicionListado::Terminar()
         total.tipo = LineaListado::Tipo::Total;
         total.texto = Expandir(m_def.pieTotal.isEmpty() ? QStringLiteral("Total general") : m_def.pieTotal, nullptr, m_filas);
         total.cuenta = m_filas;
-        for (size_t c = 0; c < m_def.columnas.size(); ++c)
-            total.valores.push_back(m_def.columnas[c].suma ? Valor(m_sumaTotal[c]) : Valor());
+        for (size_t c = 0; c < m_def.columnas.size(); ++c) {
+            if (m_def.columnas[c].suma)
+                total.valores.emplace_back(m_sumaTotal[c]);
+            else
+                total.valores.emplace_back();
+        }
         Colocar(std::move(total));
     }
     m_terminada = true;

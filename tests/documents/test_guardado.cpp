@@ -53,13 +53,13 @@ TEST_F(Guardado, PrintedTotalsAgreeWithTheInvoiceList)
     ASSERT_EQ(filas.size(), 1u);
     const auto desglose = f.Desglose();
     ASSERT_FALSE(desglose.empty());
-    double base = 0, iva = 0;
+    double bases = 0, iva = 0;
     for (const auto& d : desglose)
         if (d.pIVA != 0 || d.Neto != 0) {
-            base += d.BaseImponible;
+            bases += d.BaseImponible;
             iva += d.IVA;
         }
-    EXPECT_DOUBLE_EQ(base, filas[0].Neto);
+    EXPECT_DOUBLE_EQ(bases, filas[0].Neto);
     EXPECT_DOUBLE_EQ(iva, filas[0].iva);
 }
 
