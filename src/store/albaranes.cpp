@@ -82,7 +82,8 @@ bool BaseDatos::ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs)
 {
     if (!Abierta())
         return false;
-    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCabzAlb where Numero=")) + LargoATexto(numero));
+    // The number is bound: one prepared statement serves every note.
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCabzAlb where Numero=?")), {Valor(static_cast<qint64>(numero))});
     return true;
 }
 
@@ -90,8 +91,8 @@ bool BaseDatos::ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs)
 {
     if (!Abierta())
         return false;
-    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbDetaAlb where Numero=")) + LargoATexto(numero)
-                              + QStringLiteral(" order by Linea"));
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbDetaAlb where Numero=? order by Linea")),
+                              {Valor(static_cast<qint64>(numero))});
     return true;
 }
 
@@ -110,11 +111,11 @@ void BaseDatos::ReordenarAlbaran(qint32 numero)
         return;
     motor::BaseDeDatos::Transaccion t(*m_bd);
     QString apartar = NombresLargos(QStringLiteral("update TbDetaAlb set Linea=10000+linea where (TbDetaAlb.Numero= @N) "));
-    Reemplazar(QStringLiteral("@N"), LargoATexto(numero), apartar);
-    m_bd->ejecutar(apartar);
+    Reemplazar(QStringLiteral("@N"), QStringLiteral("?"), apartar);
+    m_bd->ejecutar(apartar, {Valor(static_cast<qint64>(numero))});
     QString leer = NombresLargos(QStringLiteral("select * from TbDetaAlb where (TbDetaAlb.Numero= @N) "));
-    Reemplazar(QStringLiteral("@N"), LargoATexto(numero), leer);
-    motor::Recordset rs = m_bd->abrirRecordset(leer);
+    Reemplazar(QStringLiteral("@N"), QStringLiteral("?"), leer);
+    motor::Recordset rs = m_bd->abrirRecordset(leer, {Valor(static_cast<qint64>(numero))});
     if (rs.eof())
         return;  // nothing moved: the transaction rolls the no-op back
     motor::Recordset articulos = m_bd->abrirRecordset(QStringLiteral("PLUSES"));

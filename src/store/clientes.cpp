@@ -75,8 +75,8 @@ bool BaseDatos::ConsultaCliente(qint32 codigo, Coleccion& campos)
 {
     if (!Abierta())
         return false;
-    motor::Recordset rs =
-        m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente where Codigo=")) + LargoATexto(codigo));
+    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente where Codigo=?")),
+                                               {Valor(static_cast<qint64>(codigo))});
     if (rs.eof())
         return false;
     campos = Coleccion();
@@ -154,25 +154,27 @@ bool BaseDatos::Stock(qint32 articulo, qint32 cantidad)
 {
     if (!Abierta())
         return false;
+    // Quantities, warehouse, section and article are bound: one prepared statement serves
+    // every movement.
     const QString signo = cantidad >= 0 ? QStringLiteral("+") : QStringLiteral("-");
-    const QString q = QString::number(cantidad >= 0 ? static_cast<qint64>(cantidad) : -static_cast<qint64>(cantidad));
-    QString sql;
+    const Valor q(cantidad >= 0 ? static_cast<qint64>(cantidad) : -static_cast<qint64>(cantidad));
+    const Valor almacen(static_cast<qint64>(Global::Almacen)), seccion(static_cast<qint64>(Global::Seccion)),
+        codigo(static_cast<qint64>(articulo));
+    long filas = 0;
     if (m_versionAlmacenes) {
         // A null counter would swallow the movement; it counts as 0.
-        sql = QStringLiteral("update MovsAlm set Venta=iif(isnull(Venta),0,Venta) ") + signo + q + QStringLiteral(" where (CODALM=@A) and (SECCION=@S) and (CODIGO=@C) ");
+        filas = m_bd->ejecutar(QStringLiteral("update MovsAlm set Venta=iif(isnull(Venta),0,Venta) ") + signo
+                                   + QStringLiteral("? where (CODALM=?) and (SECCION=?) and (CODIGO=?) "),
+                               {q, almacen, seccion, codigo});
+        if (filas == 0) {
+            // The first movement of an article in a warehouse makes its row.
+            filas = m_bd->ejecutar(QStringLiteral("insert into MovsAlm (CODALM, Seccion, Codigo, Venta) values (?, ?, ?, ?)"),
+                                   {almacen, seccion, codigo, Valor(static_cast<qint64>(cantidad))});
+        }
     } else {
-        sql = QStringLiteral("update PLUSES set SALIDA=iif(isnull(SALIDA),0,SALIDA) ") + signo + q + QStringLiteral(" where (SECCION=@S) and (CODPLU=@C) ");
-    }
-    Reemplazar(QStringLiteral("@A"), LargoATexto(Global::Almacen), sql);
-    Reemplazar(QStringLiteral("@S"), EnteroATexto(Global::Seccion), sql);
-    Reemplazar(QStringLiteral("@C"), LargoATexto(articulo), sql);
-    long filas = m_bd->ejecutar(sql);
-    if (filas == 0 && m_versionAlmacenes) {
-        // The first movement of an article in a warehouse makes its row.
-        filas = m_bd->ejecutar(QStringLiteral("insert into MovsAlm (CODALM, Seccion, Codigo, Venta) values (")
-                               + LargoATexto(Global::Almacen) + QStringLiteral(", ") + EnteroATexto(Global::Seccion)
-                               + QStringLiteral(", ") + LargoATexto(articulo) + QStringLiteral(", ")
-                               + LargoATexto(cantidad) + QStringLiteral(")"));
+        filas = m_bd->ejecutar(QStringLiteral("update PLUSES set SALIDA=iif(isnull(SALIDA),0,SALIDA) ") + signo
+                                   + QStringLiteral("? where (SECCION=?) and (CODPLU=?) "),
+                               {q, seccion, codigo});
     }
     return filas > 0;
 }

@@ -69,8 +69,8 @@ bool BaseDatos::ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordse
 {
     if (!Abierta())
         return false;
-    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCabzFac where (Serie = ")) + EnteroATexto(serie)
-                              + QStringLiteral(") and (Numero = ") + LargoATexto(numero) + QStringLiteral(") "));
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCabzFac where (Serie = ?) and (Numero = ?) ")),
+                              {Valor(static_cast<qint64>(serie)), Valor(static_cast<qint64>(numero))});
     return true;
 }
 
@@ -78,8 +78,8 @@ bool BaseDatos::ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordse
 {
     if (!Abierta())
         return false;
-    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbDetaFac where (Serie=")) + EnteroATexto(serie)
-                              + QStringLiteral(") and (Numero=") + LargoATexto(numero) + QStringLiteral(") order by Linea"));
+    rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbDetaFac where (Serie=?) and (Numero=?) order by Linea")),
+                              {Valor(static_cast<qint64>(serie)), Valor(static_cast<qint64>(numero))});
     return true;
 }
 

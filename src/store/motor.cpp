@@ -371,7 +371,18 @@ long BaseDeDatos::ejecutarNativo(const QString& sql, const std::vector<Valor>& p
     return static_cast<long>(sqlite3_changes(m_db));
 }
 
-long BaseDeDatos::ejecutar(const QString& sql) { return ejecutarNativo(TraducirSQL(sql)); }
+long BaseDeDatos::ejecutar(const QString& sql, const std::vector<Valor>& parametros)
+{
+    // Kept apart from the recordsets' translations, which carry the rowid.
+    const QString clave = QLatin1Char('\x01') + sql;
+    auto cache = m_traducciones.find(clave);
+    if (cache == m_traducciones.end()) {
+        if (m_traducciones.size() > 500)
+            m_traducciones.clear();
+        cache = m_traducciones.insert(clave, Traduccion{TraducirSQL(sql), QString()});
+    }
+    return ejecutarNativo(cache->sql, parametros);
+}
 
 Valor BaseDeDatos::valorUnico(const QString& sql)
 {
@@ -674,7 +685,8 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
         const auto m = unaTabla.match(t.sql);
         if (m.hasMatch() && existeTabla(m.captured(m.lastCapturedIndex() - 1))) {
             t.tabla = m.captured(m.lastCapturedIndex() - 1);
-            const qsizetype p = t.sql.indexOf(QRegularExpression(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption));
+            static const QRegularExpression select(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption);
+            const qsizetype p = t.sql.indexOf(select);
             t.sql.insert(p + 7, CitarIdentificador(t.tabla) + QLatin1String(".rowid AS \"__fila__\", "));
         }
         cache = m_traducciones.insert(fuente, t);

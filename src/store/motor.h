@@ -166,7 +166,7 @@ public:
     const QString& ruta() const { return m_ruta; }
 
     // Runs a statement in the store's dialect; returns the rows it affected.
-    long ejecutar(const QString& sql);
+    long ejecutar(const QString& sql, const std::vector<Valor>& parametros = {});
     // Runs plain SQLite SQL, no translation (schema statements).
     long ejecutarNativo(const QString& sql, const std::vector<Valor>& parametros = {});
     // First column of the first row, or null.
