@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -182,7 +183,7 @@ QString TextoDeParrafoOdf(const NodoXml* n)
         if (h->tipo == NodoXml::Tipo::Texto)
             r += h->texto;
         else if (h->nombre == QLatin1String("text:s"))
-            r += QString(std::max<qint64>(1, h->Atributo(QStringLiteral("text:c")).toLongLong()), QLatin1Char(' '));
+            r += QString(std::clamp<qint64>(h->Atributo(QStringLiteral("text:c")).toLongLong(), 1, 1000), QLatin1Char(' '));
         else if (h->nombre == QLatin1String("text:tab"))
             r += QLatin1Char('\t');
         else if (h->tipo == NodoXml::Tipo::Elemento && h->nombre != QLatin1String("office:annotation"))
@@ -436,8 +437,12 @@ QString RutaRelacion(const QString& base, const QString& destino)
     QStringList partes = base.split(QLatin1Char('/'));
     partes.removeLast();
     for (const QString& p : destino.split(QLatin1Char('/'))) {
-        if (p == QLatin1String(".."))
+        if (p == QLatin1String("..")) {
+            // A link that climbs above the package names nothing.
+            if (partes.isEmpty())
+                return {};
             partes.removeLast();
+        }
         else if (p != QLatin1String("."))
             partes << p;
     }

@@ -85,7 +85,12 @@ QString textoDeValor(const QVariant& v)
     case Valor::Tipo::Booleano:
         return Formato(valor, QStringLiteral("True/False"));
     case Valor::Tipo::Numero:
-        return LocalNumeros().toString(valor.aNumero(), 'g', 15);
+    {
+        // Cells hold numbers as the user types them: no grouping marks.
+        QLocale local = LocalNumeros();
+        local.setNumberOptions(QLocale::OmitGroupSeparator);
+        return local.toString(valor.aNumero(), 'g', 15);
+    }
     case Valor::Tipo::Fecha:
         return Formato(valor, QStringLiteral("dd/mm/yyyy"));
     case Valor::Tipo::FechaHora:

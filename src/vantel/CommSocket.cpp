@@ -77,6 +77,11 @@ CommSocket::~CommSocket()
     m_reloj->parar();
     m_tcp->cerrar();
     m_serie->cerrar();
+    // A host may delete the control from a handler that the socket or port is still inside
+    // (its data signal is on the stack): they go once that call has returned.
+    m_reloj.release()->deleteLater();
+    m_tcp.release()->deleteLater();
+    m_serie.release()->deleteLater();
 }
 
 void CommSocket::conectarPuertos()
@@ -875,6 +880,8 @@ void CommSocket::colgadoFallido()
 
 void CommSocket::caidoAlColgar()
 {
+    // The port stays open: give it back the host's settings, not the modem's.
+    m_serie->aplicarSettings(m_settings);
     m_estado = sckEstado::sckCAIDO;
     m_error = sckError::sckALCOLGAR;
     m_paso = Paso::Conectado;

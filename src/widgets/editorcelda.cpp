@@ -245,7 +245,8 @@ void EditorCelda::keyPressEvent(QKeyEvent* evento)
     const QList<uint> caracteres = evento->text().toUcs4();
     const bool control = evento->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
     const bool borrar = k == Qt::Key_Backspace;
-    if (caracteres.size() != 1 || (control && !borrar) || (caracteres[0] < 32 && !borrar)) {
+    // Control characters (Delete arrives as 0x7F on X11) are editing keys, not typed text.
+    if (caracteres.size() != 1 || (control && !borrar) || ((caracteres[0] < 32 || caracteres[0] == 127) && !borrar)) {
         QLineEdit::keyPressEvent(evento);
         return;
     }

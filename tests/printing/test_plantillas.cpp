@@ -74,6 +74,25 @@ TEST(ArchivoZip, WritesWhatItReads)
     EXPECT_EQ(*leido.Datos(QStringLiteral("datos/grande.bin")), QByteArray(100000, 'q'));
 }
 
+TEST(HojaPlantilla, ALinkClimbingOutOfThePackageIsAMissingSheet)
+{
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("mala.xlsx"));
+    CrearXlsx(ruta, {QStringLiteral("Factura")});
+    ArchivoZip z;
+    ASSERT_TRUE(z.LeerArchivo(ruta, nullptr));
+    ASSERT_NE(z.Datos(QStringLiteral("xl/_rels/workbook.xml.rels")), nullptr);
+    QByteArray rels = *z.Datos(QStringLiteral("xl/_rels/workbook.xml.rels"));
+    rels.replace("Target=\"worksheets/", "Target=\"../../../../worksheets/");
+    z.Poner(QStringLiteral("xl/_rels/workbook.xml.rels"), rels);
+    ASSERT_TRUE(z.GuardarArchivo(ruta));
+    QString error;
+    std::unique_ptr<HojaPlantilla> hoja = HojaPlantilla::Abrir(ruta, &error);
+    if (hoja) {
+        EXPECT_FALSE(hoja->SeleccionarHoja(QStringLiteral("Factura")));
+    }
+}
+
 TEST(ArchivoZip, RefusesDamagedInput)
 {
     ArchivoZip z;

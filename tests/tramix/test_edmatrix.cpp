@@ -578,3 +578,14 @@ TEST(EdMatrixTamano, HeightIsAWholeNumberOfRows)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EdMatrixTest, UnformattedNumbersCarryNoGroupingMarks)
+{
+    matriz->Setup(QStringList{}, QVariantList{QVariantList{QStringLiteral("Importe"), 1000, 5}});
+    ASSERT_TRUE(matriz->FijarMatriz(QVariantList{QVariantList{12345.5}}));
+    EXPECT_EQ(matriz->Textos().value(0).value(0), QStringLiteral("12345,5"));
+}
+
+}  // namespace

@@ -191,4 +191,19 @@ TEST(PasarelaLoopback, RefusingSilentOrUnreachableGatewaysEndTheAttempt)
     }
 }
 
+TEST(PasarelaLoopback, TheHostMayDeleteTheControlFromItsConexionHandler)
+{
+    PasarelaReal pasarela(Respuesta::Err);
+    auto *socket = new CommSocket;
+    QPointer<CommSocket> vivo(socket);
+    QObject::connect(socket, &CommSocket::Conexion, socket, [socket] { delete socket; });
+    socket->setHost(QStringLiteral("127.0.0.1"));
+    socket->setPort(pasarela.puerto());
+    socket->setTmOutMdm(2000);
+    socket->Conectar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return vivo.isNull(); }, 5000));
+    // The socket that was delivering the answer goes afterwards, not under its own feet.
+    QTest::qWait(50);
+}
+
 } // namespace

@@ -209,3 +209,19 @@ TEST_F(EditorCeldaTest, SelectionIsSeenAsTheOldTextBoxesGaveIt)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EditorCeldaTest, DeleteIsAnEditingKeyNotATypedCharacter)
+{
+    editor->setFiltroColumna(1, [](int& tecla) { FiltrarTecla(tecla); });
+    abrirEn(2, 1);
+    editor->setText(QStringLiteral("12345"));
+    editor->setCursorPosition(0);
+    // As X11 delivers it: the key with the DEL character as its text.
+    QKeyEvent suprimir(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(editor, &suprimir);
+    EXPECT_EQ(editor->text(), QStringLiteral("2345"));
+}
+
+}  // namespace
