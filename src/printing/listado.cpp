@@ -370,9 +370,16 @@ bool Listado::Accion(int accion, QWidget* padre)
 // ---------------------------------------------------------------------------------------------
 // EjecucionListado
 
-EjecucionListado::~EjecucionListado()
+void EjecucionListado::Detener()
 {
     m_detener = true;
+    if (m_bd && m_hilo.joinable())
+        m_bd->interrumpir();
+}
+
+EjecucionListado::~EjecucionListado()
+{
+    Detener();
     if (m_hilo.joinable())
         m_hilo.join();
 }
@@ -431,7 +438,8 @@ void EjecucionListado::Leer(bool aparte)
         if (m_detener)
             error = QStringLiteral("Listado interrumpido.");
     } catch (const motor::Error& e) {
-        error = QStringLiteral("Listado «%1»: la base de datos falló al leer las filas: %2").arg(QFileInfo(m_archivo).fileName(), e.mensaje());
+        error = m_detener ? QStringLiteral("Listado interrumpido.")
+                          : QStringLiteral("Listado «%1»: la base de datos falló al leer las filas: %2").arg(QFileInfo(m_archivo).fileName(), e.mensaje());
     }
     entregar(std::move(lote), true, error);
 }

@@ -80,7 +80,8 @@ public:
     // Reads every row before returning (tests, benchmarks). False and the message on failure.
     bool LeerTodo(QString& error);
     // Asks a running read to stop; it ends with Terminado.
-    void Detener() { m_detener = true; }
+    // Stops the reading, even in the middle of the query's own sorting.
+    void Detener();
 
     bool Acabada() const { return m_acabada; }
     const QString& Error() const { return m_error; }

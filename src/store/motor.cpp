@@ -397,6 +397,12 @@ Valor BaseDeDatos::valorUnico(const QString& sql)
 
 bool BaseDeDatos::enTransaccion() const { return sqlite3_get_autocommit(m_db) == 0; }
 
+void BaseDeDatos::interrumpir()
+{
+    if (m_db)
+        sqlite3_interrupt(m_db);
+}
+
 bool BaseDeDatos::existeTabla(const QString& nombre)
 {
     Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));

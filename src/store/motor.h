@@ -196,6 +196,9 @@ public:
     void cambiarSQLConsulta(const QString& nombre, const QString& sql);
 
     bool enTransaccion() const;
+    // Makes the statement running on this connection stop at once with an error; the one call
+    // that may come from another thread.
+    void interrumpir();
 
     // Prepared statements are kept and reused: the same SQL runs again without parsing.
     // Hold the returned reference only while stepping it: other calls may drop idle ones.
