@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using motor::DefCampo;
@@ -234,6 +238,27 @@ TEST(AbrirBase, LockedDatabaseFailsInsteadOfHanging)
         EXPECT_EQ(e.codigo(), motor::ErrNoSePuedeAbrir);
     }
     otra->ejecutarNativo(QStringLiteral("ROLLBACK"));
+}
+
+TEST(Interrumpir, StopsALongQueryFromAnotherThread)
+{
+    QTemporaryDir dir;
+    auto bd = motor::BaseDeDatos::crear(dir.filePath(QStringLiteral("i.db")));
+    std::atomic<bool> cortada{false};
+    std::thread hilo([&] {
+        try {
+            bd->valorUnico(QStringLiteral("with recursive s(i) as (select 1 union all select i + 1 from s where i < 2000000000) "
+                                          "select count(*) from s"));
+        } catch (const motor::Error&) {
+            cortada = true;
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto inicio = std::chrono::steady_clock::now();
+    bd->interrumpir();
+    hilo.join();
+    EXPECT_TRUE(cortada);
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(2));
 }
 
 }  // namespace
