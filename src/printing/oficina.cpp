@@ -3,10 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,12 +79,36 @@ bool LibreOfficeHeadless::Ejecutar(const QStringList& argumentos, QString* error
                       QStringLiteral("--headless"), QStringLiteral("--invisible"), QStringLiteral("--norestore"),
                       QStringLiteral("--nologo"), QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck")};
     todos += argumentos;
+    // Its own process group: the launcher starts the real suite as a child, and a timeout must
+    // end both.
+    proceso.setChildProcessModifier([] { ::setpgid(0, 0); });
     proceso.start(m_programa, todos);
     if (!proceso.waitForStarted(30000)) {
         *error = QStringLiteral("No se puede ejecutar LibreOffice (%1).").arg(m_programa);
         return false;
     }
-    if (!proceso.waitForFinished(m_segundos * 1000)) {
+    // Windows keep painting while the suite works; the user's input waits, so nothing starts
+    // another print in the middle of this one.
+    bool terminado = false;
+    {
+        QEventLoop espera;
+        QTimer limite;
+        limite.setSingleShot(true);
+        QObject::connect(&proceso, &QProcess::finished, &espera, [&] {
+            terminado = true;
+            espera.quit();
+        });
+        QObject::connect(&limite, &QTimer::timeout, &espera, &QEventLoop::quit);
+        limite.start(m_segundos * 1000);
+        if (proceso.state() != QProcess::NotRunning)
+            espera.exec(QEventLoop::ExcludeUserInputEvents);
+        else
+            terminado = true;
+    }
+    if (!terminado) {
+        const qint64 pid = proceso.processId();
+        if (pid > 0)
+            ::kill(-static_cast<pid_t>(pid), SIGKILL);
         proceso.kill();
         proceso.waitForFinished(5000);
         *error = QStringLiteral("LibreOffice no ha terminado en %1 segundos.").arg(m_segundos);
