@@ -410,7 +410,9 @@ QString InterpreteImpresora::Cortar(const QString& texto, double limite)
 
 const QImage& InterpreteImpresora::Imagen(const QString& archivo)
 {
-    const QString ruta = UnirRuta(QDir::currentPath(), archivo);
+    QString ruta = UnirRuta(QDir::currentPath(), archivo);
+    if (!m_carpetaMascara.isEmpty() && QFileInfo(UnirRuta(m_carpetaMascara, archivo)).isFile())
+        ruta = UnirRuta(m_carpetaMascara, archivo);
     auto it = m_imagenes.find(ruta);
     if (it == m_imagenes.end()) {
         // Only plain files: a device or a pipe named in a mask must not block printing.

@@ -48,6 +48,8 @@ public:
                         std::function<bool()> salto);
 
     void Ejecutar(const QString& seccion);
+    // Pictures named in the mask are looked for beside it first, then in the current folder.
+    void FijarCarpetaMascara(const QString& carpeta) { m_carpetaMascara = carpeta; }
     // After the surface started a new page.
     void PaginaNueva() { m_posicion = QPointF(0, 0); }
 
@@ -71,4 +73,5 @@ private:
     FuenteImpresion m_fuente;
     QHash<QString, QImage> m_imagenes;
     int m_anidamiento = 0;
+    QString m_carpetaMascara;
 };

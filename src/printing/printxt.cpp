@@ -140,6 +140,7 @@ bool PrinTxt::CargaMascaras(const QString& archivo, const QString& prefijo)
     m_modo = Modo::Impresora;
     m_plantilla = mascara.plantilla;
     m_secciones = std::move(mascara.secciones);
+    m_interprete.FijarCarpetaMascara(QFileInfo(archivo).absolutePath());
     ElegirModo(m_plantilla, QFileInfo(archivo).absolutePath());
     return true;
 }

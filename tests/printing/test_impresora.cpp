@@ -244,6 +244,20 @@ TEST_F(Impresora, PicturesComeFromTheCurrentDirectory)
     EXPECT_EQ(im[1].caja.width(), -40);  // mirrored
 }
 
+TEST_F(Impresora, APictureBesideTheMaskIsFoundWhereverTheProgramRuns)
+{
+    QImage(6, 3, QImage::Format_RGB32).save(m_dir.filePath(QStringLiteral("logo.png")));
+    QTemporaryDir otra;
+    const QString antes = QDir::currentPath();
+    QDir::setCurrent(otra.path());
+    Cargar(QStringLiteral("[BITMAP,logo.png,10,20,50,40,]"));
+    Imprimir();
+    QDir::setCurrent(antes);
+    const auto im = m_sup->De(Tipo::Imagen);
+    ASSERT_EQ(im.size(), 1u);
+    EXPECT_EQ(im[0].tamanoImagen, QSize(6, 3));
+}
+
 TEST_F(Impresora, MasksInWindows1252AndUtf8BreakPagesAlike)
 {
     const QString ruta = m_dir.filePath(QStringLiteral("cp.txt"));
