@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTranslator>
 
 std::unique_ptr<MainMDI> Arrancar()
 {
@@ -44,4 +47,20 @@ std::unique_ptr<MainMDI> Arrancar()
     auto ventana = std::make_unique<MainMDI>();
     ventana->show();
     return ventana;
+}
+
+bool CargarTraduccionQt()
+{
+    static QTranslator* traductor = nullptr;
+    if (traductor)
+        return true;
+    auto* t = new QTranslator(QCoreApplication::instance());
+    if (!t->load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    traductor = t;
+    return true;
 }

@@ -3,9 +3,6 @@
 #include "mainmdi.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char** argv)
 {
@@ -14,11 +11,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(QUENZA_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quenza"));
 
-    // Qt's own dialogs and buttons in Spanish.
-    QTranslator qt;
-    if (qt.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
-                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qt);
+    CargarTraduccionQt();
 
     Global::DirectorioPrograma = QApplication::applicationDirPath();
     int resultado = 0;

@@ -100,6 +100,14 @@ TEST_F(Arranque, FailedUpgradeSaysSoAndTouchesNothing)
     EXPECT_FALSE(m.existeTabla(QStringLiteral("Cliente")));  // the steps before it were undone too
 }
 
+TEST(Traduccion, QtsOwnButtonsSpeakSpanish)
+{
+    AplicacionDePrueba();
+    ASSERT_TRUE(CargarTraduccionQt());
+    QMessageBox caja(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("¿SEGURO?"), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(caja.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Cancelar"));
+}
+
 TEST(VentanaPrincipal, VersionText)
 {
     EXPECT_EQ(TextoVersion(2, 5, 3), QStringLiteral("versión 2.05C"));
