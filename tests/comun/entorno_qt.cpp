@@ -1,4 +1,5 @@
-// gtest_main provides main(); widget tests need one QApplication for the whole run.
+// gtest_main provides main(); widget, font and printer tests need one QApplication for the
+// whole run.
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@ public:
     void SetUp() override
     {
         static int argc = 1;
-        static char nombre[] = "test_tramix";
+        static char nombre[] = "pruebas";
         static char* argv[] = {nombre, nullptr};
         m_app = new QApplication(argc, argv);
     }
