@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "coleccion.h"
+#include "envases.h"
 #include "formato.h"
 #include "global.h"
 #include "impresiondocumento.h"
@@ -373,36 +374,19 @@ double Albaran::ImporteDescuentos() const
     return std::floor(m_descuento * base + 0.5) / 100 + std::floor(DesctoPP * base + 0.5) / 100;
 }
 
-namespace {
-
-// Package deposits in cents: 64 bits, so that no sum wraps.
-template <typename Filtro>
-double SumaEnvases(const std::vector<std::unique_ptr<LineaAlbaran>>& lineas, Filtro incluir)
-{
-    qint64 centimos = 0;
-    for (const auto& linea : lineas) {
-        const qint64 producto = static_cast<qint64>(linea->EnvaseCentimos()) * linea->Bultos;
-        if (incluir(producto))
-            centimos += producto;
-    }
-    return centimos / 100.0;
-}
-
-}  // namespace
-
 double Albaran::ImporteEnvases() const
 {
-    return SumaEnvases(m_lineas, [](qint64) { return true; });
+    return SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, 0);
 }
 
 double Albaran::ImporteEnvasesDevueltos() const
 {
-    return SumaEnvases(m_lineas, [](qint64 p) { return p < 0; });
+    return SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, -1);
 }
 
 double Albaran::ImporteEnvasesEntregados() const
 {
-    return SumaEnvases(m_lineas, [](qint64 p) { return p > 0; });
+    return SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, 1);
 }
 
 bool Albaran::prn_SaltoPagina() const

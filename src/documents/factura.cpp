@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "coleccion.h"
+#include "envases.h"
 #include "formato.h"
 #include "impresiondocumento.h"
 #include "motor.h"
@@ -287,36 +288,19 @@ DesgloseIVA Factura::Total() const
     return total;
 }
 
-namespace {
-
-// Package deposits in cents: 64 bits, so that no sum wraps.
-template <typename Filtro>
-double SumaEnvases(const std::vector<std::unique_ptr<LineaFactura>>& lineas, Filtro incluir)
-{
-    qint64 centimos = 0;
-    for (const auto& linea : lineas) {
-        const qint64 producto = static_cast<qint64>(linea->EnvaseCentimos()) * linea->Bultos();
-        if (incluir(producto))
-            centimos += producto;
-    }
-    return centimos / 100.0;
-}
-
-}  // namespace
-
 double Factura::ImporteEnvases() const
 {
-    return SumaEnvases(m_lineas, [](qint64) { return true; });
+    return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, 0);
 }
 
 double Factura::ImporteEnvasesDevueltos() const
 {
-    return SumaEnvases(m_lineas, [](qint64 p) { return p < 0; });
+    return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, -1);
 }
 
 double Factura::ImporteEnvasesEntregados() const
 {
-    return SumaEnvases(m_lineas, [](qint64 p) { return p > 0; });
+    return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, 1);
 }
 
 bool Factura::prn_SaltoPagina() const
