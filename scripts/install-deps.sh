@@ -11,7 +11,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 BUILD_PKGS=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-serialport-dev qt6-translations-l10n
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
 )
