@@ -154,4 +154,21 @@ TEST_F(DialogoConfigurar, ChangingToAFolderWithoutKv740ClosesTheStore)
     EXPECT_EQ(Global::HomeDir, programa.path());
 }
 
+TEST_F(DialogoConfigurar, RemembersWhereItWasInTwips)
+{
+    Global::TwipsPorPixelX = Global::TwipsPorPixelY = 15;
+    {
+        Configurar d;
+        d.show();
+        d.setGeometry(120, 80, 800, 650);
+        d.Cancelo->click();
+    }
+    const auto guardada = LeerPosicionVentana(QStringLiteral("Configurar"));
+    ASSERT_TRUE(guardada.has_value());
+    EXPECT_EQ((*guardada)[2], 800 * 15);
+    EXPECT_EQ((*guardada)[3], 650 * 15);
+    Configurar otra;
+    EXPECT_EQ(otra.size(), QSize(800, 650));
+}
+
 }  // namespace
