@@ -7,7 +7,7 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENZA_BUILD_BEN
 cmake --build build-bench -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 for b in build-bench/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b" --benchmark_counters_tabular=true
 done
