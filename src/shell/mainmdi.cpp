@@ -2,6 +2,7 @@
 
 #include "configurar.h"
 #include "global.h"
+#include "navegador.h"
 #include "utilidades.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     setObjectName(QStringLiteral("MainMDI"));
     setWindowTitle(QStringLiteral("Facturación con KV740"));
     m_area = new QMdiArea(this);
+    setAreaVentanas(m_area);
     m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_area);

@@ -1,0 +1,14 @@
+#include "navegador.h"
+
+#include <QMdiArea>
+
+NavegadorDocumentos* Navegadores::clientes = nullptr;
+NavegadorDocumentos* Navegadores::albaranes = nullptr;
+NavegadorDocumentos* Navegadores::facturas = nullptr;
+Navegadores::Abridor Navegadores::abrirAlbaranes;
+Navegadores::Abridor Navegadores::abrirFacturas;
+
+static QPointer<QMdiArea> g_area;
+
+QMdiArea* AreaVentanas() { return g_area; }
+void setAreaVentanas(QMdiArea* area) { g_area = area; }
