@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QTableView>
+
+#include <functional>
+#include <vector>
+
+// A read-only table model over rows kept by its owner: it holds only the row count and a
+// function that gives a cell's text, asked when the cell is painted. A list of 100,000 rows
+// costs what its visible cells cost, not one item per cell.
+class ModeloFilas : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // Data row and column from 0.
+    using TextoCelda = std::function<QString(int fila, int col)>;
+
+    explicit ModeloFilas(QObject* padre = nullptr);
+
+    void setColumnas(const QStringList& titulos);
+    void setAlineacion(int col, Qt::Alignment alineacion);
+    // Replaces every row at once. `texto` must stay valid until the next Cargar.
+    void Cargar(int filas, TextoCelda texto);
+
+    QString Texto(int fila, int col) const;
+    QString Titulo(int col) const { return m_titulos.value(col); }
+
+    int rowCount(const QModelIndex& padre = {}) const override;
+    int columnCount(const QModelIndex& padre = {}) const override;
+    QVariant data(const QModelIndex& indice, int rol) const override;
+    QVariant headerData(int seccion, Qt::Orientation orientacion, int rol) const override;
+
+private:
+    QStringList m_titulos;
+    std::vector<Qt::Alignment> m_alineaciones;
+    int m_filas = 0;
+    TextoCelda m_texto;
+};
+
+// A read-only list on a ModeloFilas, counted the way the old grids count: row 0 is the title
+// row and data rows start at 1; columns from 0. Whole rows are selected. Row() is 0 when the
+// list has no data row.
+class ListaFilas : public QTableView {
+    Q_OBJECT
+public:
+    explicit ListaFilas(QWidget* padre = nullptr);
+
+    ModeloFilas* Modelo() const { return m_modelo; }
+    void setColumnas(const QStringList& titulos) { m_modelo->setColumnas(titulos); }
+    // Replaces the rows; the current row is lost (the caller selects one afterwards).
+    void Cargar(int filas, ModeloFilas::TextoCelda texto) { m_modelo->Cargar(filas, std::move(texto)); }
+
+    int Rows() const { return m_modelo->rowCount() + 1; }
+    int Cols() const { return m_modelo->columnCount(); }
+    int Row() const;
+    int Col() const;
+    // A row or column outside the data is ignored.
+    void setRow(int fila);
+    void setCol(int col);
+    // Row 0 gives the column title; "" outside the list.
+    QString TextMatrix(int fila, int col) const;
+
+    void setColWidth(int col, int twips);
+    int ColWidth(int col) const;
+
+signals:
+    void dobleClic(int fila, int col);
+    void dobleClicTitulo(int col);
+    // A right click made `fila` current; `global` is where to show a menu.
+    void menuPedido(int fila, const QPoint& global);
+
+protected:
+    void mousePressEvent(QMouseEvent* evento) override;
+    void keyboardSearch(const QString& buscar) override;
+
+private:
+    void setCelda(int fila, int col);
+    double twipsPorPixel() const;
+
+    ModeloFilas* m_modelo = nullptr;
+};
