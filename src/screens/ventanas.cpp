@@ -1,12 +1,15 @@
 #include "ventanas.h"
 
 #include "global.h"
+#include "navegador.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 
 #include <cmath>
@@ -87,4 +90,34 @@ void SeleccionarTexto(QLineEdit* campo)
 {
     if (campo)
         campo->selectAll();
+}
+
+void MostrarVentana(QWidget* ventana)
+{
+    auto* sub = qobject_cast<QMdiSubWindow*>(ventana->parentWidget());
+    if (!sub && !ventana->isWindow())
+        return;
+    if (!sub) {
+        if (QMdiArea* area = AreaVentanas()) {
+            sub = area->addSubWindow(ventana);
+        } else {
+            ventana->setAttribute(Qt::WA_DeleteOnClose);
+        }
+    }
+    QWidget* m = marco(ventana);
+    if (m->isMinimized())
+        m->showNormal();
+    else
+        m->show();
+    ventana->show();
+    if (sub && sub->mdiArea())
+        sub->mdiArea()->setActiveSubWindow(sub);
+    else
+        m->activateWindow();
+    m->raise();
+}
+
+bool CerrarVentana(QWidget* ventana)
+{
+    return marco(ventana)->close();
 }

@@ -23,3 +23,9 @@ void AlinearALaDerecha(QWidget* control, int& x);
 QString ElegirCarpeta(QWidget* propietario, const QString& titulo, const QString& inicial);
 
 void SeleccionarTexto(QLineEdit* campo);
+
+// Shows a child window in AreaVentanas() (on its own when there is no area), deleted when it
+// closes, and brings it to the front; a window already shown is only brought to the front.
+void MostrarVentana(QWidget* ventana);
+// Closes a child window with its frame; false when the window refused to close.
+bool CerrarVentana(QWidget* ventana);

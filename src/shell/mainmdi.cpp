@@ -1,5 +1,6 @@
 #include "mainmdi.h"
 
+#include "browcli.h"
 #include "configurar.h"
 #include "global.h"
 #include "navegador.h"
@@ -53,6 +54,7 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     hueco->setObjectName(QStringLiteral("sep1"));
     TBar->addWidget(hueco);
     m_botones.emplace_back(QStringLiteral("sep1"), hueco);
+    anadirBoton(QStringLiteral("cli"), QStringLiteral("Clientes  "), QStringLiteral("x-office-address-book"));
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"));
     anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"));
 
@@ -119,7 +121,9 @@ void MainMDI::resizeEvent(QResizeEvent* evento)
 
 void MainMDI::TBar_ButtonClick(const QString& clave)
 {
-    if (clave == QLatin1String("cfg")) {
+    if (clave == QLatin1String("cli")) {
+        BrowCli::Abrir();
+    } else if (clave == QLatin1String("cfg")) {
         // Browsers work on the state the dialog changes: close them first.
         for (QMdiSubWindow* w : m_area->subWindowList())
             w->close();
