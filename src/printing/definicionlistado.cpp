@@ -246,19 +246,5 @@ QString BuscarDefinicionListado(const QString& nombreInforme)
     if (QFileInfo(nombreInforme).isAbsolute() && QFileInfo(nombreInforme).isFile()
         && nombreInforme.endsWith(QLatin1String(".lst"), Qt::CaseInsensitive))
         return nombreInforme;
-    const QString archivo = ArchivoDefinicion(nombreInforme);
-    QStringList carpetas;
-    if (!Global::DirectorioPrograma.isEmpty())
-        carpetas << Global::DirectorioPrograma;
-    if (QCoreApplication::instance()) {
-        const QString programa = QCoreApplication::applicationDirPath();
-        carpetas << programa << QDir(programa).filePath(QStringLiteral("../share/quenza"));
-    }
-    carpetas << QStringLiteral("/usr/local/share/quenza") << QStringLiteral("/usr/share/quenza");
-    for (const QString& carpeta : carpetas) {
-        const QString ruta = QDir(carpeta).filePath(archivo);
-        if (QFileInfo(ruta).isFile())
-            return QDir::cleanPath(ruta);
-    }
-    return {};
+    return BuscarArchivoPrograma(ArchivoDefinicion(nombreInforme));
 }

@@ -4,6 +4,7 @@
 #include "formato.h"
 #include "utilidades.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -39,6 +40,30 @@ QString RutaConfiguracion()
     const QString usuario = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(usuario);
     return UnirRuta(usuario, nombre);
+}
+
+QString BuscarArchivoPrograma(const QString& nombre)
+{
+    QStringList carpetas{QFileInfo(RutaConfiguracion()).path()};
+    if (!Global::DirectorioPrograma.isEmpty())
+        carpetas << Global::DirectorioPrograma;
+    if (QCoreApplication::instance()) {
+        const QString programa = QCoreApplication::applicationDirPath();
+        carpetas << programa << QDir(programa).filePath(QStringLiteral("../share/quenza"));
+    }
+    carpetas << QStringLiteral("/usr/local/share/quenza") << QStringLiteral("/usr/share/quenza");
+    for (const QString& carpeta : carpetas) {
+        const QString ruta = QDir(carpeta).filePath(nombre);
+        if (QFileInfo(ruta).isFile())
+            return QDir::cleanPath(ruta);
+    }
+    return {};
+}
+
+QString CarpetaMascaras(const QString& mascara)
+{
+    const QString ruta = BuscarArchivoPrograma(mascara);
+    return QFileInfo(ruta.isEmpty() ? RutaConfiguracion() : ruta).path();
 }
 
 static QString claveDepartamento(int d) { return QStringLiteral("Dept") + NumeroConCeros(d, 2); }

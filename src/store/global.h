@@ -37,6 +37,14 @@ void Reiniciar();
 
 // Settings files.
 QString RutaConfiguracion();
+// A file that ships with the program (a print mask, a listing definition): a copy beside the
+// settings file wins, so that a shop edits its own copy (the user's configuration folder when
+// installed); then beside the program; then the installed data folder (share/quenza).
+// Empty when it is nowhere.
+QString BuscarArchivoPrograma(const QString& nombre);
+// The folder that holds the mask `mascara` ("mskAlba.txt"); the settings file's folder when
+// it is nowhere, so that the failure names where the user should put it.
+QString CarpetaMascaras(const QString& mascara);
 void LeerConfiguracion();
 void LeerConfiguracionKV740();
 void GuardarConfiguracion();

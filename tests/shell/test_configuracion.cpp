@@ -85,4 +85,16 @@ TEST_F(Configuracion, WindowPositionsNeedFourParts)
     EXPECT_FALSE(LeerPosicionVentana(QStringLiteral("NoGuardada")).has_value());
 }
 
+TEST_F(Configuracion, MasksAreLookedForBesideTheSettingsFile)
+{
+    // Nowhere: the settings file's folder, so that the message names where to put it.
+    EXPECT_TRUE(BuscarArchivoPrograma(QStringLiteral("mskNinguna.txt")).isEmpty());
+    EXPECT_EQ(CarpetaMascaras(QStringLiteral("mskNinguna.txt")), programa.path());
+    QFile propia(programa.filePath(QStringLiteral("mskNinguna.txt")));
+    ASSERT_TRUE(propia.open(QIODevice::WriteOnly));
+    propia.close();
+    EXPECT_EQ(BuscarArchivoPrograma(QStringLiteral("mskNinguna.txt")), propia.fileName());
+    EXPECT_EQ(CarpetaMascaras(QStringLiteral("mskNinguna.txt")), programa.path());
+}
+
 }  // namespace
