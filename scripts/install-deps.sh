@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages needed to build, run and test Quenza, Vantel and Tramix.
 # Usage: scripts/install-deps.sh [--tests]
 #   --tests  also installs what the integration tests use (LibreOffice without its desktop
-#            parts, poppler-utils, CUPS with the PDF printer, fonts).
+#            parts, poppler-utils, CUPS with the PDF printer, fonts, the validators of the
+#            desktop entry and AppStream metainfo).
 set -euo pipefail
 
 SUDO=""
@@ -16,7 +17,7 @@ BUILD_PKGS=(
   fonts-liberation2 fonts-dejavu-core
 )
 TEST_PKGS=(
-  xvfb xauth poppler-utils
+  xvfb xauth poppler-utils appstream desktop-file-utils
   libreoffice-calc-nogui libreoffice-writer-nogui
   cups cups-bsd printer-driver-cups-pdf
   clang libclang-rt-14-dev
