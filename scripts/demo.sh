@@ -14,25 +14,6 @@ if [ ! -f "$DEMO/kv740.db" ] || [ "${QUENZA_DEMO_NUEVA:-0}" = 1 ]; then
 fi
 INI=build/bin/Quenza.ini
 if [ ! -f "$INI" ]; then
-  cat > "$INI" <<INI
-[General]
-HomeDir=$DEMO
-NombreEmpresa=ULTRAMARINOS LA DEMOSTRACIÓN, S.L.
-Grupo=1
-Precio=0
-IVADesglosado=True
-
-[RecargoEquivalencia]
-Dept01=1,4
-Dept02=1,4
-Dept03=1,4
-Dept04=1,4
-Dept05=0,5
-Dept06=0,5
-Dept07=5,2
-Dept08=5,2
-Dept09=0,5
-Dept10=
-INI
+  sed "s#@HOMEDIR@#$DEMO#" scripts/quenza-demo.ini > "$INI"
 fi
 exec build/bin/quenza "$@"
