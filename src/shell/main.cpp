@@ -26,6 +26,11 @@ static int MostrarRutas(int argc, char** argv)
         const QString ruta = BuscarArchivoPrograma(QString::fromLatin1(archivo));
         salida << archivo << ": " << (ruta.isEmpty() ? QStringLiteral("(no se encuentra)") : ruta) << '\n';
     }
+    // The button Qt's own dialogs show, which says whether their Spanish translation is found.
+    salida << "Traducción de Qt: "
+           << (CargarTraduccionQt() ? QCoreApplication::translate("QPlatformTheme", "Cancel")
+                                    : QStringLiteral("(no se encuentra)"))
+           << '\n';
     return 0;
 }
 

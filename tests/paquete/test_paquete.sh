@@ -109,6 +109,7 @@ grep -qx "Configuración: $INI" "$TMP/rutas" || fallo "settings should be in $IN
 for archivo in mskAlba.txt mskFact.txt LstAlb.lst LstFactCli.lst; do
   grep -qx "$archivo: $RAIZ/usr/share/quenza/$archivo" "$TMP/rutas" || fallo "$archivo should be found in share/quenza"
 done
+grep -qx "Traducción de Qt: Cancelar" "$TMP/rutas" || fallo "Qt's Spanish translation is not found by the installed program"
 
 printf '[General]\nHomeDir=%s\nGrupo=1\n' "$DEMO" >"$INI"
 [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$INI"
