@@ -1,5 +1,6 @@
 #include "mainmdi.h"
 
+#include "browalb.h"
 #include "browcli.h"
 #include "configurar.h"
 #include "global.h"
@@ -55,8 +56,13 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     TBar->addWidget(hueco);
     m_botones.emplace_back(QStringLiteral("sep1"), hueco);
     anadirBoton(QStringLiteral("cli"), QStringLiteral("Clientes  "), QStringLiteral("x-office-address-book"));
+    anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"));
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"));
     anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"));
+
+    Navegadores::abrirAlbaranes = [](std::optional<long> cliente, QDate desde, QDate hasta) {
+        BrowAlb::Abrir(ClienteDeCodigo(cliente), FechaDeFiltro(desde), FechaDeFiltro(hasta));
+    };
 
     const QStringList partes = QApplication::applicationVersion().split(QLatin1Char('.'));
     lbVersion = new QLabel(TextoVersion(partes.value(0).toInt(), partes.value(1).toInt(), partes.value(2).toInt()), this);
@@ -128,6 +134,8 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
         for (QMdiSubWindow* w : m_area->subWindowList())
             w->close();
         Configurar::Activar(QString(), this);
+    } else if (clave == QLatin1String("alb")) {
+        BrowAlb::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("fin")) {
         close();
     }

@@ -1,6 +1,7 @@
 #include "editorcelda.h"
 
 #include "rejilla.h"
+#include "listafilas.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,7 +13,24 @@
 #include <QPointer>
 #include <QScrollBar>
 
-EditorCelda::EditorCelda(Rejilla* rejilla) : QLineEdit(rejilla->viewport()), m_rejilla(rejilla)
+EditorCelda::EditorCelda(Rejilla* rejilla)
+    : EditorCelda(rejilla, rejilla,
+                  {[rejilla](int f, int c) { return rejilla->esCeldaDeDatos(f, c); },
+                   [rejilla](int f, int c) { return rejilla->celdaVisible(f, c); },
+                   [rejilla](int f, int c) { return rejilla->rectCelda(f, c); }})
+{
+}
+
+EditorCelda::EditorCelda(ListaFilas* lista)
+    : EditorCelda(lista, nullptr,
+                  {[lista](int f, int c) { return lista->esCeldaDeDatos(f, c); },
+                   [lista](int f, int c) { return lista->celdaVisible(f, c); },
+                   [lista](int f, int c) { return lista->rectCelda(f, c); }})
+{
+}
+
+EditorCelda::EditorCelda(QTableView* vista, Rejilla* rejilla, Celdas celdas)
+    : QLineEdit(vista->viewport()), m_vista(vista), m_rejilla(rejilla), m_celdas(std::move(celdas))
 {
     setFrame(false);
     // Dropped text would skip the filters.
@@ -20,22 +38,22 @@ EditorCelda::EditorCelda(Rejilla* rejilla) : QLineEdit(rejilla->viewport()), m_r
     hide();
 
     connect(this, &QLineEdit::textEdited, this, &EditorCelda::editado);
-    connect(m_rejilla->verticalScrollBar(), &QScrollBar::valueChanged, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->horizontalHeader(), &QHeaderView::sectionResized, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->verticalHeader(), &QHeaderView::sectionResized, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->model(), &QAbstractItemModel::rowsRemoved, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->model(), &QAbstractItemModel::columnsRemoved, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->model(), &QAbstractItemModel::rowsInserted, this, &EditorCelda::seguirCelda);
-    connect(m_rejilla->model(), &QAbstractItemModel::columnsInserted, this, &EditorCelda::seguirCelda);
-    m_rejilla->viewport()->installEventFilter(this);
+    connect(m_vista->verticalScrollBar(), &QScrollBar::valueChanged, this, &EditorCelda::seguirCelda);
+    connect(m_vista->horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditorCelda::seguirCelda);
+    connect(m_vista->horizontalHeader(), &QHeaderView::sectionResized, this, &EditorCelda::seguirCelda);
+    connect(m_vista->verticalHeader(), &QHeaderView::sectionResized, this, &EditorCelda::seguirCelda);
+    connect(m_vista->model(), &QAbstractItemModel::rowsRemoved, this, &EditorCelda::seguirCelda);
+    connect(m_vista->model(), &QAbstractItemModel::columnsRemoved, this, &EditorCelda::seguirCelda);
+    connect(m_vista->model(), &QAbstractItemModel::rowsInserted, this, &EditorCelda::seguirCelda);
+    connect(m_vista->model(), &QAbstractItemModel::columnsInserted, this, &EditorCelda::seguirCelda);
+    m_vista->viewport()->installEventFilter(this);
 }
 
 // --- placing -----------------------------------------------------------------------------
 
 bool EditorCelda::abrir(int fila, int col, const QString& texto)
 {
-    if (!m_rejilla->esCeldaDeDatos(fila, col)) {
+    if (!m_celdas.esDeDatos(fila, col)) {
         cerrar();
         return false;
     }
@@ -53,16 +71,16 @@ bool EditorCelda::recolocar()
 
 bool EditorCelda::colocar()
 {
-    if (!m_rejilla->celdaVisible(m_fila, m_col)) {
+    if (!m_celdas.visible(m_fila, m_col)) {
         if (!isHidden()) {
             // Hiding a focused box would hand the focus to whatever widget comes next.
             if (hasFocus())
-                m_rejilla->setFocus(Qt::OtherFocusReason);
+                m_vista->setFocus(Qt::OtherFocusReason);
             hide();
         }
         return false;
     }
-    setGeometry(m_rejilla->rectCelda(m_fila, m_col).marginsRemoved(m_margenes));
+    setGeometry(m_celdas.rect(m_fila, m_col).marginsRemoved(m_margenes));
     show();
     raise();
     return true;
@@ -73,7 +91,7 @@ void EditorCelda::cerrar()
     m_abierto = false;
     if (!isHidden()) {
         if (hasFocus())
-            m_rejilla->setFocus(Qt::OtherFocusReason);
+            m_vista->setFocus(Qt::OtherFocusReason);
         hide();
     }
 }
@@ -82,7 +100,7 @@ void EditorCelda::seguirCelda()
 {
     if (!m_abierto)
         return;
-    if (!m_rejilla->esCeldaDeDatos(m_fila, m_col)) {
+    if (!m_celdas.esDeDatos(m_fila, m_col)) {
         cerrar();
         return;
     }
@@ -91,7 +109,7 @@ void EditorCelda::seguirCelda()
 
 bool EditorCelda::eventFilter(QObject* objeto, QEvent* evento)
 {
-    if (objeto == m_rejilla->viewport() && evento->type() == QEvent::Resize)
+    if (objeto == m_vista->viewport() && evento->type() == QEvent::Resize)
         seguirCelda();
     return QLineEdit::eventFilter(objeto, evento);
 }

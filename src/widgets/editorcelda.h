@@ -7,7 +7,9 @@
 #include <functional>
 #include <map>
 
+class QTableView;
 class Rejilla;
+class ListaFilas;
 
 // The text box laid over one cell of a Rejilla: a child of the grid's viewport that sits on
 // the cell's rectangle, follows it when the grid scrolls or resizes, and hides while the
@@ -30,7 +32,10 @@ public:
     using Intro = std::function<bool()>;
 
     explicit EditorCelda(Rejilla* rejilla);
+    // Over a browser's read-only list (its settle box).
+    explicit EditorCelda(ListaFilas* lista);
 
+    // Null when the box lies over a ListaFilas.
     Rejilla* rejilla() const { return m_rejilla; }
 
     // Lays the box on a data cell with `texto` (no `editado`); shows it only when the cell
@@ -91,7 +96,17 @@ private:
     bool colocar();
     void seguirCelda();
 
+    // How the box finds its cells, whichever grid it lies over.
+    struct Celdas {
+        std::function<bool(int, int)> esDeDatos;
+        std::function<bool(int, int)> visible;
+        std::function<QRect(int, int)> rect;
+    };
+    EditorCelda(QTableView* vista, Rejilla* rejilla, Celdas celdas);
+
+    QTableView* m_vista;
     Rejilla* m_rejilla;
+    Celdas m_celdas;
     int m_fila = -1;
     int m_col = -1;
     bool m_abierto = false;

@@ -130,6 +130,34 @@ void ListaFilas::setCelda(int fila, int col)
     scrollTo(i);
 }
 
+bool ListaFilas::esCeldaDeDatos(int fila, int col) const
+{
+    return fila >= 1 && fila < Rows() && col >= 0 && col < Cols();
+}
+
+int ListaFilas::TopRow() const
+{
+    const int r = rowAt(0);
+    return (r < 0 ? 0 : r) + 1;
+}
+
+void ListaFilas::setTopRow(int fila)
+{
+    if (esCeldaDeDatos(fila, 0))
+        scrollTo(m_modelo->index(fila - 1, 0), PositionAtTop);
+}
+
+QRect ListaFilas::rectCelda(int fila, int col) const
+{
+    return esCeldaDeDatos(fila, col) ? visualRect(m_modelo->index(fila - 1, col)) : QRect();
+}
+
+bool ListaFilas::celdaVisible(int fila, int col) const
+{
+    const QRect r = rectCelda(fila, col);
+    return r.isValid() && r.intersects(viewport()->rect());
+}
+
 void ListaFilas::setRow(int fila) { setCelda(fila, Col()); }
 void ListaFilas::setCol(int col) { setCelda(Row(), col); }
 

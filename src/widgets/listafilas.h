@@ -58,6 +58,16 @@ public:
     // A row or column outside the data is ignored.
     void setRow(int fila);
     void setCol(int col);
+    void setCelda(int fila, int col);
+    bool esCeldaDeDatos(int fila, int col) const;
+    void setColAlignment(int col, Qt::Alignment alineacion) { m_modelo->setAlineacion(col, alineacion); }
+    // First data row in view; setting it scrolls that row to the top.
+    int TopRow() const;
+    void setTopRow(int fila);
+    // A data cell's rectangle in viewport coordinates (empty for any other), and whether part
+    // of it is in view: the settle box of the browsers lies there.
+    QRect rectCelda(int fila, int col) const;
+    bool celdaVisible(int fila, int col) const;
     // Row 0 gives the column title; "" outside the list.
     QString TextMatrix(int fila, int col) const;
 
@@ -75,7 +85,6 @@ protected:
     void keyboardSearch(const QString& buscar) override;
 
 private:
-    void setCelda(int fila, int col);
     double twipsPorPixel() const;
 
     ModeloFilas* m_modelo = nullptr;

@@ -1,6 +1,7 @@
 #include "comun_shell.h"
 
 #include "arranque.h"
+#include "browalb.h"
 #include "configurar.h"
 #include "mainmdi.h"
 
@@ -9,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -159,6 +161,52 @@ TEST_F(Arranque, ConfigureClosesOpenBrowsersFirst)
     });
     v.TBar_ButtonClick(QStringLiteral("cfg"));
     EXPECT_EQ(abiertasAlMostrar, 0);
+}
+
+TEST_F(Arranque, NotesButtonOpensTodaysNotesAndConfigureClosesThem)
+{
+    BaseDePrueba base;
+    Global::HomeDir = base.dir();
+    LeerConfiguracionKV740();
+    AbrirBaseDatos();
+    Global::BD->CrearTablasNuevas();
+    MainMDI v;
+    v.show();
+    QStringList claves;
+    for (QAction* a : v.TBar->actions())
+        if (QWidget* w = v.TBar->widgetForAction(a))
+            claves << w->objectName();
+    EXPECT_LT(claves.indexOf(QStringLiteral("alb")), claves.indexOf(QStringLiteral("cfg")));
+    EXPECT_GT(claves.indexOf(QStringLiteral("alb")), claves.indexOf(QStringLiteral("sep1")));
+
+    v.TBar_ButtonClick(QStringLiteral("alb"));
+    auto* alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
+    ASSERT_NE(alb, nullptr);
+    EXPECT_EQ(alb->filtro().desde, QDate::currentDate());
+    EXPECT_EQ(alb->filtro().hasta, QDate::currentDate());
+    EXPECT_FALSE(alb->filtro().cliente.has_value());
+    v.TBar_ButtonClick(QStringLiteral("alb"));
+    EXPECT_EQ(v.area()->subWindowList().size(), 1);
+
+    // The customer browser's opener shows one customer's notes.
+    alb->parentWidget()->close();
+    QApplication::processEvents();
+    ASSERT_TRUE(Navegadores::abrirAlbaranes);
+    Navegadores::abrirAlbaranes(7, QDate(), QDate(2024, 1, 31));
+    alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
+    ASSERT_NE(alb, nullptr);
+    ASSERT_TRUE(alb->filtro().cliente.has_value());
+    EXPECT_EQ(alb->filtro().cliente->codigo, 7);
+    EXPECT_FALSE(alb->filtro().desde.has_value());
+
+    bool abierto = true;
+    CuandoAparezcaModal([&](QWidget* w) {
+        abierto = Navegadores::albaranes != nullptr;
+        if (auto* c = qobject_cast<Configurar*>(w))
+            c->Cancelo->click();
+    });
+    v.TBar_ButtonClick(QStringLiteral("cfg"));
+    EXPECT_FALSE(abierto);
 }
 
 }  // namespace

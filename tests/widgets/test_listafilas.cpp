@@ -1,3 +1,4 @@
+#include "editorcelda.h"
 #include "listafilas.h"
 
 #include <QApplication>
@@ -88,6 +89,31 @@ TEST(ListaFilas, DoubleClicksAndRightClickReportRowsInTheOldNumbering)
     ASSERT_EQ(menu.size(), 1);
     EXPECT_EQ(menu[0][0].toInt(), 4);
     EXPECT_EQ(l.Row(), 4);
+}
+
+// The settle box of the browsers lies over a list cell and follows it as the list scrolls.
+TEST(ListaFilas, CellEditorFollowsTheListsCell)
+{
+    ListaFilas l;
+    l.setColumnas({QStringLiteral("A"), QStringLiteral("B")});
+    l.Cargar(1000, texto);
+    l.resize(300, 200);
+    l.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&l));
+    EditorCelda caja(&l);
+    EXPECT_EQ(caja.rejilla(), nullptr);
+    EXPECT_FALSE(l.esCeldaDeDatos(0, 0));
+    EXPECT_FALSE(l.esCeldaDeDatos(1001, 0));
+    ASSERT_TRUE(caja.abrir(2, 1, QStringLiteral("x")));
+    EXPECT_EQ(caja.geometry(), l.rectCelda(2, 1));
+    l.setTopRow(900);
+    EXPECT_EQ(l.TopRow(), 900);
+    EXPECT_TRUE(l.celdaVisible(901, 0));
+    EXPECT_FALSE(l.celdaVisible(2, 1));
+    EXPECT_TRUE(caja.isHidden());
+    l.setTopRow(1);
+    EXPECT_FALSE(caja.isHidden());
+    EXPECT_FALSE(caja.abrir(0, 1, QString()));
 }
 
 }  // namespace

@@ -1,0 +1,498 @@
+#include "browalb.h"
+
+#include "albaran.h"
+#include "albaranes.h"
+#include "editorcelda.h"
+#include "formato.h"
+#include "genefact.h"
+#include "global.h"
+#include "impresion.h"
+#include "listado.h"
+#include "mnuimp.h"
+#include "listafilas.h"
+#include "utilidades.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+
+namespace {
+
+QPointer<BrowAlb> g_unico;
+
+const QString kFormatoImporte = QStringLiteral("##,##0.00;-##,##0.00;#");
+
+struct Columna {
+    const char* titulo;
+    int ancho;
+    Qt::Alignment alineacion;
+};
+constexpr Columna kColumnas[] = {
+    {"Número", 48, Qt::AlignHCenter},  {"Fecha", 64, Qt::AlignHCenter},   {"Cód.", 48, Qt::AlignHCenter},
+    {"Cliente", 232, Qt::AlignLeft},   {"nL", 24, Qt::AlignRight},        {"Importe", 56, Qt::AlignRight},
+    {"Factura", 48, Qt::AlignHCenter}, {"Stk", 24, Qt::AlignHCenter},     {"Pagado", 56, Qt::AlignRight},
+};
+constexpr int kColPagado = 8;
+
+QString ConCuenta(QString texto, qint16 cuenta)
+{
+    Reemplazar(QStringLiteral("@N"), QString::number(cuenta), texto);
+    return texto;
+}
+
+}  // namespace
+
+BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Lista de Albaranes"), Navegadores::albaranes, nullptr)
+{
+    Botonera()->addStretch();
+    Borrar = AnadirBoton("Borrar", QStringLiteral("Eliminar albaranes"));
+    Stockar = AnadirBoton("Stockar", QStringLiteral("Tratamiento stock"));
+    Facturar = AnadirBoton("Facturar", QStringLiteral("Generar facturas"));
+    Imprimir = AnadirBoton("Imprimir", QStringLiteral("Listado de albaranes"));
+    Salir = AnadirBoton("Salir", QStringLiteral("Cerrar"));
+
+    QStringList titulos;
+    for (const Columna& c : kColumnas)
+        titulos << QString::fromUtf8(c.titulo);
+    Grd->setColumnas(titulos);
+    for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c) {
+        Grd->setColumnWidth(c, kColumnas[c].ancho);
+        Grd->setColAlignment(c, kColumnas[c].alineacion);
+    }
+
+    auto accion = [this](QMenu* menu, const char* nombre, const QString& texto, void (BrowAlb::*metodo)()) {
+        QAction* a = menu->addAction(texto);
+        a->setObjectName(QString::fromLatin1(nombre));
+        if (metodo)
+            connect(a, &QAction::triggered, this, metodo);
+        return a;
+    };
+    MnEliminar = accion(MnAcciones, "MnEliminar", QStringLiteral("Eliminar"), &BrowAlb::EliminarUno);
+    MnAcciones->addSeparator();
+    MnFacturar = accion(MnAcciones, "MnFacturar", QStringLiteral("Facturar"), &BrowAlb::FacturarUno);
+    MnDescontar = accion(MnAcciones, "MnDescontar", QStringLiteral("Descontar Stock"), nullptr);
+    MnDeshacer = accion(MnAcciones, "MnDeshacer", QStringLiteral("Restaurar Stock"), nullptr);
+    mnImprUno = accion(MnAcciones, "mnImprUno", QStringLiteral("Imprimir"), &BrowAlb::ImprimirUno);
+    MnLiquidar = accion(MnAcciones, "MnLiquidar", QStringLiteral("Liquidar"), &BrowAlb::Liquidar);
+    connect(MnDescontar, &QAction::triggered, this, [this] { StockUno(false); });
+    connect(MnDeshacer, &QAction::triggered, this, [this] { StockUno(true); });
+
+    MnStockMasivo = new QMenu(QStringLiteral("Stock Masivo"), this);
+    MnStockMasivo->setObjectName(QStringLiteral("MnStockMasivo"));
+    MnDescontarMasivo = MnStockMasivo->addAction(QStringLiteral("Descontar"));
+    MnDescontarMasivo->setObjectName(QStringLiteral("MnDescontarMasivo"));
+    MnRestaurarMasivo = MnStockMasivo->addAction(QStringLiteral("Restaurar"));
+    MnRestaurarMasivo->setObjectName(QStringLiteral("MnRestaurarMasivo"));
+    connect(MnDescontarMasivo, &QAction::triggered, this, [this] { Lote(Masiva::Descontar); });
+    connect(MnRestaurarMasivo, &QAction::triggered, this, [this] { Lote(Masiva::Restaurar); });
+
+    connect(Borrar, &QPushButton::clicked, this, [this] { Lote(Masiva::Eliminar); });
+    connect(Stockar, &QPushButton::clicked, this,
+            [this] { MnStockMasivo->popup(Stockar->mapToGlobal(QPoint(0, Stockar->height()))); });
+    connect(Facturar, &QPushButton::clicked, this, [this] { Lote(Masiva::Facturar); });
+    connect(Imprimir, &QPushButton::clicked, this, &BrowAlb::ImprimirLista);
+    connect(Salir, &QPushButton::clicked, this, [this] { (parentWidget() ? parentWidget() : this)->close(); });
+
+    txEd = new EditorCelda(Grd);
+    txEd->setObjectName(QStringLiteral("txEd"));
+    txEd->setAlignment(Qt::AlignRight);
+    txEd->setLongitudColumna(kColPagado, 9);
+    txEd->setFiltroColumna(kColPagado, [](int& tecla) { FiltrarTecla(tecla, QStringLiteral(",")); });
+    txEd->setTeclaAbajo([this](QKeyEvent& e) {
+        if (e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter) {
+            AceptarLiquidar();
+            return true;
+        }
+        if (e.key() == Qt::Key_Escape) {
+            txEd->cerrar();
+            return true;
+        }
+        return false;
+    });
+    connect(txEd, &EditorCelda::focoPerdido, txEd, &EditorCelda::cerrar);
+}
+
+BrowAlb::~BrowAlb() = default;
+
+BrowAlb* BrowAlb::Abrir(std::optional<ClienteFiltro> cliente, std::optional<QDate> desde, std::optional<QDate> hasta)
+{
+    return AbrirUnico(g_unico, FiltroLista{std::move(cliente), desde, hasta});
+}
+
+BrowAlb* BrowAlb::Actual() { return g_unico && g_unico->Cargado() ? g_unico.data() : nullptr; }
+
+// --- the list ----------------------------------------------------------------------------
+
+void BrowAlb::Leer()
+{
+    m_filas.clear();
+    if (Global::BD) {
+        const FiltroLista& f = filtro();
+        m_filas = Global::BD->ListaAlbaranes({}, f.cliente ? Filtro(f.cliente->codigo) : Filtro(),
+                                             f.desde ? Filtro(*f.desde) : Filtro(), f.hasta ? Filtro(*f.hasta) : Filtro());
+    }
+    Grd->Cargar(static_cast<int>(m_filas.size()),
+                [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
+}
+
+QString BrowAlb::Texto(const FilaAlbaran& f, int col) const
+{
+    switch (col) {
+    case 0: return QString::number(f.Numero);
+    case 1: return Formato(f.Fecha, QStringLiteral("dd/mm/yyyy"));
+    case 2: return f.Cliente.esNulo() ? QString() : QString::number(f.Cliente.aEntero());
+    case 3: return f.nombre.aTexto();
+    case 4: return QString::number(f.nLin);
+    case 5: return Formato(f.Importe / 100, kFormatoImporte);
+    case 6: return f.Factura.esNulo() ? QString() : Formato(f.Factura, QStringLiteral("000000"));
+    case 7: return Formato(Valor(static_cast<qint64>(f.Stock)), QStringLiteral("Yes/No"));
+    case 8: return Formato(f.Pagado.esNulo() ? Valor(0) : f.Pagado, kFormatoImporte);
+    default: return {};
+    }
+}
+
+std::optional<long> BrowAlb::NumeroDeFila(int fila) const
+{
+    if (fila < 1 || fila > static_cast<int>(m_filas.size()))
+        return std::nullopt;
+    return m_filas[static_cast<size_t>(fila - 1)].Numero;
+}
+
+bool BrowAlb::Facturado(int fila) const { return EsNumerico(Grd->TextMatrix(fila, 6)); }
+
+bool BrowAlb::StockPendiente(int fila) const
+{
+    return Grd->TextMatrix(fila, 7) == Formato(Valor(true), QStringLiteral("Yes/No"));
+}
+
+void BrowAlb::PrepararMenu()
+{
+    const int fila = Grd->Row();
+    const bool nota = NumeroDeFila(fila).has_value();
+    const bool libre = nota && !Facturado(fila);
+    MnEliminar->setEnabled(libre);
+    MnFacturar->setEnabled(libre);
+    MnLiquidar->setEnabled(libre);
+    MnDescontar->setVisible(nota && StockPendiente(fila));
+    MnDeshacer->setVisible(nota && !StockPendiente(fila));
+    mnImprUno->setEnabled(nota);
+}
+
+bool BrowAlb::Tecla(QKeyEvent& e)
+{
+    const int fila = Grd->Row();
+    if (!NumeroDeFila(fila))
+        return false;
+    const bool libre = !Facturado(fila);
+    switch (e.key()) {
+    case Qt::Key_E:
+    case Qt::Key_Delete:
+        if (libre)
+            EliminarUno();
+        return true;
+    case Qt::Key_F:
+        if (libre)
+            FacturarUno();
+        return true;
+    case Qt::Key_L:
+        if (libre)
+            Liquidar();
+        return true;
+    case Qt::Key_D:
+        if (StockPendiente(fila))
+            StockUno(false);
+        return true;
+    case Qt::Key_S:
+        if (!StockPendiente(fila))
+            StockUno(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void BrowAlb::AbrirActual() {}
+
+// An open editor would write its own copy of the note over what is done here.
+bool BrowAlb::EnEdicion(long numero, const QString& accion)
+{
+    if (!Hijo(numero))
+        return false;
+    Mensaje(QStringLiteral("El albarán se está editando: No se puede ") + accion + QStringLiteral(" ahora"), QMessageBox::Critical);
+    return true;
+}
+
+// --- one note ----------------------------------------------------------------------------
+
+void BrowAlb::EliminarUno()
+{
+    const auto numero = NumeroActual();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("eliminar")))
+        return;
+    if (!Pregunta(QStringLiteral("Eliminar un albarán completo: ¿SEGURO?")))
+        return;
+    bool eliminado = false;
+    try {
+        eliminado = Global::BD->EliminarAlbaran(static_cast<qint32>(*numero));
+    } catch (const motor::Error&) {
+        eliminado = false;
+    }
+    if (eliminado)
+        Refresco(std::nullopt);
+    else
+        Mensaje(QStringLiteral("Error al eliminar el albarán.\nPosiblemente figure en alguna factura.\nDeberá eliminar primero dicho "
+                               "documento."),
+                QMessageBox::Critical);
+}
+
+void BrowAlb::FacturarUno()
+{
+    const auto numero = NumeroActual();
+    if (numero && !EnEdicion(*numero, QStringLiteral("facturar")))
+        Lote(Masiva::Facturar, static_cast<qint32>(*numero));
+}
+
+void BrowAlb::StockUno(bool devolver)
+{
+    const auto numero = NumeroActual();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("modificar")))
+        return;
+    bool hecho = true;
+    try {
+        Albaran a(*Global::BD);
+        if (!a.WhoAmI(static_cast<qint32>(*numero)))
+            hecho = false;
+        else if (a.EstadoStock() == devolver)
+            hecho = a.Stock(devolver);
+    } catch (const motor::Error&) {
+        hecho = false;
+    }
+    Refresco(*numero);
+    if (!hecho)
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl stock del albarán no ha cambiado; vuelva a intentarlo."),
+                QMessageBox::Critical);
+}
+
+bool BrowAlb::ImprimirAlbaran(long numero, int copias)
+{
+    Albaran a(*Global::BD);
+    if (!a.WhoAmI(static_cast<qint32>(numero)))
+        return false;
+    for (int i = 0; i < copias; ++i) {
+        auto motor = NuevoMotorMascaras();
+        if (!a.Imprimir(*motor, CarpetaMascaras()))
+            return false;
+    }
+    return true;
+}
+
+void BrowAlb::ImprimirUno()
+{
+    const auto numero = NumeroActual();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("imprimir")))
+        return;
+    const auto copias = PedirCopias(this);
+    if (!copias)
+        return;
+    bool hecho = false;
+    try {
+        hecho = ImprimirAlbaran(*numero, *copias);
+    } catch (const motor::Error&) {
+        hecho = false;
+    }
+    if (!hecho)
+        Mensaje(QStringLiteral("No se ha podido imprimir el albarán.\nCompruebe que la máscara \"mskAlba.txt\" está junto al programa."),
+                QMessageBox::Critical);
+}
+
+void BrowAlb::ImprimirLista()
+{
+    if (Grd->Rows() <= 1 || !Global::BD)
+        return;
+    MnuImpA dialogo(this);
+    const qint16 respuesta = dialogo.Accion();
+    if (respuesta == MnuImpA::Cancelado)
+        return;
+    if (respuesta == MnuImpA::UnAlbaran) {
+        const auto numero = NumeroActual();
+        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")) && !ImprimirAlbaran(*numero, 1))
+            Mensaje(QStringLiteral("No se ha podido imprimir el albarán.\nCompruebe que la máscara \"mskAlba.txt\" está junto al programa."),
+                    QMessageBox::Critical);
+        return;
+    }
+    const FiltroLista& f = filtro();
+    Listado l = ListadoAlbaranes(f.cliente ? std::optional<qint32>(f.cliente->codigo) : std::nullopt, f.desde, f.hasta,
+                                 respuesta - MnuImpA::Todos);
+    EjecutarListado(l, this);
+}
+
+// --- settling ----------------------------------------------------------------------------
+
+void BrowAlb::Liquidar()
+{
+    const int fila = Grd->Row();
+    if (!NumeroDeFila(fila))
+        return;
+    Grd->scrollTo(Grd->model()->index(fila - 1, kColPagado));
+    txEd->abrir(fila, kColPagado, Grd->TextMatrix(fila, kColPagado));
+    txEd->show();
+    txEd->setFocus(Qt::OtherFocusReason);
+    txEd->selectAll();
+}
+
+void BrowAlb::AceptarLiquidar()
+{
+    const auto numero = NumeroDeFila(txEd->fila());
+    const QString texto = txEd->text();
+    txEd->cerrar();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("liquidar")))
+        return;
+    bool hecho = false;
+    try {
+        Albaran a(*Global::BD);
+        if (a.WhoAmI(static_cast<qint32>(*numero))) {
+            const double total = a.ImporteBase() + a.ImporteEnvases() - a.ImporteDescuentos();
+            a.Pagado = std::min(LeerNumero(texto).value_or(0), total);
+            hecho = a.Update();
+        }
+    } catch (const motor::Error&) {
+        hecho = false;
+    }
+    if (hecho)
+        Refresco(*numero);
+    else
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado; vuelva a intentarlo."), QMessageBox::Critical);
+}
+
+// --- bulk operations ---------------------------------------------------------------------
+
+void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
+{
+    if (!Global::BD || LosAlbaranes)
+        return;
+    LosAlbaranes = std::make_unique<Albaranes>(*Global::BD);
+    Albaranes& lote = *LosAlbaranes;
+    const FiltroLista& f = filtro();
+    if (numero)
+        lote.WhoAmI(numero);
+    else
+        lote.WhoAmI(std::nullopt, f.cliente ? std::optional<qint32>(f.cliente->codigo) : std::nullopt, f.desde, f.hasta);
+    m_hechos = 0;
+
+    connect(&lote, &Albaranes::AntesDeEliminar, this, [this](qint16& cuenta, bool& cancelar) {
+        Antes(cuenta, cancelar, QStringLiteral("En la lista no hay albaranes que se puedan eliminar."),
+              QStringLiteral("Eliminar un albarán completo: ¿SEGURO?"), QStringLiteral("Se van a eliminar @N albaranes completos: ¿SEGURO?"));
+    });
+    connect(&lote, &Albaranes::AntesDeDescontar, this, [this](qint16& cuenta, bool& cancelar) {
+        Antes(cuenta, cancelar, QStringLiteral("En la lista no hay albaranes con stock por descontar"),
+              QStringLiteral("Se descontará el stock en UN albarán: ¿SEGURO?"),
+              QStringLiteral("Se descontará el stock en @N albaranes: ¿SEGURO?"));
+    });
+    connect(&lote, &Albaranes::AntesDeRestaurar, this, [this](qint16& cuenta, bool& cancelar) {
+        Antes(cuenta, cancelar, QStringLiteral("En la lista no hay albaranes con stock descontado"),
+              QStringLiteral("Se restaurará el stock en UN albarán: ¿SEGURO?"),
+              QStringLiteral("Se restaurará el stock en @N albaranes: ¿SEGURO?"));
+    });
+    connect(&lote, &Albaranes::AntesDeFacturar, this,
+            [this](qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& una, bool& imprimir, bool& cancelar) {
+                if (cuenta == 0) {
+                    Mensaje(QStringLiteral("En la lista no hay albaranes pendientes de facturar"), QMessageBox::Critical);
+                    cancelar = true;
+                    return;
+                }
+                GeneFact dialogo(this);
+                cancelar = !dialogo.Dialogo(cuenta, serie, fecha, detalle, una, imprimir);
+                if (!cancelar)
+                    Antes(cuenta, cancelar, {}, {}, {});
+            });
+    for (auto senal : {&Albaranes::UnoEliminado, &Albaranes::UnoDescontado, &Albaranes::UnoRestaurado, &Albaranes::UnoFacturado})
+        connect(&lote, senal, this, [this](bool, bool& cancelar) { UnoHecho(cancelar); });
+    connect(&lote, &Albaranes::DespuesDeEliminar, this, [this](qint16& hechos, qint16& fallidos) {
+        Despues();
+        QString texto = hechos == 0   ? QStringLiteral("No se ha eliminado ningún albarán.")
+                        : hechos == 1 ? QStringLiteral("Se ha eliminado UN albarán completo.")
+                                      : ConCuenta(QStringLiteral("Se han eliminado @N albaranes completos."), hechos);
+        if (fallidos == 1)
+            texto += QStringLiteral("\n(UN albarán no ha podido ser eliminado).");
+        else if (fallidos > 1)
+            texto += QLatin1Char('\n') + ConCuenta(QStringLiteral("(@N albaranes no han podido ser eliminados)."), fallidos);
+        Mensaje(texto, QMessageBox::Information);
+        Refresco(std::nullopt);
+    });
+    for (auto senal : {&Albaranes::DespuesDeDescontar, &Albaranes::DespuesDeRestaurar})
+        connect(&lote, senal, this, [this](qint16&, qint16&) {
+            Despues();
+            Refresco(std::nullopt);
+        });
+    connect(&lote, &Albaranes::DespuesDeFacturar, this, [this](qint16&, qint16&, qint16&) {
+        Despues();
+        Refresco(std::nullopt);
+    });
+    lote.FijarImpresion(NuevoMotorMascaras, CarpetaMascaras());
+
+    try {
+        switch (operacion) {
+        case Masiva::Eliminar: lote.Eliminar(); break;
+        case Masiva::Descontar: lote.Descontar(); break;
+        case Masiva::Restaurar: lote.Restaurar(); break;
+        case Masiva::Facturar: lote.Facturar(); break;
+        }
+    } catch (const motor::Error& e) {
+        Despues();
+        Mensaje(QStringLiteral("Error al guardar los datos: ") + QString::fromStdString(e.what())
+                    + QStringLiteral("\nRevise la lista: lo hecho hasta el error queda guardado."),
+                QMessageBox::Critical);
+        Refresco(std::nullopt);
+    }
+    Despues();
+    LosAlbaranes.reset();
+}
+
+// Confirms the run; on OK the hourglass shows, and a progress dialog when the run lasts.
+void BrowAlb::Antes(qint16 cuenta, bool& cancelar, const QString& ninguno, const QString& uno, const QString& varios)
+{
+    if (cuenta == 0) {
+        Mensaje(ninguno, QMessageBox::Critical);
+        cancelar = true;
+        return;
+    }
+    if (!uno.isEmpty() && !Pregunta(cuenta == 1 ? uno : ConCuenta(varios, cuenta))) {
+        cancelar = true;
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_reloj = true;
+    m_progreso = new QProgressDialog(QStringLiteral("Procesando albaranes..."), QStringLiteral("Cancelar"), 0, cuenta, this);
+    m_progreso->setObjectName(QStringLiteral("Progreso"));
+    m_progreso->setWindowTitle(windowTitle());
+    m_progreso->setWindowModality(Qt::WindowModal);
+    m_progreso->setMinimumDuration(800);
+    m_progreso->setAutoClose(false);
+    m_progreso->setAutoReset(false);
+    m_progreso->setValue(0);
+}
+
+// The user may stop a run between notes; the batch closes what it has begun.
+void BrowAlb::UnoHecho(bool& cancelar)
+{
+    ++m_hechos;
+    if (!m_progreso)
+        return;
+    m_progreso->setValue(std::min(m_hechos, m_progreso->maximum()));
+    if (m_progreso->wasCanceled())
+        cancelar = true;
+}
+
+void BrowAlb::Despues()
+{
+    if (m_progreso)
+        delete m_progreso.data();
+    if (m_reloj) {
+        QApplication::restoreOverrideCursor();
+        m_reloj = false;
+    }
+}

@@ -1,0 +1,240 @@
+#include "navegadorbase.h"
+
+#include "motor.h"
+#include "listafilas.h"
+#include "utilidades.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+NavegadorBase::NavegadorBase(const QString& nombre, const QString& titulo, NavegadorDocumentos*& ranura, QWidget* padre)
+    : QWidget(padre), m_ranura(ranura)
+{
+    setObjectName(nombre);
+    setWindowTitle(titulo);
+
+    auto* etiqueta = [this](const QString& texto) { return new QLabel(texto, this); }(QStringLiteral("Fechas:"));
+    lbFch = new QLabel(this);
+    lbFch->setObjectName(QStringLiteral("lbFch"));
+    auto* etiquetaCli = new QLabel(QStringLiteral("Cliente:"), this);
+    lbCli = new QLabel(this);
+    lbCli->setObjectName(QStringLiteral("lbCli"));
+    for (QLabel* l : {lbFch, lbCli})
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* filtros = new QGridLayout;
+    filtros->addWidget(etiqueta, 0, 0);
+    filtros->addWidget(lbFch, 0, 1);
+    filtros->addWidget(etiquetaCli, 1, 0);
+    filtros->addWidget(lbCli, 1, 1);
+    filtros->setColumnStretch(1, 1);
+
+    Filtrar = new QPushButton(QStringLiteral("Filtrar"), this);
+    Filtrar->setObjectName(QStringLiteral("Filtrar"));
+    Filtrar->setAutoDefault(false);
+    Tim = new QTimer(this);
+    Tim->setObjectName(QStringLiteral("Tim"));
+    Tim->setSingleShot(true);
+    Tim->setInterval(10);
+
+    m_botonera = new QHBoxLayout;
+    m_botonera->addWidget(Filtrar);
+    m_botonera->addLayout(filtros, 1);
+
+    Grd = new ListaFilas(this);
+    Grd->setObjectName(QStringLiteral("Grd"));
+    Grd->installEventFilter(this);
+
+    MnAcciones = new QMenu(QStringLiteral("Acciones"), this);
+    MnAcciones->setObjectName(QStringLiteral("MnAcciones"));
+
+    auto* capa = new QVBoxLayout(this);
+    capa->addLayout(m_botonera);
+    capa->addWidget(Grd, 1);
+
+    connect(Filtrar, &QPushButton::clicked, this, &NavegadorBase::PulsarFiltrar);
+    connect(Tim, &QTimer::timeout, this, &NavegadorBase::EditarFiltro);
+    connect(Grd, &ListaFilas::dobleClic, this, [this] { AbrirActual(); });
+    connect(Grd, &ListaFilas::menuPedido, this, [this](int, const QPoint& global) { MenuContextual(global); });
+    resize(700, 420);
+}
+
+NavegadorBase::~NavegadorBase()
+{
+    if (m_ranura == this)
+        m_ranura = nullptr;
+}
+
+QPushButton* NavegadorBase::AnadirBoton(const char* nombre, const QString& texto)
+{
+    auto* b = new QPushButton(texto, this);
+    b->setObjectName(QString::fromLatin1(nombre));
+    b->setAutoDefault(false);
+    m_botonera->addWidget(b);
+    return b;
+}
+
+void NavegadorBase::Cargar()
+{
+    m_cargado = true;
+    m_ranura = this;
+    RestaurarVentana(this);
+    Refresco(std::nullopt);
+    if (auto* marco = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        marco->show();
+    else
+        show();
+    TraerAlFrente(this);
+    Grd->setFocus(Qt::OtherFocusReason);
+}
+
+void NavegadorBase::closeEvent(QCloseEvent* evento)
+{
+    // Editors go with their browser; one that refuses to close keeps the browser open.
+    for (auto& [clave, hijo] : m_hijos) {
+        if (!hijo)
+            continue;
+        QWidget* ventana = qobject_cast<QMdiSubWindow*>(hijo->parentWidget()) ? hijo->parentWidget() : hijo.data();
+        if (!ventana->close()) {
+            evento->ignore();
+            return;
+        }
+    }
+    m_hijos.clear();
+    if (m_cargado)
+        GuardarVentana(this);
+    m_cargado = false;
+    if (m_ranura == this)
+        m_ranura = nullptr;
+    evento->accept();
+}
+
+void NavegadorBase::Refresco(std::optional<long> numero)
+{
+    lbCli->setText(TextoFiltroCliente(m_filtro.cliente));
+    lbFch->setText(TextoFiltroFechas(m_filtro.desde, m_filtro.hasta));
+    const int anterior = std::max(Grd->Row(), 1);
+    try {
+        Leer();
+    } catch (const motor::Error& e) {
+        Grd->Cargar(0, {});
+        Mensaje(QStringLiteral("Error al leer la lista: ") + QString::fromStdString(e.what())
+                    + QStringLiteral("\nCompruebe la base de datos y vuelva a filtrar."),
+                QMessageBox::Critical);
+        return;
+    }
+    if (Grd->Rows() <= 1)
+        return;
+    int fila = std::min(anterior, Grd->Rows() - 1);
+    if (numero) {
+        // The list is in number order for notes; invoices come by series and number too.
+        for (int f = 1; f < Grd->Rows(); ++f) {
+            if (NumeroDeFila(f) == *numero) {
+                fila = f;
+                break;
+            }
+        }
+    }
+    Grd->setCelda(fila, 0);
+}
+
+std::optional<long> NavegadorBase::NumeroActual() const
+{
+    return NumeroDeFila(Grd->Row());
+}
+
+QWidget* NavegadorBase::Hijo(long numero) const
+{
+    const auto i = m_hijos.find(NumeroConCeros(numero, 6));
+    return i == m_hijos.end() ? nullptr : i->second.data();
+}
+
+bool NavegadorBase::AnadirHijo(long numero, QWidget* editor)
+{
+    if (!editor)
+        return false;
+    m_hijos[NumeroConCeros(numero, 6)] = editor;
+    return true;
+}
+
+bool NavegadorBase::MostrarHijo(long numero)
+{
+    QWidget* hijo = Hijo(numero);
+    if (!hijo)
+        return false;
+    TraerAlFrente(hijo);
+    return true;
+}
+
+void NavegadorBase::QuitarHijo(long numero)
+{
+    m_hijos.erase(NumeroConCeros(numero, 6));
+}
+
+void NavegadorBase::TraerAlFrente(QWidget* ventana)
+{
+    if (auto* marco = qobject_cast<QMdiSubWindow*>(ventana->parentWidget())) {
+        if (marco->isMinimized())
+            marco->showNormal();
+        if (QMdiArea* area = marco->mdiArea())
+            area->setActiveSubWindow(marco);
+        marco->raise();
+    } else {
+        ventana->raise();
+        ventana->activateWindow();
+    }
+}
+
+void NavegadorBase::Mensaje(const QString& texto, int icono)
+{
+    MensajeSobreRejilla(Grd, texto, QMessageBox::Ok, static_cast<QMessageBox::Icon>(icono), windowTitle());
+}
+
+bool NavegadorBase::Pregunta(const QString& texto)
+{
+    return MensajeSobreRejilla(Grd, texto, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning, windowTitle())
+        == QMessageBox::Ok;
+}
+
+// --- filter ------------------------------------------------------------------------------
+
+void NavegadorBase::PulsarFiltrar()
+{
+    Filtrar->setDown(true);
+    Tim->start();
+}
+
+// The dialog opens from the timer so that the panel is drawn pressed first.
+void NavegadorBase::EditarFiltro()
+{
+    Tim->stop();
+    DialogoFiltro dialogo(this);
+    const bool aceptado = dialogo.Editar(m_filtro, {}, SerieDelFiltro());
+    Filtrar->setDown(false);
+    if (aceptado) {
+        Refresco(std::nullopt);
+        Grd->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+// --- grid --------------------------------------------------------------------------------
+
+// The right click has made its row current.
+void NavegadorBase::MenuContextual(const QPoint& global)
+{
+    PrepararMenu();
+    MnAcciones->popup(global);
+}
+
+bool NavegadorBase::eventFilter(QObject* objeto, QEvent* evento)
+{
+    if (objeto == Grd && evento->type() == QEvent::KeyPress && Tecla(static_cast<QKeyEvent&>(*evento)))
+        return true;
+    return QWidget::eventFilter(objeto, evento);
+}
