@@ -284,7 +284,7 @@ bool BrowAlb::ImprimirAlbaran(long numero, int copias)
         return false;
     for (int i = 0; i < copias; ++i) {
         auto motor = NuevoMotorMascaras();
-        if (!a.Imprimir(*motor, CarpetaMascaras()))
+        if (!a.Imprimir(*motor, CarpetaMascaras(QStringLiteral("mskAlba.txt"))))
             return false;
     }
     return true;
@@ -432,7 +432,7 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
         Despues();
         Refresco(std::nullopt);
     });
-    lote.FijarImpresion(NuevoMotorMascaras, CarpetaMascaras());
+    lote.FijarImpresion(NuevoMotorMascaras, CarpetaMascaras(QStringLiteral("mskFact.txt")));
 
     try {
         switch (operacion) {

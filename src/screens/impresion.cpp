@@ -5,9 +5,6 @@
 #include "listado.h"
 #include "printxt.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -54,19 +51,3 @@ std::unique_ptr<MotorMascaras> NuevoMotorMascaras() { return Fabrica()(); }
 
 DialogoCopias FijarDialogoCopias(DialogoCopias dialogo) { return std::exchange(Dialogo(), std::move(dialogo)); }
 FabricaMotor FijarFabricaMotor(FabricaMotor fabrica) { return std::exchange(Fabrica(), std::move(fabrica)); }
-
-QString CarpetaMascaras()
-{
-    QStringList carpetas;
-    if (!Global::DirectorioPrograma.isEmpty())
-        carpetas << Global::DirectorioPrograma;
-    if (QCoreApplication::instance()) {
-        const QString programa = QCoreApplication::applicationDirPath();
-        carpetas << programa << QDir(programa).filePath(QStringLiteral("../share/quenza"));
-    }
-    carpetas << QStringLiteral("/usr/local/share/quenza") << QStringLiteral("/usr/share/quenza");
-    for (const QString& c : carpetas)
-        if (QFileInfo(QDir(c).filePath(QStringLiteral("mskAlba.txt"))).isFile())
-            return QDir::cleanPath(c);
-    return carpetas.value(0);
-}

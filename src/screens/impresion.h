@@ -16,8 +16,6 @@ class QWidget;
 std::optional<int> PedirCopias(QWidget* padre);
 // A new print engine for one document run.
 std::unique_ptr<MotorMascaras> NuevoMotorMascaras();
-// The folder that holds the print masks: the program's own, else the installed data folder.
-QString CarpetaMascaras();
 
 // Tests replace the dialog and the engine; each setter returns the previous one.
 using DialogoCopias = std::function<std::optional<int>(QWidget* padre)>;
