@@ -52,7 +52,14 @@ struct FilaFactura {
     double iva = 0;
     double Total = 0;  // Neto + iva, without the surcharge
     Valor Pagado;
+    // Beyond the list's eight elements, what the customer is also asked for.
+    double REq = 0;      // surcharge; 0 for a customer who does not pay it
+    double Envases = 0;  // packaging deposits, euros
 };
+
+// What the customer owes for an invoice, as the printed invoice totals it: net, VAT,
+// surcharge and packaging. An invoice is settled when its payment is within a cent of it.
+double TotalAPagar(const FilaFactura& factura);
 
 // A closed scale ticket: the values of its ticket row.
 struct FilaTicket {

@@ -46,8 +46,9 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
     sql = QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas ");
     if (std::holds_alternative<bool>(pendiente))
-        sql += std::get<bool>(pendiente) ? QStringLiteral("where (isnull(Pagado) or (abs(Pagado-Neto-IVA-REq)>=0.01))")
-                                         : QStringLiteral("where (abs(Pagado-Neto-IVA-REq)<0.01)");
+        sql += std::get<bool>(pendiente)
+            ? QStringLiteral("where (isnull(Pagado) or (abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))>=0.01))")
+            : QStringLiteral("where (abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))<0.01)");
     sql += QStringLiteral(" order by Serie, Numero");
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
     for (; !rs.eof(); rs.moveNext()) {
@@ -60,9 +61,16 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
         f.iva = CampoANumero(rs[QStringLiteral("iva")]);
         f.Total = f.Neto + f.iva;
         f.Pagado = rs[QStringLiteral("Pagado")];
+        f.REq = CampoANumero(rs[QStringLiteral("REq")]);
+        f.Envases = CampoANumero(rs[QStringLiteral("sEnvases")]);
         AnadirAVector(filas, std::move(f));
     }
     return filas;
+}
+
+double TotalAPagar(const FilaFactura& factura)
+{
+    return Redondear2(factura.Neto + factura.iva + factura.REq + factura.Envases);
 }
 
 bool BaseDatos::ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs)

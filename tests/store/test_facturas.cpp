@@ -64,6 +64,25 @@ TEST_F(Facturas, PendingUsesTheOneCentRule)
     EXPECT_TRUE(bd->ListaFacturas(qint16(1), {}, {}, {}, false).empty());
 }
 
+// The customer owes surcharge and crates too: paying that settles the invoice.
+TEST_F(Facturas, WhatIsOwedIncludesSurchargeAndPackaging)
+{
+    sql(QStringLiteral("update FacturaVentaDetalle set Bultos=2, Envase=150 where Serie=1 and Numero=2 and Linea=1"));
+    const auto filas = bd->ListaFacturas(qint16(1));
+    ASSERT_EQ(filas.size(), 2u);
+    EXPECT_DOUBLE_EQ(filas[0].REq, 0);
+    EXPECT_DOUBLE_EQ(TotalAPagar(filas[0]), 24.21);
+    EXPECT_DOUBLE_EQ(filas[1].REq, 0.46);
+    EXPECT_DOUBLE_EQ(filas[1].Envases, 3.0);
+    const double debe = 29.33 + 10.87 + 2.93 + 0.43 + 0.46 + 3.0;
+    EXPECT_DOUBLE_EQ(TotalAPagar(filas[1]), debe);
+    sql(QStringLiteral("update FacturaVentaCabecera set Pagado=%1 where Serie=1 and Numero=2").arg(debe - 3.0));
+    EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, true)), (std::vector<qint32>{1, 2}));
+    sql(QStringLiteral("update FacturaVentaCabecera set Pagado=%1 where Serie=1 and Numero=2").arg(debe));
+    EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, false)), (std::vector<qint32>{2}));
+    EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, true)), (std::vector<qint32>{1}));
+}
+
 TEST_F(Facturas, EachFilterAloneAndTogether)
 {
     EXPECT_EQ(bd->ListaFacturas().size(), 3u);
