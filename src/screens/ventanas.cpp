@@ -42,10 +42,12 @@ void RestaurarVentana(QWidget* ventana)
 void GuardarVentana(QWidget* ventana)
 {
     const QWidget* m = marco(ventana);
-    const QRect r = m->geometry();
+    // A maximised window keeps the place it will have when restored.
+    const bool normal = m->isWindow() && (m->isMaximized() || m->isFullScreen()) && m->normalGeometry().isValid();
+    const QRect r = normal ? m->normalGeometry() : m->geometry();
+    const QPoint esquina = normal || !m->isWindow() ? r.topLeft() : m->frameGeometry().topLeft();
     GuardarPosicionVentana(ventana->objectName(),
-                           {aTwipsX(m->isWindow() ? m->frameGeometry().x() : r.x()),
-                            aTwipsY(m->isWindow() ? m->frameGeometry().y() : r.y()), aTwipsX(r.width()), aTwipsY(r.height())});
+                           {aTwipsX(esquina.x()), aTwipsY(esquina.y()), aTwipsX(r.width()), aTwipsY(r.height())});
 }
 
 QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, const QString& texto,

@@ -12,32 +12,41 @@
 #include <QScreen>
 #include <QTranslator>
 
+#include <cstdio>
+
+// Opens the configured database and reads the working group; the reason when it cannot.
+static QString PrepararArranque()
+{
+    LeerConfiguracionKV740();
+    QString motivo = MotivoSinBaseDatos();
+    if (!motivo.isEmpty())
+        return motivo;
+    std::unique_ptr<BaseDatos> bd = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
+    if (!bd)
+        return motivo;
+    try {
+        bd->DatosGrupo(Global::Grupo, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+    } catch (const motor::Error& e) {
+        return MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje());
+    }
+    Global::BD = std::move(bd);
+    return {};
+}
+
 std::unique_ptr<MainMDI> Arrancar()
 {
     if (!Global::DirectorioPrograma.isEmpty())
         QDir::setCurrent(Global::DirectorioPrograma);
     LeerConfiguracion();
-    for (;;) {
-        LeerConfiguracionKV740();
-        AbrirBaseDatos();
-        if (Global::BD->Abierta()) {
-            Global::BD->DatosGrupo(Global::Grupo, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
-            break;
-        }
-        if (!Configurar::Activar(QStringLiteral("CONFIGURACIÓN INCORRECTA")))
+    QString motivo = PrepararArranque();
+    while (!motivo.isEmpty()) {
+        // Also on the terminal, for whoever started the program from one.
+        std::fprintf(stderr, "quenza: CONFIGURACIÓN INCORRECTA: %s\n", motivo.toUtf8().constData());
+        std::fflush(stderr);
+        if (!Configurar::Activar(QStringLiteral("CONFIGURACIÓN INCORRECTA"), nullptr, motivo))
             return nullptr;
-    }
-    try {
-        Global::BD->CrearTablasNuevas();
-    } catch (const ErrorActualizacion& e) {
-        // Nothing was changed: the whole upgrade is one transaction.
-        QMessageBox::critical(nullptr, QStringLiteral("Facturación con KV740"),
-                              QStringLiteral("No se pudo actualizar la base de datos (paso %1):\n%2\n\n"
-                                             "La base de datos queda como estaba. El programa terminará.")
-                                  .arg(e.paso())
-                                  .arg(e.mensaje()));
-        Global::BD.reset();
-        return nullptr;
+        // The dialog accepts only with a database ready for the program.
+        motivo = Global::BD && Global::BD->Abierta() ? QString() : PrepararArranque();
     }
     if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
         // 1440 twips to the inch.
@@ -47,6 +56,14 @@ std::unique_ptr<MainMDI> Arrancar()
     auto ventana = std::make_unique<MainMDI>();
     ventana->show();
     return ventana;
+}
+
+QLocale LocalDelPrograma(const QLocale& sistema)
+{
+    // A system without a locale (C, POSIX) gets the language the program speaks.
+    if (sistema.language() == QLocale::C || sistema.name() == QLatin1String("C"))
+        return QLocale(QLocale::Spanish, QLocale::Spain);
+    return sistema;
 }
 
 bool CargarTraduccionQt()

@@ -6,6 +6,7 @@
 #include "ventanas.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -30,6 +32,21 @@ QLabel* panel(QWidget* padre)
 }
 
 }  // namespace
+
+std::optional<double> LeerRecargo(const QString& texto)
+{
+    QString t = texto.trimmed();
+    if (t.isEmpty())
+        return 0.0;
+    t.replace(QLatin1Char('.'), QLatin1Char(','));
+    static const QRegularExpression forma(QStringLiteral("^[0-9]{1,3}(,[0-9]*)?$|^,[0-9]+$"));
+    if (!forma.match(t).hasMatch())
+        return std::nullopt;
+    const double v = QLocale(QLocale::Spanish, QLocale::Spain).toDouble(t.endsWith(QLatin1Char(',')) ? t.chopped(1) : t);
+    if (v < 0 || v > 100)
+        return std::nullopt;
+    return v;
+}
 
 Configurar::Configurar(QWidget* padre) : QDialog(padre)
 {
@@ -97,6 +114,11 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
         recargos->addWidget(t, 1);
     }
     g->addLayout(recargos, 6, 0, 1, 4);
+    lbRecargo = new QLabel(grupo);
+    lbRecargo->setObjectName(QStringLiteral("lbRecargo"));
+    lbRecargo->setStyleSheet(QStringLiteral("color: #b00020"));
+    lbRecargo->hide();
+    g->addWidget(lbRecargo, 7, 0, 1, 4);
     etiquetaRecargos->setBuddy(txREq[1]);
     raiz->addWidget(grupo);
 
@@ -127,17 +149,25 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     opciones->addWidget(iva);
     raiz->addLayout(opciones);
 
-    auto* empresa = new QGroupBox(QStringLiteral("&Encabezamiento de listados"), this);
+    auto* empresa = new QGroupBox(QStringLiteral("Encabe&zamiento de listados"), this);
     auto* ec = new QHBoxLayout(empresa);
     txNombreEmpresa = new QLineEdit(empresa);
     txNombreEmpresa->setObjectName(QStringLiteral("txNombreEmpresa"));
     ec->addWidget(txNombreEmpresa);
     raiz->addWidget(empresa);
 
+    lbMotivo = new QLabel(this);
+    lbMotivo->setObjectName(QStringLiteral("lbMotivo"));
+    lbMotivo->setWordWrap(true);
+    lbMotivo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lbMotivo->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold"));
+    lbMotivo->hide();
+    raiz->addWidget(lbMotivo);
+
     auto* botones = new QHBoxLayout;
     botones->addStretch();
-    Acepto = new QPushButton(QStringLiteral("&Aceptar"), this);
-    Cancelo = new QPushButton(QStringLiteral("&Cancelar"), this);
+    Acepto = new QPushButton(QStringLiteral("Ace&ptar"), this);
+    Cancelo = new QPushButton(QStringLiteral("Cance&lar"), this);
     Acepto->setObjectName(QStringLiteral("Acepto"));
     Cancelo->setObjectName(QStringLiteral("Cancelo"));
     Acepto->setDefault(true);
@@ -151,20 +181,42 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     connect(Cancelo, &QPushButton::clicked, this, &QDialog::reject);
 
     resize(640, 480);
-    CargarGrupos();
-    MostrarDatos();
+    CargarDeBaseDatos();
     RestaurarVentana(this);
 }
 
 Configurar::~Configurar() = default;
 
-bool Configurar::Activar(const QString& titulo, QWidget* padre)
+bool Configurar::Activar(const QString& titulo, QWidget* padre, const QString& motivo)
 {
     Configurar dialogo(padre);
     if (!titulo.isEmpty())
         dialogo.setWindowTitle(titulo);
+    if (!motivo.isEmpty())
+        dialogo.MostrarMotivo(motivo);
     dialogo.exec();
     return dialogo.aceptado();
+}
+
+void Configurar::MostrarMotivo(const QString& motivo)
+{
+    lbMotivo->setText(motivo);
+    lbMotivo->setVisible(!motivo.isEmpty());
+}
+
+static bool baseLista() { return Global::BD && Global::BD->Abierta(); }
+
+void Configurar::CargarDeBaseDatos()
+{
+    try {
+        CargarGrupos();
+        MostrarDatos();
+    } catch (const motor::Error& e) {
+        m_grupos.clear();
+        LstGpos->clear();
+        m_mostrando = false;
+        MostrarMotivo(MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje()));
+    }
 }
 
 void Configurar::done(int resultado)
@@ -190,7 +242,8 @@ void Configurar::MostrarDatos()
         if (m_grupos[i].codgpo == Global::Grupo)
             elegido = static_cast<int>(i);
     LstGpos->setCurrentIndex(elegido);
-    if (elegido < 0) {
+    // Only a group list read from a database may drop the stored group.
+    if (elegido < 0 && baseLista()) {
         Global::Grupo = 0;
         if (Global::BD)
             Global::BD->DatosGrupo(0, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
@@ -221,9 +274,13 @@ void Configurar::LstGpos_Click(int indice)
     if (indice < 0)
         return;
     Global::Grupo = AEntero16(Val(LstGpos->itemText(indice).section(QLatin1Char(' '), 0, 0)));
-    if (Global::BD)
-        Global::BD->DatosGrupo(Global::Grupo, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
-    MostrarDatos();
+    try {
+        if (Global::BD)
+            Global::BD->DatosGrupo(Global::Grupo, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+    } catch (const motor::Error& e) {
+        MostrarMotivo(MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje()));
+    }
+    CargarDeBaseDatos();
 }
 
 void Configurar::Precio_Click() { Global::Precio = opBase->isChecked() ? 0 : opHta1->isChecked() ? 1 : 2; }
@@ -234,8 +291,34 @@ void Configurar::txREq_Change(int departamento)
 {
     if (m_mostrando)
         return;
-    const std::optional<double> v = LeerNumero(txREq[static_cast<size_t>(departamento)]->text());
-    Global::RecargoEquivalencia[static_cast<size_t>(departamento)] = v ? static_cast<float>(*v) : 0.0f;
+    QLineEdit* caja = txREq[static_cast<size_t>(departamento)];
+    if (caja->text().contains(QLatin1Char('.'))) {
+        // A pasted point is the decimal mark: show it as the comma it means.
+        const int cursor = caja->cursorPosition();
+        caja->setText(caja->text().replace(QLatin1Char('.'), QLatin1Char(',')));  // comes back here
+        caja->setCursorPosition(cursor);
+        return;
+    }
+    const std::optional<double> v = LeerRecargo(caja->text());
+    caja->setStyleSheet(v ? QString() : QStringLiteral("background: #ffd6d6"));
+    if (v)
+        Global::RecargoEquivalencia[static_cast<size_t>(departamento)] = static_cast<float>(*v);
+    RecargosValidos();
+}
+
+bool Configurar::RecargosValidos()
+{
+    for (int d = 1; d <= 10; ++d) {
+        if (LeerRecargo(txREq[static_cast<size_t>(d)]->text()))
+            continue;
+        lbRecargo->setText(QStringLiteral("El recargo del departamento %1 no es válido: escriba un porcentaje de 0 a "
+                                          "100, con una coma para los decimales (por ejemplo, 5,2).")
+                               .arg(d));
+        lbRecargo->show();
+        return false;
+    }
+    lbRecargo->hide();
+    return true;
 }
 
 bool Configurar::eventFilter(QObject* objeto, QEvent* evento)
@@ -266,6 +349,13 @@ bool Configurar::eventFilter(QObject* objeto, QEvent* evento)
         return true;
     }
     const QString texto = tecla->text();
+    // Either decimal mark, the keypad's included, writes the comma.
+    if (texto == QLatin1String(".") || texto == QLatin1String(",") || tecla->key() == Qt::Key_Period
+        || tecla->key() == Qt::Key_Comma) {
+        if (!caja->text().remove(caja->selectedText()).contains(QLatin1Char(',')))
+            caja->insert(QStringLiteral(","));
+        return true;
+    }
     if (texto.size() == 1) {
         int codigo = texto.at(0).unicode();
         // Digits and the decimal comma (the user's decimal separator).
@@ -276,26 +366,62 @@ bool Configurar::eventFilter(QObject* objeto, QEvent* evento)
     return false;
 }
 
+bool Configurar::UsarBaseDatos()
+{
+    QString motivo = MotivoSinBaseDatos();
+    std::unique_ptr<BaseDatos> nueva = motivo.isEmpty() ? PrepararBaseDatos(Global::RutaBaseDatos, motivo) : nullptr;
+    if (!nueva) {
+        MostrarMotivo(motivo);
+        return false;
+    }
+    Global::BD = std::move(nueva);  // the previous one closes
+    MostrarMotivo(QString());
+    try {
+        Global::BD->DatosGrupo(Global::Grupo, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+    } catch (const motor::Error& e) {
+        MostrarMotivo(MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje()));
+    }
+    return true;
+}
+
 void Configurar::CambHome_Click()
 {
     const auto elegir = elegirCarpeta ? elegirCarpeta : ElegirCarpeta;
     const QString carpeta = elegir(this, QString(), Global::HomeDir);
     if (carpeta.isEmpty())
         return;
+    const QString homeAnterior = Global::HomeDir, rutaAnterior = Global::RutaBaseDatos;
     Global::HomeDir = carpeta;
-    lbHomeDir->setText(carpeta);
-    Global::BD.reset();
     LeerConfiguracionKV740();
-    AbrirBaseDatos();
-    CargarGrupos();
-    MostrarDatos();
+    if (!UsarBaseDatos() && baseLista()) {
+        // The database in use stays, and so does the folder it came from.
+        MostrarMotivo(lbMotivo->text() + QStringLiteral("\nSe sigue usando la base de datos de «%1».")
+                                              .arg(QDir::toNativeSeparators(homeAnterior)));
+        Global::HomeDir = homeAnterior;
+        Global::RutaBaseDatos = rutaAnterior;
+    }
+    lbHomeDir->setText(Global::HomeDir);
+    CargarDeBaseDatos();
     update();
 }
 
 void Configurar::Acepto_Click()
 {
-    if (Global::RutaBaseDatos.isEmpty())
+    if (!RecargosValidos()) {
+        for (int d = 1; d <= 10; ++d)
+            if (!LeerRecargo(txREq[static_cast<size_t>(d)]->text()))
+                txREq[static_cast<size_t>(d)]->setFocus(Qt::OtherFocusReason);
         return;
+    }
+    // Nothing is saved without a database ready for the program; the other program may have let go of it.
+    if (!baseLista()) {
+        if (Global::RutaBaseDatos.isEmpty() || !UsarBaseDatos()) {
+            if (lbMotivo->text().isEmpty() || Global::RutaBaseDatos.isEmpty())
+                MostrarMotivo(MotivoSinBaseDatos());
+            return;
+        }
+        CargarDeBaseDatos();
+    }
     if (LstGpos->currentIndex() >= 0 && Global::BD && Global::BD->VersionAlmacenes() && Global::Almacen == 0) {
         QMessageBox::critical(this, windowTitle(),
                               QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));

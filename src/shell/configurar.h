@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -13,6 +14,10 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+
+// A surcharge percentage as the user gives it (typed, pasted, either decimal mark): empty text is 0;
+// no value when it is not a number from 0 to 100.
+std::optional<double> LeerRecargo(const QString& texto);
 
 // The configuration dialog: where KV740 lives, the working group, price level, VAT
 // treatment, surcharges per department and the business name. It edits the run-wide
@@ -23,8 +28,12 @@ public:
     explicit Configurar(QWidget* padre = nullptr);
     ~Configurar() override;
 
-    // Shows the dialog modally (with `titulo` as caption when given); true when accepted.
-    static bool Activar(const QString& titulo = {}, QWidget* padre = nullptr);
+    // Shows the dialog modally (with `titulo` as caption when given, and `motivo` saying what is
+    // wrong); true when accepted, which needs a database ready for the program.
+    static bool Activar(const QString& titulo = {}, QWidget* padre = nullptr, const QString& motivo = {});
+
+    // Shows in the dialog what is wrong (empty hides it).
+    void MostrarMotivo(const QString& motivo);
 
     // The folder picker; tests replace it.
     static inline std::function<QString(QWidget*, const QString&, const QString&)> elegirCarpeta;
@@ -45,6 +54,8 @@ public:
     QRadioButton* opInclu = nullptr;
     QRadioButton* opDesgl = nullptr;
     QLineEdit* txNombreEmpresa = nullptr;
+    QLabel* lbRecargo = nullptr;  // what is wrong with a surcharge box
+    QLabel* lbMotivo = nullptr;   // what is wrong with the database
     QPushButton* Acepto = nullptr;
     QPushButton* Cancelo = nullptr;
 
@@ -61,6 +72,11 @@ private:
     void txREq_Change(int departamento);
     void CambHome_Click();
     void Acepto_Click();
+    // Installs the database of the current RutaBaseDatos; false (and the reason shown) when it is not ready.
+    bool UsarBaseDatos();
+    // Reads the groups and the working group's data, or shows why it cannot.
+    void CargarDeBaseDatos();
+    bool RecargosValidos();
 
     std::vector<FilaGrupo> m_grupos;
     bool m_aceptado = false;

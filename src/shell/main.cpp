@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QTextStream>
 
 static void Identificar()
@@ -40,9 +41,10 @@ int main(int argc, char** argv)
         return MostrarRutas(argc, argv);
     QApplication app(argc, argv);
     Identificar();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quenza/es.quenza.Quenza.png")));
+    QApplication::setWindowIcon(IconoPrograma());
     QGuiApplication::setDesktopFileName(QStringLiteral("es.quenza.Quenza"));
 
+    QLocale::setDefault(LocalDelPrograma(QLocale::system()));
     CargarTraduccionQt();
 
     Global::DirectorioPrograma = QApplication::applicationDirPath();

@@ -6,11 +6,13 @@
 #include "global.h"
 #include "navegador.h"
 #include "utilidades.h"
+#include "ventanas.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStatusBar>
@@ -18,7 +20,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <cmath>
 
 QString TextoVersion(int mayor, int menor, int revision)
 {
@@ -26,15 +27,7 @@ QString TextoVersion(int mayor, int menor, int revision)
         + QChar(64 + revision);
 }
 
-int AnchoHueco(int anchoVentana, const std::vector<int>& anchosBotones, int huecos, int margen)
-{
-    if (huecos <= 0)
-        return 0;
-    int suma = 0;
-    for (int a : anchosBotones)
-        suma += a;
-    return std::max(0, (anchoVentana - (suma + margen)) / huecos);
-}
+QIcon IconoPrograma() { return QIcon(QStringLiteral(":/quenza/es.quenza.Quenza.png")); }
 
 MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
 {
@@ -51,14 +44,20 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     TBar->setMovable(false);
     TBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 
-    auto* hueco = new QWidget(TBar);
-    hueco->setObjectName(QStringLiteral("sep1"));
-    TBar->addWidget(hueco);
-    m_botones.emplace_back(QStringLiteral("sep1"), hueco);
-    anadirBoton(QStringLiteral("cli"), QStringLiteral("Clientes  "), QStringLiteral("x-office-address-book"));
-    anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"));
-    anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"));
-    anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"));
+    TBar->setFloatable(false);
+    TBar->toggleViewAction()->setEnabled(false);
+
+    // The buttons, in the toolbar's order: one call each. The style's icons stand in when the
+    // desktop's theme lacks the named one; each button keeps its own (for "fac" and "onl":
+    // SP_DialogSaveButton and SP_DriveNetIcon).
+    anadirHueco(QStringLiteral("sep1"));
+    anadirBoton(QStringLiteral("cli"), QStringLiteral("Clientes  "), QStringLiteral("x-office-address-book"),
+                QStyle::SP_DirHomeIcon);
+    anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"), QStyle::SP_FileIcon);
+    anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"),
+                QStyle::SP_FileDialogInfoView);
+    anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"),
+                QStyle::SP_DialogCloseButton);
 
     Navegadores::abrirAlbaranes = [](std::optional<long> cliente, QDate desde, QDate hasta) {
         BrowAlb::Abrir(ClienteDeCodigo(cliente), FechaDeFiltro(desde), FechaDeFiltro(hasta));
@@ -68,16 +67,34 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     lbVersion = new QLabel(TextoVersion(partes.value(0).toInt(), partes.value(1).toInt(), partes.value(2).toInt()), this);
     lbVersion->setObjectName(QStringLiteral("lbVersion"));
     statusBar()->addPermanentWidget(lbVersion);
+    setWindowIcon(IconoPrograma());
     resize(1024, 720);
+    RestaurarVentana(this);
 }
 
-void MainMDI::anadirBoton(const QString& clave, const QString& texto, const QString& icono)
+void MainMDI::closeEvent(QCloseEvent* evento)
+{
+    GuardarVentana(this);
+    QMainWindow::closeEvent(evento);
+}
+
+void MainMDI::anadirHueco(const QString& clave)
+{
+    // It takes the free width through the layout, so it never raises the window's minimum width.
+    auto* hueco = new QWidget(TBar);
+    hueco->setObjectName(clave);
+    hueco->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    hueco->setMinimumWidth(0);
+    TBar->addWidget(hueco);
+    m_botones.emplace_back(clave, hueco);
+}
+
+void MainMDI::anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva)
 {
     auto* b = new QToolButton(TBar);
     b->setObjectName(clave);
     b->setText(texto);
-    b->setIcon(QIcon::fromTheme(icono, style()->standardIcon(clave == QLatin1String("fin") ? QStyle::SP_DialogCloseButton
-                                                                                          : QStyle::SP_FileDialogDetailedView)));
+    b->setIcon(QIcon::fromTheme(tema, style()->standardIcon(reserva)));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     connect(b, &QToolButton::clicked, this, [this, clave] { TBar_ButtonClick(clave); });
     TBar->addWidget(b);
@@ -90,39 +107,6 @@ QWidget* MainMDI::Boton(const QString& clave) const
         if (k == clave)
             return w;
     return nullptr;
-}
-
-void MainMDI::AjustarHuecos()
-{
-    std::vector<int> anchos;
-    int huecos = 0;
-    for (const auto& [clave, w] : m_botones) {
-        if (clave.startsWith(QLatin1String("sep")))
-            ++huecos;
-        else if (w->isVisible() || !isVisible())
-            anchos.push_back(w->sizeHint().width());
-    }
-    // The toolbar's own margins and handle take the place of the old 4-pixel allowance.
-    const int margen = 4 + TBar->contentsMargins().left() + TBar->contentsMargins().right()
-        + TBar->layout()->contentsMargins().left() + TBar->layout()->contentsMargins().right()
-        + TBar->layout()->spacing() * static_cast<int>(m_botones.size());
-    const int ancho = AnchoHueco(width(), anchos, huecos, margen);
-    for (int i = 1; i <= huecos; ++i)
-        if (QWidget* h = Boton(QStringLiteral("sep") + QString::number(i)))
-            h->setFixedWidth(ancho);
-}
-
-void MainMDI::changeEvent(QEvent* evento)
-{
-    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
-        AjustarHuecos();
-    QMainWindow::changeEvent(evento);
-}
-
-void MainMDI::resizeEvent(QResizeEvent* evento)
-{
-    QMainWindow::resizeEvent(evento);
-    AjustarHuecos();
 }
 
 void MainMDI::TBar_ButtonClick(const QString& clave)

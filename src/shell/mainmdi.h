@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStyle>
 
 #include <vector>
 
@@ -13,8 +14,8 @@ class QToolButton;
 // "versión " major "." minor (two digits) and the revision as a letter (1 is "A").
 QString TextoVersion(int mayor, int menor, int revision);
 
-// Width of each placeholder so that the buttons after them sit against the right edge.
-int AnchoHueco(int anchoVentana, const std::vector<int>& anchosBotones, int huecos, int margen);
+// The program's icon, for every window of the program.
+QIcon IconoPrograma();
 
 // The program's one top-level window: the multiple-document frame and its toolbar.
 class MainMDI : public QMainWindow {
@@ -30,13 +31,16 @@ public:
     QWidget* Boton(const QString& clave) const;
     void TBar_ButtonClick(const QString& clave);
 
+    // No menu of toolbars: the toolbar is part of the window and cannot be hidden.
+    QMenu* createPopupMenu() override { return nullptr; }
+
 protected:
-    void changeEvent(QEvent* evento) override;
-    void resizeEvent(QResizeEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
 
 private:
-    void AjustarHuecos();
-    void anadirBoton(const QString& clave, const QString& texto, const QString& icono);
+    void anadirHueco(const QString& clave);
+    // `tema` is the freedesktop icon name; `reserva` the style's icon when the theme lacks it.
+    void anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva);
 
     QMdiArea* m_area = nullptr;
     std::vector<std::pair<QString, QWidget*>> m_botones;

@@ -16,6 +16,7 @@ BaseDatos::BaseDatos(const QString& ruta)
     } catch (const motor::Error& e) {
         m_bd.reset();
         m_errorApertura = e.mensaje();
+        m_codigoApertura = e.codigoSqlite();
     }
 }
 

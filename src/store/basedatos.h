@@ -101,14 +101,17 @@ public:
 // Failure of the schema upgrade: which step, and the engine's words.
 class ErrorActualizacion : public std::runtime_error {
 public:
-    ErrorActualizacion(int paso, const QString& mensaje)
-        : std::runtime_error(mensaje.toStdString()), m_paso(paso), m_mensaje(mensaje) {}
+    ErrorActualizacion(int paso, const QString& mensaje, int codigoSqlite = 0)
+        : std::runtime_error(mensaje.toStdString()), m_paso(paso), m_mensaje(mensaje), m_codigoSqlite(codigoSqlite) {}
     int paso() const { return m_paso; }
+    // SQLite's extended code of the failing statement (0 when unknown).
+    int codigoSqlite() const { return m_codigoSqlite; }
     const QString& mensaje() const { return m_mensaje; }
 
 private:
     int m_paso;
     QString m_mensaje;
+    int m_codigoSqlite;
 };
 
 // The program's one door to the KV740 database: the program's own tables live in the same file
@@ -125,6 +128,8 @@ public:
     bool Abierta() const { return m_bd != nullptr; }
     bool VersionAlmacenes() const { return m_versionAlmacenes; }
     const QString& ErrorApertura() const { return m_errorApertura; }
+    // SQLite's extended code of the opening failure; 0 when it opened.
+    int CodigoErrorApertura() const { return m_codigoApertura; }
 
     // Creates the program's tables, relations and saved queries when missing and brings older
     // databases up to date, all in one transaction: on failure nothing has changed and
@@ -218,4 +223,5 @@ private:
     Servicio m_servicios[2];
     bool m_reescribiendo = false;
     QString m_errorApertura;
+    int m_codigoApertura = 0;
 };

@@ -257,7 +257,7 @@ void BaseDatos::ActualizarEsquema()
         empezar(16);
         CrearIndicesDeConsulta();
     } catch (const motor::Error& e) {
-        throw ErrorActualizacion(paso, e.mensaje());
+        throw ErrorActualizacion(paso, e.mensaje(), e.codigoSqlite());
     }
 }
 

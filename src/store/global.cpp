@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sqlite3.h>
+
 #include <cmath>
 
 namespace Global {
@@ -68,13 +70,27 @@ QString CarpetaMascaras(const QString& mascara)
 
 static QString claveDepartamento(int d) { return QStringLiteral("Dept") + NumeroConCeros(d, 2); }
 
+QString CarpetaKV740Propuesta()
+{
+    const QString programa = Global::DirectorioPrograma.isEmpty() ? QDir::currentPath() : Global::DirectorioPrograma;
+    const QString casa = QDir::homePath();
+    // The demo made beside the program first, then the usual places of a shared installation.
+    const QStringList candidatas{UnirRuta(programa, QStringLiteral("../demo")), QStringLiteral("/srv/kv740"),
+                                 QStringLiteral("/opt/kv740"), UnirRuta(casa, QStringLiteral("kv740")),
+                                 UnirRuta(casa, QStringLiteral("KV740"))};
+    for (const QString& c : candidatas)
+        if (QFileInfo(UnirRuta(c, QStringLiteral("KV740.INI"))).isFile())
+            return QDir::cleanPath(QFileInfo(c).absoluteFilePath());
+    return casa;
+}
+
 void LeerConfiguracion()
 {
     ArchivoIni ini(RutaConfiguracion());
     ini.setSeccion(QStringLiteral("General"));
     QString home = ini.leer(QStringLiteral("HomeDir"));
     if (home.isEmpty()) {
-        ini.escribir(QStringLiteral("HomeDir"), QStringLiteral("C:\\Archivos de programa\\Kv740"));
+        ini.escribir(QStringLiteral("HomeDir"), CarpetaKV740Propuesta());
         home = ini.leer(QStringLiteral("HomeDir"));
     }
     Global::HomeDir = home;
@@ -89,17 +105,22 @@ void LeerConfiguracion()
     }
 }
 
+// KV740.INI in HomeDir; installations copied from the old PCs may keep the name in another case.
+static QString rutaKV740Ini()
+{
+    const QString ruta = UnirRuta(Global::HomeDir, QStringLiteral("KV740.INI"));
+    if (QFileInfo::exists(ruta))
+        return ruta;
+    const QDir dir(Global::HomeDir);
+    for (const QString& p : dir.entryList({QStringLiteral("kv740.ini")}, QDir::Files))
+        if (p.compare(QLatin1String("KV740.INI"), Qt::CaseInsensitive) == 0)
+            return dir.filePath(p);
+    return ruta;
+}
+
 void LeerConfiguracionKV740()
 {
-    ArchivoIni ini(UnirRuta(Global::HomeDir, QStringLiteral("KV740.INI")));
-    if (!QFileInfo::exists(ini.ruta())) {
-        // Installations copied from the old PCs may keep the name in another case.
-        const QDir dir(Global::HomeDir);
-        const QStringList parecidos = dir.entryList({QStringLiteral("kv740.ini")}, QDir::Files);
-        for (const QString& p : parecidos)
-            if (p.compare(QLatin1String("KV740.INI"), Qt::CaseInsensitive) == 0)
-                ini.setRuta(dir.filePath(p));
-    }
+    ArchivoIni ini(rutaKV740Ini());
     ini.setSeccion(QString());
     Global::RutaBaseDatos = ini.leer(QStringLiteral("BaseDatos")).trimmed();
 }
@@ -143,4 +164,119 @@ void AbrirBaseDatos()
 {
     Global::BD.reset();
     Global::BD = std::make_unique<BaseDatos>(Global::RutaBaseDatos);
+}
+
+QString MotivoSinBaseDatos()
+{
+    if (!Global::RutaBaseDatos.isEmpty())
+        return {};
+    const QString ini = rutaKV740Ini();
+    if (!QFileInfo(ini).isFile())
+        return QStringLiteral("No se encuentra el archivo KV740.INI en la carpeta «%1». Pulse «Cambiar» y elija la "
+                              "carpeta donde está instalado KV740.")
+            .arg(QDir::toNativeSeparators(Global::HomeDir));
+    return QStringLiteral("El archivo «%1» no indica ninguna base de datos (le falta la clave BaseDatos). Pulse "
+                          "«Cambiar» y elija la carpeta donde está instalado KV740.")
+        .arg(QDir::toNativeSeparators(ini));
+}
+
+QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& mensaje)
+{
+    const QString archivo = QDir::toNativeSeparators(ruta);
+    switch (codigo & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("La base de datos «%1» está en uso por otro programa, que no deja escribir en ella. "
+                              "Cierre ese programa y pulse «Aceptar», o elija otra carpeta.")
+            .arg(archivo);
+    case SQLITE_NOTADB:
+        return QStringLiteral("El archivo «%1» no es una base de datos. Compruebe la clave BaseDatos de KV740.INI o "
+                              "elija otra carpeta.")
+            .arg(archivo);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("La base de datos «%1» está dañada. Recupere una copia de seguridad o elija otra carpeta.")
+            .arg(archivo);
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("No hay permiso para escribir en la base de datos «%1». Pida que le den permiso de "
+                              "escritura o elija otra carpeta.")
+            .arg(archivo);
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("No se puede abrir la base de datos «%1». Compruebe que existe y que tiene permiso "
+                              "para usarla.")
+            .arg(archivo);
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+        return QStringLiteral("No se puede leer o escribir la base de datos «%1» (disco lleno o error de lectura). "
+                              "Libere espacio o compruebe el disco.")
+            .arg(archivo);
+    default:
+        return QStringLiteral("No se puede usar la base de datos «%1» (%2). Elija otra carpeta.").arg(archivo, mensaje);
+    }
+}
+
+std::unique_ptr<BaseDatos> PrepararBaseDatos(const QString& ruta, QString& motivo)
+{
+    motivo.clear();
+    const QString archivo = QDir::toNativeSeparators(ruta);
+    const QFileInfo info(ruta);
+    if (ruta.trimmed().isEmpty()) {
+        motivo = QStringLiteral("No se ha indicado ninguna base de datos.");
+        return nullptr;
+    }
+    if (!info.exists()) {
+        motivo = QStringLiteral("No se encuentra la base de datos «%1». Compruebe la clave BaseDatos de KV740.INI o "
+                                "elija otra carpeta.")
+                     .arg(archivo);
+        return nullptr;
+    }
+    if (!info.isFile()) {
+        motivo = QStringLiteral("«%1» no es un archivo de base de datos. Compruebe la clave BaseDatos de KV740.INI o "
+                                "elija otra carpeta.")
+                     .arg(archivo);
+        return nullptr;
+    }
+    // SQLite would take an empty file for a new database and write into it.
+    if (info.size() == 0) {
+        motivo = QStringLiteral("El archivo «%1» está vacío: no es una base de datos de KV740. Compruebe la clave "
+                                "BaseDatos de KV740.INI o elija otra carpeta.")
+                     .arg(archivo);
+        return nullptr;
+    }
+    auto bd = std::make_unique<BaseDatos>(ruta);
+    if (!bd->Abierta()) {
+        motivo = MotivoErrorBaseDatos(ruta, bd->CodigoErrorApertura(), bd->ErrorApertura());
+        return nullptr;
+    }
+    try {
+        QStringList faltan;
+        for (const char* tabla : {"GRUPOS", "SECCS", "PLUSES", "Transacs"})
+            if (!bd->Motor()->existeTabla(QString::fromLatin1(tabla)))
+                faltan << QString::fromLatin1(tabla);
+        if (!faltan.isEmpty()) {
+            motivo = QStringLiteral("La base de datos «%1» no tiene las tablas de KV740 (falta %2). Elija la carpeta "
+                                    "donde está instalado KV740.")
+                         .arg(archivo, faltan.join(QStringLiteral(", ")));
+            return nullptr;
+        }
+        if (AntesDeActualizarBaseDatos)
+            AntesDeActualizarBaseDatos(*bd);
+        bd->CrearTablasNuevas();
+    } catch (const ErrorActualizacion& e) {
+        const int primario = e.codigoSqlite() & 0xff;
+        motivo = (primario == SQLITE_BUSY || primario == SQLITE_LOCKED || primario == SQLITE_CORRUPT
+                  || primario == SQLITE_NOTADB)
+            ? MotivoErrorBaseDatos(ruta, e.codigoSqlite(), e.mensaje())
+            : QStringLiteral("No se pudo actualizar la base de datos «%1» (paso %2): %3. La base de datos queda como "
+                             "estaba; elija otra carpeta o recupere una copia de seguridad.")
+                  .arg(archivo)
+                  .arg(e.paso())
+                  .arg(e.mensaje());
+        return nullptr;
+    } catch (const motor::Error& e) {
+        motivo = MotivoErrorBaseDatos(ruta, e.codigoSqlite(), e.mensaje());
+        return nullptr;
+    }
+    return bd;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,6 +46,9 @@ QString BuscarArchivoPrograma(const QString& nombre);
 // The folder that holds the mask `mascara` ("mskAlba.txt"); the settings file's folder when
 // it is nowhere, so that the failure names where the user should put it.
 QString CarpetaMascaras(const QString& mascara);
+// The KV740 folder proposed on the first run: the demo beside the program, a shared installation
+// (/srv/kv740, /opt/kv740, ~/kv740) holding KV740.INI, or else the user's home folder.
+QString CarpetaKV740Propuesta();
 void LeerConfiguracion();
 void LeerConfiguracionKV740();
 void GuardarConfiguracion();
@@ -54,3 +58,17 @@ void GuardarPosicionVentana(const QString& nombre, const std::array<int, 4>& pos
 
 // Replaces the data store by a new one on Global::RutaBaseDatos (the old one closes first).
 void AbrirBaseDatos();
+
+// Makes the database at `ruta` ready for the program: opened, holding the KV740 tables, the
+// program's tables created or brought up to date in one transaction. Null when it cannot be
+// made ready, with `motivo` saying in Spanish what is wrong with which file; nothing changed.
+std::unique_ptr<BaseDatos> PrepararBaseDatos(const QString& ruta, QString& motivo);
+// Tests use it to act between opening and upgrading.
+inline std::function<void(BaseDatos&)> AntesDeActualizarBaseDatos;
+
+// Why the run-wide database path names no database: KV740.INI missing in HomeDir or without
+// "BaseDatos"; empty when a path is known.
+QString MotivoSinBaseDatos();
+
+// In Spanish, what an engine failure with SQLite's code `codigo` says about the file `ruta`.
+QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& mensaje);

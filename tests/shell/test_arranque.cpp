@@ -4,8 +4,10 @@
 #include "browalb.h"
 #include "configurar.h"
 #include "mainmdi.h"
+#include "archivoini.h"
 
 #include <QLabel>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -48,40 +50,132 @@ TEST_F(Arranque, OpensTheDatabaseAndShowsTheMainWindow)
     EXPECT_GT(Global::TwipsPorPixelX, 0);
 }
 
-class BaseIncorrecta : public Arranque, public ::testing::WithParamInterface<const char*> {};
+// Files that are no usable KV740 database, as a shop may point the program at them.
+struct CasoBase {
+    const char* nombre;
+    const char* dice;  // what the dialog must say about the file
+};
 
-TEST_P(BaseIncorrecta, CancellingTheDialogEndsWithoutAWindow)
+// Writes the case's files in `home` and returns the path the dialog must name.
+QString prepararCaso(const QByteArray& caso, const QString& home)
+{
+    auto escribir = [](const QString& ruta, const QByteArray& contenido) {
+        QFile f(ruta);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(contenido);
+    };
+    const QString ini = home + QStringLiteral("/KV740.INI");
+    const QString db = home + QStringLiteral("/kv740.db");
+    if (caso == "sin-ini")
+        return home;
+    if (caso == "ini-vacio") {
+        escribir(ini, {});
+        return ini;
+    }
+    escribir(ini, "[KV740]\r\nBaseDatos=" + db.toUtf8() + "\r\n");
+    if (caso == "falta")
+        return db;
+    if (caso == "texto")
+        escribir(db, "Esto no es una base de datos, aunque lo parezca.\n");
+    else if (caso == "cero-bytes")
+        escribir(db, {});
+    else if (caso == "sin-tablas-kv740")
+        motor::BaseDeDatos::crear(db)->ejecutarNativo(QStringLiteral("CREATE TABLE Agenda (Nombre TEXT)"));
+    else if (caso == "danada") {
+        kv740::CrearDemo(home);
+        QFile f(db);
+        EXPECT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(100);  // the schema page after the file header
+        f.write(QByteArray(3000, '\x5a'));
+    }
+    return db;
+}
+
+class BaseIncorrecta : public Arranque, public ::testing::WithParamInterface<CasoBase> {};
+
+TEST_P(BaseIncorrecta, TheDialogSaysWhatIsWrongWithWhichFile)
 {
     QTemporaryDir home;
-    const QByteArray caso = GetParam();
-    if (caso == "texto") {
-        QFile f(home.filePath(QStringLiteral("falsa.db")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("Esto no es una base de datos, aunque lo parezca.\n");
-        f.close();
-        QFile ini(home.filePath(QStringLiteral("KV740.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("BaseDatos=" + f.fileName().toUtf8() + "\n");
-    } else if (caso == "falta") {
-        QFile ini(home.filePath(QStringLiteral("KV740.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[KV740]\nBaseDatos=" + home.filePath(QStringLiteral("no-existe.db")).toUtf8() + "\n");
-    } else if (caso == "vacio") {
-        QFile ini(home.filePath(QStringLiteral("KV740.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    }  // "sin-ini": no KV740.INI at all
+    const QString archivo = prepararCaso(GetParam().nombre, home.path());
     apuntarA(home.path());
-    cancelarConfiguracion();
+    QString motivo;
+    CuandoAparezcaModal([&](QWidget* w) {
+        titulo = w->windowTitle();
+        if (auto* c = qobject_cast<Configurar*>(w)) {
+            motivo = c->lbMotivo->isVisibleTo(c) ? c->lbMotivo->text() : QString();
+            c->Acepto->click();  // no database works: stays open and says so again
+            if (c->isVisible())
+                c->Cancelo->click();
+        } else {
+            w->close();
+        }
+    });
     std::unique_ptr<MainMDI> ventana = Arrancar();
     EXPECT_EQ(ventana, nullptr);
     EXPECT_EQ(titulo, QStringLiteral("CONFIGURACIÓN INCORRECTA"));
+    EXPECT_TRUE(motivo.contains(QStringLiteral("«") + archivo + QStringLiteral("»"))) << qPrintable(motivo);
+    EXPECT_TRUE(motivo.contains(QString::fromUtf8(GetParam().dice))) << qPrintable(motivo);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<MainMDI*>(w) && w->isVisible());
+    // Nothing was written where the program did not belong.
+    if (QByteArray(GetParam().nombre) == "cero-bytes") {
+        EXPECT_EQ(QFileInfo(archivo).size(), 0);
+    }
+    ArchivoIni ini(rutaIni());
+    ini.setSeccion(QStringLiteral("General"));
+    EXPECT_EQ(ini.leer(QStringLiteral("Grupo")), QStringLiteral("1"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Casos, BaseIncorrecta, ::testing::Values("sin-ini", "vacio", "falta", "texto"));
+INSTANTIATE_TEST_SUITE_P(Casos, BaseIncorrecta,
+                         ::testing::Values(CasoBase{"sin-ini", "No se encuentra el archivo KV740.INI"},
+                                           CasoBase{"ini-vacio", "no indica ninguna base de datos"},
+                                           CasoBase{"falta", "No se encuentra la base de datos"},
+                                           CasoBase{"texto", "no es una base de datos"},
+                                           CasoBase{"cero-bytes", "está vacío"},
+                                           CasoBase{"sin-tablas-kv740", "no tiene las tablas de KV740"},
+                                           CasoBase{"danada", "está dañada"}),
+                         [](const auto& caso) {
+                             return QString::fromLatin1(caso.param.nombre).remove(QLatin1Char('-')).toStdString();
+                         });
 
-TEST_F(Arranque, FailedUpgradeSaysSoAndTouchesNothing)
+TEST_F(Arranque, ADatabaseLockedBeforeTheUpgradeWaitsForTheOtherProgram)
+{
+    BaseDePrueba base;
+    apuntarA(base.dir());
+    std::unique_ptr<motor::BaseDeDatos> otro;
+    AntesDeActualizarBaseDatos = [&](BaseDatos& bd) {
+        bd.Motor()->ejecutarNativo(QStringLiteral("PRAGMA busy_timeout=100"));
+        if (!otro) {  // another program takes the write lock once, right after we opened
+            otro = std::make_unique<motor::BaseDeDatos>(base.ruta);
+            otro->ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+        }
+    };
+    QString motivo, despues;
+    CuandoAparezcaModal([&](QWidget* w) {
+        auto* c = qobject_cast<Configurar*>(w);
+        ASSERT_NE(c, nullptr);
+        motivo = c->lbMotivo->text();
+        c->Acepto->click();  // still locked: says so and stays
+        despues = c->isVisible() ? c->lbMotivo->text() : QString();
+        otro->ejecutarNativo(QStringLiteral("COMMIT"));
+        c->Acepto->click();  // the other program let go
+    });
+    std::unique_ptr<MainMDI> ventana = Arrancar();
+    AntesDeActualizarBaseDatos = nullptr;
+    EXPECT_TRUE(motivo.contains(QStringLiteral("está en uso por otro programa"))) << qPrintable(motivo);
+    EXPECT_TRUE(motivo.contains(base.ruta));
+    EXPECT_EQ(despues, motivo);
+    ASSERT_NE(ventana, nullptr);
+    EXPECT_TRUE(Global::BD->Motor()->existeTabla(QStringLiteral("Cliente")));
+    // The working group survived the wait.
+    EXPECT_EQ(Global::Grupo, 1);
+    EXPECT_FLOAT_EQ(Global::IVADepartamento[7], 21.0f);
+    ArchivoIni ini(rutaIni());
+    ini.setSeccion(QStringLiteral("General"));
+    EXPECT_EQ(ini.leer(QStringLiteral("Grupo")), QStringLiteral("1"));
+}
+
+TEST_F(Arranque, FailedUpgradeSaysWhichStepAndTouchesNothing)
 {
     // A damaged database: invoice lines without their header table.
     BaseDePrueba base;
@@ -92,14 +186,24 @@ TEST_F(Arranque, FailedUpgradeSaysSoAndTouchesNothing)
     apuntarA(base.dir());
     QString mensaje;
     CuandoAparezcaModal([&](QWidget* w) {
-        if (auto* caja = qobject_cast<QMessageBox*>(w))
-            mensaje = caja->text();
-        w->close();
+        if (auto* c = qobject_cast<Configurar*>(w)) {
+            mensaje = c->lbMotivo->text();
+            c->Cancelo->click();
+        }
     });
     EXPECT_EQ(Arrancar(), nullptr);
-    EXPECT_TRUE(mensaje.startsWith(QStringLiteral("No se pudo actualizar la base de datos (paso 4)"))) << qPrintable(mensaje);
+    EXPECT_TRUE(mensaje.startsWith(QStringLiteral("No se pudo actualizar la base de datos «") + base.ruta
+                                   + QStringLiteral("» (paso 4)")))
+        << qPrintable(mensaje);
     motor::BaseDeDatos m(base.ruta);
     EXPECT_FALSE(m.existeTabla(QStringLiteral("Cliente")));  // the steps before it were undone too
+}
+
+TEST(Local, ASystemWithoutLocaleSpeaksSpanish)
+{
+    EXPECT_EQ(LocalDelPrograma(QLocale::c()).name(), QStringLiteral("es_ES"));
+    EXPECT_EQ(LocalDelPrograma(QLocale(QLocale::German, QLocale::Germany)).name(), QStringLiteral("de_DE"));
+    EXPECT_EQ(LocalDelPrograma(QLocale::c()).monthName(3), QStringLiteral("marzo"));
 }
 
 TEST(Traduccion, QtsOwnButtonsSpeakSpanish)
@@ -114,14 +218,6 @@ TEST(VentanaPrincipal, VersionText)
 {
     EXPECT_EQ(TextoVersion(2, 5, 3), QStringLiteral("versión 2.05C"));
     EXPECT_EQ(TextoVersion(1, 12, 1), QStringLiteral("versión 1.12A"));
-}
-
-TEST(VentanaPrincipal, PlaceholderTakesTheFreeWidth)
-{
-    EXPECT_EQ(AnchoHueco(1000, {100, 80}, 1, 4), 816);
-    EXPECT_EQ(AnchoHueco(1000, {100, 80}, 2, 4), 408);
-    EXPECT_EQ(AnchoHueco(100, {100, 80}, 1, 4), 0);
-    EXPECT_EQ(AnchoHueco(1000, {100}, 0, 4), 0);
 }
 
 TEST_F(Arranque, WideningKeepsTheButtonsAtTheRightEdge)

@@ -3,22 +3,39 @@
 #include "archivoini.h"
 #include "formato.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 using Configuracion = ConPrograma;
 
-TEST_F(Configuracion, FirstRunWritesTheDefaultHomeDir)
+TEST_F(Configuracion, FirstRunProposesAFolderThatExistsHere)
 {
     ASSERT_FALSE(QFile::exists(rutaIni()));
     LeerConfiguracion();
-    EXPECT_EQ(Global::HomeDir, QStringLiteral("C:\\Archivos de programa\\Kv740"));
+    EXPECT_EQ(Global::HomeDir, QDir::homePath());
+    EXPECT_TRUE(QFileInfo(Global::HomeDir).isDir());
     EXPECT_TRUE(QFile::exists(rutaIni()));
     EXPECT_EQ(Global::Grupo, 0);
     EXPECT_EQ(Global::Precio, 0);
     EXPECT_FALSE(Global::IVADesglosado);
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 0.0f);
+}
+
+TEST_F(Configuracion, FirstRunBesideTheDemoProposesTheDemo)
+{
+    // The README's demo: the program in bin/, the demo shop in demo/.
+    QDir(programa.path()).mkpath(QStringLiteral("bin"));
+    const QString demo = programa.filePath(QStringLiteral("demo"));
+    kv740::CrearDemo(demo);
+    Global::DirectorioPrograma = programa.filePath(QStringLiteral("bin"));
+    LeerConfiguracion();
+    EXPECT_EQ(Global::HomeDir, demo);
+    LeerConfiguracionKV740();
+    EXPECT_EQ(Global::RutaBaseDatos, demo + QStringLiteral("/kv740.db"));
 }
 
 TEST_F(Configuracion, ReadsNumbersLeniently)

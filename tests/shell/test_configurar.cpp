@@ -3,7 +3,10 @@
 #include "configurar.h"
 #include "formato.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,10 +62,24 @@ TEST_F(DialogoConfigurar, UnknownGroupIsReset)
     EXPECT_EQ(Global::Seccion, 0);
 }
 
-TEST_F(DialogoConfigurar, SurchargeBoxesReadTheUsersNumbers)
+TEST(Recargo, ReadInTheSpanishWayWhateverTheDecimalMark)
 {
+    EXPECT_EQ(LeerRecargo(QStringLiteral("2,5")), 2.5);
+    EXPECT_EQ(LeerRecargo(QStringLiteral("2.5")), 2.5);
+    EXPECT_EQ(LeerRecargo(QStringLiteral(" 5,2 ")), 5.2);
+    EXPECT_EQ(LeerRecargo(QStringLiteral("100")), 100.0);
+    EXPECT_EQ(LeerRecargo(QStringLiteral("3,")), 3.0);
+    EXPECT_EQ(LeerRecargo(QString()), 0.0);
+    for (const char* malo : {"-7", "123456", "100,5", "2,5,1", "abc", "1e2", "2.5.1", "+3"})
+        EXPECT_FALSE(LeerRecargo(QString::fromLatin1(malo)).has_value()) << malo;
+}
+
+TEST_F(DialogoConfigurar, SurchargeBoxesTakeOnlyPercentagesHoweverTheyCome)
+{
+    Global::RecargoEquivalencia[3] = 1.4f;
     Configurar d;
     d.show();
+    QApplication::setActiveWindow(&d);
     QLineEdit* caja = d.txREq[3];
     caja->setFocus();
     caja->clear();
@@ -71,8 +88,62 @@ TEST_F(DialogoConfigurar, SurchargeBoxesReadTheUsersNumbers)
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 2.5f);
     QTest::keyClicks(caja, QStringLiteral("a-"));  // letters and signs are dropped
     EXPECT_EQ(caja->text(), QStringLiteral("2,5"));
+
+    // The keypad's decimal key.
+    caja->clear();
+    QTest::keyClick(caja, Qt::Key_3, Qt::KeypadModifier);
+    QTest::keyClick(caja, Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(caja, Qt::Key_7, Qt::KeypadModifier);
+    EXPECT_EQ(caja->text(), QStringLiteral("3,7"));
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 3.7f);
+
+    // Pasted text goes round the key filter.
+    QApplication::clipboard()->setText(QStringLiteral("2.5"));
+    caja->selectAll();
+    caja->paste();
+    EXPECT_EQ(caja->text(), QStringLiteral("2,5"));
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 2.5f);
+    EXPECT_FALSE(d.lbRecargo->isVisible());
+    for (const char* malo : {"-7", "123456"}) {
+        QApplication::clipboard()->setText(QString::fromLatin1(malo));
+        caja->selectAll();
+        caja->paste();
+        EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 2.5f) << malo;  // nothing invalid is taken
+        EXPECT_TRUE(d.lbRecargo->isVisible()) << malo;
+        EXPECT_TRUE(d.lbRecargo->text().contains(QStringLiteral("departamento 3"))) << qPrintable(d.lbRecargo->text());
+    }
+    d.Acepto->click();  // refused while a box is wrong
+    EXPECT_FALSE(d.aceptado());
+    EXPECT_EQ(QApplication::focusWidget(), caja);
+    EXPECT_FALSE(QFile::exists(rutaIni()));
+
     caja->clear();
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 0.0f);
+    EXPECT_FALSE(d.lbRecargo->isVisible());
+    d.Acepto->click();
+    EXPECT_TRUE(d.aceptado());
+}
+
+TEST_F(DialogoConfigurar, EachControlHasItsOwnMnemonic)
+{
+    Configurar d;
+    QStringList textos;
+    for (QAbstractButton* b : d.findChildren<QAbstractButton*>())
+        textos << b->text();
+    for (QGroupBox* g : d.findChildren<QGroupBox*>())
+        textos << g->title();
+    for (QLabel* l : d.findChildren<QLabel*>())
+        if (l->buddy())
+            textos << l->text();
+    QMap<QString, QString> vistas;
+    for (const QString& t : textos) {
+        const QString tecla = QKeySequence::mnemonic(t).toString();
+        if (tecla.isEmpty())
+            continue;
+        EXPECT_FALSE(vistas.contains(tecla)) << qPrintable(tecla + ": " + t + " / " + vistas.value(tecla));
+        vistas.insert(tecla, t);
+    }
+    EXPECT_GE(vistas.size(), 11);
 }
 
 TEST_F(DialogoConfigurar, ArrowsMoveBetweenSurchargeBoxesAtTheEdges)
@@ -135,23 +206,98 @@ TEST_F(DialogoConfigurar, AcceptWritesTheSettings)
     EXPECT_EQ(Global::Grupo, 1);
 }
 
-TEST_F(DialogoConfigurar, ChangingToAFolderWithoutKv740ClosesTheStore)
+TEST_F(DialogoConfigurar, AFolderWithoutAUsableDatabaseLeavesThePreviousOneInUse)
 {
-    Configurar::elegirCarpeta = [this](QWidget*, const QString&, const QString&) { return programa.path(); };
+    BaseDatos* anterior = Global::BD.get();
+    QTemporaryDir vacia;
+    QString elegida = vacia.path();
+    Configurar::elegirCarpeta = [&](QWidget*, const QString&, const QString&) { return elegida; };
     Configurar d;
     d.show();
     d.CambHome->click();
-    EXPECT_EQ(Global::HomeDir, programa.path());
-    EXPECT_FALSE(Global::BD->Abierta());
-    EXPECT_EQ(d.LstGpos->count(), 0);
-    d.Acepto->click();  // no database: nothing happens
-    EXPECT_FALSE(d.aceptado());
-    EXPECT_TRUE(d.isVisible());
-    EXPECT_FALSE(QFile::exists(rutaIni()));
+    EXPECT_EQ(Global::BD.get(), anterior);
+    EXPECT_TRUE(Global::BD->Abierta());
+    EXPECT_EQ(Global::HomeDir, base->dir());
+    EXPECT_EQ(d.lbHomeDir->text(), base->dir());
+    EXPECT_TRUE(d.lbMotivo->isVisible());
+    EXPECT_TRUE(d.lbMotivo->text().contains(vacia.path())) << qPrintable(d.lbMotivo->text());
+    EXPECT_TRUE(d.lbMotivo->text().contains(QStringLiteral("Se sigue usando la base de datos de «") + base->dir()));
+    EXPECT_EQ(d.LstGpos->currentText(), QStringLiteral("0001   TIENDA PRINCIPAL"));
+    EXPECT_EQ(Global::Grupo, 1);
+    EXPECT_FLOAT_EQ(Global::IVADepartamento[7], 21.0f);
 
     Configurar::elegirCarpeta = [](QWidget*, const QString&, const QString&) { return QString(); };
     d.CambHome->click();  // cancelled: nothing changes
-    EXPECT_EQ(Global::HomeDir, programa.path());
+    EXPECT_EQ(Global::HomeDir, base->dir());
+
+    d.Acepto->click();
+    EXPECT_TRUE(d.aceptado());
+    Global::Reiniciar();
+    LeerConfiguracion();
+    EXPECT_EQ(Global::Grupo, 1);
+    EXPECT_EQ(Global::HomeDir, base->dir());
+}
+
+TEST_F(DialogoConfigurar, ANewFolderIsPreparedAsAtStartUp)
+{
+    BaseDePrueba otra;  // only the KV740 tables: the program's are made on the way in
+    Configurar::elegirCarpeta = [&](QWidget*, const QString&, const QString&) { return otra.dir(); };
+    Configurar d;
+    d.show();
+    d.CambHome->click();
+    EXPECT_FALSE(d.lbMotivo->isVisible()) << qPrintable(d.lbMotivo->text());
+    EXPECT_EQ(Global::HomeDir, otra.dir());
+    ASSERT_TRUE(Global::BD->Abierta());
+    EXPECT_EQ(Global::BD->Motor()->ruta(), otra.ruta);
+    for (const char* tabla : {"Cliente", "AlbaranVentaCabecera", "FacturaVentaDetalle"})
+        EXPECT_TRUE(Global::BD->Motor()->existeTabla(QString::fromLatin1(tabla))) << tabla;
+    EXPECT_TRUE(Global::BD->Motor()->existeConsulta(QStringLiteral("ListaAlbaranes")));
+    EXPECT_TRUE(Global::BD->ListaAlbaranes().empty());  // no "no such table"
+    EXPECT_EQ(d.LstGpos->currentText(), QStringLiteral("0001   TIENDA PRINCIPAL"));
+}
+
+TEST_F(DialogoConfigurar, AnUpgradeThatFailsSaysWhichStepAndKeepsThePreviousDatabase)
+{
+    BaseDePrueba otra;
+    {
+        motor::BaseDeDatos m(otra.ruta);
+        m.ejecutarNativo(QStringLiteral("CREATE TABLE FacturaVentaDetalle (Serie SMALLINT, Numero INTEGER)"));
+    }
+    Configurar::elegirCarpeta = [&](QWidget*, const QString&, const QString&) { return otra.dir(); };
+    Configurar d;
+    d.show();
+    d.CambHome->click();
+    EXPECT_TRUE(d.lbMotivo->text().startsWith(QStringLiteral("No se pudo actualizar la base de datos «") + otra.ruta
+                                              + QStringLiteral("» (paso 4)")))
+        << qPrintable(d.lbMotivo->text());
+    EXPECT_EQ(Global::BD->Motor()->ruta(), base->ruta);
+    EXPECT_EQ(Global::HomeDir, base->dir());
+    motor::BaseDeDatos m(otra.ruta);
+    EXPECT_FALSE(m.existeTabla(QStringLiteral("Cliente")));
+}
+
+TEST_F(DialogoConfigurar, WithoutADatabaseTheStoredGroupStays)
+{
+    Global::BD.reset();
+    Global::HomeDir = programa.path();  // no KV740 here
+    LeerConfiguracionKV740();
+    Global::Grupo = 2;
+    Global::RecargoEquivalencia[1] = 1.4f;
+    Configurar d;
+    d.show();
+    EXPECT_EQ(d.LstGpos->count(), 0);
+    EXPECT_EQ(Global::Grupo, 2);
+    d.Acepto->click();  // nothing to accept without a database: says why
+    EXPECT_FALSE(d.aceptado());
+    EXPECT_TRUE(d.lbMotivo->text().contains(QStringLiteral("KV740.INI"))) << qPrintable(d.lbMotivo->text());
+    EXPECT_FALSE(QFile::exists(rutaIni()));
+
+    Configurar::elegirCarpeta = [this](QWidget*, const QString&, const QString&) { return base->dir(); };
+    d.CambHome->click();
+    EXPECT_FALSE(d.lbMotivo->isVisible());
+    EXPECT_EQ(Global::Grupo, 2);
+    EXPECT_EQ(d.LstGpos->currentText(), QStringLiteral("0002   PUESTO MERCADO"));
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 1.4f);
 }
 
 TEST_F(DialogoConfigurar, RemembersWhereItWasInTwips)

@@ -1,0 +1,97 @@
+// The start-up cases on the real program, as a shop starts it: a bad database must leave it
+// waiting in the configuration dialog with the reason, never abort it.
+
+#include "comun_shell.h"
+
+#include "motor.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CasoPrograma {
+    const char* nombre;
+    const char* dice;
+};
+
+class ProgramaReal : public ::testing::TestWithParam<CasoPrograma> {};
+
+TEST_P(ProgramaReal, WaitsInTheConfigurationDialogSayingWhatIsWrong)
+{
+    QTemporaryDir programa, home;
+    // A copy of the program, so that its settings file lives in a folder of the test's own.
+    const QString exe = programa.filePath(QStringLiteral("quenza"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUENZA_EJECUTABLE), exe));
+    const QString db = home.filePath(QStringLiteral("kv740.db"));
+    {
+        QFile ini(programa.filePath(QStringLiteral("Quenza.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[General]\nHomeDir=" + home.path().toUtf8() + "\nGrupo=1\n");
+    }
+    const QByteArray caso = GetParam().nombre;
+    std::unique_ptr<motor::BaseDeDatos> otro;
+    if (caso == "cero-bytes") {
+        QFile f(db);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    } else if (caso == "sin-tablas-kv740") {
+        motor::BaseDeDatos::crear(db)->ejecutarNativo(QStringLiteral("CREATE TABLE Agenda (Nombre TEXT)"));
+    } else {
+        kv740::CrearDemo(home.path());
+        if (caso == "danada") {
+            QFile f(db);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            f.seek(100);
+            f.write(QByteArray(3000, '\x5a'));
+        } else if (caso == "en-uso") {
+            otro = std::make_unique<motor::BaseDeDatos>(db);
+            otro->ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+        }
+    }
+    QFile ini(home.filePath(QStringLiteral("KV740.INI")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[KV740]\r\nBaseDatos=" + db.toUtf8() + "\r\n");
+    ini.close();
+
+    QProcess p;
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    entorno.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(entorno);
+    p.start(exe, {});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QByteArray salida;
+    const QDeadlineTimer limite(20000);
+    auto dicho = [&salida] {
+        const qsizetype i = salida.indexOf("CONFIGURACIÓN INCORRECTA");
+        return i >= 0 && salida.indexOf('\n', i) > i;
+    };
+    while (!dicho() && p.state() == QProcess::Running && !limite.hasExpired()) {
+        p.waitForReadyRead(200);
+        salida += p.readAllStandardError();
+    }
+    // Still running: it waits in the dialog.
+    QThread::msleep(200);
+    EXPECT_EQ(p.state(), QProcess::Running) << salida.constData();
+    p.kill();
+    p.waitForFinished(5000);
+    const QString texto = QString::fromUtf8(salida);
+    EXPECT_TRUE(texto.contains(QStringLiteral("CONFIGURACIÓN INCORRECTA"))) << qPrintable(texto);
+    EXPECT_TRUE(texto.contains(QStringLiteral("«") + db + QStringLiteral("»"))) << qPrintable(texto);
+    EXPECT_TRUE(texto.contains(QString::fromUtf8(GetParam().dice))) << qPrintable(texto);
+    EXPECT_FALSE(texto.contains(QStringLiteral("terminate called"))) << qPrintable(texto);
+}
+
+INSTANTIATE_TEST_SUITE_P(Casos, ProgramaReal,
+                         ::testing::Values(CasoPrograma{"cero-bytes", "está vacío"},
+                                           CasoPrograma{"sin-tablas-kv740", "no tiene las tablas de KV740"},
+                                           CasoPrograma{"danada", "está dañada"},
+                                           CasoPrograma{"en-uso", "está en uso por otro programa"}),
+                         [](const auto& caso) {
+                             return QString::fromLatin1(caso.param.nombre).remove(QLatin1Char('-')).toStdString();
+                         });
+
+}  // namespace
