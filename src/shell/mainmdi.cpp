@@ -2,6 +2,7 @@
 
 #include "browalb.h"
 #include "browcli.h"
+#include "brwonlin.h"
 #include "configurar.h"
 #include "global.h"
 #include "navegador.h"
@@ -54,6 +55,7 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     anadirBoton(QStringLiteral("cli"), QStringLiteral("Clientes  "), QStringLiteral("x-office-address-book"),
                 QStyle::SP_DirHomeIcon);
     anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"), QStyle::SP_FileIcon);
+    anadirBoton(QStringLiteral("onl"), QStringLiteral("Balanzas  "), QStringLiteral("view-list-details"), QStyle::SP_DriveNetIcon);
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"),
                 QStyle::SP_FileDialogInfoView);
     anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"),
@@ -113,6 +115,8 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
 {
     if (clave == QLatin1String("cli")) {
         BrowCli::Abrir();
+    } else if (clave == QLatin1String("onl")) {
+        BrwOnLin::Abrir();
     } else if (clave == QLatin1String("cfg")) {
         // Browsers work on the state the dialog changes: close them first.
         for (QMdiSubWindow* w : m_area->subWindowList())

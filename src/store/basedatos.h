@@ -70,6 +70,8 @@ struct FilaTicket {
     Valor Opera;
     Valor Fecha;
     double impor = 0;  // cents
+
+    bool operator==(const FilaTicket&) const = default;
 };
 
 // An article row of a ticket left after its voids.

@@ -36,6 +36,13 @@ void ModeloFilas::setAlineacion(int col, Qt::Alignment alineacion)
         emit dataChanged(index(0, col), index(m_filas - 1, col), {Qt::TextAlignmentRole});
 }
 
+void ModeloFilas::setFondo(FondoFila fondo)
+{
+    m_fondo = std::move(fondo);
+    if (m_filas > 0)
+        emit dataChanged(index(0, 0), index(m_filas - 1, columnCount() - 1), {Qt::BackgroundRole});
+}
+
 void ModeloFilas::Cargar(int filas, TextoCelda texto)
 {
     beginResetModel();
@@ -66,6 +73,11 @@ QVariant ModeloFilas::data(const QModelIndex& indice, int rol) const
         return Texto(indice.row(), indice.column());
     if (rol == Qt::TextAlignmentRole)
         return QVariant::fromValue(m_alineaciones[static_cast<size_t>(indice.column())]);
+    if (rol == Qt::BackgroundRole && m_fondo && indice.row() < m_filas) {
+        const QColor color = m_fondo(indice.row());
+        if (color.isValid())
+            return color;
+    }
     return {};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QStringList>
 #include <QTableView>
 
@@ -15,11 +16,15 @@ class ModeloFilas : public QAbstractTableModel {
 public:
     // Data row and column from 0.
     using TextoCelda = std::function<QString(int fila, int col)>;
+    // A row's background; an invalid colour keeps the list's own.
+    using FondoFila = std::function<QColor(int fila)>;
 
     explicit ModeloFilas(QObject* padre = nullptr);
 
     void setColumnas(const QStringList& titulos);
     void setAlineacion(int col, Qt::Alignment alineacion);
+    // Asked when a row is painted; `fondo` must stay valid while the model shows rows.
+    void setFondo(FondoFila fondo);
     // Replaces every row at once. `texto` must stay valid until the next Cargar.
     void Cargar(int filas, TextoCelda texto);
 
@@ -36,6 +41,7 @@ private:
     std::vector<Qt::Alignment> m_alineaciones;
     int m_filas = 0;
     TextoCelda m_texto;
+    FondoFila m_fondo;
 };
 
 // A read-only list on a ModeloFilas, counted the way the old grids count: row 0 is the title

@@ -36,6 +36,15 @@ protected:
     QTemporaryDir programa;
 };
 
+// The program working on `base` as start-up leaves it: the database open, its tables up to date.
+inline void TrabajarSobre(const BaseDePrueba& base)
+{
+    Global::HomeDir = base.dir();
+    LeerConfiguracionKV740();
+    AbrirBaseDatos();
+    Global::BD->CrearTablasNuevas();
+}
+
 // Runs `accion` on the next modal window that shows up (a dialog or a message box).
 inline void CuandoAparezcaModal(std::function<void(QWidget*)> accion, int intentos = 200)
 {

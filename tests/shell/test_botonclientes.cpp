@@ -19,10 +19,7 @@ class BotonClientes : public ConPrograma {};
 TEST_F(BotonClientes, OpensTheOneCustomerBrowserAndConfigureClosesItFirst)
 {
     BaseDePrueba base;
-    Global::HomeDir = base.dir();
-    LeerConfiguracionKV740();
-    AbrirBaseDatos();
-    Global::BD->CrearTablasNuevas();
+    TrabajarSobre(base);
     MainMDI v;
     v.show();
 

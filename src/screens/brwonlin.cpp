@@ -1,0 +1,470 @@
+#include "brwonlin.h"
+
+#include "formato.h"
+#include "global.h"
+#include "listafilas.h"
+#include "navegador.h"
+#include "utilidades.h"
+#include "ventanas.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QString kTitulo = QStringLiteral("Tickets generados en Línea de balanzas");
+
+QPointer<BrwOnLin> g_instancia;
+
+// Stops the refresh while the user answers a question or picks from the menu, so the rows
+// the question is about stay where they were; the timer runs again afterwards.
+class PausaRefresco {
+public:
+    explicit PausaRefresco(QTimer* tim) : m_tim(tim), m_activo(tim->isActive()) { tim->stop(); }
+    ~PausaRefresco()
+    {
+        if (m_activo && m_tim)
+            m_tim->start();
+    }
+    PausaRefresco(const PausaRefresco&) = delete;
+    PausaRefresco& operator=(const PausaRefresco&) = delete;
+
+private:
+    QPointer<QTimer> m_tim;
+    bool m_activo;
+};
+
+bool esNumero(const QString& texto)
+{
+    return !texto.isEmpty() && std::all_of(texto.begin(), texto.end(), [](QChar c) { return c.isDigit(); });
+}
+
+// What grid column `col` shows of a ticket.
+QString TextoTicket(const FilaTicket& t, int col)
+{
+    switch (col) {
+    case 0: return Formato(Valor(t.TagID.aEntero() > 0), QStringLiteral("Yes/No"));
+    case 1: return NumeroConCeros(t.docID, 6);
+    case 2: return NumeroConCeros(t.numTK.aEntero(), 6);
+    case 3: return NumeroConCeros(t.balan.aEntero(), 2);
+    case 4: return NumeroConCeros(t.Opera.aEntero(), 2);
+    case 5: return Formato(t.Fecha, QStringLiteral("dd/mm/yy  hh:nn"));
+    case 6: return Formato(t.impor / 100, QStringLiteral("##,##0.00;-##,##0.00;#"));
+    }
+    return {};
+}
+
+}  // namespace
+
+// ---- the window ----
+
+BrwOnLin* BrwOnLin::Instancia() { return g_instancia; }
+
+BrwOnLin* BrwOnLin::Abrir()
+{
+    if (!g_instancia) {
+        g_instancia = new BrwOnLin;
+        MostrarVentana(g_instancia);
+        if (QWidget* marco = g_instancia->parentWidget(); marco && !marco->isWindow())
+            marco->resize(640, 420);
+        else
+            g_instancia->resize(640, 420);
+        g_instancia->Cargar();
+        g_instancia->Grd->setFocus();
+    } else {
+        MostrarVentana(g_instancia);
+    }
+    return g_instancia;
+}
+
+BrwOnLin::BrwOnLin(QWidget* padre) : QWidget(padre)
+{
+    setObjectName(QStringLiteral("BrwOnLin"));
+    setWindowTitle(kTitulo);
+
+    m_panel = new QWidget(this);
+    m_panel->setObjectName(QStringLiteral("pnlSuperior"));
+    auto* lbDesde = new QLabel(QStringLiteral("A partir de"), m_panel);
+    pkDesde = new QDateEdit(m_panel);
+    pkDesde->setObjectName(QStringLiteral("pkDesde"));
+    pkDesde->setCalendarPopup(true);
+    pkDesde->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    lbDesde->setBuddy(pkDesde);
+    Buscar = new QPushButton(QStringLiteral("Buscar"), m_panel);
+    Buscar->setObjectName(QStringLiteral("Buscar"));
+    Buscar->setToolTip(QStringLiteral("Buscar un ticket"));
+    Eliminar = new QPushButton(QStringLiteral("Eliminar"), m_panel);
+    Eliminar->setObjectName(QStringLiteral("Eliminar"));
+    Eliminar->setToolTip(QStringLiteral("Eliminar tickets procesados"));
+    Salir = new QPushButton(QStringLiteral("Cerrar"), m_panel);
+    Salir->setObjectName(QStringLiteral("Salir"));
+    for (QPushButton* b : {Buscar, Eliminar, Salir})
+        b->setAutoDefault(false);
+    auto* fila = new QHBoxLayout(m_panel);
+    fila->setContentsMargins(0, 0, 0, 0);
+    fila->addWidget(lbDesde);
+    fila->addWidget(pkDesde);
+    fila->addStretch();
+    fila->addWidget(Buscar);
+    fila->addWidget(Eliminar);
+    fila->addWidget(Salir);
+
+    auto* busco = new QGroupBox(QStringLiteral("Buscar un ticket"), this);
+    pBusco = busco;
+    pBusco->setObjectName(QStringLiteral("pBusco"));
+    txBuscoT = new QLineEdit(pBusco);
+    txBuscoT->setObjectName(QStringLiteral("txBuscoT"));
+    txBuscoB = new QLineEdit(pBusco);
+    txBuscoB->setObjectName(QStringLiteral("txBuscoB"));
+    auto* lbT = new QLabel(QStringLiteral("Ticket"), pBusco);
+    lbT->setBuddy(txBuscoT);
+    auto* lbB = new QLabel(QStringLiteral("Balanza"), pBusco);
+    lbB->setBuddy(txBuscoB);
+    auto* filaBusco = new QHBoxLayout(pBusco);
+    filaBusco->addWidget(lbT);
+    filaBusco->addWidget(txBuscoT);
+    filaBusco->addWidget(lbB);
+    filaBusco->addWidget(txBuscoB);
+    filaBusco->addStretch();
+    pBusco->hide();
+
+    Grd = new ListaFilas(this);
+    Grd->setObjectName(QStringLiteral("Grd"));
+    // A range of tickets is deleted at once: the old grid selected from its row to RowSel.
+    Grd->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    Grd->setColumnas({QStringLiteral("Alb"), QStringLiteral("nDoc"), QStringLiteral("Ticket"), QStringLiteral("Bza"),
+                      QStringLiteral("Op."), QStringLiteral("Fecha Hora"), QStringLiteral("Importe")});
+    const int anchos[] = {600, 960, 960, 600, 600, 1800, 1200};
+    for (int c = 0; c < 7; ++c) {
+        Grd->setColWidth(c, anchos[c]);
+        Grd->Modelo()->setAlineacion(c, c == 6 ? Qt::AlignRight : Qt::AlignHCenter);
+    }
+    Grd->Modelo()->setFondo([this](int f) { return usado(f + 1) ? QColor(192, 192, 255) : QColor(); });
+
+    auto* principal = new QVBoxLayout(this);
+    principal->addWidget(m_panel);
+    principal->addWidget(pBusco);
+    principal->addWidget(Grd, 1);
+
+    Tim = new QTimer(this);
+    Tim->setObjectName(QStringLiteral("Tim"));
+    Tim->setInterval(1500);
+
+    MnAccion = new QMenu(this);
+    MnAccion->setObjectName(QStringLiteral("MnAccion"));
+    MnEliminar = MnAccion->addAction(QStringLiteral("Eliminar este ticket"));
+    MnEliminar->setObjectName(QStringLiteral("MnEliminar"));
+
+    connect(Tim, &QTimer::timeout, this, &BrwOnLin::Tim_Timer);
+    connect(Buscar, &QPushButton::clicked, this, &BrwOnLin::AbrirBusqueda);
+    connect(Eliminar, &QPushButton::clicked, this, &BrwOnLin::EliminarMarcados);
+    connect(Salir, &QPushButton::clicked, this, &BrwOnLin::cerrar);
+    connect(MnEliminar, &QAction::triggered, this, &BrwOnLin::EliminarSeleccion);
+    // A new start date shows its tickets at once rather than at the next tick.
+    connect(pkDesde, &QDateEdit::dateChanged, this, [this] {
+        if (m_abierta)
+            Refresco();
+    });
+    Grd->installEventFilter(this);
+    Grd->viewport()->installEventFilter(this);
+    txBuscoT->installEventFilter(this);
+    txBuscoB->installEventFilter(this);
+}
+
+BrwOnLin::~BrwOnLin() = default;
+
+void BrwOnLin::Cargar()
+{
+    m_abierta = true;
+    RestaurarVentana(this);
+    {
+        const QSignalBlocker sinAviso(pkDesde);
+        pkDesde->setDate(QDate::currentDate());
+    }
+    Refresco();
+}
+
+void BrwOnLin::closeEvent(QCloseEvent* evento)
+{
+    if (m_abierta) {
+        m_abierta = false;
+        Tim->stop();
+        GuardarVentana(this);
+    }
+    evento->accept();
+}
+
+void BrwOnLin::cerrar() { CerrarVentana(this); }
+
+// ---- rows, in the old numbering ----
+
+qint32 BrwOnLin::docIDDeFila(int fila) const { return fila >= 1 && fila < Grd->Rows() ? ticket(fila).docID : 0; }
+
+bool BrwOnLin::usado(int fila) const { return fila >= 1 && fila < Grd->Rows() && ticket(fila).TagID.aEntero() > 0; }
+
+void BrwOnLin::seleccionarFila(int fila, bool arriba)
+{
+    Grd->setRow(fila);
+    if (arriba)
+        Grd->scrollTo(Grd->currentIndex(), QAbstractItemView::PositionAtTop);
+}
+
+std::pair<int, int> BrwOnLin::rangoSeleccionado() const
+{
+    const int actual = Grd->Row();
+    int desde = actual, hasta = actual;
+    for (const QModelIndex& i : Grd->selectionModel()->selectedRows()) {
+        desde = std::min(desde == 0 ? i.row() + 1 : desde, i.row() + 1);
+        hasta = std::max(hasta, i.row() + 1);
+    }
+    return {desde, hasta};
+}
+
+int BrwOnLin::filasSeleccionadas() const { return static_cast<int>(Grd->selectionModel()->selectedRows().size()); }
+
+// ---- refresh ----
+
+void BrwOnLin::Refresco(std::optional<std::vector<FilaTicket>> lista, std::optional<qint32> seleccion)
+{
+    Tim->stop();
+    if (!lista) {
+        try {
+            lista = Global::BD ? Global::BD->ListaTicketsCerrados(pkDesde->date()) : std::vector<FilaTicket>{};
+        } catch (const motor::Error&) {
+            preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Inténtelo de nuevo dentro de unos segundos."),
+                      QMessageBox::Ok, QMessageBox::Critical);
+            if (m_abierta)
+                Tim->start();
+            return;
+        }
+    }
+    const int antes = Grd->Row();
+    m_lista = std::move(*lista);
+    const size_t n = m_lista.size();
+    Grd->Cargar(static_cast<int>(n), [this, n](int fila, int col) { return TextoTicket(m_lista[n - 1 - static_cast<size_t>(fila)], col); });
+    const int datos = Grd->Rows() - 1;
+    if (datos > 0) {
+        int fila = 1;
+        if (seleccion) {
+            for (int f = 1; f <= datos; ++f) {
+                if (docIDDeFila(f) == *seleccion) {
+                    fila = f;
+                    break;
+                }
+            }
+        } else if (antes >= 1) {
+            fila = std::min(antes, datos);
+        }
+        seleccionarFila(fila, true);
+    }
+    if (m_abierta)
+        Tim->start();
+}
+
+void BrwOnLin::Tim_Timer()
+{
+    if (!Global::BD)
+        return;
+    std::vector<FilaTicket> lista;
+    try {
+        lista = Global::BD->ListaTicketsCerrados(pkDesde->date());
+    } catch (const motor::Error& e) {
+        // The scale line holding the file a moment longer: the next tick reads it.
+        if (e.codigo() == motor::ErrNoSePuedeAbrir)
+            return;
+        Tim->stop();
+        preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Cierre esta ventana y vuelva a abrirla cuando la base "
+                                 "de datos esté disponible."),
+                  QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    if (lista == m_lista)
+        return;
+    const int fila = Grd->Row();
+    Refresco(std::move(lista), fila >= 1 ? std::optional<qint32>(docIDDeFila(fila)) : std::nullopt);
+}
+
+// ---- messages ----
+
+QMessageBox::StandardButton BrwOnLin::preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono)
+{
+    PausaRefresco pausa(Tim);
+    return MensajeSobreRejilla(Grd, texto, botones, icono, windowTitle());
+}
+
+// ---- deleting ----
+
+void BrwOnLin::EliminarSeleccion()
+{
+    if (Grd->Rows() <= 1 || !Global::BD)
+        return;
+    const auto [desde, hasta] = rangoSeleccionado();
+    if (desde < 1)
+        return;
+    // The tickets the question counts are the ones deleted, whatever the list does meanwhile.
+    std::vector<qint32> docs;
+    qint32 conAlbaran = 0, sinAlbaran = 0;
+    for (int f = desde; f <= hasta; ++f) {
+        docs.push_back(docIDDeFila(f));
+        (usado(f) ? conAlbaran : sinAlbaran)++;
+    }
+    QString mensaje;
+    if (conAlbaran > 0) {
+        QString t = QStringLiteral("Se eliminarán # tickets de balanza con albarán ya emitido.");
+        Reemplazar(QStringLiteral("#"), LargoATexto(conAlbaran), t);
+        AnadirALista(mensaje, QStringLiteral("\n"), t);
+    }
+    if (sinAlbaran > 0) {
+        QString t = QStringLiteral("Se eliminarán # tickets de balanza SIN albarán emitido.");
+        Reemplazar(QStringLiteral("#"), LargoATexto(sinAlbaran), t);
+        AnadirALista(mensaje, QStringLiteral("\n"), t);
+    }
+    if (preguntar(mensaje, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning) != QMessageBox::Ok)
+        return;
+    try {
+        for (qint32 doc : docs)
+            Global::BD->EliminarTicket(doc);
+    } catch (const motor::Error&) {
+        preguntar(QStringLiteral("No se pudieron eliminar todos los tickets seleccionados. Inténtelo de nuevo."), QMessageBox::Ok,
+                  QMessageBox::Critical);
+    }
+    Refresco();
+}
+
+void BrwOnLin::EliminarMarcados()
+{
+    if (!Global::BD)
+        return;
+    bool hay = false;
+    try {
+        const std::vector<FilaTicket> todos = Global::BD->ListaTicketsCerrados();
+        hay = std::any_of(todos.begin(), todos.end(), [](const FilaTicket& t) { return t.TagID.aEntero() > 0; });
+    } catch (const motor::Error&) {
+        preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Inténtelo de nuevo dentro de unos segundos."),
+                  QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    if (!hay) {
+        preguntar(QStringLiteral("NO HAY tickets de balanza con Albarán ya emitido."), QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    if (preguntar(QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido."),
+                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning)
+        != QMessageBox::Ok)
+        return;
+    try {
+        Global::BD->EliminarTodosMarcados();
+    } catch (const motor::Error&) {
+        preguntar(QStringLiteral("No se pudieron eliminar los tickets con albarán. Inténtelo de nuevo."), QMessageBox::Ok,
+                  QMessageBox::Critical);
+    }
+    Refresco();
+}
+
+// ---- search ----
+
+void BrwOnLin::AbrirBusqueda()
+{
+    pBusco->show();
+    m_panel->setEnabled(false);
+    Grd->setEnabled(false);
+    txBuscoT->setFocus();
+}
+
+void BrwOnLin::CerrarBusqueda()
+{
+    m_panel->setEnabled(true);
+    Grd->setEnabled(true);
+    pBusco->hide();
+    Grd->setFocus();
+}
+
+void BrwOnLin::BuscarTicket()
+{
+    if (!esNumero(txBuscoT->text()) || !esNumero(txBuscoB->text()))
+        return;
+    const double numero = Val(txBuscoT->text());
+    const double balanza = Val(txBuscoB->text());
+    for (int f = 1; f < Grd->Rows(); ++f) {
+        const FilaTicket& t = ticket(f);
+        if (t.numTK.aNumero() == numero && t.balan.aNumero() == balanza) {
+            seleccionarFila(f, false);
+            CerrarBusqueda();
+            return;
+        }
+    }
+    preguntar(QStringLiteral("No se encuentra el número de ticket especificado"), QMessageBox::Ok, QMessageBox::Critical);
+    txBuscoT->setFocus();
+}
+
+// ---- mouse and keys ----
+
+void BrwOnLin::MenuContextual(const QPoint& posicion)
+{
+    const int fila = Grd->rowAt(posicion.y()) + 1;
+    if (filasSeleccionadas() <= 1 && fila >= 1)
+        seleccionarFila(fila, false);
+    PausaRefresco pausa(Tim);
+    MnAccion->exec(Grd->viewport()->mapToGlobal(posicion));
+}
+
+bool BrwOnLin::eventFilter(QObject* objeto, QEvent* evento)
+{
+    const QEvent::Type tipo = evento->type();
+    if (objeto == Grd->viewport()) {
+        if (tipo == QEvent::MouseButtonPress) {
+            auto* m = static_cast<QMouseEvent*>(evento);
+            if (m->button() == Qt::RightButton) {
+                MenuContextual(m->position().toPoint());
+                return true;
+            }
+            if (m->button() == Qt::LeftButton)
+                m_filaPulsada = Grd->rowAt(m->position().toPoint().y()) + 1;
+        }
+    } else if (objeto == txBuscoT || objeto == txBuscoB) {
+        if (tipo == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(evento);
+            if (k->key() == Qt::Key_Escape) {
+                CerrarBusqueda();
+                return true;
+            }
+            if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+                if (objeto == txBuscoT) {
+                    if (esNumero(txBuscoT->text()))
+                        txBuscoB->setFocus();
+                } else {
+                    BuscarTicket();
+                }
+                return true;
+            }
+            if (!k->text().isEmpty()) {
+                int tecla = k->text().at(0).unicode();
+                FiltrarTecla(tecla);
+                if (tecla == 0)
+                    return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(objeto, evento);
+}
+
+void BrwOnLin::keyPressEvent(QKeyEvent* evento)
+{
+    if (evento->key() == Qt::Key_Escape && Salir->isEnabled()) {
+        cerrar();
+        return;
+    }
+    QWidget::keyPressEvent(evento);
+}

@@ -1,0 +1,369 @@
+#include "brwonlin.h"
+#include "entorno.h"
+#include "global.h"
+#include "listafilas.h"
+#include "navegador.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+namespace {
+
+// Answers the next message box with `boton`, keeping its text.
+void Responder(QString* texto, QMessageBox::StandardButton boton, QMessageBox::Icon* icono = nullptr, int intentos = 300)
+{
+    QTimer::singleShot(10, [=] {
+        auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (caja && caja->isVisible()) {
+            if (texto)
+                *texto = caja->text();
+            if (icono)
+                *icono = caja->icon();
+            caja->button(boton)->click();
+        } else if (intentos > 0) {
+            Responder(texto, boton, icono, intentos - 1);
+        }
+    });
+}
+
+// Picks `accion` in the pop-up menu once it is open.
+void Elegir(QAction* accion, int intentos = 300)
+{
+    QTimer::singleShot(10, [=] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu && menu->isVisible()) {
+            menu->setActiveAction(accion);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else if (intentos > 0) {
+            Elegir(accion, intentos - 1);
+        }
+    });
+}
+
+class BrwOnLinTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AplicacionDePrueba();
+        Global::Reiniciar();
+        Global::DirectorioPrograma = programa.path();
+        Global::BD = std::make_unique<BaseDatos>(base.ruta);
+        ASSERT_TRUE(Global::BD->Abierta());
+        Global::BD->CrearTablasNuevas();
+        Global::BD->DatosGrupo(1, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+        m().ejecutarNativo(QStringLiteral("delete from Transacs"));
+        area = std::make_unique<QMdiArea>();
+        area->resize(900, 700);
+        setAreaVentanas(area.get());
+        area->show();
+    }
+    void TearDown() override
+    {
+        setAreaVentanas(nullptr);
+        area.reset();
+        Global::Reiniciar();
+    }
+
+    motor::BaseDeDatos& m() { return *Global::BD->Motor(); }
+    qint64 uno(const QString& sql) { return m().valorUnico(sql).aEntero(); }
+    // The docIDs left in Transacs, ascending: "1,4,5".
+    QString quedan() { return m().valorUnico(QStringLiteral("select group_concat(docID) from (select distinct docID from Transacs "
+                                                            "order by docID)")).aTexto(); }
+
+    // A closed ticket as the scale line writes it: one article row and the ticket row.
+    void ticket(qint32 doc, qint32 numTK, qint16 balanza, qint32 tag = 0, qint64 importe = 1250,
+                const QDateTime& fecha = QDateTime(QDate::currentDate(), QTime(9, 30)))
+    {
+        const QString f = fecha.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString sql = QStringLiteral("INSERT INTO Transacs (docID, tagID, numTK, balan, opera, fecha, tipoT, impor, linea, cdPLU, "
+                                           "canti, preci) VALUES (?, ?, ?, ?, 4, ?, ?, ?, ?, ?, ?, ?)");
+        m().ejecutarNativo(sql, {doc, tag, numTK, balanza, f, 1, Valor(), 1, 1, 500, 2500});
+        m().ejecutarNativo(sql, {doc, tag, numTK, balanza, f, 15, importe, 2, Valor(), Valor(), Valor()});
+    }
+
+    BrwOnLin* abrir()
+    {
+        BrwOnLin* v = BrwOnLin::Abrir();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(v));
+        return v;
+    }
+    static QString celda(BrwOnLin* v, int fila, int col)
+    {
+        return v->Grd->TextMatrix(fila, col);
+    }
+    static QPoint centroFila(BrwOnLin* v, int fila)
+    {
+        return v->Grd->visualRect(v->Grd->model()->index(fila - 1, 2)).center();
+    }
+    static void clic(BrwOnLin* v, int fila, Qt::KeyboardModifiers mods = {}, Qt::MouseButton boton = Qt::LeftButton)
+    {
+        QTest::mouseClick(v->Grd->viewport(), boton, mods, centroFila(v, fila));
+    }
+
+    QTemporaryDir programa;
+    BaseDePrueba base;
+    std::unique_ptr<QMdiArea> area;
+};
+
+TEST_F(BrwOnLinTest, EmptyListShowsOnlyTheTitleRow)
+{
+    BrwOnLin* v = abrir();
+    EXPECT_EQ(v->windowTitle(), QStringLiteral("Tickets generados en Línea de balanzas"));
+    EXPECT_EQ(v->Grd->Rows(), 1);
+    EXPECT_EQ(v->Grd->Row(), 0);
+    EXPECT_EQ(v->pkDesde->date(), QDate::currentDate());
+    EXPECT_EQ(v->Tim->interval(), 1500);
+    EXPECT_TRUE(v->Tim->isActive());
+    EXPECT_FALSE(v->pBusco->isVisible());
+    QStringList titulos;
+    for (int c = 0; c < 7; ++c)
+        titulos << v->Grd->TextMatrix(0, c);
+    EXPECT_EQ(titulos, (QStringList{"Alb", "nDoc", "Ticket", "Bza", "Op.", "Fecha Hora", "Importe"}));
+    for (const char* nombre : {"pkDesde", "Buscar", "Eliminar", "Salir", "Grd", "pBusco", "txBuscoT", "txBuscoB", "Tim",
+                               "MnAccion", "MnEliminar"})
+        EXPECT_TRUE(v->findChild<QObject*>(QString::fromLatin1(nombre))) << nombre;
+    EXPECT_EQ(v->Salir->text(), QStringLiteral("Cerrar"));
+    // Keys and the menu on an empty grid neither fail nor ask anything.
+    v->Grd->setFocus();
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Opening again brings the same window forward.
+    EXPECT_EQ(BrwOnLin::Abrir(), v);
+    EXPECT_EQ(area->subWindowList().size(), 1);
+}
+
+TEST_F(BrwOnLinTest, RowsNewestFirstWithUsedTicketsColoured)
+{
+    ticket(3, 12, 3, 0, 123456, QDateTime(QDate::currentDate(), QTime(8, 5)));
+    ticket(4, 13, 1, 2);
+    ticket(5, 14, 11, 0, 0);
+    // Older than the start date, and a cancelled ticket: neither is listed.
+    ticket(1, 10, 1, 0, 100, QDateTime(QDate::currentDate().addDays(-1), QTime(18, 0)));
+    ticket(6, 15, 1);
+    m().ejecutarNativo(QStringLiteral("INSERT INTO Transacs (docID, tagID, numTK, balan, opera, fecha, tipoT, linea) "
+                                      "VALUES (6, 0, 15, 1, 4, ?, 16, 3)"),
+                       {QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 10:00:00")});
+    BrwOnLin* v = abrir();
+    ASSERT_EQ(v->Grd->Rows(), 4);
+    EXPECT_EQ(v->Grd->Row(), 1);
+    const QString hoy = QDate::currentDate().toString(QStringLiteral("dd/MM/yy"));
+    QStringList fila3;
+    for (int c = 0; c < 7; ++c)
+        fila3 << celda(v, 3, c);
+    EXPECT_EQ(fila3, (QStringList{"No", "000003", "000012", "03", "04", hoy + "  08:05", "1.234,56"}));
+    EXPECT_EQ(celda(v, 1, 1), QStringLiteral("000005"));
+    EXPECT_EQ(celda(v, 1, 3), QStringLiteral("11"));
+    EXPECT_EQ(celda(v, 1, 6), QString());  // a zero amount shows blank
+    EXPECT_EQ(celda(v, 2, 0), QStringLiteral("Sí"));  // TagID 2
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(v->Grd->model()->index(1, c).data(Qt::BackgroundRole).value<QColor>(), QColor(192, 192, 255));
+        EXPECT_FALSE(v->Grd->model()->index(0, c).data(Qt::BackgroundRole).isValid());
+    }
+    // An earlier start date lists yesterday's ticket at once.
+    v->pkDesde->setDate(QDate::currentDate().addDays(-1));
+    EXPECT_EQ(v->Grd->Rows(), 5);
+    EXPECT_EQ(celda(v, 4, 1), QStringLiteral("000001"));
+}
+
+TEST_F(BrwOnLinTest, NewTicketKeepsTheSelectionOnTheSameTicket)
+{
+    for (qint32 d = 1; d <= 6; ++d)
+        ticket(d, 100 + d, 1);
+    BrwOnLin* v = abrir();
+    clic(v, 4);
+    ASSERT_EQ(v->Grd->Row(), 4);
+    const qint32 elegido = v->docIDDeFila(4);
+    EXPECT_EQ(elegido, 3);
+
+    // Ticks while nothing changes leave the grid alone.
+    QSignalSpy reinicios(v->Grd->model(), &QAbstractItemModel::modelReset);
+    v->Tim_Timer();
+    v->Tim_Timer();
+    EXPECT_EQ(reinicios.count(), 0);
+
+    ticket(7, 107, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v->Grd->Rows() == 8; }, 2500));
+    EXPECT_EQ(reinicios.count(), 1);
+    EXPECT_EQ(v->Grd->Row(), 5);
+    EXPECT_EQ(v->docIDDeFila(v->Grd->Row()), elegido);
+    EXPECT_EQ(v->Grd->selectionModel()->selectedRows().size(), 1);
+
+    // A used mark is a change too: the row turns blue, the selection stays.
+    m().ejecutarNativo(QStringLiteral("update Transacs set tagID = 1 where docID = 3"));
+    v->Tim_Timer();
+    EXPECT_EQ(celda(v, 5, 0), QStringLiteral("Sí"));
+    EXPECT_EQ(v->docIDDeFila(v->Grd->Row()), elegido);
+
+    // When the selected ticket goes, the selection moves to the top.
+    m().ejecutarNativo(QStringLiteral("delete from Transacs where docID = 3"));
+    v->Tim_Timer();
+    EXPECT_EQ(v->Grd->Rows(), 7);
+    EXPECT_EQ(v->Grd->Row(), 1);
+}
+
+TEST_F(BrwOnLinTest, DeletingARangeCountsUsedAndUnusedTickets)
+{
+    // Rows top to bottom show docIDs 5, 4, 3, 2, 1: rows 3 and 5 (docIDs 3 and 1) are used.
+    for (qint32 d = 1; d <= 5; ++d)
+        ticket(d, d, 1, d == 3 || d == 1 ? 1 : 0);
+    BrwOnLin* v = abrir();
+    clic(v, 3);
+    clic(v, 5, Qt::ShiftModifier);
+    ASSERT_EQ(v->Grd->selectionModel()->selectedRows().size(), 3);
+
+    // The right button keeps a selection of several rows; Cancel deletes nothing.
+    QString texto;
+    QMessageBox::Icon icono = QMessageBox::NoIcon;
+    Elegir(v->MnEliminar);
+    Responder(&texto, QMessageBox::Cancel, &icono);
+    clic(v, 4, {}, Qt::RightButton);
+    EXPECT_EQ(texto, QStringLiteral("Se eliminarán 2 tickets de balanza con albarán ya emitido.\n"
+                                    "Se eliminarán 1 tickets de balanza SIN albarán emitido."));
+    EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(uno(QStringLiteral("select count(distinct docID) from Transacs")), 5);
+
+    clic(v, 3);
+    clic(v, 5, Qt::ShiftModifier);
+    Elegir(v->MnEliminar);
+    Responder(&texto, QMessageBox::Ok);
+    clic(v, 4, {}, Qt::RightButton);
+    EXPECT_EQ(quedan(), QStringLiteral("4,5"));
+    EXPECT_EQ(v->Grd->Rows(), 3);
+
+    // With one row selected, the right button picks the row under the mouse.
+    clic(v, 1);
+    texto.clear();
+    Elegir(v->MnEliminar);
+    Responder(&texto, QMessageBox::Ok);
+    clic(v, 2, {}, Qt::RightButton);
+    EXPECT_EQ(texto, QStringLiteral("Se eliminarán 1 tickets de balanza SIN albarán emitido."));
+    EXPECT_EQ(quedan(), QStringLiteral("5"));
+}
+
+TEST_F(BrwOnLinTest, PurgeRemovesOnlyUsedTicketsOfAnyDate)
+{
+    ticket(1, 1, 1);
+    BrwOnLin* v = abrir();
+    QString texto;
+    QMessageBox::Icon icono = QMessageBox::NoIcon;
+    Responder(&texto, QMessageBox::Ok, &icono);
+    QTest::mouseClick(v->Eliminar, Qt::LeftButton);
+    EXPECT_EQ(texto, QStringLiteral("NO HAY tickets de balanza con Albarán ya emitido."));
+    EXPECT_EQ(icono, QMessageBox::Critical);
+
+    ticket(2, 2, 1, 1, 100, QDateTime(QDate::currentDate().addDays(-30), QTime(9, 0)));  // not on screen
+    ticket(3, 3, 1, 2);
+    Responder(&texto, QMessageBox::Cancel, &icono);
+    QTest::mouseClick(v->Eliminar, Qt::LeftButton);
+    EXPECT_EQ(texto, QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido."));
+    EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(uno(QStringLiteral("select count(distinct docID) from Transacs")), 3);
+    Responder(&texto, QMessageBox::Ok);
+    QTest::mouseClick(v->Eliminar, Qt::LeftButton);
+    EXPECT_EQ(quedan(), QStringLiteral("1"));
+    EXPECT_EQ(v->Grd->Rows(), 2);
+}
+
+TEST_F(BrwOnLinTest, SearchFindsATicketOnAScale)
+{
+    // Enough tickets that the one looked for starts out of view.
+    for (qint32 d = 1; d <= 80; ++d)
+        ticket(d, d % 30, static_cast<qint16>(3 - d / 30));  // ticket 12 of scale 3 is docID 12, row 69
+    BrwOnLin* v = abrir();
+    QTest::mouseClick(v->Buscar, Qt::LeftButton);
+    EXPECT_TRUE(v->pBusco->isVisible());
+    EXPECT_FALSE(v->Grd->isEnabled());
+    EXPECT_FALSE(v->Salir->isEnabled());
+    EXPECT_TRUE(v->txBuscoT->hasFocus());
+    QTest::keyClicks(v->txBuscoT, QStringLiteral("1a2"));  // only digits are typed
+    EXPECT_EQ(v->txBuscoT->text(), QStringLiteral("12"));
+    QTest::keyClick(v->txBuscoT, Qt::Key_Return);
+    EXPECT_TRUE(v->txBuscoB->hasFocus());
+    QTest::keyClicks(v->txBuscoB, QStringLiteral("9"));
+
+    // Not there: the message, and the ticket box again.
+    QString texto;
+    QMessageBox::Icon icono = QMessageBox::NoIcon;
+    Responder(&texto, QMessageBox::Ok, &icono);
+    QTest::keyClick(v->txBuscoB, Qt::Key_Return);
+    EXPECT_EQ(texto, QStringLiteral("No se encuentra el número de ticket especificado"));
+    EXPECT_EQ(icono, QMessageBox::Critical);
+    EXPECT_TRUE(v->pBusco->isVisible());
+    EXPECT_EQ(v->focusWidget(), v->txBuscoT);  // the box the user types in once the window is active again
+
+    v->txBuscoB->clear();
+    QTest::keyClicks(v->txBuscoB, QStringLiteral("3"));
+    QTest::keyClick(v->txBuscoB, Qt::Key_Return);
+    EXPECT_FALSE(v->pBusco->isVisible());
+    EXPECT_TRUE(v->Grd->isEnabled());
+    EXPECT_EQ(celda(v, v->Grd->Row(), 2), QStringLiteral("000012"));
+    EXPECT_EQ(celda(v, v->Grd->Row(), 3), QStringLiteral("03"));
+    EXPECT_TRUE(v->Grd->viewport()->rect().contains(v->Grd->visualRect(v->Grd->currentIndex())));
+
+    // Escape leaves the search without searching, and a second Escape closes the window.
+    QTest::mouseClick(v->Buscar, Qt::LeftButton);
+    QTest::keyClick(v->txBuscoT, Qt::Key_Escape);
+    EXPECT_FALSE(v->pBusco->isVisible());
+    EXPECT_NE(BrwOnLin::Instancia(), nullptr);
+    QTest::keyClick(v->Grd, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([] { return BrwOnLin::Instancia() == nullptr; }, 1000));
+    EXPECT_TRUE(area->subWindowList().isEmpty());
+}
+
+// The scale line is another process writing while the window refreshes: every ticket it writes
+// is listed once, and the window never stops to report a locked database.
+TEST_F(BrwOnLinTest, LiveScaleLineIsListedWithoutLossOrDuplicates)
+{
+    BrwOnLin* v = abrir();
+    QProcess balanza;
+    balanza.start(QStringLiteral(KV740SIM), {QStringLiteral("balanza"), base.dir(), QStringLiteral("--intervalo"),
+                                             QStringLiteral("50"), QStringLiteral("--tickets"), QStringLiteral("60")});
+    ASSERT_TRUE(balanza.waitForStarted());
+    // Ticks far more often than the window's own, to meet the writer mid-transaction.
+    QTimer prisa;
+    QObject::connect(&prisa, &QTimer::timeout, v, &BrwOnLin::Tim_Timer);
+    prisa.start(20);
+    bool modal = false;
+    QTimer vigia;
+    QObject::connect(&vigia, &QTimer::timeout, [&] { modal = modal || QApplication::activeModalWidget() != nullptr; });
+    vigia.start(5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return balanza.state() == QProcess::NotRunning; }, 20000));
+    prisa.stop();
+    EXPECT_EQ(balanza.exitCode(), 0) << balanza.readAllStandardError().toStdString();
+    EXPECT_FALSE(modal);
+
+    const std::vector<FilaTicket> cerrados = Global::BD->ListaTicketsCerrados(QDate::currentDate());
+    EXPECT_GE(cerrados.size(), 50u);  // one in nine is cancelled
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v->Grd->Rows() == static_cast<int>(cerrados.size()) + 1; }, 2500));
+    std::set<qint32> enPantalla;
+    for (int f = 1; f < v->Grd->Rows(); ++f) {
+        EXPECT_TRUE(enPantalla.insert(v->docIDDeFila(f)).second) << "ticket listed twice";
+        if (f > 1) {
+            EXPECT_LT(v->docIDDeFila(f), v->docIDDeFila(f - 1));
+        }
+    }
+    std::set<qint32> escritos;
+    for (const FilaTicket& t : cerrados)
+        escritos.insert(t.docID);
+    EXPECT_EQ(enPantalla, escritos);
+}
+
+}  // namespace
