@@ -154,7 +154,6 @@ bool UnCliente::Editar(std::optional<qint32> codigo)
             return false;
         }
         m_codigo = *codigo;
-        m_campos = campos;
         auto texto = [&](const char* columna) { return CampoATexto(campos.valor(QString::fromLatin1(columna))); };
         txCodigo->setText(QString::number(*codigo));
         txNIF->setText(texto("NIF"));

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "coleccion.h"
-
 #include <QWidget>
 
 #include <optional>
@@ -56,7 +54,6 @@ private:
     qint32 m_codigo = 0;
     bool m_cambios = false;
     bool m_cerrar = false;  // the user already chose to close: no question on the way out
-    Coleccion m_campos;
 };
 
 // A discount typed with "," or "." as its decimal mark; no value when the text is not a number.
