@@ -133,8 +133,8 @@ TEST_F(GeneFactTest, AcceptingWritesBackWhatTheUserChose)
     AlAparecer([&](QDialog* d) {
         auto* serie = Hijo<QLineEdit>(d, "txSerie");
         serie->setFocus();
-        QApplication::processEvents();
-        EXPECT_EQ(serie->selectedText(), QStringLiteral("3"));  // the whole text, ready to type over
+        // The focus arrives once the dialog is active, which a busy machine may delay.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return serie->selectedText() == QStringLiteral("3"); }, 2000));  // the whole text, ready to type over
         QTest::keyClicks(serie, QStringLiteral("1a2-,."));
         EXPECT_EQ(serie->text(), QStringLiteral("12"));
         Hijo<QDateEdit>(d, "pkFecha")->setDate(QDate(2024, 4, 1));
