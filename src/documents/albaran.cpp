@@ -370,7 +370,11 @@ double Albaran::ImporteBase() const
 
 double Albaran::ImporteDescuentos() const
 {
-    const double base = ImporteBase();
+    return ImporteDescuentos(ImporteBase());
+}
+
+double Albaran::ImporteDescuentos(double base) const
+{
     return std::floor(m_descuento * base + 0.5) / 100 + std::floor(DesctoPP * base + 0.5) / 100;
 }
 

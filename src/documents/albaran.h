@@ -90,6 +90,8 @@ public:
     double ImporteBase() const;
     // The customer's and the prompt-payment discounts, each on the base and rounded apart.
     double ImporteDescuentos() const;
+    // The same on a base already summed (ImporteBase).
+    double ImporteDescuentos(double base) const;
     double ImporteEnvases() const;
     double ImporteEnvasesDevueltos() const;
     double ImporteEnvasesEntregados() const;

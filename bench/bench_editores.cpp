@@ -1,0 +1,125 @@
+// The document editors on long documents: opening a note of 2,000 lines against reading it
+// through the store alone, and the cost of one keystroke in a cell (change handler, row
+// repaint, totals, the paint that follows) on 2,000 lines against 20.
+#include "albaran.h"
+#include "editorcelda.h"
+#include "global.h"
+#include "formato.h"
+#include "kv740.h"
+#include "navegador.h"
+#include "rejilla.h"
+#include "unalbaran.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Entorno {
+    QTemporaryDir carpeta;
+    std::unique_ptr<QMdiArea> area;
+    std::map<int, qint32> albaranes;  // lines -> note number
+
+    Entorno()
+    {
+        const QString ruta = kv740::CrearDemo(carpeta.path(), {});
+        Global::DirectorioPrograma = carpeta.path();
+        Global::BD = std::make_unique<BaseDatos>(ruta);
+        Global::BD->CrearTablasNuevas();
+        Global::BD->DatosGrupo(1, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
+        FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
+        Global::BD->Motor()->ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre) values (1, 'BANCO')"));
+        std::vector<qint32> codigos;
+        motor::Recordset rs = Global::BD->Motor()->abrirRecordset(QStringLiteral("select CODPLU from PLUSES where SECCION=1"));
+        for (; !rs.eof(); rs.moveNext())
+            codigos.push_back(static_cast<qint32>(rs.campo(0).aEntero()));
+        for (int lineas : {20, 2000}) {
+            Albaran a(*Global::BD);
+            a.WhoAmI();
+            a.SetCliente(1);
+            for (int i = 0; i < lineas; ++i) {
+                LineaAlbaran* l = a.NuevaLinea();
+                l->SetCodigo(codigos[static_cast<size_t>(i) % codigos.size()]);
+                l->FijarCantidad(1 + i % 7);
+                if (i % 10 == 0)
+                    l->FijarComentario(QStringLiteral("Comentario %1").arg(i));
+            }
+            a.Update();
+            albaranes[lineas] = *a.Numero;
+        }
+        area = std::make_unique<QMdiArea>();
+        area->resize(1000, 700);
+        area->show();
+        setAreaVentanas(area.get());
+    }
+};
+
+Entorno& entorno()
+{
+    static Entorno e;
+    return e;
+}
+
+void BM_LeerAlbaranEnElAlmacen(benchmark::State& state)
+{
+    const qint32 numero = entorno().albaranes[static_cast<int>(state.range(0))];
+    for (auto _ : state) {
+        Albaran a(*Global::BD);
+        benchmark::DoNotOptimize(a.WhoAmI(numero));
+    }
+}
+BENCHMARK(BM_LeerAlbaranEnElAlmacen)->Arg(20)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+void BM_AbrirUnAlbaran(benchmark::State& state)
+{
+    const qint32 numero = entorno().albaranes[static_cast<int>(state.range(0))];
+    for (auto _ : state) {
+        UnAlbaran* w = UnAlbaran::Editar(numero);
+        QCoreApplication::processEvents();  // shown and painted
+        state.PauseTiming();
+        delete w->parentWidget();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AbrirUnAlbaran)->Arg(20)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+// One key in the quantity cell of a line in the middle of the note, typed and taken back in turn.
+void BM_TeclaEnUnAlbaran(benchmark::State& state)
+{
+    const int lineas = static_cast<int>(state.range(0));
+    UnAlbaran* w = UnAlbaran::Editar(entorno().albaranes[lineas]);
+    auto* grd = w->findChild<Rejilla*>(QStringLiteral("Grd"));
+    auto* ed = w->findChild<EditorCelda*>(QStringLiteral("txEd"));
+    grd->setCelda(grd->Rows() / 2, 4);
+    QCoreApplication::processEvents();
+    ed->end(false);
+    bool escribir = true;
+    for (auto _ : state) {
+        QTest::keyClick(ed, escribir ? Qt::Key_5 : Qt::Key_Backspace);
+        QCoreApplication::processEvents();
+        escribir = !escribir;
+    }
+    delete w->parentWidget();
+}
+BENCHMARK(BM_TeclaEnUnAlbaran)->Arg(20)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    entorno().area.reset();
+    Global::BD.reset();
+    return 0;
+}
