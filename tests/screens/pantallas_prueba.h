@@ -34,6 +34,8 @@ public:
 
     Contestador()
     {
+        // Made with its fixture, before SetUp: its timer needs the application first.
+        AplicacionDePrueba();
         m_reloj.setInterval(5);
         connect(&m_reloj, &QTimer::timeout, this, &Contestador::Mirar);
         m_reloj.start();
