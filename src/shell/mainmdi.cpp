@@ -1,6 +1,7 @@
 #include "mainmdi.h"
 
 #include "browalb.h"
+#include "browfac.h"
 #include "browcli.h"
 #include "brwonlin.h"
 #include "configurar.h"
@@ -54,6 +55,8 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     anadirHueco(QStringLiteral("sep1"));
     anadirBoton(QStringLiteral("cli"), QStringLiteral("Clientes  "), QStringLiteral("x-office-address-book"),
                 QStyle::SP_DirHomeIcon);
+    anadirBoton(QStringLiteral("fac"), QStringLiteral("Facturas  "), QStringLiteral("x-office-document"),
+                QStyle::SP_DialogSaveButton);
     anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"), QStyle::SP_FileIcon);
     anadirBoton(QStringLiteral("onl"), QStringLiteral("Balanzas  "), QStringLiteral("view-list-details"), QStyle::SP_DriveNetIcon);
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"),
@@ -63,6 +66,9 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
 
     Navegadores::abrirAlbaranes = [](std::optional<long> cliente, QDate desde, QDate hasta) {
         BrowAlb::Abrir(ClienteDeCodigo(cliente), FechaDeFiltro(desde), FechaDeFiltro(hasta));
+    };
+    Navegadores::abrirFacturas = [](std::optional<long> cliente, QDate desde, QDate hasta) {
+        BrowFac::Abrir(ClienteDeCodigo(cliente), FechaDeFiltro(desde), FechaDeFiltro(hasta));
     };
 
     const QStringList partes = QApplication::applicationVersion().split(QLatin1Char('.'));
@@ -122,6 +128,8 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
         for (QMdiSubWindow* w : m_area->subWindowList())
             w->close();
         Configurar::Activar(QString(), this);
+    } else if (clave == QLatin1String("fac")) {
+        BrowFac::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("alb")) {
         BrowAlb::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("fin")) {

@@ -2,6 +2,7 @@
 
 #include "arranque.h"
 #include "browalb.h"
+#include "browfac.h"
 #include "configurar.h"
 #include "mainmdi.h"
 #include "archivoini.h"
@@ -259,7 +260,7 @@ TEST_F(Arranque, ConfigureClosesOpenBrowsersFirst)
     EXPECT_EQ(abiertasAlMostrar, 0);
 }
 
-TEST_F(Arranque, NotesButtonOpensTodaysNotesAndConfigureClosesThem)
+TEST_F(Arranque, DocumentButtonsOpenTodaysBrowsersAndConfigureClosesThem)
 {
     BaseDePrueba base;
     Global::HomeDir = base.dir();
@@ -272,6 +273,7 @@ TEST_F(Arranque, NotesButtonOpensTodaysNotesAndConfigureClosesThem)
     for (QAction* a : v.TBar->actions())
         if (QWidget* w = v.TBar->widgetForAction(a))
             claves << w->objectName();
+    EXPECT_LT(claves.indexOf(QStringLiteral("fac")), claves.indexOf(QStringLiteral("alb")));
     EXPECT_LT(claves.indexOf(QStringLiteral("alb")), claves.indexOf(QStringLiteral("cfg")));
     EXPECT_GT(claves.indexOf(QStringLiteral("alb")), claves.indexOf(QStringLiteral("sep1")));
 
@@ -295,9 +297,16 @@ TEST_F(Arranque, NotesButtonOpensTodaysNotesAndConfigureClosesThem)
     EXPECT_EQ(alb->filtro().cliente->codigo, 7);
     EXPECT_FALSE(alb->filtro().desde.has_value());
 
+    v.TBar_ButtonClick(QStringLiteral("fac"));
+    auto* fac = dynamic_cast<BrowFac*>(Navegadores::facturas);
+    ASSERT_NE(fac, nullptr);
+    EXPECT_EQ(fac->filtro().desde, QDate::currentDate());
+    Navegadores::abrirFacturas(7, QDate(), QDate());  // loaded: only brought forward
+    EXPECT_EQ(fac->filtro().desde, QDate::currentDate());
+
     bool abierto = true;
     CuandoAparezcaModal([&](QWidget* w) {
-        abierto = Navegadores::albaranes != nullptr;
+        abierto = Navegadores::albaranes != nullptr || Navegadores::facturas != nullptr;
         if (auto* c = qobject_cast<Configurar*>(w))
             c->Cancelo->click();
     });

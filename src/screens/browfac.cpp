@@ -1,0 +1,262 @@
+#include "browfac.h"
+
+#include "factura.h"
+#include "formato.h"
+#include "global.h"
+#include "impresion.h"
+#include "listado.h"
+#include "listafilas.h"
+#include "mnuimp.h"
+#include "utilidades.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+QPointer<BrowFac> g_unico;
+
+const QString kFormatoImporte = QStringLiteral("##,##0.00;-##,##0.00;#");
+
+struct Columna {
+    const char* titulo;
+    int ancho;
+    Qt::Alignment alineacion;
+};
+constexpr Columna kColumnas[] = {
+    {"Número", 48, Qt::AlignHCenter}, {"Fecha", 64, Qt::AlignHCenter}, {"Cód.", 48, Qt::AlignHCenter},
+    {"Cliente", 200, Qt::AlignLeft},  {"Importe", 56, Qt::AlignRight}, {"IVA", 56, Qt::AlignRight},
+    {"TOTAL", 56, Qt::AlignRight},    {"Pagado", 56, Qt::AlignRight},
+};
+
+const QString kMascara = QStringLiteral("mskFact.txt");
+
+}  // namespace
+
+BrowFac::BrowFac() : NavegadorBase(QStringLiteral("BrowFac"), QStringLiteral("Lista de Facturas"), Navegadores::facturas, nullptr)
+{
+    chkPendi = new QCheckBox(QStringLiteral("Pendientes"), this);
+    chkPendi->setObjectName(QStringLiteral("chkPendi"));
+    chkLiqui = new QCheckBox(QStringLiteral("Liquidadas"), this);
+    chkLiqui->setObjectName(QStringLiteral("chkLiqui"));
+    Botonera()->addWidget(chkPendi);
+    Botonera()->addWidget(chkLiqui);
+    Botonera()->addStretch();
+    Borrar = AnadirBoton("Borrar", QStringLiteral("Eliminar factura"));
+    Imprim = AnadirBoton("Imprim", QStringLiteral("Listado de facuración"));
+    Salir = AnadirBoton("Salir", QStringLiteral("Cerrar"));
+
+    QStringList titulos;
+    for (const Columna& c : kColumnas)
+        titulos << QString::fromUtf8(c.titulo);
+    Grd->setColumnas(titulos);
+    for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c) {
+        Grd->setColumnWidth(c, kColumnas[c].ancho);
+        Grd->setColAlignment(c, kColumnas[c].alineacion);
+    }
+
+    auto accion = [this](const char* nombre, const QString& texto, void (BrowFac::*metodo)()) {
+        QAction* a = MnAcciones->addAction(texto);
+        a->setObjectName(QString::fromLatin1(nombre));
+        connect(a, &QAction::triggered, this, metodo);
+        return a;
+    };
+    MnEliminar = accion("MnEliminar", QStringLiteral("Eliminar"), &BrowFac::EliminarUna);
+    MnAcciones->addSeparator();
+    MnLiquidar = accion("MnLiquidar", QStringLiteral("Liquidar"), &BrowFac::Liquidar);
+    mnImprimir = accion("mnImprimir", QStringLiteral("Imprimir"), &BrowFac::ImprimirUna);
+
+    for (QCheckBox* c : {chkPendi, chkLiqui})
+        connect(c, &QCheckBox::clicked, this, [this] { Refresco(std::nullopt); });
+    connect(Borrar, &QPushButton::clicked, this, &BrowFac::EliminarUna);
+    connect(Imprim, &QPushButton::clicked, this, &BrowFac::ImprimirLista);
+    connect(Salir, &QPushButton::clicked, this, [this] { (parentWidget() ? parentWidget() : this)->close(); });
+}
+
+BrowFac::~BrowFac() = default;
+
+BrowFac* BrowFac::Abrir(std::optional<ClienteFiltro> cliente, std::optional<QDate> desde, std::optional<QDate> hasta)
+{
+    return AbrirUnico(g_unico, FiltroLista{std::move(cliente), desde, hasta});
+}
+
+BrowFac* BrowFac::Actual() { return g_unico && g_unico->Cargado() ? g_unico.data() : nullptr; }
+
+void BrowFac::FijarSerie(qint16 serie)
+{
+    m_serie = serie;
+    Refresco(std::nullopt);
+}
+
+std::optional<bool> BrowFac::EstadoFiltro() const
+{
+    if (chkPendi->isChecked() == chkLiqui->isChecked())
+        return std::nullopt;
+    return chkPendi->isChecked();
+}
+
+// --- the list ----------------------------------------------------------------------------
+
+void BrowFac::Leer()
+{
+    m_filas.clear();
+    if (Global::BD) {
+        const FiltroLista& f = filtro();
+        const std::optional<bool> estado = EstadoFiltro();
+        m_filas = Global::BD->ListaFacturas(Serie(), f.cliente ? Filtro(f.cliente->codigo) : Filtro(),
+                                            f.desde ? Filtro(*f.desde) : Filtro(), f.hasta ? Filtro(*f.hasta) : Filtro(),
+                                            estado ? Filtro(*estado) : Filtro());
+    }
+    Grd->Cargar(static_cast<int>(m_filas.size()),
+                [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
+}
+
+QString BrowFac::Texto(const FilaFactura& f, int col) const
+{
+    switch (col) {
+    case 0: return QString::number(f.Numero);
+    case 1: return Formato(f.Fecha, QStringLiteral("dd/mm/yyyy"));
+    case 2: return f.Cliente.esNulo() ? QString() : Formato(f.Cliente, QStringLiteral("000000"));
+    case 3: return f.nombre.aTexto();
+    case 4: return Formato(f.Neto, kFormatoImporte);
+    case 5: return Formato(f.iva, kFormatoImporte);
+    case 6: return Formato(TotalAPagar(f), kFormatoImporte);
+    case 7: return Formato(f.Pagado.esNulo() ? Valor(0) : f.Pagado, kFormatoImporte);
+    default: return {};
+    }
+}
+
+std::optional<long> BrowFac::NumeroDeFila(int fila) const
+{
+    if (fila < 1 || fila > static_cast<int>(m_filas.size()))
+        return std::nullopt;
+    return m_filas[static_cast<size_t>(fila - 1)].Numero;
+}
+
+const FilaFactura* BrowFac::FilaActual() const
+{
+    const int fila = Grd->Row();
+    return fila >= 1 && fila <= static_cast<int>(m_filas.size()) ? &m_filas[static_cast<size_t>(fila - 1)] : nullptr;
+}
+
+void BrowFac::PrepararMenu()
+{
+    const bool factura = FilaActual() != nullptr;
+    for (QAction* a : {MnEliminar, MnLiquidar, mnImprimir})
+        a->setEnabled(factura);
+}
+
+bool BrowFac::Tecla(QKeyEvent&) { return false; }
+
+void BrowFac::AbrirActual() {}
+
+bool BrowFac::EnEdicion(long numero, const QString& accion)
+{
+    if (!Hijo(numero))
+        return false;
+    Mensaje(QStringLiteral("La factura se está editando: No se puede ") + accion + QStringLiteral(" ahora"), QMessageBox::Critical);
+    return true;
+}
+
+// --- one invoice -------------------------------------------------------------------------
+
+void BrowFac::EliminarUna()
+{
+    const auto numero = NumeroActual();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("eliminar")))
+        return;
+    if (!Pregunta(QStringLiteral("Eliminar una factura completa: ¿SEGURO?")))
+        return;
+    bool eliminada = false;
+    try {
+        eliminada = Global::BD->EliminarFactura(Serie(), static_cast<qint32>(*numero));
+    } catch (const motor::Error&) {
+        eliminada = false;
+    }
+    if (eliminada)
+        Refresco(std::nullopt);
+    else
+        Mensaje(QStringLiteral("Error al eliminar la factura."), QMessageBox::Critical);
+}
+
+// The invoice is paid with what the customer owes as it prints: no question is asked.
+void BrowFac::Liquidar()
+{
+    const FilaFactura* fila = FilaActual();
+    if (!fila || !Global::BD || EnEdicion(fila->Numero, QStringLiteral("liquidar")))
+        return;
+    const qint32 numero = fila->Numero;
+    const double total = TotalAPagar(*fila);
+    bool hecho = false;
+    try {
+        Factura f(*Global::BD);
+        if (f.WhoAmI(Serie(), numero)) {
+            f.Pagado = total;
+            hecho = f.Update();
+        }
+    } catch (const motor::Error&) {
+        hecho = false;
+    }
+    Refresco(numero);
+    if (!hecho)
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado; vuelva a intentarlo."), QMessageBox::Critical);
+}
+
+bool BrowFac::ImprimirFactura(long numero, int copias)
+{
+    Factura f(*Global::BD);
+    if (!f.WhoAmI(Serie(), static_cast<qint32>(numero)))
+        return false;
+    for (int i = 0; i < copias; ++i) {
+        auto motor = NuevoMotorMascaras();
+        if (!f.Imprimir(*motor, CarpetaMascaras(kMascara)))
+            return false;
+    }
+    return true;
+}
+
+void BrowFac::ImprimirUna()
+{
+    const auto numero = NumeroActual();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("imprimir")))
+        return;
+    const auto copias = PedirCopias(this);
+    if (!copias)
+        return;
+    bool hecha = false;
+    try {
+        hecha = ImprimirFactura(*numero, *copias);
+    } catch (const motor::Error&) {
+        hecha = false;
+    }
+    Refresco(*numero);
+    if (!hecha)
+        Mensaje(QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" está junto al programa."),
+                QMessageBox::Critical);
+}
+
+void BrowFac::ImprimirLista()
+{
+    if (Grd->Rows() <= 1 || !Global::BD)
+        return;
+    MnuImpF dialogo(this);
+    const qint16 respuesta = dialogo.Accion();
+    if (respuesta == MnuImpF::Cancelado)
+        return;
+    if (respuesta == MnuImpF::UnaFactura) {
+        const auto numero = NumeroActual();
+        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")) && !ImprimirFactura(*numero, 1))
+            Mensaje(QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" está junto al programa."),
+                    QMessageBox::Critical);
+        return;
+    }
+    const FiltroLista& f = filtro();
+    const std::optional<bool> estado = EstadoFiltro();
+    Listado l = ListadoFacturas(respuesta == MnuImpF::PorClientes, f.cliente ? std::optional<qint32>(f.cliente->codigo) : std::nullopt,
+                                f.desde, f.hasta, !estado ? 0 : *estado ? 1 : 2);
+    EjecutarListado(l, this);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "basedatos.h"
+#include "navegadorbase.h"
+
+#include <vector>
+
+class QAction;
+class QCheckBox;
+
+// "Lista de Facturas": the invoices of one series that match the filter and the payment state,
+// with the operations on one invoice and the invoice listings.
+class BrowFac : public NavegadorBase {
+    Q_OBJECT
+public:
+    BrowFac();
+    ~BrowFac() override;
+
+    // Opens the one browser with this filter, or brings it to the front when it is loaded.
+    static BrowFac* Abrir(std::optional<ClienteFiltro> cliente = std::nullopt, std::optional<QDate> desde = std::nullopt,
+                          std::optional<QDate> hasta = std::nullopt);
+    static BrowFac* Actual();
+
+    qint16 Serie() const { return m_serie.value_or(0); }
+    // Lists another series, as accepting it in the filter dialog does.
+    void FijarSerie(qint16 serie);
+    // Null lists every invoice, true the pending ones, false the settled ones.
+    std::optional<bool> EstadoFiltro() const;
+
+    QCheckBox* chkPendi = nullptr;
+    QCheckBox* chkLiqui = nullptr;
+    QPushButton* Borrar = nullptr;
+    QPushButton* Imprim = nullptr;
+    QPushButton* Salir = nullptr;
+    QAction* MnEliminar = nullptr;
+    QAction* MnLiquidar = nullptr;
+    QAction* mnImprimir = nullptr;
+
+protected:
+    void Leer() override;
+    std::optional<long> NumeroDeFila(int fila) const override;
+    std::optional<qint16>* SerieDelFiltro() override { return &m_serie; }
+    void PrepararMenu() override;
+    bool Tecla(QKeyEvent& evento) override;
+    void AbrirActual() override;
+
+private:
+    QString Texto(const FilaFactura& fila, int col) const;
+    const FilaFactura* FilaActual() const;
+    bool EnEdicion(long numero, const QString& accion);
+    void EliminarUna();
+    void Liquidar();
+    void ImprimirUna();
+    bool ImprimirFactura(long numero, int copias);
+    void ImprimirLista();
+
+    std::vector<FilaFactura> m_filas;
+    std::optional<qint16> m_serie = qint16(0);
+};

@@ -1,0 +1,230 @@
+#include "browalb.h"
+#include "browfac.h"
+#include "impresion.h"
+#include "impresoraactual.h"
+#include "listado.h"
+#include "listafilas.h"
+#include "mnuimp.h"
+#include "pantallas_prueba.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QDate kDia(2024, 3, 15);
+
+class NavegadorFacturas : public PantallasDePrueba {
+protected:
+    void SetUp() override
+    {
+        PantallasDePrueba::SetUp();
+        cliente(1, QStringLiteral("GARCIA LOPEZ"));
+        cliente(2, QStringLiteral("BAR EL PUERTO"), true);
+    }
+    void TearDown() override
+    {
+        for (QWidget* b : {static_cast<QWidget*>(BrowFac::Actual()), static_cast<QWidget*>(BrowAlb::Actual())})
+            if (b)
+                (b->parentWidget() ? b->parentWidget() : b)->close();
+        PantallasDePrueba::TearDown();
+    }
+
+    void factura(qint16 serie, qint32 numero, qint32 cli, const QDate& fecha, const Valor& pagado = {})
+    {
+        m().ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaCabecera (Serie, Numero, Fecha, Cliente, Pagado, DesctoPP, Descuento, "
+                                          "Observaciones) VALUES (?, ?, ?, ?, ?, 0, 0, '')"),
+                           {serie, numero, fecha.toString(Qt::ISODate), cli, pagado});
+    }
+    void lineaFactura(qint16 serie, qint32 numero, qint16 linea, double importe, double iva, double req, qint32 bultos = 0,
+                      qint32 envase = 0)
+    {
+        m().ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaDetalle (Serie, Numero, Linea, Concepto, Referencia, Descripcion, "
+                                          "Cantidad, Precio, Unidad, Importe, Descuento, pIVA, pREq, Bultos, Envase) "
+                                          "VALUES (?, ?, ?, '', 0, 'GENERO', 1, ?, 2, ?, 0, ?, ?, ?, ?)"),
+                           {serie, numero, linea, importe, importe, iva, req, bultos, envase});
+    }
+    // Invoices 1 and 2 of series 1 (the second with surcharge and crates), 1 of series 2.
+    void Facturas()
+    {
+        factura(1, 1, 1, kDia);
+        lineaFactura(1, 1, 1, 100, 21, 5.2);
+        factura(1, 2, 2, kDia);
+        lineaFactura(1, 2, 1, 100, 21, 5.2, 2, 150);  // 21,00 VAT, 5,20 surcharge, 3,00 crates
+        lineaFactura(1, 2, 2, 50, 10, 1.4);           // 5,00 VAT, 0,70 surcharge
+        factura(2, 1, 1, kDia.addDays(1), 5.0);
+        lineaFactura(2, 1, 1, 10, 4, 0.5);
+    }
+    BrowFac* Abrir(std::optional<ClienteFiltro> cli = std::nullopt, std::optional<QDate> desde = std::nullopt,
+                   std::optional<QDate> hasta = std::nullopt)
+    {
+        BrowFac* b = BrowFac::Abrir(cli, desde, hasta);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(b));
+        return b;
+    }
+    // Sets the series through the filter dialog.
+    void SerieConFiltro(BrowFac* b, const QString& serie)
+    {
+        contestador->Hacer([serie](QWidget* d) {
+            QWidget* marco = d->findChild<QWidget*>(QStringLiteral("frSerie"));
+            EXPECT_TRUE(marco && marco->isVisible());
+            auto* texto = Hijo<QLineEdit>(d, "txSerie");
+            texto->setText(serie);
+            Hijo<QAbstractButton>(d, "Acepta")->click();
+        });
+        QTest::mouseClick(b->Filtrar, Qt::LeftButton);
+        EXPECT_TRUE(Esperar([&] { return !contestador->Pendiente() && !QApplication::activeModalWidget(); }));
+    }
+    QStringList Numeros(BrowFac* b)
+    {
+        QStringList n;
+        for (int f = 1; f < b->Grd->Rows(); ++f)
+            n << b->Grd->TextMatrix(f, 0);
+        return n;
+    }
+};
+
+TEST_F(NavegadorFacturas, ListsOneSeriesWithWhatTheCustomerOwes)
+{
+    Facturas();
+    BrowFac* b = Abrir();
+    EXPECT_EQ(b->windowTitle(), QStringLiteral("Lista de Facturas"));
+    EXPECT_EQ(Navegadores::facturas, b);
+    EXPECT_EQ(b->Serie(), 0);
+    EXPECT_EQ(b->Grd->Rows(), 1);  // series 0 has none
+
+    SerieConFiltro(b, QStringLiteral("1"));
+    EXPECT_EQ(b->Serie(), 1);
+    ASSERT_EQ(Numeros(b), QStringList({"1", "2"}));
+    const QStringList titulos = {"Número", "Fecha", "Cód.", "Cliente", "Importe", "IVA", "TOTAL", "Pagado"};
+    for (int c = 0; c < 8; ++c)
+        EXPECT_EQ(b->Grd->TextMatrix(0, c), titulos[c]);
+    // Customer 2 pays surcharge and crates: the total is what the invoice asks for.
+    const QStringList segunda = {"2", "15/03/2024", "000002", "BAR EL PUERTO", "150,00", "26,00", "184,90", ""};
+    for (int c = 0; c < 8; ++c)
+        EXPECT_EQ(b->Grd->TextMatrix(2, c), segunda[c]) << c;
+    EXPECT_EQ(b->Grd->TextMatrix(1, 6), QStringLiteral("121,00"));
+
+    SerieConFiltro(b, QStringLiteral("2"));
+    EXPECT_EQ(Numeros(b), QStringList({"1"}));
+    EXPECT_EQ(b->Grd->TextMatrix(1, 7), QStringLiteral("5,00"));
+}
+
+TEST_F(NavegadorFacturas, SettlingWithSurchargeAndCratesListsAsSettled)
+{
+    Facturas();
+    BrowFac* b = Abrir();
+    SerieConFiltro(b, QStringLiteral("1"));
+    const auto estados = [&](bool pendientes, bool liquidadas) {
+        if (b->chkPendi->isChecked() != pendientes)
+            QTest::mouseClick(b->chkPendi, Qt::LeftButton, {}, QPoint(6, b->chkPendi->height() / 2));
+        if (b->chkLiqui->isChecked() != liquidadas)
+            QTest::mouseClick(b->chkLiqui, Qt::LeftButton, {}, QPoint(6, b->chkLiqui->height() / 2));
+        return Numeros(b);
+    };
+    EXPECT_EQ(estados(true, true), QStringList({"1", "2"}));
+    EXPECT_EQ(estados(false, false), QStringList({"1", "2"}));
+    EXPECT_EQ(estados(true, false), QStringList({"1", "2"}));
+    EXPECT_EQ(b->EstadoFiltro(), std::optional<bool>(true));
+
+    b->Grd->setRow(2);
+    b->MnLiquidar->trigger();
+    EXPECT_TRUE(contestador->mensajes.empty());  // no question asked
+    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=1 and Numero=2")), 184.9);
+    EXPECT_EQ(Numeros(b), QStringList({"1"}));
+    EXPECT_EQ(estados(false, true), QStringList({"2"}));
+    EXPECT_EQ(b->Grd->TextMatrix(1, 7), QStringLiteral("184,90"));
+}
+
+TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)
+{
+    Facturas();
+    albaran(1, 1, kDia, 0, Valor(1));
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET sFac=1 WHERE Numero=1"));
+    BrowFac* b = Abrir();
+    SerieConFiltro(b, QStringLiteral("1"));
+    b->Grd->setRow(1);
+    contestador->Cancelar();
+    QTest::mouseClick(b->Borrar, Qt::LeftButton);
+    EXPECT_EQ(Numeros(b), QStringList({"1", "2"}));
+    contestador->Ok();
+    b->MnEliminar->trigger();
+    EXPECT_EQ(contestador->Textos(), QStringList({"Eliminar una factura completa: ¿SEGURO?", "Eliminar una factura completa: ¿SEGURO?"}));
+    EXPECT_EQ(Numeros(b), QStringList({"2"}));
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=1 and Numero=1")), 0);
+
+    BrowAlb* alb = BrowAlb::Abrir();
+    ASSERT_EQ(alb->Grd->Rows(), 2);
+    EXPECT_FALSE(alb->Facturado(1));
+
+    // The store refuses: the message, and the row stays.
+    m().ejecutarNativo(QStringLiteral("CREATE TRIGGER otroPC BEFORE DELETE ON FacturaVentaCabecera BEGIN SELECT RAISE(IGNORE); END"));
+    contestador->Ok();
+    contestador->Ok();
+    b->Grd->setRow(1);
+    b->MnEliminar->trigger();
+    EXPECT_EQ(contestador->Textos().last(), QStringLiteral("Error al eliminar la factura."));
+    EXPECT_EQ(contestador->mensajes.back().icono, QMessageBox::Critical);
+    EXPECT_EQ(Numeros(b), QStringList({"2"}));
+}
+
+TEST_F(NavegadorFacturas, PrintingOneInvoiceAndTheListings)
+{
+    Facturas();
+    int runs = 0;
+    struct Motor : MotorMascaras {
+        int& n;
+        explicit Motor(int& c) : n(c) {}
+        bool CargaMascaras(const QString&, const QString&) override { return ++n > 0; }
+        void Imprimir(qint16, int&, const ValoresMascara&) override {}
+        void ResetContador() override {}
+        void Cerrar() override {}
+        void AlSaltoPagina(std::function<void(bool&)>) override {}
+    };
+    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<Motor>(runs); });
+    const DialogoCopias dialogo = FijarDialogoCopias([](QWidget*) { return std::optional<int>(3); });
+    std::vector<Listado> listados;
+    const EjecutorListado ejecutor = FijarEjecutorListado([&](Listado& l, QWidget*) { listados.push_back(l); });
+    const FuenteImpresoras fuente = FijarFuenteImpresoras([] { return ImpresorasSistema{{QStringLiteral("PDF")}, QStringLiteral("PDF")}; });
+    FijarImpresoraActual(QStringLiteral("PDF"));
+
+    BrowFac* b = Abrir(ClienteFiltro{1, QStringLiteral("GARCIA LOPEZ")}, QDate(2024, 3, 1), QDate(2024, 3, 31));
+    SerieConFiltro(b, QStringLiteral("1"));
+    b->Grd->setRow(1);
+    b->mnImprimir->trigger();
+    EXPECT_EQ(runs, 3);
+
+    QTest::mouseClick(b->chkLiqui, Qt::LeftButton, {}, QPoint(6, b->chkLiqui->height() / 2));
+    contestador->Hacer([](QWidget* d) {
+        Hijo<QAbstractButton>(d, "opLis")->click();
+        Hijo<QAbstractButton>(d, "opMes")->click();
+        Hijo<QAbstractButton>(d, "Aceptar")->click();
+    });
+    QTest::mouseClick(b->chkLiqui, Qt::LeftButton, {}, QPoint(6, b->chkLiqui->height() / 2));
+    QTest::mouseClick(b->chkPendi, Qt::LeftButton, {}, QPoint(6, b->chkPendi->height() / 2));
+    QTest::mouseClick(b->Imprim, Qt::LeftButton);
+    ASSERT_EQ(listados.size(), 1u);
+    EXPECT_EQ(listados[0].NombreArchivo, QStringLiteral("LstFactFch.rpt"));
+    EXPECT_EQ(listados[0].Formulas.mid(1),
+              QStringList({"fchDesde=Date(2024,3,1)", "fchHasta=Date(2024,3,31)", "UnCli=1", "SelPend=1"}));
+    contestador->Hacer([](QWidget* d) {
+        Hijo<QAbstractButton>(d, "opLis")->click();
+        Hijo<QAbstractButton>(d, "opCli")->click();
+        Hijo<QAbstractButton>(d, "Aceptar")->click();
+    });
+    QTest::mouseClick(b->Imprim, Qt::LeftButton);
+    ASSERT_EQ(listados.size(), 2u);
+    EXPECT_EQ(listados[1].NombreArchivo, QStringLiteral("LstFactCli.rpt"));
+
+    FijarFabricaMotor(fabrica);
+    FijarDialogoCopias(dialogo);
+    FijarEjecutorListado(ejecutor);
+    FijarFuenteImpresoras(fuente);
+    FijarImpresoraActual(QString());
+}
+
+}  // namespace
