@@ -3,10 +3,15 @@
 #include "traductor.h"
 #include "utilidades.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
+
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -261,6 +266,52 @@ Valor BaseDeDatos::Sentencia::columna(int i) const
 }
 
 // ---------------------------------------------------------------------------------------------
+// Network folders
+
+bool CarpetaEnRed(const QString& carpeta)
+{
+#ifdef __linux__
+    struct statfs s {};
+    if (statfs(QFile::encodeName(carpeta).constData(), &s) != 0)
+        return false;
+    // Kernel magic numbers of the file systems whose files other machines share. FUSE is among
+    // them: sshfs and most network mounts of the desktop go through it, and a local FUSE disk
+    // loses nothing by the rollback journal.
+    static const unsigned long enRed[] = {
+        0x6969,      // NFS
+        0x517B,      // SMB
+        0xFF534D42,  // CIFS
+        0xFE534D42,  // SMB2/3
+        0x5346414F,  // AFS
+        0x6B414653,  // kAFS
+        0x73757245,  // Coda
+        0x564C,      // NCP
+        0x00C36400,  // Ceph
+        0x01021997,  // 9P
+        0x0BD00BD0,  // Lustre
+        0x01161970,  // GFS2
+        0x7461636F,  // OCFS2
+        0x65735546,  // FUSE
+    };
+    const auto tipo = static_cast<unsigned long>(s.f_type) & 0xFFFFFFFFUL;
+    return std::find(std::begin(enRed), std::end(enRed), tipo) != std::end(enRed);
+#else
+    Q_UNUSED(carpeta);
+    return false;
+#endif
+}
+
+namespace {
+std::function<bool(const QString&)>& DetectorRed()
+{
+    static std::function<bool(const QString&)> detector;
+    return detector;
+}
+}  // namespace
+
+void FijarDetectorRed(std::function<bool(const QString& carpeta)> detector) { DetectorRed() = std::move(detector); }
+
+// ---------------------------------------------------------------------------------------------
 // BaseDeDatos
 
 BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
@@ -284,9 +335,31 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
         sqlite3_busy_timeout(m_db, 3000);
         // Reading the schema tells a database from any other file, and a locked one.
         ejecutarNativo(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        // The scale line writes while we read: write-ahead logging keeps both going.
-        ejecutarNativo(QStringLiteral("PRAGMA journal_mode=WAL"));
-        ejecutarNativo(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        const QString carpeta = info.absolutePath();
+        m_enRed = DetectorRed() ? DetectorRed()(carpeta) : CarpetaEnRed(carpeta);
+        if (m_enRed) {
+            // Write-ahead logging keeps its index in memory shared on one machine only: over a
+            // network file system two PCs would each see their own and corrupt the file. The
+            // rollback journal works through the file locks the network file system passes on:
+            // many readers, one writer at a time, the others wait up to the busy timeout.
+            try {
+                ejecutarNativo(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            } catch (const Error& e) {
+                if (e.codigo() != ErrNoSePuedeAbrir)
+                    throw;
+                // Leaving write-ahead logging needs the file to itself.
+                throw Error(ErrNoSePuedeAbrir, e.codigoSqlite(),
+                            QStringLiteral("La base de datos '%1' está en una carpeta de red y otro programa la tiene "
+                                           "abierta en el modo que solo sirve en un equipo. Cierre los demás programas "
+                                           "que la usan y vuelva a intentarlo.")
+                                .arg(ruta));
+            }
+            ejecutarNativo(QStringLiteral("PRAGMA synchronous=FULL"));
+        } else {
+            // The scale line writes while we read: write-ahead logging keeps both going.
+            ejecutarNativo(QStringLiteral("PRAGMA journal_mode=WAL"));
+            ejecutarNativo(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        }
         // A write lock must be obtainable, or every save would fail later.
         ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
         ejecutarNativo(QStringLiteral("COMMIT"));
@@ -311,8 +384,7 @@ std::unique_ptr<BaseDeDatos> BaseDeDatos::crear(const QString& ruta)
     sqlite3* db = nullptr;
     const QByteArray r = ruta.toUtf8();
     const int rc = sqlite3_open_v2(r.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK)
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    // The journal mode is chosen when it is opened below, by the folder it lies in.
     const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : "");
     sqlite3_close(db);
     if (rc != SQLITE_OK)

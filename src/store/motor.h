@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -83,6 +84,13 @@ struct DefRelacion {
 };
 
 class BaseDeDatos;
+
+// Whether a folder lives on a network file system (NFS, SMB/CIFS and the like), by the type
+// the kernel reports for it. False when the folder cannot be asked.
+bool CarpetaEnRed(const QString& carpeta);
+// The check that BaseDeDatos asks before choosing its journal; tests put their own in its place.
+// An empty function puts CarpetaEnRed back.
+void FijarDetectorRed(std::function<bool(const QString& carpeta)> detector);
 
 // A set of rows from a table or a query. Rows of a single table can be changed through it
 // (addNew/edit, fijar, update; remove). A table opened by name moves along one of its
@@ -164,6 +172,8 @@ public:
     static std::unique_ptr<BaseDeDatos> crear(const QString& ruta);
 
     const QString& ruta() const { return m_ruta; }
+    // Opened on a network file system: rollback journal instead of write-ahead logging.
+    bool enRed() const { return m_enRed; }
 
     // Runs a statement in the store's dialect; returns the rows it affected.
     long ejecutar(const QString& sql, const std::vector<Valor>& parametros = {});
@@ -229,6 +239,7 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_ruta;
+    bool m_enRed = false;
     int m_nivelTransaccion = 0;
     std::unordered_map<std::string, std::unique_ptr<Sentencia>> m_sentencias;
     struct Traduccion {

@@ -1,6 +1,8 @@
 #include "motor.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -238,6 +240,84 @@ TEST(AbrirBase, LockedDatabaseFailsInsteadOfHanging)
         EXPECT_EQ(e.codigo(), motor::ErrNoSePuedeAbrir);
     }
     otra->ejecutarNativo(QStringLiteral("ROLLBACK"));
+}
+
+// Folders named "red" are reported as network folders for as long as it lives.
+struct RedFingida {
+    RedFingida()
+    {
+        motor::FijarDetectorRed([this](const QString& carpeta) {
+            preguntadas << carpeta;
+            return QFileInfo(carpeta).fileName() == QLatin1String("red");
+        });
+    }
+    ~RedFingida() { motor::FijarDetectorRed({}); }
+    QStringList preguntadas;
+};
+
+QString Diario(motor::BaseDeDatos& bd) { return bd.valorUnico(QStringLiteral("PRAGMA journal_mode")).aTexto(); }
+
+TEST(DiarioEnRed, ANetworkFolderGetsTheRollbackJournalAndALocalOneWriteAheadLogging)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("red")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("local")));
+    const QString enRed = dir.filePath(QStringLiteral("red/kv740.db"));
+    const QString local = dir.filePath(QStringLiteral("local/kv740.db"));
+    RedFingida red;
+    auto nueva = motor::BaseDeDatos::crear(enRed);
+    EXPECT_TRUE(nueva->enRed());
+    EXPECT_EQ(Diario(*nueva), QStringLiteral("delete"));
+    EXPECT_TRUE(red.preguntadas.contains(QFileInfo(enRed).absolutePath()));
+    nueva->ejecutarNativo(QStringLiteral("CREATE TABLE t (x)"));
+    nueva.reset();
+    auto enLocal = motor::BaseDeDatos::crear(local);
+    EXPECT_FALSE(enLocal->enRed());
+    EXPECT_EQ(Diario(*enLocal), QStringLiteral("wal"));
+    enLocal->ejecutarNativo(QStringLiteral("CREATE TABLE t (x)"));
+    enLocal.reset();
+
+    // A database left in write-ahead logging by a PC that saw the folder as its own is taken
+    // back to the rollback journal when it is opened over the network, and keeps its rows.
+    ASSERT_TRUE(QFile::copy(local, dir.filePath(QStringLiteral("red/copia.db"))));
+    {
+        motor::BaseDeDatos bd(dir.filePath(QStringLiteral("red/copia.db")));
+        EXPECT_EQ(Diario(bd), QStringLiteral("delete"));
+        bd.ejecutarNativo(QStringLiteral("INSERT INTO t VALUES (1)"));
+        EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("red/copia.db-wal"))));
+    }
+    motor::BaseDeDatos otra(dir.filePath(QStringLiteral("red/copia.db")));
+    EXPECT_EQ(otra.valorUnico(QStringLiteral("SELECT count(*) FROM t")).aEntero(), 1);
+}
+
+TEST(DiarioEnRed, AnotherProgramStillInWriteAheadLoggingKeepsANetworkOpenOut)
+{
+    // Two PCs in write-ahead logging over the network would corrupt the file: refused instead.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("red")));
+    const QString ruta = dir.filePath(QStringLiteral("red/kv740.db"));
+    motor::FijarDetectorRed([](const QString&) { return false; });
+    auto local = motor::BaseDeDatos::crear(ruta);
+    local->ejecutarNativo(QStringLiteral("CREATE TABLE t (x)"));
+    ASSERT_EQ(Diario(*local), QStringLiteral("wal"));
+    RedFingida red;
+    try {
+        motor::BaseDeDatos bd(ruta);
+        FAIL() << "opened beside a connection in write-ahead logging";
+    } catch (const motor::Error& e) {
+        EXPECT_EQ(e.codigo(), motor::ErrNoSePuedeAbrir);
+        EXPECT_TRUE(e.mensaje().contains(QStringLiteral("carpeta de red"))) << e.mensaje().toStdString();
+    }
+    local.reset();
+    motor::BaseDeDatos bd(ruta);
+    EXPECT_EQ(Diario(bd), QStringLiteral("delete"));
+}
+
+TEST(DiarioEnRed, ALocalFolderIsNotANetworkOne)
+{
+    QTemporaryDir dir;
+    EXPECT_FALSE(motor::CarpetaEnRed(dir.path()));
+    EXPECT_FALSE(motor::CarpetaEnRed(dir.filePath(QStringLiteral("no-existe"))));
 }
 
 TEST(Interrumpir, StopsALongQueryFromAnotherThread)
