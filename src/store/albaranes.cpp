@@ -3,16 +3,22 @@
 #include "basedatos.h"
 #include "consultas.h"
 #include "global.h"
+#include "ordennombres.h"
 #include "utilidades.h"
 
 std::optional<qint32> BaseDatos::CodigoPorNombre(const QString& nombre)
 {
-    // The name is a quoted text, never part of the statement.
-    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select Codigo from TbCliente where Nombre="))
-                                               + motor::CitarTexto(nombre));
-    if (rs.eof())
-        return std::nullopt;
-    return CampoALargo(rs[QStringLiteral("Codigo")]);
+    // Same name with no regard to case, Ñ and accented letters included, found on the names' key.
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
+        QStringLiteral("SELECT Codigo, Nombre FROM Cliente WHERE %1 = ?1 ORDER BY %1, Nombre, Codigo")
+            .arg(ordennombres::ExpresionClave(QStringLiteral("Nombre"))));
+    s.vincular({ordennombres::Clave(nombre)});
+    std::optional<qint32> codigo;
+    while (!codigo && s.paso())
+        if (ordennombres::MismoNombre(CampoATexto(s.columna(1)), nombre))
+            codigo = CampoALargo(s.columna(0));
+    s.reiniciar();
+    return codigo;
 }
 
 qint32 BaseDatos::NuevoNumeroAlbaran()

@@ -215,6 +215,7 @@ private:
     // The code of the customer with that name; no value when there is none.
     std::optional<qint32> CodigoPorNombre(const QString& nombre);
     void CrearIndicesDeConsulta();
+    void IndiceDeNombres(const QString& tabla, const QString& antes, const QString& columna);
 
     std::unique_ptr<motor::BaseDeDatos> m_bd;
     bool m_versionAlmacenes = false;

@@ -3,6 +3,7 @@
 #include "basedatos.h"
 
 #include "global.h"
+#include "ordennombres.h"
 #include "utilidades.h"
 
 namespace {
@@ -65,6 +66,17 @@ std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)
             columna = c;
     if (columna.isEmpty())
         throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Orden de la lista de clientes no admitido: %1").arg(orden));
+    if (columna == QLatin1String("Nombre")) {
+        // Spanish order on the names' own index: ÁLVAREZ among the A, MUÑOZ after MUNOZ.
+        motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
+            QStringLiteral("SELECT Codigo, Nombre, NIF FROM Cliente ORDER BY %1, Nombre, Codigo")
+                .arg(ordennombres::ExpresionClave(QStringLiteral("Nombre"))));
+        s.vincular({});
+        while (s.paso())
+            AnadirAVector(filas, FilaCliente{s.columna(0), s.columna(1), s.columna(2)});
+        s.reiniciar();
+        return filas;
+    }
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente order by ")) + columna);
     for (; !rs.eof(); rs.moveNext())
         AnadirAVector(filas, FilaCliente{rs[QStringLiteral("Codigo")], rs[QStringLiteral("nombre")], rs[QStringLiteral("NIF")]});
@@ -225,25 +237,31 @@ void BaseDatos::Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura
         largo = n;
         return;
     }
-    motor::Recordset& rs = *m_servicios[servicio].rs;
-    const QString indice = servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMBRE");
-    if (rs.index() != indice)
-        rs.setIndex(indice);
-    if (servicio == 0)
-        rs.seek(QStringLiteral(">="), {texto});
-    else
-        rs.seek(QStringLiteral(">="), {Valor(static_cast<qint64>(Global::Seccion)), texto});
-    // An article of the next section is no completion for this one.
-    const bool otraSeccion = servicio == 1 && !rs.noMatch() && CampoAEntero(rs[QStringLiteral("SECCION")]) != Global::Seccion;
-    if (rs.noMatch() || otraSeccion) {
-        limpiarEtiqueta();
-        largo = n;
-        return;
+    // The first name in Spanish order that begins with the text, case aside: a seek on the
+    // names' key, then along the names of the same key until one has the same accents.
+    const QString clave = ordennombres::Clave(texto);
+    const QString expresion = ordennombres::ExpresionClave(servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMPLU"));
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
+        servicio == 0 ? QStringLiteral("SELECT Codigo, Nombre FROM Cliente WHERE %1 >= ?1 AND %1 < ?2 ORDER BY %1, Nombre")
+                            .arg(expresion)
+                      : QStringLiteral("SELECT CODPLU, NOMPLU FROM PLUSES WHERE SECCION = ?3 AND %1 >= ?1 AND %1 < ?2 "
+                                       "ORDER BY %1, NOMPLU")
+                            .arg(expresion));
+    std::vector<Valor> parametros{clave, ordennombres::FinDePrefijo(clave)};
+    if (servicio == 1)
+        parametros.push_back(Valor(static_cast<qint64>(Global::Seccion)));
+    s.vincular(parametros);
+    std::optional<std::pair<Valor, QString>> hallado;
+    while (!hallado && s.paso()) {
+        const QString nombre = CampoATexto(s.columna(1));
+        if (ordennombres::EmpiezaPor(nombre, texto))
+            hallado.emplace(s.columna(0), nombre);
     }
-    const QString nombre = CampoATexto(rs[servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMPLU")]);
-    if (nombre.left(n).toUpper() == texto.toUpper()) {
+    s.reiniciar();
+    if (hallado) {
+        const QString& nombre = hallado->second;
         if (etiqueta)
-            etiqueta->fijarTexto(NumeroConCeros(rs[servicio == 0 ? QStringLiteral("Codigo") : QStringLiteral("CODPLU")].aEntero(), 6));
+            etiqueta->fijarTexto(NumeroConCeros(hallado->first.aEntero(), 6));
         m_reescribiendo = true;
         caja->fijarTexto(nombre);
         caja->seleccionar(n, static_cast<int>(nombre.size()) - n);

@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "consultas.h"
+#include "ordennombres.h"
 
 using motor::DefCampo;
 using motor::DefIndice;
@@ -291,6 +292,11 @@ void BaseDatos::CrearIndicesDeConsulta()
             CrearIndice(t, QStringLiteral("Documento"), false, false, {QStringLiteral("docID"), QStringLiteral("linea")});
     }
 
+    // Customer and article names are completed and sorted in Spanish order on their own key.
+    IndiceDeNombres(QStringLiteral("Cliente"), QString(), QStringLiteral("Nombre"));
+    if (m_bd->existeCampo(QStringLiteral("PLUSES"), QStringLiteral("NOMPLU")))
+        IndiceDeNombres(QStringLiteral("PLUSES"), motor::CitarIdentificador(QStringLiteral("SECCION")), QStringLiteral("NOMPLU"));
+
     // The start-up statements that zero the nulls of the line tables must not scan a million
     // lines every time: these partial indexes hold only the null rows, so they stay empty.
     struct Nulos {
@@ -306,4 +312,20 @@ void BaseDatos::CrearIndicesDeConsulta()
                                  .arg(motor::CitarIdentificador(tabla + QStringLiteral("_Nulos") + campo),
                                       motor::CitarIdentificador(tabla), motor::CitarIdentificador(campo)));
     }
+}
+
+void BaseDatos::IndiceDeNombres(const QString& tabla, const QString& antes, const QString& columna)
+{
+    // Made again when its key changed: the key of the stored rows must be today's.
+    const QString indice = tabla + QStringLiteral("_OrdenNombres");
+    const QString sql = ordennombres::CrearIndice(tabla, indice, antes, columna);
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND name=?"));
+    s.vincular({indice});
+    const std::optional<QString> actual = s.paso() ? std::optional<QString>(s.columna(0).aTexto()) : std::nullopt;
+    s.reiniciar();
+    if (actual == sql)
+        return;
+    if (actual)
+        m_bd->ejecutarNativo(QStringLiteral("DROP INDEX ") + motor::CitarIdentificador(indice));
+    m_bd->ejecutarNativo(sql);
 }
