@@ -48,6 +48,9 @@ signals:
     void DespuesDeRestaurar(qint16& hechos, qint16& fallidos);
     void AntesDeFacturar(qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& unaPorAlbaran, bool& imprimir,
                          bool& cancelar);
+    // Raised when the note joins the invoice being made, in memory, before that invoice is
+    // stored: the invoice is written with all its notes when it is closed, and if that fails
+    // its notes stay pending and DespuesDeFacturar counts them as not invoiced.
     void UnoFacturado(bool exito, bool& cancelar);
     void DespuesDeFacturar(qint16& facturas, qint16& facturados, qint16& noFacturados);
 

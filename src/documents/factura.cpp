@@ -260,11 +260,19 @@ std::vector<DesgloseIVA> Factura::Desglose() const
         d.pREQ = t.recargo;
         d.Neto = t.importe;
         // The base is rounded once after both discounts, as the invoice list works it out, so
-        // that the printed total and the list agree to the cent; the prompt-payment discount
-        // shown is what is left, so the three still add up.
-        d.Descuento = std::floor(m_descuento * d.Neto + 0.5) / 100;
-        d.BaseImponible = std::floor(d.Neto * (100 - m_descuento - m_desctoPP) + 0.5) / 100;
-        d.DesctoPP = std::round((d.Neto - d.Descuento - d.BaseImponible) * 100) / 100;
+        // that the printed total and the list agree to the cent. The discounts shown add up to
+        // net - base: the cent of rounding goes to the prompt-payment discount, or to the
+        // general one when the invoice has no prompt-payment discount; a discount of 0 % is 0.
+        // In double, as the list does: 100 - 18.3f in single precision is 81.69999 and loses a cent.
+        d.BaseImponible =
+            std::floor(d.Neto * (100.0 - static_cast<double>(m_descuento) - static_cast<double>(m_desctoPP)) + 0.5) / 100;
+        const double descuentos = std::round((d.Neto - d.BaseImponible) * 100) / 100;
+        if (m_desctoPP == 0) {
+            d.Descuento = m_descuento == 0 ? 0.0 : descuentos;
+        } else {
+            d.Descuento = std::floor(m_descuento * d.Neto + 0.5) / 100;
+            d.DesctoPP = std::round((descuentos - d.Descuento) * 100) / 100;
+        }
         d.IVA = std::floor(d.BaseImponible * d.pIVA + 0.5) / 100;
         d.REq = std::floor(d.pREQ * d.BaseImponible + 0.5) / 100;
         d.Importe = d.BaseImponible + d.IVA + d.REq;

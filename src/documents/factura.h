@@ -53,8 +53,9 @@ public:
     // today. With one: loads that invoice; false when it is not stored.
     bool WhoAmI(std::optional<qint16> serie = std::nullopt, std::optional<qint32> numero = std::nullopt);
 
-    // Stores header and lines, all or nothing; a changed number carries the delivery notes of the
-    // invoice along. False when series, number, date or customer is missing, the series and
+    // Stores header and lines, all or nothing: a line that cannot be written rolls the whole
+    // invoice back, header and the lines before it included, and the stored invoice stays as it
+    // was. A changed number carries the delivery notes of the invoice along. False when series, number, date or customer is missing, the series and
     // number belong to another invoice, or a line cannot be written.
     bool Update();
     // Deletes the stored invoice and releases its delivery notes.
