@@ -247,21 +247,22 @@ void BaseDatos::Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura
                       : QStringLiteral("SELECT CODPLU, NOMPLU FROM PLUSES WHERE SECCION = ?3 AND %1 >= ?1 AND %1 < ?2 "
                                        "ORDER BY %1, NOMPLU")
                             .arg(expresion));
-    std::vector<Valor> parametros{clave, ordennombres::FinDePrefijo(clave)};
-    if (servicio == 1)
-        parametros.push_back(Valor(static_cast<qint64>(Global::Seccion)));
-    s.vincular(parametros);
-    std::optional<std::pair<Valor, QString>> hallado;
+    const Valor desde(clave), hasta(ordennombres::FinDePrefijo(clave));
+    s.vincular(servicio == 0 ? std::vector<Valor>{desde, hasta}
+                             : std::vector<Valor>{desde, hasta, Valor(static_cast<qint64>(Global::Seccion))});
+    bool hallado = false;
+    QString nombre;
+    qint64 codigo = 0;
     while (!hallado && s.paso()) {
-        const QString nombre = CampoATexto(s.columna(1));
-        if (ordennombres::EmpiezaPor(nombre, texto))
-            hallado.emplace(s.columna(0), nombre);
+        nombre = CampoATexto(s.columna(1));
+        hallado = ordennombres::EmpiezaPor(nombre, texto);
+        if (hallado)
+            codigo = s.columna(0).aEntero();
     }
     s.reiniciar();
     if (hallado) {
-        const QString& nombre = hallado->second;
         if (etiqueta)
-            etiqueta->fijarTexto(NumeroConCeros(hallado->first.aEntero(), 6));
+            etiqueta->fijarTexto(NumeroConCeros(codigo, 6));
         m_reescribiendo = true;
         caja->fijarTexto(nombre);
         caja->seleccionar(n, static_cast<int>(nombre.size()) - n);

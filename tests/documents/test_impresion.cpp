@@ -213,12 +213,12 @@ TEST_F(Impresion, ADiscountTheInvoiceHasNotPrintsEmptyAndTheRatesStillAddUp)
             const auto& v = llamada.valores;
             const QString cero = general ? v.at(QStringLiteral("@DESCTOPP")) : v.at(QStringLiteral("@DESCUENTO"));
             ASSERT_EQ(cero, QString()) << "invoice " << n << ", discount " << porcentaje << (general ? " general" : " prompt payment");
-            const qint64 base = Centimos(v.at(QStringLiteral("@BASEIMPONIBLE")));
+            const qint64 impresa = Centimos(v.at(QStringLiteral("@BASEIMPONIBLE")));
             ASSERT_EQ(Centimos(v.at(QStringLiteral("@NETO"))) - Centimos(v.at(QStringLiteral("@DESCUENTO")))
                           - Centimos(v.at(QStringLiteral("@DESCTOPP"))),
-                      base)
+                      impresa)
                 << "invoice " << n;
-            bases += base;
+            bases += impresa;
         }
         if (n % 10 == 0) {
             ASSERT_TRUE(f.Update());
