@@ -7,7 +7,11 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHeaderView>
+#include <QStyle>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSequentialIterable>
 
@@ -98,6 +102,40 @@ QString textoDeValor(const QVariant& v)
     default:
         return valor.aTexto();
     }
+}
+
+// A date typed the way the user's locale writes them (day/month/year in Spain), with one- or
+// two-digit day and month and a two- or four-digit year; no value for any other text.
+std::optional<QDate> FechaDelUsuario(const QString& texto)
+{
+    static const QRegularExpression forma(QStringLiteral("^\\s*(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2}|\\d{4})\\s*$"));
+    const QRegularExpressionMatch m = forma.match(texto);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString patron = LocalNumeros().dateFormat(QLocale::ShortFormat);
+    const qsizetype posDia = patron.indexOf(QLatin1Char('d')), posMes = patron.indexOf(QLatin1Char('M'));
+    if (posDia < 0 || posMes < 0 || patron.indexOf(QLatin1Char('y')) < std::min(posDia, posMes))
+        return std::nullopt;  // a locale that writes the year first: ISO dates cover it
+    const bool diaPrimero = posDia < posMes;
+    const int dia = m.captured(diaPrimero ? 1 : 2).toInt(), mes = m.captured(diaPrimero ? 2 : 1).toInt();
+    int anio = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        anio += anio < 30 ? 2000 : 1900;  // the usual window of two-digit years
+    const QDate fecha(anio, mes, dia);
+    if (!fecha.isValid())
+        return std::nullopt;
+    return fecha;
+}
+
+// What an edit commits in a column: a typed date as a date when the column shows dates.
+Valor ValorTecleado(const QString& texto, const QString& formato)
+{
+    const bool columnaDeFechas = formato.contains(QLatin1String("yy"), Qt::CaseInsensitive)
+        || formato.contains(QLatin1String("dd"), Qt::CaseInsensitive);
+    if (columnaDeFechas)
+        if (const std::optional<QDate> fecha = FechaDelUsuario(texto))
+            return Valor(*fecha);
+    return Valor(texto);
 }
 
 QString textoConFormato(const QVariant& v, const QString& formato)
@@ -362,11 +400,30 @@ void EdMatrix::AutoWidth()
     if (!m_matrizFijada)
         return;
     const double tpp = Grd->twipsPorPixelX();
+    QStyle* estilo = Grd->style();
+    // Room around a text: a cell's item margins and grid line, the overlay editor's margins
+    // (its text margins, its contents margins and the caret), and a header section's margins.
+    const int margenCelda = 2 * (estilo->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grd) + 1) + 1;
+    const QMargins mt = txEdGrd->textMargins(), mc = txEdGrd->contentsMargins();
+    const int margenEditor = 2 * 2 + mt.left() + mt.right() + mc.left() + mc.right() + 1;
+    const int margenDatos = std::max(margenCelda, margenEditor) + 2;
+    const int margenTitulo = 2 * estilo->pixelMetric(QStyle::PM_HeaderMargin, nullptr, Grd->horizontalHeader()) + 4;
+    const QFontMetrics metricaDatos(Grd->font());
+    const QFontMetrics metricaTitulos(Grd->horizontalHeader()->font());
     int total = 0;
     for (int c = 0; c < Grd->Cols(); ++c) {
         const int i = c - Grd->FixedCols();
-        if (i >= 0 && i < static_cast<int>(Anchos.size()))
-            Grd->setAnchoColumna(c, static_cast<int>(std::lround(Anchos[static_cast<size_t>(i)] / tpp)) + 8);
+        if (i >= 0 && i < static_cast<int>(Anchos.size())) {
+            int ancho = static_cast<int>(std::lround(Anchos[static_cast<size_t>(i)] / tpp)) + margenDatos;
+            for (int r = 0; r < Grd->Rows(); ++r) {
+                const QString texto = Grd->TextMatrix(r, c);
+                if (texto.isEmpty())
+                    continue;
+                ancho = std::max(ancho, r < Grd->FixedRows() ? metricaTitulos.horizontalAdvance(texto) + margenTitulo
+                                                             : metricaDatos.horizontalAdvance(texto) + margenDatos);
+            }
+            Grd->setAnchoColumna(c, ancho);
+        }
         total += Grd->anchoColumna(c);
     }
     total += 23;
@@ -385,7 +442,7 @@ void EdMatrix::colocarEditor(bool darFoco)
     if (Modificado) {
         qint16 fila = static_cast<qint16>(m_filaAnterior);
         qint16 col = static_cast<qint16>(m_colAnterior);
-        QVariant valor = Formato(Valor(txEdGrd->text()), formatoColumna(m_colAnterior));
+        QVariant valor = Formato(ValorTecleado(txEdGrd->text(), formatoColumna(m_colAnterior)), formatoColumna(m_colAnterior));
         bool cancelar = false;
         m_validando = true;
         emit Validar(fila, col, valor, cancelar);

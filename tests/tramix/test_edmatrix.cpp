@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QStyle>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -272,21 +273,63 @@ TEST_F(EdMatrixTest, LoadingValuesDoesNotTakeTheFocusFromAnotherField)
 
 // --- AutoWidth ---------------------------------------------------------------------------
 
-TEST_F(EdMatrixTest, AutoWidthFitsColumnsToTheWidestTextWritten)
+TEST_F(EdMatrixTest, AutoWidthShowsEveryTitleAndTextWhole)
 {
-    matriz->Setup(QVariant(), QVariantList{QVariantList{QStringLiteral("A"), 500}, QVariantList{QStringLiteral("B"), 500}});
+    matriz->Setup(QVariant(), QVariantList{QVariantList{QStringLiteral("A"), 500},
+                                           QVariantList{QStringLiteral("Identificación fiscal"), 500}});
     const int antes = rejilla->columnWidth(0);
     matriz->AutoWidth();  // before any Matriz: nothing
     EXPECT_EQ(rejilla->columnWidth(0), antes);
 
-    const QString largo = QStringLiteral("un texto bastante más largo");
-    ASSERT_TRUE(matriz->FijarMatriz(QVariantList{QVariantList{QStringLiteral("a"), largo}, QVariantList{QStringLiteral("abc"), QString()}}));
+    const QString largo = QStringLiteral("Pan de barra grande de la casa");
+    ASSERT_TRUE(matriz->FijarMatriz(QVariantList{QVariantList{QStringLiteral("a"), QStringLiteral("ntic")},
+                                                 QVariantList{largo, QString()}}));
     matriz->AutoWidth();
-    const QFontMetrics fm(rejilla->font());
-    EXPECT_NEAR(rejilla->columnWidth(0), fm.horizontalAdvance(QStringLiteral("abc")) + 8, 1);
-    EXPECT_NEAR(rejilla->columnWidth(1), fm.horizontalAdvance(largo) + 8, 1);
+    QStyle* estilo = rejilla->style();
+    const QFontMetrics datos(rejilla->font()), titulos(rejilla->horizontalHeader()->font());
+    // A cell draws its text inside the focus frame's margins and the grid line.
+    const int margenCelda = 2 * (estilo->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, rejilla) + 1) + 1;
+    const int margenTitulo = 2 * estilo->pixelMetric(QStyle::PM_HeaderMargin, nullptr, rejilla->horizontalHeader());
+    EXPECT_GE(rejilla->columnWidth(0), datos.horizontalAdvance(largo) + margenCelda);
+    EXPECT_GE(rejilla->columnWidth(1), titulos.horizontalAdvance(QStringLiteral("Identificación fiscal")) + margenTitulo);
+    EXPECT_LE(rejilla->columnWidth(0), datos.horizontalAdvance(largo) + 24);  // fitted, not padded
     EXPECT_EQ(matriz->width(), rejilla->columnWidth(0) + rejilla->columnWidth(1) + 23);
     EXPECT_EQ(rejilla->width(), matriz->width());
+
+    // The editor on the widest cell shows the whole text as well.
+    enfocar();
+    irA(2, 0);
+    ASSERT_EQ(editor->text(), largo);
+    const QMargins mt = editor->textMargins(), mc = editor->contentsMargins();
+    EXPECT_GE(editor->width(), datos.horizontalAdvance(largo) + 4 + mt.left() + mt.right() + mc.left() + mc.right());
+}
+
+TEST_F(EdMatrixTest, DatesTypedTheUsersWayAreCommittedInTheColumnsFormat)
+{
+    preparar();
+    const struct {
+        const char* tecleado;
+        const char* celda;
+    } casos[] = {{"5/3/2024", "05/03/2024"}, {"25/12/24", "25/12/2024"}, {"1-2-99", "01/02/1999"},
+                 {"2024-03-07", "07/03/2024"}, {"pronto", "pronto"}};
+    for (const auto& caso : casos) {
+        irA(2, 4);
+        editor->selectAll();
+        QTest::keyClicks(editor, QString::fromUtf8(caso.tecleado));
+        tecla(Qt::Key_Up);
+        EXPECT_EQ(celda(2, 4), QString::fromUtf8(caso.celda)) << caso.tecleado;
+    }
+    ASSERT_FALSE(llamadas.empty());
+    EXPECT_EQ(llamadas[0].valor.toString(), QStringLiteral("05/03/2024"));
+
+    // Where the locale writes the month first, so is it read.
+    EdMatrix::FijarLocal(QLocale(QLocale::English, QLocale::UnitedStates));
+    irA(2, 4);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("3/5/2024"));
+    tecla(Qt::Key_Up);
+    EdMatrix::FijarLocal(kEspanol);
+    EXPECT_TRUE(celda(2, 4).startsWith(QStringLiteral("05"))) << celda(2, 4).toStdString();
 }
 
 // --- keys --------------------------------------------------------------------------------
