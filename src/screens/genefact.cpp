@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -99,6 +100,11 @@ GeneFact::GeneFact(QWidget* padre) : QDialog(padre)
     botones->addWidget(acepto);
     botones->addWidget(cancelo);
     principal->addLayout(botones);
+    // Wide enough for its title in the title bar, with room for the window's own buttons.
+    QFont fuenteTitulo = font();
+    fuenteTitulo.setBold(true);
+    const int anchoTitulo = QFontMetrics(fuenteTitulo).horizontalAdvance(windowTitle()) + AnchoBotonesTitulo;
+    principal->addSpacerItem(new QSpacerItem(anchoTitulo, 0, QSizePolicy::Fixed, QSizePolicy::Fixed));
     principal->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -17,6 +17,9 @@ class GeneFact : public QDialog {
 public:
     explicit GeneFact(QWidget* padre = nullptr);
 
+    // Room a title bar takes besides its text: icon, close button and margins (pixels).
+    static constexpr int AnchoBotonesTitulo = 120;
+
     // Shows the dialog modally for `cuenta` notes. True when the user accepted; only then are
     // serie, fecha, detalle (1 lines, 2 summary, 3 both), unoAUno and imprimir written back.
     bool Dialogo(qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& unoAUno, bool& imprimir);

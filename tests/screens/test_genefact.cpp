@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QFontMetrics>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,6 +76,10 @@ TEST_F(GeneFactTest, CountCaptionAndControls)
         a.cuenta = cuenta;
         AlAparecer([&](QDialog* d) {
             EXPECT_EQ(d->windowTitle(), QStringLiteral("Generación de nuevas facturas"));
+            // The title fits in the title bar, beside the window's own buttons.
+            QFont negrita = d->font();
+            negrita.setBold(true);
+            EXPECT_GE(d->width(), QFontMetrics(negrita).horizontalAdvance(d->windowTitle()) + 100);
             auto* uno = Hijo<QLabel>(d, "lbNum1");
             auto* varios = Hijo<QLabel>(d, "lbNumN");
             EXPECT_EQ(uno->isVisible(), cuenta == 1);
