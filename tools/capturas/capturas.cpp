@@ -123,9 +123,15 @@ void Recorrer(MainMDI& principal)
         if (editores.empty())
             if (auto* nuevo = Hijo<QAbstractButton>(nav, "Nuevo"))
                 editores = Abiertas(area, [nuevo] { nuevo->click(); }, prefijo);
-        // Editors stay out of the way of the next pictures; nothing is saved.
-        for (QMdiSubWindow* m : editores)
+        // Each picture shows one list: editors and list close (a question about unsaved
+        // changes is answered with Escape by the watch; such an editor is only hidden).
+        for (QMdiSubWindow* m : editores) {
             m->hide();
+            m->close();
+        }
+        for (QMdiSubWindow* m : navegadores)
+            m->close();
+        Esperar(500);
     }
     // The configuration dialog comes up modal; the watch photographs and cancels it.
     if (QWidget* cfg = principal.Boton(QStringLiteral("cfg")))
