@@ -151,7 +151,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Quenza"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUENZA_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("Quenza"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quenza/es.quenza.Quenza.png")));
+    QApplication::setWindowIcon(IconoPrograma());
     CargarTraduccionQt();
     Global::DirectorioPrograma = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     // Absolute: start-up makes the program folder current.
