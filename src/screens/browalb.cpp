@@ -9,6 +9,7 @@
 #include "impresion.h"
 #include "listado.h"
 #include "mnuimp.h"
+#include "unalbaran.h"
 #include "listafilas.h"
 #include "utilidades.h"
 
@@ -49,6 +50,7 @@ QString ConCuenta(QString texto, qint16 cuenta)
 BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Lista de Albaranes"), Navegadores::albaranes, nullptr)
 {
     Botonera()->addStretch();
+    Nuevo = AnadirBoton("Nuevo", QStringLiteral("Nuevo albarán"));
     Borrar = AnadirBoton("Borrar", QStringLiteral("Eliminar albaranes"));
     Stockar = AnadirBoton("Stockar", QStringLiteral("Tratamiento stock"));
     Facturar = AnadirBoton("Facturar", QStringLiteral("Generar facturas"));
@@ -71,7 +73,9 @@ BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Li
             connect(a, &QAction::triggered, this, metodo);
         return a;
     };
+    MnModificar = accion(MnAcciones, "MnModificar", QStringLiteral("Ver/Modificar"), &BrowAlb::AbrirActual);
     MnEliminar = accion(MnAcciones, "MnEliminar", QStringLiteral("Eliminar"), &BrowAlb::EliminarUno);
+    MnNuevo = accion(MnAcciones, "MnNuevo", QStringLiteral("Nuevo"), &BrowAlb::NuevoAlbaran);
     MnAcciones->addSeparator();
     MnFacturar = accion(MnAcciones, "MnFacturar", QStringLiteral("Facturar"), &BrowAlb::FacturarUno);
     MnDescontar = accion(MnAcciones, "MnDescontar", QStringLiteral("Descontar Stock"), nullptr);
@@ -90,6 +94,7 @@ BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Li
     connect(MnDescontarMasivo, &QAction::triggered, this, [this] { Lote(Masiva::Descontar); });
     connect(MnRestaurarMasivo, &QAction::triggered, this, [this] { Lote(Masiva::Restaurar); });
 
+    connect(Nuevo, &QPushButton::clicked, this, &BrowAlb::NuevoAlbaran);
     connect(Borrar, &QPushButton::clicked, this, [this] { Lote(Masiva::Eliminar); });
     connect(Stockar, &QPushButton::clicked, this,
             [this] { MnStockMasivo->popup(Stockar->mapToGlobal(QPoint(0, Stockar->height()))); });
@@ -174,6 +179,7 @@ void BrowAlb::PrepararMenu()
     const int fila = Grd->Row();
     const bool nota = NumeroDeFila(fila).has_value();
     const bool libre = nota && !Facturado(fila);
+    MnModificar->setEnabled(nota);
     MnEliminar->setEnabled(libre);
     MnFacturar->setEnabled(libre);
     MnLiquidar->setEnabled(libre);
@@ -184,11 +190,20 @@ void BrowAlb::PrepararMenu()
 
 bool BrowAlb::Tecla(QKeyEvent& e)
 {
+    if (e.key() == Qt::Key_N || e.key() == Qt::Key_Insert) {
+        NuevoAlbaran();
+        return true;
+    }
     const int fila = Grd->Row();
     if (!NumeroDeFila(fila))
         return false;
     const bool libre = !Facturado(fila);
     switch (e.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_V:
+        AbrirActual();
+        return true;
     case Qt::Key_E:
     case Qt::Key_Delete:
         if (libre)
@@ -215,7 +230,20 @@ bool BrowAlb::Tecla(QKeyEvent& e)
     }
 }
 
-void BrowAlb::AbrirActual() {}
+// One editor per note: a note already open comes to the front.
+void BrowAlb::AbrirActual()
+{
+    const auto numero = NumeroActual();
+    if (!numero || MostrarHijo(*numero))
+        return;
+    AnadirHijo(*numero, UnAlbaran::Editar(*numero, this));
+}
+
+void BrowAlb::NuevoAlbaran()
+{
+    if (!MostrarHijo(0))
+        AnadirHijo(0, UnAlbaran::Editar(std::nullopt, this));
+}
 
 // An open editor would write its own copy of the note over what is done here.
 bool BrowAlb::EnEdicion(long numero, const QString& accion)

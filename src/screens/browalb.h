@@ -31,12 +31,15 @@ public:
     bool Facturado(int fila) const;
     bool StockPendiente(int fila) const;
 
+    QPushButton* Nuevo = nullptr;
     QPushButton* Borrar = nullptr;
     QPushButton* Stockar = nullptr;
     QPushButton* Facturar = nullptr;
     QPushButton* Imprimir = nullptr;
     QPushButton* Salir = nullptr;
+    QAction* MnModificar = nullptr;
     QAction* MnEliminar = nullptr;
+    QAction* MnNuevo = nullptr;
     QAction* MnFacturar = nullptr;
     QAction* MnDescontar = nullptr;
     QAction* MnDeshacer = nullptr;
@@ -59,6 +62,7 @@ private:
 
     QString Texto(const FilaAlbaran& fila, int col) const;
     bool EnEdicion(long numero, const QString& accion);
+    void NuevoAlbaran();
     void EliminarUno();
     void FacturarUno();
     void StockUno(bool devolver);

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <vector>
+
 NavegadorBase::NavegadorBase(const QString& nombre, const QString& titulo, NavegadorDocumentos*& ranura, QWidget* padre)
     : QWidget(padre), m_ranura(ranura)
 {
@@ -96,8 +98,12 @@ void NavegadorBase::Cargar()
 
 void NavegadorBase::closeEvent(QCloseEvent* evento)
 {
-    // Editors go with their browser; one that refuses to close keeps the browser open.
-    for (auto& [clave, hijo] : m_hijos) {
+    // Editors go with their browser; one that refuses to close keeps the browser open. An
+    // editor that closes takes itself out of m_hijos, so walk a copy.
+    std::vector<QPointer<QWidget>> hijos;
+    for (const auto& par : m_hijos)
+        hijos.push_back(par.second);
+    for (const QPointer<QWidget>& hijo : hijos) {
         if (!hijo)
             continue;
         QWidget* ventana = qobject_cast<QMdiSubWindow*>(hijo->parentWidget()) ? hijo->parentWidget() : hijo.data();

@@ -498,4 +498,45 @@ TEST_F(NavegadorAlbaranes, PrintingOneNoteAndTheListing)
     FijarImpresoraActual(QString());
 }
 
+// Opening the same note twice brings its editor forward; one editor for a new note.
+TEST_F(NavegadorAlbaranes, OneEditorPerNoteAndOneForANewNote)
+{
+    Notas();
+    BrowAlb* b = Abrir();
+    Tecla(b, 2, Qt::Key_V);
+    QPointer<QWidget> primero = b->Hijo(2);
+    ASSERT_TRUE(primero);
+    const auto ventanas = area->subWindowList().size();
+    EXPECT_EQ(ventanas, 2);
+    QTest::mouseDClick(b->Grd->viewport(), Qt::LeftButton, {}, b->Grd->rectCelda(2, 3).center());
+    Tecla(b, 2, Qt::Key_Return);
+    EXPECT_EQ(b->Hijo(2), primero.data());
+    EXPECT_EQ(area->subWindowList().size(), ventanas);
+
+    // A note being edited is not deleted from here.
+    contestador->Ok();
+    Tecla(b, 2, Qt::Key_E);
+    EXPECT_EQ(contestador->Textos(), QStringList({"El albarán se está editando: No se puede eliminar ahora"}));
+    EXPECT_EQ(notas(), 4);
+
+    QTest::mouseClick(b->Nuevo, Qt::LeftButton);
+    QPointer<QWidget> nuevo = b->Hijo(0);
+    ASSERT_TRUE(nuevo);
+    Tecla(b, 1, Qt::Key_N);
+    Tecla(b, 1, Qt::Key_Insert);
+    EXPECT_EQ(b->Hijo(0), nuevo.data());
+    EXPECT_EQ(area->subWindowList().size(), ventanas + 1);
+
+    // A closed editor frees its note; closing the browser closes the editors left.
+    primero->parentWidget()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(b->Hijo(2), nullptr);
+    Tecla(b, 2, Qt::Key_V);
+    EXPECT_NE(b->Hijo(2), nullptr);
+    b->parentWidget()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(area->subWindowList().isEmpty());
+    EXPECT_FALSE(nuevo);
+}
+
 }  // namespace
