@@ -1,0 +1,204 @@
+// The delivery-note and invoice browsers on the large database (100,000 notes, 30,000
+// invoices): from Abrir until the list is painted, against the store's list call alone on the
+// same file, measured in turns within one run; the heap the open browser holds against the
+// heap of the rows alone; a key that moves to the last row; one customer's day.
+
+#include "browalb.h"
+#include "browfac.h"
+#include "comun.h"
+#include "global.h"
+#include "listafilas.h"
+#include "navegador.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <chrono>
+
+namespace {
+
+using Reloj = std::chrono::steady_clock;
+
+double Ms(Reloj::time_point desde) { return std::chrono::duration<double, std::milli>(Reloj::now() - desde).count(); }
+double HeapMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
+
+QString Ruta()
+{
+    kv740::Volumen v;
+    v.albaranes = 100000;
+    v.lineasPorAlbaran = 10;
+    v.facturas = 30000;
+    return BaseGenerada(QStringLiteral("grande"), v);
+}
+
+class Pintado : public QObject {
+public:
+    bool visto = false;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            visto = true;
+        return false;
+    }
+};
+
+void EsperarPintado(QWidget* vista)
+{
+    Pintado p;
+    vista->installEventFilter(&p);
+    while (!p.visto)
+        QApplication::processEvents();
+    vista->removeEventFilter(&p);
+}
+
+struct Programa {
+    QMdiArea area;
+    Programa()
+    {
+        Global::Reiniciar();
+        Global::RutaBaseDatos = Ruta();
+        Global::BD = std::make_unique<BaseDatos>(Global::RutaBaseDatos);
+        Global::DirectorioPrograma = QStringLiteral("/tmp/quenza-bench/grande");
+        area.resize(1000, 700);
+        setAreaVentanas(&area);
+        area.show();
+        QApplication::processEvents();
+    }
+    ~Programa()
+    {
+        setAreaVentanas(nullptr);
+        Global::Reiniciar();
+    }
+};
+
+void Cerrar(QWidget* b)
+{
+    delete b->parentWidget();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Every note ("all dates, all customers"): the browser against ListaAlbaranes alone.
+void AlbaranesTodos(benchmark::State& estado)
+{
+    Programa p;
+    double lista = 0, ventana = 0, tecla = 0, memLista = 0, memVentana = 0;
+    int filas = 0;
+    for (auto _ : estado) {
+        double antes = HeapMB();
+        auto t = Reloj::now();
+        {
+            const auto solo = Global::BD->ListaAlbaranes();
+            lista += Ms(t);
+            memLista = HeapMB() - antes;
+        }
+        antes = HeapMB();
+        t = Reloj::now();
+        BrowAlb* b = BrowAlb::Abrir();
+        EsperarPintado(b->Grd->viewport());
+        const double ms = Ms(t);
+        ventana += ms;
+        estado.SetIterationTime(ms / 1000);
+        memVentana = HeapMB() - antes;
+        filas = b->Grd->Rows() - 1;
+        // Ctrl+End to the last note, until it is painted there.
+        t = Reloj::now();
+        QKeyEvent fin(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+        QApplication::sendEvent(b->Grd, &fin);
+        EsperarPintado(b->Grd->viewport());
+        tecla += Ms(t);
+        if (b->Grd->Row() != filas)
+            estado.SkipWithError("Ctrl+End did not reach the last note");
+        Cerrar(b);
+    }
+    const double n = static_cast<double>(estado.iterations());
+    estado.counters["filas"] = filas;
+    estado.counters["ListaAlbaranes_ms"] = lista / n;
+    estado.counters["navegador_ms"] = ventana / n;
+    estado.counters["proporcion"] = ventana / lista;
+    estado.counters["tecla_fin_ms"] = tecla / n;
+    estado.counters["filas_MB"] = memLista;
+    estado.counters["navegador_MB"] = memVentana;
+    estado.counters["proporcion_memoria"] = memVentana / memLista;
+}
+BENCHMARK(AlbaranesTodos)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// One customer, one day.
+void AlbaranesUnClienteUnDia(benchmark::State& estado)
+{
+    Programa p;
+    const auto una = Global::BD->ListaAlbaranes(qint32(500));
+    if (una.empty()) {
+        estado.SkipWithError("customer 500 has no notes");
+        return;
+    }
+    const QDate dia = una.front().Fecha.aFecha();
+    int filas = 0;
+    for (auto _ : estado) {
+        const auto t = Reloj::now();
+        BrowAlb* b = BrowAlb::Abrir(ClienteFiltro{500, QStringLiteral("X")}, dia, dia);
+        EsperarPintado(b->Grd->viewport());
+        estado.SetIterationTime(Ms(t) / 1000);
+        filas = b->Grd->Rows() - 1;
+        Cerrar(b);
+    }
+    estado.counters["filas"] = filas;
+}
+BENCHMARK(AlbaranesUnClienteUnDia)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// Every invoice of the series: the browser's Refresco until painted, against ListaFacturas.
+void FacturasTodas(benchmark::State& estado)
+{
+    Programa p;
+    BrowFac* b = BrowFac::Abrir();
+    EsperarPintado(b->Grd->viewport());
+    double lista = 0, ventana = 0, memLista = 0, memVentana = 0;
+    int filas = 0;
+    for (auto _ : estado) {
+        double antes = HeapMB();
+        auto t = Reloj::now();
+        {
+            const auto solo = Global::BD->ListaFacturas(qint16(1));
+            lista += Ms(t);
+            memLista = HeapMB() - antes;
+        }
+        b->FijarSerie(0);
+        antes = HeapMB();
+        t = Reloj::now();
+        b->FijarSerie(1);
+        EsperarPintado(b->Grd->viewport());
+        const double ms = Ms(t);
+        ventana += ms;
+        memVentana = HeapMB() - antes;
+        estado.SetIterationTime(ms / 1000);
+        filas = b->Grd->Rows() - 1;
+    }
+    Cerrar(b);
+    const double n = static_cast<double>(estado.iterations());
+    estado.counters["filas"] = filas;
+    estado.counters["ListaFacturas_ms"] = lista / n;
+    estado.counters["navegador_ms"] = ventana / n;
+    estado.counters["proporcion"] = ventana / lista;
+    estado.counters["filas_MB"] = memLista;
+    estado.counters["navegador_MB"] = memVentana;
+}
+BENCHMARK(FacturasTodas)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
