@@ -132,7 +132,7 @@ BENCHMARK(AlbaranesTodos)->UseManualTime()->Iterations(3)->Unit(benchmark::kMill
 void AlbaranesUnClienteUnDia(benchmark::State& estado)
 {
     Programa p;
-    const auto una = Global::BD->ListaAlbaranes(qint32(500));
+    const auto una = Global::BD->ListaAlbaranes({}, qint32(500));
     if (una.empty()) {
         estado.SkipWithError("customer 500 has no notes");
         return;
