@@ -4,6 +4,7 @@
 #include "coleccion.h"
 #include "envases.h"
 #include "formato.h"
+#include "global.h"
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
@@ -299,6 +300,19 @@ DesgloseIVA Factura::Total() const
 double Factura::ImporteEnvases() const
 {
     return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, 0);
+}
+
+double Factura::ImporteALiquidar() const
+{
+    return Redondear2(Total().Importe + ImporteEnvases());
+}
+
+float Factura::RecargoDeIVA(float iva)
+{
+    for (size_t d = 1; d <= 10; ++d)
+        if (Global::IVADepartamento[d] == iva)
+            return Global::RecargoEquivalencia[d];
+    return 0;
 }
 
 double Factura::ImporteEnvasesDevueltos() const

@@ -87,6 +87,12 @@ public:
     DesgloseIVA Total() const;
 
     double ImporteEnvases() const;
+    // What the customer owes, as the invoice prints it: the total with VAT and surcharge plus
+    // the packaging. Paying this settles the invoice in the invoice list.
+    double ImporteALiquidar() const;
+    // The surcharge that goes with a VAT rate: that of the first department (1 to 10) with
+    // this VAT, 0 when none has it.
+    static float RecargoDeIVA(float iva);
     double ImporteEnvasesDevueltos() const;
     double ImporteEnvasesEntregados() const;
 

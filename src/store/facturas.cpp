@@ -47,8 +47,10 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     sql = QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas ");
     if (std::holds_alternative<bool>(pendiente))
         sql += std::get<bool>(pendiente)
-            ? QStringLiteral("where (isnull(Pagado) or (abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))>=0.01))")
-            : QStringLiteral("where (abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))<0.01)");
+            ? QStringLiteral("where (isnull(Pagado) or ((abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))>=0.01) "
+                             "and (abs(Pagado-Neto-IVA-REq)>=0.01)))")
+            : QStringLiteral("where ((abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))<0.01) "
+                             "or (abs(Pagado-Neto-IVA-REq)<0.01))");
     sql += QStringLiteral(" order by Serie, Numero");
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
     for (; !rs.eof(); rs.moveNext()) {

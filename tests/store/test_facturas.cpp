@@ -76,8 +76,11 @@ TEST_F(Facturas, WhatIsOwedIncludesSurchargeAndPackaging)
     EXPECT_DOUBLE_EQ(filas[1].Envases, 3.0);
     const double debe = 29.33 + 10.87 + 2.93 + 0.43 + 0.46 + 3.0;
     EXPECT_DOUBLE_EQ(TotalAPagar(filas[1]), debe);
-    sql(QStringLiteral("update FacturaVentaCabecera set Pagado=%1 where Serie=1 and Numero=2").arg(debe - 3.0));
+    sql(QStringLiteral("update FacturaVentaCabecera set Pagado=%1 where Serie=1 and Numero=2").arg(debe - 1.0));
     EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, true)), (std::vector<qint32>{1, 2}));
+    // Settled before packaging counted: net, VAT and surcharge paid still reads as settled.
+    sql(QStringLiteral("update FacturaVentaCabecera set Pagado=%1 where Serie=1 and Numero=2").arg(debe - 3.0));
+    EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, false)), (std::vector<qint32>{2}));
     sql(QStringLiteral("update FacturaVentaCabecera set Pagado=%1 where Serie=1 and Numero=2").arg(debe));
     EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, false)), (std::vector<qint32>{2}));
     EXPECT_EQ(numeros(bd->ListaFacturas(qint16(1), {}, {}, {}, true)), (std::vector<qint32>{1}));
