@@ -3,6 +3,7 @@
 #include "formato.h"
 #include "global.h"
 #include "listafilas.h"
+#include "unalbaran.h"
 #include "navegador.h"
 #include "utilidades.h"
 #include "ventanas.h"
@@ -164,6 +165,8 @@ BrwOnLin::BrwOnLin(QWidget* padre) : QWidget(padre)
 
     MnAccion = new QMenu(this);
     MnAccion->setObjectName(QStringLiteral("MnAccion"));
+    MnAlbaran = MnAccion->addAction(QStringLiteral("Generar Albarán"));
+    MnAlbaran->setObjectName(QStringLiteral("MnAlbaran"));
     MnEliminar = MnAccion->addAction(QStringLiteral("Eliminar este ticket"));
     MnEliminar->setObjectName(QStringLiteral("MnEliminar"));
 
@@ -171,6 +174,7 @@ BrwOnLin::BrwOnLin(QWidget* padre) : QWidget(padre)
     connect(Buscar, &QPushButton::clicked, this, &BrwOnLin::AbrirBusqueda);
     connect(Eliminar, &QPushButton::clicked, this, &BrwOnLin::EliminarMarcados);
     connect(Salir, &QPushButton::clicked, this, &BrwOnLin::cerrar);
+    connect(MnAlbaran, &QAction::triggered, this, &BrwOnLin::GenerarAlbaran);
     connect(MnEliminar, &QAction::triggered, this, &BrwOnLin::EliminarSeleccion);
     // A new start date shows its tickets at once rather than at the next tick.
     connect(pkDesde, &QDateEdit::dateChanged, this, [this] {
@@ -202,6 +206,11 @@ void BrwOnLin::closeEvent(QCloseEvent* evento)
         m_abierta = false;
         Tim->stop();
         GuardarVentana(this);
+        // An editor still open stays open; its note marks its ticket when saved.
+        if (m_hijo)
+            disconnect(m_hijo, nullptr, this, nullptr);
+        m_hijo = nullptr;
+        m_pendiente = 0;
     }
     evento->accept();
 }
@@ -302,6 +311,72 @@ QMessageBox::StandardButton BrwOnLin::preguntar(const QString& texto, QMessageBo
 {
     PausaRefresco pausa(Tim);
     return MensajeSobreRejilla(Grd, texto, botones, icono, windowTitle());
+}
+
+// ---- turning a ticket into a delivery note ----
+
+UnAlbaran* BrwOnLin::Hijo() const { return m_hijo; }
+
+void BrwOnLin::GenerarAlbaran()
+{
+    if (Grd->Rows() <= 1)
+        return;
+    if (Grd->Row() < 1)
+        seleccionarFila(1, false);
+    // The open editor keeps the ticket it was proposed from: that is the ticket its note marks.
+    if (m_hijo) {
+        MostrarVentana(m_hijo);
+        return;
+    }
+    const int fila = Grd->Row();
+    const qint32 doc = docIDDeFila(fila);
+    if (usado(fila)
+        && preguntar(QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n¿Desea generar el mismo Albarán nuevamente"),
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning)
+            != QMessageBox::Yes)
+        return;
+    UnAlbaran* hijo = UnAlbaran::Proponer(doc);
+    if (!hijo) {
+        preguntar(QStringLiteral("El ticket seleccionado no tiene ninguna venta sin anular: elija otro ticket para hacer el albarán."),
+                  QMessageBox::Ok, QMessageBox::Information);
+        return;
+    }
+    m_hijo = hijo;
+    m_pendiente = doc;
+    connect(hijo, &UnAlbaran::Update, this, &BrwOnLin::Hijo_Update);
+    connect(hijo, &UnAlbaran::Abort, this, &BrwOnLin::Hijo_Abort);
+    // Closed without Aceptar or Cancelar: the slot is free for the next ticket all the same.
+    // (Update and Abort cut these connections, so this only runs for the editor still held.)
+    connect(hijo, &QObject::destroyed, this, [this] {
+        m_hijo = nullptr;
+        m_pendiente = 0;
+    });
+}
+
+void BrwOnLin::Hijo_Update()
+{
+    const qint32 doc = m_pendiente;
+    if (m_hijo)
+        disconnect(m_hijo, nullptr, this, nullptr);
+    m_hijo = nullptr;
+    m_pendiente = 0;
+    if (!doc || !Global::BD)
+        return;
+    try {
+        if (Global::BD->MarcarTicket(doc))
+            Refresco();
+    } catch (const motor::Error&) {
+        preguntar(QStringLiteral("El albarán se ha guardado, pero el ticket no se ha podido marcar como usado: no genere otro albarán con él."),
+                  QMessageBox::Ok, QMessageBox::Warning);
+    }
+}
+
+void BrwOnLin::Hijo_Abort()
+{
+    if (m_hijo)
+        disconnect(m_hijo, nullptr, this, nullptr);
+    m_hijo = nullptr;
+    m_pendiente = 0;
 }
 
 // ---- deleting ----
@@ -416,6 +491,7 @@ void BrwOnLin::MenuContextual(const QPoint& posicion)
     const int fila = Grd->rowAt(posicion.y()) + 1;
     if (filasSeleccionadas() <= 1 && fila >= 1)
         seleccionarFila(fila, false);
+    MnAlbaran->setEnabled(filasSeleccionadas() == 1);
     PausaRefresco pausa(Tim);
     MnAccion->exec(Grd->viewport()->mapToGlobal(posicion));
 }
@@ -432,6 +508,19 @@ bool BrwOnLin::eventFilter(QObject* objeto, QEvent* evento)
             }
             if (m->button() == Qt::LeftButton)
                 m_filaPulsada = Grd->rowAt(m->position().toPoint().y()) + 1;
+        } else if (tipo == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent*>(evento)->button() == Qt::LeftButton && m_filaPulsada >= 1) {
+                GenerarAlbaran();
+                return true;
+            }
+        }
+    } else if (objeto == Grd) {
+        if (tipo == QEvent::KeyPress) {
+            const int tecla = static_cast<QKeyEvent*>(evento)->key();
+            if (tecla == Qt::Key_Return || tecla == Qt::Key_Enter) {
+                GenerarAlbaran();
+                return true;
+            }
         }
     } else if (objeto == txBuscoT || objeto == txBuscoB) {
         if (tipo == QEvent::KeyPress) {

@@ -16,6 +16,7 @@ class QMenu;
 class QAction;
 class QPushButton;
 class QTimer;
+class UnAlbaran;
 
 // "Tickets generados en Línea de balanzas": the live list of the scale line's closed tickets,
 // from which the user turns a ticket into a delivery note and deletes used tickets. Rows are
@@ -33,9 +34,14 @@ public:
     void Refresco(std::optional<std::vector<FilaTicket>> lista = std::nullopt, std::optional<qint32> seleccion = std::nullopt);
     // The timer's work: rebuilds only when the closed-ticket list changed.
     void Tim_Timer();
+    void Hijo_Update();
+    void Hijo_Abort();
 
     // The ticket shown on grid row `fila` (from 1); 0 outside the list.
     qint32 docIDDeFila(int fila) const;
+    // The editor opened from this window, or null, and the ticket handed to it (0 for none).
+    UnAlbaran* Hijo() const;
+    qint32 TicketPendiente() const { return m_pendiente; }
 
     QDateEdit* pkDesde = nullptr;
     QPushButton* Buscar = nullptr;
@@ -47,6 +53,7 @@ public:
     QLineEdit* txBuscoB = nullptr;
     QTimer* Tim = nullptr;
     QMenu* MnAccion = nullptr;
+    QAction* MnAlbaran = nullptr;
     QAction* MnEliminar = nullptr;
 
 protected:
@@ -64,6 +71,7 @@ private:
     int filasSeleccionadas() const;
     const FilaTicket& ticket(int fila) const { return m_lista[m_lista.size() - static_cast<size_t>(fila)]; }
     bool usado(int fila) const;
+    void GenerarAlbaran();
     void EliminarSeleccion();
     void EliminarMarcados();
     void AbrirBusqueda();
@@ -76,6 +84,8 @@ private:
     // The list on screen, ascending by docID: grid row f shows element size - f.
     std::vector<FilaTicket> m_lista;
     QWidget* m_panel = nullptr;
+    QPointer<UnAlbaran> m_hijo;
+    qint32 m_pendiente = 0;
     int m_filaPulsada = 0;
     bool m_abierta = false;
 };

@@ -1,8 +1,11 @@
 #include "brwonlin.h"
+#include "albaran.h"
 #include "entorno.h"
 #include "global.h"
 #include "listafilas.h"
 #include "navegador.h"
+#include "unalbaran.h"
+#include "ventanas.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,6 +73,7 @@ protected:
         Global::BD->CrearTablasNuevas();
         Global::BD->DatosGrupo(1, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
         m().ejecutarNativo(QStringLiteral("delete from Transacs"));
+        m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre) VALUES (9013, 'BALANZA PRUEBA')"));
         area = std::make_unique<QMdiArea>();
         area->resize(900, 700);
         setAreaVentanas(area.get());
@@ -98,6 +102,31 @@ protected:
         m().ejecutarNativo(sql, {doc, tag, numTK, balanza, f, 1, Valor(), 1, 1, 500, 2500});
         m().ejecutarNativo(sql, {doc, tag, numTK, balanza, f, 15, importe, 2, Valor(), Valor(), Valor()});
     }
+
+    // A ticket whose only sale was voided at the scale.
+    void ticketAnulado(qint32 doc)
+    {
+        const QString f = QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 11:00:00");
+        const QString sql = QStringLiteral("INSERT INTO Transacs (docID, tagID, numTK, balan, opera, fecha, tipoT, impor, linea, cdPLU, "
+                                           "canti, preci) VALUES (?, 0, ?, 1, 4, ?, ?, 0, ?, ?, 500, 2500)");
+        m().ejecutarNativo(sql, {doc, doc, f, 1, 1, 1});
+        m().ejecutarNativo(sql, {doc, doc, f, 8, 2, 1});
+        m().ejecutarNativo(sql, {doc, doc, f, 15, 3, Valor()});
+    }
+    // The marks of every ticket, ascending by docID: "1:0,2:1".
+    QString marcas()
+    {
+        return m().valorUnico(QStringLiteral("select group_concat(docID || ':' || tagID) from (select docID, max(tagID) as tagID "
+                                             "from Transacs group by docID order by docID)")).aTexto();
+    }
+    // The user gives the proposed note a customer and accepts it.
+    static void guardar(UnAlbaran* nota)
+    {
+        QTest::keyClicks(nota->findChild<QLineEdit*>(QStringLiteral("txCodCli")), QStringLiteral("9013"));
+        nota->findChild<QPushButton*>(QStringLiteral("Aceptar"))->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    qint64 notasDeTicket() { return uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where onLine <> 0")); }
 
     BrwOnLin* abrir()
     {
@@ -328,6 +357,115 @@ TEST_F(BrwOnLinTest, SearchFindsATicketOnAScale)
     EXPECT_TRUE(area->subWindowList().isEmpty());
 }
 
+TEST_F(BrwOnLinTest, GeneratingANoteMarksItsTicketOnly)
+{
+    ticket(1, 1, 1);
+    ticket(2, 2, 1, 1);
+    ticket(3, 3, 2);
+    BrwOnLin* v = abrir();
+    v->Grd->setFocus();
+    QTest::keyClick(v->Grd, Qt::Key_Return);  // row 1 is selected on opening: ticket 3
+    QPointer<UnAlbaran> nota = v->Hijo();
+    ASSERT_TRUE(nota);
+    EXPECT_EQ(v->TicketPendiente(), 3);
+    EXPECT_EQ(nota->Documento().NumeroLineas(), 1);
+
+    // Asking again, from another ticket, only brings the open note forward: saving it marks
+    // the ticket it was made from.
+    clic(v, 3);
+    Elegir(v->MnAlbaran);
+    clic(v, 3, {}, Qt::RightButton);
+    EXPECT_EQ(v->Hijo(), nota);
+    EXPECT_EQ(v->TicketPendiente(), 3);
+    EXPECT_EQ(area->subWindowList().size(), 2);
+
+    guardar(nota);
+    EXPECT_FALSE(nota);
+    EXPECT_EQ(notasDeTicket(), 1);
+    EXPECT_EQ(marcas(), QStringLiteral("1:0,2:1,3:1"));
+    EXPECT_EQ(v->Hijo(), nullptr);
+    EXPECT_EQ(v->TicketPendiente(), 0);
+    EXPECT_EQ(celda(v, 1, 0), QStringLiteral("Sí"));
+
+    // Several rows selected: the menu does not offer a note.
+    clic(v, 1);
+    clic(v, 2, Qt::ShiftModifier);
+    bool ofrecida = true;
+    QTimer::singleShot(50, [&] {
+        ofrecida = v->MnAlbaran->isEnabled();
+        if (QWidget* menu = QApplication::activePopupWidget())
+            menu->close();
+    });
+    clic(v, 2, {}, Qt::RightButton);
+    EXPECT_FALSE(ofrecida);
+}
+
+TEST_F(BrwOnLinTest, AUsedTicketAsksBeforeAnotherNote)
+{
+    ticket(1, 1, 1, 2);
+    BrwOnLin* v = abrir();
+    EXPECT_EQ(celda(v, 1, 0), QStringLiteral("Sí"));
+    QString texto;
+    QMessageBox::Icon icono = QMessageBox::NoIcon;
+    Responder(&texto, QMessageBox::No, &icono);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_EQ(texto, QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
+                                    "¿Desea generar el mismo Albarán nuevamente"));
+    EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(v->Hijo(), nullptr);
+
+    // A double click on the row, and Yes: the note opens; Cancelar frees the slot.
+    Responder(&texto, QMessageBox::Yes);
+    QTest::mouseDClick(v->Grd->viewport(), Qt::LeftButton, {}, centroFila(v, 1));
+    QPointer<UnAlbaran> nota = v->Hijo();
+    ASSERT_TRUE(nota);
+    nota->findChild<QPushButton*>(QStringLiteral("Cancelar"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(nota);
+    EXPECT_EQ(v->Hijo(), nullptr);
+    EXPECT_EQ(v->TicketPendiente(), 0);
+    EXPECT_EQ(marcas(), QStringLiteral("1:2"));
+
+    // Saving the note made again raises the mark once more.
+    Responder(&texto, QMessageBox::Yes);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    ASSERT_TRUE(v->Hijo());
+    guardar(v->Hijo());
+    EXPECT_EQ(marcas(), QStringLiteral("1:3"));
+    EXPECT_EQ(notasDeTicket(), 1);
+}
+
+TEST_F(BrwOnLinTest, ATicketWithEveryLineVoidedSaysSoAndLeavesTheSlotFree)
+{
+    ticket(1, 1, 1);
+    ticketAnulado(2);
+    BrwOnLin* v = abrir();
+    ASSERT_EQ(v->docIDDeFila(1), 2);
+    QString texto;
+    QMessageBox::Icon icono = QMessageBox::NoIcon;
+    Responder(&texto, QMessageBox::Ok, &icono);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_EQ(texto, QStringLiteral("El ticket seleccionado no tiene ninguna venta sin anular: elija otro ticket para hacer el albarán."));
+    EXPECT_EQ(icono, QMessageBox::Information);
+    EXPECT_EQ(v->Hijo(), nullptr);
+    EXPECT_EQ(v->TicketPendiente(), 0);
+    EXPECT_EQ(area->subWindowList().size(), 1);
+
+    // The next ticket opens its note.
+    clic(v, 2);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    ASSERT_TRUE(v->Hijo());
+    EXPECT_EQ(v->TicketPendiente(), 1);
+    // Closing the note's window without a button frees the slot as well.
+    QPointer<UnAlbaran> nota = v->Hijo();
+    CerrarVentana(nota);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(nota);
+    EXPECT_EQ(v->Hijo(), nullptr);
+    EXPECT_EQ(v->TicketPendiente(), 0);
+    EXPECT_EQ(marcas(), QStringLiteral("1:0,2:0"));
+}
+
 // The scale line is another process writing while the window refreshes: every ticket it writes
 // is listed once, and the window never stops to report a locked database.
 TEST_F(BrwOnLinTest, LiveScaleLineIsListedWithoutLossOrDuplicates)
@@ -364,6 +502,16 @@ TEST_F(BrwOnLinTest, LiveScaleLineIsListedWithoutLossOrDuplicates)
     for (const FilaTicket& t : cerrados)
         escritos.insert(t.docID);
     EXPECT_EQ(enPantalla, escritos);
+
+    // One of them turned into a note: that ticket is marked, no other.
+    clic(v, 3);
+    const qint32 elegido = v->docIDDeFila(3);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    ASSERT_TRUE(v->Hijo());
+    guardar(v->Hijo());
+    EXPECT_EQ(uno(QStringLiteral("select count(distinct docID) from Transacs where tagID > 0")), 1);
+    EXPECT_EQ(uno(QStringLiteral("select min(tagID) from Transacs where docID = %1").arg(elegido)), 1);
+    EXPECT_EQ(celda(v, 3, 0), QStringLiteral("Sí"));
 }
 
 }  // namespace
