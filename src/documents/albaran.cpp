@@ -5,6 +5,7 @@
 #include "envases.h"
 #include "formato.h"
 #include "global.h"
+#include "huella.h"
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
@@ -18,6 +19,8 @@ const QString kMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
 const QString kUnidades = QStringLiteral("###,##0;-###,##0;#");
 const QString kKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
 const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
+// Characters the stored line comment holds.
+constexpr qsizetype kLargoComentario = 255;
 
 }  // namespace
 
@@ -25,9 +28,23 @@ Albaran::Albaran(BaseDatos& bd) : m_bd(bd) {}
 
 Albaran::~Albaran() = default;
 
+void Albaran::FijarTicket(qint32 docID, qint32 marcaVista)
+{
+    m_ticket = docID;
+    m_marcaTicket = marcaVista;
+}
+
+bool Albaran::Fallo(const QString& motivo)
+{
+    m_ultimoError = motivo;
+    return false;
+}
+
 bool Albaran::WhoAmI()
 {
-    Numero = m_bd.NuevoNumeroAlbaran();
+    m_ultimoError.clear();
+    Numero.reset();
+    m_numeroPropuesto.reset();
     m_numeroCargado.reset();
     Fecha = QDate::currentDate();
     Observaciones.clear();
@@ -41,39 +58,87 @@ bool Albaran::WhoAmI()
     m_facturado = false;
     m_onLine = false;
     m_lineas.clear();
+    m_huella.clear();
+    m_guardado = false;
+    m_ticket.reset();
+    m_marcaTicket = 0;
+    try {
+        Numero = m_bd.NuevoNumeroAlbaran();
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    m_numeroPropuesto = Numero;
+    return true;
+}
+
+QByteArray Albaran::HuellaGuardada(qint32 numero)
+{
+    motor::Recordset cabecera, detalle;
+    m_bd.ConsultaCabzAlbaran(numero, cabecera);
+    m_bd.ConsultaDetaAlbaran(numero, detalle);
+    return HuellaDocumento(cabecera, detalle);
+}
+
+bool Albaran::SinCambiosAjenos()
+{
+    if (!m_numeroCargado)
+        return true;
+    try {
+        motor::Recordset cabecera, detalle;
+        m_bd.ConsultaCabzAlbaran(*m_numeroCargado, cabecera);
+        if (cabecera.eof())
+            return Fallo(QStringLiteral("El albarán %1 ya no está guardado: otro puesto lo ha borrado. "
+                                        "Sus cambios no se han guardado.")
+                             .arg(*m_numeroCargado));
+        m_bd.ConsultaDetaAlbaran(*m_numeroCargado, detalle);
+        if (HuellaDocumento(cabecera, detalle) != m_huella)
+            return Fallo(QStringLiteral("Otro puesto ha cambiado el albarán %1 después de que usted lo abriera; "
+                                        "sus cambios no se han guardado para no borrar los del otro puesto. "
+                                        "Vuelva a abrir el albarán y repita los cambios.")
+                             .arg(*m_numeroCargado));
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
     return true;
 }
 
 bool Albaran::WhoAmI(qint32 numero)
 {
-    motor::Recordset rs;
-    if (!m_bd.ConsultaCabzAlbaran(numero, rs) || rs.eof())
-        return false;
-    m_lineas.clear();
-    Numero = CampoALargo(rs[QStringLiteral("Numero")]);
-    m_numeroCargado = Numero;
-    const QDate fecha = rs[QStringLiteral("Fecha")].aFecha();
-    Fecha = fecha.isValid() ? std::optional<QDate>(fecha) : std::nullopt;
-    Observaciones = CampoATexto(rs[QStringLiteral("Observaciones")]);
-    const Valor cliente = rs[QStringLiteral("Cliente")];
-    m_cliente = cliente.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(cliente));
-    m_usaREq = false;
-    m_descuento = 0;
-    Coleccion datos;
-    if (m_cliente && m_bd.ConsultaCliente(*m_cliente, datos)) {
-        m_usaREq = datos.valor(QStringLiteral("UsaREq")).aBooleano();
-        m_descuento = static_cast<float>(CampoANumero(datos.valor(QStringLiteral("Descuento"))));
-    }
-    const Valor serie = rs[QStringLiteral("sFac")];
-    m_serieFactura = serie.esNulo() ? std::nullopt : std::optional<qint16>(CampoAEntero(serie));
-    const Valor factura = rs[QStringLiteral("Factura")];
-    m_factura = factura.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(factura));
-    Pagado = CampoANumero(rs[QStringLiteral("Pagado")]);
-    DesctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
-    m_facturado = m_factura.has_value();
-    m_onLine = rs[QStringLiteral("onLine")].aBooleano();
-
+    m_ultimoError.clear();
     try {
+        motor::Recordset rs;
+        if (!m_bd.ConsultaCabzAlbaran(numero, rs))
+            return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
+        if (rs.eof())
+            return Fallo(QStringLiteral("El albarán %1 no está guardado. Actualice la lista.").arg(numero));
+        m_lineas.clear();
+        m_huella.clear();
+        m_guardado = false;
+        m_ticket.reset();
+        m_numeroPropuesto.reset();
+        Numero = CampoALargo(rs[QStringLiteral("Numero")]);
+        m_numeroCargado = Numero;
+        const QDate fecha = rs[QStringLiteral("Fecha")].aFecha();
+        Fecha = fecha.isValid() ? std::optional<QDate>(fecha) : std::nullopt;
+        Observaciones = CampoATexto(rs[QStringLiteral("Observaciones")]);
+        const Valor cliente = rs[QStringLiteral("Cliente")];
+        m_cliente = cliente.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(cliente));
+        m_usaREq = false;
+        m_descuento = 0;
+        Coleccion datos;
+        if (m_cliente && m_bd.ConsultaCliente(*m_cliente, datos)) {
+            m_usaREq = datos.valor(QStringLiteral("UsaREq")).aBooleano();
+            m_descuento = static_cast<float>(CampoANumero(datos.valor(QStringLiteral("Descuento"))));
+        }
+        const Valor serie = rs[QStringLiteral("sFac")];
+        m_serieFactura = serie.esNulo() ? std::nullopt : std::optional<qint16>(CampoAEntero(serie));
+        const Valor factura = rs[QStringLiteral("Factura")];
+        m_factura = factura.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(factura));
+        Pagado = CampoANumero(rs[QStringLiteral("Pagado")]);
+        DesctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
+        m_facturado = m_factura.has_value();
+        m_onLine = rs[QStringLiteral("onLine")].aBooleano();
+
         motor::Recordset detalle;
         if (!m_bd.ConsultaDetaAlbaran(numero, detalle))
             return false;
@@ -82,8 +147,9 @@ bool Albaran::WhoAmI(qint32 numero)
             linea->WhoAmI(detalle);
             m_lineas.push_back(std::move(linea));
         }
-    } catch (const motor::Error&) {
-        return false;
+        m_huella = HuellaDocumento(rs, detalle);
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
     }
     return true;
 }
@@ -153,123 +219,168 @@ void Albaran::EscribirLinea(const LineaAlbaran& linea, motor::Recordset& rs)
 
 bool Albaran::Update()
 {
-    if (!Numero || !Fecha || !Fecha->isValid() || !m_cliente || !m_bd.Abierta())
-        return false;
-    // Header, lines and stock movements stand or fall together.
-    motor::BaseDeDatos::Transaccion transaccion(*m_bd.Motor());
-    try {
-        motor::Recordset cabecera;
-        if (!m_numeroCargado) {
-            if (!m_bd.ConsultaCabzAlbaran(*Numero, cabecera) || !cabecera.eof())
-                return false;
-            cabecera.addNew();
-        } else {
-            if (!m_bd.ConsultaCabzAlbaran(*m_numeroCargado, cabecera) || cabecera.eof())
-                return false;
-            cabecera.edit();
-        }
-        EscribirCabecera(cabecera);
-    } catch (const motor::Error&) {
-        return false;
+    m_ultimoError.clear();
+    if (m_guardado)
+        return Fallo(QStringLiteral("Este albarán ya se ha guardado. Vuelva a abrirlo antes de guardarlo otra vez."));
+    if (!Numero)
+        return Fallo(QStringLiteral("Falta el número del albarán. Escríbalo y vuelva a guardar."));
+    if (!Fecha || !Fecha->isValid())
+        return Fallo(QStringLiteral("Falta la fecha del albarán o no es válida. Escríbala y vuelva a guardar."));
+    if (!m_cliente)
+        return Fallo(QStringLiteral("Debe asignar un cliente al albarán antes de guardarlo."));
+    if (!m_bd.Abierta())
+        return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
+    if (!m_facturado) {
+        // Refused whole here rather than losing the line to the engine's length rule.
+        for (size_t i = 0; i < m_lineas.size(); ++i)
+            if (m_lineas[i]->Comentario().size() > kLargoComentario)
+                return Fallo(QStringLiteral("El comentario de la línea %1 tiene %2 caracteres y caben %3. "
+                                            "Acórtelo y vuelva a guardar.")
+                                 .arg(i + 1)
+                                 .arg(m_lineas[i]->Comentario().size())
+                                 .arg(kLargoComentario));
     }
+    try {
+        return Guardar();
+    } catch (const motor::Error& e) {
+        // Whatever the transaction had written is rolled back by now.
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+}
+
+bool Albaran::Guardar()
+{
+    // Every check of what other stations may have changed happens under this write lock.
+    motor::BaseDeDatos::Transaccion transaccion(*m_bd.Motor());
+    motor::Recordset cabecera;
+    if (!m_numeroCargado) {
+        m_bd.ConsultaCabzAlbaran(*Numero, cabecera);
+        if (!cabecera.eof()) {
+            if (Numero != m_numeroPropuesto)
+                return Fallo(QStringLiteral("Ya hay un albarán con el número %1. Cambie el número y vuelva a guardar.").arg(*Numero));
+            // Another station stored the number this note was given: the next free one, taken
+            // under this lock, is ours until the commit.
+            Numero = m_bd.NuevoNumeroAlbaran();
+            m_numeroPropuesto = Numero;
+            m_bd.ConsultaCabzAlbaran(*Numero, cabecera);
+        }
+        if (m_ticket && !m_bd.ReclamarTicket(*m_ticket, m_marcaTicket))
+            return Fallo(QStringLiteral("Otro puesto ya ha hecho un albarán con el ticket %1. "
+                                        "Este albarán no se ha guardado; actualice la lista de tickets.")
+                             .arg(*m_ticket));
+        cabecera.addNew();
+    } else {
+        if (!SinCambiosAjenos())
+            return false;
+        m_bd.ConsultaCabzAlbaran(*m_numeroCargado, cabecera);
+        cabecera.edit();
+    }
+    EscribirCabecera(cabecera);
 
     motor::Recordset rs;
-    bool leidas = false;
-    try {
-        leidas = m_bd.ConsultaDetaAlbaran(*Numero, rs);
-    } catch (const motor::Error&) {
-        leidas = false;
-    }
-    if (!leidas) {
-        // The header stays written, as it always has; no stock has moved yet.
-        try {
-            transaccion.commit();
-        } catch (const motor::Error&) {
-        }
-        return false;
-    }
+    m_bd.ConsultaDetaAlbaran(*Numero, rs);
 
     // Each line with its stock movement is a step of its own: a line that fails is undone alone
     // (never its movement without its CanStock), the others are still written, and the answer
-    // is false.
-    bool fallo = false;
-    auto paso = [&](const std::function<void()>& accion) {
+    // is false naming the first line that failed.
+    std::optional<size_t> lineaFallida;
+    QString motivo;
+    auto paso = [&](std::optional<size_t> indice, const std::function<void()>& accion) {
         motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
         try {
             accion();
             t.commit();
-        } catch (const motor::Error&) {
+        } catch (const motor::Error& e) {
             rs.cancelUpdate();
-            fallo = true;
+            if (motivo.isEmpty()) {
+                lineaFallida = indice;
+                motivo = motor::TextoParaUsuario(e);
+            }
         }
     };
-    try {
-        std::vector<size_t> nuevas;
-        qint64 ultima = 0;
-        size_t i = 0;
-        while (!rs.eof() || i < m_lineas.size()) {
-            if (rs.eof()) {
-                nuevas.push_back(i++);
-                continue;
-            }
-            const qint32 guardada = CampoALargo(rs[QStringLiteral("Linea")]);
-            ultima = std::max<qint64>(ultima, guardada);
-            if (i >= m_lineas.size() || guardada < m_lineas[i]->Ordinal()) {
-                // Removed from the note: its stock goes back, whatever the movement answers.
-                paso([&] {
-                    const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
-                    if (canStock != 0)
-                        MoverStock(m_bd, CampoALargo(rs[QStringLiteral("Articulo")]), -static_cast<qint64>(canStock));
-                    rs.remove();
-                });
-                rs.moveNext();
-            } else if (guardada > m_lineas[i]->Ordinal()) {
-                nuevas.push_back(i++);
-            } else {
-                const LineaAlbaran& linea = *m_lineas[i];
-                paso([&] {
-                    rs.edit();
-                    const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
-                    const qint32 articulo = CampoALargo(rs[QStringLiteral("Articulo")]);
-                    if (canStock != 0 && articulo != linea.Codigo()) {
-                        // Another article now: the old one gets its stock back first.
-                        MoverStock(m_bd, articulo, -static_cast<qint64>(canStock));
-                        rs.fijar(QStringLiteral("CanStock"), Valor(static_cast<qint64>(0)));
-                    }
-                    EscribirLinea(linea, rs);
-                    rs.update();
-                });
-                rs.moveNext();
-                ++i;
-            }
+    std::vector<size_t> nuevas;
+    qint64 ultima = 0;
+    size_t i = 0;
+    while (!rs.eof() || i < m_lineas.size()) {
+        if (rs.eof()) {
+            nuevas.push_back(i++);
+            continue;
         }
-        for (size_t n : nuevas) {
-            paso([&] {
-                rs.addNew();
-                rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
-                rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
-                EscribirLinea(*m_lineas[n], rs);
+        const qint32 guardada = CampoALargo(rs[QStringLiteral("Linea")]);
+        ultima = std::max<qint64>(ultima, guardada);
+        if (i >= m_lineas.size() || guardada < m_lineas[i]->Ordinal()) {
+            // Removed from the note: its stock goes back, whatever the movement answers.
+            paso(std::nullopt, [&] {
+                const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
+                if (canStock != 0)
+                    MoverStock(m_bd, CampoALargo(rs[QStringLiteral("Articulo")]), -static_cast<qint64>(canStock));
+                rs.remove();
+            });
+            rs.moveNext();
+        } else if (guardada > m_lineas[i]->Ordinal()) {
+            nuevas.push_back(i++);
+        } else {
+            const LineaAlbaran& linea = *m_lineas[i];
+            paso(i, [&] {
+                rs.edit();
+                const qint32 canStock = CampoALargo(rs[QStringLiteral("CanStock")]);
+                const qint32 articulo = CampoALargo(rs[QStringLiteral("Articulo")]);
+                if (canStock != 0 && articulo != linea.Codigo()) {
+                    // Another article now: the old one gets its stock back first.
+                    MoverStock(m_bd, articulo, -static_cast<qint64>(canStock));
+                    rs.fijar(QStringLiteral("CanStock"), Valor(static_cast<qint64>(0)));
+                }
+                EscribirLinea(linea, rs);
                 rs.update();
             });
+            rs.moveNext();
+            ++i;
         }
-        m_bd.ReordenarAlbaran(*Numero);
-        transaccion.commit();
-    } catch (const motor::Error&) {
-        return false;
     }
-    if (fallo)
-        return false;
+    for (size_t n : nuevas) {
+        paso(n, [&] {
+            rs.addNew();
+            rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
+            rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
+            EscribirLinea(*m_lineas[n], rs);
+            rs.update();
+        });
+    }
+    m_bd.ReordenarAlbaran(*Numero);
+    const QByteArray huella = HuellaGuardada(*Numero);
+    transaccion.commit();
+    m_huella = huella;
+    m_guardado = true;
     m_facturado = m_factura.has_value();
+    if (!motivo.isEmpty()) {
+        if (lineaFallida)
+            return Fallo(QStringLiteral("La línea %1 no se ha podido guardar (%2); el resto del albarán sí. "
+                                        "Vuelva a abrir el albarán y revise esa línea.")
+                             .arg(*lineaFallida + 1)
+                             .arg(motivo));
+        return Fallo(QStringLiteral("Una línea quitada del albarán no se ha podido borrar (%1). Vuelva a abrir el albarán.")
+                         .arg(motivo));
+    }
     return true;
 }
 
 bool Albaran::Delete()
 {
+    m_ultimoError.clear();
     // The note that was loaded, even when its number has been edited since.
     const std::optional<qint32> numero = m_numeroCargado ? m_numeroCargado : Numero;
-    if (!numero || m_facturado)
-        return false;
-    return m_bd.EliminarAlbaran(*numero);
+    if (!numero)
+        return Fallo(QStringLiteral("El albarán no tiene número."));
+    if (m_facturado)
+        return Fallo(QStringLiteral("El albarán %1 está facturado: borre antes la factura.").arg(*numero));
+    try {
+        if (!m_bd.EliminarAlbaran(*numero))
+            return Fallo(QStringLiteral("El albarán %1 no se ha borrado: ya no está guardado o lo han facturado en otro puesto.")
+                             .arg(*numero));
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    return true;
 }
 
 bool Albaran::SetCliente(qint32 codigo)

@@ -3,6 +3,7 @@
 #include "lineaalbaran.h"
 #include "utilidades.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 
@@ -19,7 +20,8 @@ class Recordset;
 // A delivery note: header, customer and an ordered list of lines (1 to n). It computes its
 // amounts, keeps KV740 stock in step with what its lines discounted, stores itself and prints
 // itself on the delivery-note mask. Once linked to an invoice it is frozen: only its header
-// and its stock can change. Failures are false or null results; nothing is shown.
+// and its stock can change. Failures are false or null results; nothing is shown, and
+// UltimoError() keeps the reason for the screen.
 class Albaran {
 public:
     // Works on `bd`; the program passes its one data store (Global::BD).
@@ -34,21 +36,41 @@ public:
     float DesctoPP = 0;
     QString Observaciones;
 
-    // A new note with the next free number, today's date and no customer or lines.
+    // A new note with the next free number, today's date and no customer or lines; false when
+    // no number can be had (the database is busy, or the numbers are used up).
     bool WhoAmI();
     // Loads note `numero`: false when it is not stored, or when its lines cannot be read (the
     // header stays loaded then).
     bool WhoAmI(qint32 numero);
 
     // Stores header and lines and turns every change of a line's stock quantity into one
-    // stock movement, all or nothing. False when the header cannot be written (a new note whose
-    // number exists, a loaded note no longer stored, a missing number, date or customer) or a
-    // line cannot; a header whose lines cannot be read is kept, and the result is false.
+    // stock movement. False when nothing could be written: a missing number, date or customer,
+    // a comment longer than its field, a new note whose typed number exists, a loaded note
+    // deleted or changed by another station since it was loaded (nothing is overwritten: load
+    // it again), a note made from a ticket another station has used meanwhile, or a database
+    // error. A new note keeps the number it was given unless another station stored that
+    // number first; it then takes the next free one, so read Numero afterwards. A line the
+    // engine still refuses is left out alone, and the answer is false with the line named.
     // Afterwards the stored lines are sorted by article name and numbered again, so the note is
-    // loaded again before it is stored a second time.
+    // loaded again before it is stored a second time (a second Update is refused until then).
     bool Update();
     // Deletes the stored note when it is not invoiced; the stock is not given back.
     bool Delete();
+    // Why the last WhoAmI, Update, Delete or Stock failed, in Spanish, saying what to do;
+    // empty after a success.
+    const QString& UltimoError() const { return m_ultimoError; }
+
+    // The stored note is still what was loaded: not deleted, billed, paid or edited elsewhere.
+    // False with UltimoError() set otherwise. Call it inside the transaction that relies on it.
+    bool SinCambiosAjenos();
+
+    // The scale ticket this new note is made from and its mark when the note was proposed:
+    // Update marks the ticket in the same transaction that stores the note, and refuses when
+    // another station used the ticket meanwhile. AlbaranOnLine sets it.
+    void FijarTicket(qint32 docID, qint32 marcaVista);
+    std::optional<qint32> Ticket() const { return m_ticket; }
+    // How many notes the ticket had given when this one was proposed (0: never used).
+    qint32 MarcaTicket() const { return m_marcaTicket; }
 
     // False (nothing changed) for an unknown customer or an invoiced note.
     bool SetCliente(qint32 codigo);
@@ -105,6 +127,9 @@ public:
 private:
     void EscribirCabecera(motor::Recordset& rs);
     void EscribirLinea(const LineaAlbaran& linea, motor::Recordset& rs);
+    bool Guardar();
+    bool Fallo(const QString& motivo);
+    QByteArray HuellaGuardada(qint32 numero);
 
     BaseDatos& m_bd;
     std::optional<qint32> m_numeroCargado;
@@ -117,4 +142,12 @@ private:
     bool m_onLine = false;
     std::vector<std::unique_ptr<LineaAlbaran>> m_lineas;
     qint16 m_posicionImpresion = 0;
+    QString m_ultimoError;
+    // What the stored note looked like when loaded (or last stored by this object).
+    QByteArray m_huella;
+    // The number WhoAmI() proposed: the one a save may replace when another station took it.
+    std::optional<qint32> m_numeroPropuesto;
+    bool m_guardado = false;
+    std::optional<qint32> m_ticket;
+    qint32 m_marcaTicket = 0;
 };

@@ -5,6 +5,7 @@
 #include "factura.h"
 #include "formato.h"
 #include "global.h"
+#include "motor.h"
 #include "utilidades.h"
 
 #include <algorithm>
@@ -70,10 +71,27 @@ Filtro ComoFiltro(const std::optional<QDate>& v) { return v ? Filtro(*v) : Filtr
 
 }  // namespace
 
+void Albaranes::Anotar(const QString& motivo)
+{
+    if (m_ultimoError.isEmpty())
+        m_ultimoError = motivo;
+}
+
+std::vector<FilaAlbaran> Albaranes::Seleccion()
+{
+    try {
+        return m_bd.ListaAlbaranes(ComoFiltro(m_numero), ComoFiltro(m_cliente), ComoFiltro(m_desde), ComoFiltro(m_hasta));
+    } catch (const motor::Error& e) {
+        Anotar(motor::TextoParaUsuario(e));
+        return {};
+    }
+}
+
 void Albaranes::Recorrer(Operacion operacion)
 {
+    m_ultimoError.clear();
     std::vector<qint32> numeros;
-    for (const FilaAlbaran& f : m_bd.ListaAlbaranes(ComoFiltro(m_numero), ComoFiltro(m_cliente), ComoFiltro(m_desde), ComoFiltro(m_hasta))) {
+    for (const FilaAlbaran& f : Seleccion()) {
         const bool toma = operacion == Operacion::Eliminar ? f.Factura.esNulo()
             : operacion == Operacion::Descontar            ? f.Stock != 0
                                                            : f.Stock == 0;
@@ -93,13 +111,21 @@ void Albaranes::Recorrer(Operacion operacion)
 
     qint16 hechos = 0, fallidos = 0;
     for (qint32 numero : numeros) {
+        // Each note is its own short transaction: a failure leaves it as it was and the run goes on.
         bool exito = false;
+        Albaran albaran(m_bd);
         if (operacion == Operacion::Eliminar) {
-            exito = m_bd.EliminarAlbaran(numero);
+            try {
+                exito = m_bd.EliminarAlbaran(numero);
+                if (!exito)
+                    Anotar(QStringLiteral("El albarán %1 ya no estaba pendiente: otro puesto lo ha borrado o facturado.").arg(numero));
+            } catch (const motor::Error& e) {
+                Anotar(motor::TextoParaUsuario(e));
+            }
         } else {
-            Albaran albaran(m_bd);
-            if (albaran.WhoAmI(numero))
-                exito = albaran.Stock(operacion == Operacion::Restaurar);
+            exito = albaran.WhoAmI(numero) && albaran.Stock(operacion == Operacion::Restaurar);
+            if (!exito)
+                Anotar(albaran.UltimoError());
         }
         Sumar(exito ? hechos : fallidos);
         bool parar = false;
@@ -120,8 +146,9 @@ void Albaranes::Recorrer(Operacion operacion)
 
 void Albaranes::Facturar()
 {
+    m_ultimoError.clear();
     std::vector<FilaAlbaran> filas;
-    for (FilaAlbaran& f : m_bd.ListaAlbaranes(ComoFiltro(m_numero), ComoFiltro(m_cliente), ComoFiltro(m_desde), ComoFiltro(m_hasta)))
+    for (FilaAlbaran& f : Seleccion())
         if (f.Factura.esNulo() && (f.Pagado.esNulo() || f.Pagado.aNumero() == 0))
             filas.push_back(std::move(f));
     std::stable_sort(filas.begin(), filas.end(), [](const FilaAlbaran& a, const FilaAlbaran& b) {
@@ -140,73 +167,94 @@ void Albaranes::Facturar()
         return;
 
     qint16 facturas = 0, facturados = 0, noFacturados = 0;
-    // The invoice in progress collects its notes in memory; when it is closed, the invoice, its
-    // lines and the links of its notes are written in one short transaction, so that no event
-    // handler runs while the database is locked and a crash never leaves a note pointing at an
-    // invoice that was not stored.
-    std::unique_ptr<Factura> factura;
+    // The invoice in progress collects its notes in memory (the per-note "invoiced" event is
+    // raised when a note joins it, before anything is stored); when it is closed, the invoice,
+    // its lines and the links of its notes are written in one short transaction, so that no
+    // event handler runs while the database is locked and a crash never leaves a note pointing
+    // at an invoice that was not stored. The invoice is all or nothing: a line that fails rolls
+    // the whole invoice back and its notes stay pending.
+    struct Cabecera {
+        std::optional<qint32> cliente;
+        float descuento = 0;
+        float desctoPP = 0;
+    } actual;
     std::vector<std::unique_ptr<Albaran>> notas;
-    std::optional<qint32> clienteActual;
+    int lineasActuales = 0;
 
+    auto necesarias = [&](const Albaran& a) {
+        return (detalle == 2 ? static_cast<int>(a.Totales().size()) : a.NumeroLineas()) + (detalle == 3 ? 1 : 0);
+    };
     auto cerrar = [&] {
-        if (!factura)
+        if (notas.empty())
             return;
         const qint16 tomadas = Cuenta(notas.size());
-        bool guardada = false;
-        if (!notas.empty()) {
-            try {
-                motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
-                bool todas = true;
-                for (const std::unique_ptr<Albaran>& a : notas)
-                    todas = todas && a->SetFactura(serie, *factura->Numero) && a->Update();
-                if (todas && factura->Update()) {
-                    t.commit();
-                    guardada = true;
+        qint16 quitadas = 0;
+        std::unique_ptr<Factura> factura;
+        try {
+            motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+            // Under the write lock: a note another station has billed, paid, changed or deleted
+            // since it was read stays out, so a note is billed once whatever runs beside.
+            std::vector<const Albaran*> vigentes;
+            for (const std::unique_ptr<Albaran>& a : notas) {
+                if (a->SinCambiosAjenos()) {
+                    vigentes.push_back(a.get());
+                } else {
+                    ++quitadas;
+                    Anotar(a->UltimoError());
                 }
-            } catch (const motor::Error&) {
-                guardada = false;
             }
-        }
-        if (guardada) {
-            Sumar(facturas);
-            // Printed only once stored: a printed invoice always exists.
-            if (imprimir && m_fabricaImpresion)
-                if (std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion())
-                    factura->Imprimir(*motor, m_carpetaMascaras);
-        } else {
+            if (!vigentes.empty()) {
+                factura = std::make_unique<Factura>(m_bd);
+                if (!factura->WhoAmI(serie))
+                    throw motor::Error(motor::ErrGeneral, 0, factura->UltimoError());
+                factura->Fecha = fecha;
+                if (factura->SetCliente(*actual.cliente))
+                    factura->FijarDescuento(actual.descuento);
+                factura->FijarDesctoPP(actual.desctoPP);
+                for (const Albaran* a : vigentes)
+                    AnadirLineas(*factura, *a, detalle);
+                if (!factura->Update())
+                    throw motor::Error(motor::ErrGeneral, 0, factura->UltimoError());
+                for (const Albaran* a : vigentes)
+                    if (!m_bd.EnlazarAlbaranPendiente(*a->Numero, serie, *factura->Numero))
+                        throw motor::Error(motor::ErrGeneral, 0,
+                                           QStringLiteral("El albarán %1 ya no está pendiente de facturar.").arg(*a->Numero));
+                t.commit();
+                Sumar(facturas);
+            }
+        } catch (const motor::Error& e) {
             // Nothing of this invoice was stored: its notes stay pending.
-            facturados = static_cast<qint16>(facturados - tomadas);
-            noFacturados = static_cast<qint16>(noFacturados + tomadas);
+            Anotar(motor::TextoParaUsuario(e));
+            factura.reset();
+            quitadas = tomadas;
         }
-        factura.reset();
+        facturados = static_cast<qint16>(facturados - quitadas);
+        noFacturados = static_cast<qint16>(noFacturados + quitadas);
+        // Printed only once stored: a printed invoice always exists.
+        if (factura && imprimir && m_fabricaImpresion)
+            if (std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion())
+                factura->Imprimir(*motor, m_carpetaMascaras);
         notas.clear();
-    };
-    auto abrir = [&](const Albaran& albaran) {
-        factura = std::make_unique<Factura>(m_bd);
-        factura->WhoAmI(serie);
-        factura->Fecha = fecha;
-        if (factura->SetCliente(*albaran.Cliente()))
-            factura->FijarDescuento(albaran.Descuento());
-        factura->FijarDesctoPP(albaran.DesctoPP);
-        clienteActual = albaran.Cliente();
+        lineasActuales = 0;
     };
 
     for (const FilaAlbaran& fila : filas) {
         bool exito = false;
         auto albaran = std::make_unique<Albaran>(m_bd);
         const bool valido = albaran->WhoAmI(fila.Numero) && !albaran->Facturado() && albaran->Pagado == 0 && albaran->Cliente();
+        if (!valido && !albaran->UltimoError().isEmpty())
+            Anotar(albaran->UltimoError());
         if (valido) {
-            if (factura && (unaPorAlbaran || albaran->Cliente() != clienteActual))
+            if (!notas.empty() && (unaPorAlbaran || albaran->Cliente() != actual.cliente))
                 cerrar();
             // Line numbers are 16-bit: a customer with more lines than one invoice holds gets another.
-            const int necesarias = (detalle == 2 ? static_cast<int>(albaran->Totales().size()) : albaran->NumeroLineas())
-                + (detalle == 3 ? 1 : 0);
-            if (factura && factura->NumeroLineas() + necesarias > 32767)
+            const int n = necesarias(*albaran);
+            if (!notas.empty() && lineasActuales + n > 32767)
                 cerrar();
-            if (!factura)
-                abrir(*albaran);
-            if (factura->NumeroLineas() + necesarias <= 32767) {
-                AnadirLineas(*factura, *albaran, detalle);
+            if (notas.empty())
+                actual = Cabecera{albaran->Cliente(), albaran->Descuento(), albaran->DesctoPP};
+            if (lineasActuales + n <= 32767) {
+                lineasActuales += n;
                 notas.push_back(std::move(albaran));
                 exito = true;
             }

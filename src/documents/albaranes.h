@@ -13,6 +13,7 @@
 class Albaran;
 class BaseDatos;
 class Factura;
+struct FilaAlbaran;
 
 // One operation over a selection of delivery notes: delete, discount stock, give stock back or
 // invoice. The owner hears each step through the events (connect them directly: the
@@ -36,6 +37,11 @@ public:
     // the folder of the masks. Without it nothing is printed.
     void FijarImpresion(std::function<std::unique_ptr<MotorMascaras>()> fabrica, const QString& carpetaMascaras);
 
+    // The reason of the first failure of the last run, in Spanish (empty when every note was
+    // done). A database error never escapes a run: the note counts as not done, the run goes
+    // on, and the "after" event always comes with the true counts.
+    const QString& UltimoError() const { return m_ultimoError; }
+
 signals:
     void AntesDeEliminar(qint16& cuenta, bool& cancelar);
     void UnoEliminado(bool exito, bool& cancelar);
@@ -58,6 +64,8 @@ private:
     enum class Operacion { Eliminar, Descontar, Restaurar };
     void Recorrer(Operacion operacion);
     static void AnadirLineas(Factura& factura, const Albaran& albaran, qint16 detalle);
+    void Anotar(const QString& motivo);
+    std::vector<FilaAlbaran> Seleccion();
 
     BaseDatos& m_bd;
     std::optional<qint32> m_numero;
@@ -66,6 +74,7 @@ private:
     std::optional<QDate> m_hasta;
     std::function<std::unique_ptr<MotorMascaras>()> m_fabricaImpresion;
     QString m_carpetaMascaras;
+    QString m_ultimoError;
 };
 
 // Texts of the lines that name the delivery note in an invoice.

@@ -5,6 +5,7 @@
 #include "envases.h"
 #include "formato.h"
 #include "global.h"
+#include "huella.h"
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
@@ -42,13 +43,22 @@ Factura::Factura(BaseDatos& bd) : m_bd(bd) {}
 
 Factura::~Factura() = default;
 
+bool Factura::Fallo(const QString& motivo)
+{
+    m_ultimoError = motivo;
+    return false;
+}
+
 bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
 {
+    m_ultimoError.clear();
     if (!numero) {
         Serie = serie.value_or(0);
-        Numero = m_bd.NuevoNumeroFactura(*Serie);
+        Numero.reset();
+        m_numeroPropuesto.reset();
         m_serieCargada.reset();
         m_numeroCargado.reset();
+        m_huella.clear();
         Fecha = QDate::currentDate();
         Observaciones.clear();
         Pagado = 0;
@@ -57,33 +67,47 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         m_descuento = 0;
         m_desctoPP = 0;
         m_lineas.clear();
+        try {
+            Numero = m_bd.NuevoNumeroFactura(*Serie);
+        } catch (const motor::Error& e) {
+            return Fallo(motor::TextoParaUsuario(e));
+        }
+        m_numeroPropuesto = Numero;
         return true;
     }
-    motor::Recordset rs;
-    if (!m_bd.ConsultaCabzFactura(serie.value_or(0), *numero, rs) || rs.eof())
-        return false;
-    m_lineas.clear();
-    Serie = CampoAEntero(rs[QStringLiteral("Serie")]);
-    Numero = CampoALargo(rs[QStringLiteral("Numero")]);
-    m_serieCargada = Serie;
-    m_numeroCargado = Numero;
-    const QDate fecha = rs[QStringLiteral("Fecha")].aFecha();
-    Fecha = fecha.isValid() ? std::optional<QDate>(fecha) : std::nullopt;
-    Observaciones = CampoATexto(rs[QStringLiteral("Observaciones")]);
-    Pagado = CampoANumero(rs[QStringLiteral("Pagado")]);
-    const Valor cliente = rs[QStringLiteral("Cliente")];
-    m_cliente = cliente.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(cliente));
-    Coleccion datos;
-    m_usaREq = m_cliente && m_bd.ConsultaCliente(*m_cliente, datos) && datos.valor(QStringLiteral("UsaREq")).aBooleano();
-    m_descuento = static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")]));
-    m_desctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
-    motor::Recordset detalle;
-    if (m_bd.ConsultaDetaFactura(*Serie, *Numero, detalle)) {
-        for (; !detalle.eof(); detalle.moveNext()) {
-            auto linea = std::make_unique<LineaFactura>(m_bd);
-            linea->WhoAmI(detalle);
-            m_lineas.push_back(std::move(linea));
+    try {
+        motor::Recordset rs;
+        if (!m_bd.ConsultaCabzFactura(serie.value_or(0), *numero, rs))
+            return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
+        if (rs.eof())
+            return Fallo(QStringLiteral("La factura %1 no está guardada. Actualice la lista.").arg(*numero));
+        m_lineas.clear();
+        m_numeroPropuesto.reset();
+        Serie = CampoAEntero(rs[QStringLiteral("Serie")]);
+        Numero = CampoALargo(rs[QStringLiteral("Numero")]);
+        m_serieCargada = Serie;
+        m_numeroCargado = Numero;
+        const QDate fecha = rs[QStringLiteral("Fecha")].aFecha();
+        Fecha = fecha.isValid() ? std::optional<QDate>(fecha) : std::nullopt;
+        Observaciones = CampoATexto(rs[QStringLiteral("Observaciones")]);
+        Pagado = CampoANumero(rs[QStringLiteral("Pagado")]);
+        const Valor cliente = rs[QStringLiteral("Cliente")];
+        m_cliente = cliente.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(cliente));
+        Coleccion datos;
+        m_usaREq = m_cliente && m_bd.ConsultaCliente(*m_cliente, datos) && datos.valor(QStringLiteral("UsaREq")).aBooleano();
+        m_descuento = static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")]));
+        m_desctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
+        motor::Recordset detalle;
+        if (m_bd.ConsultaDetaFactura(*Serie, *Numero, detalle)) {
+            for (; !detalle.eof(); detalle.moveNext()) {
+                auto linea = std::make_unique<LineaFactura>(m_bd);
+                linea->WhoAmI(detalle);
+                m_lineas.push_back(std::move(linea));
+            }
         }
+        m_huella = HuellaDocumento(rs, detalle);
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
     }
     return true;
 }
@@ -108,89 +132,139 @@ void Factura::EscribirLinea(const LineaFactura& l, motor::Recordset& rs)
 
 bool Factura::Update()
 {
-    if (!Serie || !Numero || !Fecha || !Fecha->isValid() || !m_cliente || !m_bd.Abierta())
-        return false;
+    m_ultimoError.clear();
+    if (!Serie || !Numero)
+        return Fallo(QStringLiteral("Falta la serie o el número de la factura. Escríbalos y vuelva a guardar."));
+    if (!Fecha || !Fecha->isValid())
+        return Fallo(QStringLiteral("Falta la fecha de la factura o no es válida. Escríbala y vuelva a guardar."));
+    if (!m_cliente)
+        return Fallo(QStringLiteral("Debe asignar un cliente a la factura antes de guardarla."));
+    if (!m_bd.Abierta())
+        return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
+    try {
+        return Guardar();
+    } catch (const motor::Error& e) {
+        // Header and lines stand or fall together: the transaction has rolled back.
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+}
+
+bool Factura::Guardar()
+{
     // Header and lines stand or fall together: no invoice is ever stored without its lines.
     motor::BaseDeDatos::Transaccion transaccion(*m_bd.Motor());
-    try {
-        motor::Recordset cabecera;
-        if (m_serieCargada && m_numeroCargado) {
-            if (!m_bd.ConsultaCabzFactura(*m_serieCargada, *m_numeroCargado, cabecera))
-                return false;
-        } else {
-            // A new invoice never takes over a stored one, whatever its number.
-            if (!m_bd.ConsultaCabzFactura(*Serie, *Numero, cabecera) || !cabecera.eof())
-                return false;
-        }
+    motor::Recordset cabecera;
+    if (m_serieCargada && m_numeroCargado) {
+        m_bd.ConsultaCabzFactura(*m_serieCargada, *m_numeroCargado, cabecera);
+        motor::Recordset detalle;
+        m_bd.ConsultaDetaFactura(*m_serieCargada, *m_numeroCargado, detalle);
         if (cabecera.eof())
-            cabecera.addNew();
-        else
-            cabecera.edit();
-        cabecera.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
-        cabecera.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
-        cabecera.fijar(QStringLiteral("Fecha"), Valor(*Fecha));
-        cabecera.fijar(QStringLiteral("Observaciones"), Valor(Observaciones));
-        cabecera.fijar(QStringLiteral("Cliente"), Valor(static_cast<qint64>(*m_cliente)));
-        cabecera.fijar(QStringLiteral("Descuento"), Valor(m_descuento));
-        cabecera.fijar(QStringLiteral("DesctoPP"), Valor(m_desctoPP));
-        cabecera.fijar(QStringLiteral("Pagado"), Valor(Pagado));
-        cabecera.update();
-
-        motor::Recordset rs;
-        if (!m_bd.ConsultaDetaFactura(*Serie, *Numero, rs))
-            return false;
-        std::vector<size_t> nuevas;
-        qint64 ultima = 0;
-        size_t i = 0;
-        while (!rs.eof() || i < m_lineas.size()) {
-            if (rs.eof()) {
-                nuevas.push_back(i++);
-                continue;
-            }
-            const qint32 guardada = CampoALargo(rs[QStringLiteral("Linea")]);
-            ultima = std::max<qint64>(ultima, guardada);
-            if (i >= m_lineas.size() || guardada < m_lineas[i]->Ordinal()) {
-                rs.remove();
-                rs.moveNext();
-            } else if (guardada > m_lineas[i]->Ordinal()) {
-                nuevas.push_back(i++);
-            } else {
-                rs.edit();
-                EscribirLinea(*m_lineas[i], rs);
-                rs.update();
-                rs.moveNext();
-                ++i;
-            }
+            return Fallo(QStringLiteral("La factura %1 ya no está guardada: otro puesto la ha borrado. "
+                                        "Sus cambios no se han guardado.")
+                             .arg(*m_numeroCargado));
+        if (HuellaDocumento(cabecera, detalle) != m_huella)
+            return Fallo(QStringLiteral("Otro puesto ha cambiado la factura %1 después de que usted la abriera; "
+                                        "sus cambios no se han guardado para no borrar los del otro puesto. "
+                                        "Vuelva a abrir la factura y repita los cambios.")
+                             .arg(*m_numeroCargado));
+        cabecera.edit();
+    } else {
+        // A new invoice never takes over a stored one, whatever its number.
+        m_bd.ConsultaCabzFactura(*Serie, *Numero, cabecera);
+        if (!cabecera.eof()) {
+            if (Numero != m_numeroPropuesto)
+                return Fallo(QStringLiteral("Ya hay una factura con el número %1 en esta serie. "
+                                            "Cambie el número y vuelva a guardar.")
+                                 .arg(*Numero));
+            // Another station stored the number proposed to this invoice: the next free one,
+            // taken under this write lock.
+            Numero = m_bd.NuevoNumeroFactura(*Serie);
+            m_numeroPropuesto = Numero;
+            m_bd.ConsultaCabzFactura(*Serie, *Numero, cabecera);
         }
-        for (size_t n : nuevas) {
-            rs.addNew();
-            rs.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
-            rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
-            rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
-            EscribirLinea(*m_lineas[n], rs);
-            rs.update();
-        }
-        if (m_numeroCargado && *m_numeroCargado > 0 && m_serieCargada && *Serie != *m_serieCargada)
-            // A new series too: the notes must follow both, or they would point at nothing.
-            m_bd.CambioSerieFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Serie, *Numero);
-        else if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
-            m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
-        transaccion.commit();
-    } catch (const motor::Error&) {
-        return false;
+        cabecera.addNew();
     }
+    cabecera.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
+    cabecera.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
+    cabecera.fijar(QStringLiteral("Fecha"), Valor(*Fecha));
+    cabecera.fijar(QStringLiteral("Observaciones"), Valor(Observaciones));
+    cabecera.fijar(QStringLiteral("Cliente"), Valor(static_cast<qint64>(*m_cliente)));
+    cabecera.fijar(QStringLiteral("Descuento"), Valor(m_descuento));
+    cabecera.fijar(QStringLiteral("DesctoPP"), Valor(m_desctoPP));
+    cabecera.fijar(QStringLiteral("Pagado"), Valor(Pagado));
+    cabecera.update();
+
+    motor::Recordset rs;
+    m_bd.ConsultaDetaFactura(*Serie, *Numero, rs);
+    std::vector<size_t> nuevas;
+    qint64 ultima = 0;
+    size_t i = 0;
+    while (!rs.eof() || i < m_lineas.size()) {
+        if (rs.eof()) {
+            nuevas.push_back(i++);
+            continue;
+        }
+        const qint32 guardada = CampoALargo(rs[QStringLiteral("Linea")]);
+        ultima = std::max<qint64>(ultima, guardada);
+        if (i >= m_lineas.size() || guardada < m_lineas[i]->Ordinal()) {
+            rs.remove();
+            rs.moveNext();
+        } else if (guardada > m_lineas[i]->Ordinal()) {
+            nuevas.push_back(i++);
+        } else {
+            rs.edit();
+            EscribirLinea(*m_lineas[i], rs);
+            rs.update();
+            rs.moveNext();
+            ++i;
+        }
+    }
+    std::vector<std::pair<size_t, qint64>> numeradas;
+    for (size_t n : nuevas) {
+        rs.addNew();
+        rs.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
+        rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
+        rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
+        EscribirLinea(*m_lineas[n], rs);
+        rs.update();
+        numeradas.emplace_back(n, ultima);
+    }
+    if (m_numeroCargado && *m_numeroCargado > 0 && m_serieCargada && *Serie != *m_serieCargada)
+        // A new series too: the notes must follow both, or they would point at nothing.
+        m_bd.CambioSerieFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Serie, *Numero);
+    else if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
+        m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
+    motor::Recordset guardada, lineas;
+    m_bd.ConsultaCabzFactura(*Serie, *Numero, guardada);
+    m_bd.ConsultaDetaFactura(*Serie, *Numero, lineas);
+    const QByteArray huella = HuellaDocumento(guardada, lineas);
+    transaccion.commit();
+    // From now on the object is the stored invoice: a second Update edits it in place.
+    for (const auto& [n, linea] : numeradas)
+        m_lineas[n]->m_ordinal = static_cast<qint16>(linea);
+    m_serieCargada = Serie;
+    m_numeroCargado = Numero;
+    m_numeroPropuesto.reset();
+    m_huella = huella;
     return true;
 }
 
 bool Factura::Delete()
 {
+    m_ultimoError.clear();
     // The invoice that was loaded, even when its number has been edited since.
     const bool cargada = m_serieCargada && m_numeroCargado;
     const std::optional<qint16> serie = cargada ? m_serieCargada : Serie;
     const std::optional<qint32> numero = cargada ? m_numeroCargado : Numero;
     if (!serie || !numero)
-        return false;
-    return m_bd.EliminarFactura(*serie, *numero);
+        return Fallo(QStringLiteral("La factura no tiene serie o número."));
+    try {
+        if (!m_bd.EliminarFactura(*serie, *numero))
+            return Fallo(QStringLiteral("La factura %1 no se ha borrado: ya no está guardada.").arg(*numero));
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    return true;
 }
 
 bool Factura::SetCliente(qint32 codigo)

@@ -3,6 +3,7 @@
 #include "lineafactura.h"
 #include "utilidades.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 
@@ -33,7 +34,8 @@ struct DesgloseIVA {
 
 // A sales invoice: series and number, customer, date, its own discounts, the amount paid and an
 // ordered list of lines (1 to n). It breaks its amounts down by VAT rate, stores itself and
-// prints itself on the invoice mask. Failures are false or empty results; nothing is shown.
+// prints itself on the invoice mask. Failures are false or empty results; nothing is shown, and
+// UltimoError() keeps the reason for the screen.
 class Factura {
 public:
     // Works on `bd`; the program passes its one data store (Global::BD).
@@ -50,16 +52,25 @@ public:
     double Pagado = 0;
 
     // Without a number: a new invoice with the next number of `serie` (0 when not given), dated
-    // today. With one: loads that invoice; false when it is not stored.
+    // today; false when no number can be had. With one: loads that invoice; false when it is
+    // not stored.
     bool WhoAmI(std::optional<qint16> serie = std::nullopt, std::optional<qint32> numero = std::nullopt);
 
     // Stores header and lines, all or nothing: a line that cannot be written rolls the whole
     // invoice back, header and the lines before it included, and the stored invoice stays as it
-    // was. A changed number carries the delivery notes of the invoice along. False when series, number, date or customer is missing, the series and
-    // number belong to another invoice, or a line cannot be written.
+    // was. A changed number carries the delivery notes of the invoice along. False when series,
+    // number, date or customer is missing, the series and number belong to another invoice, a
+    // loaded invoice was deleted or changed by another station since it was loaded (nothing is
+    // overwritten: load it again), a line cannot be written, or the database fails. A new
+    // invoice whose proposed number another station stored first takes the next free one of its
+    // series, so read Numero afterwards. Once stored, the object stands for the stored invoice
+    // and can be stored again.
     bool Update();
     // Deletes the stored invoice and releases its delivery notes.
     bool Delete();
+    // Why the last WhoAmI, Update or Delete failed, in Spanish, saying what to do; empty after
+    // a success.
+    const QString& UltimoError() const { return m_ultimoError; }
 
     // False (nothing changed) for an unknown customer. The discounts stay as they are.
     bool SetCliente(qint32 codigo);
@@ -104,6 +115,13 @@ public:
 
 private:
     void EscribirLinea(const LineaFactura& linea, motor::Recordset& rs);
+    bool Guardar();
+    bool Fallo(const QString& motivo);
+
+    QString m_ultimoError;
+    // What the stored invoice looked like when loaded or last stored by this object.
+    QByteArray m_huella;
+    std::optional<qint32> m_numeroPropuesto;
 
     BaseDatos& m_bd;
     std::optional<qint16> m_serieCargada;

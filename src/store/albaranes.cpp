@@ -6,6 +6,9 @@
 #include "ordennombres.h"
 #include "utilidades.h"
 
+#include <algorithm>
+#include <limits>
+
 std::optional<qint32> BaseDatos::CodigoPorNombre(const QString& nombre)
 {
     // Same name with no regard to case, Ñ and accented letters included, found on the names' key.
@@ -25,7 +28,28 @@ qint32 BaseDatos::NuevoNumeroAlbaran()
 {
     if (!Abierta())
         return 0;
-    return CampoALargo(m_bd->valorUnico(NombresLargos(QStringLiteral("select max(Numero) from TbCabzAlb")))) + 1;
+    return Siguiente(m_bd->valorUnico(NombresLargos(QStringLiteral("select max(Numero) from TbCabzAlb"))),
+                     QStringLiteral("números de albarán"));
+}
+
+qint32 BaseDatos::Siguiente(const Valor& ultimo, const QString& que)
+{
+    const qint64 siguiente = (ultimo.esNulo() ? 0 : ultimo.aEntero()) + 1;
+    if (siguiente > std::numeric_limits<qint32>::max())
+        throw motor::Error(motor::ErrReglaValidacion, 0,
+                           QStringLiteral("No quedan %1: el último que se puede guardar es el 2147483647. "
+                                          "Escriba a mano un número libre más bajo.").arg(que));
+    return static_cast<qint32>(std::max<qint64>(siguiente, 1));
+}
+
+bool BaseDatos::EnlazarAlbaranPendiente(qint32 numero, qint16 serie, qint32 factura)
+{
+    if (!Abierta())
+        return false;
+    return m_bd->ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET sFac=?, Factura=? WHERE Numero=? AND Factura IS NULL "
+                                               "AND coalesce(Pagado, 0)=0"),
+                                {Valor(static_cast<qint64>(serie)), Valor(static_cast<qint64>(factura)), Valor(static_cast<qint64>(numero))})
+        == 1;
 }
 
 std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
@@ -116,10 +140,14 @@ void BaseDatos::ReordenarAlbaran(qint32 numero)
     if (!Abierta())
         return;
     motor::BaseDeDatos::Transaccion t(*m_bd);
-    QString apartar = NombresLargos(QStringLiteral("update TbDetaAlb set Linea=10000+linea where (TbDetaAlb.Numero= @N) "));
+    // Moved out of the way to negative numbers, which no stored line uses, so that renumbering
+    // never collides with an existing key whatever the note's size (an offset of 10000 did
+    // from 10,001 lines on, and went past the field's range from 22,768).
+    QString apartar = NombresLargos(QStringLiteral("update TbDetaAlb set Linea=-linea where (TbDetaAlb.Numero= @N) "));
     Reemplazar(QStringLiteral("@N"), QStringLiteral("?"), apartar);
     m_bd->ejecutar(apartar, {Valor(static_cast<qint64>(numero))});
-    QString leer = NombresLargos(QStringLiteral("select * from TbDetaAlb where (TbDetaAlb.Numero= @N) "));
+    // Descending negatives are the lines in their old order, so ties keep it.
+    QString leer = NombresLargos(QStringLiteral("select * from TbDetaAlb where (TbDetaAlb.Numero= @N) order by Linea desc "));
     Reemplazar(QStringLiteral("@N"), QStringLiteral("?"), leer);
     motor::Recordset rs = m_bd->abrirRecordset(leer, {Valor(static_cast<qint64>(numero))});
     if (rs.eof())
@@ -139,16 +167,9 @@ void BaseDatos::ReordenarAlbaran(qint32 numero)
         e.clave = articulos.noMatch() ? QString() : CampoATexto(articulos[QStringLiteral("NOMPLU")]);
         lista.push_back(std::move(e));
     }
-    // Selection sort: the first of the smallest keys each time, so ties keep their order.
-    std::vector<Elemento> ordenada;
-    while (!lista.empty()) {
-        size_t menor = 0;
-        for (size_t i = 1; i < lista.size(); ++i)
-            if (lista[i].clave < lista[menor].clave)
-                menor = i;
-        ordenada.push_back(std::move(lista[menor]));
-        lista.erase(lista.begin() + static_cast<std::ptrdiff_t>(menor));
-    }
+    // Ties keep their order; a stable sort stays fast on the longest notes.
+    std::vector<Elemento> ordenada = std::move(lista);
+    std::stable_sort(ordenada.begin(), ordenada.end(), [](const Elemento& a, const Elemento& b) { return a.clave < b.clave; });
     rs.moveFirst();
     for (size_t i = 0; i < ordenada.size() && !rs.eof(); ++i, rs.moveNext()) {
         rs.edit();

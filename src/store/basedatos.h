@@ -140,11 +140,13 @@ public:
     // Tests use this to break the upgrade before a given step (1..16).
     std::function<void(int paso)> antesDePaso;
 
-    // Customers.
+    // Customers. The New* numbers below throw motor::Error (in Spanish) once the last number a
+    // field can hold, 2147483647, is taken.
     qint32 NuevoCodCli();
     // Ordered by "Codigo", "Nombre" or "NIF"; any other order is refused with motor::Error.
     std::vector<FilaCliente> ListaClientes(const QString& orden = QStringLiteral("Codigo"));
     bool ConsultaCliente(qint32 codigo, Coleccion& campos);
+    // Both throw motor::Error for a text holding a NUL character, which no field stores.
     bool NuevoCliente(qint32 codigo, const Coleccion& campos);
     bool ActualizarCliente(qint32 codigo, const Coleccion& campos);
     bool EliminarCliente(qint32 codigo);
@@ -162,6 +164,9 @@ public:
     bool ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs);
     bool EliminarAlbaran(qint32 numero);
+    // Links a pending, unpaid note to an invoice; false (nothing changed) when the note is no
+    // longer pending. Run it inside the write transaction that stores the invoice.
+    bool EnlazarAlbaranPendiente(qint32 numero, qint16 serie, qint32 factura);
     void ReordenarAlbaran(qint32 numero);
     void CambioFacturaEnAlbaran(qint16 serie, qint32 vieja, qint32 nueva);
     // The same when the invoice also changed series.
@@ -181,6 +186,12 @@ public:
     // ticket was cancelled, has no ticket row or has no article left.
     std::optional<std::vector<LineaTicket>> LineasTicket(qint32 docID);
     bool MarcarTicket(qint32 docID);
+    // How many notes were made from the ticket (its highest tagID); 0 for an unknown ticket.
+    qint32 MarcaTicket(qint32 docID);
+    // Marks the ticket only when its mark is still `marcaVista`, the value read when its note was
+    // proposed: false when another station turned it into a note meanwhile. Run it inside the
+    // write transaction that stores the note, so that a ticket gives one note per proposal.
+    bool ReclamarTicket(qint32 docID, qint32 marcaVista);
     bool EliminarTicket(qint32 docID);
     bool EliminarTodosMarcados();
 
@@ -212,6 +223,8 @@ private:
     QString CadenaInsert(const Coleccion& campos, QString& valores, const QString& tabla);
     QString CadenaUpdate(const Coleccion& campos, const QString& tabla);
     static QString TextoSQL(const Valor& v);
+    // The next number after `ultimo`; throws motor::Error naming `que` past the 32-bit limit.
+    static qint32 Siguiente(const Valor& ultimo, const QString& que);
     // The code of the customer with that name; no value when there is none.
     std::optional<qint32> CodigoPorNombre(const QString& nombre);
     void CrearIndicesDeConsulta();

@@ -18,7 +18,13 @@ QString BaseDatos::TextoSQL(const Valor& v)
     case Valor::Tipo::Nulo: return QStringLiteral("null");
     case Valor::Tipo::Fecha: return FechaASQL(v.aFecha());
     case Valor::Tipo::FechaHora: return FechaASQL(v.aFechaHora());
-    case Valor::Tipo::Texto: return motor::CitarTexto(v.aTexto());
+    case Valor::Tipo::Texto:
+        // A NUL would end the statement's text early in the engine: refuse it before anything.
+        if (v.aTexto().contains(QChar(0)))
+            throw motor::Error(motor::ErrReglaValidacion, 0,
+                               QStringLiteral("Un texto contiene un carácter nulo, que no se puede guardar. "
+                                              "Bórrelo (o vuelva a escribir el texto) e inténtelo de nuevo."));
+        return motor::CitarTexto(v.aTexto());
     case Valor::Tipo::Booleano: return v.aBooleano() ? QStringLiteral("True") : QStringLiteral("False");
     case Valor::Tipo::Numero: return NumeroSQL(v);
     default: return QString::number(v.aEntero());
@@ -51,7 +57,8 @@ qint32 BaseDatos::NuevoCodCli()
 {
     if (!Abierta())
         return 0;
-    return CampoALargo(m_bd->valorUnico(NombresLargos(QStringLiteral("select max(Codigo) from TbCliente")))) + 1;
+    return Siguiente(m_bd->valorUnico(NombresLargos(QStringLiteral("select max(Codigo) from TbCliente"))),
+                     QStringLiteral("códigos de cliente"));
 }
 
 std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)

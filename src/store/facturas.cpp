@@ -10,7 +10,7 @@ qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
         return 0;
     QString sql = NombresLargos(QStringLiteral("select max(Numero) from TbCabzFac where Serie=@S"));
     Reemplazar(QStringLiteral("@S"), EnteroATexto(serie), sql);
-    return CampoALargo(m_bd->valorUnico(sql)) + 1;
+    return Siguiente(m_bd->valorUnico(sql), QStringLiteral("números de factura en esta serie"));
 }
 
 std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,

@@ -39,6 +39,34 @@ QString CitarTexto(const QString& texto)
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
+QString TextoParaUsuario(const Error& error)
+{
+    // The store's own refusals carry no engine code and are already written for the user.
+    if (error.codigoSqlite() == 0)
+        return error.mensaje();
+    const int primario = error.codigoSqlite() & 0xFF;
+    if (primario == SQLITE_BUSY || primario == SQLITE_LOCKED)
+        return QStringLiteral("La base de datos está ocupada por otro puesto o por la línea de balanzas. "
+                              "Espere un momento y vuelva a intentarlo.");
+    switch (error.codigo()) {
+    case ErrDuplicado:
+        return QStringLiteral("Ya hay un registro guardado con ese número. Cambie el número y vuelva a intentarlo.");
+    case ErrReglaValidacion:
+        return QStringLiteral("Un dato no cabe en su campo de la base de datos (%1). Corríjalo y vuelva a intentarlo.")
+            .arg(error.mensaje());
+    case ErrRegistrosRelacionados:
+    case ErrFaltaRegistroRelacionado:
+        return QStringLiteral("La operación rompería la relación entre documentos (%1). Actualice la lista y vuelva a intentarlo.")
+            .arg(error.mensaje());
+    case ErrNoSePuedeAbrir:
+        return QStringLiteral("No se puede escribir en la base de datos (%1). Compruebe los permisos del archivo.")
+            .arg(error.mensaje());
+    default:
+        return QStringLiteral("Error de la base de datos: %1. Vuelva a intentarlo; si se repite, avise al responsable del equipo.")
+            .arg(error.mensaje());
+    }
+}
+
 namespace {
 
 const char* const kMarcaRelacionados = "registros relacionados";
@@ -360,9 +388,15 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
             ejecutarNativo(QStringLiteral("PRAGMA journal_mode=WAL"));
             ejecutarNativo(QStringLiteral("PRAGMA synchronous=NORMAL"));
         }
-        // A write lock must be obtainable, or every save would fail later.
-        ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
-        ejecutarNativo(QStringLiteral("COMMIT"));
+        // A write lock must be obtainable, or every save would fail later. Another station's
+        // save holding it right now only means the file is in use: that must never keep a
+        // reader (a listing, a second program) from starting, so it is asked for without waiting.
+        sqlite3_busy_timeout(m_db, 0);
+        const int escritura = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (escritura == SQLITE_OK)
+            ejecutarNativo(QStringLiteral("COMMIT"));
+        else if ((escritura & 0xFF) != SQLITE_BUSY)
+            lanzar(sqlite3_extended_errcode(m_db), QStringLiteral("BEGIN IMMEDIATE"));
         sqlite3_busy_timeout(m_db, 10000);
     } catch (...) {
         m_sentencias.clear();
@@ -468,6 +502,8 @@ Valor BaseDeDatos::valorUnico(const QString& sql)
 }
 
 bool BaseDeDatos::enTransaccion() const { return sqlite3_get_autocommit(m_db) == 0; }
+
+void BaseDeDatos::fijarEspera(int milisegundos) { sqlite3_busy_timeout(m_db, milisegundos); }
 
 void BaseDeDatos::interrumpir()
 {

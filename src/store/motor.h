@@ -206,6 +206,8 @@ public:
     void cambiarSQLConsulta(const QString& nombre, const QString& sql);
 
     bool enTransaccion() const;
+    // How long a statement waits for another connection's write lock before failing busy.
+    void fijarEspera(int milisegundos);
     // Makes the statement running on this connection stop at once with an error; the one call
     // that may come from another thread.
     void interrumpir();
@@ -269,6 +271,9 @@ private:
     QString m_sql;
     mutable std::vector<std::optional<TipoCampo>> m_tipos;
 };
+
+// What an engine error means to the person at the counter, in Spanish and saying what to do.
+QString TextoParaUsuario(const Error& error);
 
 QString CitarIdentificador(const QString& nombre);
 QString CitarTexto(const QString& texto);  // 'text' with quotes doubled

@@ -107,6 +107,30 @@ bool BaseDatos::MarcarTicket(qint32 docID)
         >= 1;
 }
 
+qint32 BaseDatos::MarcaTicket(qint32 docID)
+{
+    if (!Abierta())
+        return 0;
+    return CampoALargo(m_bd->valorUnico(QStringLiteral("select coalesce(max(tagID), 0) from Transacs where docID=") + LargoATexto(docID)));
+}
+
+bool BaseDatos::ReclamarTicket(qint32 docID, qint32 marcaVista)
+{
+    if (!Abierta())
+        return false;
+    const Valor ticket(static_cast<qint64>(docID));
+    // Checked and raised under one write lock: two stations can never both see the old mark.
+    motor::BaseDeDatos::Transaccion t(*m_bd);
+    const Valor otra = m_bd->valorUnico(QStringLiteral("select count(*) from Transacs where docID=") + LargoATexto(docID)
+                                        + QStringLiteral(" and coalesce(tagID, 0)<>") + LargoATexto(marcaVista));
+    if (otra.aEntero() != 0)
+        return false;
+    if (m_bd->ejecutarNativo(QStringLiteral("UPDATE Transacs SET tagID=coalesce(tagID, 0)+1 WHERE docID=?"), {ticket}) < 1)
+        return false;
+    t.commit();
+    return true;
+}
+
 bool BaseDatos::EliminarTicket(qint32 docID)
 {
     if (!Abierta())

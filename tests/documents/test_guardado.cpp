@@ -7,7 +7,7 @@ namespace {
 
 using Guardado = DocumentosDePrueba;
 
-TEST_F(Guardado, AFailingLineIsUndoneAloneAndTheNoteSaysSo)
+TEST_F(Guardado, ACommentTooLongRefusesTheSaveAndNamesItsLine)
 {
     cliente(1, QStringLiteral("UNO"));
     Albaran a(*bd);
@@ -21,17 +21,20 @@ TEST_F(Guardado, AFailingLineIsUndoneAloneAndTheNoteSaysSo)
     ASSERT_TRUE(mala->FijarCantidad(2));
     mala->FijarComentario(QString(300, QLatin1Char('x')));  // the column holds 255
     EXPECT_FALSE(a.Update());
+    EXPECT_TRUE(a.UltimoError().contains(QStringLiteral("línea 2"))) << a.UltimoError().toStdString();
     const qint32 numero = *a.Numero;
-    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Numero=%1").arg(numero)), 1);
-    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 1);
+    // Nothing is stored rather than a note without that line.
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Numero=%1").arg(numero)), 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 0);
 
-    // Discounting the stock moves the stored line and records it; nothing of the refused one.
+    mala->FijarComentario(QString(255, QLatin1Char('x')));
+    ASSERT_TRUE(a.Update()) << a.UltimoError().toStdString();
     Albaran cargado(*bd);
     ASSERT_TRUE(cargado.WhoAmI(numero));
     EXPECT_TRUE(cargado.Stock());
     EXPECT_EQ(vendido(1), 1500);
-    EXPECT_EQ(vendido(25), 0);
-    EXPECT_EQ(uno(QStringLiteral("select sum(CanStock) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 1500);
+    EXPECT_EQ(vendido(25), 2);
+    EXPECT_EQ(uno(QStringLiteral("select sum(CanStock) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 1502);
 }
 
 TEST_F(Guardado, PrintedTotalsAgreeWithTheInvoiceList)

@@ -225,7 +225,7 @@ TEST(AbrirBase, RefusesWhatIsNotAUsableDatabase)
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no-existe.db"))));  // never created
 }
 
-TEST(AbrirBase, LockedDatabaseFailsInsteadOfHanging)
+TEST(AbrirBase, AWriterBusyElsewhereNeitherStopsOpeningNorHangsAWrite)
 {
     QTemporaryDir dir;
     const QString ruta = dir.filePath(QStringLiteral("l.db"));
@@ -233,11 +233,16 @@ TEST(AbrirBase, LockedDatabaseFailsInsteadOfHanging)
     otra->ejecutarNativo(QStringLiteral("CREATE TABLE t (x)"));
     otra->ejecutarNativo(QStringLiteral("BEGIN EXCLUSIVE"));
     otra->ejecutarNativo(QStringLiteral("INSERT INTO t VALUES (1)"));
+    // Another station in the middle of a save: a reader starts and reads at once.
+    motor::BaseDeDatos bd(ruta);
+    EXPECT_EQ(bd.valorUnico(QStringLiteral("select count(*) from t")).aEntero(), 0);
+    bd.fijarEspera(50);
     try {
-        motor::BaseDeDatos bd(ruta);
+        bd.ejecutarNativo(QStringLiteral("INSERT INTO t VALUES (2)"));
         FAIL();
     } catch (const motor::Error& e) {
         EXPECT_EQ(e.codigo(), motor::ErrNoSePuedeAbrir);
+        EXPECT_TRUE(motor::TextoParaUsuario(e).contains(QStringLiteral("ocupada")));
     }
     otra->ejecutarNativo(QStringLiteral("ROLLBACK"));
 }
