@@ -179,17 +179,28 @@ void Albaranes::Facturar()
         float desctoPP = 0;
     } actual;
     std::vector<std::unique_ptr<Albaran>> notas;
+    // The invoice of `notas`, built as they join so that nothing slow runs under the lock.
+    std::unique_ptr<Factura> factura;
     int lineasActuales = 0;
 
     auto necesarias = [&](const Albaran& a) {
         return (detalle == 2 ? static_cast<int>(a.Totales().size()) : a.NumeroLineas()) + (detalle == 3 ? 1 : 0);
+    };
+    auto nueva = [&]() {
+        auto f = std::make_unique<Factura>(m_bd);
+        f->WhoAmI(serie);  // the number is taken again under the lock when another station used it
+        f->Fecha = fecha;
+        if (f->SetCliente(actual.cliente.value_or(0)))
+            f->FijarDescuento(actual.descuento);
+        f->FijarDesctoPP(actual.desctoPP);
+        return f;
     };
     auto cerrar = [&] {
         if (notas.empty())
             return;
         const qint16 tomadas = Cuenta(notas.size());
         qint16 quitadas = 0;
-        std::unique_ptr<Factura> factura;
+        bool guardada = false;
         try {
             motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
             // Under the write lock: a note another station has billed, paid, changed or deleted
@@ -203,16 +214,12 @@ void Albaranes::Facturar()
                     Anotar(a->UltimoError());
                 }
             }
-            if (!vigentes.empty()) {
-                factura = std::make_unique<Factura>(m_bd);
-                if (!factura->WhoAmI(serie))
-                    throw motor::Error(motor::ErrGeneral, 0, factura->UltimoError());
-                factura->Fecha = fecha;
-                if (factura->SetCliente(*actual.cliente))
-                    factura->FijarDescuento(actual.descuento);
-                factura->FijarDesctoPP(actual.desctoPP);
+            if (quitadas > 0 && !vigentes.empty()) {
+                factura = nueva();
                 for (const Albaran* a : vigentes)
                     AnadirLineas(*factura, *a, detalle);
+            }
+            if (!vigentes.empty()) {
                 if (!factura->Update())
                     throw motor::Error(motor::ErrGeneral, 0, factura->UltimoError());
                 for (const Albaran* a : vigentes)
@@ -220,20 +227,21 @@ void Albaranes::Facturar()
                         throw motor::Error(motor::ErrGeneral, 0,
                                            QStringLiteral("El albarán %1 ya no está pendiente de facturar.").arg(*a->Numero));
                 t.commit();
+                guardada = true;
                 Sumar(facturas);
             }
         } catch (const motor::Error& e) {
             // Nothing of this invoice was stored: its notes stay pending.
             Anotar(motor::TextoParaUsuario(e));
-            factura.reset();
             quitadas = tomadas;
         }
         facturados = static_cast<qint16>(facturados - quitadas);
         noFacturados = static_cast<qint16>(noFacturados + quitadas);
         // Printed only once stored: a printed invoice always exists.
-        if (factura && imprimir && m_fabricaImpresion)
+        if (guardada && imprimir && m_fabricaImpresion)
             if (std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion())
                 factura->Imprimir(*motor, m_carpetaMascaras);
+        factura.reset();
         notas.clear();
         lineasActuales = 0;
     };
@@ -251,9 +259,12 @@ void Albaranes::Facturar()
             const int n = necesarias(*albaran);
             if (!notas.empty() && lineasActuales + n > 32767)
                 cerrar();
-            if (notas.empty())
+            if (notas.empty()) {
                 actual = Cabecera{albaran->Cliente(), albaran->Descuento(), albaran->DesctoPP};
+                factura = nueva();
+            }
             if (lineasActuales + n <= 32767) {
+                AnadirLineas(*factura, *albaran, detalle);
                 lineasActuales += n;
                 notas.push_back(std::move(albaran));
                 exito = true;

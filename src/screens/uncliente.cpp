@@ -143,7 +143,13 @@ bool UnCliente::Editar(std::optional<qint32> codigo)
 {
     if (!codigo) {
         m_codigo = 0;
-        txCodigo->setText(Global::BD ? QString::number(Global::BD->NuevoCodCli()) : QStringLiteral("1"));
+        try {
+            txCodigo->setText(Global::BD ? QString::number(Global::BD->NuevoCodCli()) : QStringLiteral("1"));
+        } catch (const motor::Error& e) {
+            // The codes are used up, or the database cannot be read: the user types a free one.
+            txCodigo->clear();
+            Avisar(motor::TextoParaUsuario(e), false);
+        }
         // A new customer always counts as changed: cancelling it asks first.
     } else {
         Coleccion campos;
@@ -206,15 +212,20 @@ void UnCliente::Acepta_Click()
     c.fijar(QStringLiteral("Email"), txEmail->text());
 
     bool guardado = false;
+    QString motivo = kErrorGuardar;
     try {
         // A stored customer may get another code: the relations carry it to its notes and invoices.
         guardado = Global::BD
             && (m_codigo == 0 ? Global::BD->NuevoCliente(codigo, c) : Global::BD->ActualizarCliente(m_codigo, c));
+    } catch (const motor::Error& e) {
+        // The store's own refusals (a NUL in a text) say exactly what to mend.
+        if (e.codigoSqlite() == 0)
+            motivo = motor::TextoParaUsuario(e);
     } catch (const std::exception&) {
         guardado = false;
     }
     if (!guardado) {
-        Avisar(kErrorGuardar, true);
+        Avisar(motivo, true);
         return;
     }
     if (NavegadorDocumentos* b = Navegadores::clientes)
