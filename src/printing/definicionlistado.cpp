@@ -225,12 +225,23 @@ std::optional<DefinicionListado> LeerDefinicionListadoTexto(const QString& texto
 
 std::optional<DefinicionListado> LeerDefinicionListado(const QString& ruta, QString& error)
 {
+    // Listing definitions are a few lines of text: anything else is refused before reading.
+    constexpr qint64 kMaxDefinicion = 1024 * 1024;
+    const QFileInfo info(ruta);
+    if (info.exists() && !info.isFile()) {
+        error = Ubicacion(ruta, 0) + QStringLiteral("no es un archivo normal; indique un archivo de texto.");
+        return std::nullopt;
+    }
+    if (info.size() > kMaxDefinicion) {
+        error = Ubicacion(ruta, 0) + QStringLiteral("el archivo pasa de 1 MB; no es una definición de listado.");
+        return std::nullopt;
+    }
     QFile f(ruta);
     if (!f.open(QIODevice::ReadOnly)) {
         error = Ubicacion(ruta, 0) + QStringLiteral("no se puede leer el archivo (%1).").arg(f.errorString());
         return std::nullopt;
     }
-    return LeerDefinicionListadoTexto(DecodificarTexto8Bits(f.readAll()), ruta, error);
+    return LeerDefinicionListadoTexto(DecodificarTexto8Bits(f.read(kMaxDefinicion)), ruta, error);
 }
 
 QString ArchivoDefinicion(const QString& nombreInforme)

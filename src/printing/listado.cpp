@@ -422,7 +422,16 @@ void EjecucionListado::Leer(bool aparte)
         motor::BaseDeDatos::Sentencia& st = m_bd->preparar(m_sql);
         st.vincular({});
         const int n = st.columnas();
+        // A query that never ends (or a runaway join) would fill the memory: it stops here.
+        constexpr size_t kMaxFilas = 2'000'000;
+        size_t leidas = 0;
         while (!m_detener && st.paso()) {
+            if (++leidas > kMaxFilas) {
+                error = QStringLiteral("Listado «%1»: pasa de 2.000.000 filas y se ha detenido. "
+                                       "Acote el listado (por fechas o por cliente) o revise su consulta.")
+                            .arg(QFileInfo(m_archivo).fileName());
+                break;
+            }
             std::vector<Valor> fila(static_cast<size_t>(n));
             for (int i = 0; i < n; ++i)
                 fila[static_cast<size_t>(i)] = st.columna(i);

@@ -27,6 +27,10 @@ AvisoImpresion& AvisoActual()
 
 // Mask files are small; a file this large is not a mask and is not read whole.
 constexpr qint64 kMaxMascara = 16 * 1024 * 1024;
+// A print may break pages this many times, plus a few per print call (a page per line is the
+// most any mask needs): beyond it a mask full of page breaks would print without end.
+constexpr int kPaginasLibres = 20;
+constexpr int kPaginasPorLlamada = 3;
 
 enum class Familia { Ninguna, Hoja, Texto };
 
@@ -128,6 +132,16 @@ SuperficieImpresion* PrinTxt::ObtenerSuperficie()
 
 bool PrinTxt::CargaMascaras(const QString& archivo, const QString& prefijo)
 {
+    // A pipe would block the program and a device never end: only regular files are masks.
+    if (!QFileInfo(archivo).isFile()) {
+        if (QFileInfo::exists(archivo))
+            Avisar(QStringLiteral("'%1' no es un archivo de máscara normal: no se imprime. Indique un archivo de texto.").arg(archivo));
+        return false;
+    }
+    if (QFileInfo(archivo).size() > kMaxMascara) {
+        Avisar(QStringLiteral("La máscara '%1' pasa de 16 MB: no se imprime. Revise el archivo.").arg(archivo));
+        return false;
+    }
     QFile f(archivo);
     if (!f.open(QIODevice::ReadOnly))
         return false;
@@ -216,8 +230,9 @@ bool PrinTxt::AbrirPlantilla(QString* error)
 
 void PrinTxt::Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores)
 {
-    if (seccion < 0 || seccion >= m_secciones.size() || m_cerrado)
+    if (seccion < 0 || seccion >= m_secciones.size() || m_cerrado || m_demasiadasPaginas)
         return;
+    ++m_llamadas;
     const QString texto = SustituirMarcas(m_secciones[seccion], valores);
 
     switch (m_modo) {
@@ -243,8 +258,24 @@ void PrinTxt::Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valore
     Incrementar(m_contador);
 }
 
+bool PrinTxt::PaginaPermitida()
+{
+    if (m_demasiadasPaginas)
+        return false;
+    if (++m_paginasNuevas <= kPaginasLibres + kPaginasPorLlamada * m_llamadas)
+        return true;
+    m_demasiadasPaginas = true;
+    Avisar(QStringLiteral("La máscara pide más de %1 páginas para %2 líneas impresas: se ha detenido la impresión. "
+                          "Revise los saltos de página de la máscara.")
+               .arg(m_paginasNuevas - 1)
+               .arg(m_llamadas));
+    return false;
+}
+
 bool PrinTxt::SaltoImpresora()
 {
+    if (!PaginaPermitida())
+        return false;
     bool sinLlamada = false;
     bool& cancelar = m_cancelar ? *m_cancelar : sinLlamada;
     emit SaltoPagina(cancelar);
@@ -338,6 +369,8 @@ void PrinTxt::RellenarDocumento(const QString& texto, int& pagina)
 
 void PrinTxt::SaltoPlantilla(int& pagina)
 {
+    if (!PaginaPermitida())
+        return;
     bool cancelar = false;
     emit SaltoPagina(cancelar);
     if (cancelar)

@@ -74,6 +74,8 @@ private:
     void RellenarDocumento(const QString& texto, int& pagina);
     void SaltoPlantilla(int& pagina);
     void ImprimirPlantilla();
+    // False, once and for all, when a mask would make far more pages than its lines could fill.
+    bool PaginaPermitida();
 
     Modo m_modo = Modo::Impresora;
     QString m_plantilla;
@@ -97,6 +99,9 @@ private:
     std::unique_ptr<HojaPlantilla> m_hoja;
     std::unique_ptr<DocumentoPlantilla> m_documento;
     int m_copiasImpresas = 0;
+    int m_llamadas = 0;
+    int m_paginasNuevas = 0;
+    bool m_demasiadasPaginas = false;
 };
 
 // How the print engine tells the user about a failure: a message box by default. Tests and

@@ -1,6 +1,7 @@
 #include "zip.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <zlib.h>
@@ -68,6 +69,11 @@ QByteArray Desinflar(const QByteArray& datos)
 
 bool ArchivoZip::LeerArchivo(const QString& ruta, QString* error)
 {
+    // A device such as /dev/zero reports no size and never ends; a pipe blocks.
+    if (!QFileInfo(ruta).isFile()) {
+        *error = QStringLiteral("'%1' no es un archivo normal: no se puede usar como plantilla.").arg(ruta);
+        return false;
+    }
     QFile f(ruta);
     if (!f.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("No se puede abrir el archivo '%1'.").arg(ruta);

@@ -3,6 +3,7 @@
 #include "formato.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -15,10 +16,25 @@ void ArchivoIni::setRuta(const QString& ruta)
 void ArchivoIni::cargar()
 {
     m_lineas.clear();
-    QFile f(m_ruta);
-    if (m_ruta.isEmpty() || !f.open(QIODevice::ReadOnly))
+    m_error.clear();
+    const QFileInfo info(m_ruta);
+    if (m_ruta.isEmpty() || !info.exists())
         return;
-    const QByteArray bytes = f.read(4 * 1024 * 1024);
+    // A pipe or a device would block or never end: only regular files are read.
+    if (!info.isFile()) {
+        m_error = QStringLiteral("'%1' no es un archivo normal: no se lee ni se escribe. "
+                                 "Indique un archivo de configuración de texto.").arg(m_ruta);
+        return;
+    }
+    QFile f(m_ruta);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    QByteArray bytes = f.read(kTamanoMaximo + 1);
+    if (bytes.size() > kTamanoMaximo) {
+        bytes.truncate(kTamanoMaximo);
+        m_error = QStringLiteral("El archivo '%1' pasa de 4 MB: solo se ha leído el principio y no se volverá a escribir, "
+                                 "para no perder el resto. Redúzcalo con un editor de textos.").arg(m_ruta);
+    }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString prueba = utf8.decode(bytes);  // decoding happens on conversion
     m_utf8 = !utf8.hasError();
@@ -75,7 +91,7 @@ QString ArchivoIni::leer(const QString& clave) const
 
 bool ArchivoIni::escribir(const QString& clave, const QString& valor)
 {
-    if (clave.trimmed().isEmpty())
+    if (clave.trimmed().isEmpty() || !m_error.isEmpty())
         return false;
     // Line breaks would split the entry; they cannot be kept in a settings line.
     QString limpio = valor;

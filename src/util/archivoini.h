@@ -20,9 +20,15 @@ public:
 
     QString leer() const { return leer(m_clave); }
     QString leer(const QString& clave) const;
-    // Writes at once; returns false when the file could not be written.
+    // Writes at once; returns false when the file could not be written, or when it was not
+    // read whole (too big, or not a regular file): rewriting it would lose what was not read.
     bool escribir(const QString& valor) { return escribir(m_clave, valor); }
     bool escribir(const QString& clave, const QString& valor);
+    // Why the file was not read whole, in Spanish; empty when it was (or does not exist).
+    const QString& error() const { return m_error; }
+
+    // The largest settings file read; a bigger one is read up to here and never rewritten.
+    static constexpr qint64 kTamanoMaximo = 4 * 1024 * 1024;
 
 private:
     void cargar();
@@ -35,4 +41,5 @@ private:
     QStringList m_lineas;
     bool m_crlf = false;
     bool m_utf8 = true;
+    QString m_error;
 };

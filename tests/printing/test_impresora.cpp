@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -285,6 +286,38 @@ TEST_F(Impresora, LineCounterCountsCallsUntilReset)
     EXPECT_EQ(m_prn->Contador(), 2);
     m_prn->ResetContador();
     EXPECT_EQ(m_prn->Contador(), 0);
+}
+
+TEST_F(Impresora, AMaskFullOfPageBreaksStopsWithAMessage)
+{
+    QStringList avisos;
+    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    QStringList saltos;
+    for (int i = 0; i < 2400; ++i)
+        saltos << QStringLiteral("[PAGINA]");
+    Cargar(QStringLiteral("[,10,10,,,,0,]cabecera\r\n####\r\n") + saltos.join(QStringLiteral("\r\n")));
+    Imprimir(0);
+    for (int linea = 0; linea < 100; ++linea)
+        Imprimir(1);
+    FijarAvisoImpresion(anterior);
+    // A hundred lines get a few pages each at most, not the 240,000 the mask asks for.
+    EXPECT_LE(m_sup->De(Tipo::NuevaPagina).size(), 20u + 3u * 101u);
+    EXPECT_GE(m_sup->De(Tipo::NuevaPagina).size(), 20u);
+    ASSERT_EQ(avisos.size(), 1);
+    EXPECT_TRUE(avisos[0].contains(QStringLiteral("saltos de página")));
+}
+
+TEST_F(Impresora, OnlyRegularFilesAreReadAsMasks)
+{
+    QStringList avisos;
+    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    PrinTxt prn(std::make_unique<SuperficieGrabada>());
+    EXPECT_FALSE(prn.CargaMascaras(QStringLiteral("/dev/zero")));
+    const QString tuberia = m_dir.filePath(QStringLiteral("tuberia"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {tuberia}), 0);
+    EXPECT_FALSE(prn.CargaMascaras(tuberia));  // would block for ever if opened
+    FijarAvisoImpresion(anterior);
+    EXPECT_EQ(avisos.size(), 2);
 }
 
 TEST_F(Impresora, NothingHappensWithoutSectionsOrOutsideThem)

@@ -1,6 +1,7 @@
 #include "archivoini.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,28 @@ TEST(ArchivoIni, OldPcFilesKeepTheirCodePage)
     EXPECT_EQ(ini.leer(QStringLiteral("NombreEmpresa")), QStringLiteral("CARNICERÍA NUÑEZ"));
     ini.escribir(QStringLiteral("Grupo"), QStringLiteral("1"));
     EXPECT_TRUE(leerArchivo(ruta).contains("CARNICER\xcd" "A NU\xd1" "EZ"));
+}
+
+TEST(ArchivoIni, AFileTooBigIsNeverCutAndANonFileNeverRead)
+{
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("grande.ini"));
+    QByteArray contenido = "[General]\r\nHomeDir=/kv740\r\n";
+    contenido += QByteArray(ArchivoIni::kTamanoMaximo, ';') + "\r\nUltima=1\r\n";
+    escribirArchivo(ruta, contenido);
+    ArchivoIni ini(ruta);
+    ini.setSeccion(QStringLiteral("General"));
+    EXPECT_EQ(ini.leer(QStringLiteral("HomeDir")), QStringLiteral("/kv740"));
+    EXPECT_FALSE(ini.error().isEmpty());
+    EXPECT_FALSE(ini.escribir(QStringLiteral("HomeDir"), QStringLiteral("/otro")));
+    EXPECT_EQ(leerArchivo(ruta), contenido);  // the keys past the limit are still there
+
+    const QString tuberia = dir.filePath(QStringLiteral("KV740.INI"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {tuberia}), 0);
+    ArchivoIni fifo(tuberia);  // would block for ever if opened
+    EXPECT_EQ(fifo.leer(QStringLiteral("BaseDatos")), QString());
+    EXPECT_FALSE(fifo.error().isEmpty());
+    EXPECT_FALSE(fifo.escribir(QStringLiteral("BaseDatos"), QStringLiteral("x")));
 }
 
 }  // namespace
