@@ -7,6 +7,7 @@
 #include "listado.h"
 #include "listafilas.h"
 #include "mnuimp.h"
+#include "unafactura.h"
 #include "utilidades.h"
 
 #include <QAction>
@@ -46,6 +47,7 @@ BrowFac::BrowFac() : NavegadorBase(QStringLiteral("BrowFac"), QStringLiteral("Li
     Botonera()->addWidget(chkPendi);
     Botonera()->addWidget(chkLiqui);
     Botonera()->addStretch();
+    Nuevo = AnadirBoton("Nuevo", QStringLiteral("Nueva factura"));
     Borrar = AnadirBoton("Borrar", QStringLiteral("Eliminar factura"));
     Imprim = AnadirBoton("Imprim", QStringLiteral("Listado de facuración"));
     Salir = AnadirBoton("Salir", QStringLiteral("Cerrar"));
@@ -65,13 +67,16 @@ BrowFac::BrowFac() : NavegadorBase(QStringLiteral("BrowFac"), QStringLiteral("Li
         connect(a, &QAction::triggered, this, metodo);
         return a;
     };
+    MnModificar = accion("MnModificar", QStringLiteral("Modificar"), &BrowFac::AbrirActual);
     MnEliminar = accion("MnEliminar", QStringLiteral("Eliminar"), &BrowFac::EliminarUna);
+    MnNuevo = accion("MnNuevo", QStringLiteral("Nueva"), &BrowFac::NuevaFactura);
     MnAcciones->addSeparator();
     MnLiquidar = accion("MnLiquidar", QStringLiteral("Liquidar"), &BrowFac::Liquidar);
     mnImprimir = accion("mnImprimir", QStringLiteral("Imprimir"), &BrowFac::ImprimirUna);
 
     for (QCheckBox* c : {chkPendi, chkLiqui})
         connect(c, &QCheckBox::clicked, this, [this] { Refresco(std::nullopt); });
+    connect(Nuevo, &QPushButton::clicked, this, &BrowFac::NuevaFactura);
     connect(Borrar, &QPushButton::clicked, this, &BrowFac::EliminarUna);
     connect(Imprim, &QPushButton::clicked, this, &BrowFac::ImprimirLista);
     connect(Salir, &QPushButton::clicked, this, [this] { (parentWidget() ? parentWidget() : this)->close(); });
@@ -146,13 +151,33 @@ const FilaFactura* BrowFac::FilaActual() const
 void BrowFac::PrepararMenu()
 {
     const bool factura = FilaActual() != nullptr;
-    for (QAction* a : {MnEliminar, MnLiquidar, mnImprimir})
+    for (QAction* a : {MnModificar, MnEliminar, MnLiquidar, mnImprimir})
         a->setEnabled(factura);
 }
 
-bool BrowFac::Tecla(QKeyEvent&) { return false; }
+bool BrowFac::Tecla(QKeyEvent& e)
+{
+    if ((e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter) && FilaActual()) {
+        AbrirActual();
+        return true;
+    }
+    return false;
+}
 
-void BrowFac::AbrirActual() {}
+// One editor per invoice: an invoice already open comes to the front.
+void BrowFac::AbrirActual()
+{
+    const FilaFactura* fila = FilaActual();
+    if (!fila || MostrarHijo(fila->Numero))
+        return;
+    AnadirHijo(fila->Numero, UnaFactura::Editar(fila->Numero, Serie()));
+}
+
+void BrowFac::NuevaFactura()
+{
+    if (!MostrarHijo(0))
+        AnadirHijo(0, UnaFactura::Editar(std::nullopt, Serie()));
+}
 
 bool BrowFac::EnEdicion(long numero, const QString& accion)
 {

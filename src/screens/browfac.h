@@ -29,10 +29,13 @@ public:
 
     QCheckBox* chkPendi = nullptr;
     QCheckBox* chkLiqui = nullptr;
+    QPushButton* Nuevo = nullptr;
     QPushButton* Borrar = nullptr;
     QPushButton* Imprim = nullptr;
     QPushButton* Salir = nullptr;
+    QAction* MnModificar = nullptr;
     QAction* MnEliminar = nullptr;
+    QAction* MnNuevo = nullptr;
     QAction* MnLiquidar = nullptr;
     QAction* mnImprimir = nullptr;
 
@@ -48,6 +51,7 @@ private:
     QString Texto(const FilaFactura& fila, int col) const;
     const FilaFactura* FilaActual() const;
     bool EnEdicion(long numero, const QString& accion);
+    void NuevaFactura();
     void EliminarUna();
     void Liquidar();
     void ImprimirUna();

@@ -1,11 +1,13 @@
 #include "browalb.h"
 #include "browfac.h"
+#include "factura.h"
 #include "impresion.h"
 #include "impresoraactual.h"
 #include "listado.h"
 #include "listafilas.h"
 #include "mnuimp.h"
 #include "pantallas_prueba.h"
+#include "unafactura.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -225,6 +227,46 @@ TEST_F(NavegadorFacturas, PrintingOneInvoiceAndTheListings)
     FijarEjecutorListado(ejecutor);
     FijarFuenteImpresoras(fuente);
     FijarImpresoraActual(QString());
+}
+
+// The invoice of the current row opens once; a second Enter or double click brings it forward.
+TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
+{
+    Facturas();
+    BrowFac* b = Abrir();
+    SerieConFiltro(b, QStringLiteral("1"));
+    b->Grd->setCelda(2, 0);
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    QPointer<QWidget> abierta = b->Hijo(2);
+    ASSERT_TRUE(abierta);
+    auto* editor = qobject_cast<UnaFactura*>(abierta.data());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->Documento().Numero, 2);
+    const auto ventanas = area->subWindowList().size();
+    QTest::mouseDClick(b->Grd->viewport(), Qt::LeftButton, {}, b->Grd->rectCelda(2, 3).center());
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    EXPECT_EQ(b->Hijo(2), abierta.data());
+    EXPECT_EQ(area->subWindowList().size(), ventanas);
+
+    QTest::mouseClick(b->Nuevo, Qt::LeftButton);
+    QPointer<QWidget> nueva = b->Hijo(0);
+    ASSERT_TRUE(nueva);
+    b->MnNuevo->trigger();
+    EXPECT_EQ(b->Hijo(0), nueva.data());
+    EXPECT_EQ(area->subWindowList().size(), ventanas + 1);
+
+    // An invoice being edited is neither deleted nor settled from here.
+    contestador->Ok();
+    b->Grd->setCelda(2, 0);
+    b->MnEliminar->trigger();
+    EXPECT_EQ(contestador->Textos(), QStringList({"La factura se está editando: No se puede eliminar ahora"}));
+    EXPECT_EQ(Numeros(b), QStringList({"1", "2"}));
+
+    // Closing the browser closes the editors it opened.
+    b->parentWidget()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(abierta);
+    EXPECT_FALSE(nueva);
 }
 
 }  // namespace
