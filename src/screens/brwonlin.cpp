@@ -1,5 +1,6 @@
 #include "brwonlin.h"
 
+#include "albaran.h"
 #include "formato.h"
 #include "global.h"
 #include "listafilas.h"
@@ -356,6 +357,9 @@ void BrwOnLin::GenerarAlbaran()
 void BrwOnLin::Hijo_Update()
 {
     const qint32 doc = m_pendiente;
+    // A note made from a ticket claims it in the transaction that stores it: marking it again
+    // here would count two notes.
+    const bool marcado = m_hijo && m_hijo->Documento().Ticket().has_value();
     if (m_hijo)
         disconnect(m_hijo, nullptr, this, nullptr);
     m_hijo = nullptr;
@@ -363,7 +367,7 @@ void BrwOnLin::Hijo_Update()
     if (!doc || !Global::BD)
         return;
     try {
-        if (Global::BD->MarcarTicket(doc))
+        if (marcado || Global::BD->MarcarTicket(doc))
             Refresco();
     } catch (const motor::Error&) {
         preguntar(QStringLiteral("El albarán se ha guardado, pero el ticket no se ha podido marcar como usado: no genere otro albarán con él."),
