@@ -400,6 +400,8 @@ void UnaFactura::Liquidar()
 
 bool UnaFactura::GuardarDocumento() { return m_factura->Update(); }
 
+QString UnaFactura::MotivoFallo() const { return m_factura->UltimoError(); }
+
 bool UnaFactura::RecargarDocumento()
 {
     auto factura = std::make_unique<Factura>(*Global::BD);

@@ -50,6 +50,7 @@ protected:
     void DesctoPPEditado(const QString& texto) override;
 
     bool GuardarDocumento() override;
+    QString MotivoFallo() const override;
     bool RecargarDocumento() override;
     void TrasGuardar() override {}
     bool GuardarAntesDeImprimir() const override { return false; }

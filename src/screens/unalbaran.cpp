@@ -350,7 +350,7 @@ QString UnAlbaran::PreguntaAntesDeGuardar() const
 
 bool UnAlbaran::GuardarDocumento() { return m_albaran->Update(); }
 
-QString UnAlbaran::MotivoFallo() const { return {}; }
+QString UnAlbaran::MotivoFallo() const { return m_albaran->UltimoError(); }
 
 bool UnAlbaran::RecargarDocumento()
 {

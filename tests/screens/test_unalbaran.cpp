@@ -291,8 +291,8 @@ TEST_F(UnAlbaranTest, FailedSavesWriteNothingAndKeepWhatWasTyped)
     tecla(Qt::Key_A, Qt::ControlModifier);
     teclas(QString::number(existente));
     pulsar(w, "Aceptar");
-    EXPECT_EQ(mensajes.textos.value(2),
-              QStringLiteral("Error al guardar los datos.\nPosiblemente hay códigos duplicados."));
+    EXPECT_EQ(mensajes.textos.value(2), QStringLiteral("Error al guardar los datos.\nYa hay un albarán con el número %1. "
+                                                       "Cambie el número y vuelva a guardar.").arg(existente));
     ASSERT_TRUE(w);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle where Numero=%1").arg(existente)), 2);
     EXPECT_EQ(celda(w, 1, 4), QStringLiteral("2,000"));
