@@ -11,8 +11,14 @@ paso() { echo "== $*"; }
 
 TMP=$(mktemp -d)
 PID=""
+# $! is the shell that runs `ejecutar`, not the program under it: stop both.
+parar() {
+  if [ -n "$PID" ]; then kill "$PID" 2>/dev/null || true; wait "$PID" 2>/dev/null || true; fi
+  PID=""
+  if [ -n "${RAIZ:-}" ]; then pkill -f "^$RAIZ/usr/bin/quenza" 2>/dev/null || true; fi
+}
 limpiar() {
-  if [ -n "$PID" ]; then kill "$PID" 2>/dev/null || true; fi
+  parar
   chmod -R u+w "$TMP" 2>/dev/null || true
   rm -rf "$TMP"
 }
@@ -127,6 +133,7 @@ done
   || { cat "$TMP/quenza.log"; fallo "the installed program did not prepare the database within 30 s"; }
 sleep 1
 kill -0 "$PID" 2>/dev/null || { cat "$TMP/quenza.log"; fallo "the installed program ended after start-up"; }
-kill "$PID"; wait "$PID" 2>/dev/null || true; PID=""
+parar
+! pgrep -f "^$RAIZ/usr/bin/quenza" >/dev/null || fallo "the installed program is still running after it was stopped"
 [ ! -e "$RAIZ/usr/bin/Quenza.ini" ] || fallo "settings were written into the program's folder"
 echo "OK"
