@@ -245,14 +245,7 @@ void BrowAlb::NuevoAlbaran()
         AnadirHijo(0, UnAlbaran::Editar(std::nullopt, this));
 }
 
-// An open editor would write its own copy of the note over what is done here.
-bool BrowAlb::EnEdicion(long numero, const QString& accion)
-{
-    if (!Hijo(numero))
-        return false;
-    Mensaje(QStringLiteral("El albarán se está editando: No se puede ") + accion + QStringLiteral(" ahora"), QMessageBox::Critical);
-    return true;
-}
+QString BrowAlb::NombreDocumento() const { return QStringLiteral("El albarán"); }
 
 // --- one note ----------------------------------------------------------------------------
 

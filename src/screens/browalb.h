@@ -61,7 +61,7 @@ private:
     enum class Masiva { Eliminar, Descontar, Restaurar, Facturar };
 
     QString Texto(const FilaAlbaran& fila, int col) const;
-    bool EnEdicion(long numero, const QString& accion);
+    QString NombreDocumento() const override;
     void NuevoAlbaran();
     void EliminarUno();
     void FacturarUno();

@@ -179,13 +179,7 @@ void BrowFac::NuevaFactura()
         AnadirHijo(0, UnaFactura::Editar(std::nullopt, Serie()));
 }
 
-bool BrowFac::EnEdicion(long numero, const QString& accion)
-{
-    if (!Hijo(numero))
-        return false;
-    Mensaje(QStringLiteral("La factura se está editando: No se puede ") + accion + QStringLiteral(" ahora"), QMessageBox::Critical);
-    return true;
-}
+QString BrowFac::NombreDocumento() const { return QStringLiteral("La factura"); }
 
 // --- one invoice -------------------------------------------------------------------------
 

@@ -50,7 +50,7 @@ protected:
 private:
     QString Texto(const FilaFactura& fila, int col) const;
     const FilaFactura* FilaActual() const;
-    bool EnEdicion(long numero, const QString& accion);
+    QString NombreDocumento() const override;
     void NuevaFactura();
     void EliminarUna();
     void Liquidar();

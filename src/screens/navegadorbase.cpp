@@ -202,6 +202,15 @@ void NavegadorBase::Mensaje(const QString& texto, int icono)
     MensajeSobreRejilla(Grd, texto, QMessageBox::Ok, static_cast<QMessageBox::Icon>(icono), windowTitle());
 }
 
+bool NavegadorBase::EnEdicion(long numero, const QString& accion)
+{
+    if (!Hijo(numero))
+        return false;
+    Mensaje(NombreDocumento() + QStringLiteral(" se está editando: No se puede ") + accion + QStringLiteral(" ahora"),
+            QMessageBox::Critical);
+    return true;
+}
+
 bool NavegadorBase::Pregunta(const QString& texto)
 {
     return MensajeSobreRejilla(Grd, texto, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning, windowTitle())

@@ -63,6 +63,8 @@ protected:
     // Keys on the grid; true when handled.
     virtual bool Tecla(QKeyEvent& evento) = 0;
     virtual void AbrirActual() = 0;
+    // "El albarán", "La factura": how the messages about this kind of document begin.
+    virtual QString NombreDocumento() const = 0;
 
     std::optional<long> NumeroActual() const;
     // Registers an editor under its number (0 for a new document); false when `editor` is null.
@@ -73,6 +75,9 @@ protected:
     QPushButton* AnadirBoton(const char* nombre, const QString& texto);
     void Mensaje(const QString& texto, int icono);
     bool Pregunta(const QString& texto);
+    // True, after telling the user, when the document has an open editor that would save its
+    // own copy over what `accion` ("eliminar", "imprimir", ...) is about to do.
+    bool EnEdicion(long numero, const QString& accion);
     void closeEvent(QCloseEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
