@@ -220,6 +220,7 @@ private:
     void CrearIndice(const QString& tabla, const QString& nombre, bool principal, bool unico, const QStringList& campos);
     void CambiarConsulta(const QString& nombre, const QString& sql);
     void ActualizarEsquema();
+    bool EsquemaAlDia();
     QString CadenaInsert(const Coleccion& campos, QString& valores, const QString& tabla);
     QString CadenaUpdate(const Coleccion& campos, const QString& tabla);
     static QString TextoSQL(const Valor& v);

@@ -4,6 +4,8 @@
 #include "consultas.h"
 #include "ordennombres.h"
 
+#include <sqlite3.h>
+
 using motor::DefCampo;
 using motor::DefIndice;
 using motor::DefTabla;
@@ -120,9 +122,36 @@ void BaseDatos::CrearTablasNuevas()
 {
     if (!Abierta())
         return;
+    // Nearly every start finds the schema up to date: the upgrade is first walked read-only, so
+    // such a start never waits for the write lock another station or the scale line holds.
+    if (EsquemaAlDia())
+        return;
     motor::BaseDeDatos::Transaccion t(*m_bd);
     ActualizarEsquema();
     t.commit();
+}
+
+bool BaseDatos::EsquemaAlDia()
+{
+    // Every step reads before it writes, so the walk stops at the first write it would make.
+    m_bd->ejecutarNativo(QStringLiteral("BEGIN"));
+    m_bd->ejecutarNativo(QStringLiteral("PRAGMA query_only=ON"));
+    struct Deshacer {
+        motor::BaseDeDatos& bd;
+        ~Deshacer()
+        {
+            bd.ejecutarNativo(QStringLiteral("ROLLBACK"));
+            bd.ejecutarNativo(QStringLiteral("PRAGMA query_only=OFF"));
+        }
+    } deshacer{*m_bd};
+    try {
+        ActualizarEsquema();
+    } catch (const ErrorActualizacion& e) {
+        if ((e.codigoSqlite() & 0xff) != SQLITE_READONLY)
+            throw;
+        return false;
+    }
+    return true;
 }
 
 void BaseDatos::ActualizarEsquema()
@@ -139,6 +168,12 @@ void BaseDatos::ActualizarEsquema()
     const QString fcab = QStringLiteral("FacturaVentaCabecera"), fdet = QStringLiteral("FacturaVentaDetalle");
     const QString cli = QStringLiteral("Cliente");
     // Adds a field that is missing and, only then, fills its nulls.
+    // Gives a field's nulls a value; reads first, so that a table without any is not written.
+    auto sinNulos = [&](const QString& tabla, const char* nombre, const char* valor) {
+        const QString t = motor::CitarIdentificador(tabla), c = motor::CitarIdentificador(QString::fromLatin1(nombre));
+        if (bd.valorUnico(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE %2 IS NULL)").arg(t, c)).aEntero() != 0)
+            bd.ejecutarNativo(QStringLiteral("UPDATE %1 SET %2 = %3 WHERE %2 IS NULL").arg(t, c, QString::fromLatin1(valor)));
+    };
     auto campoNuevo = [&](const QString& tabla, const char* nombre, TipoCampo tipo, const QString& relleno) {
         const QString n = QString::fromLatin1(nombre);
         if (bd.existeCampo(tabla, n))
@@ -186,8 +221,8 @@ void BaseDatos::ActualizarEsquema()
         empezar(6);
         AnadirCampo(det, QStringLiteral("Bultos"), TipoCampo::Largo);
         AnadirCampo(det, QStringLiteral("Envase"), TipoCampo::Largo);
-        ejecutar(QStringLiteral("update TbDetaAlb set Bultos=0 where isnull(Bultos)"));
-        ejecutar(QStringLiteral("update TbDetaAlb set Envase=0 where isnull(Envase)"));
+        sinNulos(det, "Bultos", "0");
+        sinNulos(det, "Envase", "0");
         CambiarConsulta(QStringLiteral("ListaAlbaranes"), consultas::ListaAlbaranes);
 
         empezar(7);
@@ -201,12 +236,14 @@ void BaseDatos::ActualizarEsquema()
         empezar(8);
         AnadirCampo(fdet, QStringLiteral("Bultos"), TipoCampo::Largo);
         AnadirCampo(fdet, QStringLiteral("Envase"), TipoCampo::Largo);
-        ejecutar(QStringLiteral("update FacturaVentaDetalle set Bultos=0 where isnull(Bultos)"));
-        ejecutar(QStringLiteral("update FacturaVentaDetalle set Envase=0 where isnull(Envase)"));
+        sinNulos(fdet, "Bultos", "0");
+        sinNulos(fdet, "Envase", "0");
 
         empezar(9);
-        // A database that lost the relation somehow must still start: drop it only when present.
-        if (bd.existeRelacion(QStringLiteral("relFactura")))
+        // The relation is remade on the series only when the series are added; a database that
+        // lost the relation somehow must still start: drop it only when present.
+        const bool sinSeries = !bd.existeCampo(fcab, QStringLiteral("Serie")) || !bd.existeCampo(fdet, QStringLiteral("Serie"));
+        if (sinSeries && bd.existeRelacion(QStringLiteral("relFactura")))
             bd.eliminarRelacion(QStringLiteral("relFactura"));
 
         empezar(10);
@@ -225,7 +262,8 @@ void BaseDatos::ActualizarEsquema()
         }
 
         empezar(11);
-        bd.crearRelacion(relacion("relFactura", "FacturaVentaCabecera", "FacturaVentaDetalle", {kSerie, kNumero}, true));
+        if (!bd.existeRelacion(QStringLiteral("relFactura")))
+            bd.crearRelacion(relacion("relFactura", "FacturaVentaCabecera", "FacturaVentaDetalle", {kSerie, kNumero}, true));
 
         empezar(12);
         campoNuevo(cab, "sFac", TipoCampo::Entero,
@@ -234,7 +272,7 @@ void BaseDatos::ActualizarEsquema()
 
         empezar(13);
         AnadirCampo(cab, QStringLiteral("Pagado"), TipoCampo::Doble);
-        ejecutar(QStringLiteral("update AlbaranVentaCabecera set Pagado=0 where isnull(Pagado)"));
+        sinNulos(cab, "Pagado", "0");
         campoNuevo(cli, "Descuento", TipoCampo::Simple, QStringLiteral("update Cliente set Descuento=0 where isnull(Descuento)"));
         campoNuevo(cab, "DesctoPP", TipoCampo::Simple,
                    QStringLiteral("update ") + cab + QStringLiteral(" set DesctoPP=0 where isnull(DesctoPP)"));
