@@ -37,7 +37,14 @@ std::unique_ptr<MainMDI> Arrancar()
 {
     if (!Global::DirectorioPrograma.isEmpty())
         QDir::setCurrent(Global::DirectorioPrograma);
-    LeerConfiguracion();
+    const QString aviso = LeerConfiguracion();
+    if (!aviso.isEmpty()) {
+        // The program still works with what was read; the user must know nothing will be kept.
+        std::fprintf(stderr, "quenza: %s\n", aviso.toUtf8().constData());
+        std::fflush(stderr);
+        QMessageBox::warning(nullptr, QStringLiteral("Facturación con KV740"),
+                             aviso + QStringLiteral("\n\nLos cambios de la configuración no se guardarán."));
+    }
     QString motivo = PrepararArranque();
     while (!motivo.isEmpty()) {
         // Also on the terminal, for whoever started the program from one.

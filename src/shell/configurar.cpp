@@ -428,7 +428,11 @@ void Configurar::Acepto_Click()
         return;
     }
     Global::NombreEmpresa = txNombreEmpresa->text();
-    GuardarConfiguracion();
+    const QString fallo = GuardarConfiguracion();
+    if (!fallo.isEmpty())
+        QMessageBox::warning(this, windowTitle(),
+                             fallo + QStringLiteral("\n\nLa configuración elegida se usa hasta que cierre el programa, "
+                                                   "pero no se ha guardado."));
     m_aceptado = true;
     accept();
 }

@@ -84,7 +84,7 @@ QString CarpetaKV740Propuesta()
     return casa;
 }
 
-void LeerConfiguracion()
+QString LeerConfiguracion()
 {
     ArchivoIni ini(RutaConfiguracion());
     ini.setSeccion(QStringLiteral("General"));
@@ -103,6 +103,7 @@ void LeerConfiguracion()
         const std::optional<double> v = LeerNumero(ini.leer(claveDepartamento(d)));
         Global::RecargoEquivalencia[static_cast<size_t>(d)] = v ? static_cast<float>(*v) : 0.0f;
     }
+    return ini.error();
 }
 
 // KV740.INI in HomeDir; installations copied from the old PCs may keep the name in another case.
@@ -118,26 +119,39 @@ static QString rutaKV740Ini()
     return ruta;
 }
 
+// Why KV740.INI was not read whole (not a regular file, too big); empty when it was.
+static QString s_errorKV740Ini;
+
 void LeerConfiguracionKV740()
 {
     ArchivoIni ini(rutaKV740Ini());
     ini.setSeccion(QString());
     Global::RutaBaseDatos = ini.leer(QStringLiteral("BaseDatos")).trimmed();
+    s_errorKV740Ini = ini.error();
 }
 
-void GuardarConfiguracion()
+QString GuardarConfiguracion()
 {
     ArchivoIni ini(RutaConfiguracion());
+    if (!ini.error().isEmpty())
+        return ini.error();
+    bool escrito = true;
+    auto escribir = [&](const QString& clave, const QString& valor) { escrito = ini.escribir(clave, valor) && escrito; };
     ini.setSeccion(QStringLiteral("General"));
-    ini.escribir(QStringLiteral("HomeDir"), Global::HomeDir);
-    ini.escribir(QStringLiteral("NombreEmpresa"), Global::NombreEmpresa);
-    ini.escribir(QStringLiteral("Grupo"), QString::number(Global::Grupo));
-    ini.escribir(QStringLiteral("Precio"), QString::number(Global::Precio));
-    ini.escribir(QStringLiteral("IVADesglosado"), BooleanoATexto(Global::IVADesglosado));
+    escribir(QStringLiteral("HomeDir"), Global::HomeDir);
+    escribir(QStringLiteral("NombreEmpresa"), Global::NombreEmpresa);
+    escribir(QStringLiteral("Grupo"), QString::number(Global::Grupo));
+    escribir(QStringLiteral("Precio"), QString::number(Global::Precio));
+    escribir(QStringLiteral("IVADesglosado"), BooleanoATexto(Global::IVADesglosado));
     ini.setSeccion(QStringLiteral("RecargoEquivalencia"));
     for (int d = 1; d <= 10; ++d)
-        ini.escribir(claveDepartamento(d),
-                     Formato(static_cast<double>(Global::RecargoEquivalencia[static_cast<size_t>(d)]), QStringLiteral("0.0;-0.0;#")));
+        escribir(claveDepartamento(d),
+                 Formato(static_cast<double>(Global::RecargoEquivalencia[static_cast<size_t>(d)]), QStringLiteral("0.0;-0.0;#")));
+    if (escrito)
+        return {};
+    return QStringLiteral("No se pudo escribir el archivo de configuración «%1». Compruebe que la carpeta existe y "
+                          "que tiene permiso para escribir en ella.")
+        .arg(QDir::toNativeSeparators(ini.ruta()));
 }
 
 std::optional<std::array<int, 4>> LeerPosicionVentana(const QString& nombre)
@@ -170,6 +184,8 @@ QString MotivoSinBaseDatos()
 {
     if (!Global::RutaBaseDatos.isEmpty())
         return {};
+    if (!s_errorKV740Ini.isEmpty())
+        return s_errorKV740Ini;
     const QString ini = rutaKV740Ini();
     if (!QFileInfo(ini).isFile())
         return QStringLiteral("No se encuentra el archivo KV740.INI en la carpeta «%1». Pulse «Cambiar» y elija la "

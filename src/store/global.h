@@ -49,9 +49,12 @@ QString CarpetaMascaras(const QString& mascara);
 // The KV740 folder proposed on the first run: the demo beside the program, a shared installation
 // (/srv/kv740, /opt/kv740, ~/kv740) holding KV740.INI, or else the user's home folder.
 QString CarpetaKV740Propuesta();
-void LeerConfiguracion();
+// Reads the settings file; answers why it was not read whole (empty when it was), in which
+// case it is never rewritten and nothing chosen in this session can be kept.
+QString LeerConfiguracion();
 void LeerConfiguracionKV740();
-void GuardarConfiguracion();
+// Writes the settings file; answers why it could not (empty when saved).
+QString GuardarConfiguracion();
 // Window positions in twips (Left, Top, Width, Height) under the window's name.
 std::optional<std::array<int, 4>> LeerPosicionVentana(const QString& nombre);
 void GuardarPosicionVentana(const QString& nombre, const std::array<int, 4>& posicion);

@@ -2,6 +2,7 @@
 
 #include "formato.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -22,8 +23,9 @@ void ArchivoIni::cargar()
         return;
     // A pipe or a device would block or never end: only regular files are read.
     if (!info.isFile()) {
-        m_error = QStringLiteral("'%1' no es un archivo normal: no se lee ni se escribe. "
-                                 "Indique un archivo de configuración de texto.").arg(m_ruta);
+        m_error = QStringLiteral("«%1» no es un archivo normal: no se lee ni se escribe. Ponga en su lugar un archivo "
+                                 "de configuración de texto.")
+                      .arg(QDir::toNativeSeparators(m_ruta));
         return;
     }
     QFile f(m_ruta);
@@ -32,8 +34,9 @@ void ArchivoIni::cargar()
     QByteArray bytes = f.read(kTamanoMaximo + 1);
     if (bytes.size() > kTamanoMaximo) {
         bytes.truncate(kTamanoMaximo);
-        m_error = QStringLiteral("El archivo '%1' pasa de 4 MB: solo se ha leído el principio y no se volverá a escribir, "
-                                 "para no perder el resto. Redúzcalo con un editor de textos.").arg(m_ruta);
+        m_error = QStringLiteral("El archivo «%1» pasa de 4 MB: solo se ha leído el principio y no se volverá a "
+                                 "escribir, para no perder el resto. Redúzcalo con un editor de textos.")
+                      .arg(QDir::toNativeSeparators(m_ruta));
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString prueba = utf8.decode(bytes);  // decoding happens on conversion

@@ -8,9 +8,12 @@
 #include "archivoini.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -51,6 +54,44 @@ TEST_F(Arranque, OpensTheDatabaseAndShowsTheMainWindow)
     EXPECT_GT(Global::TwipsPorPixelX, 0);
 }
 
+TEST_F(Arranque, ASettingsFileTooBigIsUsedButNeverCut)
+{
+    BaseDePrueba base;
+    QByteArray contenido = "[General]\nHomeDir=" + base.dir().toUtf8() + "\nGrupo=1\n";
+    contenido += QByteArray(ArchivoIni::kTamanoMaximo, ';') + "\n[Ventanas]\nBrowCli=0|0|9000|6000\n";
+    escribirIni(contenido);
+    auto textoDe = [](QWidget* w) {
+        auto* caja = qobject_cast<QMessageBox*>(w);
+        const QString texto = caja ? caja->text() : QString();
+        w->close();
+        return texto;
+    };
+    QString aviso;
+    CuandoAparezcaModal([&](QWidget* w) { aviso = textoDe(w); });
+    std::unique_ptr<MainMDI> ventana = Arrancar();
+    ASSERT_NE(ventana, nullptr);
+    EXPECT_TRUE(aviso.contains(QStringLiteral("pasa de 4 MB"))) << qPrintable(aviso);
+    EXPECT_TRUE(aviso.contains(rutaIni())) << qPrintable(aviso);
+    EXPECT_EQ(Global::Grupo, 1);
+
+    // A change of settings is used, and the user is told it was not kept.
+    QString fallo;
+    CuandoAparezcaModal([&](QWidget* w) {
+        auto* c = qobject_cast<Configurar*>(w);
+        ASSERT_NE(c, nullptr);
+        c->txNombreEmpresa->setText(QStringLiteral("FRUTAS NUEVAS"));
+        CuandoAparezcaModal([&](QWidget* m) { fallo = textoDe(m); });
+        c->Acepto->click();
+    });
+    EXPECT_TRUE(Configurar::Activar(QString(), ventana.get()));
+    EXPECT_TRUE(fallo.contains(QStringLiteral("no se ha guardado"))) << qPrintable(fallo);
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("FRUTAS NUEVAS"));
+    ventana.reset();
+    QFile f(rutaIni());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == contenido) << "the settings file was rewritten";
+}
+
 // Files that are no usable KV740 database, as a shop may point the program at them.
 struct CasoBase {
     const char* nombre;
@@ -71,6 +112,10 @@ QString prepararCaso(const QByteArray& caso, const QString& home)
         return home;
     if (caso == "ini-vacio") {
         escribir(ini, {});
+        return ini;
+    }
+    if (caso == "ini-tuberia") {  // would block the start for ever if it were opened
+        EXPECT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {ini}), 0);
         return ini;
     }
     escribir(ini, "[KV740]\r\nBaseDatos=" + db.toUtf8() + "\r\n");
@@ -130,6 +175,7 @@ TEST_P(BaseIncorrecta, TheDialogSaysWhatIsWrongWithWhichFile)
 INSTANTIATE_TEST_SUITE_P(Casos, BaseIncorrecta,
                          ::testing::Values(CasoBase{"sin-ini", "No se encuentra el archivo KV740.INI"},
                                            CasoBase{"ini-vacio", "no indica ninguna base de datos"},
+                                           CasoBase{"ini-tuberia", "no es un archivo normal"},
                                            CasoBase{"falta", "No se encuentra la base de datos"},
                                            CasoBase{"texto", "no es una base de datos"},
                                            CasoBase{"cero-bytes", "está vacío"},
