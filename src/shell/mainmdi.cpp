@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -82,8 +83,26 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
 
 void MainMDI::closeEvent(QCloseEvent* evento)
 {
+    // The program ends as each window is closed by hand: an editor with unsaved changes asks,
+    // and one the user keeps open keeps the program running.
+    if (!CerrarVentanas()) {
+        evento->ignore();
+        return;
+    }
     GuardarVentana(this);
     QMainWindow::closeEvent(evento);
+}
+
+bool MainMDI::CerrarVentanas()
+{
+    // A browser closes its editors too; the list is walked with guards since they go meanwhile.
+    QList<QPointer<QMdiSubWindow>> ventanas;
+    for (QMdiSubWindow* w : m_area->subWindowList())
+        ventanas << w;
+    for (const QPointer<QMdiSubWindow>& w : ventanas)
+        if (w && w->isVisible() && !w->close())
+            return false;
+    return true;
 }
 
 void MainMDI::anadirHueco(const QString& clave)
@@ -124,10 +143,10 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
     } else if (clave == QLatin1String("onl")) {
         BrwOnLin::Abrir();
     } else if (clave == QLatin1String("cfg")) {
-        // Browsers work on the state the dialog changes: close them first.
-        for (QMdiSubWindow* w : m_area->subWindowList())
-            w->close();
-        Configurar::Activar(QString(), this);
+        // Browsers work on the state the dialog changes: close them first. An editor the user
+        // keeps open (unsaved changes) keeps the dialog away.
+        if (CerrarVentanas())
+            Configurar::Activar(QString(), this);
     } else if (clave == QLatin1String("fac")) {
         BrowFac::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("alb")) {

@@ -38,6 +38,8 @@ protected:
     void closeEvent(QCloseEvent* evento) override;
 
 private:
+    // Closes every child window; false when one stays open (the user kept its changes).
+    bool CerrarVentanas();
     void anadirHueco(const QString& clave);
     // `tema` is the freedesktop icon name; `reserva` the style's icon when the theme lacks it.
     void anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva);

@@ -1,8 +1,17 @@
 #include "comun_shell.h"
 
+#include "browalb.h"
+#include "configurar.h"
 #include "mainmdi.h"
+#include "navegador.h"
 
+#include <QAbstractButton>
 #include <QContextMenuEvent>
+#include <QDateEdit>
+#include <QMdiArea>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -86,6 +95,70 @@ TEST_F(Principal, RemembersItsSizeAndPlace)
     EXPECT_EQ((*guardada)[3], 640 * 15);
     MainMDI otra;
     EXPECT_EQ(otra.size(), QSize(900, 640));
+}
+
+// "Terminar" closes the windows one by one as the user would: a note being typed is not lost
+// without the question, and the answer "Cancelar" keeps the program (and the note) open.
+TEST_F(Principal, EndingAsksAboutUnsavedChangesAndKeepsThemWhenTold)
+{
+    BaseDePrueba base;
+    TrabajarSobre(base);
+    MainMDI v;
+    v.show();
+    v.TBar_ButtonClick(QStringLiteral("alb"));
+    auto* alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
+    ASSERT_NE(alb, nullptr);
+    QTest::mouseClick(alb->Nuevo, Qt::LeftButton);
+    QPointer<QWidget> editor = alb->Hijo(0);
+    ASSERT_TRUE(editor);
+    auto* fecha = editor->findChild<QDateEdit*>(QStringLiteral("pkFecha"));
+    ASSERT_NE(fecha, nullptr);
+    fecha->setFocus();
+    QTest::keyClick(fecha, Qt::Key_Down);  // the note's day goes back one
+    const QDate escrita = fecha->date();
+    ASSERT_NE(escrita, QDate::currentDate());
+
+    // Answers the question with `boton`; a configuration dialog showing up right after is noted.
+    QStringList preguntas;
+    bool configuro = false;
+    auto contestar = [&](QMessageBox::StandardButton boton) {
+        CuandoAparezcaModal([&, boton](QWidget* w) {
+            auto* caja = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(caja, nullptr) << qPrintable(w->objectName());
+            preguntas << caja->text();
+            caja->button(boton)->click();
+            CuandoAparezcaModal(
+                [&](QWidget* d) {
+                    configuro = qobject_cast<Configurar*>(d) != nullptr;
+                    d->close();
+                },
+                10);
+        });
+    };
+    contestar(QMessageBox::Cancel);
+    v.TBar_ButtonClick(QStringLiteral("fin"));
+    QTest::qWait(150);
+    EXPECT_EQ(preguntas, QStringList({QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")}));
+    EXPECT_TRUE(v.isVisible());
+    EXPECT_TRUE(editor && editor->isVisible());
+    EXPECT_EQ(fecha->date(), escrita);
+
+    // The configuration works on what the open windows show: it waits for them too.
+    contestar(QMessageBox::Cancel);
+    v.TBar_ButtonClick(QStringLiteral("cfg"));
+    QTest::qWait(150);
+    EXPECT_EQ(preguntas.size(), 2);
+    EXPECT_FALSE(configuro);
+    EXPECT_TRUE(editor && editor->isVisible());
+
+    contestar(QMessageBox::Ok);
+    v.TBar_ButtonClick(QStringLiteral("fin"));
+    QTest::qWait(150);
+    EXPECT_FALSE(v.isVisible());
+    EXPECT_TRUE(v.area()->subWindowList().isEmpty() || !editor || !editor->isVisible());
+    // Each window was closed, so each kept its place for the next start.
+    EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("BrowAlb")).has_value());
+    EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("MainMDI")).has_value());
 }
 
 }  // namespace
