@@ -135,6 +135,7 @@ MnuImpF::MnuImpF(QWidget* padre)
               {QStringLiteral("opCli"), QStringLiteral("Agrupado por clientes"), PorClientes}},
              padre)
 {
+    setObjectName(QStringLiteral("MnuImpF"));
 }
 
 MnuImpA::MnuImpA(QWidget* padre)
@@ -144,4 +145,5 @@ MnuImpA::MnuImpA(QWidget* padre)
               {QStringLiteral("opLiqu"), QStringLiteral("Liquidados"), Liquidados}},
              padre)
 {
+    setObjectName(QStringLiteral("MnuImpA"));
 }

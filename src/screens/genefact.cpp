@@ -19,6 +19,7 @@
 
 GeneFact::GeneFact(QWidget* padre) : QDialog(padre)
 {
+    setObjectName(QStringLiteral("GeneFact"));
     setWindowTitle(QStringLiteral("Generación de nuevas facturas"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
