@@ -2,6 +2,7 @@
 // receives as PDF files, which are read back as text. Skipped where no such queue exists.
 
 #include "basedatos.h"
+#include "colapdf.h"
 #include "global.h"
 #include "impresoraactual.h"
 #include "kv740.h"
@@ -13,92 +14,24 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPrinterInfo>
-#include <QProcess>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
-const QString kCola = QStringLiteral("PDF");
-
-// Where the PDF queue may write: QUENZA_CUPS_PDF_DIR, the "Out" of cups-pdf.conf, and its
-// usual folders.
-QStringList CarpetasSalida()
-{
-    const passwd* pw = getpwuid(getuid());
-    const QString casa = pw ? QString::fromLocal8Bit(pw->pw_dir) : QDir::homePath();
-    const QString usuario = pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
-    QStringList carpetas;
-    if (qEnvironmentVariableIsSet("QUENZA_CUPS_PDF_DIR"))
-        carpetas << qEnvironmentVariable("QUENZA_CUPS_PDF_DIR");
-    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
-    if (conf.open(QIODevice::ReadOnly)) {
-        for (const QString& linea : QString::fromUtf8(conf.readAll()).split(QLatin1Char('\n'))) {
-            if (linea.startsWith(QLatin1String("Out "))) {
-                QString out = linea.mid(4).trimmed();
-                out.replace(QLatin1String("${HOME}"), casa).replace(QLatin1String("${USER}"), usuario);
-                carpetas << out;
-            }
-        }
-    }
-    carpetas << casa + QStringLiteral("/PDF") << QStringLiteral("/var/spool/cups-pdf/") + usuario
-             << QStringLiteral("/var/spool/cups-pdf/ANONYMOUS");
-    return carpetas;
-}
-
-// PDF files written after `desde`, read as text, waiting up to two minutes for `cuantos`.
-QStringList PdfsNuevos(const QDateTime& desde, int cuantos)
-{
-    QElapsedTimer reloj;
-    reloj.start();
-    QStringList textos;
-    while (reloj.elapsed() < 120000) {
-        QStringList archivos;
-        for (const QString& carpeta : CarpetasSalida())
-            for (const QFileInfo& fi : QDir(carpeta).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
-                if (fi.lastModified() >= desde && fi.size() > 0)
-                    archivos << fi.absoluteFilePath();
-        archivos.removeDuplicates();
-        if (archivos.size() >= cuantos) {
-            QThread::msleep(500);  // the queue may still be writing the last one
-            textos.clear();
-            for (const QString& a : archivos) {
-                QProcess p;
-                p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), a, QStringLiteral("-")});
-                p.waitForFinished(30000);
-                textos << QString::fromUtf8(p.readAllStandardOutput());
-                QFile::remove(a);
-            }
-            return textos;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 100);
-        QThread::msleep(200);
-    }
-    return textos;
-}
-
 TEST(ImpresionReal, ListingAndDeliveryNoteMaskReachThePdfQueueChosenInTheDialog)
 {
-    if (!QPrinterInfo::availablePrinterNames().contains(kCola))
-        GTEST_SKIP() << "no CUPS queue named PDF (scripts/start-services.sh adds it)";
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        GTEST_SKIP() << "pdftotext is not installed";
+    if (const QString motivo = ColaPdfNoDisponible(); !motivo.isEmpty())
+        GTEST_SKIP() << motivo.toStdString();
 
     QTemporaryDir dir;
     Global::Reiniciar();
@@ -127,7 +60,7 @@ TEST(ImpresionReal, ListingAndDeliveryNoteMaskReachThePdfQueueChosenInTheDialog)
             return;
         }
         auto* lst = dlg.findChild<QComboBox*>(QStringLiteral("lstPrn"));
-        lst->setCurrentIndex(lst->findText(kCola));
+        lst->setCurrentIndex(lst->findText(kColaPdf));
         elegida = lst->currentText();
         dlg.findChild<QRadioButton*>(QStringLiteral("opLis"))->click();
         dlg.findChild<QRadioButton*>(QStringLiteral("opTodo"))->click();
@@ -135,7 +68,7 @@ TEST(ImpresionReal, ListingAndDeliveryNoteMaskReachThePdfQueueChosenInTheDialog)
     };
     QTimer::singleShot(20, elegir);
     ASSERT_EQ(dlg.Accion(), MnuImpA::Todos) << elegida.toStdString();
-    ASSERT_EQ(ImpresoraActual(), kCola);
+    ASSERT_EQ(ImpresoraActual(), kColaPdf);
 
     // cups-pdf stamps whole seconds.
     const QDateTime desde = QDateTime::currentDateTime().addSecs(-1);
@@ -165,8 +98,8 @@ TEST(ImpresionReal, ListingAndDeliveryNoteMaskReachThePdfQueueChosenInTheDialog)
         prn.Cerrar();
     }
 
-    const QStringList textos = PdfsNuevos(desde, 2);
-    ASSERT_GE(textos.size(), 2) << "the PDF queue wrote nothing in " << CarpetasSalida().join(QStringLiteral(", ")).toStdString();
+    const QStringList textos = PdfsNuevos(desde, 2, {QStringLiteral("Pescados Ruiz"), QStringLiteral("CLIENTE DE PRUEBA")});
+    ASSERT_GE(textos.size(), 2) << "the PDF queue wrote nothing in " << CarpetasColaPdf().join(QStringLiteral(", ")).toStdString();
     const QString todo = textos.join(QStringLiteral("\n"));
     EXPECT_TRUE(todo.contains(QStringLiteral("Listado de albaranes")));
     EXPECT_TRUE(todo.contains(QStringLiteral("Pescados Ruiz")));
