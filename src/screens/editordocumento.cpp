@@ -121,7 +121,8 @@ void EditorDocumento::Construir(QWidget* totales, QWidget* extraCabecera)
 
     const int ancho = m_grd->horizontalHeader()->length() + 2 * m_grd->frameWidth()
         + m_grd->verticalScrollBar()->sizeHint().width();
-    resize(std::max(ancho + 8, m_pie->sizeHint().width()), 420);
+    m_tamanoInicial = QSize(std::max(ancho + 8, m_pie->sizeHint().width()), 420);
+    resize(m_tamanoInicial);
     setMinimumSize(320, m_cabecera->sizeHint().height() + m_pie->sizeHint().height() + 4 * m_grd->altoFila(0));
 }
 

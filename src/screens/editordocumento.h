@@ -146,12 +146,18 @@ protected:
     QPushButton* m_aceptar = nullptr;
     QPushButton* m_cancelar = nullptr;
 
+public:
+    // The whole grid, header and buttons: the size the window first opens with.
+    QSize sizeHint() const override { return m_tamanoInicial; }
+
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
     void resizeEvent(QResizeEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
 
 private:
+    QSize m_tamanoInicial;
+
     void CrearCabecera(QWidget* extra);
     void CrearRejilla();
     void Colocar();

@@ -455,6 +455,17 @@ TEST_F(UnAlbaranTest, ResizingKeepsPanelsAtTheEdgesAndWholeRows)
 {
     QPointer<UnAlbaran> w = UnAlbaran::Editar(notaGuardada());
     ASSERT_TRUE(w);
+    // Opened for the first time (no place saved), every column and button is whole.
+    {
+        const Rejilla* g = grd(w);
+        EXPECT_GE(g->viewport()->width(), g->horizontalHeader()->length());
+        for (QPushButton* b : w->findChildren<QPushButton*>()) {
+            if (b->isVisible()) {
+                EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
+            }
+        }
+        EXPECT_GE(hijo<QLineEdit>(w, "txNumero")->width(), hijo<QLineEdit>(w, "txNumero")->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    }
     auto* marco = qobject_cast<QMdiSubWindow*>(w->parentWidget());
     ASSERT_TRUE(marco);
     Rejilla* g = grd(w);
