@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the pictures of the user guide (docs/capturas/*.png): runs Quenza under Xvfb on a fresh
 # demo database, opens every window the toolbar reaches and the first editor of each browser,
+# invoices one of today's notes on the way (so the invoice list and editor have one to show),
 # and saves a picture of each. Run it again whenever a screen changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,6 +1,7 @@
 // Starts Quenza as the program does, on the settings file of a program folder, opens every
 // window the toolbar reaches (and the first editor each browser opens) and saves a picture of
-// each. Message boxes that come up are answered with Escape so that nothing is stored.
+// each. One of today's notes is invoiced on the way, so that the invoice list has an invoice
+// with lines; any other dialog or message box is answered with Escape.
 //   capturas CARPETA_PROGRAMA CARPETA_CAPTURAS
 #include "arranque.h"
 #include "global.h"
@@ -59,7 +60,11 @@ void VigilarModales()
         const QString nombre = modal->objectName();
         if (!nombre.isEmpty() && !nombre.startsWith(QLatin1String("qt_")) && vistas.insert(nombre).second)
             Guardar(modal, nombre);
-        if (auto* d = qobject_cast<QDialog*>(modal))
+        // The invoice generation dialog is accepted, so that the invoice list has an
+        // invoice with lines to show.
+        if (auto* acepto = nombre == QLatin1String("GeneFact") ? modal->findChild<QAbstractButton*>(QStringLiteral("Acepto")) : nullptr)
+            acepto->click();
+        else if (auto* d = qobject_cast<QDialog*>(modal))
             d->reject();
         else
             modal->close();
@@ -97,10 +102,10 @@ void Recorrer(MainMDI& principal)
 {
     QMdiArea* area = principal.area();
     Guardar(&principal, QStringLiteral("principal"));
-    for (QToolButton* boton : principal.TBar->findChildren<QToolButton*>()) {
-        const QString clave = boton->objectName();
-        if (clave.isEmpty() || clave.startsWith(QLatin1String("qt_")) || clave == QLatin1String("cfg")
-            || clave == QLatin1String("fin"))
+    // The notes before the invoices: one of today's notes is invoiced on the way.
+    for (const char* clave : {"cli", "alb", "fac", "onl"}) {
+        auto* boton = principal.TBar->findChild<QToolButton*>(QString::fromLatin1(clave));
+        if (!boton)
             continue;
         const auto navegadores = Abiertas(area, [boton] { boton->click(); }, QString());
         if (navegadores.empty())
@@ -128,6 +133,11 @@ void Recorrer(MainMDI& principal)
         for (QMdiSubWindow* m : editores) {
             m->hide();
             m->close();
+        }
+        // The current note becomes an invoice (the watch photographs and accepts the dialog).
+        if (auto* facturar = Hijo<QAction>(nav, "MnFacturar")) {
+            facturar->trigger();
+            Esperar(800);
         }
         for (QMdiSubWindow* m : navegadores)
             m->close();
