@@ -31,11 +31,14 @@ struct Columna {
     const char* titulo;
     int ancho;
     Qt::Alignment alineacion;
+    const char* muestra = "";  // the widest text the column usually shows
 };
 constexpr Columna kColumnas[] = {
-    {"Número", 48, Qt::AlignHCenter},  {"Fecha", 64, Qt::AlignHCenter},   {"Cód.", 48, Qt::AlignHCenter},
-    {"Cliente", 232, Qt::AlignLeft},   {"nL", 24, Qt::AlignRight},        {"Importe", 56, Qt::AlignRight},
-    {"Factura", 48, Qt::AlignHCenter}, {"Stk", 24, Qt::AlignHCenter},     {"Pagado", 56, Qt::AlignRight},
+    {"Número", 48, Qt::AlignHCenter, "000000"}, {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
+    {"Cód.", 48, Qt::AlignHCenter, "0000"},     {"Cliente", 232, Qt::AlignLeft},
+    {"nL", 24, Qt::AlignRight, "000"},          {"Importe", 56, Qt::AlignRight, "00.000,00"},
+    {"Factura", 48, Qt::AlignHCenter, "00000"}, {"Stk", 24, Qt::AlignHCenter, "Sí"},
+    {"Pagado", 56, Qt::AlignRight, "00.000,00"},
 };
 constexpr int kColPagado = 8;
 
@@ -62,7 +65,7 @@ BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Li
         titulos << QString::fromUtf8(c.titulo);
     Grd->setColumnas(titulos);
     for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c) {
-        Grd->setColumnWidth(c, kColumnas[c].ancho);
+        Grd->FijarAncho(c, kColumnas[c].ancho, QString::fromLatin1(kColumnas[c].muestra));
         Grd->setColAlignment(c, kColumnas[c].alineacion);
     }
 

@@ -27,11 +27,13 @@ struct Columna {
     const char* titulo;
     int ancho;
     Qt::Alignment alineacion;
+    const char* muestra = "";  // the widest text the column usually shows
 };
 constexpr Columna kColumnas[] = {
-    {"Número", 48, Qt::AlignHCenter}, {"Fecha", 64, Qt::AlignHCenter}, {"Cód.", 48, Qt::AlignHCenter},
-    {"Cliente", 200, Qt::AlignLeft},  {"Importe", 56, Qt::AlignRight}, {"IVA", 56, Qt::AlignRight},
-    {"TOTAL", 56, Qt::AlignRight},    {"Pagado", 56, Qt::AlignRight},
+    {"Número", 48, Qt::AlignHCenter, "000000"},   {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
+    {"Cód.", 48, Qt::AlignHCenter, "0000"},       {"Cliente", 200, Qt::AlignLeft},
+    {"Importe", 56, Qt::AlignRight, "00.000,00"}, {"IVA", 56, Qt::AlignRight, "00.000,00"},
+    {"TOTAL", 56, Qt::AlignRight, "00.000,00"},   {"Pagado", 56, Qt::AlignRight, "00.000,00"},
 };
 
 const QString kMascara = QStringLiteral("mskFact.txt");
@@ -57,7 +59,7 @@ BrowFac::BrowFac() : NavegadorBase(QStringLiteral("BrowFac"), QStringLiteral("Li
         titulos << QString::fromUtf8(c.titulo);
     Grd->setColumnas(titulos);
     for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c) {
-        Grd->setColumnWidth(c, kColumnas[c].ancho);
+        Grd->FijarAncho(c, kColumnas[c].ancho, QString::fromLatin1(kColumnas[c].muestra));
         Grd->setColAlignment(c, kColumnas[c].alineacion);
     }
 

@@ -45,9 +45,11 @@ NavegadorBase::NavegadorBase(const QString& nombre, const QString& titulo, Naveg
     Tim->setSingleShot(true);
     Tim->setInterval(10);
 
+    // The filter above, the buttons below: on one row they would not fit a small screen.
+    auto* cabeza = new QHBoxLayout;
+    cabeza->addWidget(Filtrar);
+    cabeza->addLayout(filtros, 1);
     m_botonera = new QHBoxLayout;
-    m_botonera->addWidget(Filtrar);
-    m_botonera->addLayout(filtros, 1);
 
     Grd = new ListaFilas(this);
     Grd->setObjectName(QStringLiteral("Grd"));
@@ -57,6 +59,7 @@ NavegadorBase::NavegadorBase(const QString& nombre, const QString& titulo, Naveg
     MnAcciones->setObjectName(QStringLiteral("MnAcciones"));
 
     auto* capa = new QVBoxLayout(this);
+    capa->addLayout(cabeza);
     capa->addLayout(m_botonera);
     capa->addWidget(Grd, 1);
 

@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cmath>
 
 static int aTwipsX(int px) { return static_cast<int>(std::lround(px * Global::TwipsPorPixelX)); }
@@ -28,15 +29,29 @@ static QWidget* marco(QWidget* ventana)
 
 void RestaurarVentana(QWidget* ventana)
 {
-    const auto p = LeerPosicionVentana(ventana->objectName());
-    if (!p)
-        return;
-    const QRect r(dePixelesX((*p)[0]), dePixelesY((*p)[1]), dePixelesX((*p)[2]), dePixelesY((*p)[3]));
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
     QWidget* m = marco(ventana);
-    m->move(r.topLeft());
-    m->resize(r.size());
+    const auto p = LeerPosicionVentana(ventana->objectName());
+    const QRect r = p ? QRect(dePixelesX((*p)[0]), dePixelesY((*p)[1]), dePixelesX((*p)[2]), dePixelesY((*p)[3])) : QRect();
+    // Without a stored place the area chooses one as the window shows.
+    if (r.width() > 0 && r.height() > 0) {
+        m->move(r.topLeft());
+        m->resize(r.size());
+    }
+    // Never smaller than its controls need: a place stored with other fonts would cut them.
+    m->resize(m->size().expandedTo(m->minimumSizeHint()));
+    EncajarEnArea(m);
+}
+
+void EncajarEnArea(QWidget* m)
+{
+    auto* sub = qobject_cast<QMdiSubWindow*>(m);
+    const QSize area = sub && sub->mdiArea() ? sub->mdiArea()->viewport()->size() : QSize();
+    if (area.isEmpty() || QRect(QPoint(), area).contains(m->geometry()))
+        return;
+    const QSize tam = m->size().boundedTo(area).expandedTo(m->minimumSizeHint());
+    m->resize(tam);
+    m->move(std::clamp(m->x(), 0, std::max(0, area.width() - tam.width())),
+            std::clamp(m->y(), 0, std::max(0, area.height() - tam.height())));
 }
 
 void GuardarVentana(QWidget* ventana)

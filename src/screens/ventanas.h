@@ -10,6 +10,9 @@ class QWidget;
 // Window positions are kept in twips under the window's object name.
 void RestaurarVentana(QWidget* ventana);
 void GuardarVentana(QWidget* ventana);
+// Brings a child window that lies partly outside its MDI area inside it (shrinking it to the
+// area, never below what its controls need); a window that lies inside stays where it is.
+void EncajarEnArea(QWidget* marco);
 
 // A message box over a grid that gives the grid its focus back on its rows afterwards.
 QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, const QString& texto,

@@ -41,6 +41,8 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_area);
+    // Child windows are watched as they show, where the area may place them partly outside.
+    m_area->viewport()->installEventFilter(this);
 
     TBar = addToolBar(QStringLiteral("TBar"));
     TBar->setObjectName(QStringLiteral("TBar"));
@@ -79,6 +81,24 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     setWindowIcon(IconoPrograma());
     resize(1024, 720);
     RestaurarVentana(this);
+}
+
+bool MainMDI::eventFilter(QObject* objeto, QEvent* evento)
+{
+    if (objeto == m_area->viewport() && evento->type() == QEvent::ChildPolished) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(static_cast<QChildEvent*>(evento)->child()))
+            sub->installEventFilter(this);
+    } else if (evento->type() == QEvent::Show) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(objeto))
+            // After the area has placed it.
+            QMetaObject::invokeMethod(
+                this, [sub = QPointer<QMdiSubWindow>(sub)] {
+                    if (sub)
+                        EncajarEnArea(sub);
+                },
+                Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(objeto, evento);
 }
 
 void MainMDI::closeEvent(QCloseEvent* evento)

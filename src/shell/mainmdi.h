@@ -36,6 +36,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* evento) override;
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 private:
     // Closes every child window; false when one stays open (the user kept its changes).

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -183,6 +184,15 @@ double ListaFilas::twipsPorPixel() const { return 1440.0 / std::max(logicalDpiX(
 void ListaFilas::setColWidth(int col, int twips)
 {
     setColumnWidth(col, static_cast<int>(std::lround(twips / twipsPorPixel())));
+}
+
+void ListaFilas::FijarAncho(int col, int ancho, const QString& muestra)
+{
+    // The cell's and the header's padding, on both sides.
+    const int margen = 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 3);
+    const int texto = fontMetrics().horizontalAdvance(muestra);
+    const int titulo = horizontalHeader()->fontMetrics().horizontalAdvance(m_modelo->Titulo(col));
+    setColumnWidth(col, std::max({ancho, texto + margen, titulo + margen}));
 }
 
 int ListaFilas::ColWidth(int col) const

@@ -78,6 +78,9 @@ public:
     QString TextMatrix(int fila, int col) const;
 
     void setColWidth(int col, int twips);
+    // A column's width in pixels, widened where its title or `muestra` (the widest text it
+    // usually shows) would not fit in the font in use.
+    void FijarAncho(int col, int ancho, const QString& muestra = {});
     int ColWidth(int col) const;
 
 signals:

@@ -539,4 +539,22 @@ TEST_F(NavegadorAlbaranes, OneEditorPerNoteAndOneForANewNote)
     EXPECT_FALSE(nuevo);
 }
 
+// A place stored on a bigger screen, or with another font, neither hides the window outside the
+// main window nor cuts its buttons, dates and amounts.
+TEST_F(NavegadorAlbaranes, OpensInsideTheAreaWithNothingCut)
+{
+    Notas();
+    Global::TwipsPorPixelX = Global::TwipsPorPixelY = 15;
+    GuardarPosicionVentana(QStringLiteral("BrowAlb"), {30000, 20000, 4500, 3000});  // 300 x 200 px at (2000, 1333)
+    BrowAlb* b = Abrir(std::nullopt, kDia, kDia.addDays(1));
+    const QRect marco = b->parentWidget()->geometry();
+    EXPECT_TRUE(area->viewport()->rect().contains(marco)) << marco.x() << ',' << marco.y() << ' ' << marco.width();
+    for (QPushButton* boton : b->findChildren<QPushButton*>())
+        EXPECT_GE(boton->width(), boton->sizeHint().width()) << qPrintable(boton->text());
+    const QFontMetrics letra = b->Grd->fontMetrics();
+    for (const auto& [col, fila] : {std::pair{1, 1}, std::pair{5, 1}})
+        EXPECT_GT(b->Grd->columnWidth(col), letra.horizontalAdvance(b->Grd->TextMatrix(fila, col)))
+            << qPrintable(b->Grd->TextMatrix(fila, col));
+}
+
 }  // namespace

@@ -413,7 +413,7 @@ TEST_F(Clientes, TheListingFollowsTheSortColumn)
 TEST_F(Clientes, ClosingTheBrowserClosesItsEditorsAndKeepsItsPlace)
 {
     BrowCli* b = Abrir();
-    b->parentWidget()->setGeometry(30, 40, 500, 350);
+    b->parentWidget()->setGeometry(30, 40, 600, 350);
     b->Edita_Click();
     Click(b->Nuevo);
     QTest::keyClicks(b->Editor(0)->txNombre, QStringLiteral("A MEDIAS"));
@@ -428,7 +428,7 @@ TEST_F(Clientes, ClosingTheBrowserClosesItsEditorsAndKeepsItsPlace)
     EXPECT_TRUE(area().subWindowList().isEmpty());
 
     b = Abrir();
-    EXPECT_EQ(b->parentWidget()->geometry(), QRect(30, 40, 500, 350));
+    EXPECT_EQ(b->parentWidget()->geometry(), QRect(30, 40, 600, 350));
 }
 
 }  // namespace

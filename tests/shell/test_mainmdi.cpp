@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -159,6 +160,23 @@ TEST_F(Principal, EndingAsksAboutUnsavedChangesAndKeepsThemWhenTold)
     // Each window was closed, so each kept its place for the next start.
     EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("BrowAlb")).has_value());
     EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("MainMDI")).has_value());
+}
+
+TEST_F(Principal, AChildWindowShowsInsideTheArea)
+{
+    MainMDI v;
+    v.resize(800, 600);
+    v.show();
+    QApplication::processEvents();
+    auto* hijo = new QWidget;
+    hijo->setMinimumSize(300, 200);
+    QMdiSubWindow* sub = v.area()->addSubWindow(hijo);
+    sub->setGeometry(650, 450, 400, 300);  // as a bigger screen would have left it
+    sub->show();
+    QTest::qWait(50);
+    const QRect area = v.area()->viewport()->rect();
+    EXPECT_TRUE(area.contains(sub->geometry())) << sub->x() << ',' << sub->y();
+    EXPECT_GE(sub->width(), 300);
 }
 
 }  // namespace
