@@ -31,6 +31,7 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -221,7 +222,11 @@ void EditorDocumento::CrearRejilla()
     for (int c = 0; c < static_cast<int>(m_columnas.size()); ++c) {
         const Columna& col = m_columnas[static_cast<size_t>(c)];
         m_grd->setTextMatrix(0, c, col.titulo);
-        m_grd->setColWidth(c, static_cast<int>(col.ancho * Global::TwipsPorPixelX));
+        // Widened where the title, or as many digits as the column takes, would not fit the font.
+        const int margen = 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_grd) + 3);
+        const int ancho = std::max({col.ancho, m_grd->fontMetrics().horizontalAdvance(QString(col.longitud, QLatin1Char('0'))) + margen,
+                                    m_grd->horizontalHeader()->fontMetrics().horizontalAdvance(col.titulo) + margen});
+        m_grd->setColWidth(c, static_cast<int>(ancho * Global::TwipsPorPixelX));
         m_grd->setColAlignment(c, col.alineacion);
         m_grd->horizontalHeaderItem(c)->setTextAlignment(col.alineacion | Qt::AlignVCenter);
     }

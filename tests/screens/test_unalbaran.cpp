@@ -465,6 +465,10 @@ TEST_F(UnAlbaranTest, ResizingKeepsPanelsAtTheEdgesAndWholeRows)
             }
         }
         EXPECT_GE(hijo<QLineEdit>(w, "txNumero")->width(), hijo<QLineEdit>(w, "txNumero")->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+        // Titles and article codes are never cut, whatever the font.
+        for (int c = 0; c < g->Cols(); ++c)
+            EXPECT_GT(g->anchoColumna(c), g->fontMetrics().horizontalAdvance(g->TextMatrix(0, c))) << c;
+        EXPECT_GT(g->anchoColumna(2), g->fontMetrics().horizontalAdvance(QStringLiteral("000036")));
     }
     auto* marco = qobject_cast<QMdiSubWindow*>(w->parentWidget());
     ASSERT_TRUE(marco);
