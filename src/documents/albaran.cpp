@@ -9,6 +9,7 @@
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
+#include "sumasiva.h"
 
 #include <functional>
 #include <limits>
@@ -458,17 +459,17 @@ bool Albaran::EstadoStock() const
 
 std::vector<FilaBase> Albaran::Totales() const
 {
-    std::vector<FilaBase> filas;
+    // Departments that share a VAT but not a surcharge are rates apart, or the invoice made of
+    // these rows would charge one department's surcharge on the other's goods.
+    SumasIVA sumas;
     for (const auto& linea : m_lineas) {
         const qint16 d = linea->Departamento();
-        FilaBase f;
         const bool enTabla = d >= 1 && d <= 10;
-        f.clave = enTabla ? static_cast<double>(Global::IVADepartamento[static_cast<size_t>(d)]) : 0.0;
-        f.recargo = enTabla && m_usaREq ? static_cast<double>(Global::RecargoEquivalencia[static_cast<size_t>(d)]) : 0.0;
-        f.importe = linea->ImporteDescontado();
-        filas.push_back(f);
+        const auto depto = static_cast<size_t>(enTabla ? d : 0);
+        sumas.Anadir({linea->ImporteDescontado(), enTabla ? Global::IVADepartamento[depto] : 0.0f,
+                      enTabla && m_usaREq ? Global::RecargoEquivalencia[depto] : 0.0f, 0});
     }
-    return AgruparPorClave(filas);
+    return sumas.Filas(m_usaREq);
 }
 
 double Albaran::ImporteBase() const

@@ -106,7 +106,7 @@ public:
     bool EstadoStock() const;
 
     // [VAT %, surcharge % (0 when the customer pays none), amount after line discounts], one
-    // row per VAT rate in ascending order; empty without lines.
+    // row per VAT and surcharge, by VAT and then surcharge ascending; empty without lines.
     std::vector<FilaBase> Totales() const;
     // Sum of the line amounts after their discounts.
     double ImporteBase() const;

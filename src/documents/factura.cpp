@@ -2,7 +2,6 @@
 
 #include "basedatos.h"
 #include "coleccion.h"
-#include "envases.h"
 #include "formato.h"
 #include "global.h"
 #include "huella.h"
@@ -67,6 +66,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         m_descuento = 0;
         m_desctoPP = 0;
         m_lineas.clear();
+        m_sumas.Vaciar();
         try {
             Numero = m_bd.NuevoNumeroFactura(*Serie);
         } catch (const motor::Error& e) {
@@ -82,6 +82,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         if (rs.eof())
             return Fallo(QStringLiteral("La factura %1 no está guardada. Actualice la lista.").arg(*numero));
         m_lineas.clear();
+        m_sumas.Vaciar();
         m_numeroPropuesto.reset();
         Serie = CampoAEntero(rs[QStringLiteral("Serie")]);
         Numero = CampoALargo(rs[QStringLiteral("Numero")]);
@@ -102,7 +103,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
             for (; !detalle.eof(); detalle.moveNext()) {
                 auto linea = std::make_unique<LineaFactura>(m_bd);
                 linea->WhoAmI(detalle);
-                m_lineas.push_back(std::move(linea));
+                Anadir(std::move(linea));
             }
         }
         m_huella = HuellaDocumento(rs, detalle);
@@ -292,7 +293,14 @@ LineaFactura* Factura::NuevaLinea()
     // Lines are addressed and stored with 16-bit numbers.
     if (m_lineas.size() >= static_cast<size_t>(std::numeric_limits<qint16>::max()))
         return nullptr;
-    m_lineas.push_back(std::make_unique<LineaFactura>(m_bd));
+    return Anadir(std::make_unique<LineaFactura>(m_bd));
+}
+
+LineaFactura* Factura::Anadir(std::unique_ptr<LineaFactura> linea)
+{
+    m_sumas.Anadir(linea->Aportacion());
+    linea->m_sumas = &m_sumas;
+    m_lineas.push_back(std::move(linea));
     return m_lineas.back().get();
 }
 
@@ -307,23 +315,23 @@ bool Factura::EliminarLinea(qint16 indice)
 {
     if (indice < 1 || indice > NumeroLineas())
         return false;
-    m_lineas.erase(m_lineas.begin() + (indice - 1));
+    const auto linea = m_lineas.begin() + (indice - 1);
+    m_sumas.Quitar((*linea)->Aportacion());
+    m_lineas.erase(linea);
     return true;
 }
 
 std::vector<FilaBase> Factura::Totales() const
 {
-    std::vector<FilaBase> filas;
-    for (const auto& linea : m_lineas) {
-        if (!linea->Importe())
-            continue;
-        FilaBase f;
-        f.clave = static_cast<double>(linea->pIVA());
-        f.recargo = m_usaREq ? static_cast<double>(linea->pREQ()) : 0.0;
-        f.importe = *linea->Importe();
-        filas.push_back(f);
-    }
-    return AgruparPorClave(filas);
+    return m_sumas.Filas(m_usaREq);
+}
+
+std::vector<FilaBase> Factura::TotalesDeLasLineas() const
+{
+    SumasIVA sumas;
+    for (const auto& linea : m_lineas)
+        sumas.Anadir(linea->Aportacion());
+    return sumas.Filas(m_usaREq);
 }
 
 std::vector<DesgloseIVA> Factura::Desglose() const
@@ -373,7 +381,7 @@ DesgloseIVA Factura::Total() const
 
 double Factura::ImporteEnvases() const
 {
-    return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, 0);
+    return m_sumas.Envases(0);
 }
 
 double Factura::ImporteALiquidar() const
@@ -391,12 +399,12 @@ float Factura::RecargoDeIVA(float iva)
 
 double Factura::ImporteEnvasesDevueltos() const
 {
-    return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, -1);
+    return m_sumas.Envases(-1);
 }
 
 double Factura::ImporteEnvasesEntregados() const
 {
-    return SumaEnvases(m_lineas, [](const LineaFactura& l) { return l.Bultos(); }, 1);
+    return m_sumas.Envases(1);
 }
 
 bool Factura::prn_SaltoPagina() const

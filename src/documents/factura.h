@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lineafactura.h"
+#include "sumasiva.h"
 #include "utilidades.h"
 
 #include <QByteArray>
@@ -90,8 +91,12 @@ public:
     bool EliminarLinea(qint16 indice);
 
     // [VAT %, surcharge % (0 when the customer pays none), amount] of every line with an amount,
-    // one row per VAT rate in ascending order.
+    // one row per VAT and surcharge of the lines, by VAT and then surcharge ascending: lines
+    // that share a VAT but not a surcharge are rated apart, as in the invoice list. Kept as the
+    // lines change, so it costs the number of rates, not of lines.
     std::vector<FilaBase> Totales() const;
+    // The same worked out again from every line, without the kept sums.
+    std::vector<FilaBase> TotalesDeLasLineas() const;
     // Totales worked out with the invoice's discounts, one row per VAT rate.
     std::vector<DesgloseIVA> Desglose() const;
     // The sums of Desglose (the rates are left at 0).
@@ -117,6 +122,7 @@ private:
     void EscribirLinea(const LineaFactura& linea, motor::Recordset& rs);
     bool Guardar();
     bool Fallo(const QString& motivo);
+    LineaFactura* Anadir(std::unique_ptr<LineaFactura> linea);
 
     QString m_ultimoError;
     // What the stored invoice looked like when loaded or last stored by this object.
@@ -130,6 +136,8 @@ private:
     bool m_usaREq = false;
     float m_descuento = 0;
     float m_desctoPP = 0;
+    // What the lines add up to; every line of m_lineas keeps it up to date.
+    SumasIVA m_sumas;
     std::vector<std::unique_ptr<LineaFactura>> m_lineas;
     qint16 m_posicionImpresion = 0;
 };

@@ -16,10 +16,37 @@ std::optional<double> Opcional(const Valor& v)
 
 }  // namespace
 
+// Lives for one change of the line: takes the line's part out of the invoice's sums and puts
+// it back as the change left it.
+class LineaFactura::Cambio {
+public:
+    explicit Cambio(LineaFactura& linea) : m_linea(linea)
+    {
+        if (m_linea.m_sumas)
+            m_linea.m_sumas->Quitar(m_linea.Aportacion());
+    }
+    ~Cambio()
+    {
+        if (m_linea.m_sumas)
+            m_linea.m_sumas->Anadir(m_linea.Aportacion());
+    }
+    Cambio(const Cambio&) = delete;
+    Cambio& operator=(const Cambio&) = delete;
+
+private:
+    LineaFactura& m_linea;
+};
+
 LineaFactura::LineaFactura(BaseDatos& bd) : m_bd(&bd) {}
+
+SumasIVA::Aportacion LineaFactura::Aportacion() const
+{
+    return {m_importe, m_pIVA, m_pREQ, static_cast<qint64>(m_envase) * m_bultos};
+}
 
 void LineaFactura::WhoAmI()
 {
+    Cambio cambio(*this);
     m_ordinal = 0;
     m_concepto.reset();
     m_pIVA = 0;
@@ -39,6 +66,7 @@ void LineaFactura::WhoAmI()
 void LineaFactura::WhoAmI(const motor::Recordset& rs)
 {
     WhoAmI();
+    Cambio cambio(*this);
     m_ordinal = CampoAEntero(rs[QStringLiteral("Linea")]);
     const Valor referencia = rs[QStringLiteral("Referencia")];
     if (referencia.esNulo()) {
@@ -78,6 +106,24 @@ void LineaFactura::FijarTitulo(const std::optional<QString>& titulo)
     m_concepto = titulo;
 }
 
+void LineaFactura::FijarpIVA(float porcentaje)
+{
+    Cambio cambio(*this);
+    m_pIVA = porcentaje;
+}
+
+void LineaFactura::FijarpREQ(float porcentaje)
+{
+    Cambio cambio(*this);
+    m_pREQ = porcentaje;
+}
+
+void LineaFactura::FijarBultos(qint32 bultos)
+{
+    Cambio cambio(*this);
+    m_bultos = bultos;
+}
+
 std::optional<QString> LineaFactura::Concepto() const
 {
     if (m_referencia || !m_importe)
@@ -101,6 +147,7 @@ bool LineaFactura::FijarReferencia(qint32 articulo)
     qint32 precio = 0;
     m_bd->DatosArticulo(articulo, nombre, depto, cada, precio);
     const bool encontrado = !nombre.isEmpty();
+    Cambio cambio(*this);
     if (encontrado) {
         m_concepto.reset();
         m_referencia = articulo;
@@ -124,18 +171,21 @@ bool LineaFactura::FijarReferencia(qint32 articulo)
 
 void LineaFactura::FijarPrecio(double euros)
 {
+    Cambio cambio(*this);
     m_precio = euros;
     Recalcular();
 }
 
 void LineaFactura::FijarCantidad(double cantidad)
 {
+    Cambio cambio(*this);
     m_cantidad = cantidad;
     Recalcular();
 }
 
 void LineaFactura::FijarImporte(const std::optional<double>& importe)
 {
+    Cambio cambio(*this);
     m_importe = importe;
     m_referencia.reset();
     m_descripcion.reset();
@@ -146,6 +196,7 @@ void LineaFactura::FijarImporte(const std::optional<double>& importe)
 
 void LineaFactura::FijarDescuento(float porcentaje)
 {
+    Cambio cambio(*this);
     m_descuento = porcentaje;
     Recalcular();
 }
@@ -155,6 +206,7 @@ bool LineaFactura::FijarEnvase(double euros)
     const double centimos = std::nearbyint(Redondear2(euros) * 100);
     if (!std::isfinite(centimos) || centimos < -2147483648.0 || centimos > 2147483647.0)
         return false;
+    Cambio cambio(*this);
     m_envase = static_cast<qint32>(centimos);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sumasiva.h"
+
 #include <QString>
 
 #include <optional>
@@ -12,9 +14,13 @@ class Recordset;
 // One invoice line. A reference makes an article line; without one, a line with an amount is a
 // concept line and a line without an amount a title line. Quantity, price and amount are euros
 // (kilograms or units for the quantity); the amount is the one after the line discount.
+// A line of an invoice tells the invoice's sums of every change to its amount, rates or
+// packages, so it is not copied.
 class LineaFactura {
 public:
     explicit LineaFactura(BaseDatos& bd);
+    LineaFactura(const LineaFactura&) = delete;
+    LineaFactura& operator=(const LineaFactura&) = delete;
 
     // Clears every field.
     void WhoAmI();
@@ -33,9 +39,9 @@ public:
     void FijarConcepto(const std::optional<QString>& concepto);
 
     float pIVA() const { return m_pIVA; }
-    void FijarpIVA(float porcentaje) { m_pIVA = porcentaje; }
+    void FijarpIVA(float porcentaje);
     float pREQ() const { return m_pREQ; }
-    void FijarpREQ(float porcentaje) { m_pREQ = porcentaje; }
+    void FijarpREQ(float porcentaje);
 
     std::optional<qint32> Referencia() const { return m_referencia; }
     // Makes an article line of `articulo`: name, unit, catalogue price and the VAT and surcharge
@@ -62,7 +68,7 @@ public:
     void FijarDescuento(float porcentaje);
 
     qint32 Bultos() const { return m_bultos; }
-    void FijarBultos(qint32 bultos) { m_bultos = bultos; }
+    void FijarBultos(qint32 bultos);
     // Deposit per package in euros, kept in cents; false (nothing changed) when it does not fit.
     double Envase() const { return m_envase / 100.0; }
     bool FijarEnvase(double euros);
@@ -70,9 +76,14 @@ public:
 
 private:
     friend class Factura;
+    class Cambio;
     void Recalcular();
+    // What the line brings to its invoice's sums.
+    SumasIVA::Aportacion Aportacion() const;
 
     BaseDatos* m_bd;
+    // The sums of the invoice that holds the line; null for a line on its own.
+    SumasIVA* m_sumas = nullptr;
     qint16 m_ordinal = 0;
     std::optional<QString> m_concepto;
     float m_pIVA = 0;

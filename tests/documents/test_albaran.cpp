@@ -134,13 +134,17 @@ TEST_F(NotaDeEntrega, TotalsByVatRateDiscountsAndPackages)
     a.Linea(3)->FijarEnvase(0.30);
 
     const std::vector<FilaBase> t = a.Totales();
-    ASSERT_EQ(t.size(), 2u);
+    // Departments 3 and 1 share 10 % VAT but not the surcharge (none and 1.4 %): two rates.
+    ASSERT_EQ(t.size(), 3u);
     EXPECT_DOUBLE_EQ(*t[0].clave, 10);
-    EXPECT_DOUBLE_EQ(t[0].importe, 8.99 + 6.00 + 14.95);
-    EXPECT_DOUBLE_EQ(t[0].recargo, 0);  // department 3's surcharge, the first of the rate
-    EXPECT_DOUBLE_EQ(*t[1].clave, 21);
-    EXPECT_NEAR(t[1].recargo, 5.2, 1e-6);
-    EXPECT_DOUBLE_EQ(t[1].importe, 3.00);
+    EXPECT_DOUBLE_EQ(t[0].recargo, 0);
+    EXPECT_DOUBLE_EQ(t[0].importe, 8.99 + 6.00);
+    EXPECT_DOUBLE_EQ(*t[1].clave, 10);
+    EXPECT_NEAR(t[1].recargo, 1.4, 1e-6);
+    EXPECT_DOUBLE_EQ(t[1].importe, 14.95);
+    EXPECT_DOUBLE_EQ(*t[2].clave, 21);
+    EXPECT_NEAR(t[2].recargo, 5.2, 1e-6);
+    EXPECT_DOUBLE_EQ(t[2].importe, 3.00);
 
     EXPECT_DOUBLE_EQ(a.ImporteBase(), 32.94);
     EXPECT_DOUBLE_EQ(a.ImporteDescuentos(), 0);
@@ -150,7 +154,9 @@ TEST_F(NotaDeEntrega, TotalsByVatRateDiscountsAndPackages)
     EXPECT_DOUBLE_EQ(a.ImporteEnvasesEntregados(), 0.40);
     EXPECT_DOUBLE_EQ(a.ImporteEnvasesDevueltos(), -0.60);
 
-    ASSERT_TRUE(a.SetCliente(1));  // no surcharge, 10 % customer discount
+    ASSERT_TRUE(a.SetCliente(1));  // no surcharge, 10 % customer discount: one row per VAT again
+    ASSERT_EQ(a.Totales().size(), 2u);
+    EXPECT_DOUBLE_EQ(a.Totales()[0].importe, 8.99 + 6.00 + 14.95);
     EXPECT_DOUBLE_EQ(a.Totales()[1].recargo, 0);
     EXPECT_DOUBLE_EQ(a.ImporteDescuentos(), 3.29 + 0.82);
 }

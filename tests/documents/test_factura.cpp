@@ -2,6 +2,11 @@
 #include "factura.h"
 #include "motor.h"
 
+#include <QRandomGenerator>
+
+#include <cmath>
+#include <map>
+
 namespace {
 
 class FacturaDePrueba : public DocumentosDePrueba {
@@ -220,6 +225,141 @@ TEST_F(FacturaDePrueba, AFailingLineLeavesNoInvoiceBehind)
     EXPECT_FALSE(f.Update());
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle")), 0);
+}
+
+// Departments 7 and 8 share 21 % VAT; 7 has 5.2 % surcharge, 8 none. A line of each at 21 %
+// are two rates, as the invoice list counts them: one surcharge is not charged on the other's
+// goods, and what the invoice shows, what settles it and what the list says agree.
+TEST_F(FacturaDePrueba, LinesOfOneVatWithDifferentSurchargesAreRatedApartAsInTheList)
+{
+    articulo(990007, QStringLiteral("REFRESCO PRUEBA"), 2, 7, 1002);
+    articulo(990008, QStringLiteral("TABACO PRUEBA"), 2, 8, 1002);
+    auto factura = [&](qint32 cliente) {
+        auto f = std::make_unique<Factura>(*bd);
+        EXPECT_TRUE(f->WhoAmI(qint16(1)));
+        f->Fecha = QDate(2024, 3, 1);
+        EXPECT_TRUE(f->SetCliente(cliente));
+        for (qint32 articulo : {990007, 990008}) {
+            LineaFactura* l = f->NuevaLinea();
+            EXPECT_TRUE(l->FijarReferencia(articulo));
+            l->FijarCantidad(1);  // 10.02
+        }
+        EXPECT_TRUE(f->Update());
+        return f;
+    };
+
+    const auto conRecargo = factura(2);
+    const std::vector<FilaBase> t = conRecargo->Totales();
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_DOUBLE_EQ(*t[0].clave, 21);
+    EXPECT_DOUBLE_EQ(t[0].recargo, 0);
+    EXPECT_DOUBLE_EQ(*t[1].clave, 21);
+    EXPECT_FLOAT_EQ(static_cast<float>(t[1].recargo), 5.2f);
+    EXPECT_DOUBLE_EQ(conRecargo->Total().REq, 0.52);  // 5.2 % of one 10.02, not of both
+    // 21 % of each 10.02 is 2.1042: two rates give 4.20, as the list says, not 4.21.
+    EXPECT_DOUBLE_EQ(conRecargo->Total().IVA, 4.20);
+    const auto sinRecargo = factura(1);
+    EXPECT_DOUBLE_EQ(sinRecargo->Total().IVA, 4.20);
+    EXPECT_DOUBLE_EQ(sinRecargo->Total().REq, 0);
+
+    for (Factura* f : {conRecargo.get(), sinRecargo.get()}) {
+        const auto lista = bd->ListaFacturas(qint16(1));
+        const auto fila = std::find_if(lista.begin(), lista.end(), [&](const FilaFactura& r) { return r.Numero == *f->Numero; });
+        ASSERT_NE(fila, lista.end());
+        EXPECT_DOUBLE_EQ(fila->iva, f->Total().IVA);
+        EXPECT_DOUBLE_EQ(fila->REq, f->Total().REq);
+        f->Pagado = f->ImporteALiquidar();
+        ASSERT_TRUE(f->Update());
+    }
+    EXPECT_EQ(bd->ListaFacturas(qint16(1), {}, {}, {}, Filtro(false)).size(), 2u);  // both settled
+}
+
+// Random edits of every kind on an invoice: after each one the sums the invoice keeps are the
+// ones worked out again from its lines, to the last bit, and the line-by-line sums to the cent;
+// loaded again from the store the invoice gives the same rates.
+TEST_F(FacturaDePrueba, KeptSumsFollowEveryEditOfTheLines)
+{
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    f.Fecha = QDate(2024, 3, 1);
+    ASSERT_TRUE(f.SetCliente(2));
+    QRandomGenerator azar(1515);
+    const qint32 articulos[] = {1, 15, 25, 31, 32, 4711};
+    const float ivas[] = {0, 4, 10, 21, 7};
+    const float recargos[] = {0, 0.5f, 1.4f, 5.2f, 1.75f};
+    // Amounts of every shape: cents, sums that are not exact in binary, negative, tiny, huge.
+    const double raros[] = {0.1, 0.2, 0.3, -12.34, 0.00001, 3e13, 1e-300, 17.98};
+    auto cualquiera = [&](const auto& valores) { return valores[azar.bounded(static_cast<int>(std::size(valores)))]; };
+
+    for (int paso = 0; paso < 3000; ++paso) {
+        const int n = f.NumeroLineas();
+        LineaFactura* l = n ? f.Linea(static_cast<qint16>(1 + azar.bounded(n))) : nullptr;
+        const int accion = l ? static_cast<int>(azar.bounded(16)) : 0;
+        switch (accion) {
+        case 0:
+            f.NuevaLinea()->FijarImporte(azar.bounded(1, 100000) / 100.0);
+            break;
+        case 1: f.EliminarLinea(static_cast<qint16>(1 + azar.bounded(n))); break;
+        case 2: l->FijarImporte(azar.bounded(4) ? azar.bounded(-5000, 100000) / 100.0 : cualquiera(raros)); break;
+        case 3: l->FijarImporte(std::nullopt); break;
+        case 4: l->FijarpIVA(cualquiera(ivas)); break;
+        case 5: l->FijarpREQ(cualquiera(recargos)); break;
+        case 6: l->FijarReferencia(cualquiera(articulos)); break;
+        case 7: l->FijarCantidad(azar.bounded(1, 5000) / 1000.0); break;
+        case 8: l->FijarPrecio(azar.bounded(1, 4000) / 100.0); break;
+        case 9: l->FijarDescuento(static_cast<float>(azar.bounded(5) * 5)); break;
+        case 10: l->FijarTitulo(QStringLiteral("Título")); break;
+        case 11: l->FijarBultos(static_cast<qint32>(azar.bounded(7)) - 3); break;
+        case 12: l->FijarEnvase(azar.bounded(1, 300) / 100.0); break;
+        case 13: l->WhoAmI(); break;
+        case 14: f.SetCliente(azar.bounded(2) ? 1 : 2); break;
+        default:
+            f.FijarDescuento(static_cast<float>(azar.bounded(60)) / 4);
+            f.FijarDesctoPP(static_cast<float>(azar.bounded(30)) / 10);
+            break;
+        }
+
+        const std::vector<FilaBase> kept = f.Totales();
+        const std::vector<FilaBase> again = f.TotalesDeLasLineas();
+        ASSERT_EQ(kept.size(), again.size()) << "step " << paso;
+        std::map<std::pair<float, float>, double> porLineas;
+        qint64 entregados = 0, devueltos = 0;
+        for (qint16 i = 1; i <= f.NumeroLineas(); ++i) {
+            const LineaFactura& x = *f.Linea(i);
+            if (x.Importe())
+                porLineas[{x.pIVA(), f.UsaREq() ? x.pREQ() : 0.0f}] += *x.Importe();
+            const qint64 envases = static_cast<qint64>(x.Bultos()) * x.EnvaseCentimos();
+            (envases < 0 ? devueltos : entregados) += envases;
+        }
+        std::map<std::pair<float, float>, double> porTasas;
+        for (size_t r = 0; r < kept.size(); ++r) {
+            ASSERT_EQ(kept[r].clave, again[r].clave) << "step " << paso;
+            ASSERT_EQ(kept[r].recargo, again[r].recargo) << "step " << paso;
+            ASSERT_EQ(kept[r].importe, again[r].importe) << "step " << paso;
+            if (r > 0) {
+                ASSERT_LE(*kept[r - 1].clave, *kept[r].clave) << "step " << paso;
+            }
+            porTasas[{static_cast<float>(*kept[r].clave), static_cast<float>(kept[r].recargo)}] += kept[r].importe;
+        }
+        ASSERT_EQ(porTasas.size(), porLineas.size()) << "step " << paso;
+        for (const auto& [tasa, suma] : porLineas)
+            ASSERT_NEAR(porTasas[tasa], suma, std::max(0.001, std::abs(suma) * 1e-14)) << "step " << paso;
+        ASSERT_EQ(f.ImporteEnvases(), (entregados + devueltos) / 100.0) << "step " << paso;
+        ASSERT_EQ(f.ImporteEnvasesEntregados(), entregados / 100.0) << "step " << paso;
+        ASSERT_EQ(f.ImporteEnvasesDevueltos(), devueltos / 100.0) << "step " << paso;
+    }
+
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+    Factura cargada(*bd);
+    ASSERT_TRUE(cargada.WhoAmI(*f.Serie, *f.Numero));
+    const std::vector<FilaBase> antes = f.Totales(), despues = cargada.Totales();
+    ASSERT_EQ(antes.size(), despues.size());
+    for (size_t r = 0; r < antes.size(); ++r) {
+        EXPECT_EQ(antes[r].clave, despues[r].clave);
+        EXPECT_EQ(antes[r].recargo, despues[r].recargo);
+        EXPECT_EQ(antes[r].importe, despues[r].importe);
+    }
+    EXPECT_EQ(cargada.ImporteEnvases(), f.ImporteEnvases());
 }
 
 }  // namespace

@@ -69,6 +69,15 @@ protected:
         lote.Facturar();
         return r;
     }
+    // Every pending note invoiced with one concept line per VAT rate.
+    void facturarPorTipoDeIVA()
+    {
+        Albaranes lote(*bd);
+        lote.WhoAmI();
+        Opciones o;
+        o.detalle = 2;
+        facturar(lote, o);
+    }
     // Invoice number of a note, or -1 when it is not invoiced.
     qint64 facturaDe(qint32 nota)
     {
@@ -173,11 +182,7 @@ TEST_F(Lote, DetailTwoGivesOneConceptPerVatRate)
     linea(7, 1, 31, 7, 200, 2, 5, 10);   // 10.00 less 10 % = 9.00 at 21 %
     linea(7, 2, 32, 7, 100, 2, 1);       // 1.00 at 21 %
     linea(7, 3, 25, 5, 110, 2, 3);       // 3.30 at 4 %
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    Opciones o;
-    o.detalle = 2;
-    facturar(lote, o);
+    facturarPorTipoDeIVA();
     motor::Recordset rs = m().abrirRecordset(
         QStringLiteral("select Concepto, Importe, pIVA from FacturaVentaDetalle where Serie=1 and Numero=1 order by Linea"));
     ASSERT_EQ(rs.recordCount(), 2);
@@ -187,6 +192,27 @@ TEST_F(Lote, DetailTwoGivesOneConceptPerVatRate)
     EXPECT_EQ(rs[QStringLiteral("Concepto")].aTexto(), QStringLiteral("Albarán Nº7 de fecha 01/03/2024  (iva 21,0%)"));
     EXPECT_DOUBLE_EQ(rs[QStringLiteral("Importe")].aNumero(), 10.00);
     EXPECT_DOUBLE_EQ(rs[QStringLiteral("pIVA")].aNumero(), 21);
+}
+
+// Departments 7 and 8 share 21 % VAT but only 7 carries surcharge: for a customer who pays it,
+// each gets its own concept line with its own surcharge, not the first one's on both.
+TEST_F(Lote, DetailTwoKeepsDepartmentsOfOneVatWithDifferentSurchargesApart)
+{
+    Global::IVADesglosado = true;
+    cliente(2, QStringLiteral("CON RECARGO"), true);
+    albaran(8, 2, QDate(2024, 3, 1));
+    linea(8, 1, 31, 7, 200, 2, 5);  // 10.00 at 21 % + 5.2 %
+    linea(8, 2, 36, 8, 300, 2, 1);  // 3.00 at 21 %, no surcharge
+    facturarPorTipoDeIVA();
+    motor::Recordset rs = m().abrirRecordset(
+        QStringLiteral("select Importe, pIVA, pREq from FacturaVentaDetalle where Serie=1 and Numero=1 order by Linea"));
+    ASSERT_EQ(rs.recordCount(), 2);
+    EXPECT_DOUBLE_EQ(rs[QStringLiteral("Importe")].aNumero(), 3.00);
+    EXPECT_DOUBLE_EQ(rs[QStringLiteral("pREq")].aNumero(), 0);
+    rs.moveNext();
+    EXPECT_DOUBLE_EQ(rs[QStringLiteral("Importe")].aNumero(), 10.00);
+    EXPECT_FLOAT_EQ(static_cast<float>(rs[QStringLiteral("pREq")].aNumero()), 5.2f);
+    EXPECT_DOUBLE_EQ(bd->ListaFacturas(qint16(1)).at(0).REq, 0.52);
 }
 
 TEST_F(Lote, CancelBeforeChangesNothingAndCancelDuringKeepsTheInvoiceInProgress)
