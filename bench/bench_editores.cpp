@@ -1,13 +1,15 @@
 // The document editors on long documents: opening a note of 2,000 lines against reading it
 // through the store alone, and the cost of one keystroke in a cell (change handler, row
-// repaint, totals, the paint that follows) on 2,000 lines against 20.
+// repaint, totals or VAT summary, the paint that follows) on 2,000 lines against 20.
 #include "albaran.h"
 #include "editorcelda.h"
+#include "factura.h"
 #include "global.h"
 #include "formato.h"
 #include "kv740.h"
 #include "navegador.h"
 #include "rejilla.h"
+#include "unafactura.h"
 #include "unalbaran.h"
 
 #include <QApplication>
@@ -26,6 +28,7 @@ struct Entorno {
     QTemporaryDir carpeta;
     std::unique_ptr<QMdiArea> area;
     std::map<int, qint32> albaranes;  // lines -> note number
+    std::map<int, qint32> facturas;   // lines -> invoice number
 
     Entorno()
     {
@@ -35,7 +38,12 @@ struct Entorno {
         Global::BD->CrearTablasNuevas();
         Global::BD->DatosGrupo(1, Global::Seccion, Global::Tarifa, Global::Almacen, Global::IVADepartamento);
         FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
+        for (size_t d = 1; d <= 10; ++d) {
+            const float iva = Global::IVADepartamento[d];
+            Global::RecargoEquivalencia[d] = iva == 21 ? 5.2f : iva == 10 ? 1.4f : iva == 4 ? 0.5f : 0.0f;
+        }
         Global::BD->Motor()->ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre) values (1, 'BANCO')"));
+        Global::BD->Motor()->ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre, UsaREq) values (2, 'ULTRAMARINOS', 1)"));
         std::vector<qint32> codigos;
         motor::Recordset rs = Global::BD->Motor()->abrirRecordset(QStringLiteral("select CODPLU from PLUSES where SECCION=1"));
         for (; !rs.eof(); rs.moveNext())
@@ -53,6 +61,35 @@ struct Entorno {
             }
             a.Update();
             albaranes[lineas] = *a.Numero;
+
+            // An invoice of a customer with surcharge and both discounts: article lines of
+            // every department, a concept line every seventh, packaging now and then.
+            Factura f(*Global::BD);
+            f.WhoAmI();
+            f.SetCliente(2);
+            f.FijarDescuento(3);
+            f.FijarDesctoPP(2);
+            for (int i = 0; i < lineas; ++i) {
+                LineaFactura* l = f.NuevaLinea();
+                if (i % 7 == 3) {
+                    l->FijarConcepto(QStringLiteral("Portes %1").arg(i));
+                    l->FijarImporte(12.5 + i % 5);
+                    l->FijarpIVA(21);
+                    l->FijarpREQ(5.2f);
+                } else {
+                    l->FijarReferencia(codigos[static_cast<size_t>(i) % codigos.size()]);
+                    l->FijarCantidad(1 + i % 7);
+                }
+                if (i % 13 == 0) {
+                    l->FijarBultos(2);
+                    l->FijarEnvase(0.3);
+                }
+                if (i % 10 == 0)
+                    l->FijarComentario(QStringLiteral("Comentario %1").arg(i));
+            }
+            f.Fecha = QDate::currentDate();
+            f.Update();
+            facturas[lineas] = *f.Numero;
         }
         area = std::make_unique<QMdiArea>();
         area->resize(1000, 700);
@@ -90,6 +127,17 @@ void BM_AbrirUnAlbaran(benchmark::State& state)
 }
 BENCHMARK(BM_AbrirUnAlbaran)->Arg(20)->Arg(2000)->Unit(benchmark::kMillisecond);
 
+// "5" typed and taken back in turn in the open cell editor, each key with the paint it causes.
+void Teclear(benchmark::State& state, EditorCelda* ed)
+{
+    bool escribir = true;
+    for (auto _ : state) {
+        QTest::keyClick(ed, escribir ? Qt::Key_5 : Qt::Key_Backspace);
+        QCoreApplication::processEvents();
+        escribir = !escribir;
+    }
+}
+
 // One key in the quantity cell of a line in the middle of the note, typed and taken back in turn.
 void BM_TeclaEnUnAlbaran(benchmark::State& state)
 {
@@ -100,15 +148,36 @@ void BM_TeclaEnUnAlbaran(benchmark::State& state)
     grd->setCelda(grd->Rows() / 2, 4);
     QCoreApplication::processEvents();
     ed->end(false);
-    bool escribir = true;
-    for (auto _ : state) {
-        QTest::keyClick(ed, escribir ? Qt::Key_5 : Qt::Key_Backspace);
-        QCoreApplication::processEvents();
-        escribir = !escribir;
-    }
+    Teclear(state, ed);
     delete w->parentWidget();
 }
 BENCHMARK(BM_TeclaEnUnAlbaran)->Arg(20)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
+// The same on an invoice: in the emptied quantity cell of an article line in the middle, "5"
+// typed and taken back in turn, so that every key changes the line's amount, its rate's sums
+// and the VAT summary grid.
+void BM_TeclaEnUnaFactura(benchmark::State& state)
+{
+    const int lineas = static_cast<int>(state.range(0));
+    UnaFactura* w = UnaFactura::Editar(entorno().facturas[lineas]);
+    auto* grd = w->findChild<Rejilla*>(QStringLiteral("Grd"));
+    auto* ed = w->findChild<EditorCelda*>(QStringLiteral("txEd"));
+    // Line k (from 0) starts at row 1 + k + the comments above it (every tenth line has one);
+    // the middle line is an article line.
+    const int k = lineas / 2 + 1;
+    grd->setCelda(1 + k + (k + 9) / 10, 5);
+    QCoreApplication::processEvents();
+    const LineaFactura* linea = w->Documento().Linea(static_cast<qint16>(k + 1));
+    const bool enCantidad = ed->isVisible() && linea->Referencia() && ed->text().startsWith(QString::number(*linea->Cantidad()));
+    QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(ed, Qt::Key_Backspace);
+    QCoreApplication::processEvents();
+    if (!enCantidad || linea->Importe() != std::optional<double>(0))
+        state.SkipWithError("the cell editor is not on the quantity of an article line");
+    Teclear(state, ed);
+    delete w->parentWidget();
+}
+BENCHMARK(BM_TeclaEnUnaFactura)->Arg(20)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
