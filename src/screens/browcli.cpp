@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -73,6 +74,7 @@ BrowCli::BrowCli()
     Grd->setColWidth(1, 4800);
     Grd->horizontalHeader()->setStretchLastSection(true);
     connect(Grd, &ListaFilas::dobleClic, this, [this] { Edita_Click(); });
+    Grd->installEventFilter(this);
     connect(Grd, &ListaFilas::dobleClicTitulo, this, &BrowCli::Grd_DblClickTitulo);
 
     MnuBase = new QMenu(QStringLiteral("Acciones"), this);
@@ -182,6 +184,32 @@ void BrowCli::Edita_Click()
 {
     if (const auto codigo = CodigoSeleccionado())
         AbrirEditor(Clave(*codigo), codigo);
+}
+
+bool BrowCli::eventFilter(QObject* objeto, QEvent* evento)
+{
+    // The keyboard does what the buttons do, as in the note list: Enter opens, Insert adds,
+    // Delete deletes (after the question).
+    if (objeto == Grd && evento->type() == QEvent::KeyPress) {
+        const auto* tecla = static_cast<QKeyEvent*>(evento);
+        if (tecla->modifiers() & ~Qt::KeypadModifier)
+            return QWidget::eventFilter(objeto, evento);
+        switch (tecla->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            Edita_Click();
+            return true;
+        case Qt::Key_Insert:
+            Nuevo_Click();
+            return true;
+        case Qt::Key_Delete:
+            Borra_Click();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(objeto, evento);
 }
 
 void BrowCli::Borra_Click()

@@ -61,6 +61,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* evento) override;
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 private:
     BrowCli();

@@ -341,6 +341,22 @@ TEST_F(Clientes, DeletingAsksAndIsRefusedForCustomersWithDocumentsOrAnEditor)
     EXPECT_EQ(b->Grd->Rows(), 6);
 }
 
+// Keyboard only: Enter opens the customer under the cursor, Insert a new one, Delete asks first.
+TEST_F(Clientes, TheKeyboardOpensAddsAndDeletes)
+{
+    BrowCli* b = Abrir();
+    b->Grd->setRow(3);
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    ASSERT_NE(b->Editor(3), nullptr);
+    EXPECT_EQ(b->Editor(3)->txNombre->text(), QStringLiteral("RESTAURANTE LA RIBERA S.L."));
+    QTest::keyClick(b->Grd, Qt::Key_Insert);
+    EXPECT_NE(b->Editor(0), nullptr);
+    b->Grd->setRow(6);
+    Mensajes m = Al(QMessageBox::Cancel, [&] { QTest::keyClick(b->Grd, Qt::Key_Delete); });
+    EXPECT_EQ(m.textos, QStringList{QStringLiteral("Eliminar un cliente completo: ¿SEGURO?")});
+    EXPECT_EQ(Contar(QStringLiteral("select count(*) from Cliente where Codigo=6")), 1);
+}
+
 TEST_F(Clientes, TheActionsMenuOpensOnTheRowUnderThePointer)
 {
     std::vector<std::pair<QString, long>> pedidos;
