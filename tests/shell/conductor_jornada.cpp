@@ -318,6 +318,7 @@ void Jornada()
     Barra(QStringLiteral("onl"));
     QWidget* brwOnLin = Ventana(QStringLiteral("BrwOnLin"));
     auto* grdTk = Hijo<QAbstractItemView>(brwOnLin, QStringLiteral("Grd"));
+    Activar(brwOnLin);
     int fila = -1;
     Esperar([&] {
         fila = -1;
@@ -330,9 +331,11 @@ void Jornada()
               QStringLiteral("%1 tickets, ninguno nuevo").arg(grdTk->model()->rowCount()));
     const QString ticket = Celda(grdTk, fila, 1);
     const QString usado = Celda(grdTk, fila, 0);
-    Activar(brwOnLin);
+    // The list refreshes itself as tickets arrive, only from the event loop: the click and the
+    // Enter go to the row just found.
     ClicEnFila(grdTk, fila);
-    // The list refreshes itself as tickets arrive; the selection stays on the same ticket.
+    Comprobar(Celda(grdTk, grdTk->currentIndex().row(), 1) == ticket, QStringLiteral("el ticket %1 elegido").arg(ticket),
+              Celda(grdTk, grdTk->currentIndex().row(), 1));
     QTest::keyClick(grdTk, Qt::Key_Return);
     QWidget* notaTicket = Ventana(QStringLiteral("UnAlbaran"));
     Comprobar(Hijo<QLineEdit>(notaTicket, QStringLiteral("txCodCli"))->hasFocus(), QStringLiteral("el foco en el código de cliente"),
