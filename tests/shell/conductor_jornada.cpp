@@ -4,7 +4,7 @@
 //   PASO <n> <what>           a step begins
 //   DATO <key>=<value>        something the checks outside the program need
 //   FALLO <step>: <detail>    the day stopped here (the program ends with code 3)
-//   FIN                       every step done; the program ends through "Terminar"
+//   FIN                       every step done and the program ending through "Terminar"
 // It knows nothing of the program's classes: only Qt widgets, object names and texts.
 
 #include <QAbstractButton>
@@ -496,8 +496,14 @@ void Jornada()
     }
 
     // 7. The day ends.
+    // Everything was saved: the program ends without asking anything.
     Paso(QStringLiteral("Terminar"));
-    Escribir(QStringLiteral("FIN"));
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { Escribir(QStringLiteral("FIN")); });
+    QTimer::singleShot(10000, [] {
+        Escribir(QStringLiteral("FALLO paso %1: se esperaba que el programa terminara; sigue abierto%2")
+                     .arg(g_paso, g_fallosModales.isEmpty() ? QString() : QStringLiteral(" tras ") + g_fallosModales.join(QStringLiteral(" | "))));
+        std::_Exit(3);
+    });
     Barra(QStringLiteral("fin"));
 }
 
