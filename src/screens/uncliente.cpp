@@ -160,6 +160,7 @@ bool UnCliente::Editar(std::optional<qint32> codigo)
             return false;
         }
         m_codigo = *codigo;
+        m_leidos = campos;
         auto texto = [&](const char* columna) { return CampoATexto(campos.valor(QString::fromLatin1(columna))); };
         txCodigo->setText(QString::number(*codigo));
         txNIF->setText(texto("NIF"));
@@ -216,7 +217,7 @@ void UnCliente::Acepta_Click()
     try {
         // A stored customer may get another code: the relations carry it to its notes and invoices.
         guardado = Global::BD
-            && (m_codigo == 0 ? Global::BD->NuevoCliente(codigo, c) : Global::BD->ActualizarCliente(m_codigo, c));
+            && (m_codigo == 0 ? Global::BD->NuevoCliente(codigo, c) : Global::BD->ActualizarCliente(m_codigo, c, &m_leidos));
     } catch (const motor::Error& e) {
         // The store's own refusals (a NUL in a text) say exactly what to mend.
         if (e.codigoSqlite() == 0)

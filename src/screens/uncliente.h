@@ -1,5 +1,7 @@
 #pragma once
 
+#include "coleccion.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -52,6 +54,7 @@ private:
     void Avisar(const QString& texto, bool critico);
 
     qint32 m_codigo = 0;
+    Coleccion m_leidos;  // the stored row as it was read, to tell another station's changes
     bool m_cambios = false;
     bool m_cerrar = false;  // the user already chose to close: no question on the way out
 };

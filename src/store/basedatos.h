@@ -148,7 +148,10 @@ public:
     bool ConsultaCliente(qint32 codigo, Coleccion& campos);
     // Both throw motor::Error for a text holding a NUL character, which no field stores.
     bool NuevoCliente(qint32 codigo, const Coleccion& campos);
-    bool ActualizarCliente(qint32 codigo, const Coleccion& campos);
+    // With `leidos` (the row as ConsultaCliente gave it when the editor opened) the row is
+    // written only while it is still so; otherwise motor::Error says another station changed or
+    // deleted it, and nothing is written.
+    bool ActualizarCliente(qint32 codigo, const Coleccion& campos, const Coleccion* leidos = nullptr);
     bool EliminarCliente(qint32 codigo);
     // Needs the customer completion service running; empty otherwise.
     QString NombreCliente(qint32 codigo);

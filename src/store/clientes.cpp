@@ -120,7 +120,7 @@ bool BaseDatos::NuevoCliente(qint32 /*codigo*/, const Coleccion& campos)
     return m_bd->ejecutar(sql) > 0;
 }
 
-bool BaseDatos::ActualizarCliente(qint32 codigo, const Coleccion& campos)
+bool BaseDatos::ActualizarCliente(qint32 codigo, const Coleccion& campos, const Coleccion* leidos)
 {
     if (!Abierta())
         return false;
@@ -129,7 +129,25 @@ bool BaseDatos::ActualizarCliente(qint32 codigo, const Coleccion& campos)
         return false;
     QString sql = NombresLargos(QStringLiteral("update TbCliente set CadenaCampos where Codigo=")) + LargoATexto(codigo);
     Reemplazar(QStringLiteral("CadenaCampos"), pares, sql);
-    return m_bd->ejecutar(sql) > 0;
+    motor::BaseDeDatos::Transaccion t(*m_bd);
+    if (leidos) {
+        // Checked under the write lock, so no station can slip a change in between.
+        Coleccion ahora;
+        if (!ConsultaCliente(codigo, ahora))
+            throw motor::Error(motor::ErrGeneral, 0,
+                               QStringLiteral("Otro puesto ha eliminado el cliente %1 después de que usted lo abriera; "
+                                              "sus cambios no se han guardado. Cierre la ficha sin guardar.")
+                                   .arg(codigo));
+        if (ahora.elementos() != leidos->elementos())
+            throw motor::Error(motor::ErrGeneral, 0,
+                               QStringLiteral("Otro puesto ha cambiado el cliente %1 después de que usted lo abriera; "
+                                              "sus cambios no se han guardado para no borrar los del otro puesto. "
+                                              "Cierre la ficha sin guardar, vuelva a abrirla y repita los cambios.")
+                                   .arg(codigo));
+    }
+    const bool hecho = m_bd->ejecutar(sql) > 0;
+    t.commit();
+    return hecho;
 }
 
 bool BaseDatos::EliminarCliente(qint32 codigo)

@@ -291,6 +291,39 @@ TEST_F(Clientes, SavingUnderAnExistingCodeFailsAndKeepsTheEditor)
     EXPECT_EQ(b->Editor(0), e);
 }
 
+// Two PCs with the same customer open: the second save does not wipe out the first one's change.
+TEST_F(Clientes, ASaveNeverOverwritesAnotherStationsChange)
+{
+    BrowCli* b = Abrir();
+    b->Grd->setRow(3);
+    b->Edita_Click();
+    UnCliente* e = b->Editor(3);
+    ASSERT_NE(e, nullptr);
+    {
+        motor::BaseDeDatos otroPuesto(base.ruta);
+        otroPuesto.ejecutarNativo(QStringLiteral("UPDATE Cliente SET Telefono1 = '961000111' WHERE Codigo = 3"));
+    }
+    QTest::keyClicks(e->txNombre, QStringLiteral(" BIS"));
+    const Mensajes m = Al(QMessageBox::Ok, [&] { Click(e->Acepta); });
+    ASSERT_EQ(m.textos.size(), 1);
+    EXPECT_TRUE(m.textos[0].startsWith(QStringLiteral("Otro puesto ha cambiado el cliente 3"))) << qPrintable(m.textos[0]);
+    EXPECT_EQ(b->Editor(3), e);  // still open with what was typed
+    const Coleccion guardado = Leer(3);
+    EXPECT_EQ(guardado.valor(QStringLiteral("Telefono1")).aTexto(), QStringLiteral("961000111"));
+    EXPECT_EQ(guardado.valor(QStringLiteral("Nombre")).aTexto(), QStringLiteral("RESTAURANTE LA RIBERA S.L."));
+
+    // Opened again, it shows the other station's change and saves.
+    Al(QMessageBox::Ok, [&] { Click(e->Cancela); });
+    QApplication::processEvents();
+    b->Edita_Click();
+    e = b->Editor(3);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->txTelefono1->text(), QStringLiteral("961000111"));
+    QTest::keyClicks(e->txNombre, QStringLiteral(" BIS"));
+    EXPECT_TRUE(Al(QMessageBox::Ok, [&] { Click(e->Acepta); }).textos.isEmpty());
+    EXPECT_EQ(Leer(3).valor(QStringLiteral("Nombre")).aTexto(), QStringLiteral("RESTAURANTE LA RIBERA S.L. BIS"));
+}
+
 TEST_F(Clientes, ANewCodeForAStoredCustomerCarriesItsNotesAndInvoices)
 {
     Global::BD->Motor()->ejecutar(QStringLiteral(
