@@ -31,7 +31,6 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -222,11 +221,8 @@ void EditorDocumento::CrearRejilla()
     for (int c = 0; c < static_cast<int>(m_columnas.size()); ++c) {
         const Columna& col = m_columnas[static_cast<size_t>(c)];
         m_grd->setTextMatrix(0, c, col.titulo);
-        // Widened where the title, or as many digits as the column takes, would not fit the font.
-        const int margen = 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_grd) + 3);
-        const int ancho = std::max({col.ancho, m_grd->fontMetrics().horizontalAdvance(QString(col.longitud, QLatin1Char('0'))) + margen,
-                                    m_grd->horizontalHeader()->fontMetrics().horizontalAdvance(col.titulo) + margen});
-        m_grd->setColWidth(c, static_cast<int>(ancho * Global::TwipsPorPixelX));
+        // As many digits as the column takes always fit.
+        m_grd->FijarAncho(c, col.ancho, col.muestra.isEmpty() ? QString(col.longitud, QLatin1Char('0')) : col.muestra);
         m_grd->setColAlignment(c, col.alineacion);
         m_grd->horizontalHeaderItem(c)->setTextAlignment(col.alineacion | Qt::AlignVCenter);
     }

@@ -49,6 +49,7 @@ public:
         int izquierda = 0;  // Left arrow from the start of the text
         Intro intro;
         int longitud = 0;  // characters; 0 without limit
+        QString muestra = {};  // the widest text shown, when it is not `longitud` digits
     };
 
 protected:

@@ -36,14 +36,14 @@ std::vector<EditorDocumento::Columna> Columnas()
     return {
         C{QStringLiteral("Bul"), 32, kDerecha, 1, 0, I{1}, 0},
         C{QStringLiteral("Env."), 40, kDerecha, 2, 0, I{2}, 0},
-        C{QStringLiteral("Código"), 48, kDerecha, 3, 1, I{4}, 0},
+        C{QStringLiteral("Código"), 48, kDerecha, 3, 1, I{4}, 0, QStringLiteral("000000")},
         C{QStringLiteral("Descripción"), 200, kIzquierda, 4, 2, I{4}, 0},
-        C{QStringLiteral("IVA"), 32, kDerecha, 5, 3, I{5}, 0},
-        C{QStringLiteral("Cantd."), 48, kDerecha, 6, 4, I{6}, 0},
-        C{QStringLiteral("Precio"), 48, kDerecha, 8, 5, I{8}, 0},
+        C{QStringLiteral("IVA"), 32, kDerecha, 5, 3, I{5}, 0, QStringLiteral("00,0")},
+        C{QStringLiteral("Cantd."), 48, kDerecha, 6, 4, I{6}, 0, QStringLiteral("00,000")},
+        C{QStringLiteral("Precio"), 48, kDerecha, 8, 5, I{8}, 0, QStringLiteral("000,00")},
         C{QString(), 16, kDerecha, 8, 6, I{-1}, 0},
         C{QStringLiteral("Dcto"), 32, kDerecha, 9, 6, I{9}, 0},
-        C{QStringLiteral("Impte."), 48, kDerecha, 9, 8, I{2, true}, 0},
+        C{QStringLiteral("Impte."), 48, kDerecha, 9, 8, I{2, true}, 0, QStringLiteral("0.000,00")},
     };
 }
 
@@ -114,7 +114,7 @@ UnaFactura::UnaFactura(std::unique_ptr<Factura> factura, long numeroEditado)
     int ancho = 2 * m_grdResu->frameWidth();
     for (int c = 0; c < 8; ++c) {
         m_grdResu->setTextMatrix(0, c, titulos[c]);
-        m_grdResu->setColWidth(c, static_cast<int>((c < 2 ? 32 : 56) * Global::TwipsPorPixelX));
+        m_grdResu->FijarAncho(c, c < 2 ? 32 : 56, c < 2 ? QStringLiteral("00,0") : QStringLiteral("00.000,00"));
         m_grdResu->setColAlignment(c, kDerecha);
         m_grdResu->horizontalHeaderItem(c)->setTextAlignment(kDerecha);
         ancho += m_grdResu->anchoColumna(c);

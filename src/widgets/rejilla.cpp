@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -371,6 +372,15 @@ double Rejilla::twipsPorPixelY() const { return 1440.0 / std::max(logicalDpiY(),
 int Rejilla::ColWidth(int col) const
 {
     return static_cast<int>(std::lround(anchoColumna(col) * twipsPorPixelX()));
+}
+
+void Rejilla::FijarAncho(int col, int pixeles, const QString& muestra)
+{
+    // The cell's and the header's padding, on both sides.
+    const int margen = 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 3);
+    const int texto = fontMetrics().horizontalAdvance(muestra);
+    const int titulo = horizontalHeader()->fontMetrics().horizontalAdvance(TextMatrix(0, col));
+    setAnchoColumna(col, std::max({pixeles, texto + margen, titulo + margen}));
 }
 
 void Rejilla::setColWidth(int col, int twips)

@@ -51,6 +51,9 @@ public:
     // Sizes in pixels. Row 0 is the title row, column 0 the row-title column when fixed.
     int anchoColumna(int col) const;
     void setAnchoColumna(int col, int pixeles);
+    // Sets the width in pixels, widened where the column's title or `muestra` (the widest text
+    // it usually shows) would not fit the font in use.
+    void FijarAncho(int col, int pixeles, const QString& muestra = {});
     int altoFila(int fila) const;
     void setAltoFilas(int pixeles);  // every row, the title row included
 

@@ -39,6 +39,13 @@ TEST_F(UnaFacturaTest, InvoiceTypedFromTheKeyboardIsStoredWithArticleConceptAndT
     ASSERT_TRUE(w);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Edición de una factura"));
     EXPECT_EQ(resu(w)->Rows(), 1);  // no rates yet: only the titles
+    // No title is cut, nor an article code, a VAT or an amount of the summary.
+    for (Rejilla* g : {grd(w), resu(w)})
+        for (int c = 0; c < g->Cols(); ++c)
+            EXPECT_GT(g->anchoColumna(c), g->fontMetrics().horizontalAdvance(g->TextMatrix(0, c))) << c;
+    EXPECT_GT(grd(w)->anchoColumna(2), grd(w)->fontMetrics().horizontalAdvance(QStringLiteral("009013")));
+    EXPECT_GT(resu(w)->anchoColumna(0), resu(w)->fontMetrics().horizontalAdvance(QStringLiteral("21,0")));
+    EXPECT_GT(resu(w)->anchoColumna(7), resu(w)->fontMetrics().horizontalAdvance(QStringLiteral("1.234,56")));
     const qint32 numero = *w->Documento().Numero;
     ASSERT_EQ(foco(), hijo<QLineEdit>(w, "txCliente"));
     teclas(QStringLiteral("perez rec"));
