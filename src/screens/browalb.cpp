@@ -301,17 +301,22 @@ void BrowAlb::StockUno(bool devolver)
                 QMessageBox::Critical);
 }
 
-bool BrowAlb::ImprimirAlbaran(long numero, int copias)
+QString BrowAlb::ImprimirAlbaran(long numero, int copias)
 {
-    Albaran a(*Global::BD);
-    if (!a.WhoAmI(static_cast<qint32>(numero)))
-        return false;
-    for (int i = 0; i < copias; ++i) {
-        auto motor = NuevoMotorMascaras();
-        if (!a.Imprimir(*motor, CarpetaMascaras(QStringLiteral("mskAlba.txt"))))
-            return false;
+    try {
+        Albaran a(*Global::BD);
+        if (!a.WhoAmI(static_cast<qint32>(numero)))
+            return a.UltimoError();
+        for (int i = 0; i < copias; ++i) {
+            auto motor = NuevoMotorMascaras();
+            if (!a.Imprimir(*motor, CarpetaMascaras(QStringLiteral("mskAlba.txt"))))
+                return QStringLiteral("No se ha podido imprimir el albarán.\nCompruebe que la máscara \"mskAlba.txt\" está "
+                                      "junto al programa.");
+        }
+    } catch (const motor::Error& e) {
+        return motor::TextoParaUsuario(e);
     }
-    return true;
+    return {};
 }
 
 void BrowAlb::ImprimirUno()
@@ -322,15 +327,8 @@ void BrowAlb::ImprimirUno()
     const auto copias = PedirCopias(this);
     if (!copias)
         return;
-    bool hecho = false;
-    try {
-        hecho = ImprimirAlbaran(*numero, *copias);
-    } catch (const motor::Error&) {
-        hecho = false;
-    }
-    if (!hecho)
-        Mensaje(QStringLiteral("No se ha podido imprimir el albarán.\nCompruebe que la máscara \"mskAlba.txt\" está junto al programa."),
-                QMessageBox::Critical);
+    if (const QString motivo = ImprimirAlbaran(*numero, *copias); !motivo.isEmpty())
+        Mensaje(motivo, QMessageBox::Critical);
 }
 
 void BrowAlb::ImprimirLista()
@@ -343,9 +341,9 @@ void BrowAlb::ImprimirLista()
         return;
     if (respuesta == MnuImpA::UnAlbaran) {
         const auto numero = NumeroActual();
-        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")) && !ImprimirAlbaran(*numero, 1))
-            Mensaje(QStringLiteral("No se ha podido imprimir el albarán.\nCompruebe que la máscara \"mskAlba.txt\" está junto al programa."),
-                    QMessageBox::Critical);
+        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")))
+            if (const QString motivo = ImprimirAlbaran(*numero, 1); !motivo.isEmpty())
+                Mensaje(motivo, QMessageBox::Critical);
         return;
     }
     const FiltroLista& f = filtro();

@@ -68,7 +68,8 @@ private:
     void StockUno(bool devolver);
     void ImprimirUno();
     void ImprimirLista();
-    bool ImprimirAlbaran(long numero, int copias);
+    // Prints `copias` copies; the reason it could not, in Spanish (empty when printed).
+    QString ImprimirAlbaran(long numero, int copias);
     void Liquidar();
     void AceptarLiquidar();
     void Lote(Masiva operacion, std::optional<qint32> numero = std::nullopt);

@@ -227,17 +227,22 @@ void BrowFac::Liquidar()
         Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado; vuelva a intentarlo."), QMessageBox::Critical);
 }
 
-bool BrowFac::ImprimirFactura(long numero, int copias)
+QString BrowFac::ImprimirFactura(long numero, int copias)
 {
-    Factura f(*Global::BD);
-    if (!f.WhoAmI(Serie(), static_cast<qint32>(numero)))
-        return false;
-    for (int i = 0; i < copias; ++i) {
-        auto motor = NuevoMotorMascaras();
-        if (!f.Imprimir(*motor, CarpetaMascaras(kMascara)))
-            return false;
+    try {
+        Factura f(*Global::BD);
+        if (!f.WhoAmI(Serie(), static_cast<qint32>(numero)))
+            return f.UltimoError();
+        for (int i = 0; i < copias; ++i) {
+            auto motor = NuevoMotorMascaras();
+            if (!f.Imprimir(*motor, CarpetaMascaras(kMascara)))
+                return QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" está "
+                                      "junto al programa.");
+        }
+    } catch (const motor::Error& e) {
+        return motor::TextoParaUsuario(e);
     }
-    return true;
+    return {};
 }
 
 void BrowFac::ImprimirUna()
@@ -248,16 +253,10 @@ void BrowFac::ImprimirUna()
     const auto copias = PedirCopias(this);
     if (!copias)
         return;
-    bool hecha = false;
-    try {
-        hecha = ImprimirFactura(*numero, *copias);
-    } catch (const motor::Error&) {
-        hecha = false;
-    }
+    const QString motivo = ImprimirFactura(*numero, *copias);
     Refresco(*numero);
-    if (!hecha)
-        Mensaje(QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" está junto al programa."),
-                QMessageBox::Critical);
+    if (!motivo.isEmpty())
+        Mensaje(motivo, QMessageBox::Critical);
 }
 
 void BrowFac::ImprimirLista()
@@ -270,9 +269,9 @@ void BrowFac::ImprimirLista()
         return;
     if (respuesta == MnuImpF::UnaFactura) {
         const auto numero = NumeroActual();
-        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")) && !ImprimirFactura(*numero, 1))
-            Mensaje(QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" está junto al programa."),
-                    QMessageBox::Critical);
+        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")))
+            if (const QString motivo = ImprimirFactura(*numero, 1); !motivo.isEmpty())
+                Mensaje(motivo, QMessageBox::Critical);
         return;
     }
     const FiltroLista& f = filtro();

@@ -55,7 +55,8 @@ private:
     void EliminarUna();
     void Liquidar();
     void ImprimirUna();
-    bool ImprimirFactura(long numero, int copias);
+    // Prints `copias` copies; the reason it could not, in Spanish (empty when printed).
+    QString ImprimirFactura(long numero, int copias);
     void ImprimirLista();
 
     std::vector<FilaFactura> m_filas;

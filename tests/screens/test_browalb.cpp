@@ -491,6 +491,14 @@ TEST_F(NavegadorAlbaranes, PrintingOneNoteAndTheListing)
     ASSERT_EQ(listados.size(), 2u);
     EXPECT_EQ(listados[1].Formulas.value(4), QStringLiteral("filtro=2"));
 
+    // A note another station deleted meanwhile is said to be gone, not blamed on the mask.
+    m().ejecutarNativo(QStringLiteral("delete from AlbaranVentaDetalle where Numero=2"));
+    m().ejecutarNativo(QStringLiteral("delete from AlbaranVentaCabecera where Numero=2"));
+    contestador->Ok();
+    b->mnImprUno->trigger();
+    EXPECT_EQ(contestador->Textos(), QStringList({"El albarán 2 no está guardado. Actualice la lista."}));
+    EXPECT_EQ(runs, 3);
+
     FijarFabricaMotor(fabrica);
     FijarDialogoCopias(dialogo);
     FijarEjecutorListado(ejecutor);
