@@ -477,7 +477,9 @@ double Albaran::ImporteBase() const
     double suma = 0;
     for (const auto& linea : m_lineas)
         suma += linea->ImporteDescontado();
-    return suma;
+    // Whole cents added: without the float sum's last bits a half cent of discount rounds up
+    // (10 % of 21,55 is 2,16), and the list of notes, which adds cents, shows the same total.
+    return Redondear2(suma);
 }
 
 double Albaran::ImporteDescuentos() const

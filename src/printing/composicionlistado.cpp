@@ -6,11 +6,13 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLocale>
 #include <QPainter>
 #include <QPen>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,6 +23,49 @@ constexpr double kPie = 16;          // room kept at the bottom for the page foo
 constexpr double kSangria = 0.8;     // text inside its column
 
 const QString kFuente = QStringLiteral("Arial");
+
+// Width of a text in millimetres, measured finely enough to agree with any printer.
+double AnchoMm(const QString& texto, double puntos, bool negrita)
+{
+    static QImage medida = [] {
+        QImage i(1, 1, QImage::Format_RGB32);
+        i.setDotsPerMeterX(23622);  // 600 dpi
+        i.setDotsPerMeterY(23622);
+        return i;
+    }();
+    QFont fuente(kFuente);
+    fuente.setPointSizeF(puntos);
+    fuente.setBold(negrita);
+    return QFontMetricsF(fuente, &medida).horizontalAdvance(texto) * 25.4 / 600;
+}
+
+// The business name in `sitio` mm: one line at the largest size that fits (11 to 8 points), else
+// two lines broken at a space (8 points down to 4). Each piece with its size; never cut.
+std::vector<std::pair<QString, double>> AjustarNombre(const QString& nombre, double sitio)
+{
+    constexpr double holgura = 0.95;  // printers measure a little differently
+    for (double puntos = 11; puntos >= 8; puntos -= 0.5)
+        if (AnchoMm(nombre, puntos, true) <= sitio * holgura)
+            return {{nombre, puntos}};
+    // The break that leaves the longer line shortest.
+    QString primera = nombre, segunda;
+    double mejor = 1e9;
+    for (qsizetype i = nombre.indexOf(QLatin1Char(' ')); i > 0; i = nombre.indexOf(QLatin1Char(' '), i + 1)) {
+        const QString a = nombre.left(i).trimmed(), b = nombre.mid(i + 1).trimmed();
+        const double largo = std::max(AnchoMm(a, 8, true), AnchoMm(b, 8, true));
+        if (largo < mejor) {
+            mejor = largo;
+            primera = a;
+            segunda = b;
+        }
+    }
+    double puntos = 8;
+    while (puntos > 4 && std::max(AnchoMm(primera, puntos, true), AnchoMm(segunda, puntos, true)) > sitio * holgura)
+        puntos -= 0.5;
+    if (segunda.isEmpty())
+        return {{primera, puntos}};
+    return {{primera, puntos}, {segunda, puntos}};
+}
 
 QString Fechas(const Valor& desde, const Valor& hasta)
 {
@@ -84,6 +129,27 @@ qsizetype Cierre(const QString& t, qsizetype inicio, QChar abre, QChar cierra)
 }
 
 }  // namespace
+
+qint64 UnidadesImpresas(double valor, int decimales)
+{
+    // Rounded by the same call that writes the figure (see Formato), not by a rule of our own.
+    const qint64 unidades = QString::number(std::fabs(valor), 'f', decimales).remove(QLatin1Char('.')).toLongLong();
+    return valor < 0 ? -unidades : unidades;
+}
+
+int DecimalesDeFormato(const QString& formato)
+{
+    if (formato.isEmpty())
+        return 2;  // how a listing writes a fraction without a format
+    const QString positivo = formato.section(QLatin1Char(';'), 0, 0);
+    const qsizetype punto = positivo.indexOf(QLatin1Char('.'));
+    if (punto < 0)
+        return 0;
+    int decimales = 0;
+    for (qsizetype i = punto + 1; i < positivo.size() && (positivo[i] == QLatin1Char('0') || positivo[i] == QLatin1Char('#')); ++i)
+        ++decimales;
+    return decimales;
+}
 
 QString TextoListado(const Valor& valor, const QString& formato)
 {
@@ -220,6 +286,9 @@ bool ComposicionListado::Iniciar(const DefinicionListado& definicion, const QStr
     m_enGrupo = false;
     m_sumaGrupo.assign(m_def.columnas.size(), 0);
     m_sumaTotal.assign(m_def.columnas.size(), 0);
+    m_decimales.clear();
+    for (const ColumnaListado& c : m_def.columnas)
+        m_decimales.push_back(DecimalesDeFormato(c.formato));
     m_cuentaGrupo = 0;
     m_filas = 0;
     m_terminada = false;
@@ -311,8 +380,10 @@ void ComposicionListado::AnadirFila(const std::vector<Valor>& fila)
         const Valor& v = fila[static_cast<size_t>(m_indices[c])];
         l.valores.push_back(v);
         if (m_def.columnas[c].suma) {
-            m_sumaGrupo[c] += v.aNumero();
-            m_sumaTotal[c] += v.aNumero();
+            // Sums add the figures as printed, so that a total is the sum of what is above it.
+            const qint64 unidades = UnidadesImpresas(v.aNumero(), m_decimales[c]);
+            m_sumaGrupo[c] += unidades;
+            m_sumaTotal[c] += unidades;
         }
     }
     ++m_cuentaGrupo;
@@ -330,7 +401,7 @@ void ComposicionListado::CerrarGrupo()
     pie.cuenta = m_cuentaGrupo;
     for (size_t c = 0; c < m_def.columnas.size(); ++c) {
         if (m_def.columnas[c].suma)
-            pie.valores.emplace_back(m_sumaGrupo[c]);
+            pie.valores.emplace_back(static_cast<double>(m_sumaGrupo[c]) / std::pow(10.0, m_decimales[c]));
         else
             pie.valores.emplace_back();
     }
@@ -355,7 +426,7 @@ void ComposicionListado::Terminar()
         total.cuenta = m_filas;
         for (size_t c = 0; c < m_def.columnas.size(); ++c) {
             if (m_def.columnas[c].suma)
-                total.valores.emplace_back(m_sumaTotal[c]);
+                total.valores.emplace_back(static_cast<double>(m_sumaTotal[c]) / std::pow(10.0, m_decimales[c]));
             else
                 total.valores.emplace_back();
         }
@@ -395,18 +466,28 @@ std::vector<ElementoPagina> ComposicionListado::Elementos(int pagina) const
         return e;
     const QSizeF papel = Papel();
     const double ancho = papel.width() - 2 * kMargen;
-    auto texto = [&e](QRectF caja, const QString& t, double puntos, bool negrita, Alineacion a) {
-        if (!t.isEmpty())
-            e.push_back({ElementoPagina::Tipo::Texto, caja, t, puntos, negrita, a});
+    auto texto = [&e](QRectF caja, const QString& t, double puntos, bool negrita, Alineacion a) -> ElementoPagina* {
+        if (t.isEmpty())
+            return nullptr;
+        e.push_back({ElementoPagina::Tipo::Texto, caja, t, puntos, negrita, a});
+        return &e.back();
     };
     auto linea = [&e](double x1, double y, double x2) {
         e.push_back({ElementoPagina::Tipo::Linea, QRectF(QPointF(x1, y), QPointF(x2, y)), {}, 0, false, Alineacion::Izquierda});
     };
 
     // Page head: business, title, date; the filter; the column titles.
-    texto(QRectF(kMargen, kMargen, ancho / 3, 6), m_formulas.value(QStringLiteral("nombreempresa")).aTexto(), 11, true,
-          Alineacion::Izquierda);
-    texto(QRectF(kMargen + ancho / 4, kMargen, ancho / 2, 6), m_def.titulo, 12, true, Alineacion::Centro);
+    // The business name takes the room left of the centred title, on two lines when it must.
+    const double anchoTitulo = std::min(ancho / 2, AnchoMm(m_def.titulo, 12, true) + 2);
+    const double sitioNombre = std::max(25.0, (ancho - anchoTitulo) / 2 - 2);
+    const auto piezas = AjustarNombre(m_formulas.value(QStringLiteral("nombreempresa")).aTexto(), sitioNombre);
+    for (size_t i = 0; i < piezas.size(); ++i) {
+        const double alto = piezas.size() == 1 ? 6 : 3.2;
+        if (ElementoPagina* p = texto(QRectF(kMargen, kMargen + alto * static_cast<double>(i), sitioNombre, alto), piezas[i].first,
+                                      piezas[i].second, true, Alineacion::Izquierda))
+            p->encoger = true;
+    }
+    texto(QRectF(kMargen + (ancho - anchoTitulo) / 2, kMargen, anchoTitulo, 6), m_def.titulo, 12, true, Alineacion::Centro);
     texto(QRectF(kMargen + ancho * 3 / 4, kMargen, ancho / 4, 6), m_hoy, 8, false, Alineacion::Derecha);
     texto(QRectF(kMargen, kMargen + 7, ancho, 4.5), m_cabecera, 8, false, Alineacion::Izquierda);
     std::vector<double> x{kMargen};
@@ -488,8 +569,16 @@ void ComposicionListado::Dibujar(QPainter& pintor, int pagina, double pxPorMm) c
         QFont fuente(kFuente);
         fuente.setPointSizeF(e.puntos);
         fuente.setBold(e.negrita);
+        QString t = e.texto;
+        if (e.encoger) {
+            // Each device measures a little differently: the name shrinks to its box there.
+            const double mide = QFontMetricsF(fuente, pintor.device()).horizontalAdvance(t);
+            if (mide > caja.width())
+                fuente.setPointSizeF(e.puntos * caja.width() / mide * 0.97);
+        } else {
+            t = QFontMetricsF(fuente, pintor.device()).elidedText(e.texto, Qt::ElideRight, caja.width());
+        }
         pintor.setFont(fuente);
-        const QString t = QFontMetricsF(fuente, pintor.device()).elidedText(e.texto, Qt::ElideRight, caja.width());
         Qt::Alignment a = Qt::AlignVCenter;
         a |= e.alineacion == Alineacion::Derecha ? Qt::AlignRight : e.alineacion == Alineacion::Centro ? Qt::AlignHCenter : Qt::AlignLeft;
         pintor.drawText(caja, static_cast<int>(a) | Qt::TextSingleLine, t);

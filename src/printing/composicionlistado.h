@@ -27,6 +27,11 @@ QString ExpandirPlantilla(const QString& plantilla, const std::function<std::opt
 // else dates as dd/mm/yyyy, fractions with two decimals, texts as they are.
 QString TextoListado(const Valor& valor, const QString& formato = {});
 
+// Decimals a listing prints with this column format (2 without one).
+int DecimalesDeFormato(const QString& formato);
+// `valor` as printed with `decimales` decimals, in units of the last one (12,35 -> 1235).
+qint64 UnidadesImpresas(double valor, int decimales);
+
 // One thing drawn on a page, in millimetres from the paper's top-left corner.
 struct ElementoPagina {
     enum class Tipo { Texto, Linea };
@@ -36,6 +41,7 @@ struct ElementoPagina {
     double puntos = 8;
     bool negrita = false;
     Alineacion alineacion = Alineacion::Izquierda;
+    bool encoger = false;  // a text too wide for its box on the device is drawn smaller, not cut
 };
 
 struct LineaListado {
@@ -101,8 +107,9 @@ private:
     bool m_enGrupo = false;
     QString m_claveGrupo;
     std::vector<Valor> m_primeraDelGrupo;
-    std::vector<double> m_sumaGrupo;
-    std::vector<double> m_sumaTotal;
+    std::vector<qint64> m_sumaGrupo;  // in units of each column's last printed decimal
+    std::vector<qint64> m_sumaTotal;
+    std::vector<int> m_decimales;     // each column's printed decimals
     int m_cuentaGrupo = 0;
     int m_filas = 0;
     bool m_terminada = false;

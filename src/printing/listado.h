@@ -84,6 +84,8 @@ public:
     void Detener();
 
     bool Acabada() const { return m_acabada; }
+    // The statement that reads the rows, as the database runs it.
+    const QString& Sql() const { return m_sql; }
     const QString& Error() const { return m_error; }
 
 signals:

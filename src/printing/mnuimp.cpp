@@ -1,6 +1,7 @@
 #include "mnuimp.h"
 
 #include "impresoraactual.h"
+#include "printxt.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -33,6 +34,8 @@ FuenteImpresoras FijarFuenteImpresoras(FuenteImpresoras fuente)
     Fuente() = fuente ? std::move(fuente) : FuenteImpresoras(DelSistema);
     return anterior;
 }
+
+ImpresorasSistema ImpresorasDisponibles() { return Fuente()(); }
 
 MnuImp::MnuImp(const QString& nombreUno, const QString& textoUno, const QString& textoLista, const std::vector<Opcion>& opciones,
                QWidget* padre)
@@ -101,8 +104,15 @@ void MnuImp::Cargar()
 
 void MnuImp::Aceptar()
 {
-    if (m_lstPrn->currentIndex() < 0)
+    if (m_lstPrn->currentIndex() < 0) {
+        Avisar(m_lstPrn->count() == 0
+                   ? QStringLiteral("No se puede imprimir: no hay ninguna impresora instalada en el sistema. "
+                                    "Instale una y vuelva a intentarlo, o pulse «Cancelar».")
+                   : QStringLiteral("No se puede imprimir sin impresora: no hay ninguna elegida. "
+                                    "Elija una en la lista «Impresora»."));
+        m_lstPrn->setFocus(Qt::OtherFocusReason);
         return;
+    }
     FijarImpresoraActual(m_lstPrn->currentText());
     m_aceptado = true;
     accept();

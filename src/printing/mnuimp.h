@@ -19,6 +19,8 @@ struct ImpresorasSistema {
 };
 using FuenteImpresoras = std::function<ImpresorasSistema()>;
 FuenteImpresoras FijarFuenteImpresoras(FuenteImpresoras fuente);
+// The printers of the current source.
+ImpresorasSistema ImpresorasDisponibles();
 
 // "Imprimir": one document or a listing, and on which printer. The chosen printer becomes the
 // program's current printer (masks and listings) until the program ends.

@@ -2,6 +2,7 @@
 
 #include "impresoraactual.h"
 #include "listado.h"
+#include "mnuimp.h"
 #include "printxt.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -30,6 +32,9 @@
 namespace {
 
 QString Miles(int n) { return QLocale(QLocale::Spanish, QLocale::Spain).toString(n); }
+
+// "1 página", "2 páginas".
+QString Cuenta(int n, const QString& una, const QString& varias) { return Miles(n) + QLatin1Char(' ') + (n == 1 ? una : varias); }
 
 }  // namespace
 
@@ -159,9 +164,11 @@ void VistaPreviaListado::Actualizar()
     m_siguiente->setEnabled(m_pagina < paginas);
     m_ultima->setEnabled(m_pagina < paginas);
     if (!m_ej->Acabada())
-        m_estado->setText(QStringLiteral("Preparando el listado... %1 filas leídas").arg(Miles(c.Filas())));
+        m_estado->setText(QStringLiteral("Preparando el listado... ")
+                          + Cuenta(c.Filas(), QStringLiteral("fila leída"), QStringLiteral("filas leídas")));
     else if (completo)
-        m_estado->setText(QStringLiteral("%1 filas, %2 páginas").arg(Miles(c.Filas()), Miles(paginas)));
+        m_estado->setText(Cuenta(c.Filas(), QStringLiteral("fila"), QStringLiteral("filas")) + QStringLiteral(", ")
+                          + Cuenta(paginas, QStringLiteral("página"), QStringLiteral("páginas")));
     Dibujar();
 }
 
@@ -291,16 +298,33 @@ bool VistaPreviaListado::Pintar(QPrinter& impresora, const QString& destino)
 bool VistaPreviaListado::Imprimir()
 {
     const QString nombre = ImpresoraActual();
+    const ImpresorasSistema sistema = ImpresorasDisponibles();
     // Given a name it does not know, the printer quietly falls back to the default one.
-    if (!nombre.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(nombre)) {
+    if (!nombre.isEmpty() && !sistema.nombres.contains(nombre)) {
         Avisar(QStringLiteral("No se puede imprimir: la impresora «%1» no está disponible.").arg(nombre));
         return false;
     }
+    if (sistema.nombres.isEmpty()) {
+        Avisar(QStringLiteral("No se puede imprimir: no hay ninguna impresora instalada en el sistema. Instale una, o "
+                              "guarde el listado con «Guardar PDF...»."));
+        return false;
+    }
     QPrinter impresora(QPrinter::HighResolution);
+    if (nombre.isEmpty() && sistema.predeterminada.isEmpty()) {
+        // Printers but none the default: the user picks one in the system's dialog.
+        impresora.setPrinterName(sistema.nombres.first());
+        const auto dialogo = dialogoImpresion ? dialogoImpresion : [](QPrinter& p, QWidget* padre) {
+            QPrintDialog d(&p, padre);
+            return d.exec() == QDialog::Accepted;
+        };
+        if (!dialogo(impresora, this))
+            return false;
+        return Pintar(impresora, QStringLiteral("«%1»").arg(impresora.printerName()));
+    }
     if (!nombre.isEmpty())
         impresora.setPrinterName(nombre);
-    if (!impresora.isValid() || (nombre.isEmpty() && QPrinterInfo::defaultPrinterName().isEmpty())) {
-        Avisar(QStringLiteral("No se puede imprimir: no hay ninguna impresora instalada."));
+    if (!impresora.isValid()) {
+        Avisar(QStringLiteral("No se puede imprimir: la impresora «%1» no responde.").arg(nombre.isEmpty() ? sistema.predeterminada : nombre));
         return false;
     }
     return Pintar(impresora, nombre.isEmpty() ? QStringLiteral("la impresora predeterminada") : QStringLiteral("«%1»").arg(nombre));

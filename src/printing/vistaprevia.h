@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class EjecucionListado;
@@ -33,6 +34,9 @@ public:
     // complete or the printer cannot be opened.
     bool Imprimir();
     bool GuardarPdf(const QString& ruta);
+
+    // The system's print dialog, used when no printer is the default; tests replace it.
+    static inline std::function<bool(QPrinter&, QWidget*)> dialogoImpresion;
 
 signals:
     // The first page has been drawn on screen.

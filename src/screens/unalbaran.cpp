@@ -294,7 +294,7 @@ void UnAlbaran::CeldaEditada(int linea, int col, const QString& texto)
 
 void UnAlbaran::PintarTotales()
 {
-    const double base = m_importes.Suma();
+    const double base = Redondear2(m_importes.Suma());  // whole cents, as the note's ImporteBase
     const double envases = m_albaran->ImporteEnvases();
     const double descuentos = m_albaran->ImporteDescuentos(base);
     m_lbBase->setText(Formato(base, kMoneda));

@@ -7,6 +7,7 @@
 #include "utilidades.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 std::optional<qint32> BaseDatos::CodigoPorNombre(const QString& nombre)
@@ -84,7 +85,7 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
         AnadirALista(condiciones, y,
                      std::get<bool>(factura) ? QStringLiteral("(TbCabzAlb.Factura>0)")
                                              : QStringLiteral("(isnull(TbCabzAlb.Factura) or (TbCabzAlb.Factura=0))"));
-    QString sql = consultas::ListaAlbaranesSelect;
+    QString sql = consultas::ListaAlbaranesSelectCentimos;
     if (!condiciones.isEmpty())
         sql += QStringLiteral(" where ") + condiciones;
     sql += consultas::ListaAlbaranesGroup + QStringLiteral(" order by Numero ");
@@ -98,8 +99,11 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
         f.Cliente = rs[QStringLiteral("Cliente")];
         f.nombre = rs[QStringLiteral("nombre")];
         f.nLin = CampoALargo(rs[QStringLiteral("nLin")]);
-        f.Importe = importe - importe * CampoANumero(rs[QStringLiteral("Descuento")]) / 100
-            - importe * CampoANumero(rs[QStringLiteral("DesctoPP")]) / 100;
+        // Both discounts on the gross, each rounded to the cent, as the note takes them (its
+        // percentages are single precision).
+        const double base = importe / 100;
+        f.Importe = importe - std::floor(static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")])) * base + 0.5)
+            - std::floor(static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")])) * base + 0.5);
         f.Factura = rs[QStringLiteral("Factura")];
         f.Stock = CampoALargo(rs[QStringLiteral("Stock")]);
         f.Pagado = rs[QStringLiteral("Pagado")];

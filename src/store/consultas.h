@@ -7,15 +7,32 @@ namespace consultas {
 
 // The delivery-note list: the saved query is the three parts together; the store puts its
 // filters between them, so that only the notes asked for are grouped.
-inline const QString ListaAlbaranesSelect = QStringLiteral(
-    "select distinctrow TbCabzAlb.Numero as Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, "
-    "DesctoPP, sum(Bultos * Envase) as ImpEnvases,  + sum((Cantidad * Precio / switch(Cada=0,1000,Cada=1,100,True,1)) "
-    "* (1 - TbDetaAlb.Descuento /100) ) as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin "
-    "from (TbCabzAlb left join TbDetaAlb on TbDetaAlb.Numero=TbCabzAlb.Numero ) left join TbCliente on "
-    "TbCabzAlb.Cliente=TbCliente.Codigo ");
+inline QString SelectAlbaranes(const QString& importe)
+{
+    return QStringLiteral(
+               "select distinctrow TbCabzAlb.Numero as Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, "
+               "DesctoPP, sum(Bultos * Envase) as ImpEnvases,  + ")
+        + importe
+        + QStringLiteral(
+            " as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin "
+            "from (TbCabzAlb left join TbDetaAlb on TbDetaAlb.Numero=TbCabzAlb.Numero ) left join TbCliente on "
+            "TbCabzAlb.Cliente=TbCliente.Codigo ");
+}
+inline const QString ListaAlbaranesSelect =
+    SelectAlbaranes(QStringLiteral("sum((Cantidad * Precio / switch(Cada=0,1000,Cada=1,100,True,1)) * (1 - TbDetaAlb.Descuento /100) )"));
 inline const QString ListaAlbaranesGroup = QStringLiteral(
     " group by TbCabzAlb.Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, DesctoPP ");
 inline const QString ListaAlbaranes = ListaAlbaranesSelect + ListaAlbaranesGroup;
+
+// The store's own list sums the lines in cents as the note takes them: each line's amount
+// rounded to the cent, less its discount rounded to the cent, the same operations in the same
+// order so that half cents fall alike; a sale unit the note does not know counts 0. The saved
+// query above stays as it is for other clients.
+inline const QString LineaEnCentimos =
+    QStringLiteral("int(Precio / 100 * (Cantidad / switch(Cada=0,1000,Cada=1,100,Cada=2,1)) * 100 + 0.5)");
+inline const QString ListaAlbaranesSelectCentimos =
+    SelectAlbaranes(QStringLiteral("sum(") + LineaEnCentimos + QStringLiteral(" - int(TbDetaAlb.Descuento * (") + LineaEnCentimos
+                    + QStringLiteral(" / 100) / 100 * 100 + 0.5))"));
 
 // Likewise the bases per invoice and rate.
 inline const QString ListaBasesImponiblesSelect = QStringLiteral(

@@ -2,6 +2,8 @@
 #include "documentos_prueba.h"
 #include "motor.h"
 
+#include <cmath>
+
 namespace {
 
 class NotaDeEntrega : public DocumentosDePrueba {
@@ -383,6 +385,75 @@ TEST_F(NotaDeEntrega, ScaleTicketNoteWithAnUnknownArticle)
     EXPECT_EQ(b.Linea(2)->PrecioCentimos(), 1250);
     EXPECT_EQ(uno(QStringLiteral("select CanStock from AlbaranVentaDetalle where Articulo=0")), 0);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from MovsAlm where Codigo=0")), 0);
+}
+
+}  // namespace
+
+namespace {
+
+class ListaDeNotas : public DocumentosDePrueba {};
+
+// 10 % of 21,55 is 2,155: the note and the list both take 2,16 off, whatever bits the sum of
+// the lines leaves; a line in a sale unit the note does not know counts nothing in both.
+TEST_F(ListaDeNotas, AHalfCentOfDiscountRoundsUpInTheNoteAndInTheList)
+{
+    cliente(1, QStringLiteral("BAR EL PUERTO"), false, 10);
+    articulo(910, QStringLiteral("QUESO"), 2, 3, 1754);
+    articulo(911, QStringLiteral("PAN"), 2, 3, 184);
+    articulo(912, QStringLiteral("LECHE"), 2, 3, 217);
+    articulo(913, QStringLiteral("RARO"), 3, 3, 500);
+    Albaran a(*bd);
+    ASSERT_TRUE(a.WhoAmI());
+    ASSERT_TRUE(a.SetCliente(1));
+    for (qint32 codigo : {910, 911, 912, 913}) {
+        LineaAlbaran* l = a.NuevaLinea();
+        ASSERT_TRUE(l->SetCodigo(codigo));
+        l->FijarCantidadGramos(1);
+    }
+    ASSERT_TRUE(a.Update());
+    Albaran leido(*bd);
+    ASSERT_TRUE(leido.WhoAmI(*a.Numero));
+    EXPECT_DOUBLE_EQ(leido.ImporteBase(), 21.55);
+    EXPECT_DOUBLE_EQ(leido.ImporteDescuentos(), 2.16);
+    const std::vector<FilaAlbaran> filas = bd->ListaAlbaranes(Filtro{*a.Numero});
+    ASSERT_EQ(filas.size(), 1u);
+    EXPECT_DOUBLE_EQ(filas[0].Importe, 1939);
+    EXPECT_EQ(filas[0].nLin, 4);
+}
+
+// The list (browser and listing) shows each note's own total to the cent, as its editor does:
+// every line rounded, then its discount, then the customer's and prompt-payment discounts.
+TEST_F(ListaDeNotas, EachNoteShowsItsOwnTotalToTheCent)
+{
+    kv740::Volumen v;
+    v.clientes = 12;
+    v.articulos = 80;
+    v.albaranes = 300;
+    v.lineasPorAlbaran = 6;
+    v.facturas = 0;
+    kv740::GenerarVolumen(m(), v);
+    // Lines as the editor stores them: the sale unit of their article.
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaDetalle SET Cada = (SELECT CADA FROM PLUSES WHERE SECCION = 1 AND "
+                                      "CODPLU = Articulo) WHERE EXISTS (SELECT 1 FROM PLUSES WHERE SECCION = 1 AND CODPLU = Articulo)"));
+    m().ejecutarNativo(QStringLiteral("UPDATE Cliente SET Descuento = (Codigo % 4) * 2.5"));
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET DesctoPP = 1.5 WHERE Numero % 3 = 0"));
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaDetalle SET Descuento = 7.5 WHERE Linea % 2 = 0"));
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaDetalle SET Descuento = 12, Cantidad = Cantidad + 7 WHERE Linea % 3 = 0"));
+    const std::vector<FilaAlbaran> filas = bd->ListaAlbaranes();
+    ASSERT_EQ(filas.size(), 300u);
+    int distintas = 0;
+    for (const FilaAlbaran& f : filas) {
+        Albaran a(*bd);
+        ASSERT_TRUE(a.WhoAmI(f.Numero));
+        const double nota = a.ImporteBase() - a.ImporteDescuentos();
+        EXPECT_EQ(std::llround(f.Importe), std::llround(nota * 100)) << "note " << f.Numero;
+        // What the list used to show: the unrounded figure.
+        double bruto = 0;
+        for (qint16 i = 1; i <= a.NumeroLineas(); ++i)
+            bruto += a.Linea(i)->Importe() * (1 - a.Linea(i)->Descuento() / 100);
+        distintas += std::llround(f.Importe) != std::llround(bruto * 100 * (1 - a.Descuento() / 100 - a.DesctoPP / 100));
+    }
+    EXPECT_GT(distintas, 0);  // the case is exercised
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "basedatos.h"
+#include "formato.h"
 #include "global.h"
 #include "impresoraactual.h"
 #include "kv740.h"
 #include "listado.h"
+#include "mnuimp.h"
 #include "printxt.h"
 #include "utilidades.h"
 #include "vistaprevia.h"
@@ -10,6 +12,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QPointer>
+#include <QPrinter>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -18,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 #include <tuple>
@@ -72,6 +79,16 @@ protected:
         m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Pagado = 1 WHERE Factura IS NULL AND Numero % 4 = 1"));
         m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Pagado = 100000 WHERE Factura IS NULL AND Numero % 4 = 2"));
         m.ejecutarNativo(QStringLiteral("DELETE FROM AlbaranVentaDetalle WHERE Numero = 399"));
+        // Paid to the cent, and one cent short, of the total the note itself shows.
+        for (const FilaAlbaran& f : bd.ListaAlbaranes({}, {}, {}, {}, false)) {
+            const double envases = m.valorUnico(QStringLiteral("SELECT coalesce(sum(Bultos * Envase), 0) FROM AlbaranVentaDetalle "
+                                                               "WHERE Numero = %1").arg(f.Numero)).aNumero();
+            const double total = (f.Importe + envases) / 100;
+            if (f.Numero % 4 == 3 && f.Numero % 8 == 3)
+                m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Pagado = ? WHERE Numero = ?"), {total, f.Numero});
+            else if (f.Numero % 4 == 3)
+                m.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Pagado = ? WHERE Numero = ?"), {total - 0.01, f.Numero});
+        }
     }
     static void TearDownTestSuite()
     {
@@ -119,27 +136,48 @@ protected:
     }
     static double Cent(double v) { return Redondear2(v); }
 
-    // Every foot adds up its own group, the total adds up every row, and no group key comes twice.
+    // Opens a listing's preview as the browsers do and waits until its rows are all read.
+    static VistaPreviaListado* Vista(Listado l)
+    {
+        if (!l.Accion(1))
+            return nullptr;
+        VistaPreviaListado* vista = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* v = qobject_cast<VistaPreviaListado*>(w); v && v->isVisible())
+                vista = v;
+        QElapsedTimer reloj;
+        reloj.start();
+        while (vista && !vista->Ejecucion().Acabada() && reloj.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        return vista;
+    }
+
+    // Every foot adds up the figures printed in its group, the total every figure printed above
+    // it, to the last printed decimal; and no group key comes twice.
     static void SumasCuadran(const ComposicionListado& c)
     {
         const auto& cols = c.Definicion().columnas;
-        std::vector<double> grupo(cols.size(), 0), total(cols.size(), 0);
+        auto impreso = [](const QString& texto) { return std::llround(LeerNumero(texto).value_or(0) * 100); };
+        std::vector<qint64> grupo(cols.size(), 0), total(cols.size(), 0);
         QStringList cabeceras;
         for (const LineaListado& l : c.Lineas()) {
+            const QStringList celdas = c.Celdas(l);
             if (l.tipo == Tipo::CabeceraGrupo) {
                 EXPECT_FALSE(cabeceras.contains(l.texto)) << l.texto.toStdString();
                 cabeceras << l.texto;
                 std::fill(grupo.begin(), grupo.end(), 0);
             } else if (l.tipo == Tipo::Detalle) {
                 for (size_t i = 0; i < cols.size(); ++i) {
-                    grupo[i] += l.valores[i].aNumero();
-                    total[i] += l.valores[i].aNumero();
+                    if (cols[i].suma) {
+                        grupo[i] += impreso(celdas[static_cast<qsizetype>(i)]);
+                        total[i] += impreso(celdas[static_cast<qsizetype>(i)]);
+                    }
                 }
             } else if (l.tipo == Tipo::PieGrupo || l.tipo == Tipo::Total) {
                 const auto& suma = l.tipo == Tipo::PieGrupo ? grupo : total;
                 for (size_t i = 0; i < cols.size(); ++i) {
                     if (cols[i].suma) {
-                        EXPECT_DOUBLE_EQ(Cent(l.valores[i].aNumero()), Cent(suma[i])) << cols[i].titulo.toStdString();
+                        EXPECT_EQ(impreso(celdas[static_cast<qsizetype>(i)]), suma[i]) << cols[i].titulo.toStdString();
                     }
                 }
             }
@@ -311,7 +349,7 @@ TEST_F(Listados, DeliveryNotesAgreeWithTheStoreAndSplitIntoPendingAndSettled)
         for (const FilaAlbaran& f : filas) {
             ASSERT_TRUE(porFiltro[0].count(f.Numero)) << f.Numero;
             const auto& v = porFiltro[0][f.Numero]->valores;
-            EXPECT_DOUBLE_EQ(Cent(v[neto].aNumero()), Cent(f.Importe / 100)) << f.Numero;
+            EXPECT_EQ(std::llround(v[neto].aNumero() * 100), std::llround(f.Importe)) << f.Numero;
             EXPECT_DOUBLE_EQ(v[pag].aNumero(), f.Pagado.aNumero()) << f.Numero;
             EXPECT_EQ(v[fac].aEntero(), f.Factura.aEntero()) << f.Numero;
             // Every note is either pending or settled, never both.
@@ -324,10 +362,64 @@ TEST_F(Listados, DeliveryNotesAgreeWithTheStoreAndSplitIntoPendingAndSettled)
                 EXPECT_TRUE(pendiente) << "paid in part " << f.Numero;
             } else if (f.Pagado.aNumero() >= total) {
                 EXPECT_TRUE(liquidado) << "paid in full " << f.Numero;
+            } else if (f.Numero % 4 == 3 && total > 0.01) {
+                EXPECT_TRUE(pendiente) << "one cent short " << f.Numero;
             }
         }
         EXPECT_FALSE(porFiltro[1].empty());
         EXPECT_FALSE(porFiltro[2].empty());
+    }
+}
+
+// Figures that are not whole cents (a query's own arithmetic): every foot and the total add up
+// what is printed above them, not the unprinted decimals.
+TEST(ComposicionListadoSumas, TotalsAddTheFiguresAsPrinted)
+{
+    FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
+    QString error;
+    const auto def = LeerDefinicionListadoTexto(QStringLiteral("titulo: Prueba\nconsulta: select G, Importe from T\ngrupo: G\n"
+                                                               "columna: Importe | Importe | ##,##0.00;-##,##0.00;# | 20 | derecha | suma\n"),
+                                                QStringLiteral("Prueba.lst"), error);
+    ASSERT_TRUE(def) << error.toStdString();
+    ComposicionListado c;
+    ASSERT_TRUE(c.Iniciar(*def, {QStringLiteral("G"), QStringLiteral("Importe")}, {}, error)) << error.toStdString();
+    for (double importe : {10.574, 10.574, 10.574})
+        c.AnadirFila({Valor(qint64{1}), Valor(importe)});
+    for (double importe : {1.115, 1.115, -2.005})  // written 1,11, 1,11 and -2,00
+        c.AnadirFila({Valor(qint64{2}), Valor(importe)});
+    c.Terminar();
+    QStringList pies;
+    for (const LineaListado& l : c.Lineas())
+        if (l.tipo == LineaListado::Tipo::PieGrupo || l.tipo == LineaListado::Tipo::Total)
+            pies << c.Celdas(l).value(0);
+    EXPECT_EQ(pies, (QStringList{QStringLiteral("31,71"), QStringLiteral("0,22"), QStringLiteral("31,93")}))
+        << pies.join(QLatin1Char('|')).toStdString();
+}
+
+// The listing of every note, and of the pending ones, reads the notes in number order through
+// an index: no sort of every note before the first page.
+TEST_F(Listados, DeliveryNoteListingsComeInNumberOrderWithoutASort)
+{
+    for (int filtro : {0, 1, 2}) {
+        QString error;
+        auto ej = ListadoAlbaranes(std::nullopt, std::nullopt, std::nullopt, filtro).Preparar(error);
+        ASSERT_TRUE(ej) << error.toStdString();
+        QStringList plan;
+        motor::BaseDeDatos::Sentencia& st = bd->Motor()->preparar(QStringLiteral("EXPLAIN QUERY PLAN ") + ej->Sql());
+        st.vincular({});
+        while (st.paso())
+            plan << st.columna(3).aTexto();
+        st.reiniciar();
+        EXPECT_FALSE(plan.join(QLatin1Char('\n')).contains(QStringLiteral("TEMP B-TREE"))) << plan.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(ej->LeerTodo(error)) << error.toStdString();
+        qint64 anterior = 0;
+        for (const LineaListado& l : ej->Composicion().Lineas()) {
+            if (l.tipo != Tipo::Detalle)
+                continue;
+            EXPECT_GT(l.valores[0].aEntero(), anterior);
+            anterior = l.valores[0].aEntero();
+        }
+        EXPECT_GT(anterior, 0);
     }
 }
 
@@ -370,6 +462,64 @@ TEST_F(Listados, AFilterThatMatchesNothingPrintsThePageHeadAndSaysSo)
     const QString filtro = textos.filter(QStringLiteral("Fechas:")).value(0);
     EXPECT_TRUE(filtro.contains(QStringLiteral("desde 01/01/2030 hasta 31/01/2030"))) << filtro.toStdString();
     EXPECT_TRUE(filtro.contains(QStringLiteral("Cliente: (todos)")));
+}
+
+TEST_F(Listados, TheBusinessNameIsNeverCutInTheHead)
+{
+    const QString nombres[] = {QStringLiteral("ULTRAMARINOS LA DEMOSTRACIÓN DE LA PLAZA MAYOR"),
+                               QStringLiteral("CARNICERÍA"), QStringLiteral("SUPERMERCADOSYULTRAMARINOSDELAVEGAALTAYBAJA")};
+    for (const QString& nombre : nombres) {
+        Global::NombreEmpresa = nombre;
+        for (const Listado& l : {ListadoAlbaranes(std::nullopt, QDate(2024, 3, 1), QDate(2024, 3, 2), 0),
+                                 ListadoFacturas(false, std::nullopt, QDate(2024, 3, 1), QDate(2024, 3, 2), 0)}) {
+            auto ej = Ejecutar(l);
+            ASSERT_TRUE(ej);
+            const ComposicionListado& c = ej->Composicion();
+            QString escrito;
+            std::vector<QRectF> otras;
+            std::vector<ElementoPagina> piezas;
+            for (const ElementoPagina& e : c.Elementos(1)) {
+                if (e.tipo != ElementoPagina::Tipo::Texto)
+                    continue;
+                if (e.caja.top() < 10 + 6.5 && e.caja.left() < 15 && nombre.contains(e.texto)) {
+                    piezas.push_back(e);
+                    escrito += (escrito.isEmpty() ? QString() : QStringLiteral(" ")) + e.texto;
+                } else if (e.caja.top() < 10 + 6.5) {
+                    otras.push_back(e.caja);
+                }
+            }
+            EXPECT_EQ(escrito, nombre);  // all of it, in order
+            for (const ElementoPagina& e : piezas) {
+                // Measured as a printer would, the text fits its box and stays clear of the title.
+                QImage papel(1, 1, QImage::Format_RGB32);
+                papel.setDotsPerMeterX(11811);  // 300 dpi
+                papel.setDotsPerMeterY(11811);
+                QFont fuente(QStringLiteral("Arial"));
+                fuente.setPointSizeF(e.puntos);
+                fuente.setBold(e.negrita);
+                const double mm = QFontMetricsF(fuente, &papel).horizontalAdvance(e.texto) * 25.4 / 300;
+                EXPECT_LE(mm, e.caja.width()) << e.texto.toStdString();
+                EXPECT_GE(e.puntos, 5.0);
+                for (const QRectF& otra : otras)
+                    EXPECT_FALSE(e.caja.intersects(otra)) << e.texto.toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(Listados, OnePageIsSaidInTheSingular)
+{
+    VistaPreviaListado* vista = Vista(ListadoAlbaranes(kClienteProbado, QDate(2024, 3, 1), QDate(2024, 3, 31), 0));
+    ASSERT_TRUE(vista);
+    QApplication::processEvents();
+    ASSERT_EQ(vista->Ejecucion().Composicion().Paginas(), 1);
+    QStringList textos;
+    for (QLabel* l : vista->findChildren<QLabel*>())
+        textos << l->text();
+    EXPECT_TRUE(textos.filter(QStringLiteral("1 página")).size() == 1) << textos.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(textos.filter(QStringLiteral("páginas")).isEmpty()) << textos.join(QLatin1Char('|')).toStdString();
+    vista->close();
+    QApplication::processEvents();
 }
 
 TEST_F(Listados, PagesCarryTheirHeadAndNeverEndOnAGroupHead)
@@ -518,17 +668,10 @@ TEST_F(Listados, RowsArriveInBatchesWhileTheWindowKeepsWorking)
 
 TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
 {
-    QPointer<QWidget> ventana;
-    ASSERT_TRUE(ListadoAlbaranes(std::nullopt, std::nullopt, std::nullopt, 0).Accion(1));
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<VistaPreviaListado*>(w))
-            ventana = w;
-    ASSERT_TRUE(ventana);
-    auto* vista = static_cast<VistaPreviaListado*>(ventana.data());
-    QElapsedTimer reloj;
-    reloj.start();
-    while (!vista->Ejecucion().Acabada() && reloj.elapsed() < 20000)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    Global::NombreEmpresa = QStringLiteral("ULTRAMARINOS Y COMESTIBLES LA DEMOSTRACIÓN DE LA PLAZA MAYOR");
+    VistaPreviaListado* vista = Vista(ListadoAlbaranes(std::nullopt, std::nullopt, std::nullopt, 0));
+    ASSERT_TRUE(vista);
+    const QPointer<QWidget> ventana = vista;
     ASSERT_TRUE(vista->Ejecucion().Acabada());
     const int paginas = vista->Ejecucion().Composicion().Paginas();
     ASSERT_GT(paginas, 2);
@@ -548,6 +691,9 @@ TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
         ASSERT_TRUE(p.waitForFinished(30000));
         const QString texto = QString::fromUtf8(p.readAllStandardOutput());
         EXPECT_TRUE(texto.contains(QStringLiteral("Listado de albaranes")));
+        // The business name whole, on every page.
+        for (const char* palabra : {"ULTRAMARINOS", "COMESTIBLES", "DEMOSTRACIÓN", "PLAZA", "MAYOR"})
+            EXPECT_EQ(texto.count(QString::fromUtf8(palabra)), paginas) << palabra;
         EXPECT_TRUE(texto.contains(QStringLiteral("Página %1 de %1").arg(paginas)));
         EXPECT_EQ(texto.count(QLatin1Char('\f')), paginas);
     }
@@ -563,6 +709,26 @@ TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
     ASSERT_EQ(avisos.size(), 2);
     EXPECT_TRUE(avisos[0].contains(QStringLiteral("«Retirada»")));
     EXPECT_TRUE(avisos[1].contains(QStringLiteral("/no/existe/albaranes.pdf")));
+
+    // Printers installed but none the default: the system's dialog offers them.
+    const FuenteImpresoras fuente = FijarFuenteImpresoras([] { return ImpresorasSistema{{QStringLiteral("PDF")}, {}}; });
+    QString ofrecida;
+    VistaPreviaListado::dialogoImpresion = [&ofrecida](QPrinter& impresora, QWidget*) {
+        ofrecida = impresora.printerName();
+        return false;  // the user cancels
+    };
+    avisos.clear();
+    FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    EXPECT_FALSE(vista->Imprimir());
+    EXPECT_EQ(ofrecida, QStringLiteral("PDF"));
+    EXPECT_TRUE(avisos.isEmpty()) << avisos.join(QLatin1Char('|')).toStdString();
+    FijarFuenteImpresoras([] { return ImpresorasSistema{}; });
+    EXPECT_FALSE(vista->Imprimir());
+    ASSERT_EQ(avisos.size(), 1);
+    EXPECT_TRUE(avisos[0].contains(QStringLiteral("no hay ninguna impresora instalada")));
+    FijarAvisoImpresion(anterior);
+    FijarFuenteImpresoras(fuente);
+    VistaPreviaListado::dialogoImpresion = nullptr;
 
     vista->close();
     QApplication::processEvents();

@@ -1,5 +1,6 @@
 #include "impresoraactual.h"
 #include "mnuimp.h"
+#include "printxt.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -154,12 +155,14 @@ INSTANTIATE_TEST_SUITE_P(
         return n + "_" + std::to_string(i.index);
     });
 
-TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptDoesNothingAndOnlyCancelCloses)
+TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses)
 {
     for (const ImpresorasSistema& sistema :
          {ImpresorasSistema{}, ImpresorasSistema{{QStringLiteral("Oficina")}, QStringLiteral("Otra")}}) {
         m_sistema = sistema;
         FijarImpresoraActual(QString());
+        QStringList avisos;
+        const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
         MnuImpA dlg;
         bool seguiaAbierto = false;
         AlAparecer([&](QDialog* d) {
@@ -173,8 +176,14 @@ TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptDoesNothingAndOnlyCancelCl
             Pulsar(d, "Cancelar");
         });
         EXPECT_EQ(dlg.Accion(), 0);
+        FijarAvisoImpresion(anterior);
         EXPECT_TRUE(seguiaAbierto);
         EXPECT_EQ(ImpresoraActual(), QString());
+        // Why: no printer at all, or none chosen where the system has no default.
+        ASSERT_FALSE(avisos.isEmpty());
+        EXPECT_TRUE(avisos[0].contains(sistema.nombres.isEmpty() ? QStringLiteral("no hay ninguna impresora instalada")
+                                                                 : QStringLiteral("Elija una")))
+            << avisos[0].toStdString();
     }
 }
 
@@ -191,3 +200,4 @@ TEST_F(DialogosImprimir, ACurrentPrinterNoLongerInstalledIsNotSelected)
 }
 
 }  // namespace
+

@@ -191,6 +191,33 @@ TEST_F(UnAlbaranTest, NoteProposedFromATicketWithAVoidIsSavedAndMarked)
     EXPECT_EQ(marcados, 1);
 }
 
+// 10 % off 21,55 is 2,155: the editor takes 2,16 off, as the note and the list of notes do.
+TEST_F(UnAlbaranTest, TotalsRoundAHalfCentOfDiscountUpAsTheListDoes)
+{
+    cliente(9014, QStringLiteral("BAR DIEZ PRUEBA"), false, 10);
+    Albaran a(*Global::BD);
+    ASSERT_TRUE(a.WhoAmI());
+    ASSERT_TRUE(a.SetCliente(9014));
+    for (const auto& [codigo, precio] : {std::pair{990011, 1754}, std::pair{990012, 184}, std::pair{990013, 217}}) {
+        articulo(codigo, QStringLiteral("UNIDAD %1").arg(codigo), 2, 7, precio);
+        LineaAlbaran* l = a.NuevaLinea();
+        ASSERT_TRUE(l->SetCodigo(codigo));
+        l->FijarCantidad(1);
+    }
+    ASSERT_TRUE(a.Update());
+    NavegadorFalso navegador;
+    QPointer<UnAlbaran> w = UnAlbaran::Editar(*a.Numero, &navegador);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(hijo<QLabel>(w, "lbBase")->text(), QStringLiteral("21,55"));
+    EXPECT_EQ(hijo<QLabel>(w, "lbDcto")->text(), QStringLiteral("2,16"));
+    EXPECT_EQ(hijo<QLabel>(w, "lbTotal")->text(), QStringLiteral("19,39"));
+    const auto filas = Global::BD->ListaAlbaranes(Filtro{*a.Numero});
+    ASSERT_EQ(filas.size(), 1u);
+    EXPECT_EQ(Formato(filas[0].Importe / 100, QStringLiteral("##,##0.00;-##,##0.00;#")), QStringLiteral("19,39"));
+    w->close();
+    asentar();
+}
+
 TEST_F(UnAlbaranTest, InvoicedNoteOpensReadOnlyAndNoKeyChangesIt)
 {
     const qint32 numero = notaGuardada();
