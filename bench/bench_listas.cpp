@@ -48,7 +48,7 @@ Objetivo Buscar(const QString& ruta)
 QString SqlAlbaranes(const Objetivo& o)
 {
     return TraducirSQL(BaseDatos::NombresLargos(
-        consultas::ListaAlbaranesSelect + QStringLiteral(" where (TbCabzAlb.Cliente=%1) and (TbCabzAlb.Fecha>=%2) and (TbCabzAlb.Fecha<=%2)")
+        consultas::ListaAlbaranesSelectCentimos + QStringLiteral(" where (TbCabzAlb.Cliente=%1) and (TbCabzAlb.Fecha>=%2) and (TbCabzAlb.Fecha<=%2)")
                                               .arg(o.cliente)
                                               .arg(FechaASQL(o.dia))
         + consultas::ListaAlbaranesGroup + QStringLiteral(" order by Numero ")));
