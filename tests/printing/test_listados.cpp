@@ -184,6 +184,19 @@ protected:
         }
     }
 
+    // How the database runs a listing's statement: each step as "parent|detail", the top
+    // level with parent 0.
+    QStringList Plan(const EjecucionListado& ej) const
+    {
+        QStringList plan;
+        motor::BaseDeDatos::Sentencia& st = bd->Motor()->preparar(QStringLiteral("EXPLAIN QUERY PLAN ") + ej.Sql());
+        st.vincular({});
+        while (st.paso())
+            plan << st.columna(1).aTexto() + QLatin1Char('|') + st.columna(3).aTexto();
+        st.reiniciar();
+        return plan;
+    }
+
     static int Columna(const ComposicionListado& c, const QString& campo)
     {
         const auto& cols = c.Definicion().columnas;
@@ -404,13 +417,8 @@ TEST_F(Listados, DeliveryNoteListingsComeInNumberOrderWithoutASort)
         QString error;
         auto ej = ListadoAlbaranes(std::nullopt, std::nullopt, std::nullopt, filtro).Preparar(error);
         ASSERT_TRUE(ej) << error.toStdString();
-        QStringList plan;
-        motor::BaseDeDatos::Sentencia& st = bd->Motor()->preparar(QStringLiteral("EXPLAIN QUERY PLAN ") + ej->Sql());
-        st.vincular({});
-        while (st.paso())
-            plan << st.columna(3).aTexto();
-        st.reiniciar();
-        EXPECT_FALSE(plan.join(QLatin1Char('\n')).contains(QStringLiteral("TEMP B-TREE"))) << plan.join(QLatin1Char('\n')).toStdString();
+        const QString plan = Plan(*ej).join(QLatin1Char('\n'));
+        EXPECT_FALSE(plan.contains(QStringLiteral("TEMP B-TREE"))) << plan.toStdString();
         ASSERT_TRUE(ej->LeerTodo(error)) << error.toStdString();
         qint64 anterior = 0;
         for (const LineaListado& l : ej->Composicion().Lineas()) {
@@ -420,6 +428,46 @@ TEST_F(Listados, DeliveryNoteListingsComeInNumberOrderWithoutASort)
             anterior = l.valores[0].aEntero();
         }
         EXPECT_GT(anterior, 0);
+    }
+}
+
+// Both invoice listings read the invoices through the index of their order (customer and date,
+// or date) and work out each invoice's figures from its own lines as it comes: no grouping or
+// sort of every invoice before the first page. Only the invoices of one customer and day (or one
+// day) are put in series and number order among themselves.
+TEST_F(Listados, InvoiceListingsComeInTheirOrderWithoutASortOfEveryInvoice)
+{
+    for (bool porClientes : {true, false}) {
+        for (int selPend : {0, 1, 2}) {
+            SCOPED_TRACE(std::string(porClientes ? "por clientes" : "por meses") + ", SelPend " + std::to_string(selPend));
+            QString error;
+            auto ej = ListadoFacturas(porClientes, std::nullopt, std::nullopt, std::nullopt, selPend).Preparar(error);
+            ASSERT_TRUE(ej) << error.toStdString();
+            const QStringList plan = Plan(*ej);
+            const QString texto = plan.join(QLatin1Char('\n'));
+            EXPECT_TRUE(plan.contains(porClientes ? QStringLiteral("0|SCAN FacturaVentaCabecera USING INDEX FacturaVentaCabecera_ClienteFecha")
+                                                  : QStringLiteral("0|SCAN FacturaVentaCabecera USING INDEX FacturaVentaCabecera_Fecha")))
+                << texto.toStdString();
+            for (const QString& paso : plan) {
+                if (paso.startsWith(QStringLiteral("0|")) && paso.contains(QStringLiteral("TEMP B-TREE"))) {
+                    EXPECT_EQ(paso, QStringLiteral("0|USE TEMP B-TREE FOR RIGHT PART OF ORDER BY")) << texto.toStdString();
+                }
+                EXPECT_FALSE(paso.contains(QStringLiteral("CO-ROUTINE")) && paso.startsWith(QStringLiteral("0|"))) << texto.toStdString();
+            }
+
+            ASSERT_TRUE(ej->LeerTodo(error)) << error.toStdString();
+            const ComposicionListado& c = ej->Composicion();
+            const int cli = Columna(c, QStringLiteral("Cliente")), fch = Columna(c, QStringLiteral("Fecha")),
+                      ser = Columna(c, QStringLiteral("LetraSerie")), num = Columna(c, QStringLiteral("Numero"));
+            using Clave = std::tuple<qint64, QDate, QString, qint64>;
+            std::vector<Clave> claves;
+            for (const LineaListado* l : De(c, Tipo::Detalle)) {
+                const auto& v = l->valores;
+                claves.emplace_back(porClientes ? v[cli].aEntero() : 0, v[fch].aFecha(), v[ser].aTexto(), v[num].aEntero());
+            }
+            EXPECT_FALSE(claves.empty());
+            EXPECT_TRUE(std::is_sorted(claves.begin(), claves.end()));
+        }
     }
 }
 
