@@ -127,6 +127,13 @@ void FacturasPendientesPorCliente(benchmark::State& estado)
 }
 BENCHMARK(FacturasPendientesPorCliente)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// A year's invoices by customer: a date range still reads the invoices by customer.
+void FacturasPorClienteUnAno(benchmark::State& estado)
+{
+    Vista(estado, [] { return ListadoFacturas(true, std::nullopt, QDate(2026, 1, 1), QDate(2026, 12, 31), 0); });
+}
+BENCHMARK(FacturasPorClienteUnAno)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
 void FacturasDeUnMes(benchmark::State& estado)
 {
     Vista(estado, [] { return ListadoFacturas(false, std::nullopt, QDate(2026, 3, 1), QDate(2026, 3, 31), 0); });
