@@ -301,7 +301,7 @@ void BrowAlb::StockUno(bool devolver)
                 QMessageBox::Critical);
 }
 
-QString BrowAlb::ImprimirAlbaran(long numero, int copias)
+QString BrowAlb::ImprimirDocumento(long numero, int copias)
 {
     try {
         Albaran a(*Global::BD);
@@ -319,17 +319,7 @@ QString BrowAlb::ImprimirAlbaran(long numero, int copias)
     return {};
 }
 
-void BrowAlb::ImprimirUno()
-{
-    const auto numero = NumeroActual();
-    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("imprimir")))
-        return;
-    const auto copias = PedirCopias(this);
-    if (!copias)
-        return;
-    if (const QString motivo = ImprimirAlbaran(*numero, *copias); !motivo.isEmpty())
-        Mensaje(motivo, QMessageBox::Critical);
-}
+void BrowAlb::ImprimirUno() { ImprimirActual(); }
 
 void BrowAlb::ImprimirLista()
 {
@@ -340,10 +330,7 @@ void BrowAlb::ImprimirLista()
     if (respuesta == MnuImpA::Cancelado)
         return;
     if (respuesta == MnuImpA::UnAlbaran) {
-        const auto numero = NumeroActual();
-        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")))
-            if (const QString motivo = ImprimirAlbaran(*numero, 1); !motivo.isEmpty())
-                Mensaje(motivo, QMessageBox::Critical);
+        ImprimirActual(1);
         return;
     }
     const FiltroLista& f = filtro();

@@ -62,14 +62,13 @@ private:
 
     QString Texto(const FilaAlbaran& fila, int col) const;
     QString NombreDocumento() const override;
+    QString ImprimirDocumento(long numero, int copias) override;
     void NuevoAlbaran();
     void EliminarUno();
     void FacturarUno();
     void StockUno(bool devolver);
     void ImprimirUno();
     void ImprimirLista();
-    // Prints `copias` copies; the reason it could not, in Spanish (empty when printed).
-    QString ImprimirAlbaran(long numero, int copias);
     void Liquidar();
     void AceptarLiquidar();
     void Lote(Masiva operacion, std::optional<qint32> numero = std::nullopt);

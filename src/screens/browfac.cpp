@@ -227,37 +227,28 @@ void BrowFac::Liquidar()
         Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado; vuelva a intentarlo."), QMessageBox::Critical);
 }
 
-QString BrowFac::ImprimirFactura(long numero, int copias)
+QString BrowFac::ImprimirDocumento(long numero, int copias)
 {
+    QString motivo;
     try {
         Factura f(*Global::BD);
         if (!f.WhoAmI(Serie(), static_cast<qint32>(numero)))
-            return f.UltimoError();
-        for (int i = 0; i < copias; ++i) {
+            motivo = f.UltimoError();
+        for (int i = 0; motivo.isEmpty() && i < copias; ++i) {
             auto motor = NuevoMotorMascaras();
             if (!f.Imprimir(*motor, CarpetaMascaras(kMascara)))
-                return QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" está "
-                                      "junto al programa.");
+                motivo = QStringLiteral("No se ha podido imprimir la factura.\nCompruebe que la máscara \"mskFact.txt\" "
+                                        "está junto al programa.");
         }
     } catch (const motor::Error& e) {
-        return motor::TextoParaUsuario(e);
+        motivo = motor::TextoParaUsuario(e);
     }
-    return {};
+    // The row shows the invoice as it is now, whether printed or gone.
+    Refresco(numero);
+    return motivo;
 }
 
-void BrowFac::ImprimirUna()
-{
-    const auto numero = NumeroActual();
-    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("imprimir")))
-        return;
-    const auto copias = PedirCopias(this);
-    if (!copias)
-        return;
-    const QString motivo = ImprimirFactura(*numero, *copias);
-    Refresco(*numero);
-    if (!motivo.isEmpty())
-        Mensaje(motivo, QMessageBox::Critical);
-}
+void BrowFac::ImprimirUna() { ImprimirActual(); }
 
 void BrowFac::ImprimirLista()
 {
@@ -268,10 +259,7 @@ void BrowFac::ImprimirLista()
     if (respuesta == MnuImpF::Cancelado)
         return;
     if (respuesta == MnuImpF::UnaFactura) {
-        const auto numero = NumeroActual();
-        if (numero && !EnEdicion(*numero, QStringLiteral("imprimir")))
-            if (const QString motivo = ImprimirFactura(*numero, 1); !motivo.isEmpty())
-                Mensaje(motivo, QMessageBox::Critical);
+        ImprimirActual(1);
         return;
     }
     const FiltroLista& f = filtro();

@@ -51,12 +51,11 @@ private:
     QString Texto(const FilaFactura& fila, int col) const;
     const FilaFactura* FilaActual() const;
     QString NombreDocumento() const override;
+    QString ImprimirDocumento(long numero, int copias) override;
     void NuevaFactura();
     void EliminarUna();
     void Liquidar();
     void ImprimirUna();
-    // Prints `copias` copies; the reason it could not, in Spanish (empty when printed).
-    QString ImprimirFactura(long numero, int copias);
     void ImprimirLista();
 
     std::vector<FilaFactura> m_filas;

@@ -1,5 +1,7 @@
 #include "navegadorbase.h"
 
+#include "global.h"
+#include "impresion.h"
 #include "motor.h"
 #include "listafilas.h"
 #include "utilidades.h"
@@ -10,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -83,6 +86,19 @@ QPushButton* NavegadorBase::AnadirBoton(const char* nombre, const QString& texto
     b->setAutoDefault(false);
     m_botonera->addWidget(b);
     return b;
+}
+
+void NavegadorBase::ImprimirActual(std::optional<int> copias)
+{
+    const auto numero = NumeroActual();
+    if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("imprimir")))
+        return;
+    if (!copias)
+        copias = PedirCopias(this);
+    if (!copias)
+        return;
+    if (const QString motivo = ImprimirDocumento(*numero, *copias); !motivo.isEmpty())
+        Mensaje(motivo, QMessageBox::Critical);
 }
 
 void NavegadorBase::Cargar()

@@ -65,6 +65,10 @@ protected:
     virtual void AbrirActual() = 0;
     // "El albarán", "La factura": how the messages about this kind of document begin.
     virtual QString NombreDocumento() const = 0;
+    // Prints `copias` copies of the document; the reason it could not, in Spanish (empty when printed).
+    virtual QString ImprimirDocumento(long numero, int copias) = 0;
+    // Prints the current row's document: `copias` copies, or as many as the user asks for.
+    void ImprimirActual(std::optional<int> copias = std::nullopt);
 
     std::optional<long> NumeroActual() const;
     // Registers an editor under its number (0 for a new document); false when `editor` is null.
