@@ -27,13 +27,7 @@ QPointer<BrowAlb> g_unico;
 
 const QString kFormatoImporte = QStringLiteral("##,##0.00;-##,##0.00;#");
 
-struct Columna {
-    const char* titulo;
-    int ancho;
-    Qt::Alignment alineacion;
-    const char* muestra = "";  // the widest text the column usually shows
-};
-constexpr Columna kColumnas[] = {
+constexpr ListaFilas::Columna kColumnas[] = {
     {"Número", 48, Qt::AlignHCenter, "000000"}, {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
     {"Cód.", 48, Qt::AlignHCenter, "0000"},     {"Cliente", 232, Qt::AlignLeft},
     {"nL", 24, Qt::AlignRight, "000"},          {"Importe", 56, Qt::AlignRight, "00.000,00"},
@@ -60,14 +54,7 @@ BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Li
     Imprimir = AnadirBoton("Imprimir", QStringLiteral("Listado de albaranes"));
     Salir = AnadirBoton("Salir", QStringLiteral("Cerrar"));
 
-    QStringList titulos;
-    for (const Columna& c : kColumnas)
-        titulos << QString::fromUtf8(c.titulo);
-    Grd->setColumnas(titulos);
-    for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c) {
-        Grd->FijarAncho(c, kColumnas[c].ancho, QString::fromLatin1(kColumnas[c].muestra));
-        Grd->setColAlignment(c, kColumnas[c].alineacion);
-    }
+    Grd->PonerColumnas(kColumnas);
 
     auto accion = [this](QMenu* menu, const char* nombre, const QString& texto, void (BrowAlb::*metodo)()) {
         QAction* a = menu->addAction(texto);

@@ -1,9 +1,10 @@
 #include "listafilas.h"
 
+#include "anchocolumna.h"
+
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -188,11 +189,20 @@ void ListaFilas::setColWidth(int col, int twips)
 
 void ListaFilas::FijarAncho(int col, int ancho, const QString& muestra)
 {
-    // The cell's and the header's padding, on both sides.
-    const int margen = 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 3);
-    const int texto = fontMetrics().horizontalAdvance(muestra);
-    const int titulo = horizontalHeader()->fontMetrics().horizontalAdvance(m_modelo->Titulo(col));
-    setColumnWidth(col, std::max({ancho, texto + margen, titulo + margen}));
+    setColumnWidth(col, AnchoColumna(*this, ancho, m_modelo->Titulo(col), muestra));
+}
+
+void ListaFilas::PonerColumnas(std::span<const Columna> columnas)
+{
+    QStringList titulos;
+    for (const Columna& c : columnas)
+        titulos << QString::fromUtf8(c.titulo);
+    setColumnas(titulos);
+    for (int c = 0; c < static_cast<int>(columnas.size()); ++c) {
+        const Columna& columna = columnas[static_cast<size_t>(c)];
+        FijarAncho(c, columna.ancho, QString::fromUtf8(columna.muestra));
+        setColAlignment(c, columna.alineacion);
+    }
 }
 
 int ListaFilas::ColWidth(int col) const

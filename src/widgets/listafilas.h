@@ -6,6 +6,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <span>
 #include <vector>
 
 // A read-only table model over rows kept by its owner: it holds only the row count and a
@@ -81,6 +82,14 @@ public:
     // A column's width in pixels, widened where its title or `muestra` (the widest text it
     // usually shows) would not fit in the font in use.
     void FijarAncho(int col, int ancho, const QString& muestra = {});
+    // The columns of a list, in order: titles, widths (as FijarAncho) and alignments.
+    struct Columna {
+        const char* titulo;
+        int ancho;  // pixels
+        Qt::Alignment alineacion;
+        const char* muestra = "";  // the widest text the column usually shows
+    };
+    void PonerColumnas(std::span<const Columna> columnas);
     int ColWidth(int col) const;
 
 signals:

@@ -1,10 +1,11 @@
 #include "rejilla.h"
 
+#include "anchocolumna.h"
+
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QScrollBar>
-#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -376,11 +377,7 @@ int Rejilla::ColWidth(int col) const
 
 void Rejilla::FijarAncho(int col, int pixeles, const QString& muestra)
 {
-    // The cell's and the header's padding, on both sides.
-    const int margen = 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 3);
-    const int texto = fontMetrics().horizontalAdvance(muestra);
-    const int titulo = horizontalHeader()->fontMetrics().horizontalAdvance(TextMatrix(0, col));
-    setAnchoColumna(col, std::max({pixeles, texto + margen, titulo + margen}));
+    setAnchoColumna(col, AnchoColumna(*this, pixeles, TextMatrix(0, col), muestra));
 }
 
 void Rejilla::setColWidth(int col, int twips)
