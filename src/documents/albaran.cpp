@@ -16,10 +16,6 @@
 
 namespace {
 
-const QString kMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
-const QString kUnidades = QStringLiteral("###,##0;-###,##0;#");
-const QString kKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
-const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
 // Characters the stored line comment holds.
 constexpr qsizetype kLargoComentario = 255;
 
@@ -534,19 +530,19 @@ bool Albaran::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         if (l.Codigo() != 0)
             unidad = l.Cada() == 0 ? QStringLiteral("/k") : l.Cada() == 1 ? QStringLiteral("/g") : QStringLiteral("/u");
         impresion.Imprimir(1, {
-            {l.Bultos, kUnidades},
-            {l.Envase(), kMoneda},
+            {l.Bultos, kFormatoUnidades},
+            {l.Envase(), kFormatoMoneda},
             {Formato(static_cast<double>(l.Codigo()), QStringLiteral("0000000;;#"))},
             {TextoDeUnaLinea(l.Descripcion())},
-            {l.Precio(), kMoneda},
+            {l.Precio(), kFormatoMoneda},
             {unidad},
-            {l.Cantidad(), l.Cada() == 2 ? kUnidades : kKilos},
-            {l.Importe(), kMoneda},
-            {static_cast<double>(l.Descuento()), kPorcentaje},
-            {l.ImporteDescuento(), kMoneda},
-            {l.ImporteDescontado(), kMoneda},
-            {l.ImporteEnvase(), kMoneda},
-            {l.ImporteDescontado() - l.ImporteEnvase(), kMoneda},
+            {l.Cantidad(), l.Cada() == 2 ? kFormatoUnidades : kFormatoKilos},
+            {l.Importe(), kFormatoMoneda},
+            {static_cast<double>(l.Descuento()), kFormatoPorcentaje},
+            {l.ImporteDescuento(), kFormatoMoneda},
+            {l.ImporteDescontado(), kFormatoMoneda},
+            {l.ImporteEnvase(), kFormatoMoneda},
+            {l.ImporteDescontado() - l.ImporteEnvase(), kFormatoMoneda},
         }, marcasLinea);
         if (!l.Comentario().isEmpty())
             impresion.ImprimirComentario(1, marcasLinea, QStringLiteral("@DESCRIPCION"), l.Comentario());
@@ -556,12 +552,12 @@ bool Albaran::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     const double descuentos = ImporteDescuentos();
     const double envases = ImporteEnvases();
     impresion.Imprimir(2, {
-        {base, kMoneda},
-        {descuentos, kMoneda},
-        {envases, kMoneda},
-        {ImporteEnvasesDevueltos(), kMoneda},
-        {ImporteEnvasesEntregados(), kMoneda},
-        {envases + base - descuentos, kMoneda},
+        {base, kFormatoMoneda},
+        {descuentos, kFormatoMoneda},
+        {envases, kFormatoMoneda},
+        {ImporteEnvasesDevueltos(), kFormatoMoneda},
+        {ImporteEnvasesEntregados(), kFormatoMoneda},
+        {envases + base - descuentos, kFormatoMoneda},
     }, {QStringLiteral("@IMPORTE"), QStringLiteral("@DESCUENTOS"), QStringLiteral("@ENVASES"), QStringLiteral("@ENV_DEV"),
         QStringLiteral("@ENV_ENT"), QStringLiteral("@TOTAL")});
     motor.Cerrar();

@@ -14,10 +14,6 @@
 
 namespace {
 
-const QString kMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
-const QString kUnidades = QStringLiteral("###,##0;-###,##0;#");
-const QString kKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
-const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
 
 float Acotar(float porcentaje)
 {
@@ -437,13 +433,13 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
             {articulo ? Formato(static_cast<double>(*l.Referencia()), QStringLiteral("0000000")) : QString()},
             {TextoDeUnaLinea(l.Descripcion().value_or(QString()))},
             {TextoDeUnaLinea(l.Concepto().value_or(QString()))},
-            {static_cast<double>(l.pIVA()), kPorcentaje},
-            {Texto(l.Cantidad(), l.Unidad() == std::optional<qint16>(2) ? kUnidades : kKilos)},
-            {Texto(l.Precio(), kMoneda)},
-            {static_cast<double>(l.Descuento()), kMoneda},
-            {Texto(l.Importe(), kMoneda)},
-            {l.Bultos(), kUnidades},
-            {l.Envase(), kMoneda},
+            {static_cast<double>(l.pIVA()), kFormatoPorcentaje},
+            {Texto(l.Cantidad(), l.Unidad() == std::optional<qint16>(2) ? kFormatoUnidades : kFormatoKilos)},
+            {Texto(l.Precio(), kFormatoMoneda)},
+            {static_cast<double>(l.Descuento()), kFormatoMoneda},
+            {Texto(l.Importe(), kFormatoMoneda)},
+            {l.Bultos(), kFormatoUnidades},
+            {l.Envase(), kFormatoMoneda},
         }, marcasLinea);
         if (!l.Comentario().isEmpty())
             impresion.ImprimirComentario(2, marcasLinea, QStringLiteral("@DESCRIPCION"), l.Comentario());
@@ -453,15 +449,15 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     DesgloseIVA total;
     for (const DesgloseIVA& d : Desglose()) {
         impresion.Imprimir(4, {
-            {d.pIVA, kPorcentaje},
-            {d.pREQ, kPorcentaje},
-            {d.Neto, kMoneda},
-            {d.Descuento, kMoneda},
-            {d.DesctoPP, kMoneda},
-            {d.BaseImponible, kMoneda},
-            {d.IVA, kMoneda},
-            {d.REq, kMoneda},
-            {d.Importe, kMoneda},
+            {d.pIVA, kFormatoPorcentaje},
+            {d.pREQ, kFormatoPorcentaje},
+            {d.Neto, kFormatoMoneda},
+            {d.Descuento, kFormatoMoneda},
+            {d.DesctoPP, kFormatoMoneda},
+            {d.BaseImponible, kFormatoMoneda},
+            {d.IVA, kFormatoMoneda},
+            {d.REq, kFormatoMoneda},
+            {d.Importe, kFormatoMoneda},
         }, {QStringLiteral("@PCIVA"), QStringLiteral("@PCREQ"), QStringLiteral("@NETO"), QStringLiteral("@DESCUENTO"),
             QStringLiteral("@DESCTOPP"), QStringLiteral("@BASEIMPONIBLE"), QStringLiteral("@IVA"), QStringLiteral("@REQ"),
             QStringLiteral("@IMPORTE")});
@@ -474,16 +470,16 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     }
     const double envases = ImporteEnvases();
     impresion.Imprimir(5, {
-        {total.Neto, kMoneda},
-        {total.Descuento, kMoneda},
-        {total.BaseImponible, kMoneda},
-        {total.IVA, kMoneda},
-        {total.REq, kMoneda},
-        {total.Importe, kMoneda},
-        {envases, kMoneda},
-        {ImporteEnvasesDevueltos(), kMoneda},
-        {ImporteEnvasesEntregados(), kMoneda},
-        {total.Importe + envases, kMoneda},
+        {total.Neto, kFormatoMoneda},
+        {total.Descuento, kFormatoMoneda},
+        {total.BaseImponible, kFormatoMoneda},
+        {total.IVA, kFormatoMoneda},
+        {total.REq, kFormatoMoneda},
+        {total.Importe, kFormatoMoneda},
+        {envases, kFormatoMoneda},
+        {ImporteEnvasesDevueltos(), kFormatoMoneda},
+        {ImporteEnvasesEntregados(), kFormatoMoneda},
+        {total.Importe + envases, kFormatoMoneda},
         {envases == 0 ? QStringLiteral("N") : QString()},
     }, {QStringLiteral("@NETO"), QStringLiteral("@DESCUENTO"), QStringLiteral("@BASEIMPONIBLE"), QStringLiteral("@IVA"),
         QStringLiteral("@REQ"), QStringLiteral("@IMPORTE"), QStringLiteral("@ENVASES"), QStringLiteral("@ENV_DEV"),

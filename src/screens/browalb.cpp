@@ -25,7 +25,6 @@ namespace {
 
 QPointer<BrowAlb> g_unico;
 
-const QString kFormatoImporte = QStringLiteral("##,##0.00;-##,##0.00;#");
 
 constexpr ListaFilas::Columna kColumnas[] = {
     {"Número", 48, Qt::AlignHCenter, "000000"}, {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
@@ -142,10 +141,10 @@ QString BrowAlb::Texto(const FilaAlbaran& f, int col) const
     case 2: return f.Cliente.esNulo() ? QString() : QString::number(f.Cliente.aEntero());
     case 3: return f.nombre.aTexto();
     case 4: return QString::number(f.nLin);
-    case 5: return Formato(f.Importe / 100, kFormatoImporte);
+    case 5: return Formato(f.Importe / 100, kFormatoMoneda);
     case 6: return f.Factura.esNulo() ? QString() : Formato(f.Factura, QStringLiteral("000000"));
     case 7: return Formato(Valor(static_cast<qint64>(f.Stock)), QStringLiteral("Yes/No"));
-    case 8: return Formato(f.Pagado.esNulo() ? Valor(0) : f.Pagado, kFormatoImporte);
+    case 8: return Formato(f.Pagado.esNulo() ? Valor(0) : f.Pagado, kFormatoMoneda);
     default: return {};
     }
 }

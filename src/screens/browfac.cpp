@@ -21,7 +21,6 @@ namespace {
 
 QPointer<BrowFac> g_unico;
 
-const QString kFormatoImporte = QStringLiteral("##,##0.00;-##,##0.00;#");
 
 constexpr ListaFilas::Columna kColumnas[] = {
     {"Número", 48, Qt::AlignHCenter, "000000"},   {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
@@ -116,10 +115,10 @@ QString BrowFac::Texto(const FilaFactura& f, int col) const
     case 1: return Formato(f.Fecha, QStringLiteral("dd/mm/yyyy"));
     case 2: return f.Cliente.esNulo() ? QString() : Formato(f.Cliente, QStringLiteral("000000"));
     case 3: return f.nombre.aTexto();
-    case 4: return Formato(f.Neto, kFormatoImporte);
-    case 5: return Formato(f.iva, kFormatoImporte);
-    case 6: return Formato(TotalAPagar(f), kFormatoImporte);
-    case 7: return Formato(f.Pagado.esNulo() ? Valor(0) : f.Pagado, kFormatoImporte);
+    case 4: return Formato(f.Neto, kFormatoMoneda);
+    case 5: return Formato(f.iva, kFormatoMoneda);
+    case 6: return Formato(TotalAPagar(f), kFormatoMoneda);
+    case 7: return Formato(f.Pagado.esNulo() ? Valor(0) : f.Pagado, kFormatoMoneda);
     default: return {};
     }
 }

@@ -37,7 +37,6 @@
 
 namespace {
 
-const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
 
 // A key that types text (not an editing or control key), as the filters see it.
 bool EsCaracter(int tecla) { return tecla >= 32 && tecla != 127; }
@@ -308,8 +307,8 @@ void EditorDocumento::Cargar(bool abiertoPorNumero)
         m_lbCliente->setText(NumeroConCeros(*cliente, 6));
     }
     m_txCodCli->setText(m_lbCliente->text());
-    m_txDescuento->setText(Formato(static_cast<double>(DescuentoDocumento()), kPorcentaje));
-    m_txDesctoPP->setText(Formato(static_cast<double>(DesctoPPDocumento()), kPorcentaje));
+    m_txDescuento->setText(Formato(static_cast<double>(DescuentoDocumento()), kFormatoPorcentaje));
+    m_txDesctoPP->setText(Formato(static_cast<double>(DesctoPPDocumento()), kFormatoPorcentaje));
 
     PintarRejilla();
     PintarTotales();

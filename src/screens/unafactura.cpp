@@ -21,10 +21,6 @@
 
 namespace {
 
-const QString kMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
-const QString kUnidades = QStringLiteral("###,##0;-###,##0;#");
-const QString kKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
-const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
 
 constexpr Qt::Alignment kDerecha = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kIzquierda = Qt::AlignLeft | Qt::AlignVCenter;
@@ -134,7 +130,7 @@ UnaFactura::~UnaFactura() = default;
 
 void UnaFactura::DocumentoCargado()
 {
-    m_txPagado->setText(Formato(m_factura->Pagado, kMoneda));
+    m_txPagado->setText(Formato(m_factura->Pagado, kFormatoMoneda));
 }
 
 int UnaFactura::NumeroLineas() const { return m_factura->NumeroLineas(); }
@@ -168,16 +164,16 @@ QStringList UnaFactura::TextosLinea(int linea) const
     else
         descripcion = l->Concepto().value_or(l->Titulo().value_or(QString()));
     auto numero = [](const std::optional<double>& v, const QString& formato) { return v ? Formato(*v, formato) : QString(); };
-    return {Formato(static_cast<double>(l->Bultos()), kUnidades),
-            Formato(l->Envase(), kMoneda),
+    return {Formato(static_cast<double>(l->Bultos()), kFormatoUnidades),
+            Formato(l->Envase(), kFormatoMoneda),
             articulo ? NumeroConCeros(*l->Referencia(), 6) : QString(),
             descripcion,
-            Formato(static_cast<double>(l->pIVA()), kPorcentaje),
-            numero(l->Cantidad(), unidad && *unidad == 2 ? kUnidades : kKilos),
-            numero(l->Precio(), kMoneda),
+            Formato(static_cast<double>(l->pIVA()), kFormatoPorcentaje),
+            numero(l->Cantidad(), unidad && *unidad == 2 ? kFormatoUnidades : kFormatoKilos),
+            numero(l->Precio(), kFormatoMoneda),
             !unidad ? QString() : *unidad == 0 ? QStringLiteral("K") : *unidad == 1 ? QStringLiteral("g") : QStringLiteral("U"),
-            Formato(static_cast<double>(l->Descuento()), kPorcentaje),
-            numero(l->Importe(), kMoneda)};
+            Formato(static_cast<double>(l->Descuento()), kFormatoPorcentaje),
+            numero(l->Importe(), kFormatoMoneda)};
 }
 
 void UnaFactura::FiltrarCelda(int linea, int col, int& tecla) const
@@ -231,7 +227,7 @@ QString UnaFactura::FueraDeLimites(int, int col, const QString& texto) const
     case 1:
         if (!CabeEn32(std::nearbyint(Redondear2(valor) * 100)))
             return tr("El importe es demasiado grande: como máximo %1.")
-                .arg(Formato(std::numeric_limits<qint32>::max() / 100.0, kMoneda));
+                .arg(Formato(std::numeric_limits<qint32>::max() / 100.0, kFormatoMoneda));
         break;
     case 8:
         if (valor > 100)
@@ -334,10 +330,10 @@ void UnaFactura::PintarTotales()
     m_grdResu->setRows(static_cast<int>(desglose.size()) + 2 + (envases != 0 ? 1 : 0));
     auto fila = [this](int r, const DesgloseIVA& d, bool tasas) {
         const double valores[] = {d.Neto, d.Descuento + d.DesctoPP, d.BaseImponible, d.IVA, d.REq, d.Importe};
-        m_grdResu->setTextMatrix(r, 0, tasas ? Formato(d.pIVA, kPorcentaje) : QString());
-        m_grdResu->setTextMatrix(r, 1, tasas ? Formato(d.pREQ, kPorcentaje) : QString());
+        m_grdResu->setTextMatrix(r, 0, tasas ? Formato(d.pIVA, kFormatoPorcentaje) : QString());
+        m_grdResu->setTextMatrix(r, 1, tasas ? Formato(d.pREQ, kFormatoPorcentaje) : QString());
         for (int c = 0; c < 6; ++c)
-            m_grdResu->setTextMatrix(r, c + 2, Formato(valores[c], kMoneda));
+            m_grdResu->setTextMatrix(r, c + 2, Formato(valores[c], kFormatoMoneda));
     };
     int r = 1;
     for (const DesgloseIVA& d : desglose)
@@ -350,10 +346,10 @@ void UnaFactura::PintarTotales()
         ++r;
         m_grdResu->setTextMatrix(r, 0, tr("Envases"));
         m_grdResu->setTextMatrix(r, 1, tr("Envases"));
-        m_grdResu->setTextMatrix(r, 2, Formato(envases, kMoneda));
+        m_grdResu->setTextMatrix(r, 2, Formato(envases, kFormatoMoneda));
         for (int c = 3; c <= 6; ++c)
             m_grdResu->setTextMatrix(r, c, tr("Importe+Envases"));
-        m_grdResu->setTextMatrix(r, 7, Formato(m_factura->ImporteALiquidar(), kMoneda));
+        m_grdResu->setTextMatrix(r, 7, Formato(m_factura->ImporteALiquidar(), kFormatoMoneda));
     }
 }
 
@@ -392,7 +388,7 @@ void UnaFactura::AlEditarPagado(const QString& texto)
 void UnaFactura::Liquidar()
 {
     // What the customer owes as the invoice prints it, packaging included.
-    m_txPagado->setText(Formato(m_factura->ImporteALiquidar(), kMoneda));
+    m_txPagado->setText(Formato(m_factura->ImporteALiquidar(), kFormatoMoneda));
     AlEditarPagado(m_txPagado->text());
 }
 

@@ -17,10 +17,6 @@
 
 namespace {
 
-const QString kMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
-const QString kUnidades = QStringLiteral("###,##0;-###,##0;#");
-const QString kKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
-const QString kPorcentaje = QStringLiteral("0.0;-0.0;#");
 
 constexpr Qt::Alignment kDerecha = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kIzquierda = Qt::AlignLeft | Qt::AlignVCenter;
@@ -174,18 +170,18 @@ QStringList UnAlbaran::TextosLinea(int linea) const
     if (!l)
         return {};
     QStringList t;
-    t << Formato(static_cast<double>(l->Bultos), kUnidades) << Formato(l->Envase(), kMoneda);
+    t << Formato(static_cast<double>(l->Bultos), kFormatoUnidades) << Formato(l->Envase(), kFormatoMoneda);
     if (l->Codigo() == 0) {
         for (int c = 2; c <= 7; ++c)
             t << QString();
-        t << Formato(l->Importe(), kMoneda);
+        t << Formato(l->Importe(), kFormatoMoneda);
         return t;
     }
     const qint16 cada = l->Cada();
-    t << NumeroConCeros(l->Codigo(), 6) << l->Descripcion() << Formato(l->Cantidad(), cada == 2 ? kUnidades : kKilos)
-      << Formato(l->Precio(), kMoneda)
+    t << NumeroConCeros(l->Codigo(), 6) << l->Descripcion() << Formato(l->Cantidad(), cada == 2 ? kFormatoUnidades : kFormatoKilos)
+      << Formato(l->Precio(), kFormatoMoneda)
       << (cada == 0 ? QStringLiteral("K") : cada == 1 ? QStringLiteral("g") : QStringLiteral("U"))
-      << Formato(static_cast<double>(l->Descuento()), kPorcentaje) << Formato(l->ImporteDescontado(), kMoneda);
+      << Formato(static_cast<double>(l->Descuento()), kFormatoPorcentaje) << Formato(l->ImporteDescontado(), kFormatoMoneda);
     return t;
 }
 
@@ -219,14 +215,14 @@ QString UnAlbaran::FueraDeLimites(int linea, int col, const QString& texto) cons
     case 5:
         if (!CabeEnCentimos(valor))
             return tr("El importe es demasiado grande: como máximo %1.")
-                .arg(Formato(std::numeric_limits<qint32>::max() / 100.0, kMoneda));
+                .arg(Formato(std::numeric_limits<qint32>::max() / 100.0, kFormatoMoneda));
         break;
     case 4: {
         const LineaAlbaran* l = m_albaran->Linea(static_cast<qint16>(linea));
         const bool unidades = l && l->Cada() == 2;
         if (std::abs(std::nearbyint(valor * (unidades ? 1 : 1000))) > std::numeric_limits<qint32>::max())
             return tr("La cantidad es demasiado grande: como máximo %1.")
-                .arg(Formato(std::numeric_limits<qint32>::max() / (unidades ? 1.0 : 1000.0), unidades ? kUnidades : kKilos));
+                .arg(Formato(std::numeric_limits<qint32>::max() / (unidades ? 1.0 : 1000.0), unidades ? kFormatoUnidades : kFormatoKilos));
         break;
     }
     case 7:
@@ -297,10 +293,10 @@ void UnAlbaran::PintarTotales()
     const double base = Redondear2(m_importes.Suma());  // whole cents, as the note's ImporteBase
     const double envases = m_albaran->ImporteEnvases();
     const double descuentos = m_albaran->ImporteDescuentos(base);
-    m_lbBase->setText(Formato(base, kMoneda));
-    m_lbEnva->setText(Formato(envases, kMoneda));
-    m_lbDcto->setText(Formato(descuentos, kMoneda));
-    m_lbTotal->setText(Formato(base + envases - descuentos, kMoneda));
+    m_lbBase->setText(Formato(base, kFormatoMoneda));
+    m_lbEnva->setText(Formato(envases, kFormatoMoneda));
+    m_lbDcto->setText(Formato(descuentos, kFormatoMoneda));
+    m_lbTotal->setText(Formato(base + envases - descuentos, kFormatoMoneda));
 }
 
 // --- header ------------------------------------------------------------------------------
@@ -315,7 +311,7 @@ bool UnAlbaran::FijarCliente(qint32 codigo) { return m_albaran->SetCliente(codig
 void UnAlbaran::ClienteElegido()
 {
     // The header discount is the customer's.
-    m_txDescuento->setText(Formato(static_cast<double>(m_albaran->Descuento()), kPorcentaje));
+    m_txDescuento->setText(Formato(static_cast<double>(m_albaran->Descuento()), kFormatoPorcentaje));
     PintarTotales();
 }
 
@@ -331,12 +327,12 @@ void UnAlbaran::DesctoPPEditado(const QString& texto)
 
 void UnAlbaran::DescuentoAbandonado()
 {
-    m_txDescuento->setText(Formato(static_cast<double>(m_albaran->Descuento()), kPorcentaje));
+    m_txDescuento->setText(Formato(static_cast<double>(m_albaran->Descuento()), kFormatoPorcentaje));
 }
 
 void UnAlbaran::DesctoPPAbandonado()
 {
-    m_txDesctoPP->setText(Formato(static_cast<double>(m_albaran->DesctoPP), kPorcentaje));
+    m_txDesctoPP->setText(Formato(static_cast<double>(m_albaran->DesctoPP), kFormatoPorcentaje));
 }
 
 // --- saving and printing -----------------------------------------------------------------

@@ -7,6 +7,13 @@
 
 #include <optional>
 
+// The program's display formats: money, whole units, kilos (three decimals) and percentages
+// (one decimal); zero shows empty.
+inline const QString kFormatoMoneda = QStringLiteral("##,##0.00;-##,##0.00;#");
+inline const QString kFormatoUnidades = QStringLiteral("###,##0;-###,##0;#");
+inline const QString kFormatoKilos = QStringLiteral("##,##0.000;-##,##0.000;#");
+inline const QString kFormatoPorcentaje = QStringLiteral("0.0;-0.0;#");
+
 // The user's number format: the system locale, or Spanish where the system has none ("C").
 QLocale LocalNumeros();
 // Tests and the controls' hosts may fix the locale used for numbers.
