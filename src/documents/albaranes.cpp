@@ -2,6 +2,7 @@
 
 #include "albaran.h"
 #include "basedatos.h"
+#include "dinero.h"
 #include "factura.h"
 #include "formato.h"
 #include "global.h"
@@ -40,7 +41,10 @@ QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva)
     return t;
 }
 
-double SinIVA(double valor, double iva) { return Redondear2(valor / (1 + iva / 100)); }
+double SinIVA(double valor, double iva)
+{
+    return AEuros(SinIVACentimos(Centimos(valor), static_cast<float>(iva)));
+}
 
 Albaranes::Albaranes(BaseDatos& bd, QObject* padre) : QObject(padre), m_bd(bd) {}
 Albaranes::~Albaranes() = default;

@@ -80,5 +80,5 @@ private:
 // Texts of the lines that name the delivery note in an invoice.
 QString TextoTituloAlbaran(qint32 numero, const QDate& fecha);
 QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva);
-// A price or base that carries VAT, made net: int(valor / (1 + iva / 100) * 100 + 0.5) / 100.
+// A price or base that carries VAT, made net: valor x 100 / (100 + iva), to the cent half up.
 double SinIVA(double valor, double iva);

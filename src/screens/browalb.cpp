@@ -2,6 +2,7 @@
 
 #include "albaran.h"
 #include "albaranes.h"
+#include "dinero.h"
 #include "editorcelda.h"
 #include "formato.h"
 #include "genefact.h"
@@ -350,7 +351,8 @@ void BrowAlb::AceptarLiquidar()
     try {
         Albaran a(*Global::BD);
         if (a.WhoAmI(static_cast<qint32>(*numero))) {
-            const double total = a.ImporteBase() + a.ImporteEnvases() - a.ImporteDescuentos();
+            const qint64 base = a.CentimosBase();
+            const double total = AEuros(base + a.CentimosEnvases() - a.CentimosDescuentos(base));
             a.Pagado = std::min(LeerNumero(texto).value_or(0), total);
             hecho = a.Update();
         }

@@ -2,6 +2,7 @@
 
 #include "albaran.h"
 #include "albaranesdeticket.h"
+#include "dinero.h"
 #include "formato.h"
 #include "global.h"
 #include "navegador.h"
@@ -92,7 +93,7 @@ UnAlbaran* UnAlbaran::Abrir(std::unique_ptr<Albaran> albaran, long numeroEditado
 
 UnAlbaran::UnAlbaran(std::unique_ptr<Albaran> albaran, long numeroEditado, NavegadorDocumentos* padre)
     : EditorDocumento(tr("Edición de un albarán"), Columnas(), numeroEditado, nullptr), m_albaran(std::move(albaran)),
-      m_importes([this](int i) { return m_albaran->Linea(static_cast<qint16>(i))->ImporteDescontado(); })
+      m_importes([this](int i) { return m_albaran->Linea(static_cast<qint16>(i))->CentimosDescontados(); })
 {
     setObjectName(QStringLiteral("UnAlbaran"));
     FijarPadre(padre);
@@ -290,13 +291,14 @@ void UnAlbaran::CeldaEditada(int linea, int col, const QString& texto)
 
 void UnAlbaran::PintarTotales()
 {
-    const double base = Redondear2(m_importes.Suma());  // whole cents, as the note's ImporteBase
-    const double envases = m_albaran->ImporteEnvases();
-    const double descuentos = m_albaran->ImporteDescuentos(base);
-    m_lbBase->setText(Formato(base, kFormatoMoneda));
-    m_lbEnva->setText(Formato(envases, kFormatoMoneda));
-    m_lbDcto->setText(Formato(descuentos, kFormatoMoneda));
-    m_lbTotal->setText(Formato(base + envases - descuentos, kFormatoMoneda));
+    // The same cents as the note's own totals, without adding every line again.
+    const qint64 base = m_importes.Suma();
+    const qint64 envases = m_albaran->CentimosEnvases();
+    const qint64 descuentos = m_albaran->CentimosDescuentos(base);
+    m_lbBase->setText(Formato(AEuros(base), kFormatoMoneda));
+    m_lbEnva->setText(Formato(AEuros(envases), kFormatoMoneda));
+    m_lbDcto->setText(Formato(AEuros(descuentos), kFormatoMoneda));
+    m_lbTotal->setText(Formato(AEuros(base + envases - descuentos), kFormatoMoneda));
 }
 
 // --- header ------------------------------------------------------------------------------

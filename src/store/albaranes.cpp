@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "consultas.h"
+#include "dinero.h"
 #include "global.h"
 #include "ordennombres.h"
 #include "utilidades.h"
@@ -92,18 +93,16 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
     filas.reserve(static_cast<size_t>(rs.recordCount()));
     for (; !rs.eof(); rs.moveNext()) {
-        const double importe = CampoANumero(rs[QStringLiteral("Importe")]);
+        const qint64 importe = rs[QStringLiteral("Importe")].aEntero();
         FilaAlbaran f;
         f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
         f.Fecha = rs[QStringLiteral("Fecha")];
         f.Cliente = rs[QStringLiteral("Cliente")];
         f.nombre = rs[QStringLiteral("nombre")];
         f.nLin = CampoALargo(rs[QStringLiteral("nLin")]);
-        // Both discounts on the gross, each rounded to the cent, as the note takes them (its
-        // percentages are single precision).
-        const double base = importe / 100;
-        f.Importe = importe - std::floor(static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")])) * base + 0.5)
-            - std::floor(static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")])) * base + 0.5);
+        // Both discounts on the note's base, each rounded to the cent, as the note takes them.
+        f.Importe = importe - PorcentajeDe(importe, static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")])))
+            - PorcentajeDe(importe, static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")])));
         f.Factura = rs[QStringLiteral("Factura")];
         f.Stock = CampoALargo(rs[QStringLiteral("Stock")]);
         f.Pagado = rs[QStringLiteral("Pagado")];

@@ -58,7 +58,7 @@ struct FilaFactura {
 };
 
 // What the customer owes for an invoice, as the printed invoice totals it: net, VAT,
-// surcharge and packaging. An invoice is settled when its payment is within a cent of it.
+// surcharge and packaging. An invoice is settled when it was paid to the cent.
 double TotalAPagar(const FilaFactura& factura);
 
 // A closed scale ticket: the values of its ticket row.

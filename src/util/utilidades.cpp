@@ -1,5 +1,7 @@
 #include "utilidades.h"
 
+#include "dinero.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -148,20 +150,14 @@ qint32 ALargo32(double valor) { return redondearSaturado<qint32>(valor); }
 
 double Redondear2(double valor)
 {
-    // Exactly the saved queries' int(x * 100 + 0.5) / 100, so both agree to the cent.
-    return std::floor(valor * 100 + 0.5) / 100;
+    if (const std::optional<qint64> c = EurosACentimos(valor))
+        return AEuros(*c);
+    return std::floor(valor * 100 + 0.5) / 100;  // not finite, or beyond any amount
 }
 
 double ImporteLinea(qint32 precio, qint32 cantidad, qint16 cada)
 {
-    double unidades;
-    switch (cada) {
-    case 0: unidades = cantidad / 1000.0; break;
-    case 1: unidades = cantidad / 100.0; break;
-    case 2: unidades = cantidad; break;
-    default: return 0;
-    }
-    return Redondear2(precio / 100.0 * unidades);
+    return AEuros(ImporteLineaCentimos(precio, cantidad, cada));
 }
 
 std::vector<FilaBase> AgruparPorClave(std::vector<FilaBase>& filas)

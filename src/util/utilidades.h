@@ -65,7 +65,7 @@ double Val(const QString& texto);
 qint16 AEntero16(double valor);
 qint32 ALargo32(double valor);
 
-// floor(x * 100 + 0.5) / 100: halves go up, for negative values too.
+// To the cent, half up on the amount as written (22,425 gives 22,43), for negative values too.
 double Redondear2(double valor);
 
 // Amount of a line in euros: price in cents per kilogram (Cada 0, quantity in grams),

@@ -6,14 +6,6 @@
 
 namespace {
 
-TEST(Redondear2, HalvesGoUpForNegativesToo)
-{
-    EXPECT_DOUBLE_EQ(Redondear2(2.125), 2.13);
-    EXPECT_DOUBLE_EQ(Redondear2(-2.125), -2.12);
-    EXPECT_DOUBLE_EQ(Redondear2(3.754999), 3.75);
-    EXPECT_DOUBLE_EQ(Redondear2(0), 0);
-}
-
 class LineAmounts : public ::testing::TestWithParam<std::tuple<qint32, qint32, qint16, double>> {};
 
 TEST_P(LineAmounts, FollowTheSaleUnit)

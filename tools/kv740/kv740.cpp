@@ -1,5 +1,6 @@
 #include "kv740.h"
 
+#include "dinero.h"
 #include "utilidades.h"
 
 #include <QDir>
@@ -301,7 +302,7 @@ void EscribirTicket(motor::BaseDeDatos& bd, const Ticket& t, qint16 seccion, qui
             continue;
         const Articulo& a = kCatalogo[n];
         const qint32 canti = a.cada == 2 ? 1 + static_cast<qint32>(azar.bounded(4)) : 100 + static_cast<qint32>(azar.bounded(1900));
-        importe += static_cast<qint64>(ImporteLinea(a.precio, canti, a.cada) * 100 + 0.5);
+        importe += ImporteLineaCentimos(a.precio, canti, a.cada);
         insertar.vincular({t.docID, t.numTK, t.balanza, t.operador, fecha, 1, Valor(), ++linea, n + 1, canti, a.precio});
         while (insertar.paso()) {
         }
