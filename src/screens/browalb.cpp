@@ -22,6 +22,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 QPointer<BrowAlb> g_unico;
@@ -134,6 +137,37 @@ void BrowAlb::Leer()
                 [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
 }
 
+// The list is in number order, so one note's row is found and placed by its number.
+std::optional<int> BrowAlb::LeerFila(long numero)
+{
+    if (!Global::BD || numero < 0 || numero > std::numeric_limits<qint32>::max()
+        || Grd->Rows() - 1 != static_cast<int>(m_filas.size()))
+        return std::nullopt;
+    const FiltroLista& f = filtro();
+    std::vector<FilaAlbaran> leida = Global::BD->ListaAlbaranes(
+        Filtro(static_cast<qint32>(numero)), f.cliente ? Filtro(f.cliente->codigo) : Filtro(),
+        f.desde ? Filtro(*f.desde) : Filtro(), f.hasta ? Filtro(*f.hasta) : Filtro());
+    const auto donde = std::lower_bound(m_filas.begin(), m_filas.end(), numero,
+                                        [](const FilaAlbaran& a, long n) { return a.Numero < n; });
+    const int fila = static_cast<int>(donde - m_filas.begin());
+    const bool listada = donde != m_filas.end() && donde->Numero == numero;
+    if (leida.empty()) {
+        if (listada) {
+            m_filas.erase(donde);
+            Grd->Modelo()->FilaQuitada(fila);
+        }
+        return 0;
+    }
+    if (listada) {
+        *donde = std::move(leida.front());
+        Grd->Modelo()->FilaCambiada(fila);
+    } else {
+        m_filas.insert(donde, std::move(leida.front()));
+        Grd->Modelo()->FilaInsertada(fila);
+    }
+    return fila + 1;
+}
+
 QString BrowAlb::Texto(const FilaAlbaran& f, int col) const
 {
     switch (col) {
@@ -180,6 +214,9 @@ void BrowAlb::PrepararMenu()
 
 bool BrowAlb::Tecla(QKeyEvent& e)
 {
+    // The letters are commands only alone: Ctrl+D or Alt+E belong to the window and the menus.
+    if (e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
     if (e.key() == Qt::Key_N || e.key() == Qt::Key_Insert) {
         NuevoAlbaran();
         return true;
@@ -198,6 +235,9 @@ bool BrowAlb::Tecla(QKeyEvent& e)
     case Qt::Key_Delete:
         if (libre)
             EliminarUno();
+        else
+            Mensaje(QStringLiteral("El albarán está facturado: no se puede eliminar.\nPara eliminarlo, elimine antes su factura."),
+                    QMessageBox::Information);
         return true;
     case Qt::Key_F:
         if (libre)
@@ -428,6 +468,7 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
     connect(&lote, &Albaranes::DespuesDeFacturar, this, [this](qint16&, qint16&, qint16&) {
         Despues();
         Refresco(std::nullopt);
+        ReleerSiCargado(Navegadores::facturas);
     });
     lote.FijarImpresion(NuevoMotorMascaras, CarpetaMascaras(QStringLiteral("mskFact.txt")));
 
@@ -444,6 +485,8 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
                     + QStringLiteral("\nRevise la lista: lo hecho hasta el error queda guardado."),
                 QMessageBox::Critical);
         Refresco(std::nullopt);
+        if (operacion == Masiva::Facturar)
+            ReleerSiCargado(Navegadores::facturas);
     }
     Despues();
     LosAlbaranes.reset();

@@ -834,6 +834,7 @@ bool EditorDocumento::Guardar()
         return false;
     bool guardado = false;
     QString motivo;
+    const std::optional<qint32> pedido = m_numeroEditado == 0 ? NumeroDocumento() : std::nullopt;
     try {
         guardado = GuardarDocumento();
         if (!guardado)
@@ -849,10 +850,20 @@ bool EditorDocumento::Guardar()
         return false;
     }
     m_cambios = false;
+    // Another station stored the typed number first: the document took the next free one.
+    if (pedido && NumeroDocumento() && *NumeroDocumento() != *pedido) {
+        m_txNumero->setText(NumeroConCeros(*NumeroDocumento(), 6));
+        Mensaje(tr("El número %1 ya se había guardado en otro puesto: se ha guardado con el número %2.")
+                    .arg(NumeroConCeros(*pedido, 6), NumeroConCeros(*NumeroDocumento(), 6)),
+                QMessageBox::Ok, QMessageBox::Information);
+    }
     NavegadorDocumentos* navegador = Navegador();
     if (navegador && navegador->Cargado()) {
         try {
-            navegador->Refresco(NumeroDocumento() ? std::optional<long>(*NumeroDocumento()) : std::nullopt);
+            if (const auto numero = NumeroDocumento())
+                navegador->RefrescarFila(*numero);
+            else
+                navegador->Refresco(std::nullopt);
         } catch (const motor::Error&) {
         }
     }
@@ -893,11 +904,18 @@ void EditorDocumento::Imprimir()
             AbrirEditor();
             return;
         }
-        // The stored document is read back, so that a later save updates it.
-        if (!RecargarDocumento())
+        // The stored document is read back, so that a later save updates it; a new one is
+        // from now on the editor of its number.
+        if (!RecargarDocumento()) {
             Descargar();
-        else
+        } else {
+            if (m_numeroEditado == 0 && NumeroDocumento()) {
+                m_numeroEditado = *NumeroDocumento();
+                if (NavegadorDocumentos* padre = Padre())
+                    padre->HijoNumerado(m_numeroEditado);
+            }
             Cargar(true);
+        }
     }
     const QString carpeta = CarpetaMascaras(MascaraImpresion());
     QApplication::setOverrideCursor(Qt::WaitCursor);

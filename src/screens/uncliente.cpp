@@ -231,6 +231,11 @@ void UnCliente::Acepta_Click()
     }
     if (NavegadorDocumentos* b = Navegadores::clientes)
         b->Refresco(codigo);
+    // The note and invoice lists show a stored customer's code and name.
+    if (m_codigo != 0) {
+        ReleerSiCargado(Navegadores::albaranes);
+        ReleerSiCargado(Navegadores::facturas);
+    }
     m_cerrar = true;
     CerrarVentana(this);
 }
