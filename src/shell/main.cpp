@@ -35,10 +35,47 @@ static int MostrarRutas(int argc, char** argv)
     return 0;
 }
 
+// "--help" and "--version" answer on the terminal and end: they never open the program.
+static bool Responder(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const bool ayuda = qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0;
+        const bool version = qstrcmp(argv[i], "--version") == 0 || qstrcmp(argv[i], "-v") == 0;
+        if (!ayuda && !version)
+            continue;
+        QTextStream salida(stdout);
+        if (version) {
+            salida << "Quenza " << QUENZA_VERSION << '\n';
+        } else {
+            salida << "Uso: quenza [opción]\n"
+                      "Facturación con KV740: abre el programa en el escritorio.\n\n"
+                      "  --rutas      muestra dónde guarda su configuración y dónde busca máscaras y listados\n"
+                      "  --version    muestra la versión y termina\n"
+                      "  --help       muestra esta ayuda y termina\n";
+        }
+        return true;
+    }
+    return false;
+}
+
+// Without a desktop Qt stops with a message in English: say first, in Spanish, what is missing.
+static void AvisarSinPantalla()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        QTextStream(stderr) << "Quenza necesita un escritorio: no hay ninguna pantalla gráfica disponible "
+                               "(DISPLAY y WAYLAND_DISPLAY están vacías). Inicie el programa desde el escritorio.\n";
+#endif
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 2 && qstrcmp(argv[1], "--rutas") == 0)
         return MostrarRutas(argc, argv);
+    if (Responder(argc, argv))
+        return 0;
+    AvisarSinPantalla();
     QApplication app(argc, argv);
     Identificar();
     QApplication::setWindowIcon(IconoPrograma());
