@@ -834,7 +834,7 @@ bool EditorDocumento::Guardar()
         return false;
     bool guardado = false;
     QString motivo;
-    const std::optional<qint32> pedido = m_numeroEditado == 0 ? NumeroDocumento() : std::nullopt;
+    const qint32 pedido = m_numeroEditado == 0 ? NumeroDocumento().value_or(0) : 0;  // 0: none asked for
     try {
         guardado = GuardarDocumento();
         if (!guardado)
@@ -851,10 +851,10 @@ bool EditorDocumento::Guardar()
     }
     m_cambios = false;
     // Another station stored the typed number first: the document took the next free one.
-    if (pedido && NumeroDocumento() && *NumeroDocumento() != *pedido) {
+    if (pedido != 0 && NumeroDocumento() && *NumeroDocumento() != pedido) {
         m_txNumero->setText(NumeroConCeros(*NumeroDocumento(), 6));
         Mensaje(tr("El número %1 ya se había guardado en otro puesto: se ha guardado con el número %2.")
-                    .arg(NumeroConCeros(*pedido, 6), NumeroConCeros(*NumeroDocumento(), 6)),
+                    .arg(NumeroConCeros(pedido, 6), NumeroConCeros(*NumeroDocumento(), 6)),
                 QMessageBox::Ok, QMessageBox::Information);
     }
     NavegadorDocumentos* navegador = Navegador();

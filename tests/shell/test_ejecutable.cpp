@@ -112,18 +112,20 @@ TEST(ProgramaEnTerminal, AnswersHelpAndVersionAndSaysWhenThereIsNoDisplay)
     for (const Caso& c : casos) {
         QProcess p;
         QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-        if (c.sinPantalla)
+        if (c.sinPantalla) {
             for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
                 entorno.remove(QString::fromLatin1(v));
-        else
+        } else {
             entorno.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        }
         p.setProcessEnvironment(entorno);
         p.start(QStringLiteral(QUENZA_EJECUTABLE), c.argumentos);
         ASSERT_TRUE(p.waitForFinished(10000)) << qPrintable(c.argumentos.join(' '));
         const QString salida = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         EXPECT_TRUE(salida.contains(QString::fromUtf8(c.dice))) << qPrintable(salida);
-        if (c.termina0)
+        if (c.termina0) {
             EXPECT_EQ(p.exitCode(), 0) << qPrintable(salida);
+        }
     }
 }
 
