@@ -316,10 +316,11 @@ void BrwOnLin::Tim_Timer()
 
 // ---- messages ----
 
-QMessageBox::StandardButton BrwOnLin::preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono)
+QMessageBox::StandardButton BrwOnLin::preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                                QMessageBox::StandardButton porDefecto)
 {
     PausaRefresco pausa(Tim);
-    return MensajeSobreRejilla(Grd, texto, botones, icono, windowTitle());
+    return MensajeSobreRejilla(Grd, texto, botones, icono, windowTitle(), porDefecto);
 }
 
 // ---- turning a ticket into a delivery note ----
@@ -341,7 +342,7 @@ void BrwOnLin::GenerarAlbaran()
     const qint32 doc = docIDDeFila(fila);
     if (usado(fila)
         && preguntar(QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n¿Desea generar el mismo Albarán nuevamente"),
-                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning)
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No)
             != QMessageBox::Yes)
         return;
     UnAlbaran* hijo = UnAlbaran::Proponer(doc);

@@ -816,9 +816,9 @@ void EditorDocumento::BorrarFila()
 }
 
 QMessageBox::StandardButton EditorDocumento::Mensaje(const QString& texto, QMessageBox::StandardButtons botones,
-                                                     QMessageBox::Icon icono)
+                                                     QMessageBox::Icon icono, QMessageBox::StandardButton porDefecto)
 {
-    return MensajeSobreRejilla(m_grd, texto, botones, icono, m_titulo);
+    return MensajeSobreRejilla(m_grd, texto, botones, icono, m_titulo, porDefecto);
 }
 
 bool EditorDocumento::Guardar()
@@ -884,7 +884,7 @@ void EditorDocumento::Cancelar()
 {
     if (m_cambios
         && Mensaje(tr("Abandonar los cambios realizados: ¿SEGURO?"), QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Warning)
+                   QMessageBox::Warning, QMessageBox::Cancel)
             != QMessageBox::Ok)
         return;
     AlCancelar();
@@ -950,7 +950,7 @@ void EditorDocumento::closeEvent(QCloseEvent* evento)
 {
     if (!m_cerrandoAdrede && m_cambios
         && Mensaje(tr("Abandonar los cambios realizados: ¿SEGURO?"), QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Warning)
+                   QMessageBox::Warning, QMessageBox::Cancel)
             != QMessageBox::Ok) {
         evento->ignore();
         return;

@@ -125,7 +125,8 @@ protected:
     // Row of the grid to line (0 when the row has no line); `comentario` tells a comment row.
     int LineaDeFila(int fila, bool* comentario = nullptr) const;
     int PrimeraFilaDeLinea(int linea) const;
-    QMessageBox::StandardButton Mensaje(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono);
+    QMessageBox::StandardButton Mensaje(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                        QMessageBox::StandardButton porDefecto = QMessageBox::NoButton);
     void FijarPadre(NavegadorDocumentos* padre);
     // Told when the window closes.
     virtual NavegadorDocumentos* Padre() const;

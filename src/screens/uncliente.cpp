@@ -293,6 +293,7 @@ bool UnCliente::eventFilter(QObject* objeto, QEvent* evento)
 bool UnCliente::Preguntar(const QString& texto)
 {
     QMessageBox caja(QMessageBox::Warning, kTitulo, texto, QMessageBox::Ok | QMessageBox::Cancel, this);
+    caja.setDefaultButton(QMessageBox::Cancel);  // Enter keeps what was typed
     return caja.exec() == QMessageBox::Ok;
 }
 

@@ -40,7 +40,10 @@ void Responder(QString* texto, QMessageBox::StandardButton boton, QMessageBox::I
                 *texto = caja->text();
             if (icono)
                 *icono = caja->icon();
-            caja->button(boton)->click();
+            if (boton == QMessageBox::NoButton)
+                QTest::keyClick(caja, Qt::Key_Return);  // what the box gives to Enter
+            else
+                caja->button(boton)->click();
         } else if (intentos > 0) {
             Responder(texto, boton, icono, intentos - 1);
         }
@@ -447,6 +450,12 @@ TEST_F(BrwOnLinTest, AUsedTicketAsksBeforeAnotherNote)
     EXPECT_EQ(texto, QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
                                     "¿Desea generar el mismo Albarán nuevamente"));
     EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(v->Hijo(), nullptr);
+    // The Enter that opens tickets, pressed once more on the question, makes no second note.
+    texto.clear();
+    Responder(&texto, QMessageBox::NoButton);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_FALSE(texto.isEmpty());
     EXPECT_EQ(v->Hijo(), nullptr);
 
     // A double click on the row, and Yes: the note opens; Cancelar frees the slot.

@@ -39,7 +39,10 @@ void Contestar(std::shared_ptr<Mensajes> m, QMessageBox::StandardButton boton)
         if (caja && caja->isVisible()) {
             m->textos << caja->text();
             m->iconos.push_back(caja->icon());
-            caja->button(boton)->click();
+            if (boton == QMessageBox::NoButton)
+                QTest::keyClick(caja, Qt::Key_Return);  // what the box gives to Enter
+            else
+                caja->button(boton)->click();
         }
         Contestar(m, boton);
     });
@@ -255,6 +258,9 @@ TEST_F(Clientes, CancellingAsksOnlyWhenSomethingChanged)
     QTest::keyClicks(e->txTelefono1, QStringLiteral("961234567"));
     m = Al(QMessageBox::Cancel, [&] { Click(e->Cancela); });
     EXPECT_EQ(m.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
+    EXPECT_TRUE(b->Editor(1));
+    m = Al(QMessageBox::NoButton, [&] { Click(e->Cancela); });  // Enter keeps the changes
+    EXPECT_EQ(m.textos.size(), 1);
     EXPECT_TRUE(b->Editor(1));
     // Closing by the window's frame loses the same changes: the same question.
     m = Al(QMessageBox::Cancel, [&] { e->parentWidget()->close(); });

@@ -274,6 +274,15 @@ TEST_F(UnAlbaranTest, CancellingAsksOnlyWhenSomethingChanged)
     ASSERT_EQ(foco(), ed(w));
     teclas(QStringLiteral("4"));  // Bultos of line 1
     EXPECT_TRUE(w->Cambios());
+    // Enter on the question keeps the work.
+    QTimer::singleShot(30, [] {
+        if (QWidget* caja = QApplication::activeModalWidget())
+            QTest::keyClick(caja, Qt::Key_Return);
+    });
+    pulsar(w, "Cancelar");
+    asentar();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(abandono.count(), 0);
     Mensajes mensajes;
     mensajes.respuestas = {QMessageBox::Cancel};
     pulsar(w, "Cancelar");
