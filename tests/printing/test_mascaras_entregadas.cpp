@@ -123,6 +123,10 @@ TEST(MascarasEntregadas, DeliveryNotePrintsEveryPartAndRepeatsTheHead)
     EXPECT_TRUE(paginas[1].contains(QStringLiteral("631,06")));
     EXPECT_TRUE(paginas[1].contains(QStringLiteral("-1,20")));
     EXPECT_FALSE(paginas.join(QString()).contains(QLatin1Char('@')));
+    // The "Neto" column is the amount the totals add (the packaging goes in its own column):
+    // never the net less the packaging, which the total then adds back.
+    EXPECT_TRUE(paginas[0].contains(QStringLiteral("10,12")));
+    EXPECT_FALSE(paginas.join(QString()).contains(QStringLiteral("9,52")));
 }
 
 TEST(MascarasEntregadas, InvoicePrintsLinesVatRowsAndTotals)
