@@ -443,6 +443,20 @@ void EditorDocumento::CerrarEditor()
     if (!m_txEd->estaAbierto())
         return;
     const int fila = m_txEd->fila();
+    const int col = m_txEd->col();
+    if (!m_cargando && Editable() && CeldaAlSalir(col)) {
+        bool comentario = false;
+        const int linea = fila < m_grd->Rows() ? LineaDeFila(fila, &comentario) : 0;
+        const QString texto = m_txEd->texto();
+        if (linea != 0 && !comentario && texto != TextosLinea(linea).value(col)) {
+            try {
+                CeldaEditada(linea, col, texto);
+            } catch (const motor::Error& e) {
+                AvisarFueraDeLimites(tr("Error al leer los datos.") + QLatin1Char('\n') + QString::fromUtf8(e.what()));
+            }
+            PintarTotales();
+        }
+    }
     m_txEd->cerrar();
     if (fila < m_grd->Rows())
         PintarFila(fila);
@@ -611,6 +625,8 @@ void EditorDocumento::AlEditarCelda(const QString& texto)
             PintarTotales();
             return;
         }
+        if (CeldaAlSalir(col))
+            return;
         CeldaEditada(linea, col, texto);
         PintarFila(fila);
         PintarTotales();

@@ -260,7 +260,15 @@ void UnAlbaran::CeldaEditada(int linea, int col, const QString& texto)
     case 3: {
         const qint32 antes = l->Codigo();
         const qint32 codigo = col == 2 ? ALargo32(valor) : AutoescribirArticulo();
-        l->SetCodigo(codigo);
+        if (col == 2 && codigo != 0) {
+            // A code is what was typed: an unknown one leaves the line as it was.
+            if (!l->SetCodigo(codigo)) {
+                AvisarFueraDeLimites(tr("No existe el artículo %1").arg(codigo));
+                break;
+            }
+        } else {
+            l->SetCodigo(codigo);
+        }
         if (l->Codigo() != antes)
             MarcarCambios();
         break;

@@ -147,6 +147,42 @@ TEST_F(UnAlbaranTest, NameTypedInTheDescriptionCompletesToACatalogueArticle)
     EXPECT_EQ(grd(w)->Col(), 4);
 }
 
+// A code is what was typed: one the catalogue lacks never becomes the article of its prefix.
+TEST_F(UnAlbaranTest, AnUnknownCodeIsSaidAndLeavesTheLineAsItWas)
+{
+    articulo(99004, QStringLiteral("PREFIJO PRUEBA"), 2, 7, 100);
+    const qint32 numero = notaGuardada();
+    QPointer<UnAlbaran> w = UnAlbaran::Editar(numero);
+    ASSERT_TRUE(w);
+    Mensajes mensajes;
+    const int entrada = grd(w)->Rows() - 1;
+    for (const int fila : {1, entrada}) {
+        SCOPED_TRACE(fila);
+        mensajes.textos.clear();
+        const qint32 antes = fila == 1 ? 990001 : 0;
+        grd(w)->setCelda(fila, 2);
+        ASSERT_EQ(foco(), ed(w));
+        teclas(QStringLiteral("990041"));
+        intro();
+        mensajes.esperar();
+        EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("No existe el artículo 990041")});
+        const int linea = fila == 1 ? 1 : w->Documento().NumeroLineas();
+        EXPECT_EQ(w->Documento().Linea(static_cast<qint16>(linea))->Codigo(), antes);
+        EXPECT_EQ(celda(w, fila, 2), antes ? NumeroConCeros(antes, 6) : QString());
+    }
+    EXPECT_EQ(w->Documento().Linea(1)->CantidadGramos(), 1250);
+
+    // A known code is taken when the cell is left.
+    grd(w)->setCelda(1, 2);
+    teclas(QStringLiteral("99004"));
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
+    intro();
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 99004);
+    EXPECT_EQ(celda(w, 1, 3), QStringLiteral("PREFIJO PRUEBA"));
+    w->close();
+    asentar();
+}
+
 TEST_F(UnAlbaranTest, NoteProposedFromATicketWithAVoidIsSavedAndMarked)
 {
     kv740::Ticket t;
