@@ -101,8 +101,11 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
         f.nombre = rs[QStringLiteral("nombre")];
         f.nLin = CampoALargo(rs[QStringLiteral("nLin")]);
         // Both discounts on the note's base, each rounded to the cent, as the note takes them.
-        f.Importe = importe - PorcentajeDe(importe, static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")])))
-            - PorcentajeDe(importe, static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")])));
+        const bool deFactura = !rs[QStringLiteral("DescuentoFactura")].esNulo();
+        const Valor descuento = rs[deFactura ? QStringLiteral("DescuentoFactura") : QStringLiteral("Descuento")];
+        const Valor desctoPP = rs[deFactura ? QStringLiteral("DesctoPPFactura") : QStringLiteral("DesctoPP")];
+        f.Importe = importe - PorcentajeDe(importe, static_cast<float>(CampoANumero(descuento)))
+            - PorcentajeDe(importe, static_cast<float>(CampoANumero(desctoPP)));
         f.Factura = rs[QStringLiteral("Factura")];
         f.Stock = CampoALargo(rs[QStringLiteral("Stock")]);
         f.Pagado = rs[QStringLiteral("Pagado")];

@@ -7,14 +7,16 @@ namespace consultas {
 
 // The delivery-note list: the saved query is the three parts together; the store puts its
 // filters between them, so that only the notes asked for are grouped.
-inline QString SelectAlbaranes(const QString& importe)
+inline QString SelectAlbaranes(const QString& importe, const QString& masColumnas = {})
 {
     return QStringLiteral(
                "select distinctrow TbCabzAlb.Numero as Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, "
                "DesctoPP, sum(Bultos * Envase) as ImpEnvases,  + ")
         + importe
         + QStringLiteral(
-            " as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin "
+            " as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin ")
+        + masColumnas
+        + QStringLiteral(
             "from (TbCabzAlb left join TbDetaAlb on TbDetaAlb.Numero=TbCabzAlb.Numero ) left join TbCliente on "
             "TbCabzAlb.Cliente=TbCliente.Codigo ");
 }
@@ -29,9 +31,16 @@ inline const QString ListaAlbaranes = ListaAlbaranesSelect + ListaAlbaranesGroup
 // to the cent. A sale unit the note does not know counts 0. The saved query above stays as it is
 // for other clients.
 inline const QString LineaEnCentimos = QStringLiteral("centimos_linea(Precio, Cantidad, Cada)");
+// An invoiced note lists with the discounts its invoice was made with (null for a pending note,
+// which follows its customer's discount).
+inline const QString DescuentosDeSuFactura = QStringLiteral(
+    ", (select TbCabzFac.Descuento from TbCabzFac where TbCabzFac.Serie=TbCabzAlb.sFac and TbCabzFac.Numero=TbCabzAlb.Factura)"
+    " as DescuentoFactura, (select TbCabzFac.DesctoPP from TbCabzFac where TbCabzFac.Serie=TbCabzAlb.sFac and "
+    "TbCabzFac.Numero=TbCabzAlb.Factura) as DesctoPPFactura ");
 inline const QString ListaAlbaranesSelectCentimos =
     SelectAlbaranes(QStringLiteral("sum(") + LineaEnCentimos + QStringLiteral(" - porcentaje(") + LineaEnCentimos
-                    + QStringLiteral(", TbDetaAlb.Descuento))"));
+                        + QStringLiteral(", TbDetaAlb.Descuento))"),
+                    DescuentosDeSuFactura);
 
 // Likewise the bases per invoice and rate.
 inline const QString ListaBasesImponiblesSelect = QStringLiteral(
