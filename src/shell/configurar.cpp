@@ -21,6 +21,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QLabel* panel(QWidget* padre)
@@ -253,6 +255,15 @@ void Configurar::MostrarDatos()
         auto* celda = new QTableWidgetItem(Formato(static_cast<double>(Global::IVADepartamento[i]), QStringLiteral("#0.0")));
         celda->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grdIvas->setItem(0, d - 1, celda);
+    }
+    // No surcharge set at all (a first configuration): the legal one of each department's VAT
+    // is proposed, so that a customer who pays it is never invoiced at 0 % unnoticed.
+    if (elegido >= 0
+        && std::all_of(Global::RecargoEquivalencia.begin() + 1, Global::RecargoEquivalencia.end(), [](float r) { return r == 0; }))
+        for (int d = 1; d <= 10; ++d)
+            Global::RecargoEquivalencia[static_cast<size_t>(d)] = RecargoLegal(Global::IVADepartamento[static_cast<size_t>(d)]);
+    for (int d = 1; d <= 10; ++d) {
+        const auto i = static_cast<size_t>(d);
         txREq[i]->setText(Formato(static_cast<double>(Global::RecargoEquivalencia[i]), QStringLiteral("0.0;-0.0;#")));
     }
     lbSecc->setText(Global::Seccion == 0 ? QString()
@@ -285,7 +296,36 @@ void Configurar::LstGpos_Click(int indice)
 
 void Configurar::Precio_Click() { Global::Precio = opBase->isChecked() ? 0 : opHta1->isChecked() ? 1 : 2; }
 
-void Configurar::IVA_Click() { Global::IVADesglosado = opDesgl->isChecked(); }
+void Configurar::IVA_Click()
+{
+    const bool desglosado = opDesgl->isChecked();
+    if (desglosado == Global::IVADesglosado)
+        return;
+    // The notes keep no trace of the setting they were written under: those still to be
+    // invoiced (but the scale's, whose prices always hold the VAT) change value.
+    qint32 pendientes = 0;
+    try {
+        pendientes = baseLista() ? Global::BD->ContarAlbaranesPendientes(std::nullopt, true) : 0;
+    } catch (const motor::Error&) {
+    }
+    if (pendientes > 0) {
+        QString cuales = pendientes == 1 ? QStringLiteral("Hay un albarán sin facturar: cambiará su importe")
+                                         : QStringLiteral("Hay @N albaranes sin facturar: cambiará su importe");
+        Reemplazar(QStringLiteral("@N"), QString::number(pendientes), cuales);
+        const QString como = desglosado ? QStringLiteral("sus precios se tomarán sin IVA y el IVA se sumará al facturar")
+                                        : QStringLiteral("sus precios se tomarán con el IVA incluido y se descontará al facturar");
+        QMessageBox caja(QMessageBox::Warning, windowTitle(),
+                         cuales + QStringLiteral(", porque ")
+                             + como + QStringLiteral(".\n¿SEGURO?"),
+                         QMessageBox::Ok | QMessageBox::Cancel, this);
+        caja.setDefaultButton(QMessageBox::Cancel);
+        if (caja.exec() != QMessageBox::Ok) {
+            (Global::IVADesglosado ? opDesgl : opInclu)->setChecked(true);
+            return;
+        }
+    }
+    Global::IVADesglosado = desglosado;
+}
 
 void Configurar::txREq_Change(int departamento)
 {
@@ -422,7 +462,15 @@ void Configurar::Acepto_Click()
         }
         CargarDeBaseDatos();
     }
-    if (LstGpos->currentIndex() >= 0 && Global::BD && Global::BD->VersionAlmacenes() && Global::Almacen == 0) {
+    if (LstGpos->currentIndex() < 0) {
+        // Without a group every department has VAT 0 and no article is found.
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("Elija el grupo KV740 de la tienda: sin grupo, todos los departamentos tienen "
+                                             "IVA 0 y no se encuentra ningún artículo."));
+        LstGpos->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (Global::BD && Global::BD->VersionAlmacenes() && Global::Almacen == 0) {
         QMessageBox::critical(this, windowTitle(),
                               QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
         return;

@@ -164,6 +164,11 @@ public:
     qint32 NuevoNumeroAlbaran();
     std::vector<FilaAlbaran> ListaAlbaranes(const Filtro& numero = {}, const Filtro& cliente = {}, const Filtro& desde = {},
                                             const Filtro& hasta = {}, const Filtro& factura = {});
+    // Notes not yet invoiced, of one customer or of all; `sinTickets` leaves out the notes made
+    // from a scale ticket (their prices hold the VAT whatever the setting). 0 while closed.
+    qint32 ContarAlbaranesPendientes(std::optional<qint32> cliente = std::nullopt, bool sinTickets = false);
+    // The departments of the lines of those notes whose customer pays the equivalence surcharge.
+    std::vector<qint16> DepartamentosConRecargo(const std::vector<qint32>& notas);
     bool ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs);
     bool EliminarAlbaran(qint32 numero);
