@@ -7,6 +7,7 @@
 #include "vistaprevia.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -484,6 +485,35 @@ TEST_F(Clientes, ClosingTheBrowserClosesItsEditorsAndKeepsItsPlace)
 
     b = Abrir();
     EXPECT_EQ(b->parentWidget()->geometry(), QRect(30, 40, 600, 350));
+}
+
+}  // namespace
+
+namespace {
+
+// Pending notes follow their customer's discount: the editor says so before it is changed.
+TEST_F(Clientes, ChangingTheDiscountSaysThePendingNotesTakeIt)
+{
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM AlbaranVentaDetalle"));
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM AlbaranVentaCabecera"));
+    for (const char* nota : {"1, 1, NULL", "2, 1, 0", "3, 1, 8", "4, 2, 8"})
+        Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaCabecera (Numero, Cliente, Factura, Fecha) "
+                                                           "VALUES (%1, '2024-03-01')")
+                                                .arg(QLatin1String(nota)));
+    BrowCli* b = Abrir();
+    for (const auto& [codigo, aviso] : {std::pair{1, true}, std::pair{2, false}}) {
+        SCOPED_TRACE(codigo);
+        auto* e = new UnCliente;
+        ASSERT_TRUE(e->Editar(codigo));
+        EXPECT_FALSE(e->lbDesctoPendientes->isVisible());
+        e->txDescto->setText(QStringLiteral("12,5"));
+        EXPECT_EQ(e->lbDesctoPendientes->isVisible(), aviso);
+        if (aviso) {
+            EXPECT_TRUE(e->lbDesctoPendientes->text().startsWith(QStringLiteral("Sus 2 albaranes sin facturar tomarán el nuevo descuento")));
+        }
+        Al(QMessageBox::Ok, [&] { m_area->closeAllSubWindows(); });
+    }
+    Q_UNUSED(b);
 }
 
 }  // namespace
