@@ -52,6 +52,9 @@ signals:
     void AntesDeRestaurar(qint16& cuenta, bool& cancelar);
     void UnoRestaurado(bool exito, bool& cancelar);
     void DespuesDeRestaurar(qint16& hechos, qint16& fallidos);
+    // Raised before AntesDeFacturar when customers who pay the equivalence surcharge have lines
+    // of a department with VAT and no surcharge set: `texto` says which; cancelling stops.
+    void AvisoRecargo(const QString& texto, bool& cancelar);
     void AntesDeFacturar(qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& unaPorAlbaran, bool& imprimir,
                          bool& cancelar);
     // Raised when the note joins the invoice being made, in memory, before that invoice is

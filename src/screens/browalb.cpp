@@ -434,6 +434,8 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
               QStringLiteral("Se restaurará el stock en UN albarán: ¿SEGURO?"),
               QStringLiteral("Se restaurará el stock en @N albaranes: ¿SEGURO?"));
     });
+    connect(&lote, &Albaranes::AvisoRecargo, this,
+            [this](const QString& texto, bool& cancelar) { cancelar = !Pregunta(texto); });
     connect(&lote, &Albaranes::AntesDeFacturar, this,
             [this](qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& una, bool& imprimir, bool& cancelar) {
                 if (cuenta == 0) {

@@ -458,10 +458,17 @@ TEST_F(NavegadorAlbaranes, BulkInvoicingMatchesTheBatch)
     b->Refresco(std::nullopt);
     BrowAlb::Actual()->parentWidget()->close();
     b = Abrir();
+    // Customer 2 pays the surcharge, and department 5 has VAT but no surcharge set: said first.
+    contestador->Cancelar();
+    Tecla(b, 4, Qt::Key_F);
+    EXPECT_TRUE(contestador->Textos().last().contains(QStringLiteral("el departamento 5 ("))) << qPrintable(contestador->Textos().last());
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 1);
+    contestador->Ok();
     contestador->Hacer([](QWidget* d) { Hijo<QAbstractButton>(d, "Cancelo")->click(); });
     Tecla(b, 4, Qt::Key_F);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 1);
     // One note through "F": a one-note batch.
+    contestador->Ok();
     contestador->Hacer([](QWidget* d) {
         EXPECT_TRUE(Hijo<QLabel>(d, "lbNum1")->isVisible());
         Hijo<QAbstractButton>(d, "Acepto")->click();
