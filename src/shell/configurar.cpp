@@ -151,6 +151,27 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     opciones->addWidget(iva);
     raiz->addLayout(opciones);
 
+    auto* comercio = new QGroupBox(QStringLiteral("Datos del comercio (se imprimen en albaranes y facturas)"), this);
+    auto* cc = new QGridLayout(comercio);
+    auto campoComercio = [&](QLineEdit*& caja, const char* nombre, const QString& etiqueta, int largo, int fila, int col,
+                             int ancho) {
+        caja = new QLineEdit(comercio);
+        caja->setObjectName(QLatin1String(nombre));
+        caja->setMaxLength(largo);
+        auto* l = new QLabel(etiqueta, comercio);
+        l->setBuddy(caja);
+        cc->addWidget(l, fila, col);
+        cc->addWidget(caja, fila, col + 1, 1, ancho);
+    };
+    campoComercio(txComercioNombre, "txComercioNombre", QStringLiteral("&Nombre o razón social"), 120, 0, 0, 3);
+    campoComercio(txComercioNIF, "txComercioNIF", QStringLiteral("N.I.&F."), 12, 0, 4, 1);
+    campoComercio(txComercioDireccion, "txComercioDireccion", QStringLiteral("Di&rección"), 100, 1, 0, 3);
+    campoComercio(txComercioCodPostal, "txComercioCodPostal", QStringLiteral("Código po&stal"), 10, 1, 4, 1);
+    campoComercio(txComercioPoblacion, "txComercioPoblacion", QStringLiteral("P&oblación"), 50, 2, 0, 1);
+    campoComercio(txComercioProvincia, "txComercioProvincia", QStringLiteral("Pro&vincia"), 50, 2, 2, 1);
+    campoComercio(txComercioTelefono, "txComercioTelefono", QStringLiteral("&Teléfono"), 50, 2, 4, 1);
+    raiz->addWidget(comercio);
+
     auto* empresa = new QGroupBox(QStringLiteral("Encabe&zamiento de listados"), this);
     auto* ec = new QHBoxLayout(empresa);
     txNombreEmpresa = new QLineEdit(empresa);
@@ -182,8 +203,16 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     connect(Acepto, &QPushButton::clicked, this, &Configurar::Acepto_Click);
     connect(Cancelo, &QPushButton::clicked, this, &QDialog::reject);
 
-    resize(640, 480);
+    // The listing header follows the shop's name unless the user made it something else.
+    connect(txComercioNombre, &QLineEdit::textEdited, this, [this](const QString& nombre) {
+        if (txNombreEmpresa->text().isEmpty() || txNombreEmpresa->text() == m_nombreComercio)
+            txNombreEmpresa->setText(nombre);
+        m_nombreComercio = nombre;
+    });
+
+    resize(640, 600);
     CargarDeBaseDatos();
+    CargarComercio();
     RestaurarVentana(this);
 }
 
@@ -442,6 +471,7 @@ void Configurar::CambHome_Click()
     }
     lbHomeDir->setText(Global::HomeDir);
     CargarDeBaseDatos();
+    CargarComercio();
     update();
 }
 
@@ -475,6 +505,8 @@ void Configurar::Acepto_Click()
                               QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
         return;
     }
+    if (!GuardarComercio())
+        return;
     Global::NombreEmpresa = txNombreEmpresa->text();
     const QString fallo = GuardarConfiguracion();
     if (!fallo.isEmpty())
@@ -483,4 +515,51 @@ void Configurar::Acepto_Click()
                                                    "pero no se ha guardado."));
     m_aceptado = true;
     accept();
+}
+
+void Configurar::CargarComercio()
+{
+    DatosComercio d;
+    try {
+        if (baseLista())
+            d = Global::BD->LeerComercio();
+    } catch (const motor::Error& e) {
+        MostrarMotivo(MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje()));
+    }
+    txComercioNombre->setText(d.Nombre);
+    txComercioNIF->setText(d.NIF);
+    txComercioDireccion->setText(d.Direccion);
+    txComercioCodPostal->setText(d.CodPostal);
+    txComercioPoblacion->setText(d.Poblacion);
+    txComercioProvincia->setText(d.Provincia);
+    txComercioTelefono->setText(d.Telefono);
+    m_nombreComercio = d.Nombre;
+}
+
+bool Configurar::GuardarComercio()
+{
+    DatosComercio d{txComercioNombre->text(),    txComercioNIF->text(),       txComercioDireccion->text(),
+                    txComercioCodPostal->text(), txComercioPoblacion->text(), txComercioProvincia->text(),
+                    txComercioTelefono->text()};
+    if (!d.NIF.trimmed().isEmpty()) {
+        const std::optional<QString> nif = NIFValido(d.NIF);
+        if (!nif) {
+            QMessageBox::critical(this, windowTitle(),
+                                  QStringLiteral("El N.I.F. del comercio no es válido: compruebe sus números y la letra "
+                                                 "o el dígito de control del final."));
+            txComercioNIF->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+        d.NIF = *nif;
+        txComercioNIF->setText(*nif);
+    }
+    try {
+        if (Global::BD->LeerComercio() != d)
+            Global::BD->GuardarComercio(d);
+    } catch (const motor::Error& e) {
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("No se pudieron guardar los datos del comercio.\n") + motor::TextoParaUsuario(e));
+        return false;
+    }
+    return true;
 }

@@ -100,6 +100,20 @@ public:
     virtual void fijarTexto(const QString& texto) = 0;
 };
 
+// The shop's own data, printed at the head of its documents: one per database, shared by every
+// station. The name and NIF are also the issuer of its invoices.
+struct DatosComercio {
+    QString Nombre;  // razón social
+    QString NIF;
+    QString Direccion;
+    QString CodPostal;
+    QString Poblacion;
+    QString Provincia;
+    QString Telefono;
+
+    bool operator==(const DatosComercio&) const = default;
+};
+
 // Failure of the schema upgrade: which step, and the engine's words.
 class ErrorActualizacion : public std::runtime_error {
 public:
@@ -137,7 +151,7 @@ public:
     // databases up to date, all in one transaction: on failure nothing has changed and
     // ErrorActualizacion names the step.
     void CrearTablasNuevas();
-    // Tests use this to break the upgrade before a given step (1..16).
+    // Tests use this to break the upgrade before a given step (1..17).
     std::function<void(int paso)> antesDePaso;
 
     // Customers. The New* numbers below throw motor::Error (in Spanish) once the last number a
@@ -207,6 +221,10 @@ public:
     bool IniciarServicioAutoescritura(int servicio);
     bool TerminarServicioAutoescritura(int servicio);
     void Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura* etiqueta, CajaAutoescritura* caja);
+
+    // The shop's data; empty until it is first written. Writing throws motor::Error.
+    DatosComercio LeerComercio();
+    void GuardarComercio(const DatosComercio& datos);
 
     // Groups, sections, warehouses.
     std::vector<FilaGrupo> ListaGrupos();

@@ -53,6 +53,11 @@ QString ExtraerToken(QString& texto, const QString& separador);
 
 QString UnirRuta(const QString& carpeta, const QString& archivo);
 
+// A Spanish tax number (a person's DNI, a foreigner's NIE, a company's CIF, or the K, L and M
+// numbers) whose control character is right, written in capitals without blanks, dots or
+// hyphens; no value when it is not one.
+std::optional<QString> NIFValido(const QString& texto);
+
 // Key filter for numeric boxes: digits, control keys (below 32) and `permitidos` pass;
 // any other printable key becomes 0.
 void FiltrarTecla(int& tecla, const QString& permitidos = {});

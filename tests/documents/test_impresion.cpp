@@ -54,6 +54,8 @@ protected:
 
 TEST_F(Impresion, DeliveryNoteSendsEverySectionWithItsFormattedValues)
 {
+    bd->GuardarComercio({QStringLiteral("ULTRAMARINOS PEPA, S.L."), QStringLiteral("B12345674"), QStringLiteral("Calle Real, 3"),
+                         QStringLiteral("46001"), QStringLiteral("VALENCIA"), QStringLiteral("VALENCIA"), QStringLiteral("963 000 000")});
     Albaran a(*bd);
     nota(a);
     GrabadoraMascaras g;
@@ -70,6 +72,12 @@ TEST_F(Impresion, DeliveryNoteSendsEverySectionWithItsFormattedValues)
     EXPECT_EQ(cabeza.at(QStringLiteral("@CODCLI")), QStringLiteral("7"));
     EXPECT_EQ(cabeza.at(QStringLiteral("@NOMBRE")), QStringLiteral("BAR EL PUERTO"));
     EXPECT_EQ(cabeza.at(QStringLiteral("@NIF")), QStringLiteral("B46000000"));
+    // The shop's own data heads every document.
+    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_NOMBRE")), QStringLiteral("ULTRAMARINOS PEPA, S.L."));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_NIF")), QStringLiteral("B12345674"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_DIRECCION")), QStringLiteral("Calle Real, 3"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_CODPOSTAL")), QStringLiteral("46001"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_TELEFONO")), QStringLiteral("963 000 000"));
 
     const auto& jamon = g.llamadas[1].valores;
     EXPECT_EQ(jamon.at(QStringLiteral("@CODIGO")), QStringLiteral("0000015"));

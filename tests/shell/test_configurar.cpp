@@ -261,6 +261,49 @@ TEST_F(DialogoConfigurar, ChangingTheVatTreatmentWithPendingNotesSaysHowManyAndA
     }
 }
 
+// The shop's own data: asked here, its NIF checked, kept in the database for every station;
+// the listing header follows its name unless the user wrote another.
+TEST_F(DialogoConfigurar, TheShopsDataIsCheckedAndKeptInTheDatabase)
+{
+    Global::BD->CrearTablasNuevas();
+    {
+        Configurar d;
+        d.show();
+        QTest::keyClicks(d.txComercioNombre, QStringLiteral("ULTRAMARINOS PEPA"));
+        EXPECT_EQ(d.txNombreEmpresa->text(), QStringLiteral("ULTRAMARINOS PEPA"));
+        d.txComercioDireccion->setText(QStringLiteral("Calle Real, 3"));
+        d.txComercioNIF->setText(QStringLiteral("B12345675"));
+        QString mensaje;
+        CuandoAparezcaModal([&](QWidget* w) {
+            if (auto* caja = qobject_cast<QMessageBox*>(w)) {
+                mensaje = caja->text();
+                caja->accept();
+            }
+        });
+        d.Acepto->click();
+        EXPECT_TRUE(mensaje.startsWith(QStringLiteral("El N.I.F. del comercio no es válido"))) << qPrintable(mensaje);
+        EXPECT_FALSE(d.aceptado());
+        EXPECT_EQ(Global::BD->LeerComercio(), DatosComercio{});
+        d.txComercioNIF->setText(QStringLiteral("b-12345674"));
+        d.Acepto->click();
+        EXPECT_TRUE(d.aceptado());
+    }
+    BaseDatos otra(base->ruta);
+    const DatosComercio guardados = otra.LeerComercio();
+    EXPECT_EQ(guardados.Nombre, QStringLiteral("ULTRAMARINOS PEPA"));
+    EXPECT_EQ(guardados.NIF, QStringLiteral("B12345674"));
+    EXPECT_EQ(guardados.Direccion, QStringLiteral("Calle Real, 3"));
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("ULTRAMARINOS PEPA"));
+
+    Configurar d;
+    d.show();
+    EXPECT_EQ(d.txComercioNombre->text(), QStringLiteral("ULTRAMARINOS PEPA"));
+    EXPECT_EQ(d.txComercioNIF->text(), QStringLiteral("B12345674"));
+    d.txNombreEmpresa->setText(QStringLiteral("PEPA - LISTADOS"));
+    QTest::keyClicks(d.txComercioNombre, QStringLiteral(", S.L."));
+    EXPECT_EQ(d.txNombreEmpresa->text(), QStringLiteral("PEPA - LISTADOS"));
+}
+
 TEST_F(DialogoConfigurar, AcceptWritesTheSettings)
 {
     Configurar d;
@@ -379,15 +422,15 @@ TEST_F(DialogoConfigurar, RemembersWhereItWasInTwips)
     {
         Configurar d;
         d.show();
-        d.setGeometry(120, 80, 800, 650);
+        d.setGeometry(120, 80, 820, 760);
         d.Cancelo->click();
     }
     const auto guardada = LeerPosicionVentana(QStringLiteral("Configurar"));
     ASSERT_TRUE(guardada.has_value());
-    EXPECT_EQ((*guardada)[2], 800 * 15);
-    EXPECT_EQ((*guardada)[3], 650 * 15);
+    EXPECT_EQ((*guardada)[2], 820 * 15);
+    EXPECT_EQ((*guardada)[3], 760 * 15);
     Configurar otra;
-    EXPECT_EQ(otra.size(), QSize(800, 650));
+    EXPECT_EQ(otra.size(), QSize(820, 760));
 }
 
 }  // namespace

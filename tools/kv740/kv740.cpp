@@ -353,6 +353,12 @@ void CargarDocumentosDemo(motor::BaseDeDatos& bd, const QDate& hoy)
                           {codigo, QString::fromLatin1(c.nif), QString::fromUtf8(c.nombre), QString::fromLatin1(c.direccion),
                            QString::fromLatin1(c.cp), QString::fromLatin1(c.poblacion), c.req, c.descuento});
     }
+    // The demo shop's own data, at the head of its notes and invoices.
+    if (bd.existeTabla(QStringLiteral("Comercio")))
+        bd.ejecutarNativo(QStringLiteral("INSERT OR REPLACE INTO Comercio (Codigo, Nombre, NIF, Direccion, CodPostal, Poblacion, "
+                                         "Provincia, Telefono) VALUES (1, ?, 'B12345674', 'MERCADO CENTRAL, PUESTOS 12-14', "
+                                         "'46001', 'VALENCIA', 'VALENCIA', '963 000 000')"),
+                          {QStringLiteral("CARNICERÍA Y CHARCUTERÍA DEMO, S.L.")});
     // A few delivery notes of the last days, still to invoice.
     int numero = 0;
     for (int dia = 6; dia >= 0; dia -= 2) {
