@@ -358,7 +358,7 @@ void CargarDocumentosDemo(motor::BaseDeDatos& bd, const QDate& hoy)
         bd.ejecutarNativo(QStringLiteral("INSERT OR REPLACE INTO Comercio (Codigo, Nombre, NIF, Direccion, CodPostal, Poblacion, "
                                          "Provincia, Telefono) VALUES (1, ?, 'B12345674', 'MERCADO CENTRAL, PUESTOS 12-14', "
                                          "'46001', 'VALENCIA', 'VALENCIA', '963 000 000')"),
-                          {QStringLiteral("CARNICERÍA Y CHARCUTERÍA DEMO, S.L.")});
+                          {QStringLiteral("ULTRAMARINOS LA DEMOSTRACIÓN, S.L.")});
     // A few delivery notes of the last days, still to invoice.
     int numero = 0;
     for (int dia = 6; dia >= 0; dia -= 2) {
