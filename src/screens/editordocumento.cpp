@@ -890,6 +890,11 @@ bool EditorDocumento::Guardar()
 void EditorDocumento::Aceptar()
 {
     CerrarEditor();
+    // The cell just left was refused (an unknown code): the user reads why before anything is saved.
+    if (m_avisoPendiente) {
+        AbrirEditor();
+        return;
+    }
     if (Guardar())
         Descargar();
     else if (Editable())
@@ -910,6 +915,10 @@ void EditorDocumento::Cancelar()
 void EditorDocumento::Imprimir()
 {
     CerrarEditor();
+    if (m_avisoPendiente) {
+        AbrirEditor();
+        return;
+    }
     const std::optional<int> copias = PedirCopias(this);
     if (!copias) {
         AbrirEditor();

@@ -172,6 +172,17 @@ TEST_F(UnAlbaranTest, AnUnknownCodeIsSaidAndLeavesTheLineAsItWas)
     }
     EXPECT_EQ(w->Documento().Linea(1)->CantidadGramos(), 1250);
 
+    // Saved at once (Ctrl+Enter) with an unknown code typed: said, and nothing is saved.
+    mensajes.textos.clear();
+    grd(w)->setCelda(1, 2);
+    teclas(QStringLiteral("990041"));
+    tecla(Qt::Key_Return, Qt::ControlModifier);
+    mensajes.esperar();
+    EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("No existe el artículo 990041")});
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
+    mensajes.textos.clear();
+
     // A known code is taken when the cell is left.
     grd(w)->setCelda(1, 2);
     teclas(QStringLiteral("99004"));
