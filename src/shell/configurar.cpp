@@ -343,9 +343,7 @@ void Configurar::IVA_Click()
         Reemplazar(QStringLiteral("@N"), QString::number(pendientes), cuales);
         const QString como = desglosado ? QStringLiteral("sus precios se tomarán sin IVA y el IVA se sumará al facturar")
                                         : QStringLiteral("sus precios se tomarán con el IVA incluido y se descontará al facturar");
-        QMessageBox caja(QMessageBox::Warning, windowTitle(),
-                         cuales + QStringLiteral(", porque ")
-                             + como + QStringLiteral(".\n¿SEGURO?"),
+        QMessageBox caja(QMessageBox::Warning, windowTitle(), cuales + QStringLiteral(", porque ") + como + QStringLiteral(".\n¿SEGURO?"),
                          QMessageBox::Ok | QMessageBox::Cancel, this);
         caja.setDefaultButton(QMessageBox::Cancel);
         if (caja.exec() != QMessageBox::Ok) {
