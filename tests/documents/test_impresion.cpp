@@ -326,9 +326,9 @@ TEST_F(Impresion, PrintedTotalsEqualTheListAndExactFractions)
         qint64 total = envases;
         for (const auto& [tipo, neto] : grupos) {
             const Fraccion cien{100, 1};
-            const qint64 base = (Fraccion{neto, 100} * (cien - Fraccion::De(dto) - Fraccion::De(pp))).RedondeadoArriba();
-            total += base + (Fraccion{base, 100} * Fraccion::De(tipo.first)).RedondeadoArriba()
-                + (Fraccion{base, 100} * Fraccion::De(tipo.second)).RedondeadoArriba();
+            const qint64 b = (Fraccion{neto, 100} * (cien - Fraccion::De(dto) - Fraccion::De(pp))).RedondeadoArriba();
+            total += b + (Fraccion{b, 100} * Fraccion::De(tipo.first)).RedondeadoArriba()
+                + (Fraccion{b, 100} * Fraccion::De(tipo.second)).RedondeadoArriba();
         }
         GrabadoraMascaras g;
         ASSERT_TRUE(f.Imprimir(g, QString()));
