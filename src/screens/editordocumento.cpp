@@ -631,7 +631,7 @@ void EditorDocumento::AlEditarCelda(const QString& texto)
         PintarFila(fila);
         PintarTotales();
     } catch (const motor::Error& e) {
-        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + QString::fromUtf8(e.what()), QMessageBox::Ok,
+        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + motor::TextoParaUsuario(e), QMessageBox::Ok,
                 QMessageBox::Critical);
     }
 }
@@ -658,7 +658,7 @@ void EditorDocumento::AlEditarCliente()
             ClienteElegido();
         }
     } catch (const motor::Error& e) {
-        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + QString::fromUtf8(e.what()), QMessageBox::Ok,
+        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + motor::TextoParaUsuario(e), QMessageBox::Ok,
                 QMessageBox::Critical);
     }
     CopiarEtiquetaCliente();
@@ -856,7 +856,7 @@ bool EditorDocumento::Guardar()
         if (!guardado)
             motivo = MotivoFallo();
     } catch (const motor::Error& e) {
-        motivo = QString::fromUtf8(e.what());
+        motivo = motor::TextoParaUsuario(e);
     }
     if (!guardado) {
         // The window keeps everything typed, so the user can save again.

@@ -150,8 +150,7 @@ void NavegadorBase::Refresco(std::optional<long> numero)
         Leer();
     } catch (const motor::Error& e) {
         Grd->Cargar(0, {});
-        Mensaje(QStringLiteral("Error al leer la lista: ") + QString::fromStdString(e.what())
-                    + QStringLiteral("\nCompruebe la base de datos y vuelva a filtrar."),
+        Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e),
                 QMessageBox::Critical);
         return;
     }
