@@ -319,8 +319,10 @@ TEST_F(NavegadorAlbaranes, BulkDeleteReportsWhatWasAndWasNotDeleted)
     QTest::mouseClick(b->Borrar, Qt::LeftButton);
     EXPECT_EQ(contestador->Textos(), QStringList({"Se van a eliminar 4 albaranes completos: ¿SEGURO?",
                                                   "Se van a eliminar 4 albaranes completos: ¿SEGURO?",
-                                                  "Se han eliminado 3 albaranes completos.\n(UN albarán no ha podido ser eliminado)."}));
-    EXPECT_EQ(contestador->mensajes[2].icono, QMessageBox::Information);
+                                                  "Se han eliminado 3 albaranes completos.\n(UN albarán no ha podido ser eliminado).\n"
+                                                  "Albarán 2: El albarán 2 ya no estaba pendiente: otro puesto lo ha borrado o "
+                                                  "facturado."}));
+    EXPECT_EQ(contestador->mensajes[2].icono, QMessageBox::Warning);
     EXPECT_EQ(notas(), 2);
     EXPECT_EQ(b->Grd->Rows(), 3);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -476,6 +478,36 @@ TEST_F(NavegadorAlbaranes, BulkInvoicingMatchesTheBatch)
     Tecla(b, 4, Qt::Key_F);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 2);
     EXPECT_TRUE(b->Facturado(4));
+}
+
+// When anything fails the run ends with a summary: what was done, what was not and why, the
+// invoices stored but not printed included; a run where everything went well only refreshes.
+TEST_F(NavegadorAlbaranes, BulkInvoicingTellsWhatWasNotInvoicedOrPrintedAndWhy)
+{
+    Notas();
+    // Another PC bills note 2 while the run goes on; no print engine can be had.
+    m().ejecutarNativo(QStringLiteral("CREATE TRIGGER otroPC BEFORE UPDATE ON AlbaranVentaCabecera WHEN old.Numero=2 "
+                                      "BEGIN SELECT RAISE(IGNORE); END"));
+    const FabricaMotor fabrica = FijarFabricaMotor([] { return std::unique_ptr<MotorMascaras>(); });
+    BrowAlb* b = Abrir();
+    contestador->Hacer([](QWidget* d) {
+        Hijo<QAbstractButton>(d, "uno2uno")->click();
+        Hijo<QCheckBox>(d, "chkImprimir")->setChecked(true);
+        Hijo<QAbstractButton>(d, "Acepto")->click();
+    });
+    contestador->Ok();
+    QTest::mouseClick(b->Facturar, Qt::LeftButton);
+    FijarFabricaMotor(fabrica);
+    ASSERT_EQ(contestador->mensajes.size(), 1u);
+    const QString t = contestador->mensajes[0].texto;
+    EXPECT_EQ(contestador->mensajes[0].icono, QMessageBox::Warning);
+    for (const char* parte : {"Se han generado 3 facturas con 3 albaranes.\n(UN albarán no ha podido ser facturado).\n"
+                              "Albarán 2: El albarán 2 ya no está pendiente de facturar.",
+                              "\n3 facturas guardadas no se han podido imprimir.\nFacturas 1, 2 y 3: ",
+                              "imprima la factura desde la lista de facturas"})
+        EXPECT_TRUE(t.contains(QString::fromUtf8(parte))) << t.toStdString();
+    EXPECT_FALSE(b->Facturado(2));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(NavegadorAlbaranes, PrintingOneNoteAndTheListing)
