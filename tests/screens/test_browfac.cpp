@@ -135,7 +135,7 @@ TEST_F(NavegadorFacturas, SettlingWithSurchargeAndCratesListsAsSettled)
 
     b->Grd->setRow(2);
     b->MnLiquidar->trigger();
-    EXPECT_TRUE(contestador->mensajes.empty());  // no question asked
+    EXPECT_TRUE(contestador->textos.isEmpty());  // no question asked
     EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=1 and Numero=2")), 184.9);
     EXPECT_EQ(Numeros(b), QStringList({"1"}));
     EXPECT_EQ(estados(false, true), QStringList({"2"}));
@@ -155,7 +155,7 @@ TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)
     EXPECT_EQ(Numeros(b), QStringList({"1", "2"}));
     contestador->Ok();
     b->MnEliminar->trigger();
-    EXPECT_EQ(contestador->Textos(), QStringList({"Eliminar una factura completa: ¿SEGURO?", "Eliminar una factura completa: ¿SEGURO?"}));
+    EXPECT_EQ(contestador->textos, QStringList({"Eliminar una factura completa: ¿SEGURO?", "Eliminar una factura completa: ¿SEGURO?"}));
     EXPECT_EQ(Numeros(b), QStringList({"2"}));
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=1 and Numero=1")), 0);
 
@@ -169,8 +169,8 @@ TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)
     contestador->Ok();
     b->Grd->setRow(1);
     b->MnEliminar->trigger();
-    EXPECT_EQ(contestador->Textos().last(), QStringLiteral("Error al eliminar la factura."));
-    EXPECT_EQ(contestador->mensajes.back().icono, QMessageBox::Critical);
+    EXPECT_EQ(contestador->textos.last(), QStringLiteral("Error al eliminar la factura."));
+    EXPECT_EQ(contestador->iconos.back(), QMessageBox::Critical);
     EXPECT_EQ(Numeros(b), QStringList({"2"}));
 }
 
@@ -259,7 +259,7 @@ TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
     contestador->Ok();
     b->Grd->setCelda(2, 0);
     b->MnEliminar->trigger();
-    EXPECT_EQ(contestador->Textos(), QStringList({"La factura se está editando: No se puede eliminar ahora"}));
+    EXPECT_EQ(contestador->textos, QStringList({"La factura se está editando: No se puede eliminar ahora"}));
     EXPECT_EQ(Numeros(b), QStringList({"1", "2"}));
 
     // Closing the browser closes the editors it opened.

@@ -331,7 +331,7 @@ TEST_F(UnAlbaranTest, CancellingAsksOnlyWhenSomethingChanged)
     ASSERT_TRUE(w);
     EXPECT_EQ(abandono.count(), 0);
     Mensajes mensajes;
-    mensajes.respuestas = {QMessageBox::Cancel};
+    mensajes.Cancelar();
     pulsar(w, "Cancelar");
     ASSERT_EQ(mensajes.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
     ASSERT_TRUE(w);
@@ -359,7 +359,7 @@ TEST_F(UnAlbaranTest, FailedSavesWriteNothingAndKeepWhatWasTyped)
     // An empty note: asked before writing; "No" writes nothing.
     hijo<QLineEdit>(w, "txCodCli")->setFocus();
     teclas(QStringLiteral("9012"));
-    mensajes.respuestas = {QMessageBox::No};
+    mensajes.Responder(QMessageBox::No);
     pulsar(w, "Aceptar");
     EXPECT_EQ(mensajes.textos.value(1), QStringLiteral("El Albarán parece estar vacío: ¿Guardarlo de todos modos?"));
     ASSERT_TRUE(w);
@@ -477,7 +477,7 @@ TEST_F(UnAlbaranTest, CellsRefuseWhatTheNoteCannotHoldTypedOrPasted)
     // Seven digits of kilograms do not fit in grams: the seventh is refused with a message.
     tecla(Qt::Key_A, Qt::ControlModifier);
     teclas(QStringLiteral("9999999"));
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(ed(w)->text(), QStringLiteral("999999"));
     ASSERT_EQ(mensajes.textos.size(), 1);
     EXPECT_TRUE(mensajes.textos[0].startsWith(QStringLiteral("La cantidad es demasiado grande")));
@@ -485,7 +485,7 @@ TEST_F(UnAlbaranTest, CellsRefuseWhatTheNoteCannotHoldTypedOrPasted)
 
     grd(w)->setCelda(1, 7);
     teclas(QStringLiteral("101"));
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(ed(w)->text(), QStringLiteral("10"));
     EXPECT_EQ(mensajes.textos.value(1), QStringLiteral("El descuento debe estar entre 0 y 100."));
     grd(w)->setCelda(1, 6);
