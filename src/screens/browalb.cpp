@@ -299,17 +299,16 @@ void BrowAlb::EliminarUno()
     if (!Pregunta(QStringLiteral("Eliminar un albarán completo: ¿SEGURO?")))
         return;
     bool eliminado = false;
+    QString motivo = QStringLiteral("Posiblemente figure en alguna factura.\nDeberá eliminar primero dicho documento.");
     try {
         eliminado = Global::BD->EliminarAlbaran(static_cast<qint32>(*numero));
-    } catch (const motor::Error&) {
-        eliminado = false;
+    } catch (const motor::Error& e) {
+        motivo = motor::TextoParaUsuario(e);
     }
     if (eliminado)
         Refresco(std::nullopt);
     else
-        Mensaje(QStringLiteral("Error al eliminar el albarán.\nPosiblemente figure en alguna factura.\nDeberá eliminar primero dicho "
-                               "documento."),
-                QMessageBox::Critical);
+        Mensaje(QStringLiteral("Error al eliminar el albarán.\n") + motivo, QMessageBox::Critical);
 }
 
 void BrowAlb::FacturarUno()
@@ -325,18 +324,22 @@ void BrowAlb::StockUno(bool devolver)
     if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("modificar")))
         return;
     bool hecho = true;
+    QString motivo;
     try {
         Albaran a(*Global::BD);
         if (!a.WhoAmI(static_cast<qint32>(*numero)))
             hecho = false;
         else if (a.EstadoStock() == devolver)
             hecho = a.Stock(devolver);
-    } catch (const motor::Error&) {
+        motivo = a.UltimoError();
+    } catch (const motor::Error& e) {
         hecho = false;
+        motivo = motor::TextoParaUsuario(e);
     }
     Refresco(*numero);
     if (!hecho)
-        Mensaje(QStringLiteral("Error al guardar los datos.\nEl stock del albarán no ha cambiado; vuelva a intentarlo."),
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl stock del albarán no ha cambiado.\n")
+                    + (motivo.isEmpty() ? QStringLiteral("Vuelva a intentarlo.") : motivo),
                 QMessageBox::Critical);
 }
 
@@ -400,6 +403,7 @@ void BrowAlb::AceptarLiquidar()
     if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("liquidar")))
         return;
     bool hecho = false;
+    QString motivo;
     try {
         Albaran a(*Global::BD);
         if (a.WhoAmI(static_cast<qint32>(*numero))) {
@@ -408,13 +412,17 @@ void BrowAlb::AceptarLiquidar()
             a.Pagado = std::min(LeerNumero(texto).value_or(0), total);
             hecho = a.Update();
         }
-    } catch (const motor::Error&) {
+        motivo = a.UltimoError();
+    } catch (const motor::Error& e) {
         hecho = false;
+        motivo = motor::TextoParaUsuario(e);
     }
     if (hecho)
         Refresco(*numero);
     else
-        Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado; vuelva a intentarlo."), QMessageBox::Critical);
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado.\n")
+                    + (motivo.isEmpty() ? QStringLiteral("Vuelva a intentarlo.") : motivo),
+                QMessageBox::Critical);
 }
 
 // --- bulk operations ---------------------------------------------------------------------

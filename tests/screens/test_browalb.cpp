@@ -294,6 +294,38 @@ Posiblemente figure en alguna factura.
     EXPECT_EQ(notas(), 4);
 }
 
+// With another station holding the write lock, each one-note action says why it failed in
+// Spanish, not a guess, and changes nothing.
+TEST_F(NavegadorAlbaranes, OneNoteActionsUnderALockSayWhy)
+{
+    Notas();
+    BrowAlb* b = Abrir();
+    m().fijarEspera(30);
+    motor::BaseDeDatos cerrojo(Global::RutaBaseDatos);
+    cerrojo.ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+    contestador->Ok();
+    Tecla(b, 1, Qt::Key_D);
+    contestador->Ok();
+    contestador->Ok();
+    Tecla(b, 2, Qt::Key_E);
+    contestador->Ok();
+    Tecla(b, 3, Qt::Key_L);
+    QTest::keyClicks(b->txEd, QStringLiteral("1"));
+    QTest::keyClick(b->txEd, Qt::Key_Return);
+    cerrojo.ejecutarNativo(QStringLiteral("ROLLBACK"));
+    const QStringList esperado = {"Error al guardar los datos.\nEl stock del albarán no ha cambiado.\n",
+                                  "Eliminar un albarán completo: ¿SEGURO?", "Error al eliminar el albarán.\n",
+                                  "Error al guardar los datos.\nEl pago no se ha guardado.\n"};
+    ASSERT_EQ(contestador->textos.size(), esperado.size());
+    for (int i : {0, 2, 3}) {
+        EXPECT_TRUE(contestador->textos[i].startsWith(esperado[i])) << contestador->textos[i].toStdString();
+        EXPECT_TRUE(contestador->textos[i].contains(QStringLiteral("ocupada por otro puesto"))) << contestador->textos[i].toStdString();
+    }
+    EXPECT_EQ(notas(), 4);
+    EXPECT_EQ(canStock(1), 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Pagado<>0")), 0);
+}
+
 TEST_F(NavegadorAlbaranes, BulkDeleteReportsWhatWasAndWasNotDeleted)
 {
     BrowAlb* b = Abrir();
