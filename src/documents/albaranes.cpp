@@ -63,7 +63,10 @@ QString TextoLineasRechazadas(const std::vector<std::pair<qint64, QString>>& rec
                << MotivosAgrupados(lineas, QStringLiteral("Línea"), QStringLiteral("Líneas"));
     if (!quitadas.empty())
         partes << (lineas.empty() ? QStringLiteral("El albarán no se ha guardado: ") : QString())
-                + QStringLiteral("%1 de las líneas quitadas no se puede borrar: %2").arg(quitadas.size()).arg(quitadas.front().second);
+                + (quitadas.size() == 1 ? QStringLiteral("una de las líneas quitadas no se puede borrar: %1").arg(quitadas.front().second)
+                                        : QStringLiteral("%1 de las líneas quitadas no se pueden borrar: %2")
+                                              .arg(quitadas.size())
+                                              .arg(quitadas.front().second));
     partes << QStringLiteral("El albarán sigue como estaba. Corrija esas líneas y vuelva a guardar.");
     return partes.join(QLatin1Char('\n'));
 }
