@@ -211,8 +211,9 @@ public:
     // How many notes were made from the ticket (its highest tagID); 0 for an unknown ticket.
     qint32 MarcaTicket(qint32 docID);
     // Marks the ticket only when its mark is still `marcaVista`, the value read when its note was
-    // proposed: false when another station turned it into a note meanwhile. Run it inside the
-    // write transaction that stores the note, so that a ticket gives one note per proposal.
+    // proposed: false when another station turned it into a note meanwhile. A ticket deleted
+    // since has nothing left to mark: true, and nothing changes. Run it inside the write
+    // transaction that stores the note, so that a ticket gives one note per proposal.
     bool ReclamarTicket(qint32 docID, qint32 marcaVista);
     bool EliminarTicket(qint32 docID);
     bool EliminarTodosMarcados();

@@ -175,6 +175,31 @@ TEST_F(Estaciones, ATicketGivesOneNoteWhenTwoStationsTakeIt)
     EXPECT_EQ(uno(QStringLiteral("select min(tagID) from Transacs where docID=7")), 2);
 }
 
+// The claim checks the mark the user chose the ticket by, not the one read when the note was
+// built; a ticket deleted meanwhile has nothing to mark and the note is stored all the same.
+TEST_F(Estaciones, ATicketNoteClaimsTheMarkTheListShowed)
+{
+    ticket(7);
+    ticket(8);
+    // The list showed ticket 7 unused; another station turned it into a note before the
+    // proposal was built.
+    m().ejecutar(QStringLiteral("update Transacs set tagID=1 where docID=7"));
+    std::unique_ptr<Albaran> tarde = AlbaranOnLine(*bd, 7, 0);
+    ASSERT_TRUE(tarde);
+    ASSERT_TRUE(tarde->SetCliente(1));
+    EXPECT_FALSE(tarde->Update());
+    EXPECT_TRUE(tarde->UltimoError().contains(QStringLiteral("ticket 7"))) << tarde->UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select max(tagID) from Transacs where docID=7")), 1);
+
+    std::unique_ptr<Albaran> borrado = AlbaranOnLine(*bd, 8, 0);
+    ASSERT_TRUE(borrado);
+    ASSERT_TRUE(bd->EliminarTicket(8));
+    ASSERT_TRUE(borrado->SetCliente(1));
+    EXPECT_TRUE(borrado->Update()) << borrado->UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where onLine")), 1);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from Transacs where docID=8")), 0);
+}
+
 TEST_F(Estaciones, BatchInvoicingLeavesOutANoteBilledElsewhereMeanwhile)
 {
     const qint32 a = nota(*bd, 1, 2), b = nota(*bd, 1, 2), c = nota(*bd, 1, 2);

@@ -451,6 +451,68 @@ TEST_F(BrwOnLinTest, AUsedTicketAsksBeforeAnotherNote)
     EXPECT_EQ(notasDeTicket(), 1);
 }
 
+// The list can be a tick behind another station: a ticket used since it was drawn is asked
+// about, and a note whose ticket is used after it was proposed is refused when saved.
+TEST_F(BrwOnLinTest, ATicketUsedElsewhereSinceTheListShowedItIsAskedAbout)
+{
+    ticket(1, 1, 1);
+    BrwOnLin* v = abrir();
+    v->Tim->stop();
+    ASSERT_EQ(celda(v, 1, 0), QStringLiteral("No"));
+    m().ejecutarNativo(QStringLiteral("update Transacs set tagID=1 where docID=1"));
+    QString texto;
+    Responder(&texto, QMessageBox::No);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_EQ(texto, QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
+                                    "¿Desea generar el mismo Albarán nuevamente"));
+    EXPECT_EQ(v->Hijo(), nullptr);
+    EXPECT_EQ(celda(v, 1, 0), QStringLiteral("Sí"));
+
+    Responder(&texto, QMessageBox::Yes);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    QPointer<UnAlbaran> nota = v->Hijo();
+    ASSERT_TRUE(nota);
+    m().ejecutarNativo(QStringLiteral("update Transacs set tagID=2 where docID=1"));
+    texto.clear();
+    Responder(&texto, QMessageBox::Ok);
+    guardar(nota);
+    EXPECT_TRUE(texto.contains(QStringLiteral("Otro puesto ya ha hecho un albarán con el ticket 1"))) << texto.toStdString();
+    EXPECT_EQ(notasDeTicket(), 0);
+    EXPECT_EQ(marcas(), QStringLiteral("1:2"));
+    Responder(nullptr, QMessageBox::Ok);  // leaving what was typed
+    CerrarVentana(nota);
+}
+
+// Deleting the ticket of the note being edited is said first, and the note still saves.
+TEST_F(BrwOnLinTest, DeletingTheTicketOfTheOpenNoteSaysSoAndTheNoteStillSaves)
+{
+    const QString aviso = QStringLiteral("Entre ellos está el ticket del albarán que se está editando: "
+                                         "ese albarán se podrá guardar igualmente.");
+    ticket(1, 1, 1);
+    ticket(2, 2, 1, 1);
+    BrwOnLin* v = abrir();
+    QString texto;
+    Responder(&texto, QMessageBox::Yes);
+    QTest::keyClick(v->Grd, Qt::Key_Return);  // row 1: ticket 2, used
+    QPointer<UnAlbaran> nota = v->Hijo();
+    ASSERT_TRUE(nota);
+
+    Responder(&texto, QMessageBox::Cancel);
+    QTest::mouseClick(v->Eliminar, Qt::LeftButton);
+    EXPECT_EQ(texto, QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido.\n") + aviso);
+
+    v->Grd->setRow(1);
+    Responder(&texto, QMessageBox::Ok);
+    v->MnEliminar->trigger();
+    EXPECT_EQ(texto, QStringLiteral("Se eliminarán 1 tickets de balanza con albarán ya emitido.\n") + aviso);
+    EXPECT_EQ(quedan(), QStringLiteral("1"));
+
+    guardar(nota);
+    EXPECT_FALSE(nota);
+    EXPECT_EQ(notasDeTicket(), 1);
+    EXPECT_EQ(marcas(), QStringLiteral("1:0"));
+}
+
 TEST_F(BrwOnLinTest, ATicketWithEveryLineVoidedSaysSoAndLeavesTheSlotFree)
 {
     ticket(1, 1, 1);
