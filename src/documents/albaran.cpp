@@ -531,9 +531,10 @@ bool Albaran::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         QStringLiteral("@PRECIO"), QStringLiteral("@UNIDAD"), QStringLiteral("@CANTIDAD"), QStringLiteral("@IMPORTE"),
         QStringLiteral("@PCTDESCUENTO"), QStringLiteral("@IMPDESCUENTO"), QStringLiteral("@IMPDESCONTADO"),
         QStringLiteral("@IMPENVASE"), QStringLiteral("@IMPNETO")};
-    for (qint16 i = 1; i <= NumeroLineas(); ++i) {
-        m_posicionImpresion = i;
-        const LineaAlbaran& l = *Linea(i);
+    // An int: at 32,767 lines a 16-bit counter wraps and never ends.
+    for (int i = 1; i <= NumeroLineas(); ++i) {
+        m_posicionImpresion = static_cast<qint16>(i);
+        const LineaAlbaran& l = *Linea(static_cast<qint16>(i));
         QString unidad;
         if (l.Codigo() != 0)
             unidad = l.Cada() == 0 ? QStringLiteral("/k") : l.Cada() == 1 ? QStringLiteral("/g") : QStringLiteral("/u");

@@ -81,11 +81,16 @@ QString TextoTituloAlbaran(qint32 numero, const QDate& fecha)
 
 QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva)
 {
-    QString t = QStringLiteral("Albarán Nº@N de fecha @F  (iva @I%)");
-    Reemplazar(QStringLiteral("@N"), QString::number(numero), t);
-    Reemplazar(QStringLiteral("@F"), Formato(Valor(fecha), QStringLiteral("dd/mm/yyyy")), t);
-    Reemplazar(QStringLiteral("@I"), Formato(iva, QStringLiteral("0.0")), t);
-    return t;
+    auto texto = [&](QString t) {
+        Reemplazar(QStringLiteral("@N"), QString::number(numero), t);
+        Reemplazar(QStringLiteral("@F"), Formato(Valor(fecha), QStringLiteral("dd/mm/yyyy")), t);
+        Reemplazar(QStringLiteral("@I"), Formato(iva, QStringLiteral("0.0")), t);
+        return t;
+    };
+    const QString t = texto(QStringLiteral("Albarán Nº@N de fecha @F  (iva @I%)"));
+    // The stored concept holds 50 characters: from note 10,000,000 on the long form does not.
+    constexpr qsizetype kLargoConcepto = 50;
+    return t.size() <= kLargoConcepto ? t : texto(QStringLiteral("Albarán Nº@N de @F (iva @I%)"));
 }
 
 double SinIVA(double valor, double iva)
@@ -406,8 +411,10 @@ void Albaranes::Facturar()
                 notas.push_back(std::move(albaran));
                 exito = true;
             } else {
-                Anotar(fila.Numero, QStringLiteral("El albarán %1 tiene más líneas de las que caben en una factura (32.767). "
-                                                   "Divídalo en dos albaranes y vuelva a facturar.").arg(fila.Numero));
+                Anotar(fila.Numero, QStringLiteral("El albarán %1 tiene %2 líneas y, con la línea que lo nombra, no cabe en una "
+                                                   "factura (caben 32.767 líneas). Factúrelo con otro detalle de líneas.")
+                                        .arg(fila.Numero)
+                                        .arg(albaran->NumeroLineas()));
             }
         }
         Sumar(exito ? facturados : noFacturados);
@@ -437,8 +444,9 @@ void Albaranes::AnadirLineas(Factura& factura, const Albaran& albaran, qint16 de
     }
     if (detalle == 3)
         factura.NuevaLinea()->FijarTitulo(TextoTituloAlbaran(*albaran.Numero, fechaAlbaran));
-    for (qint16 i = 1; i <= albaran.NumeroLineas(); ++i) {
-        const LineaAlbaran* la = albaran.Linea(i);
+    // An int: a note can hold 32,767 lines, where a 16-bit counter wraps.
+    for (int i = 1; i <= albaran.NumeroLineas(); ++i) {
+        const LineaAlbaran* la = albaran.Linea(static_cast<qint16>(i));
         LineaFactura* l = factura.NuevaLinea();
         if (l->FijarReferencia(la->Codigo())) {
             l->FijarPrecio(conIVA ? SinIVA(la->Precio(), l->pIVA()) : la->Precio());

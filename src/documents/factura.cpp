@@ -460,9 +460,10 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         QStringLiteral("@TITULO"), QStringLiteral("@REFERENCIA"), QStringLiteral("@DESCRIPCION"), QStringLiteral("@CONCEPTO"),
         QStringLiteral("@PORCIENTO"), QStringLiteral("@CANTIDAD"), QStringLiteral("@PRECIO"), QStringLiteral("@DESCUENTO"),
         QStringLiteral("@IMPORTE"), QStringLiteral("@BULTOS"), QStringLiteral("@ENVASE")};
-    for (qint16 i = 1; i <= NumeroLineas(); ++i) {
-        m_posicionImpresion = i;
-        const LineaFactura& l = *Linea(i);
+    // An int: at 32,767 lines a 16-bit counter wraps and never ends.
+    for (int i = 1; i <= NumeroLineas(); ++i) {
+        m_posicionImpresion = static_cast<qint16>(i);
+        const LineaFactura& l = *Linea(static_cast<qint16>(i));
         const bool articulo = l.Referencia().has_value();
         impresion.Imprimir(articulo ? 2 : 1, {
             {TextoDeUnaLinea(l.Titulo().value_or(QString()))},
