@@ -53,7 +53,8 @@ protected:
     QString MotivoFallo() const override;
     bool RecargarDocumento() override;
     void TrasGuardar() override {}
-    bool GuardarAntesDeImprimir() const override { return false; }
+    // Saved first, so that a printed invoice always exists with the number it shows.
+    bool GuardarAntesDeImprimir() const override { return true; }
     bool ImprimirDocumento(MotorMascaras& motor, const QString& carpeta) override;
     QString MascaraImpresion() const override;
     NavegadorDocumentos* Navegador() const override;
