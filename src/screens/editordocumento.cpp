@@ -316,6 +316,9 @@ void EditorDocumento::Cargar(bool abiertoPorNumero)
     const bool editable = Editable();
     m_borrar->setEnabled(editable);
     const bool bloqueado = ClienteBloqueado();
+    // The invoice names the note by its number and date: they stay as billed.
+    m_txNumero->setReadOnly(bloqueado);
+    m_pkFecha->setReadOnly(bloqueado);
     m_txCliente->setReadOnly(bloqueado);
     m_txCodCli->setReadOnly(bloqueado);
     m_txDesctoPP->setReadOnly(bloqueado);

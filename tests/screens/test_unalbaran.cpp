@@ -276,6 +276,11 @@ TEST_F(UnAlbaranTest, InvoicedNoteOpensReadOnlyAndNoKeyChangesIt)
     EXPECT_TRUE(hijo<QLineEdit>(w, "txCliente")->isReadOnly());
     EXPECT_TRUE(hijo<QLineEdit>(w, "txCodCli")->isReadOnly());
     EXPECT_TRUE(hijo<QLineEdit>(w, "txDesctoPP")->isReadOnly());
+    // Its invoice names it by number and date.
+    EXPECT_TRUE(hijo<QLineEdit>(w, "txNumero")->isReadOnly());
+    EXPECT_TRUE(hijo<QDateEdit>(w, "pkFecha")->isReadOnly());
+    QTest::keyClicks(hijo<QLineEdit>(w, "txNumero"), QStringLiteral("77"));
+    EXPECT_EQ(w->Documento().Numero, std::optional<qint32>(numero));
     EXPECT_FALSE(hijo<QPushButton>(w, "Borrar")->isEnabled());
     EXPECT_FALSE(ed(w)->isVisible());
     EXPECT_EQ(celda(w, 2, 3), QStringLiteral("SIN HOJAS"));
