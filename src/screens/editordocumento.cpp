@@ -984,8 +984,12 @@ void EditorDocumento::closeEvent(QCloseEvent* evento)
         return;
     }
     GuardarVentana(this);
-    if (NavegadorDocumentos* padre = Padre())
-        padre->QuitarHijo(m_numeroEditado);
+    if (NavegadorDocumentos* padre = Padre()) {
+        if (const std::optional<qint16> serie = SerieEditada())
+            padre->QuitarHijoDeSerie(*serie, m_numeroEditado);
+        else
+            padre->QuitarHijo(m_numeroEditado);
+    }
     m_padre = nullptr;
     m_padreObjeto.clear();
     if (m_serviciosIniciados && Global::BD) {

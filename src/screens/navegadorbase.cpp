@@ -199,9 +199,13 @@ std::optional<long> NavegadorBase::NumeroActual() const
     return NumeroDeFila(Grd->Row());
 }
 
+QString NavegadorBase::ClaveHijo(long numero) const { return NumeroConCeros(numero, 6); }
+
+void NavegadorBase::QuitarClave(const QString& clave) { m_hijos.erase(clave); }
+
 QWidget* NavegadorBase::Hijo(long numero) const
 {
-    const auto i = m_hijos.find(NumeroConCeros(numero, 6));
+    const auto i = m_hijos.find(ClaveHijo(numero));
     return i == m_hijos.end() ? nullptr : i->second.data();
 }
 
@@ -209,7 +213,7 @@ bool NavegadorBase::AnadirHijo(long numero, QWidget* editor)
 {
     if (!editor)
         return false;
-    m_hijos[NumeroConCeros(numero, 6)] = editor;
+    m_hijos[ClaveHijo(numero)] = editor;
     return true;
 }
 
@@ -224,7 +228,7 @@ bool NavegadorBase::MostrarHijo(long numero)
 
 void NavegadorBase::QuitarHijo(long numero)
 {
-    m_hijos.erase(NumeroConCeros(numero, 6));
+    m_hijos.erase(ClaveHijo(numero));
 }
 
 void NavegadorBase::HijoNumerado(long numero)

@@ -73,6 +73,7 @@ UnaFactura* UnaFactura::Editar(std::optional<long> numero, qint16 serie)
 UnaFactura::UnaFactura(std::unique_ptr<Factura> factura, long numeroEditado)
     : EditorDocumento(tr("Edición de una factura"), Columnas(), numeroEditado, nullptr), m_factura(std::move(factura))
 {
+    m_serieEditada = m_factura->Serie.value_or(0);
     setObjectName(QStringLiteral("UnaFactura"));
 
     auto* pago = new QWidget(this);
@@ -279,9 +280,9 @@ void UnaFactura::CeldaEditada(int linea, int col, const QString& texto)
             // and without the quantity and price of the article it may have named before.
             const std::optional<QString> antes = l->Referencia() ? std::nullopt : l->Concepto() ? l->Concepto() : l->Titulo();
             cambio(antes != std::optional<QString>(escrito));
-            l->FijarConcepto(escrito);
             if (l->Referencia())
                 l->FijarReferencia(0);
+            l->FijarConcepto(escrito);
             l->FijarpIVA(0);
             l->FijarpREQ(0);
         } else {

@@ -23,6 +23,7 @@ public:
     ~UnaFactura() override;
 
     const Factura& Documento() const { return *m_factura; }
+    std::optional<qint16> SerieEditada() const override { return m_serieEditada; }
 
 protected:
     void DocumentoCargado() override;
@@ -66,6 +67,7 @@ private:
     void Liquidar();
 
     std::unique_ptr<Factura> m_factura;
+    qint16 m_serieEditada = 0;
     Rejilla* m_grdResu = nullptr;
     QLineEdit* m_txPagado = nullptr;
 };

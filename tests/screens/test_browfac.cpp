@@ -230,6 +230,38 @@ TEST_F(NavegadorFacturas, PrintingOneInvoiceAndTheListings)
 }
 
 // The invoice of the current row opens once; a second Enter or double click brings it forward.
+// Every series numbers from 1: invoice 1 of series 2 is not series 1's invoice 1.
+TEST_F(NavegadorFacturas, EditorsAreKeptBySeriesAndNumber)
+{
+    Facturas();
+    BrowFac* b = Abrir();
+    b->FijarSerie(1);
+    b->Grd->setCelda(1, 0);
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    QPointer<QWidget> primera = b->Hijo(1);
+    ASSERT_TRUE(primera);
+
+    b->FijarSerie(2);
+    EXPECT_EQ(b->Hijo(1), nullptr);
+    b->Grd->setRow(1);
+    b->MnLiquidar->trigger();
+    EXPECT_TRUE(contestador->mensajes.empty());
+    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=2 and Numero=1")), 10.4);
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    QPointer<QWidget> segunda = b->Hijo(1);
+    ASSERT_TRUE(segunda);
+    ASSERT_NE(segunda.data(), primera.data());
+    EXPECT_EQ(qobject_cast<UnaFactura*>(segunda.data())->Documento().Serie, std::optional<qint16>(2));
+
+    // Series 1's editor closing leaves series 2's registered.
+    primera->parentWidget()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(primera);
+    EXPECT_EQ(b->Hijo(1), segunda.data());
+    b->FijarSerie(1);
+    EXPECT_EQ(b->Hijo(1), nullptr);
+}
+
 TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
 {
     Facturas();
