@@ -11,8 +11,10 @@
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
+#include "validez.h"
 #include "sumasiva.h"
 
+#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -223,10 +225,15 @@ bool Albaran::Update()
         return Fallo(QStringLiteral("Este albarán ya se ha guardado. Vuelva a abrirlo antes de guardarlo otra vez."));
     if (!Numero)
         return Fallo(QStringLiteral("Falta el número del albarán. Escríbalo y vuelva a guardar."));
-    if (!Fecha || !Fecha->isValid())
+    if (*Numero < 1)
+        return Fallo(QStringLiteral("El número del albarán debe ser mayor que 0. Cámbielo y vuelva a guardar."));
+    if (!Fecha || !FechaGuardable(*Fecha))
         return Fallo(QStringLiteral("Falta la fecha del albarán o no es válida. Escríbala y vuelva a guardar."));
     if (!m_cliente)
         return Fallo(QStringLiteral("Debe asignar un cliente al albarán antes de guardarlo."));
+    if (!std::isfinite(Pagado) || !std::isfinite(DesctoPP))
+        return Fallo(QStringLiteral("El importe pagado o el descuento por pronto pago no es un número. "
+                                    "Corríjalo y vuelva a guardar."));
     if (!m_bd.Abierta())
         return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
     if (!m_facturado) {

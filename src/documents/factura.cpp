@@ -9,6 +9,7 @@
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
+#include "validez.h"
 
 #include <cmath>
 #include <limits>
@@ -133,10 +134,14 @@ bool Factura::Update()
     m_ultimoError.clear();
     if (!Serie || !Numero)
         return Fallo(QStringLiteral("Falta la serie o el número de la factura. Escríbalos y vuelva a guardar."));
-    if (!Fecha || !Fecha->isValid())
+    if (*Numero < 1)
+        return Fallo(QStringLiteral("El número de la factura debe ser mayor que 0. Cámbielo y vuelva a guardar."));
+    if (!Fecha || !FechaGuardable(*Fecha))
         return Fallo(QStringLiteral("Falta la fecha de la factura o no es válida. Escríbala y vuelva a guardar."));
     if (!m_cliente)
         return Fallo(QStringLiteral("Debe asignar un cliente a la factura antes de guardarla."));
+    if (!std::isfinite(Pagado))
+        return Fallo(QStringLiteral("El importe pagado no es un número. Corríjalo y vuelva a guardar."));
     if (!m_bd.Abierta())
         return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
     try {

@@ -160,7 +160,8 @@ public:
     // Ordered by "Codigo", "Nombre" or "NIF"; any other order is refused with motor::Error.
     std::vector<FilaCliente> ListaClientes(const QString& orden = QStringLiteral("Codigo"));
     bool ConsultaCliente(qint32 codigo, Coleccion& campos);
-    // Both throw motor::Error for a text holding a NUL character, which no field stores.
+    // Both throw motor::Error for a text holding a NUL character, which no field stores, and for
+    // a "Codigo" below 1.
     bool NuevoCliente(qint32 codigo, const Coleccion& campos);
     // With `leidos` (the row as ConsultaCliente gave it when the editor opened) the row is
     // written only while it is still so; otherwise motor::Error says another station changed or
