@@ -346,7 +346,7 @@ void BrwOnLin::GenerarAlbaran()
     const qint32 doc = docIDDeFila(fila);
     auto otraVez = [this] {
         return preguntar(QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n¿Desea generar el mismo Albarán nuevamente"),
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning)
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No)
             == QMessageBox::Yes;
     };
     // The mark the user saw: the note claims the ticket only while it is still this one.

@@ -233,13 +233,13 @@ void NavegadorBase::QuitarHijo(long numero)
 
 void NavegadorBase::HijoNumerado(long numero)
 {
-    const auto nuevo = m_hijos.find(NumeroConCeros(0, 6));
+    const auto nuevo = m_hijos.find(ClaveHijo(0));
     if (nuevo == m_hijos.end())
         return;
     QPointer<QWidget> editor = nuevo->second;
     m_hijos.erase(nuevo);
     if (editor)
-        m_hijos[NumeroConCeros(numero, 6)] = editor;
+        m_hijos[ClaveHijo(numero)] = editor;
 }
 
 void NavegadorBase::TraerAlFrente(QWidget* ventana)
