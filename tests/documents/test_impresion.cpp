@@ -384,6 +384,8 @@ TEST_F(Impresion, PrintedTotalsEqualTheListAndExactFractions)
     ASSERT_EQ(lista.size(), 1u);
     EXPECT_EQ(lista[0].Neto, 552.65);
     EXPECT_EQ(lista[0].iva, 116.06);
+}
+
 // The most lines a document holds: every one is printed, and the printing ends.
 TEST_F(Impresion, DocumentsOfTheMostLinesPrintEveryLine)
 {

@@ -245,7 +245,7 @@ TEST_F(NavegadorFacturas, EditorsAreKeptBySeriesAndNumber)
     EXPECT_EQ(b->Hijo(1), nullptr);
     b->Grd->setRow(1);
     b->MnLiquidar->trigger();
-    EXPECT_TRUE(contestador->mensajes.empty());
+    EXPECT_TRUE(contestador->textos.empty());
     EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=2 and Numero=1")), 10.4);
     QTest::keyClick(b->Grd, Qt::Key_Return);
     QPointer<QWidget> segunda = b->Hijo(1);

@@ -460,26 +460,24 @@ TEST_F(BrwOnLinTest, ATicketUsedElsewhereSinceTheListShowedItIsAskedAbout)
     v->Tim->stop();
     ASSERT_EQ(celda(v, 1, 0), QStringLiteral("No"));
     m().ejecutarNativo(QStringLiteral("update Transacs set tagID=1 where docID=1"));
-    QString texto;
-    Responder(&texto, QMessageBox::No);
+    contestador.Responder(QMessageBox::No);
     QTest::keyClick(v->Grd, Qt::Key_Return);
-    EXPECT_EQ(texto, QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
                                     "¿Desea generar el mismo Albarán nuevamente"));
     EXPECT_EQ(v->Hijo(), nullptr);
     EXPECT_EQ(celda(v, 1, 0), QStringLiteral("Sí"));
 
-    Responder(&texto, QMessageBox::Yes);
+    contestador.Responder(QMessageBox::Yes);
     QTest::keyClick(v->Grd, Qt::Key_Return);
     QPointer<UnAlbaran> nota = v->Hijo();
     ASSERT_TRUE(nota);
     m().ejecutarNativo(QStringLiteral("update Transacs set tagID=2 where docID=1"));
-    texto.clear();
-    Responder(&texto, QMessageBox::Ok);
+    contestador.Responder(QMessageBox::Ok);
     guardar(nota);
-    EXPECT_TRUE(texto.contains(QStringLiteral("Otro puesto ya ha hecho un albarán con el ticket 1"))) << texto.toStdString();
+    EXPECT_TRUE(contestador.textos.last().contains(QStringLiteral("Otro puesto ya ha hecho un albarán con el ticket 1"))) << contestador.textos.last().toStdString();
     EXPECT_EQ(notasDeTicket(), 0);
     EXPECT_EQ(marcas(), QStringLiteral("1:2"));
-    Responder(nullptr, QMessageBox::Ok);  // leaving what was typed
+    contestador.Responder(QMessageBox::Ok);  // leaving what was typed
     CerrarVentana(nota);
 }
 
@@ -491,20 +489,19 @@ TEST_F(BrwOnLinTest, DeletingTheTicketOfTheOpenNoteSaysSoAndTheNoteStillSaves)
     ticket(1, 1, 1);
     ticket(2, 2, 1, 1);
     BrwOnLin* v = abrir();
-    QString texto;
-    Responder(&texto, QMessageBox::Yes);
+    contestador.Responder(QMessageBox::Yes);
     QTest::keyClick(v->Grd, Qt::Key_Return);  // row 1: ticket 2, used
     QPointer<UnAlbaran> nota = v->Hijo();
     ASSERT_TRUE(nota);
 
-    Responder(&texto, QMessageBox::Cancel);
+    contestador.Responder(QMessageBox::Cancel);
     QTest::mouseClick(v->Eliminar, Qt::LeftButton);
-    EXPECT_EQ(texto, QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido.\n") + aviso);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido.\n") + aviso);
 
     v->Grd->setRow(1);
-    Responder(&texto, QMessageBox::Ok);
+    contestador.Responder(QMessageBox::Ok);
     v->MnEliminar->trigger();
-    EXPECT_EQ(texto, QStringLiteral("Se eliminarán 1 tickets de balanza con albarán ya emitido.\n") + aviso);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán 1 tickets de balanza con albarán ya emitido.\n") + aviso);
     EXPECT_EQ(quedan(), QStringLiteral("1"));
 
     guardar(nota);
