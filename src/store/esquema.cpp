@@ -295,6 +295,9 @@ void BaseDatos::ActualizarEsquema()
 
         empezar(16);
         CrearIndicesDeConsulta();
+
+        empezar(17);
+        CrearTablasVerifactu();
     } catch (const motor::Error& e) {
         throw ErrorActualizacion(paso, e.mensaje(), e.codigoSqlite());
     }
