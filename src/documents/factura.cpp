@@ -8,6 +8,7 @@
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
+#include "verifactu.h"
 
 #include <cmath>
 #include <limits>
@@ -164,6 +165,17 @@ bool Factura::Guardar()
                                         "sus cambios no se han guardado para no borrar los del otro puesto. "
                                         "Vuelva a abrir la factura y repita los cambios.")
                              .arg(*m_numeroCargado));
+        // An issued invoice keeps what its record says; only what the record does not hold moves.
+        if (const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*m_serieCargada, *m_numeroCargado);
+            registro && registro->tipo == verifactu::TipoRegistro::Alta) {
+            QString motivo;
+            const std::optional<verifactu::Registro> ahora = verifactu::AltaDeFactura(m_bd, *this, motivo);
+            if (!ahora || !verifactu::MismasCifras(*registro, *ahora))
+                return Fallo(QStringLiteral("La factura %1 ya tiene su registro de facturación (VERI*FACTU): su número, fecha, "
+                                            "cliente e importes no se pueden cambiar. Para corregirla hay que emitir una factura "
+                                            "rectificativa.")
+                                 .arg(*m_numeroCargado));
+        }
         cabecera.edit();
     } else {
         // A new invoice never takes over a stored one, whatever its number.
@@ -231,6 +243,15 @@ bool Factura::Guardar()
         m_bd.CambioSerieFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Serie, *Numero);
     else if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
         m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
+    // Issued for the first time with the mode on: its record, in this same transaction, after
+    // the last one read under this write lock.
+    if (!m_numeroCargado && m_bd.LeerVerifactu().Activo) {
+        QString motivo;
+        std::optional<verifactu::Registro> registro = verifactu::AltaDeFactura(m_bd, *this, motivo);
+        if (!registro)
+            return Fallo(motivo);
+        verifactu::Encadenar(m_bd, *registro, QDateTime::currentDateTime());
+    }
     motor::Recordset guardada, lineas;
     m_bd.ConsultaCabzFactura(*Serie, *Numero, guardada);
     m_bd.ConsultaDetaFactura(*Serie, *Numero, lineas);
@@ -256,6 +277,10 @@ bool Factura::Delete()
     if (!serie || !numero)
         return Fallo(QStringLiteral("La factura no tiene serie o número."));
     try {
+        if (m_bd.RegistroDeFactura(*serie, *numero))
+            return Fallo(QStringLiteral("La factura %1 tiene su registro de facturación (VERI*FACTU): no se puede borrar. "
+                                        "Si se emitió por error, hay que anularla.")
+                             .arg(*numero));
         if (!m_bd.EliminarFactura(*serie, *numero))
             return Fallo(QStringLiteral("La factura %1 no se ha borrado: ya no está guardada.").arg(*numero));
     } catch (const motor::Error& e) {

@@ -2,6 +2,7 @@
 #include "albaranes.h"
 #include "albaranesdeticket.h"
 #include "documentos_prueba.h"
+#include "verifactu.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -377,6 +378,8 @@ class Choque : public Lote {};
 
 TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
 {
+    // With the invoice records on: an invoice and its record stand or fall together.
+    bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
     for (int c = 1; c <= 50; ++c)
         cliente(c, QStringLiteral("CLIENTE %1").arg(c));
     {
@@ -414,6 +417,12 @@ TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
     const int duracion = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - inicio).count());
     ASSERT_EQ(completo.exitCode(), 0) << completo.readAll().constData();
+    {
+        motor::BaseDeDatos entera(copia);
+        EXPECT_GT(entera.valorUnico(QStringLiteral("select count(*) from RegistroFacturacion")).aEntero(), 0);
+        EXPECT_EQ(entera.valorUnico(QStringLiteral("select count(*) from RegistroFacturacion")).aEntero(),
+                  entera.valorUnico(QStringLiteral("select count(*) from FacturaVentaCabecera")).aEntero());
+    }
 
     QRandomGenerator azar(740);
     int interrumpidos = 0;
@@ -440,6 +449,16 @@ TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
                                                "(select 1 from AlbaranVentaCabecera a where a.sFac = f.Serie and a.Factura = f.Numero)"))
                       .aEntero(),
                   0);
+        EXPECT_EQ(resultado.valorUnico(QStringLiteral("select count(*) from FacturaVentaCabecera f where (select count(*) from "
+                                                      "RegistroFacturacion r where r.Serie=f.Serie and r.Numero=f.Numero) <> 1"))
+                      .aEntero(),
+                  0)
+            << "vuelta " << vuelta;
+        {
+            BaseDatos tras(copia);
+            const QStringList faltas = verifactu::VerificarRegistros(tras);
+            EXPECT_TRUE(faltas.isEmpty()) << "vuelta " << vuelta << ": " << faltas.join(QLatin1Char('\n')).toStdString();
+        }
         // What the warehouse sold is what the stored lines say was discounted.
         EXPECT_EQ(resultado.valorUnico(QStringLiteral("select coalesce(sum(Venta), 0) from MovsAlm")).aEntero(),
                   resultado.valorUnico(QStringLiteral("select coalesce(sum(CanStock), 0) from AlbaranVentaDetalle")).aEntero())

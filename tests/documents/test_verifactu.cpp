@@ -1,0 +1,233 @@
+// Invoices in VERI*FACTU mode: the record each one gets, its XML against the agency's schemas,
+// the chain check and the export.
+
+#include "documentos_prueba.h"
+#include "factura.h"
+#include "verifactu.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+using verifactu::Registro;
+
+// Where the agency's schemas are; tests that need them are skipped, saying why, without them.
+QString Esquema()
+{
+    return QStringLiteral(QUENZA_ESQUEMAS_VERIFACTU) + QStringLiteral("/SuministroLR.xsd");
+}
+
+// xmllint's verdict on the document: empty when valid.
+QString Invalido(const QByteArray& xml)
+{
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("registro.xml"));
+    QFile f(ruta);
+    f.open(QIODevice::WriteOnly);
+    f.write(xml);
+    f.close();
+    QProcess p;
+    p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--schema"), Esquema(), ruta});
+    p.waitForFinished(60000);
+    return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
+}
+
+#define NECESITA_ESQUEMAS()                                                                                          \
+    if (!QFile::exists(Esquema()) || QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())        \
+    GTEST_SKIP() << "the agency's schemas (QUENZA_ESQUEMAS_VERIFACTU) or xmllint are not here: " << Esquema().toStdString()
+
+class Verifactu : public DocumentosDePrueba {
+protected:
+    void SetUp() override
+    {
+        DocumentosDePrueba::SetUp();
+        cliente(1, QStringLiteral("BAR CENTRAL"));            // NIF B46000000
+        cliente(2, QStringLiteral("HOTEL PLAYA"), true);      // pays the surcharge
+        m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, UsaREq, Descuento) VALUES (3, 'PARTICULAR', '', 0, 0)"));
+        bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), QStringLiteral("1"), {}, true});
+    }
+    // A new invoice of `cli` with a line of `importe` at each VAT given, stored.
+    std::unique_ptr<Factura> factura(qint32 cli, std::initializer_list<std::pair<double, float>> lineas, double envase = 0)
+    {
+        auto f = std::make_unique<Factura>(*bd);
+        EXPECT_TRUE(f->WhoAmI());
+        f->Fecha = QDate(2027, 1, 4);
+        EXPECT_TRUE(f->SetCliente(cli));
+        for (const auto& [importe, iva] : lineas) {
+            LineaFactura* l = f->NuevaLinea();
+            l->FijarConcepto(QStringLiteral("Género"));
+            l->FijarImporte(importe);
+            l->FijarpIVA(iva);
+            l->FijarpREQ(Factura::RecargoDeIVA(iva));
+        }
+        if (envase != 0) {
+            LineaFactura* l = f->NuevaLinea();
+            l->FijarConcepto(QStringLiteral("Cajas"));
+            l->FijarBultos(24);
+            EXPECT_TRUE(l->FijarEnvase(envase));
+        }
+        EXPECT_TRUE(f->Update()) << f->UltimoError().toStdString();
+        return f;
+    }
+    qint64 registros() { return uno(QStringLiteral("select count(*) from RegistroFacturacion")); }
+};
+
+TEST_F(Verifactu, EveryNewInvoiceGetsOneChainedRecordWithItsPrintedFigures)
+{
+    auto a = factura(1, {{100.00, 10}, {20.01, 4}});
+    auto b = factura(2, {{60.00, 21}, {40.00, 21}, {9.99, 10}}, 0.10);
+    auto c = factura(3, {{12.40, 10}});
+    ASSERT_EQ(registros(), 3);
+    const std::vector<Registro> r = bd->Registros();
+
+    EXPECT_EQ(r[0].NumSerieFactura, QStringLiteral("A-000001"));
+    EXPECT_EQ(r[0].FechaExpedicionFactura, QStringLiteral("04-01-2027"));
+    EXPECT_EQ(r[0].IDEmisorFactura, QStringLiteral("B12345674"));
+    EXPECT_EQ(r[0].TipoFactura, QStringLiteral("F1"));
+    EXPECT_EQ(r[0].NIFDestinatario, QStringLiteral("B46000000"));
+    EXPECT_FALSE(r[0].anterior);
+    EXPECT_EQ(r[2].TipoFactura, QStringLiteral("F2"));  // a customer without a NIF
+    for (size_t i = 1; i < r.size(); ++i) {
+        ASSERT_TRUE(r[i].anterior);
+        EXPECT_EQ(r[i].anterior->Huella, r[i - 1].Huella);
+        EXPECT_EQ(r[i].anterior->NumSerieFactura, r[i - 1].NumSerieFactura);
+    }
+    // The figures of the printed breakdown, to the cent; packaging as an amount outside VAT.
+    const qint64 envases = std::llround(b->ImporteEnvases() * 100);
+    EXPECT_NE(envases, 0);
+    const std::vector<verifactu::DetalleDesglose> esperado{
+        {true, 1000, 999, 100, 140, 14}, {true, 2100, 10000, 2100, 520, 520}, {false, 0, envases, 0, 0, 0}};
+    EXPECT_EQ(r[1].desglose, esperado);
+    EXPECT_EQ(r[1].cuotaTotal, 100 + 14 + 2100 + 520);
+    EXPECT_EQ(r[1].importeTotal, std::llround(b->ImporteALiquidar() * 100));
+    for (const auto* f : {a.get(), b.get(), c.get()})
+        EXPECT_EQ(bd->RegistroDeFactura(*f->Serie, *f->Numero)->importeTotal, std::llround(f->ImporteALiquidar() * 100));
+    EXPECT_TRUE(verifactu::VerificarRegistros(*bd).isEmpty()) << verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(Verifactu, WithTheModeOffNothingIsRecorded)
+{
+    m().ejecutarNativo(QStringLiteral("UPDATE Verifactu SET Activo=0"));
+    auto a = factura(1, {{100.00, 10}});
+    a->Observaciones = QStringLiteral("cambiada");
+    a->NuevaLinea()->FijarTitulo(QStringLiteral("otra"));
+    EXPECT_TRUE(a->Update());
+    EXPECT_EQ(registros(), 0);
+    EXPECT_TRUE(a->Delete()) << a->UltimoError().toStdString();
+}
+
+TEST_F(Verifactu, AnIssuedInvoiceKeepsItsFiguresButTakesPayments)
+{
+    auto f = factura(1, {{100.00, 10}});
+    const qint16 serie = *f->Serie;
+    const qint32 numero = *f->Numero;
+    f->Pagado = 110;
+    f->Observaciones = QStringLiteral("pagada en efectivo");
+    EXPECT_TRUE(f->Update()) << f->UltimoError().toStdString();
+
+    const QString porque = QStringLiteral("ya tiene su registro de facturación");
+    f->Linea(1)->FijarImporte(90.0);
+    EXPECT_FALSE(f->Update());
+    EXPECT_TRUE(f->UltimoError().contains(porque)) << f->UltimoError().toStdString();
+    ASSERT_TRUE(f->WhoAmI(serie, numero));
+    f->Fecha = QDate(2027, 1, 5);
+    EXPECT_FALSE(f->Update());
+    ASSERT_TRUE(f->WhoAmI(serie, numero));
+    f->Numero = 50;
+    EXPECT_FALSE(f->Update());
+    ASSERT_TRUE(f->WhoAmI(serie, numero));
+    EXPECT_FALSE(f->Delete());
+    EXPECT_TRUE(f->UltimoError().contains(QStringLiteral("hay que anularla"))) << f->UltimoError().toStdString();
+    EXPECT_DOUBLE_EQ(f->Pagado, 110);
+    EXPECT_EQ(registros(), 1);
+    EXPECT_TRUE(verifactu::VerificarRegistros(*bd).isEmpty());
+}
+
+TEST_F(Verifactu, AnInvoiceWithoutAmountsOrWithTooManyRatesIsRefusedWhole)
+{
+    Factura vacia(*bd);
+    ASSERT_TRUE(vacia.WhoAmI());
+    ASSERT_TRUE(vacia.SetCliente(1));
+    vacia.NuevaLinea()->FijarTitulo(QStringLiteral("solo un título"));
+    EXPECT_FALSE(vacia.Update());
+    EXPECT_TRUE(vacia.UltimoError().contains(QStringLiteral("no tiene ningún importe")));
+
+    Factura muchas(*bd);
+    ASSERT_TRUE(muchas.WhoAmI());
+    ASSERT_TRUE(muchas.SetCliente(1));
+    for (int i = 1; i <= 13; ++i) {
+        LineaFactura* l = muchas.NuevaLinea();
+        l->FijarConcepto(QStringLiteral("tipo %1").arg(i));
+        l->FijarImporte(10.0);
+        l->FijarpIVA(static_cast<float>(i));
+    }
+    EXPECT_FALSE(muchas.Update());
+    EXPECT_TRUE(muchas.UltimoError().contains(QStringLiteral("más de 12"))) << muchas.UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
+    EXPECT_EQ(registros(), 0);
+}
+
+TEST_F(Verifactu, TheCheckFindsEveryKindOfBreak)
+{
+    auto a = factura(1, {{100.00, 10}});
+    auto b = factura(1, {{50.00, 21}});
+    auto c = factura(3, {{10.00, 4}});
+    // Outside the program: an invoice's amount changed, one stored without a record, a record
+    // whose fingerprint no longer matches (its trigger dropped first, as a forger would).
+    m().ejecutarNativo(QStringLiteral("UPDATE FacturaVentaDetalle SET Importe=99 WHERE Numero=%1").arg(*a->Numero));
+    m().ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaCabecera (Serie, Numero, Fecha, Cliente) VALUES (0, 9, '2027-01-04', 1)"));
+    m().ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoCambiar"));
+    m().ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET ImporteTotal=1 WHERE Orden=3"));
+    const QStringList faltas = verifactu::VerificarRegistros(*bd);
+    const QString todo = faltas.join(QLatin1Char('\n'));
+    EXPECT_EQ(faltas.size(), 4) << todo.toStdString();
+    EXPECT_TRUE(todo.contains(QStringLiteral("Registro 1 (factura A-000001): las cifras de la factura ya no son las del registro."))) << todo.toStdString();
+    EXPECT_TRUE(todo.contains(QStringLiteral("La factura A-000009 no tiene registro de facturación."))) << todo.toStdString();
+    EXPECT_TRUE(todo.contains(QStringLiteral("Registro 3 (factura A-000003): su huella no corresponde a sus datos."))) << todo.toStdString();
+
+    m().ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoBorrar"));
+    m().ejecutarNativo(QStringLiteral("DELETE FROM RegistroFacturacion WHERE Orden=2"));
+    const QString sinDos = verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n'));
+    EXPECT_TRUE(sinDos.contains(QStringLiteral("Faltan los registros 2 a 2 de la cadena."))) << sinDos.toStdString();
+    EXPECT_TRUE(sinDos.contains(QStringLiteral("Registro 3 (factura A-000003): no se encadena con el registro anterior."))) << sinDos.toStdString();
+}
+
+TEST_F(Verifactu, EachRecordAndTheExportValidateAgainstTheAgencysSchemas)
+{
+    NECESITA_ESQUEMAS();
+    factura(1, {{100.00, 10}, {20.01, 4}});
+    factura(2, {{60.00, 21}, {9.99, 10}}, 0.10);
+    factura(3, {{12.40, 10}});
+    for (const Registro& r : bd->Registros())
+        EXPECT_EQ(Invalido(r.xml), QString()) << r.xml.constData();
+
+    QTemporaryDir dir;
+    const QString archivo = dir.filePath(QStringLiteral("registros.xml"));
+    QString motivo;
+    ASSERT_TRUE(verifactu::ExportarRegistros(*bd, QDate(2000, 1, 1), QDate(2100, 1, 1), archivo, motivo)) << motivo.toStdString();
+    QFile f(archivo);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray exportado = f.readAll();
+    EXPECT_EQ(Invalido(exportado), QString()) << exportado.constData();
+    EXPECT_EQ(exportado.count("<sf:RegistroAlta>"), 3);
+    EXPECT_LT(exportado.indexOf("A-000001"), exportado.indexOf("A-000002"));
+    EXPECT_FALSE(verifactu::ExportarRegistros(*bd, QDate(2000, 1, 1), QDate(2000, 1, 2), archivo, motivo));
+    EXPECT_TRUE(motivo.startsWith(QStringLiteral("No hay registros de facturación del 01/01/2000 al 02/01/2000"))) << motivo.toStdString();
+}
+
+TEST(NumSerie, OneFormAndNIFsAsTheRecordsTakeThem)
+{
+    EXPECT_EQ(verifactu::NumSerie(0, 15), QStringLiteral("A-000015"));
+    EXPECT_EQ(verifactu::NumSerie(9, 1234567), QStringLiteral("J-1234567"));
+    const std::pair<const char*, const char*> nifs[] = {{"b46000000", "B46000000"}, {"B-46.000.000", "B46000000"},
+                                                         {"ES B46000000", "B46000000"}, {"12345678", ""},
+                                                         {"", ""}, {"X1234567L ", "X1234567L"}, {"B4600000Ñ", ""}};
+    for (const auto& [escrito, registro] : nifs)
+        EXPECT_EQ(verifactu::NIFRegistro(QString::fromUtf8(escrito)), QString::fromUtf8(registro)) << escrito;
+}
+
+}  // namespace
