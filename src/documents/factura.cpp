@@ -438,8 +438,27 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskFact.txt"))))
         return false;
     const QString letra = Serie ? QString(QChar(static_cast<char16_t>(u'A' + *Serie))) : QString();
+    // An issued invoice prints its tax QR code, with what its record says.
+    QString codigo, titulo, leyenda, numSerie;
+    if (Serie && Numero) {
+        numSerie = verifactu::NumSerie(*Serie, *Numero);
+        try {
+            const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*Serie, *Numero);
+            if (registro && registro->tipo == verifactu::TipoRegistro::Alta) {
+                codigo = verifactu::UrlCotejo(*registro, m_bd.LeerVerifactu().Pruebas);
+                titulo = QStringLiteral("QR tributario:");
+                leyenda = QStringLiteral("VERI*FACTU");
+            }
+        } catch (const motor::Error&) {
+            // Printed without the code; the chain check reports what is wrong with the file.
+        }
+    }
     ImpresionDocumento impresion(motor, CabeceraImpresion(m_bd, m_cliente, {
         {QStringLiteral("@ABC"), letra},
+        {QStringLiteral("@NUMSERIE"), numSerie},
+        {QStringLiteral("@CODIGOQR"), codigo},
+        {QStringLiteral("@TITULOQR"), titulo},
+        {QStringLiteral("@LEYENDAQR"), leyenda},
         {QStringLiteral("@NUMERO"), Numero ? LargoATexto(*Numero) : QString()},
         {QStringLiteral("@FECHA"), Fecha ? Formato(Valor(*Fecha), QStringLiteral("dd/mm/yyyy")) : QString()},
     }));

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUrl>
 
 #include <cmath>
 #include <map>
@@ -112,6 +113,15 @@ bool MismasCifras(const Registro& a, const Registro& b)
     // was issued; the invoice keeps its customer by code, which cannot change.
     return a.NumSerieFactura == b.NumSerieFactura && a.FechaExpedicionFactura == b.FechaExpedicionFactura &&
            a.desglose == b.desglose && a.cuotaTotal == b.cuotaTotal && a.importeTotal == b.importeTotal;
+}
+
+QString UrlCotejo(const Registro& r, bool pruebas)
+{
+    auto codificado = [](const QString& s) { return QString::fromLatin1(QUrl::toPercentEncoding(s)); };
+    return (pruebas ? QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?")
+                    : QStringLiteral("https://www2.agenciatributaria.gob.es/wlpl/TIKE-CONT/ValidarQR?")) +
+           QStringLiteral("nif=%1&numserie=%2&fecha=%3&importe=%4")
+               .arg(codificado(r.IDEmisorFactura), codificado(r.NumSerieFactura), r.FechaExpedicionFactura, Importe(r.importeTotal));
 }
 
 void Encadenar(BaseDatos& bd, Registro& r, const QDateTime& momento)

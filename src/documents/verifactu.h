@@ -30,6 +30,10 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& factura, QSt
 // the breakdown.
 bool MismasCifras(const Registro& registro, const Registro& factura);
 
+// The address the invoice's QR code holds, where the customer checks it at the agency (its test
+// site with `pruebas`): NIF, series and number (percent-encoded in UTF-8), date and total.
+QString UrlCotejo(const Registro& registro, bool pruebas);
+
 // Puts `registro` after the last record, dated `momento`, with its fingerprint and XML, and
 // stores it. Run it inside the write transaction that stores the invoice: the previous record
 // is read under the same lock. Throws motor::Error.

@@ -3,6 +3,7 @@
 
 #include "documentos_prueba.h"
 #include "factura.h"
+#include "printxt.h"
 #include "verifactu.h"
 
 #include <QDir>
@@ -217,6 +218,61 @@ TEST_F(Verifactu, EachRecordAndTheExportValidateAgainstTheAgencysSchemas)
     EXPECT_LT(exportado.indexOf("A-000001"), exportado.indexOf("A-000002"));
     EXPECT_FALSE(verifactu::ExportarRegistros(*bd, QDate(2000, 1, 1), QDate(2000, 1, 2), archivo, motivo));
     EXPECT_TRUE(motivo.startsWith(QStringLiteral("No hay registros de facturación del 01/01/2000 al 02/01/2000"))) << motivo.toStdString();
+}
+
+TEST_F(Verifactu, TheIssuedInvoicePrintsItsTaxQrCodeOnceOnItsFirstPage)
+{
+    for (const char* programa : {"pdftoppm", "zbarimg"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(programa)).isEmpty())
+            GTEST_SKIP() << programa << " is not installed (poppler-utils, zbar-tools)";
+    AplicacionDePrueba();
+    auto f = factura(1, {{100.00, 10}, {20.01, 4}});
+    for (int i = 0; i < 80; ++i)  // two pages
+        f->NuevaLinea()->FijarTitulo(QStringLiteral("Línea %1").arg(i));
+    QTemporaryDir dir;
+    {
+        QFile mascara(dir.filePath(QStringLiteral("mskFact.txt")));
+        ASSERT_TRUE(mascara.open(QIODevice::WriteOnly));
+        mascara.write("[PAPEL,A4]\n[,85,0,Arial,9,N,0,]@TITULOQR\n[QR,80,5,35,]@CODIGOQR\n[,85,41,Arial,9,N,0,]@LEYENDAQR\n"
+                      "[,0,50,Arial,9,N,0,]@NUMSERIE\n[POS,0,55]\n####\n[PAGINA,Y>250]\n[POS,0,+4]\n[,0,+0,Arial,8,,0,]@TITULO@CONCEPTO\n####\n####\n####\n"
+                      "####\n[,0,+4,Arial,8,,0,]TOTAL @IMPORTE\n");
+    }
+    const QString pdf = dir.filePath(QStringLiteral("factura.pdf"));
+    PrinTxt p;
+    p.ImprimirEnArchivo(pdf);
+    ASSERT_TRUE(f->Imprimir(p, dir.path()));
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("200"), QStringLiteral("-png"), pdf,
+                                              dir.filePath(QStringLiteral("pagina"))});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    const QStringList paginas = QDir(dir.path()).entryList({QStringLiteral("pagina*.png")}, QDir::Files, QDir::Name);
+    ASSERT_GE(paginas.size(), 2);
+    auto leer = [&](const QString& png) {
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), dir.filePath(png)});
+        zbar.waitForFinished(60000);
+        return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+    };
+    const Registro r = *bd->RegistroDeFactura(*f->Serie, *f->Numero);
+    EXPECT_EQ(leer(paginas[0]), QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?nif=B12345674&numserie=A-000001"
+                                               "&fecha=04-01-2027&importe=%1")
+                                    .arg(verifactu::Importe(r.importeTotal)));
+    EXPECT_EQ(leer(paginas[1]), QString());
+}
+
+TEST(NumSerie, TheCheckingAddressEncodesTheNumberAndNamesTheSite)
+{
+    Registro r;
+    r.IDEmisorFactura = QStringLiteral("89890001K");
+    r.NumSerieFactura = QStringLiteral("12345678&G33");
+    r.FechaExpedicionFactura = QStringLiteral("01-01-2024");
+    r.importeTotal = 24140;
+    EXPECT_EQ(verifactu::UrlCotejo(r, true),
+              QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?nif=89890001K&numserie=12345678%26G33&fecha=01-01-2024"
+                             "&importe=241.40"));
+    r.NumSerieFactura = QStringLiteral("Ñ 1/2");
+    EXPECT_TRUE(verifactu::UrlCotejo(r, false).startsWith(
+        QStringLiteral("https://www2.agenciatributaria.gob.es/wlpl/TIKE-CONT/ValidarQR?nif=89890001K&numserie=%C3%91%201%2F2&")));
 }
 
 TEST(NumSerie, OneFormAndNIFsAsTheRecordsTakeThem)
