@@ -166,8 +166,11 @@ bool Factura::Guardar()
                                         "Vuelva a abrir la factura y repita los cambios.")
                              .arg(*m_numeroCargado));
         // An issued invoice keeps what its record says; only what the record does not hold moves.
-        if (const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*m_serieCargada, *m_numeroCargado);
-            registro && registro->tipo == verifactu::TipoRegistro::Alta) {
+        // An annulled one stays as it was annulled.
+        const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*m_serieCargada, *m_numeroCargado);
+        if (registro && registro->tipo == verifactu::TipoRegistro::Anulacion)
+            return Fallo(QStringLiteral("La factura %1 está anulada: ya no se puede cambiar.").arg(*m_numeroCargado));
+        if (registro) {
             QString motivo;
             const std::optional<verifactu::Registro> ahora = verifactu::AltaDeFactura(m_bd, *this, motivo);
             if (!ahora || !verifactu::MismasCifras(*registro, *ahora))
@@ -244,8 +247,25 @@ bool Factura::Guardar()
     else if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
         m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
     // Issued for the first time with the mode on: its record, in this same transaction, after
-    // the last one read under this write lock.
+    // the last one read under this write lock. Within a series the numbers run without gaps
+    // and the dates never go back.
     if (!m_numeroCargado && m_bd.LeerVerifactu().Activo) {
+        const std::optional<std::pair<qint32, QDate>> anterior = m_bd.FacturaAnterior(*Serie, *Numero);
+        // This invoice is already written here: it must be the highest of its series, right
+        // after the one before it.
+        const qint32 mayor = m_bd.NuevoNumeroFactura(*Serie) - 1;
+        const qint32 siguiente = mayor != *Numero ? mayor + 1 : anterior ? anterior->first + 1 : *Numero;
+        if (*Numero != siguiente)
+            return Fallo(QStringLiteral("Las facturas de una serie van numeradas sin saltos: la siguiente de esta serie es la %1. "
+                                        "Cambie el número y vuelva a guardar.")
+                             .arg(siguiente));
+        if (anterior && anterior->second.isValid() && *Fecha < anterior->second)
+            return Fallo(QStringLiteral("La fecha de la factura (%1) es anterior a la de la factura %2 de la misma serie (%3): "
+                                        "una factura no puede llevar fecha anterior a la de la factura que la precede. "
+                                        "Cambie la fecha y vuelva a guardar.")
+                             .arg(Fecha->toString(QStringLiteral("dd/MM/yyyy")))
+                             .arg(anterior->first)
+                             .arg(anterior->second.toString(QStringLiteral("dd/MM/yyyy"))));
         QString motivo;
         std::optional<verifactu::Registro> registro = verifactu::AltaDeFactura(m_bd, *this, motivo);
         if (!registro)
@@ -283,6 +303,38 @@ bool Factura::Delete()
                              .arg(*numero));
         if (!m_bd.EliminarFactura(*serie, *numero))
             return Fallo(QStringLiteral("La factura %1 no se ha borrado: ya no está guardada.").arg(*numero));
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    return true;
+}
+
+bool Factura::Anular()
+{
+    m_ultimoError.clear();
+    if (!m_serieCargada || !m_numeroCargado)
+        return Fallo(QStringLiteral("La factura no está guardada: no hay nada que anular."));
+    const qint16 serie = *m_serieCargada;
+    const qint32 numero = *m_numeroCargado;
+    try {
+        // Read again under the write lock: another station may have annulled it meanwhile.
+        motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+        const std::optional<verifactu::Registro> alta = m_bd.RegistroDeFactura(serie, numero);
+        if (!alta)
+            return Fallo(QStringLiteral("La factura %1 no tiene registro de facturación: no hace falta anularla.").arg(numero));
+        if (alta->tipo == verifactu::TipoRegistro::Anulacion)
+            return Fallo(QStringLiteral("La factura %1 ya está anulada.").arg(numero));
+        verifactu::Registro anulacion;
+        anulacion.tipo = verifactu::TipoRegistro::Anulacion;
+        anulacion.serie = serie;
+        anulacion.numero = numero;
+        anulacion.IDEmisorFactura = alta->IDEmisorFactura;
+        anulacion.NombreRazonEmisor = alta->NombreRazonEmisor;
+        anulacion.NumSerieFactura = alta->NumSerieFactura;
+        anulacion.FechaExpedicionFactura = alta->FechaExpedicionFactura;
+        verifactu::Encadenar(m_bd, anulacion, QDateTime::currentDateTime());
+        m_bd.LiberarAlbaranes(serie, numero);
+        t.commit();
     } catch (const motor::Error& e) {
         return Fallo(motor::TextoParaUsuario(e));
     }

@@ -67,9 +67,14 @@ public:
     // series, so read Numero afterwards. Once stored, the object stands for the stored invoice
     // and can be stored again.
     bool Update();
-    // Deletes the stored invoice and releases its delivery notes.
+    // Deletes the stored invoice and releases its delivery notes. False for an invoice with a
+    // record of issue (VERI*FACTU): such an invoice is annulled, not deleted.
     bool Delete();
-    // Why the last WhoAmI, Update or Delete failed, in Spanish, saying what to do; empty after
+    // Annuls an invoice issued by mistake: writes its annulment record after the last record
+    // and makes its delivery notes pending again, all in one transaction; the invoice stays
+    // stored as it was. False when it has no record of issue or is already annulled.
+    bool Anular();
+    // Why the last WhoAmI, Update, Delete or Anular failed, in Spanish, saying what to do; empty after
     // a success.
     const QString& UltimoError() const { return m_ultimoError; }
 

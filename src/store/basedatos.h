@@ -196,6 +196,10 @@ public:
     bool ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool EliminarFactura(qint16 serie, qint32 numero);
+    // Makes the invoice's delivery notes pending again. Run it inside a write transaction.
+    void LiberarAlbaranes(qint16 serie, qint32 numero);
+    // Number and date of the invoice before `numero` in its series; none when it is the first.
+    std::optional<std::pair<qint32, QDate>> FacturaAnterior(qint16 serie, qint32 numero);
 
     // VERI*FACTU. Off (and empty) until first written; writing throws motor::Error (in Spanish)
     // for an incomplete issuer, or when turning off a database that has records: the chain

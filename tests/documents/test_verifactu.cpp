@@ -172,6 +172,72 @@ TEST_F(Verifactu, AnInvoiceWithoutAmountsOrWithTooManyRatesIsRefusedWhole)
     EXPECT_EQ(registros(), 0);
 }
 
+TEST_F(Verifactu, AnnullingChainsItsRecordReleasesTheNotesAndKeepsTheInvoice)
+{
+    auto f = factura(1, {{100.00, 10}});
+    m().ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaCabecera (Numero, Fecha, Cliente, sFac, Factura, Pagado, DesctoPP, onLine) "
+                                      "VALUES (70, '2027-01-03', 1, 0, ?, 0, 0, 0)"),
+                       {*f->Numero});
+    ASSERT_TRUE(f->Anular()) << f->UltimoError().toStdString();
+    EXPECT_FALSE(f->Anular());
+    EXPECT_TRUE(f->UltimoError().contains(QStringLiteral("ya está anulada")));
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Numero=70 and Factura is null")), 1);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 1);
+
+    const std::vector<Registro> r = bd->Registros();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[1].tipo, verifactu::TipoRegistro::Anulacion);
+    EXPECT_EQ(r[1].NumSerieFactura, r[0].NumSerieFactura);
+    EXPECT_EQ(r[1].anterior->Huella, r[0].Huella);
+    EXPECT_EQ(bd->RegistroDeFactura(*f->Serie, *f->Numero)->orden, 2);
+    if (QFile::exists(Esquema()) && !QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
+        EXPECT_EQ(Invalido(r[1].xml), QString()) << r[1].xml.constData();
+
+    // Stays as it was annulled; the next invoice chains after the annulment.
+    f->Pagado = 1;
+    EXPECT_FALSE(f->Update());
+    EXPECT_TRUE(f->UltimoError().contains(QStringLiteral("está anulada")));
+    EXPECT_FALSE(f->Delete());
+    factura(1, {{5.00, 21}});
+    EXPECT_EQ(bd->UltimoRegistro()->anterior->Huella, r[1].Huella);
+    EXPECT_TRUE(verifactu::VerificarRegistros(*bd).isEmpty()) << verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n')).toStdString();
+
+    Factura sinRegistro(*bd);
+    EXPECT_FALSE(sinRegistro.Anular());
+}
+
+TEST_F(Verifactu, WithinASeriesNumbersRunWithoutGapsAndDatesNeverGoBack)
+{
+    factura(1, {{100.00, 10}});
+    auto nueva = [&](qint32 numero, const QDate& fecha) {
+        auto f = std::make_unique<Factura>(*bd);
+        EXPECT_TRUE(f->WhoAmI());
+        f->Numero = numero;
+        f->Fecha = fecha;
+        EXPECT_TRUE(f->SetCliente(1));
+        f->NuevaLinea()->FijarConcepto(QStringLiteral("Género"));
+        f->Linea(1)->FijarImporte(10.0);
+        f->Linea(1)->FijarpIVA(10);
+        return f;
+    };
+    auto salto = nueva(5, QDate(2027, 1, 4));
+    EXPECT_FALSE(salto->Update());
+    EXPECT_TRUE(salto->UltimoError().contains(QStringLiteral("la siguiente de esta serie es la 2"))) << salto->UltimoError().toStdString();
+    auto atras = nueva(2, QDate(2027, 1, 3));
+    EXPECT_FALSE(atras->Update());
+    EXPECT_TRUE(atras->UltimoError().contains(QStringLiteral("es anterior a la de la factura 1 de la misma serie (04/01/2027)")))
+        << atras->UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 1);
+    EXPECT_EQ(registros(), 1);
+    auto bien = nueva(2, QDate(2027, 1, 4));
+    EXPECT_TRUE(bien->Update()) << bien->UltimoError().toStdString();
+
+    // Without the mode, as ever: any free number, any date.
+    m().ejecutarNativo(QStringLiteral("DROP TRIGGER Verifactu_SiempreActivo"));
+    m().ejecutarNativo(QStringLiteral("UPDATE Verifactu SET Activo=0"));
+    EXPECT_TRUE(nueva(9, QDate(2026, 1, 1))->Update());
+}
+
 TEST_F(Verifactu, TheCheckFindsEveryKindOfBreak)
 {
     auto a = factura(1, {{100.00, 10}});
