@@ -35,10 +35,10 @@ protected:
         ASSERT_EQ(sim.codigo, 0) << sim.texto.toStdString();
         ruta = ArchivoIni(QDir(home.path()).filePath(QStringLiteral("KV740.INI"))).leer(QStringLiteral("BaseDatos"));
     }
-    Salida correr(const QString& programa, const QStringList& argumentos)
+    Salida correr(const QString& ejecutable, const QStringList& argumentos)
     {
         QProcess p;
-        p.start(programa, argumentos);
+        p.start(ejecutable, argumentos);
         p.waitForFinished(60000);
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
     }
