@@ -125,6 +125,32 @@ TEST_F(Lote, OneInvoicePerCustomerInCustomerThenDateOrder)
                                    QStringLiteral("Albarán Nº7 de fecha 09/03/2024"), QStringLiteral("1")}));
 }
 
+TEST_F(Lote, WithInvoiceRecordsABackDatedBatchIsRefusedWithTheReasonAndItsNotesStayPending)
+{
+    bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
+    cliente(1, QStringLiteral("UNO"));
+    cliente(2, QStringLiteral("DOS"));
+    albaran(1, 1, QDate(2024, 3, 2));
+    albaran(2, 2, QDate(2024, 3, 3));
+    linea(1, 1, 1, 1, 1000, 2, 1);
+    linea(2, 1, 1, 1, 1000, 2, 1);
+    {
+        Albaranes lote(*bd);
+        lote.WhoAmI(1);
+        const Resultado r = facturar(lote, Opciones{1, QDate(2024, 3, 31)});
+        EXPECT_EQ(r.facturas, 1);
+    }
+    Albaranes lote(*bd);
+    lote.WhoAmI();
+    const Resultado r = facturar(lote, Opciones{1, QDate(2024, 3, 30)});
+    EXPECT_EQ(r.facturas, 0);
+    EXPECT_EQ(r.noFacturados, 1);
+    EXPECT_EQ(facturaDe(2), -1);
+    EXPECT_TRUE(lote.UltimoError().contains(QStringLiteral("es anterior a la de la factura 1 de la misma serie (31/03/2024)")))
+        << lote.UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion")), 1);
+}
+
 TEST_F(Lote, OneInvoicePerNoteAndPaidNotesNever)
 {
     cliente(1, QStringLiteral("UNO"));
