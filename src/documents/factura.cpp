@@ -58,6 +58,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         Fecha = QDate::currentDate();
         Observaciones.clear();
         Pagado = 0;
+        Rectifica.reset();
         m_cliente.reset();
         m_usaREq = false;
         m_descuento = 0;
@@ -95,6 +96,10 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         m_usaREq = m_cliente && m_bd.ConsultaCliente(*m_cliente, datos) && datos.valor(QStringLiteral("UsaREq")).aBooleano();
         m_descuento = static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")]));
         m_desctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
+        Rectifica.reset();
+        if (!rs[QStringLiteral("RectificaNumero")].esNulo())
+            Rectifica = Rectificacion{CampoAEntero(rs[QStringLiteral("RectificaSerie")]), CampoALargo(rs[QStringLiteral("RectificaNumero")]),
+                                      rs[QStringLiteral("TipoRectificativa")].aTexto() == QLatin1String("S")};
         motor::Recordset detalle;
         if (m_bd.ConsultaDetaFactura(*Serie, *Numero, detalle)) {
             for (; !detalle.eof(); detalle.moveNext()) {
@@ -204,6 +209,10 @@ bool Factura::Guardar()
     cabecera.fijar(QStringLiteral("Descuento"), Valor(m_descuento));
     cabecera.fijar(QStringLiteral("DesctoPP"), Valor(m_desctoPP));
     cabecera.fijar(QStringLiteral("Pagado"), Valor(Pagado));
+    cabecera.fijar(QStringLiteral("RectificaSerie"), Rectifica ? Valor(static_cast<qint64>(Rectifica->serie)) : Valor());
+    cabecera.fijar(QStringLiteral("RectificaNumero"), Rectifica ? Valor(static_cast<qint64>(Rectifica->numero)) : Valor());
+    cabecera.fijar(QStringLiteral("TipoRectificativa"),
+                   Rectifica ? Valor(Rectifica->sustitucion ? QStringLiteral("S") : QStringLiteral("I")) : Valor());
     cabecera.update();
 
     motor::Recordset rs;
@@ -335,6 +344,45 @@ bool Factura::Anular()
         verifactu::Encadenar(m_bd, anulacion, QDateTime::currentDateTime());
         m_bd.LiberarAlbaranes(serie, numero);
         t.commit();
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    return true;
+}
+
+qint16 Factura::SerieRectificativa(qint16 serie)
+{
+    return serie >= 10 ? serie : static_cast<qint16>(serie + 10);
+}
+
+bool Factura::Rectificar(qint16 serie, qint32 numero, bool sustitucion)
+{
+    m_ultimoError.clear();
+    Factura original(m_bd);
+    if (!original.WhoAmI(serie, numero))
+        return Fallo(original.UltimoError());
+    try {
+        const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(serie, numero);
+        if (!registro || registro->tipo != verifactu::TipoRegistro::Alta)
+            return Fallo(QStringLiteral("La factura %1 no tiene registro de facturación o está anulada: no se puede rectificar.")
+                             .arg(numero));
+        motor::Recordset lineas;
+        if (sustitucion)
+            m_bd.ConsultaDetaFactura(serie, numero, lineas);
+        if (!WhoAmI(SerieRectificativa(serie)))
+            return false;
+        Rectifica = Rectificacion{serie, numero, sustitucion};
+        SetCliente(*original.Cliente());
+        m_descuento = original.m_descuento;
+        m_desctoPP = original.m_desctoPP;
+        Observaciones = QStringLiteral("Rectifica la factura %1 del %2 %3.")
+                            .arg(registro->NumSerieFactura, original.Fecha->toString(QStringLiteral("dd/MM/yyyy")),
+                                 sustitucion ? QStringLiteral("por sustitución") : QStringLiteral("por diferencias"));
+        for (; sustitucion && !lineas.eof(); lineas.moveNext()) {
+            auto linea = std::make_unique<LineaFactura>(m_bd);
+            linea->WhoAmI(lineas);
+            Anadir(std::move(linea));
+        }
     } catch (const motor::Error& e) {
         return Fallo(motor::TextoParaUsuario(e));
     }
@@ -489,7 +537,7 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
 {
     if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskFact.txt"))))
         return false;
-    const QString letra = Serie ? QString(QChar(static_cast<char16_t>(u'A' + *Serie))) : QString();
+    const QString letra = Serie ? verifactu::LetraSerie(*Serie) : QString();
     // An issued invoice prints its tax QR code, with what its record says.
     QString codigo, titulo, leyenda, numSerie;
     if (Serie && Numero) {
@@ -508,6 +556,11 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     ImpresionDocumento impresion(motor, CabeceraImpresion(m_bd, m_cliente, {
         {QStringLiteral("@ABC"), letra},
         {QStringLiteral("@NUMSERIE"), numSerie},
+        {QStringLiteral("@RECTIFICA"), Rectifica ? QStringLiteral("Rectifica la factura %1 %2")
+                                                        .arg(verifactu::NumSerie(Rectifica->serie, Rectifica->numero),
+                                                             Rectifica->sustitucion ? QStringLiteral("por sustitución")
+                                                                                    : QStringLiteral("por diferencias"))
+                                                  : QString()},
         {QStringLiteral("@CODIGOQR"), codigo},
         {QStringLiteral("@TITULOQR"), titulo},
         {QStringLiteral("@LEYENDAQR"), leyenda},

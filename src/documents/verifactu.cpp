@@ -20,6 +20,8 @@ namespace {
 // The schema's limits: details of one record, records of one document.
 constexpr size_t kMaxDetalles = 12;
 constexpr size_t kMaxPorDocumento = 1000;
+// The rectifying invoices of series n are kept in series 10 + n: a numbering of their own.
+constexpr qint16 kPrimeraSerieRectificativa = 10;
 
 qint64 Centimos(double euros)
 {
@@ -33,9 +35,16 @@ QString Fecha(const QDate& d)
 
 }  // namespace
 
+QString LetraSerie(qint16 serie)
+{
+    if (serie >= kPrimeraSerieRectificativa)
+        return QStringLiteral("R") + LetraSerie(static_cast<qint16>(serie - kPrimeraSerieRectificativa));
+    return QString(QChar(static_cast<char16_t>(u'A' + serie)));
+}
+
 QString NumSerie(qint16 serie, qint32 numero)
 {
-    return QStringLiteral("%1-%2").arg(QChar(static_cast<char16_t>(u'A' + serie))).arg(numero, 6, 10, QLatin1Char('0'));
+    return QStringLiteral("%1-%2").arg(LetraSerie(serie)).arg(numero, 6, 10, QLatin1Char('0'));
 }
 
 QString NIFRegistro(const QString& nif)
@@ -74,6 +83,29 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& 
         r.NombreDestinatario.clear();
     else if (r.NombreDestinatario.isEmpty())
         r.NombreDestinatario = r.NIFDestinatario;
+    std::optional<Registro> original;
+    if (f.Rectifica) {
+        original = bd.RegistroDeFactura(f.Rectifica->serie, f.Rectifica->numero);
+        if (!original || original->tipo != TipoRegistro::Alta) {
+            motivo = QStringLiteral("La factura %1 que se rectifica no tiene registro de facturación o está anulada: no se puede "
+                                    "rectificar.")
+                         .arg(NumSerie(f.Rectifica->serie, f.Rectifica->numero));
+            return std::nullopt;
+        }
+        const QDate fechaOriginal = QDate::fromString(original->FechaExpedicionFactura, QStringLiteral("dd-MM-yyyy"));
+        if (f.Fecha && *f.Fecha < fechaOriginal) {
+            motivo = QStringLiteral("La factura rectificativa no puede llevar fecha anterior a la de la factura que rectifica (%1). "
+                                    "Cambie la fecha y vuelva a guardar.")
+                         .arg(fechaOriginal.toString(QStringLiteral("dd/MM/yyyy")));
+            return std::nullopt;
+        }
+        const bool simplificada = original->TipoFactura == QLatin1String("F2") || original->TipoFactura == QLatin1String("R5");
+        r.TipoFactura = simplificada ? QStringLiteral("R5") : QStringLiteral("R1");
+        r.NIFDestinatario = simplificada ? QString() : original->NIFDestinatario;
+        r.NombreDestinatario = simplificada ? QString() : original->NombreDestinatario;
+        r.TipoRectificativa = f.Rectifica->sustitucion ? QStringLiteral("S") : QStringLiteral("I");
+        r.rectificada = IDFactura{original->IDEmisorFactura, original->NumSerieFactura, original->FechaExpedicionFactura};
+    }
 
     // The invoice's own printed figures, to the cent, one detail per VAT and surcharge.
     for (const DesgloseIVA& d : f.Desglose()) {
@@ -104,6 +136,13 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& 
         r.cuotaTotal += d.cuota + d.cuotaRecargo;
         r.importeTotal += d.base + d.cuota + d.cuotaRecargo;
     }
+    // By substitution the record also says what the replaced invoice amounted to.
+    if (original && f.Rectifica->sustitucion)
+        for (const DetalleDesglose& d : original->desglose) {
+            r.baseRectificada += d.base;
+            r.cuotaRectificada += d.cuota;
+            r.recargoRectificado += d.cuotaRecargo;
+        }
     return r;
 }
 
@@ -112,7 +151,8 @@ bool MismasCifras(const Registro& a, const Registro& b)
     // The customer's NIF is read from the customer's card, which may change after the invoice
     // was issued; the invoice keeps its customer by code, which cannot change.
     return a.NumSerieFactura == b.NumSerieFactura && a.FechaExpedicionFactura == b.FechaExpedicionFactura &&
-           a.desglose == b.desglose && a.cuotaTotal == b.cuotaTotal && a.importeTotal == b.importeTotal;
+           a.TipoRectificativa == b.TipoRectificativa && a.rectificada == b.rectificada && a.desglose == b.desglose &&
+           a.cuotaTotal == b.cuotaTotal && a.importeTotal == b.importeTotal;
 }
 
 QString UrlCotejo(const Registro& r, bool pruebas)

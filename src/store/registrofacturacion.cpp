@@ -125,8 +125,30 @@ void EscribirRegistro(Escritor& e, const Registro& r, const SistemaInformatico& 
         e.cerrar();
         e.campo("NombreRazonEmisor", r.NombreRazonEmisor);
         e.campo("TipoFactura", r.TipoFactura);
-        e.campo("DescripcionOperacion", QStringLiteral("Venta de mercaderías"));
-        if (r.TipoFactura == QLatin1String("F1")) {
+        if (!r.TipoRectificativa.isEmpty()) {
+            e.campo("TipoRectificativa", r.TipoRectificativa);
+            if (r.rectificada) {
+                e.abrir("FacturasRectificadas");
+                e.abrir("IDFacturaRectificada");
+                e.campo("IDEmisorFactura", r.rectificada->IDEmisorFactura);
+                e.campo("NumSerieFactura", r.rectificada->NumSerieFactura);
+                e.campo("FechaExpedicionFactura", r.rectificada->FechaExpedicionFactura);
+                e.cerrar();
+                e.cerrar();
+            }
+            if (r.TipoRectificativa == QLatin1String("S")) {
+                e.abrir("ImporteRectificacion");
+                e.campo("BaseRectificada", Importe(r.baseRectificada));
+                e.campo("CuotaRectificada", Importe(r.cuotaRectificada));
+                if (r.recargoRectificado != 0)
+                    e.campo("CuotaRecargoRectificado", Importe(r.recargoRectificado));
+                e.cerrar();
+            }
+        }
+        e.campo("DescripcionOperacion", r.TipoRectificativa.isEmpty() ? QStringLiteral("Venta de mercaderías")
+                                                                        : QStringLiteral("Rectificación de factura"));
+        // Full invoices and their rectifications name the customer; simplified ones do not.
+        if (r.TipoFactura == QLatin1String("F1") || r.TipoFactura == QLatin1String("R1")) {
             e.abrir("Destinatarios");
             e.abrir("IDDestinatario");
             e.campo("NombreRazon", r.NombreDestinatario);

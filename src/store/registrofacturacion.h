@@ -29,6 +29,15 @@ struct DetalleDesglose {
     bool operator==(const DetalleDesglose&) const = default;
 };
 
+// An invoice as the records name it.
+struct IDFactura {
+    QString IDEmisorFactura;
+    QString NumSerieFactura;
+    QString FechaExpedicionFactura;
+
+    bool operator==(const IDFactura&) const = default;
+};
+
 // The record the chain goes on from.
 struct Encadenamiento {
     QString IDEmisorFactura;
@@ -51,7 +60,14 @@ struct Registro {
     QString NumSerieFactura;
     QString FechaExpedicionFactura;  // dd-mm-yyyy
     // Alta only.
-    QString TipoFactura;  // F1 (the customer's NIF is known) or F2
+    QString TipoFactura;  // F1 (the customer's NIF is known) or F2; R1 or R5 rectifying them
+    // Rectifying invoices: "I" by differences or "S" by substitution, the invoice rectified and,
+    // by substitution, the figures it had (cents).
+    QString TipoRectificativa;
+    std::optional<IDFactura> rectificada;
+    qint64 baseRectificada = 0;
+    qint64 cuotaRectificada = 0;
+    qint64 recargoRectificado = 0;
     QString NIFDestinatario;
     QString NombreDestinatario;
     std::vector<DetalleDesglose> desglose;

@@ -34,7 +34,8 @@ const char* const kCamposFiscales[] = {
     "Orden", "Tipo", "Serie", "Numero", "Dia", "IDEmisorFactura", "NombreRazonEmisor", "NumSerieFactura",
     "FechaExpedicionFactura", "TipoFactura", "NIFDestinatario", "NombreDestinatario", "CuotaTotal", "ImporteTotal",
     "AnteriorIDEmisorFactura", "AnteriorNumSerieFactura", "AnteriorFechaExpedicionFactura", "AnteriorHuella",
-    "FechaHoraHusoGenRegistro", "TipoHuella", "Huella", "XML"};
+    "FechaHoraHusoGenRegistro", "TipoHuella", "Huella", "XML", "TipoRectificativa", "RectificadaIDEmisorFactura",
+    "RectificadaNumSerieFactura", "RectificadaFechaExpedicionFactura", "BaseRectificada", "CuotaRectificada", "RecargoRectificado"};
 
 DefTabla tablaRegistros()
 {
@@ -49,7 +50,11 @@ DefTabla tablaRegistros()
                      campo("AnteriorNumSerieFactura", TipoCampo::Texto, 60),
                      campo("AnteriorFechaExpedicionFactura", TipoCampo::Texto, 10), campo("AnteriorHuella", TipoCampo::Texto, 64),
                      campo("FechaHoraHusoGenRegistro", TipoCampo::Texto, 25), campo("TipoHuella", TipoCampo::Texto, 2),
-                     campo("Huella", TipoCampo::Texto, 64), campo("XML", TipoCampo::Memo), campo("EstadoEnvio", TipoCampo::Texto, 20)},
+                     campo("Huella", TipoCampo::Texto, 64), campo("XML", TipoCampo::Memo), campo("EstadoEnvio", TipoCampo::Texto, 20),
+                     campo("TipoRectificativa", TipoCampo::Texto, 1), campo("RectificadaIDEmisorFactura", TipoCampo::Texto, 9),
+                     campo("RectificadaNumSerieFactura", TipoCampo::Texto, 60),
+                     campo("RectificadaFechaExpedicionFactura", TipoCampo::Texto, 10), campo("BaseRectificada", TipoCampo::Largo),
+                     campo("CuotaRectificada", TipoCampo::Largo), campo("RecargoRectificado", TipoCampo::Largo)},
                     {DefIndice{QStringLiteral("Orden"), true, true, {QStringLiteral("Orden")}},
                      DefIndice{QStringLiteral("Factura"), false, false, {QStringLiteral("Serie"), QStringLiteral("Numero")}},
                      DefIndice{QStringLiteral("Dia"), false, false, {QStringLiteral("Dia")}}}};
@@ -80,6 +85,11 @@ void BaseDatos::CrearTablasVerifactu()
         bd.crearTabla(tablaRegistros());
     if (!bd.existeTabla(kDesglose))
         bd.crearTabla(tablaDesglose());
+    // A rectifying invoice names the invoice it corrects and how.
+    const QString fcab = QStringLiteral("FacturaVentaCabecera");
+    AnadirCampo(fcab, QStringLiteral("RectificaSerie"), TipoCampo::Entero);
+    AnadirCampo(fcab, QStringLiteral("RectificaNumero"), TipoCampo::Largo);
+    AnadirCampo(fcab, QStringLiteral("TipoRectificativa"), TipoCampo::Texto, 1);
 
     // Records are append-only and outlive nothing they speak of, whatever program writes the
     // file: the engine itself refuses to delete or rewrite them, to delete or renumber an invoice
@@ -186,7 +196,9 @@ std::vector<Registro> BaseDatos::LeerRegistros(const QString& donde, const std::
             QStringLiteral("SELECT Orden, Tipo, Serie, Numero, IDEmisorFactura, NombreRazonEmisor, NumSerieFactura, "
                            "FechaExpedicionFactura, TipoFactura, NIFDestinatario, NombreDestinatario, CuotaTotal, ImporteTotal, "
                            "AnteriorIDEmisorFactura, AnteriorNumSerieFactura, AnteriorFechaExpedicionFactura, AnteriorHuella, "
-                           "FechaHoraHusoGenRegistro, Huella, XML, EstadoEnvio FROM RegistroFacturacion ") +
+                           "FechaHoraHusoGenRegistro, Huella, XML, EstadoEnvio, TipoRectificativa, RectificadaIDEmisorFactura, "
+                           "RectificadaNumSerieFactura, RectificadaFechaExpedicionFactura, BaseRectificada, CuotaRectificada, "
+                           "RecargoRectificado FROM RegistroFacturacion ") +
             donde);
         s.vincular(parametros);
         while (s.paso()) {
@@ -211,6 +223,12 @@ std::vector<Registro> BaseDatos::LeerRegistros(const QString& donde, const std::
             r.Huella = Texto(s.columna(18));
             r.xml = Texto(s.columna(19)).toUtf8();
             r.estadoEnvio = Texto(s.columna(20));
+            r.TipoRectificativa = Texto(s.columna(21));
+            if (!s.columna(23).esNulo())
+                r.rectificada = verifactu::IDFactura{Texto(s.columna(22)), Texto(s.columna(23)), Texto(s.columna(24))};
+            r.baseRectificada = s.columna(25).aEntero();
+            r.cuotaRectificada = s.columna(26).aEntero();
+            r.recargoRectificado = s.columna(27).aEntero();
             registros.push_back(std::move(r));
         }
         s.reiniciar();
@@ -282,14 +300,19 @@ void BaseDatos::AnadirRegistro(const Registro& r)
         QStringLiteral("INSERT INTO RegistroFacturacion (Orden, Tipo, Serie, Numero, Dia, IDEmisorFactura, NombreRazonEmisor, "
                        "NumSerieFactura, FechaExpedicionFactura, TipoFactura, NIFDestinatario, NombreDestinatario, CuotaTotal, "
                        "ImporteTotal, AnteriorIDEmisorFactura, AnteriorNumSerieFactura, AnteriorFechaExpedicionFactura, AnteriorHuella, "
-                       "FechaHoraHusoGenRegistro, TipoHuella, Huella, XML, EstadoEnvio) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '01', ?, ?, ?)"),
+                       "FechaHoraHusoGenRegistro, TipoHuella, Huella, XML, EstadoEnvio, TipoRectificativa, RectificadaIDEmisorFactura, "
+                       "RectificadaNumSerieFactura, RectificadaFechaExpedicionFactura, BaseRectificada, CuotaRectificada, "
+                       "RecargoRectificado) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '01', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {r.orden, QString(alta ? QStringLiteral("A") : QStringLiteral("N")), static_cast<int>(r.serie), r.numero, dia,
          r.IDEmisorFactura, nulo(r.NombreRazonEmisor), r.NumSerieFactura, r.FechaExpedicionFactura, nulo(r.TipoFactura),
          nulo(r.NIFDestinatario), nulo(r.NombreDestinatario), alta ? Valor(r.cuotaTotal) : Valor(),
          alta ? Valor(r.importeTotal) : Valor(), nulo(anterior.IDEmisorFactura), nulo(anterior.NumSerieFactura),
          nulo(anterior.FechaExpedicionFactura), r.anterior ? Valor(anterior.Huella) : Valor(), r.FechaHoraHusoGenRegistro, r.Huella,
-         QString::fromUtf8(r.xml), r.estadoEnvio.isEmpty() ? QStringLiteral("Pendiente") : r.estadoEnvio});
+         QString::fromUtf8(r.xml), r.estadoEnvio.isEmpty() ? QStringLiteral("Pendiente") : r.estadoEnvio, nulo(r.TipoRectificativa),
+         r.rectificada ? Valor(r.rectificada->IDEmisorFactura) : Valor(), r.rectificada ? Valor(r.rectificada->NumSerieFactura) : Valor(),
+         r.rectificada ? Valor(r.rectificada->FechaExpedicionFactura) : Valor(), r.baseRectificada, r.cuotaRectificada,
+         r.recargoRectificado});
     int linea = 0;
     for (const verifactu::DetalleDesglose& d : r.desglose)
         m_bd->ejecutarNativo(QStringLiteral("INSERT INTO RegistroFacturacionDesglose (Orden, Linea, Sujeta, TipoImpositivo, Base, Cuota, "

@@ -37,8 +37,13 @@ QString Invalido(const QByteArray& xml)
     return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
 }
 
+bool HayEsquemas()
+{
+    return QFile::exists(Esquema()) && !QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty();
+}
+
 #define NECESITA_ESQUEMAS()                                                                                          \
-    if (!QFile::exists(Esquema()) || QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())        \
+    if (!HayEsquemas())                                                                                              \
     GTEST_SKIP() << "the agency's schemas (QUENZA_ESQUEMAS_VERIFACTU) or xmllint are not here: " << Esquema().toStdString()
 
 class Verifactu : public DocumentosDePrueba {
@@ -190,8 +195,9 @@ TEST_F(Verifactu, AnnullingChainsItsRecordReleasesTheNotesAndKeepsTheInvoice)
     EXPECT_EQ(r[1].NumSerieFactura, r[0].NumSerieFactura);
     EXPECT_EQ(r[1].anterior->Huella, r[0].Huella);
     EXPECT_EQ(bd->RegistroDeFactura(*f->Serie, *f->Numero)->orden, 2);
-    if (QFile::exists(Esquema()) && !QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
+    if (HayEsquemas()) {
         EXPECT_EQ(Invalido(r[1].xml), QString()) << r[1].xml.constData();
+    }
 
     // Stays as it was annulled; the next invoice chains after the annulment.
     f->Pagado = 1;
@@ -236,6 +242,67 @@ TEST_F(Verifactu, WithinASeriesNumbersRunWithoutGapsAndDatesNeverGoBack)
     m().ejecutarNativo(QStringLiteral("DROP TRIGGER Verifactu_SiempreActivo"));
     m().ejecutarNativo(QStringLiteral("UPDATE Verifactu SET Activo=0"));
     EXPECT_TRUE(nueva(9, QDate(2026, 1, 1))->Update());
+}
+
+TEST_F(Verifactu, ARectifyingInvoiceHasItsOwnSeriesNamesTheOriginalAndGetsItsOwnRecord)
+{
+    auto original = factura(1, {{100.00, 10}, {50.00, 21}});
+    auto simplificada = factura(3, {{10.00, 4}});
+
+    // By the differences: only what changes, here a return.
+    Factura diferencias(*bd);
+    ASSERT_TRUE(diferencias.Rectificar(*original->Serie, *original->Numero, false)) << diferencias.UltimoError().toStdString();
+    EXPECT_EQ(diferencias.Serie, 10);
+    EXPECT_EQ(diferencias.Numero, 1);
+    EXPECT_EQ(diferencias.NumeroLineas(), 0);
+    LineaFactura* devolucion = diferencias.NuevaLinea();
+    devolucion->FijarConcepto(QStringLiteral("Devolución"));
+    devolucion->FijarImporte(-20.0);
+    devolucion->FijarpIVA(10);
+    diferencias.Fecha = QDate(2027, 1, 3);
+    EXPECT_FALSE(diferencias.Update());
+    EXPECT_TRUE(diferencias.UltimoError().contains(QStringLiteral("anterior a la de la factura que rectifica (04/01/2027)")))
+        << diferencias.UltimoError().toStdString();
+    diferencias.Fecha = QDate(2027, 1, 5);
+    ASSERT_TRUE(diferencias.Update()) << diferencias.UltimoError().toStdString();
+
+    // By substitution: the whole invoice as it should have been.
+    Factura sustitucion(*bd);
+    ASSERT_TRUE(sustitucion.Rectificar(*simplificada->Serie, *simplificada->Numero, true));
+    ASSERT_EQ(sustitucion.NumeroLineas(), 1);
+    sustitucion.Linea(1)->FijarImporte(8.0);
+    sustitucion.Fecha = QDate(2027, 1, 5);
+    ASSERT_TRUE(sustitucion.Update()) << sustitucion.UltimoError().toStdString();
+    EXPECT_EQ(sustitucion.Numero, 2);
+
+    const Registro i = *bd->RegistroDeFactura(10, 1);
+    EXPECT_EQ(i.NumSerieFactura, QStringLiteral("RA-000001"));
+    EXPECT_EQ(i.TipoFactura, QStringLiteral("R1"));
+    EXPECT_EQ(i.TipoRectificativa, QStringLiteral("I"));
+    EXPECT_EQ(i.rectificada, (verifactu::IDFactura{QStringLiteral("B12345674"), QStringLiteral("A-000001"), QStringLiteral("04-01-2027")}));
+    EXPECT_EQ(i.importeTotal, -2200);
+    EXPECT_EQ(i.NIFDestinatario, QStringLiteral("B46000000"));
+    const Registro s = *bd->RegistroDeFactura(10, 2);
+    EXPECT_EQ(s.TipoFactura, QStringLiteral("R5"));
+    EXPECT_EQ(s.TipoRectificativa, QStringLiteral("S"));
+    EXPECT_EQ(s.baseRectificada, 1000);
+    EXPECT_EQ(s.cuotaRectificada, 40);
+    if (HayEsquemas()) {
+        for (const Registro& r : {i, s})
+            EXPECT_EQ(Invalido(r.xml), QString()) << r.xml.constData();
+    }
+
+    // Read back, it still names its original; the chain check holds.
+    Factura leida(*bd);
+    ASSERT_TRUE(leida.WhoAmI(qint16(10), 1));
+    EXPECT_EQ(leida.Rectifica, (Factura::Rectificacion{0, *original->Numero, false}));
+    EXPECT_TRUE(verifactu::VerificarRegistros(*bd).isEmpty()) << verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n')).toStdString();
+
+    // An annulled invoice is not rectified.
+    ASSERT_TRUE(original->Anular());
+    Factura tarde(*bd);
+    EXPECT_FALSE(tarde.Rectificar(*original->Serie, *original->Numero, false));
+    EXPECT_TRUE(tarde.UltimoError().contains(QStringLiteral("está anulada"))) << tarde.UltimoError().toStdString();
 }
 
 TEST_F(Verifactu, TheCheckFindsEveryKindOfBreak)

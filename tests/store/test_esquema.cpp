@@ -63,7 +63,8 @@ TEST(Esquema, FreshDatabaseGetsEverything)
     EXPECT_EQ(Campos(m, QStringLiteral("AlbaranVentaDetalle")).join(QLatin1Char(',')),
               QStringLiteral("Numero,Linea,Articulo,Departamento,Precio,Descuento,Cada,Cantidad,CanStock,Bultos,Envase,Comentario"));
     EXPECT_EQ(Campos(m, QStringLiteral("FacturaVentaCabecera")).join(QLatin1Char(',')),
-              QStringLiteral("Serie,Numero,Fecha,Cliente,Albaran,Pagado,ImporteEnvases,DesctoPP,Descuento,Observaciones"));
+              QStringLiteral("Serie,Numero,Fecha,Cliente,Albaran,Pagado,ImporteEnvases,DesctoPP,Descuento,Observaciones,"
+                             "RectificaSerie,RectificaNumero,TipoRectificativa"));
     EXPECT_EQ(m.indice(QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Numero"))->campos.join(QLatin1Char(',')),
               QStringLiteral("Serie,Numero,Linea"));
 }
