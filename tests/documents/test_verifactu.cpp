@@ -393,6 +393,42 @@ TEST_F(Verifactu, TheIssuedInvoicePrintsItsTaxQrCodeOnceOnItsFirstPage)
     EXPECT_EQ(leer(paginas[1]), QString());
 }
 
+TEST_F(Verifactu, APeriodOfMoreThanAThousandRecordsGoesOnInANumberedSecondDocument)
+{
+    {
+        motor::BaseDeDatos::Transaccion t(m());
+        for (int n = 1; n <= 1001; ++n) {
+            Registro r;
+            r.serie = 0;
+            r.numero = n;
+            r.IDEmisorFactura = QStringLiteral("B12345674");
+            r.NombreRazonEmisor = QStringLiteral("CARNES QUENZA SL");
+            r.NumSerieFactura = verifactu::NumSerie(0, n);
+            r.FechaExpedicionFactura = QStringLiteral("04-01-2027");
+            r.TipoFactura = QStringLiteral("F2");
+            r.desglose = {{true, 1000, 100, 10, 0, 0}};
+            r.cuotaTotal = 10;
+            r.importeTotal = 110;
+            verifactu::Encadenar(*bd, r, QDateTime(QDate(2027, 1, 4), QTime(10, 0)));
+        }
+        t.commit();
+    }
+    QTemporaryDir dir;
+    QString motivo;
+    ASSERT_TRUE(verifactu::ExportarRegistros(*bd, QDate(2027, 1, 4), QDate(2027, 1, 4), dir.filePath(QStringLiteral("enero.xml")), motivo))
+        << motivo.toStdString();
+    QFile primero(dir.filePath(QStringLiteral("enero.xml"))), segundo(dir.filePath(QStringLiteral("enero-2.xml")));
+    ASSERT_TRUE(primero.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(segundo.open(QIODevice::ReadOnly));
+    const QByteArray a = primero.readAll(), b = segundo.readAll();
+    EXPECT_EQ(a.count("<sf:RegistroAlta>"), 1000);
+    EXPECT_EQ(b.count("<sf:RegistroAlta>"), 1);
+    EXPECT_TRUE(b.contains("A-001001"));
+    if (HayEsquemas()) {
+        EXPECT_EQ(Invalido(b), QString());
+    }
+}
+
 TEST(NumSerie, TheCheckingAddressEncodesTheNumberAndNamesTheSite)
 {
     Registro r;
