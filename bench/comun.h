@@ -5,6 +5,7 @@
 
 #include "basedatos.h"
 #include "kv740.h"
+#include "motor.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,7 +42,12 @@ inline QString BaseGenerada(const QString& nombre, const kv740::Volumen& v)
 // The same statements through the SQLite library alone, on the same file.
 class SqliteCrudo {
 public:
-    explicit SqliteCrudo(const QString& ruta) { sqlite3_open(ruta.toUtf8().constData(), &m_db); }
+    // The program's money functions are put on it too: the store's own queries call them.
+    explicit SqliteCrudo(const QString& ruta)
+    {
+        sqlite3_open(ruta.toUtf8().constData(), &m_db);
+        motor::RegistrarFuncionesDinero(m_db);
+    }
     ~SqliteCrudo() { sqlite3_close(m_db); }
     void ejecutar(const char* sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
     // Steps every row of the query, touching each column.

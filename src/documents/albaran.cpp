@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "coleccion.h"
+#include "dinero.h"
 #include "envases.h"
 #include "formato.h"
 #include "global.h"
@@ -462,7 +463,7 @@ std::vector<FilaBase> Albaran::Totales() const
         const qint16 d = linea->Departamento();
         const bool enTabla = d >= 1 && d <= 10;
         const auto depto = static_cast<size_t>(enTabla ? d : 0);
-        sumas.Anadir({linea->ImporteDescontado(), enTabla ? Global::IVADepartamento[depto] : 0.0f,
+        sumas.Anadir({linea->CentimosDescontados(), enTabla ? Global::IVADepartamento[depto] : 0.0f,
                       enTabla && m_usaREq ? Global::RecargoEquivalencia[depto] : 0.0f, 0});
     }
     return sumas.Filas(m_usaREq);
@@ -470,37 +471,51 @@ std::vector<FilaBase> Albaran::Totales() const
 
 double Albaran::ImporteBase() const
 {
-    double suma = 0;
+    return AEuros(CentimosBase());
+}
+
+qint64 Albaran::CentimosBase() const
+{
+    qint64 suma = 0;
     for (const auto& linea : m_lineas)
-        suma += linea->ImporteDescontado();
-    // Whole cents added: without the float sum's last bits a half cent of discount rounds up
-    // (10 % of 21,55 is 2,16), and the list of notes, which adds cents, shows the same total.
-    return Redondear2(suma);
+        suma += linea->CentimosDescontados();
+    return suma;
 }
 
 double Albaran::ImporteDescuentos() const
 {
-    return ImporteDescuentos(ImporteBase());
+    return AEuros(CentimosDescuentos(CentimosBase()));
 }
 
 double Albaran::ImporteDescuentos(double base) const
 {
-    return std::floor(m_descuento * base + 0.5) / 100 + std::floor(DesctoPP * base + 0.5) / 100;
+    return AEuros(CentimosDescuentos(Centimos(base)));
+}
+
+qint64 Albaran::CentimosDescuentos(qint64 base) const
+{
+    // Each discount on the base, each rounded to the cent, as the lists take them.
+    return PorcentajeDe(base, m_descuento) + PorcentajeDe(base, DesctoPP);
 }
 
 double Albaran::ImporteEnvases() const
+{
+    return AEuros(CentimosEnvases());
+}
+
+qint64 Albaran::CentimosEnvases() const
 {
     return SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, 0);
 }
 
 double Albaran::ImporteEnvasesDevueltos() const
 {
-    return SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, -1);
+    return AEuros(SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, -1));
 }
 
 double Albaran::ImporteEnvasesEntregados() const
 {
-    return SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, 1);
+    return AEuros(SumaEnvases(m_lineas, [](const LineaAlbaran& l) { return l.Bultos; }, 1));
 }
 
 bool Albaran::prn_SaltoPagina() const

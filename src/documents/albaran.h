@@ -114,6 +114,10 @@ public:
     double ImporteDescuentos() const;
     // The same on a base already summed (ImporteBase).
     double ImporteDescuentos(double base) const;
+    // The same figures in cents.
+    qint64 CentimosBase() const;
+    qint64 CentimosDescuentos(qint64 base) const;
+    qint64 CentimosEnvases() const;
     double ImporteEnvases() const;
     double ImporteEnvasesDevueltos() const;
     double ImporteEnvasesEntregados() const;

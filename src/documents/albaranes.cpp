@@ -2,6 +2,7 @@
 
 #include "albaran.h"
 #include "basedatos.h"
+#include "dinero.h"
 #include "factura.h"
 #include "formato.h"
 #include "global.h"
@@ -40,7 +41,10 @@ QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva)
     return t;
 }
 
-double SinIVA(double valor, double iva) { return Redondear2(valor / (1 + iva / 100)); }
+double SinIVA(double valor, double iva)
+{
+    return AEuros(SinIVACentimos(Centimos(valor), static_cast<float>(iva)));
+}
 
 Albaranes::Albaranes(BaseDatos& bd, QObject* padre) : QObject(padre), m_bd(bd) {}
 Albaranes::~Albaranes() = default;
@@ -156,6 +160,35 @@ void Albaranes::Facturar()
             return a.Cliente.aEntero() < b.Cliente.aEntero();
         return a.Fecha.aFecha() < b.Fecha.aFecha();
     });
+
+    if (!filas.empty()) {
+        std::vector<qint32> numeros;
+        for (const FilaAlbaran& f : filas)
+            numeros.push_back(f.Numero);
+        QStringList sinRecargo;
+        try {
+            for (const qint16 d : m_bd.DepartamentosConRecargo(numeros)) {
+                const auto i = static_cast<size_t>(d);
+                if (d >= 1 && d <= 10 && Global::IVADepartamento[i] > 0 && Global::RecargoEquivalencia[i] == 0)
+                    sinRecargo << QStringLiteral("%1 (IVA %2 %)").arg(d).arg(Formato(static_cast<double>(Global::IVADepartamento[i]),
+                                                                                    QStringLiteral("#0.0")));
+            }
+        } catch (const motor::Error&) {
+        }
+        if (!sinRecargo.isEmpty()) {
+            const QString lista = sinRecargo.size() == 1
+                                      ? QStringLiteral("el departamento ") + sinRecargo.first()
+                                      : QStringLiteral("los departamentos ") + sinRecargo.mid(0, sinRecargo.size() - 1).join(QStringLiteral(", "))
+                                            + QStringLiteral(" y ") + sinRecargo.last();
+            bool cancelar = false;
+            emit AvisoRecargo(QStringLiteral("Hay clientes con recargo de equivalencia, pero %1 no %2 recargo en «Configurar»: "
+                                             "se les facturará al 0 %.\n¿SEGURO?")
+                                  .arg(lista, sinRecargo.size() == 1 ? QStringLiteral("tiene") : QStringLiteral("tienen")),
+                              cancelar);
+            if (cancelar)
+                return;
+        }
+    }
 
     qint16 cuenta = Cuenta(filas.size());
     qint16 serie = 0;

@@ -52,6 +52,9 @@ signals:
     void AntesDeRestaurar(qint16& cuenta, bool& cancelar);
     void UnoRestaurado(bool exito, bool& cancelar);
     void DespuesDeRestaurar(qint16& hechos, qint16& fallidos);
+    // Raised before AntesDeFacturar when customers who pay the equivalence surcharge have lines
+    // of a department with VAT and no surcharge set: `texto` says which; cancelling stops.
+    void AvisoRecargo(const QString& texto, bool& cancelar);
     void AntesDeFacturar(qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& unaPorAlbaran, bool& imprimir,
                          bool& cancelar);
     // Raised when the note joins the invoice being made, in memory, before that invoice is
@@ -80,5 +83,5 @@ private:
 // Texts of the lines that name the delivery note in an invoice.
 QString TextoTituloAlbaran(qint32 numero, const QDate& fecha);
 QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva);
-// A price or base that carries VAT, made net: int(valor / (1 + iva / 100) * 100 + 0.5) / 100.
+// A price or base that carries VAT, made net: valor x 100 / (100 + iva), to the cent half up.
 double SinIVA(double valor, double iva);

@@ -2,10 +2,10 @@
 
 #include <QtGlobal>
 
-// Package deposits of a document's lines in euros, added up in 64-bit cents so that no sum
-// wraps: all of them (signo 0), the returned ones (signo < 0) or the delivered ones (signo > 0).
+// Package deposits of a document's lines in cents, added up in 64 bits so that no sum wraps:
+// all of them (signo 0), the returned ones (signo < 0) or the delivered ones (signo > 0).
 template <typename Lineas, typename Bultos>
-double SumaEnvases(const Lineas& lineas, Bultos bultos, int signo)
+qint64 SumaEnvases(const Lineas& lineas, Bultos bultos, int signo)
 {
     qint64 centimos = 0;
     for (const auto& linea : lineas) {
@@ -13,5 +13,5 @@ double SumaEnvases(const Lineas& lineas, Bultos bultos, int signo)
         if (signo == 0 || (signo < 0 && producto < 0) || (signo > 0 && producto > 0))
             centimos += producto;
     }
-    return centimos / 100.0;
+    return centimos;
 }

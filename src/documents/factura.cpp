@@ -1,6 +1,7 @@
 #include "factura.h"
 
 #include "basedatos.h"
+#include "dinero.h"
 #include "coleccion.h"
 #include "formato.h"
 #include "global.h"
@@ -455,40 +456,65 @@ std::vector<FilaBase> Factura::TotalesDeLasLineas() const
     return sumas.Filas(m_usaREq);
 }
 
-std::vector<DesgloseIVA> Factura::Desglose() const
+std::vector<Factura::DesgloseCentimos> Factura::DesgloseEnCentimos() const
 {
-    std::vector<DesgloseIVA> filas;
+    std::vector<DesgloseCentimos> filas;
     for (const FilaBase& t : Totales()) {
-        DesgloseIVA d;
-        d.pIVA = t.clave.value_or(0);
-        d.pREQ = t.recargo;
-        d.Neto = t.importe;
+        DesgloseCentimos d;
+        d.pIVA = static_cast<float>(t.clave.value_or(0));
+        d.pREQ = static_cast<float>(t.recargo);
+        d.Neto = Centimos(t.importe);
         // The base is rounded once after both discounts, as the invoice list works it out, so
         // that the printed total and the list agree to the cent. The discounts shown add up to
         // net - base: the cent of rounding goes to the prompt-payment discount, or to the
         // general one when the invoice has no prompt-payment discount; a discount of 0 % is 0.
-        // In double, as the list does: 100 - 18.3f in single precision is 81.69999 and loses a cent.
-        d.BaseImponible =
-            std::floor(d.Neto * (100.0 - static_cast<double>(m_descuento) - static_cast<double>(m_desctoPP)) + 0.5) / 100;
-        const double descuentos = std::round((d.Neto - d.BaseImponible) * 100) / 100;
+        d.BaseImponible = TrasDescuentos(d.Neto, m_descuento, m_desctoPP);
+        const qint64 descuentos = d.Neto - d.BaseImponible;
         if (m_desctoPP == 0) {
-            d.Descuento = m_descuento == 0 ? 0.0 : descuentos;
+            d.Descuento = m_descuento == 0 ? 0 : descuentos;
         } else {
-            d.Descuento = std::floor(m_descuento * d.Neto + 0.5) / 100;
-            d.DesctoPP = std::round((descuentos - d.Descuento) * 100) / 100;
+            d.Descuento = PorcentajeDe(d.Neto, m_descuento);
+            d.DesctoPP = descuentos - d.Descuento;
         }
-        d.IVA = std::floor(d.BaseImponible * d.pIVA + 0.5) / 100;
-        d.REq = std::floor(d.pREQ * d.BaseImponible + 0.5) / 100;
+        d.IVA = PorcentajeDe(d.BaseImponible, d.pIVA);
+        d.REq = PorcentajeDe(d.BaseImponible, d.pREQ);
         d.Importe = d.BaseImponible + d.IVA + d.REq;
         filas.push_back(d);
     }
     return filas;
 }
 
-DesgloseIVA Factura::Total() const
+namespace {
+
+DesgloseIVA EnEuros(const Factura::DesgloseCentimos& d)
 {
-    DesgloseIVA total;
-    for (const DesgloseIVA& d : Desglose()) {
+    DesgloseIVA e;
+    e.pIVA = d.pIVA;
+    e.pREQ = d.pREQ;
+    e.Neto = AEuros(d.Neto);
+    e.Descuento = AEuros(d.Descuento);
+    e.DesctoPP = AEuros(d.DesctoPP);
+    e.BaseImponible = AEuros(d.BaseImponible);
+    e.IVA = AEuros(d.IVA);
+    e.REq = AEuros(d.REq);
+    e.Importe = AEuros(d.Importe);
+    return e;
+}
+
+}  // namespace
+
+std::vector<DesgloseIVA> Factura::Desglose() const
+{
+    std::vector<DesgloseIVA> filas;
+    for (const DesgloseCentimos& d : DesgloseEnCentimos())
+        filas.push_back(EnEuros(d));
+    return filas;
+}
+
+Factura::DesgloseCentimos Factura::TotalEnCentimos() const
+{
+    DesgloseCentimos total;
+    for (const DesgloseCentimos& d : DesgloseEnCentimos()) {
         total.Neto += d.Neto;
         total.Descuento += d.Descuento;
         total.DesctoPP += d.DesctoPP;
@@ -500,14 +526,24 @@ DesgloseIVA Factura::Total() const
     return total;
 }
 
+DesgloseIVA Factura::Total() const
+{
+    return EnEuros(TotalEnCentimos());
+}
+
 double Factura::ImporteEnvases() const
 {
-    return m_sumas.Envases(0);
+    return AEuros(m_sumas.Envases(0));
+}
+
+qint64 Factura::CentimosALiquidar() const
+{
+    return TotalEnCentimos().Importe + m_sumas.Envases(0);
 }
 
 double Factura::ImporteALiquidar() const
 {
-    return Redondear2(Total().Importe + ImporteEnvases());
+    return AEuros(CentimosALiquidar());
 }
 
 float Factura::RecargoDeIVA(float iva)
@@ -520,12 +556,12 @@ float Factura::RecargoDeIVA(float iva)
 
 double Factura::ImporteEnvasesDevueltos() const
 {
-    return m_sumas.Envases(-1);
+    return AEuros(m_sumas.Envases(-1));
 }
 
 double Factura::ImporteEnvasesEntregados() const
 {
-    return m_sumas.Envases(1);
+    return AEuros(m_sumas.Envases(1));
 }
 
 bool Factura::prn_SaltoPagina() const
@@ -595,7 +631,6 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     }
     impresion.ImprimirConCabecera(3);
 
-    DesgloseIVA total;
     for (const DesgloseIVA& d : Desglose()) {
         impresion.Imprimir(4, {
             {d.pIVA, kFormatoPorcentaje},
@@ -610,17 +645,12 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         }, {QStringLiteral("@PCIVA"), QStringLiteral("@PCREQ"), QStringLiteral("@NETO"), QStringLiteral("@DESCUENTO"),
             QStringLiteral("@DESCTOPP"), QStringLiteral("@BASEIMPONIBLE"), QStringLiteral("@IVA"), QStringLiteral("@REQ"),
             QStringLiteral("@IMPORTE")});
-        total.Neto += d.Neto;
-        total.Descuento += d.Descuento + d.DesctoPP;
-        total.BaseImponible += d.BaseImponible;
-        total.IVA += d.IVA;
-        total.REq += d.REq;
-        total.Importe += d.Importe;
     }
+    const DesgloseIVA total = Total();
     const double envases = ImporteEnvases();
     impresion.Imprimir(5, {
         {total.Neto, kFormatoMoneda},
-        {total.Descuento, kFormatoMoneda},
+        {total.Descuento + total.DesctoPP, kFormatoMoneda},
         {total.BaseImponible, kFormatoMoneda},
         {total.IVA, kFormatoMoneda},
         {total.REq, kFormatoMoneda},
@@ -628,7 +658,7 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         {envases, kFormatoMoneda},
         {ImporteEnvasesDevueltos(), kFormatoMoneda},
         {ImporteEnvasesEntregados(), kFormatoMoneda},
-        {total.Importe + envases, kFormatoMoneda},
+        {ImporteALiquidar(), kFormatoMoneda},
         {envases == 0 ? QStringLiteral("N") : QString()},
     }, {QStringLiteral("@NETO"), QStringLiteral("@DESCUENTO"), QStringLiteral("@BASEIMPONIBLE"), QStringLiteral("@IVA"),
         QStringLiteral("@REQ"), QStringLiteral("@IMPORTE"), QStringLiteral("@ENVASES"), QStringLiteral("@ENV_DEV"),

@@ -125,10 +125,26 @@ public:
     // The sums of Desglose (the rates are left at 0).
     DesgloseIVA Total() const;
 
+    // Desglose and Total in cents, the figures the others are made from.
+    struct DesgloseCentimos {
+        float pIVA = 0;
+        float pREQ = 0;
+        qint64 Neto = 0;
+        qint64 Descuento = 0;
+        qint64 DesctoPP = 0;
+        qint64 BaseImponible = 0;
+        qint64 IVA = 0;
+        qint64 REq = 0;
+        qint64 Importe = 0;
+    };
+    std::vector<DesgloseCentimos> DesgloseEnCentimos() const;
+    DesgloseCentimos TotalEnCentimos() const;
+
     double ImporteEnvases() const;
     // What the customer owes, as the invoice prints it: the total with VAT and surcharge plus
     // the packaging. Paying this settles the invoice in the invoice list.
     double ImporteALiquidar() const;
+    qint64 CentimosALiquidar() const;
     // The surcharge that goes with a VAT rate: that of the first department (1 to 10) with
     // this VAT, 0 when none has it.
     static float RecargoDeIVA(float iva);

@@ -37,6 +37,14 @@ ValoresMascara CabeceraImpresion(BaseDatos& bd, std::optional<qint32> cliente,
         const QString texto = hay ? TextoDeUnaLinea(CampoATexto(datos.valor(QLatin1String(c.campo)))) : QString();
         v.emplace_back(Valor(texto), QLatin1String(c.marca));
     }
+    // The shop's own data, as Configurar keeps it.
+    const DatosComercio comercio = bd.LeerComercio();
+    for (const auto& [marca, texto] :
+         {std::pair{"@EMPRESA_NOMBRE", comercio.Nombre}, std::pair{"@EMPRESA_NIF", comercio.NIF},
+          std::pair{"@EMPRESA_DIRECCION", comercio.Direccion}, std::pair{"@EMPRESA_CODPOSTAL", comercio.CodPostal},
+          std::pair{"@EMPRESA_POBLACION", comercio.Poblacion}, std::pair{"@EMPRESA_PROVINCIA", comercio.Provincia},
+          std::pair{"@EMPRESA_TELEFONO", comercio.Telefono}})
+        v.emplace_back(Valor(TextoDeUnaLinea(texto)), QLatin1String(marca));
     return v;
 }
 

@@ -1,10 +1,12 @@
 #include "lineaalbaran.h"
 
 #include "basedatos.h"
+#include "dinero.h"
 #include "motor.h"
 #include "utilidades.h"
 
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -13,10 +15,10 @@ namespace {
 // the cents would not fit in 32 bits.
 std::optional<qint32> ACentimos(double euros)
 {
-    const double centimos = std::nearbyint(Redondear2(euros) * 100);
-    if (!std::isfinite(centimos) || centimos < -2147483648.0 || centimos > 2147483647.0)
+    const std::optional<qint64> centimos = EurosACentimos(euros);
+    if (!centimos || *centimos < std::numeric_limits<qint32>::min() || *centimos > std::numeric_limits<qint32>::max())
         return std::nullopt;
-    return static_cast<qint32>(centimos);
+    return static_cast<qint32>(*centimos);
 }
 
 }  // namespace
@@ -143,11 +145,16 @@ double LineaAlbaran::Importe() const
 
 double LineaAlbaran::ImporteDescuento() const
 {
-    return Redondear2(m_descuento * Importe() / 100);
+    return AEuros(PorcentajeDe(ImporteLineaCentimos(m_precio, m_cantidad, m_cada), m_descuento));
 }
 
 double LineaAlbaran::ImporteDescontado() const
 {
-    const double importe = Importe();
-    return importe - Redondear2(m_descuento * importe / 100);
+    return AEuros(CentimosDescontados());
+}
+
+qint64 LineaAlbaran::CentimosDescontados() const
+{
+    const qint64 importe = ImporteLineaCentimos(m_precio, m_cantidad, m_cada);
+    return importe - PorcentajeDe(importe, m_descuento);
 }

@@ -73,6 +73,8 @@ public:
     double Importe() const;
     double ImporteDescuento() const;
     double ImporteDescontado() const;
+    // The line's amount after its discount, in cents: what the note adds up.
+    qint64 CentimosDescontados() const;
 
 private:
     friend class Albaran;

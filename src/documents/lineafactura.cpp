@@ -1,11 +1,13 @@
 #include "lineafactura.h"
 
 #include "basedatos.h"
+#include "dinero.h"
 #include "global.h"
 #include "motor.h"
 #include "utilidades.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -41,7 +43,8 @@ LineaFactura::LineaFactura(BaseDatos& bd) : m_bd(&bd) {}
 
 SumasIVA::Aportacion LineaFactura::Aportacion() const
 {
-    return {m_importe, m_pIVA, m_pREQ, static_cast<qint64>(m_envase) * m_bultos};
+    return {m_importe ? std::optional<qint64>(Centimos(*m_importe)) : std::nullopt, m_pIVA, m_pREQ,
+            static_cast<qint64>(m_envase) * m_bultos};
 }
 
 void LineaFactura::WhoAmI()
@@ -203,11 +206,11 @@ void LineaFactura::FijarDescuento(float porcentaje)
 
 bool LineaFactura::FijarEnvase(double euros)
 {
-    const double centimos = std::nearbyint(Redondear2(euros) * 100);
-    if (!std::isfinite(centimos) || centimos < -2147483648.0 || centimos > 2147483647.0)
+    const std::optional<qint64> centimos = EurosACentimos(euros);
+    if (!centimos || *centimos < std::numeric_limits<qint32>::min() || *centimos > std::numeric_limits<qint32>::max())
         return false;
     Cambio cambio(*this);
-    m_envase = static_cast<qint32>(centimos);
+    m_envase = static_cast<qint32>(*centimos);
     return true;
 }
 
@@ -218,7 +221,11 @@ void LineaFactura::Recalcular()
         return;
     }
     // Price per 100 g with the quantity in kilograms.
-    const double factor = m_unidad && *m_unidad == 1 ? 10 : 1;
-    const double bruto = Redondear2(factor * *m_cantidad * *m_precio);
-    m_importe = bruto - Redondear2(bruto * m_descuento / 100);
+    const int factor = m_unidad && *m_unidad == 1 ? 10 : 1;
+    const std::optional<qint64> bruto = ProductoCentimos(*m_cantidad, *m_precio, factor);
+    if (!bruto) {
+        m_importe.reset();
+        return;
+    }
+    m_importe = AEuros(*bruto - PorcentajeDe(*bruto, m_descuento));
 }

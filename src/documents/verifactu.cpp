@@ -108,13 +108,13 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& 
     }
 
     // The invoice's own printed figures, to the cent, one detail per VAT and surcharge.
-    for (const DesgloseIVA& d : f.Desglose()) {
+    for (const Factura::DesgloseCentimos& d : f.DesgloseEnCentimos()) {
         DetalleDesglose x;
-        x.tipo = static_cast<qint32>(std::llround(d.pIVA * 100));
-        x.base = Centimos(d.BaseImponible);
-        x.cuota = Centimos(d.IVA);
-        x.tipoRecargo = static_cast<qint32>(std::llround(d.pREQ * 100));
-        x.cuotaRecargo = x.tipoRecargo != 0 ? Centimos(d.REq) : 0;
+        x.tipo = static_cast<qint32>(std::llround(static_cast<double>(d.pIVA) * 100));
+        x.base = d.BaseImponible;
+        x.cuota = d.IVA;
+        x.tipoRecargo = static_cast<qint32>(std::llround(static_cast<double>(d.pREQ) * 100));
+        x.cuotaRecargo = x.tipoRecargo != 0 ? d.REq : 0;
         r.desglose.push_back(x);
     }
     // Returnable packaging is charged but is no part of the taxable base: it goes as an amount

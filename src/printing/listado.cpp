@@ -165,7 +165,15 @@ Listado Base(const QString& archivo)
     Listado l;
     l.NombreArchivo = archivo;
     l.FijarArchivoDatos(0, Global::RutaBaseDatos);
-    l.FijarFormula(0, FormulaTexto(QStringLiteral("NombreEmpresa"), Global::NombreEmpresa));
+    // Without a header of its own, the listings carry the shop's name.
+    QString cabecera = Global::NombreEmpresa;
+    if (cabecera.trimmed().isEmpty() && Global::BD) {
+        try {
+            cabecera = Global::BD->LeerComercio().Nombre;
+        } catch (const motor::Error&) {
+        }
+    }
+    l.FijarFormula(0, FormulaTexto(QStringLiteral("NombreEmpresa"), cabecera));
     return l;
 }
 

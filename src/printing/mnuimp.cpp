@@ -3,6 +3,7 @@
 #include "impresoraactual.h"
 #include "printxt.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -51,9 +52,13 @@ MnuImp::MnuImp(const QString& nombreUno, const QString& textoUno, const QString&
     m_frLista = new QGroupBox(this);
     m_frLista->setObjectName(QStringLiteral("frLista"));
     auto* capa = new QVBoxLayout(m_frLista);
+    // A group of their own: otherwise a checked option would let a click on the checked
+    // "one document" button uncheck it.
+    auto* grupo = new QButtonGroup(m_frLista);
     for (const Opcion& o : opciones) {
         auto* b = new QRadioButton(o.texto, m_frLista);
         b->setObjectName(o.nombre);
+        grupo->addButton(b);
         capa->addWidget(b);
         m_opciones.emplace_back(b, o.codigo);
     }
@@ -88,6 +93,9 @@ MnuImp::MnuImp(const QString& nombreUno, const QString& textoUno, const QString&
     principal->setSizeConstraint(QLayout::SetFixedSize);
 
     m_uno->setChecked(true);
+    // A listing is always of some kind: accepting "listado" alone must not do nothing.
+    if (!m_opciones.empty())
+        m_opciones.front().first->setChecked(true);
     m_frLista->setVisible(false);
     connect(m_lista, &QRadioButton::toggled, m_frLista, &QWidget::setVisible);
 }

@@ -2,6 +2,7 @@
 
 #include "albaran.h"
 #include "albaranes.h"
+#include "dinero.h"
 #include "editorcelda.h"
 #include "formato.h"
 #include "genefact.h"
@@ -20,6 +21,9 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -133,6 +137,37 @@ void BrowAlb::Leer()
                 [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
 }
 
+// The list is in number order, so one note's row is found and placed by its number.
+std::optional<int> BrowAlb::LeerFila(long numero)
+{
+    if (!Global::BD || numero < 0 || numero > std::numeric_limits<qint32>::max()
+        || Grd->Rows() - 1 != static_cast<int>(m_filas.size()))
+        return std::nullopt;
+    const FiltroLista& f = filtro();
+    std::vector<FilaAlbaran> leida = Global::BD->ListaAlbaranes(
+        Filtro(static_cast<qint32>(numero)), f.cliente ? Filtro(f.cliente->codigo) : Filtro(),
+        f.desde ? Filtro(*f.desde) : Filtro(), f.hasta ? Filtro(*f.hasta) : Filtro());
+    const auto donde = std::lower_bound(m_filas.begin(), m_filas.end(), numero,
+                                        [](const FilaAlbaran& a, long n) { return a.Numero < n; });
+    const int fila = static_cast<int>(donde - m_filas.begin());
+    const bool listada = donde != m_filas.end() && donde->Numero == numero;
+    if (leida.empty()) {
+        if (listada) {
+            m_filas.erase(donde);
+            Grd->Modelo()->FilaQuitada(fila);
+        }
+        return 0;
+    }
+    if (listada) {
+        *donde = std::move(leida.front());
+        Grd->Modelo()->FilaCambiada(fila);
+    } else {
+        m_filas.insert(donde, std::move(leida.front()));
+        Grd->Modelo()->FilaInsertada(fila);
+    }
+    return fila + 1;
+}
+
 QString BrowAlb::Texto(const FilaAlbaran& f, int col) const
 {
     switch (col) {
@@ -179,6 +214,9 @@ void BrowAlb::PrepararMenu()
 
 bool BrowAlb::Tecla(QKeyEvent& e)
 {
+    // The letters are commands only alone: Ctrl+D or Alt+E belong to the window and the menus.
+    if (e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
     if (e.key() == Qt::Key_N || e.key() == Qt::Key_Insert) {
         NuevoAlbaran();
         return true;
@@ -197,6 +235,9 @@ bool BrowAlb::Tecla(QKeyEvent& e)
     case Qt::Key_Delete:
         if (libre)
             EliminarUno();
+        else
+            Mensaje(QStringLiteral("El albarán está facturado: no se puede eliminar.\nPara eliminarlo, elimine antes su factura."),
+                    QMessageBox::Information);
         return true;
     case Qt::Key_F:
         if (libre)
@@ -350,7 +391,8 @@ void BrowAlb::AceptarLiquidar()
     try {
         Albaran a(*Global::BD);
         if (a.WhoAmI(static_cast<qint32>(*numero))) {
-            const double total = a.ImporteBase() + a.ImporteEnvases() - a.ImporteDescuentos();
+            const qint64 base = a.CentimosBase();
+            const double total = AEuros(base + a.CentimosEnvases() - a.CentimosDescuentos(base));
             a.Pagado = std::min(LeerNumero(texto).value_or(0), total);
             hecho = a.Update();
         }
@@ -392,6 +434,8 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
               QStringLiteral("Se restaurará el stock en UN albarán: ¿SEGURO?"),
               QStringLiteral("Se restaurará el stock en @N albaranes: ¿SEGURO?"));
     });
+    connect(&lote, &Albaranes::AvisoRecargo, this,
+            [this](const QString& texto, bool& cancelar) { cancelar = !Pregunta(texto); });
     connect(&lote, &Albaranes::AntesDeFacturar, this,
             [this](qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& una, bool& imprimir, bool& cancelar) {
                 if (cuenta == 0) {
@@ -426,6 +470,7 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
     connect(&lote, &Albaranes::DespuesDeFacturar, this, [this](qint16&, qint16&, qint16&) {
         Despues();
         Refresco(std::nullopt);
+        ReleerSiCargado(Navegadores::facturas);
     });
     lote.FijarImpresion(NuevoMotorMascaras, CarpetaMascaras(QStringLiteral("mskFact.txt")));
 
@@ -442,6 +487,8 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
                     + QStringLiteral("\nRevise la lista: lo hecho hasta el error queda guardado."),
                 QMessageBox::Critical);
         Refresco(std::nullopt);
+        if (operacion == Masiva::Facturar)
+            ReleerSiCargado(Navegadores::facturas);
     }
     Despues();
     LosAlbaranes.reset();

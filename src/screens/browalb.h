@@ -52,6 +52,7 @@ public:
 
 protected:
     void Leer() override;
+    std::optional<int> LeerFila(long numero) override;
     std::optional<long> NumeroDeFila(int fila) const override;
     void PrepararMenu() override;
     bool Tecla(QKeyEvent& evento) override;

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace {
 
 const QString kTitulo = QStringLiteral("Clientes");
@@ -22,6 +24,16 @@ const QStringList kColumnas{QStringLiteral("Codigo"), QStringLiteral("Nombre"), 
 QPointer<BrowCli> g_browcli;
 
 QString Clave(long codigo) { return QString::number(codigo); }
+
+// Upper case without accents, so that "alvarez" finds "ÁLVAREZ".
+QString Plegar(const QString& texto)
+{
+    QString plegado;
+    for (const QChar c : texto.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            plegado += c.toUpper();
+    return plegado;
+}
 
 }  // namespace
 
@@ -76,6 +88,7 @@ BrowCli::BrowCli()
     connect(Grd, &ListaFilas::dobleClic, this, [this] { Edita_Click(); });
     Grd->installEventFilter(this);
     connect(Grd, &ListaFilas::dobleClicTitulo, this, &BrowCli::Grd_DblClickTitulo);
+    Grd->setBuscador([this](const QString& texto, int desde) { return Buscar(texto, desde); });
 
     MnuBase = new QMenu(QStringLiteral("Acciones"), this);
     MnuBase->setObjectName(QStringLiteral("MnuBase"));
@@ -143,6 +156,41 @@ void BrowCli::Refresco(std::optional<long> codigo)
     }
 }
 
+void BrowCli::Releer()
+{
+    const auto codigo = CodigoSeleccionado();
+    Refresco(codigo ? std::optional<long>(*codigo) : std::nullopt);
+}
+
+// Digits find a code (the code itself, else the first that begins with them); anything else
+// finds a name that begins with the text, else one that holds it, from `desde` round the list.
+int BrowCli::Buscar(const QString& texto, int desde) const
+{
+    const int n = static_cast<int>(m_filas.size());
+    if (n == 0)
+        return 0;
+    auto recorrer = [&](const std::function<bool(const FilaCliente&)>& vale) {
+        for (int i = 0; i < n; ++i) {
+            const int fila = (std::max(desde, 1) - 1 + i) % n;
+            if (vale(m_filas[static_cast<size_t>(fila)]))
+                return fila + 1;
+        }
+        return 0;
+    };
+    bool digitos = false;
+    texto.toLongLong(&digitos);
+    if (digitos) {
+        if (const int fila = recorrer([&](const FilaCliente& f) { return f.Codigo.aTexto() == texto; }))
+            return fila;
+        if (const int fila = recorrer([&](const FilaCliente& f) { return f.Codigo.aTexto().startsWith(texto); }))
+            return fila;
+    }
+    const QString buscado = Plegar(texto);
+    if (const int fila = recorrer([&](const FilaCliente& f) { return Plegar(f.nombre.aTexto()).startsWith(buscado); }))
+        return fila;
+    return recorrer([&](const FilaCliente& f) { return Plegar(f.nombre.aTexto()).contains(buscado); });
+}
+
 void BrowCli::QuitarHijo(long codigo) { m_editores.erase(Clave(codigo)); }
 
 UnCliente* BrowCli::Editor(long codigo) const
@@ -204,6 +252,9 @@ bool BrowCli::eventFilter(QObject* objeto, QEvent* evento)
             return true;
         case Qt::Key_Delete:
             Borra_Click();
+            return true;
+        case Qt::Key_F5:
+            Releer();
             return true;
         default:
             break;

@@ -33,6 +33,7 @@ public:
     bool Cargado() const override { return true; }
     void Refresco(std::optional<long> codigo) override;
     void QuitarHijo(long codigo) override;
+    void Releer() override;
 
     void Nuevo_Click();
     void Edita_Click();
@@ -70,6 +71,8 @@ private:
     std::optional<qint32> CodigoSeleccionado() const;
     void AbrirEditor(const QString& clave, std::optional<qint32> codigo);
     void VerDocumentos(const Navegadores::Abridor& abrir);
+    // The row (from 1) that typing `texto` on the list finds, looking from `desde`; 0 for none.
+    int Buscar(const QString& texto, int desde) const;
     QMessageBox::StandardButton Mensaje(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono);
 
     QString m_orden = QStringLiteral("Codigo");

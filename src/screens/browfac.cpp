@@ -184,10 +184,13 @@ void BrowFac::EliminarUna()
     } catch (const motor::Error&) {
         eliminada = false;
     }
-    if (eliminada)
+    if (eliminada) {
         Refresco(std::nullopt);
-    else
+        // Its notes are free again: the note list must not still show them invoiced.
+        ReleerSiCargado(Navegadores::albaranes);
+    } else {
         Mensaje(QStringLiteral("Error al eliminar la factura."), QMessageBox::Critical);
+    }
 }
 
 // The invoice is paid with what the customer owes as it prints: no question is asked.

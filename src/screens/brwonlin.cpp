@@ -261,23 +261,31 @@ void BrwOnLin::Refresco(std::optional<std::vector<FilaTicket>> lista, std::optio
         }
     }
     const int antes = Grd->Row();
+    // The view stays still: the ticket at the top stays at the top, so that new tickets do
+    // not slide the rows under the pointer between a look and a click.
+    const int arriba = Grd->Rows() > 1 ? Grd->TopRow() : 0;
+    const std::optional<qint32> ancla = arriba >= 1 ? std::optional<qint32>(docIDDeFila(arriba)) : std::nullopt;
     m_lista = std::move(*lista);
     const size_t n = m_lista.size();
     Grd->Cargar(static_cast<int>(n), [this, n](int fila, int col) { return TextoTicket(m_lista[n - 1 - static_cast<size_t>(fila)], col); });
     const int datos = Grd->Rows() - 1;
+    auto filaDe = [this, datos](qint32 docID) {
+        for (int f = 1; f <= datos; ++f)
+            if (docIDDeFila(f) == docID)
+                return f;
+        return 0;
+    };
     if (datos > 0) {
-        int fila = 1;
-        if (seleccion) {
-            for (int f = 1; f <= datos; ++f) {
-                if (docIDDeFila(f) == *seleccion) {
-                    fila = f;
-                    break;
-                }
-            }
-        } else if (antes >= 1) {
-            fila = std::min(antes, datos);
+        int fila = seleccion ? filaDe(*seleccion) : std::min(std::max(antes, 1), datos);
+        const int anclada = ancla ? filaDe(*ancla) : 0;
+        if (fila == 0 || anclada == 0) {
+            // The selected ticket (or the whole view) is gone: start again from the top.
+            seleccionarFila(fila == 0 ? 1 : fila, true);
+        } else {
+            Grd->setTopRow(anclada);
+            const QModelIndex i = Grd->model()->index(fila - 1, Grd->Col());
+            Grd->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
-        seleccionarFila(fila, true);
     }
     if (m_abierta)
         Tim->start();
@@ -308,10 +316,11 @@ void BrwOnLin::Tim_Timer()
 
 // ---- messages ----
 
-QMessageBox::StandardButton BrwOnLin::preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono)
+QMessageBox::StandardButton BrwOnLin::preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                                QMessageBox::StandardButton porDefecto)
 {
     PausaRefresco pausa(Tim);
-    return MensajeSobreRejilla(Grd, texto, botones, icono, windowTitle());
+    return MensajeSobreRejilla(Grd, texto, botones, icono, windowTitle(), porDefecto);
 }
 
 // ---- turning a ticket into a delivery note ----
@@ -333,7 +342,7 @@ void BrwOnLin::GenerarAlbaran()
     const qint32 doc = docIDDeFila(fila);
     if (usado(fila)
         && preguntar(QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n¿Desea generar el mismo Albarán nuevamente"),
-                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning)
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No)
             != QMessageBox::Yes)
         return;
     UnAlbaran* hijo = UnAlbaran::Proponer(doc);

@@ -79,7 +79,8 @@ private:
     void BuscarTicket();
     void MenuContextual(const QPoint& posicion);
     void cerrar();
-    QMessageBox::StandardButton preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono);
+    QMessageBox::StandardButton preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                          QMessageBox::StandardButton porDefecto = QMessageBox::NoButton);
 
     // The list on screen, ascending by docID: grid row f shows element size - f.
     std::vector<FilaTicket> m_lista;

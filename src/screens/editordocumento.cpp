@@ -443,6 +443,20 @@ void EditorDocumento::CerrarEditor()
     if (!m_txEd->estaAbierto())
         return;
     const int fila = m_txEd->fila();
+    const int col = m_txEd->col();
+    if (!m_cargando && Editable() && CeldaAlSalir(col)) {
+        bool comentario = false;
+        const int linea = fila < m_grd->Rows() ? LineaDeFila(fila, &comentario) : 0;
+        const QString texto = m_txEd->texto();
+        if (linea != 0 && !comentario && texto != TextosLinea(linea).value(col)) {
+            try {
+                CeldaEditada(linea, col, texto);
+            } catch (const motor::Error& e) {
+                AvisarFueraDeLimites(tr("Error al leer los datos.") + QLatin1Char('\n') + QString::fromUtf8(e.what()));
+            }
+            PintarTotales();
+        }
+    }
     m_txEd->cerrar();
     if (fila < m_grd->Rows())
         PintarFila(fila);
@@ -611,6 +625,8 @@ void EditorDocumento::AlEditarCelda(const QString& texto)
             PintarTotales();
             return;
         }
+        if (CeldaAlSalir(col))
+            return;
         CeldaEditada(linea, col, texto);
         PintarFila(fila);
         PintarTotales();
@@ -816,9 +832,9 @@ void EditorDocumento::BorrarFila()
 }
 
 QMessageBox::StandardButton EditorDocumento::Mensaje(const QString& texto, QMessageBox::StandardButtons botones,
-                                                     QMessageBox::Icon icono)
+                                                     QMessageBox::Icon icono, QMessageBox::StandardButton porDefecto)
 {
-    return MensajeSobreRejilla(m_grd, texto, botones, icono, m_titulo);
+    return MensajeSobreRejilla(m_grd, texto, botones, icono, m_titulo, porDefecto);
 }
 
 bool EditorDocumento::Guardar()
@@ -834,6 +850,7 @@ bool EditorDocumento::Guardar()
         return false;
     bool guardado = false;
     QString motivo;
+    const qint32 pedido = m_numeroEditado == 0 ? NumeroDocumento().value_or(0) : 0;  // 0: none asked for
     try {
         guardado = GuardarDocumento();
         if (!guardado)
@@ -849,10 +866,20 @@ bool EditorDocumento::Guardar()
         return false;
     }
     m_cambios = false;
+    // Another station stored the typed number first: the document took the next free one.
+    if (pedido != 0 && NumeroDocumento() && *NumeroDocumento() != pedido) {
+        m_txNumero->setText(NumeroConCeros(*NumeroDocumento(), 6));
+        Mensaje(tr("El número %1 ya se había guardado en otro puesto: se ha guardado con el número %2.")
+                    .arg(NumeroConCeros(pedido, 6), NumeroConCeros(*NumeroDocumento(), 6)),
+                QMessageBox::Ok, QMessageBox::Information);
+    }
     NavegadorDocumentos* navegador = Navegador();
     if (navegador && navegador->Cargado()) {
         try {
-            navegador->Refresco(NumeroDocumento() ? std::optional<long>(*NumeroDocumento()) : std::nullopt);
+            if (const auto numero = NumeroDocumento())
+                navegador->RefrescarFila(*numero);
+            else
+                navegador->Refresco(std::nullopt);
         } catch (const motor::Error&) {
         }
     }
@@ -863,6 +890,11 @@ bool EditorDocumento::Guardar()
 void EditorDocumento::Aceptar()
 {
     CerrarEditor();
+    // The cell just left was refused (an unknown code): the user reads why before anything is saved.
+    if (m_avisoPendiente) {
+        AbrirEditor();
+        return;
+    }
     if (Guardar())
         Descargar();
     else if (Editable())
@@ -873,7 +905,7 @@ void EditorDocumento::Cancelar()
 {
     if (m_cambios
         && Mensaje(tr("Abandonar los cambios realizados: ¿SEGURO?"), QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Warning)
+                   QMessageBox::Warning, QMessageBox::Cancel)
             != QMessageBox::Ok)
         return;
     AlCancelar();
@@ -883,6 +915,10 @@ void EditorDocumento::Cancelar()
 void EditorDocumento::Imprimir()
 {
     CerrarEditor();
+    if (m_avisoPendiente) {
+        AbrirEditor();
+        return;
+    }
     const std::optional<int> copias = PedirCopias(this);
     if (!copias) {
         AbrirEditor();
@@ -893,11 +929,18 @@ void EditorDocumento::Imprimir()
             AbrirEditor();
             return;
         }
-        // The stored document is read back, so that a later save updates it.
-        if (!RecargarDocumento())
+        // The stored document is read back, so that a later save updates it; a new one is
+        // from now on the editor of its number.
+        if (!RecargarDocumento()) {
             Descargar();
-        else
+        } else {
+            if (m_numeroEditado == 0 && NumeroDocumento()) {
+                m_numeroEditado = *NumeroDocumento();
+                if (NavegadorDocumentos* padre = Padre())
+                    padre->HijoNumerado(m_numeroEditado);
+            }
             Cargar(true);
+        }
     }
     const QString carpeta = CarpetaMascaras(MascaraImpresion());
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -932,7 +975,7 @@ void EditorDocumento::closeEvent(QCloseEvent* evento)
 {
     if (!m_cerrandoAdrede && m_cambios
         && Mensaje(tr("Abandonar los cambios realizados: ¿SEGURO?"), QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Warning)
+                   QMessageBox::Warning, QMessageBox::Cancel)
             != QMessageBox::Ok) {
         evento->ignore();
         return;

@@ -81,6 +81,9 @@ protected:
     virtual QString FueraDeLimites(int linea, int col, const QString& texto) const = 0;
     // The user changed the text of a line's cell (linea 0: the entry row made no line).
     virtual void CeldaEditada(int linea, int col, const QString& texto) = 0;
+    // A column whose text the line takes whole when the cell is left, not key by key (a code
+    // typed digit by digit would pass through other codes on its way).
+    virtual bool CeldaAlSalir(int /*col*/) const { return false; }
     virtual bool TragarSuprimir(int /*col*/) const { return false; }
     virtual void PintarTotales() = 0;
 
@@ -116,6 +119,8 @@ protected:
 
     // --- helpers for the derived editor --------------------------------------------------
     void MarcarCambios() { m_cambios = true; }
+    // A warning shown once the key or the cell change at hand is over.
+    void AvisarFueraDeLimites(const QString& motivo);
     // The article completion on the cell editor; the code found, 0 when none.
     qint32 AutoescribirArticulo();
     // Customer chosen again: the derived editor refreshes what depends on it.
@@ -125,7 +130,8 @@ protected:
     // Row of the grid to line (0 when the row has no line); `comentario` tells a comment row.
     int LineaDeFila(int fila, bool* comentario = nullptr) const;
     int PrimeraFilaDeLinea(int linea) const;
-    QMessageBox::StandardButton Mensaje(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono);
+    QMessageBox::StandardButton Mensaje(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
+                                        QMessageBox::StandardButton porDefecto = QMessageBox::NoButton);
     void FijarPadre(NavegadorDocumentos* padre);
     // Told when the window closes.
     virtual NavegadorDocumentos* Padre() const;
@@ -172,7 +178,6 @@ private:
     void FiltrarTecla(int& tecla);
     void AlEditarCelda(const QString& texto);
     void IrA(int fila, int col);
-    void AvisarFueraDeLimites(const QString& motivo);
 
     void AlEditarNumero(const QString& texto);
     void AlEditarCliente();

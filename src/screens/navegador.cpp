@@ -12,3 +12,9 @@ static QPointer<QMdiArea> g_area;
 
 QMdiArea* AreaVentanas() { return g_area; }
 void setAreaVentanas(QMdiArea* area) { g_area = area; }
+
+void ReleerSiCargado(NavegadorDocumentos* lista)
+{
+    if (lista && lista->Cargado())
+        lista->Releer();
+}

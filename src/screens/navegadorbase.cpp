@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
 NavegadorBase::NavegadorBase(const QString& nombre, const QString& titulo, NavegadorDocumentos*& ranura, QWidget* padre)
@@ -169,6 +170,31 @@ void NavegadorBase::Refresco(std::optional<long> numero)
     Grd->setCelda(fila, 0);
 }
 
+void NavegadorBase::RefrescarFila(long numero)
+{
+    const int antes = Grd->Row();
+    std::optional<int> fila;
+    try {
+        fila = LeerFila(numero);
+    } catch (const motor::Error&) {
+        fila.reset();
+    }
+    if (!fila) {
+        Refresco(numero);
+        return;
+    }
+    // A row that left the list leaves the selection on the row number it had, as Refresco does.
+    if (*fila > 0)
+        Grd->setCelda(*fila, 0);
+    else if (Grd->Rows() > 1)
+        Grd->setCelda(std::clamp(antes, 1, Grd->Rows() - 1), 0);
+}
+
+void NavegadorBase::Releer()
+{
+    Refresco(NumeroActual());
+}
+
 std::optional<long> NavegadorBase::NumeroActual() const
 {
     return NumeroDeFila(Grd->Row());
@@ -200,6 +226,17 @@ bool NavegadorBase::MostrarHijo(long numero)
 void NavegadorBase::QuitarHijo(long numero)
 {
     m_hijos.erase(NumeroConCeros(numero, 6));
+}
+
+void NavegadorBase::HijoNumerado(long numero)
+{
+    const auto nuevo = m_hijos.find(NumeroConCeros(0, 6));
+    if (nuevo == m_hijos.end())
+        return;
+    QPointer<QWidget> editor = nuevo->second;
+    m_hijos.erase(nuevo);
+    if (editor)
+        m_hijos[NumeroConCeros(numero, 6)] = editor;
 }
 
 void NavegadorBase::TraerAlFrente(QWidget* ventana)
@@ -268,6 +305,11 @@ void NavegadorBase::MenuContextual(const QPoint& global)
 
 bool NavegadorBase::eventFilter(QObject* objeto, QEvent* evento)
 {
+    // F5 reads the list again: what other stations stored since it was read shows.
+    if (objeto == Grd && evento->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(evento)->key() == Qt::Key_F5) {
+        Releer();
+        return true;
+    }
     if (objeto == Grd && evento->type() == QEvent::KeyPress && Tecla(static_cast<QKeyEvent&>(*evento)))
         return true;
     return QWidget::eventFilter(objeto, evento);

@@ -28,7 +28,10 @@ public:
 
     bool Cargado() const override { return m_cargado; }
     void Refresco(std::optional<long> numero) override;
+    void RefrescarFila(long numero) override;
+    void Releer() override;
     void QuitarHijo(long numero) override;
+    void HijoNumerado(long numero) override;
 
     const FiltroLista& filtro() const { return m_filtro; }
     // The open editor of a number (0 for a new document), or null.
@@ -48,12 +51,16 @@ protected:
     NavegadorBase(const QString& nombre, const QString& titulo, NavegadorDocumentos*& ranura, QWidget* padre);
 
     // Shows the window in the program's MDI area with `filtro`, or brings the loaded one to
-    // the front. Returns the browser on screen.
+    // the front, with `filtro` when it names a customer. Returns the browser on screen.
     template <typename T>
     static T* AbrirUnico(QPointer<T>& unico, const FiltroLista& filtro);
 
     // Reads the list for the current filter into the grid.
     virtual void Leer() = 0;
+    // Reads one document's row again into the list: replaced, inserted in its place, or
+    // removed when the filter no longer takes it. Returns the data row (from 1) it now has, 0
+    // when it is not listed; none when this list cannot read one row (it is rebuilt instead).
+    virtual std::optional<int> LeerFila(long /*numero*/) { return std::nullopt; }
     // The document number of a data row; none for the title row or a missing one.
     virtual std::optional<long> NumeroDeFila(int fila) const = 0;
     // The series the filter dialog shows and returns; null when the browser has none.
@@ -108,6 +115,12 @@ template <typename T>
 T* NavegadorBase::AbrirUnico(QPointer<T>& unico, const FiltroLista& filtro)
 {
     if (unico && unico->Cargado()) {
+        // Asked for one customer's documents (from the customer list): the list shows them,
+        // whatever it showed before, so that its bulk operations work on that customer only.
+        if (filtro.cliente) {
+            unico->m_filtro = filtro;
+            unico->Refresco(std::nullopt);
+        }
         TraerAlFrente(unico);
         return unico;
     }

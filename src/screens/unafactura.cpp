@@ -394,7 +394,15 @@ void UnaFactura::Liquidar()
 
 // --- saving and printing -----------------------------------------------------------------
 
-bool UnaFactura::GuardarDocumento() { return m_factura->Update(); }
+bool UnaFactura::GuardarDocumento()
+{
+    if (!m_factura->Update())
+        return false;
+    // A stored invoice given another number takes its notes along: their list shows it.
+    if (NumeroEditado() != 0 && m_factura->Numero != NumeroEditado())
+        ReleerSiCargado(Navegadores::albaranes);
+    return true;
+}
 
 QString UnaFactura::MotivoFallo() const { return m_factura->UltimoError(); }
 

@@ -2,6 +2,7 @@
 
 #include "albaran.h"
 #include "albaranesdeticket.h"
+#include "dinero.h"
 #include "formato.h"
 #include "global.h"
 #include "navegador.h"
@@ -92,7 +93,7 @@ UnAlbaran* UnAlbaran::Abrir(std::unique_ptr<Albaran> albaran, long numeroEditado
 
 UnAlbaran::UnAlbaran(std::unique_ptr<Albaran> albaran, long numeroEditado, NavegadorDocumentos* padre)
     : EditorDocumento(tr("Edición de un albarán"), Columnas(), numeroEditado, nullptr), m_albaran(std::move(albaran)),
-      m_importes([this](int i) { return m_albaran->Linea(static_cast<qint16>(i))->ImporteDescontado(); })
+      m_importes([this](int i) { return m_albaran->Linea(static_cast<qint16>(i))->CentimosDescontados(); })
 {
     setObjectName(QStringLiteral("UnAlbaran"));
     FijarPadre(padre);
@@ -259,7 +260,15 @@ void UnAlbaran::CeldaEditada(int linea, int col, const QString& texto)
     case 3: {
         const qint32 antes = l->Codigo();
         const qint32 codigo = col == 2 ? ALargo32(valor) : AutoescribirArticulo();
-        l->SetCodigo(codigo);
+        if (col == 2 && codigo != 0) {
+            // A code is what was typed: an unknown one leaves the line as it was.
+            if (!l->SetCodigo(codigo)) {
+                AvisarFueraDeLimites(tr("No existe el artículo %1").arg(codigo));
+                break;
+            }
+        } else {
+            l->SetCodigo(codigo);
+        }
         if (l->Codigo() != antes)
             MarcarCambios();
         break;
@@ -290,13 +299,14 @@ void UnAlbaran::CeldaEditada(int linea, int col, const QString& texto)
 
 void UnAlbaran::PintarTotales()
 {
-    const double base = Redondear2(m_importes.Suma());  // whole cents, as the note's ImporteBase
-    const double envases = m_albaran->ImporteEnvases();
-    const double descuentos = m_albaran->ImporteDescuentos(base);
-    m_lbBase->setText(Formato(base, kFormatoMoneda));
-    m_lbEnva->setText(Formato(envases, kFormatoMoneda));
-    m_lbDcto->setText(Formato(descuentos, kFormatoMoneda));
-    m_lbTotal->setText(Formato(base + envases - descuentos, kFormatoMoneda));
+    // The same cents as the note's own totals, without adding every line again.
+    const qint64 base = m_importes.Suma();
+    const qint64 envases = m_albaran->CentimosEnvases();
+    const qint64 descuentos = m_albaran->CentimosDescuentos(base);
+    m_lbBase->setText(Formato(AEuros(base), kFormatoMoneda));
+    m_lbEnva->setText(Formato(AEuros(envases), kFormatoMoneda));
+    m_lbDcto->setText(Formato(AEuros(descuentos), kFormatoMoneda));
+    m_lbTotal->setText(Formato(AEuros(base + envases - descuentos), kFormatoMoneda));
 }
 
 // --- header ------------------------------------------------------------------------------

@@ -44,6 +44,7 @@ protected:
     void FiltrarCelda(int linea, int col, int& tecla) const override;
     QString FueraDeLimites(int linea, int col, const QString& texto) const override;
     void CeldaEditada(int linea, int col, const QString& texto) override;
+    bool CeldaAlSalir(int col) const override { return col == 2; }
     bool TragarSuprimir(int col) const override { return col == 5 || col == 8; }
     void PintarTotales() override;
 

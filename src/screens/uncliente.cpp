@@ -121,12 +121,32 @@ UnCliente::UnCliente(QWidget* padre) : QWidget(padre)
     g->addWidget(txEmail, fila++, 1);
     etiqueta("lbDescto", QStringLiteral("% De&scuento aplicable:"), txDescto);
     enLinea({txDescto, ckUsaREq}, true);
+    lbDesctoPendientes = new QLabel(this);
+    lbDesctoPendientes->setObjectName(QStringLiteral("lbDesctoPendientes"));
+    lbDesctoPendientes->setWordWrap(true);
+    lbDesctoPendientes->hide();
+    g->addWidget(lbDesctoPendientes, fila++, 1);
+    connect(txDescto, &QLineEdit::textChanged, this, &UnCliente::AvisarDescuento);
     auto* botones = new QHBoxLayout;
     botones->addStretch();
     botones->addWidget(Acepta);
     botones->addWidget(Cancela);
     g->addLayout(botones, fila++, 0, 1, 2);
     g->setRowStretch(fila, 1);
+}
+
+void UnCliente::AvisarDescuento()
+{
+    // An invoiced note keeps the discount of its invoice; the pending ones follow the customer.
+    const bool cambia = m_pendientes > 0 && txDescto->text() != m_descuentoLeido;
+    if (cambia)
+        lbDesctoPendientes->setText(
+            m_pendientes == 1
+                ? QStringLiteral("Su albarán sin facturar tomará el nuevo descuento (los facturados conservan el de su factura).")
+                : QStringLiteral("Sus %1 albaranes sin facturar tomarán el nuevo descuento (los facturados conservan el de su "
+                                 "factura).")
+                      .arg(m_pendientes));
+    lbDesctoPendientes->setVisible(cambia);
 }
 
 QLineEdit* UnCliente::campo(const char* nombre, int largo)
@@ -176,6 +196,12 @@ bool UnCliente::Editar(std::optional<qint32> codigo)
         txTelefono1->setText(texto("Telefono1"));
         txTelefono2->setText(texto("Telefono2"));
         txEmail->setText(texto("Email"));
+        m_descuentoLeido = txDescto->text();
+        try {
+            m_pendientes = Global::BD->ContarAlbaranesPendientes(*codigo);
+        } catch (const motor::Error&) {
+            m_pendientes = 0;
+        }
         m_cambios = false;
     }
     MostrarVentana(this);
@@ -231,6 +257,11 @@ void UnCliente::Acepta_Click()
     }
     if (NavegadorDocumentos* b = Navegadores::clientes)
         b->Refresco(codigo);
+    // The note and invoice lists show a stored customer's code and name.
+    if (m_codigo != 0) {
+        ReleerSiCargado(Navegadores::albaranes);
+        ReleerSiCargado(Navegadores::facturas);
+    }
     m_cerrar = true;
     CerrarVentana(this);
 }
@@ -288,6 +319,7 @@ bool UnCliente::eventFilter(QObject* objeto, QEvent* evento)
 bool UnCliente::Preguntar(const QString& texto)
 {
     QMessageBox caja(QMessageBox::Warning, kTitulo, texto, QMessageBox::Ok | QMessageBox::Cancel, this);
+    caja.setDefaultButton(QMessageBox::Cancel);  // Enter keeps what was typed
     return caja.exec() == QMessageBox::Ok;
 }
 

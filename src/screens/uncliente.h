@@ -7,6 +7,7 @@
 #include <optional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -41,6 +42,8 @@ public:
     QLineEdit* txEmail = nullptr;
     QLineEdit* txDescto = nullptr;
     QCheckBox* ckUsaREq = nullptr;
+    // Says that the customer's notes not yet invoiced take a changed discount.
+    QLabel* lbDesctoPendientes = nullptr;
     QPushButton* Acepta = nullptr;
     QPushButton* Cancela = nullptr;
 
@@ -57,6 +60,9 @@ private:
     Coleccion m_leidos;  // the stored row as it was read, to tell another station's changes
     bool m_cambios = false;
     bool m_cerrar = false;  // the user already chose to close: no question on the way out
+    qint32 m_pendientes = 0;  // notes of the customer not yet invoiced
+    QString m_descuentoLeido;
+    void AvisarDescuento();
 };
 
 // A discount typed with "," or "." as its decimal mark; no value when the text is not a number.

@@ -67,7 +67,7 @@ void GuardarVentana(QWidget* ventana)
 
 QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, const QString& texto,
                                                 QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
-                                                const QString& titulo)
+                                                const QString& titulo, QMessageBox::StandardButton porDefecto)
 {
     // Where to click afterwards: mid-width, on the current row.
     QPoint punto;
@@ -77,6 +77,8 @@ QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, cons
         punto = QPoint(rejilla->viewport()->width() / 2, celda.isValid() ? celda.center().y() : 1);
     }
     QMessageBox caja(icono, titulo, texto, botones, rejilla ? rejilla->window() : nullptr);
+    if (porDefecto != QMessageBox::NoButton)
+        caja.setDefaultButton(porDefecto);
     const auto respuesta = static_cast<QMessageBox::StandardButton>(caja.exec());
     if (rejilla && rejilla->isVisible()) {
         rejilla->setFocus(Qt::OtherFocusReason);

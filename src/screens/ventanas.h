@@ -14,10 +14,12 @@ void GuardarVentana(QWidget* ventana);
 // area, never below what its controls need); a window that lies inside stays where it is.
 void EncajarEnArea(QWidget* marco);
 
-// A message box over a grid that gives the grid its focus back on its rows afterwards.
+// A message box over a grid that gives the grid its focus back on its rows afterwards. A
+// question that could duplicate or lose work names its safe answer as `porDefecto`, the one Enter gives.
 QMessageBox::StandardButton MensajeSobreRejilla(QAbstractItemView* rejilla, const QString& texto,
                                                 QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
-                                                const QString& titulo);
+                                                const QString& titulo,
+                                                QMessageBox::StandardButton porDefecto = QMessageBox::NoButton);
 
 // Moves `control` so that its right edge is at x; x becomes its new left edge.
 void AlinearALaDerecha(QWidget* control, int& x);

@@ -21,6 +21,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QLabel* panel(QWidget* padre)
@@ -149,6 +151,27 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     opciones->addWidget(iva);
     raiz->addLayout(opciones);
 
+    auto* comercio = new QGroupBox(QStringLiteral("Datos del comercio (se imprimen en albaranes y facturas)"), this);
+    auto* cc = new QGridLayout(comercio);
+    auto campoComercio = [&](QLineEdit*& caja, const char* nombre, const QString& etiqueta, int largo, int fila, int col,
+                             int ancho) {
+        caja = new QLineEdit(comercio);
+        caja->setObjectName(QLatin1String(nombre));
+        caja->setMaxLength(largo);
+        auto* l = new QLabel(etiqueta, comercio);
+        l->setBuddy(caja);
+        cc->addWidget(l, fila, col);
+        cc->addWidget(caja, fila, col + 1, 1, ancho);
+    };
+    campoComercio(txComercioNombre, "txComercioNombre", QStringLiteral("&Nombre o razón social"), 120, 0, 0, 3);
+    campoComercio(txComercioNIF, "txComercioNIF", QStringLiteral("N.I.&F."), 12, 0, 4, 1);
+    campoComercio(txComercioDireccion, "txComercioDireccion", QStringLiteral("Di&rección"), 100, 1, 0, 3);
+    campoComercio(txComercioCodPostal, "txComercioCodPostal", QStringLiteral("Código po&stal"), 10, 1, 4, 1);
+    campoComercio(txComercioPoblacion, "txComercioPoblacion", QStringLiteral("P&oblación"), 50, 2, 0, 1);
+    campoComercio(txComercioProvincia, "txComercioProvincia", QStringLiteral("Pro&vincia"), 50, 2, 2, 1);
+    campoComercio(txComercioTelefono, "txComercioTelefono", QStringLiteral("&Teléfono"), 50, 2, 4, 1);
+    raiz->addWidget(comercio);
+
     auto* empresa = new QGroupBox(QStringLiteral("Encabe&zamiento de listados"), this);
     auto* ec = new QHBoxLayout(empresa);
     txNombreEmpresa = new QLineEdit(empresa);
@@ -180,8 +203,16 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     connect(Acepto, &QPushButton::clicked, this, &Configurar::Acepto_Click);
     connect(Cancelo, &QPushButton::clicked, this, &QDialog::reject);
 
-    resize(640, 480);
+    // The listing header follows the shop's name unless the user made it something else.
+    connect(txComercioNombre, &QLineEdit::textEdited, this, [this](const QString& nombre) {
+        if (txNombreEmpresa->text().isEmpty() || txNombreEmpresa->text() == m_nombreComercio)
+            txNombreEmpresa->setText(nombre);
+        m_nombreComercio = nombre;
+    });
+
+    resize(640, 600);
     CargarDeBaseDatos();
+    CargarComercio();
     RestaurarVentana(this);
 }
 
@@ -253,6 +284,15 @@ void Configurar::MostrarDatos()
         auto* celda = new QTableWidgetItem(Formato(static_cast<double>(Global::IVADepartamento[i]), QStringLiteral("#0.0")));
         celda->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grdIvas->setItem(0, d - 1, celda);
+    }
+    // No surcharge set at all (a first configuration): the legal one of each department's VAT
+    // is proposed, so that a customer who pays it is never invoiced at 0 % unnoticed.
+    if (elegido >= 0
+        && std::all_of(Global::RecargoEquivalencia.begin() + 1, Global::RecargoEquivalencia.end(), [](float r) { return r == 0; }))
+        for (int d = 1; d <= 10; ++d)
+            Global::RecargoEquivalencia[static_cast<size_t>(d)] = RecargoLegal(Global::IVADepartamento[static_cast<size_t>(d)]);
+    for (int d = 1; d <= 10; ++d) {
+        const auto i = static_cast<size_t>(d);
         txREq[i]->setText(Formato(static_cast<double>(Global::RecargoEquivalencia[i]), QStringLiteral("0.0;-0.0;#")));
     }
     lbSecc->setText(Global::Seccion == 0 ? QString()
@@ -285,7 +325,34 @@ void Configurar::LstGpos_Click(int indice)
 
 void Configurar::Precio_Click() { Global::Precio = opBase->isChecked() ? 0 : opHta1->isChecked() ? 1 : 2; }
 
-void Configurar::IVA_Click() { Global::IVADesglosado = opDesgl->isChecked(); }
+void Configurar::IVA_Click()
+{
+    const bool desglosado = opDesgl->isChecked();
+    if (desglosado == Global::IVADesglosado)
+        return;
+    // The notes keep no trace of the setting they were written under: those still to be
+    // invoiced (but the scale's, whose prices always hold the VAT) change value.
+    qint32 pendientes = 0;
+    try {
+        pendientes = baseLista() ? Global::BD->ContarAlbaranesPendientes(std::nullopt, true) : 0;
+    } catch (const motor::Error&) {
+    }
+    if (pendientes > 0) {
+        QString cuales = pendientes == 1 ? QStringLiteral("Hay un albarán sin facturar: cambiará su importe")
+                                         : QStringLiteral("Hay @N albaranes sin facturar: cambiará su importe");
+        Reemplazar(QStringLiteral("@N"), QString::number(pendientes), cuales);
+        const QString como = desglosado ? QStringLiteral("sus precios se tomarán sin IVA y el IVA se sumará al facturar")
+                                        : QStringLiteral("sus precios se tomarán con el IVA incluido y se descontará al facturar");
+        QMessageBox caja(QMessageBox::Warning, windowTitle(), cuales + QStringLiteral(", porque ") + como + QStringLiteral(".\n¿SEGURO?"),
+                         QMessageBox::Ok | QMessageBox::Cancel, this);
+        caja.setDefaultButton(QMessageBox::Cancel);
+        if (caja.exec() != QMessageBox::Ok) {
+            (Global::IVADesglosado ? opDesgl : opInclu)->setChecked(true);
+            return;
+        }
+    }
+    Global::IVADesglosado = desglosado;
+}
 
 void Configurar::txREq_Change(int departamento)
 {
@@ -402,6 +469,7 @@ void Configurar::CambHome_Click()
     }
     lbHomeDir->setText(Global::HomeDir);
     CargarDeBaseDatos();
+    CargarComercio();
     update();
 }
 
@@ -422,11 +490,21 @@ void Configurar::Acepto_Click()
         }
         CargarDeBaseDatos();
     }
-    if (LstGpos->currentIndex() >= 0 && Global::BD && Global::BD->VersionAlmacenes() && Global::Almacen == 0) {
+    if (LstGpos->currentIndex() < 0) {
+        // Without a group every department has VAT 0 and no article is found.
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("Elija el grupo KV740 de la tienda: sin grupo, todos los departamentos tienen "
+                                             "IVA 0 y no se encuentra ningún artículo."));
+        LstGpos->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (Global::BD && Global::BD->VersionAlmacenes() && Global::Almacen == 0) {
         QMessageBox::critical(this, windowTitle(),
                               QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
         return;
     }
+    if (!GuardarComercio())
+        return;
     Global::NombreEmpresa = txNombreEmpresa->text();
     const QString fallo = GuardarConfiguracion();
     if (!fallo.isEmpty())
@@ -435,4 +513,51 @@ void Configurar::Acepto_Click()
                                                    "pero no se ha guardado."));
     m_aceptado = true;
     accept();
+}
+
+void Configurar::CargarComercio()
+{
+    DatosComercio d;
+    try {
+        if (baseLista())
+            d = Global::BD->LeerComercio();
+    } catch (const motor::Error& e) {
+        MostrarMotivo(MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje()));
+    }
+    txComercioNombre->setText(d.Nombre);
+    txComercioNIF->setText(d.NIF);
+    txComercioDireccion->setText(d.Direccion);
+    txComercioCodPostal->setText(d.CodPostal);
+    txComercioPoblacion->setText(d.Poblacion);
+    txComercioProvincia->setText(d.Provincia);
+    txComercioTelefono->setText(d.Telefono);
+    m_nombreComercio = d.Nombre;
+}
+
+bool Configurar::GuardarComercio()
+{
+    DatosComercio d{txComercioNombre->text(),    txComercioNIF->text(),       txComercioDireccion->text(),
+                    txComercioCodPostal->text(), txComercioPoblacion->text(), txComercioProvincia->text(),
+                    txComercioTelefono->text()};
+    if (!d.NIF.trimmed().isEmpty()) {
+        const std::optional<QString> nif = NIFValido(d.NIF);
+        if (!nif) {
+            QMessageBox::critical(this, windowTitle(),
+                                  QStringLiteral("El N.I.F. del comercio no es válido: compruebe sus números y la letra "
+                                                 "o el dígito de control del final."));
+            txComercioNIF->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+        d.NIF = *nif;
+        txComercioNIF->setText(*nif);
+    }
+    try {
+        if (Global::BD->LeerComercio() != d)
+            Global::BD->GuardarComercio(d);
+    } catch (const motor::Error& e) {
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("No se pudieron guardar los datos del comercio.\n") + motor::TextoParaUsuario(e));
+        return false;
+    }
+    return true;
 }

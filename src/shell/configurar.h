@@ -54,6 +54,14 @@ public:
     QRadioButton* opInclu = nullptr;
     QRadioButton* opDesgl = nullptr;
     QLineEdit* txNombreEmpresa = nullptr;
+    // The shop's own data, kept in the database for every station.
+    QLineEdit* txComercioNombre = nullptr;
+    QLineEdit* txComercioNIF = nullptr;
+    QLineEdit* txComercioDireccion = nullptr;
+    QLineEdit* txComercioCodPostal = nullptr;
+    QLineEdit* txComercioPoblacion = nullptr;
+    QLineEdit* txComercioProvincia = nullptr;
+    QLineEdit* txComercioTelefono = nullptr;
     QLabel* lbRecargo = nullptr;  // what is wrong with a surcharge box
     QLabel* lbMotivo = nullptr;   // what is wrong with the database
     QPushButton* Acepto = nullptr;
@@ -77,8 +85,12 @@ private:
     // Reads the groups and the working group's data, or shows why it cannot.
     void CargarDeBaseDatos();
     bool RecargosValidos();
+    void CargarComercio();
+    // Writes the shop's data; false (and the reason shown) when it cannot.
+    bool GuardarComercio();
 
     std::vector<FilaGrupo> m_grupos;
     bool m_aceptado = false;
     bool m_mostrando = false;
+    QString m_nombreComercio;  // as the listing header last followed it
 };

@@ -96,12 +96,53 @@ static int Registros(int argc, char** argv)
     }
 }
 
+// "--help" and "--version" answer on the terminal and end: they never open the program.
+static bool Responder(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const bool ayuda = qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0;
+        const bool version = qstrcmp(argv[i], "--version") == 0 || qstrcmp(argv[i], "-v") == 0;
+        if (!ayuda && !version)
+            continue;
+        QTextStream salida(stdout);
+        if (version) {
+            salida << "Quenza " << QUENZA_VERSION << '\n';
+        } else {
+            salida << "Uso: quenza [opción]\n"
+                      "Facturación con KV740: abre el programa en el escritorio.\n\n"
+                      "  --rutas      muestra dónde guarda su configuración y dónde busca máscaras y listados\n"
+                      "  --verificar-registros\n"
+                      "               comprueba la cadena de registros de facturación (VERI*FACTU)\n"
+                      "  --exportar-registros DESDE HASTA ARCHIVO\n"
+                      "               escribe los registros de facturación del periodo (fechas dd/mm/aaaa)\n"
+                      "  --version    muestra la versión y termina\n"
+                      "  --help       muestra esta ayuda y termina\n";
+        }
+        return true;
+    }
+    return false;
+}
+
+// Without a desktop Qt stops with a message in English: say first, in Spanish, what is missing.
+static void AvisarSinPantalla()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        QTextStream(stderr) << "Quenza necesita un escritorio: no hay ninguna pantalla gráfica disponible "
+                               "(DISPLAY y WAYLAND_DISPLAY están vacías). Inicie el programa desde el escritorio.\n";
+#endif
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 2 && qstrcmp(argv[1], "--rutas") == 0)
         return MostrarRutas(argc, argv);
     if (argc >= 2 && (qstrcmp(argv[1], "--verificar-registros") == 0 || qstrcmp(argv[1], "--exportar-registros") == 0))
         return Registros(argc, argv);
+    if (Responder(argc, argv))
+        return 0;
+    AvisarSinPantalla();
     QApplication app(argc, argv);
     Identificar();
     QApplication::setWindowIcon(IconoPrograma());

@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "consultas.h"
+#include "dinero.h"
 #include "global.h"
 #include "ordennombres.h"
 #include "utilidades.h"
@@ -92,18 +93,19 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
     filas.reserve(static_cast<size_t>(rs.recordCount()));
     for (; !rs.eof(); rs.moveNext()) {
-        const double importe = CampoANumero(rs[QStringLiteral("Importe")]);
+        const qint64 importe = rs[QStringLiteral("Importe")].aEntero();
         FilaAlbaran f;
         f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
         f.Fecha = rs[QStringLiteral("Fecha")];
         f.Cliente = rs[QStringLiteral("Cliente")];
         f.nombre = rs[QStringLiteral("nombre")];
         f.nLin = CampoALargo(rs[QStringLiteral("nLin")]);
-        // Both discounts on the gross, each rounded to the cent, as the note takes them (its
-        // percentages are single precision).
-        const double base = importe / 100;
-        f.Importe = importe - std::floor(static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")])) * base + 0.5)
-            - std::floor(static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")])) * base + 0.5);
+        // Both discounts on the note's base, each rounded to the cent, as the note takes them.
+        const bool deFactura = !rs[QStringLiteral("DescuentoFactura")].esNulo();
+        const Valor descuento = rs[deFactura ? QStringLiteral("DescuentoFactura") : QStringLiteral("Descuento")];
+        const Valor desctoPP = rs[deFactura ? QStringLiteral("DesctoPPFactura") : QStringLiteral("DesctoPP")];
+        f.Importe = importe - PorcentajeDe(importe, static_cast<float>(CampoANumero(descuento)))
+            - PorcentajeDe(importe, static_cast<float>(CampoANumero(desctoPP)));
         f.Factura = rs[QStringLiteral("Factura")];
         f.Stock = CampoALargo(rs[QStringLiteral("Stock")]);
         f.Pagado = rs[QStringLiteral("Pagado")];
@@ -204,4 +206,44 @@ void BaseDatos::CambioSerieFacturaEnAlbaran(qint16 serieVieja, qint32 vieja, qin
     m_bd->ejecutar(NombresLargos(QStringLiteral("update TbCabzAlb set sFac=")) + EnteroATexto(serieNueva) + QStringLiteral(", Factura=")
                    + LargoATexto(nueva) + QStringLiteral(" where (sFac=") + EnteroATexto(serieVieja) + QStringLiteral(") and (Factura=")
                    + LargoATexto(vieja) + QStringLiteral(") "));
+}
+
+qint32 BaseDatos::ContarAlbaranesPendientes(std::optional<qint32> cliente, bool sinTickets)
+{
+    if (!Abierta())
+        return 0;
+    QString sql = QStringLiteral("SELECT count(*) FROM AlbaranVentaCabecera WHERE coalesce(Factura, 0)=0");
+    if (cliente)
+        sql += QStringLiteral(" AND Cliente=") + LargoATexto(*cliente);
+    if (sinTickets)
+        sql += QStringLiteral(" AND coalesce(onLine, 0)=0");
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(sql);
+    s.vincular({});
+    const qint32 n = s.paso() ? static_cast<qint32>(s.columna(0).aEntero()) : 0;
+    s.reiniciar();
+    return n;
+}
+
+std::vector<qint16> BaseDatos::DepartamentosConRecargo(const std::vector<qint32>& notas)
+{
+    std::vector<qint16> departamentos;
+    if (!Abierta())
+        return departamentos;
+    // A few hundred numbers a statement, as literals: a year's selection stays within the engine's limits.
+    for (size_t desde = 0; desde < notas.size(); desde += 500) {
+        QStringList numeros;
+        for (size_t i = desde; i < std::min(notas.size(), desde + 500); ++i)
+            numeros << QString::number(notas[i]);
+        motor::Recordset rs = m_bd->abrirRecordset(
+            QStringLiteral("SELECT DISTINCT d.Departamento FROM AlbaranVentaDetalle d JOIN AlbaranVentaCabecera c ON c.Numero=d.Numero "
+                           "JOIN Cliente k ON k.Codigo=c.Cliente WHERE coalesce(k.UsaREq, 0)<>0 AND d.Numero IN (%1)")
+                .arg(numeros.join(QLatin1Char(','))));
+        for (; !rs.eof(); rs.moveNext()) {
+            const qint16 d = CampoAEntero(rs.campo(0));
+            if (std::find(departamentos.begin(), departamentos.end(), d) == departamentos.end())
+                departamentos.push_back(d);
+        }
+    }
+    std::sort(departamentos.begin(), departamentos.end());
+    return departamentos;
 }

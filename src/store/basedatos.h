@@ -59,7 +59,7 @@ struct FilaFactura {
 };
 
 // What the customer owes for an invoice, as the printed invoice totals it: net, VAT,
-// surcharge and packaging. An invoice is settled when its payment is within a cent of it.
+// surcharge and packaging. An invoice is settled when it was paid to the cent.
 double TotalAPagar(const FilaFactura& factura);
 
 // A closed scale ticket: the values of its ticket row.
@@ -99,6 +99,20 @@ class EtiquetaAutoescritura {
 public:
     virtual ~EtiquetaAutoescritura() = default;
     virtual void fijarTexto(const QString& texto) = 0;
+};
+
+// The shop's own data, printed at the head of its documents: one per database, shared by every
+// station. The name and NIF are also the issuer of its invoices.
+struct DatosComercio {
+    QString Nombre;  // razón social
+    QString NIF;
+    QString Direccion;
+    QString CodPostal;
+    QString Poblacion;
+    QString Provincia;
+    QString Telefono;
+
+    bool operator==(const DatosComercio&) const = default;
 };
 
 // The VERI*FACTU mode of the database, shared by every station: while on, every invoice stored
@@ -151,7 +165,7 @@ public:
     // databases up to date, all in one transaction: on failure nothing has changed and
     // ErrorActualizacion names the step.
     void CrearTablasNuevas();
-    // Tests use this to break the upgrade before a given step (1..17).
+    // Tests use this to break the upgrade before a given step (1..18).
     std::function<void(int paso)> antesDePaso;
 
     // Customers. The New* numbers below throw motor::Error (in Spanish) once the last number a
@@ -178,6 +192,11 @@ public:
     qint32 NuevoNumeroAlbaran();
     std::vector<FilaAlbaran> ListaAlbaranes(const Filtro& numero = {}, const Filtro& cliente = {}, const Filtro& desde = {},
                                             const Filtro& hasta = {}, const Filtro& factura = {});
+    // Notes not yet invoiced, of one customer or of all; `sinTickets` leaves out the notes made
+    // from a scale ticket (their prices hold the VAT whatever the setting). 0 while closed.
+    qint32 ContarAlbaranesPendientes(std::optional<qint32> cliente = std::nullopt, bool sinTickets = false);
+    // The departments of the lines of those notes whose customer pays the equivalence surcharge.
+    std::vector<qint16> DepartamentosConRecargo(const std::vector<qint32>& notas);
     bool ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs);
     bool EliminarAlbaran(qint32 numero);
@@ -238,6 +257,10 @@ public:
     bool IniciarServicioAutoescritura(int servicio);
     bool TerminarServicioAutoescritura(int servicio);
     void Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura* etiqueta, CajaAutoescritura* caja);
+
+    // The shop's data; empty until it is first written. Writing throws motor::Error.
+    DatosComercio LeerComercio();
+    void GuardarComercio(const DatosComercio& datos);
 
     // Groups, sections, warehouses.
     std::vector<FilaGrupo> ListaGrupos();

@@ -7,14 +7,16 @@ namespace consultas {
 
 // The delivery-note list: the saved query is the three parts together; the store puts its
 // filters between them, so that only the notes asked for are grouped.
-inline QString SelectAlbaranes(const QString& importe)
+inline QString SelectAlbaranes(const QString& importe, const QString& masColumnas = {})
 {
     return QStringLiteral(
                "select distinctrow TbCabzAlb.Numero as Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, "
                "DesctoPP, sum(Bultos * Envase) as ImpEnvases,  + ")
         + importe
         + QStringLiteral(
-            " as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin "
+            " as Importe, sum(iif(Cantidad=CanStock,0,1)) as stock, count(Linea) as nlin ")
+        + masColumnas
+        + QStringLiteral(
             "from (TbCabzAlb left join TbDetaAlb on TbDetaAlb.Numero=TbCabzAlb.Numero ) left join TbCliente on "
             "TbCabzAlb.Cliente=TbCliente.Codigo ");
 }
@@ -24,15 +26,21 @@ inline const QString ListaAlbaranesGroup = QStringLiteral(
     " group by TbCabzAlb.Numero, Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, DesctoPP ");
 inline const QString ListaAlbaranes = ListaAlbaranesSelect + ListaAlbaranesGroup;
 
-// The store's own list sums the lines in cents as the note takes them: each line's amount
-// rounded to the cent, less its discount rounded to the cent, the same operations in the same
-// order so that half cents fall alike; a sale unit the note does not know counts 0. The saved
-// query above stays as it is for other clients.
-inline const QString LineaEnCentimos =
-    QStringLiteral("int(Precio / 100 * (Cantidad / switch(Cada=0,1000,Cada=1,100,Cada=2,1)) * 100 + 0.5)");
+// The store's own list sums the lines in cents as the note takes them, through the exact money
+// functions of the connection: each line's amount rounded to the cent, less its discount rounded
+// to the cent. A sale unit the note does not know counts 0. The saved query above stays as it is
+// for other clients.
+inline const QString LineaEnCentimos = QStringLiteral("centimos_linea(Precio, Cantidad, Cada)");
+// An invoiced note lists with the discounts its invoice was made with (null for a pending note,
+// which follows its customer's discount).
+inline const QString DescuentosDeSuFactura = QStringLiteral(
+    ", (select TbCabzFac.Descuento from TbCabzFac where TbCabzFac.Serie=TbCabzAlb.sFac and TbCabzFac.Numero=TbCabzAlb.Factura)"
+    " as DescuentoFactura, (select TbCabzFac.DesctoPP from TbCabzFac where TbCabzFac.Serie=TbCabzAlb.sFac and "
+    "TbCabzFac.Numero=TbCabzAlb.Factura) as DesctoPPFactura ");
 inline const QString ListaAlbaranesSelectCentimos =
-    SelectAlbaranes(QStringLiteral("sum(") + LineaEnCentimos + QStringLiteral(" - int(TbDetaAlb.Descuento * (") + LineaEnCentimos
-                    + QStringLiteral(" / 100) / 100 * 100 + 0.5))"));
+    SelectAlbaranes(QStringLiteral("sum(") + LineaEnCentimos + QStringLiteral(" - porcentaje(") + LineaEnCentimos
+                        + QStringLiteral(", TbDetaAlb.Descuento))"),
+                    DescuentosDeSuFactura);
 
 // Likewise the bases per invoice and rate.
 inline const QString ListaBasesImponiblesSelect = QStringLiteral(
@@ -50,5 +58,17 @@ inline const QString ListaFacturas = QStringLiteral(
     "Descuento - DesctoPP) + 0.5) /100) as Neto, sum(int(int(Base * (100 - Descuento - DesctoPP) + 0.5) / 100 * pIVA "
     "+ 0.5) / 100) as IVA, sum(iif(UsaREq, int(int(Base * (100 - Descuento - DesctoPP) + 0.5) / 100 * pREq + 0.5) / "
     "100, 0)) as REq from QryBImpon group by Serie, Numero, Fecha, Cliente, Nombre, Pagado ");
+
+// The store's own invoice list, in cents: the bases of each rate are their lines' cents added,
+// and each rate's base, VAT and surcharge are worked out by the exact money functions, as the
+// invoice itself works them out. The saved queries above stay as they are for other clients.
+inline const QString ListaBasesImponiblesSelectCentimos = QString(ListaBasesImponiblesSelect)
+    .replace(QStringLiteral("sum(Importe) as Base"), QStringLiteral("sum(centimos(Importe)) as Base"));
+inline const QString ListaFacturasCentimos = QStringLiteral(
+    "select Serie, Numero, Fecha, Cliente, Nombre, Pagado, coalesce(sum(Envases), 0) as sEnvases, "
+    "coalesce(sum(tras_descuentos(Base, Descuento, DesctoPP)), 0) as Neto, "
+    "coalesce(sum(porcentaje(tras_descuentos(Base, Descuento, DesctoPP), pIVA)), 0) as IVA, "
+    "coalesce(sum(iif(UsaREq, porcentaje(tras_descuentos(Base, Descuento, DesctoPP), pREq), 0)), 0) as REq "
+    "from QryBImpon group by Serie, Numero, Fecha, Cliente, Nombre, Pagado ");
 
 }  // namespace consultas

@@ -88,6 +88,17 @@ DefTabla tablaDetalleFactura()
                                {QStringLiteral("Serie"), QStringLiteral("Numero"), QStringLiteral("Linea")}}}};
 }
 
+// The shop's data, one row (Codigo 1). Its name and NIF are also the issuer of its invoices.
+DefTabla tablaComercio()
+{
+    return DefTabla{QStringLiteral("Comercio"),
+                    {campo("Codigo", TipoCampo::Largo), campo("Nombre", TipoCampo::Texto, 120), campo("NIF", TipoCampo::Texto, 12),
+                     campo("Direccion", TipoCampo::Texto, 100), campo("CodPostal", TipoCampo::Texto, 10),
+                     campo("Poblacion", TipoCampo::Texto, 50), campo("Provincia", TipoCampo::Texto, 50),
+                     campo("Telefono", TipoCampo::Texto, 50)},
+                    {DefIndice{QStringLiteral("Codigo"), true, true, {QStringLiteral("Codigo")}}}};
+}
+
 motor::DefRelacion relacion(const char* nombre, const char* tabla, const char* externa,
                             std::vector<std::pair<QString, QString>> campos, bool cascadaBorrar)
 {
@@ -297,6 +308,10 @@ void BaseDatos::ActualizarEsquema()
         CrearIndicesDeConsulta();
 
         empezar(17);
+        if (!bd.existeTabla(QStringLiteral("Comercio")))
+            bd.crearTabla(tablaComercio());
+
+        empezar(18);
         CrearTablasVerifactu();
     } catch (const motor::Error& e) {
         throw ErrorActualizacion(paso, e.mensaje(), e.codigoSqlite());

@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "consultas.h"
+#include "dinero.h"
 #include "utilidades.h"
 
 qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
@@ -38,19 +39,19 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
 
-    QString bases = consultas::ListaBasesImponiblesSelect;
+    QString bases = consultas::ListaBasesImponiblesSelectCentimos;
     if (!condiciones.isEmpty())
         bases += QStringLiteral(" where ") + condiciones;
     bases += consultas::ListaBasesImponiblesGroup;
-    QString sql = consultas::ListaFacturas;
+    QString sql = consultas::ListaFacturasCentimos;
     Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
     sql = QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas ");
+    // Settled: paid to the cent what the invoice comes to with its packaging, or without it
+    // (invoices settled before the packaging was counted).
     if (std::holds_alternative<bool>(pendiente))
         sql += std::get<bool>(pendiente)
-            ? QStringLiteral("where (isnull(Pagado) or ((abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))>=0.01) "
-                             "and (abs(Pagado-Neto-IVA-REq)>=0.01)))")
-            : QStringLiteral("where ((abs(Pagado-Neto-IVA-REq-iif(isnull(sEnvases),0,sEnvases))<0.01) "
-                             "or (abs(Pagado-Neto-IVA-REq)<0.01))");
+            ? QStringLiteral("where (isnull(Pagado) or ((centimos(Pagado)<>Neto+IVA+REq+sEnvases) and (centimos(Pagado)<>Neto+IVA+REq)))")
+            : QStringLiteral("where ((centimos(Pagado)=Neto+IVA+REq+sEnvases) or (centimos(Pagado)=Neto+IVA+REq))");
     sql += QStringLiteral(" order by Serie, Numero");
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
     for (; !rs.eof(); rs.moveNext()) {
@@ -59,12 +60,14 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
         f.Fecha = rs[QStringLiteral("Fecha")];
         f.Cliente = rs[QStringLiteral("Cliente")];
         f.nombre = rs[QStringLiteral("nombre")];
-        f.Neto = CampoANumero(rs[QStringLiteral("Neto")]);
-        f.iva = CampoANumero(rs[QStringLiteral("iva")]);
-        f.Total = f.Neto + f.iva;
+        const qint64 neto = rs[QStringLiteral("Neto")].aEntero();
+        const qint64 iva = rs[QStringLiteral("iva")].aEntero();
+        f.Neto = AEuros(neto);
+        f.iva = AEuros(iva);
+        f.Total = AEuros(neto + iva);
         f.Pagado = rs[QStringLiteral("Pagado")];
-        f.REq = CampoANumero(rs[QStringLiteral("REq")]);
-        f.Envases = CampoANumero(rs[QStringLiteral("sEnvases")]);
+        f.REq = AEuros(rs[QStringLiteral("REq")].aEntero());
+        f.Envases = AEuros(rs[QStringLiteral("sEnvases")].aEntero());
         AnadirAVector(filas, std::move(f));
     }
     return filas;
@@ -72,7 +75,7 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
 
 double TotalAPagar(const FilaFactura& factura)
 {
-    return Redondear2(factura.Neto + factura.iva + factura.REq + factura.Envases);
+    return AEuros(Centimos(factura.Neto) + Centimos(factura.iva) + Centimos(factura.REq) + Centimos(factura.Envases));
 }
 
 bool BaseDatos::ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs)

@@ -296,3 +296,15 @@ std::unique_ptr<BaseDatos> PrepararBaseDatos(const QString& ruta, QString& motiv
     }
     return bd;
 }
+
+float RecargoLegal(float iva)
+{
+    struct Par {
+        float iva, recargo;
+    };
+    static constexpr Par legales[] = {{21.0f, 5.2f}, {10.0f, 1.4f}, {4.0f, 0.5f}};
+    for (const Par& p : legales)
+        if (std::abs(iva - p.iva) < 0.005f)
+            return p.recargo;
+    return 0.0f;
+}

@@ -36,6 +36,10 @@ void Reiniciar();
 
 }  // namespace Global
 
+// The equivalence surcharge the law sets beside a VAT rate (21 % -> 5,2; 10 % -> 1,4;
+// 4 % -> 0,5); 0 for a rate without one.
+float RecargoLegal(float iva);
+
 // Settings files.
 QString RutaConfiguracion();
 // A file that ships with the program (a print mask, a listing definition): a copy beside the

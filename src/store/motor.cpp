@@ -1,5 +1,6 @@
 #include "motor.h"
 
+#include "dinero.h"
 #include "traductor.h"
 #include "utilidades.h"
 
@@ -340,6 +341,78 @@ std::function<bool(const QString&)>& DetectorRed()
 void FijarDetectorRed(std::function<bool(const QString& carpeta)> detector) { DetectorRed() = std::move(detector); }
 
 // ---------------------------------------------------------------------------------------------
+// Money functions
+
+namespace {
+
+bool AlgunNulo(int n, sqlite3_value** v)
+{
+    for (int i = 0; i < n; ++i)
+        if (sqlite3_value_type(v[i]) == SQLITE_NULL)
+            return true;
+    return false;
+}
+
+float Tasa(sqlite3_value* v) { return static_cast<float>(sqlite3_value_double(v)); }
+
+void SqlCentimos(sqlite3_context* c, int n, sqlite3_value** v)
+{
+    if (AlgunNulo(n, v))
+        return sqlite3_result_null(c);
+    if (sqlite3_value_numeric_type(v[0]) == SQLITE_INTEGER)
+        return sqlite3_result_int64(c, sqlite3_value_int64(v[0]) * 100);
+    if (const std::optional<qint64> r = EurosACentimos(sqlite3_value_double(v[0])))
+        return sqlite3_result_int64(c, *r);
+    sqlite3_result_null(c);
+}
+
+void SqlPorcentaje(sqlite3_context* c, int n, sqlite3_value** v)
+{
+    if (AlgunNulo(n, v))
+        return sqlite3_result_null(c);
+    sqlite3_result_int64(c, PorcentajeDe(sqlite3_value_int64(v[0]), Tasa(v[1])));
+}
+
+void SqlTrasDescuentos(sqlite3_context* c, int n, sqlite3_value** v)
+{
+    if (AlgunNulo(n, v))
+        return sqlite3_result_null(c);
+    sqlite3_result_int64(c, TrasDescuentos(sqlite3_value_int64(v[0]), Tasa(v[1]), Tasa(v[2])));
+}
+
+void SqlCentimosLinea(sqlite3_context* c, int n, sqlite3_value** v)
+{
+    if (AlgunNulo(n, v))
+        return sqlite3_result_null(c);
+    sqlite3_result_int64(c, ImporteLineaCentimos(sqlite3_value_int64(v[0]), sqlite3_value_int64(v[1]),
+                                                 static_cast<qint16>(sqlite3_value_int(v[2]))));
+}
+
+}  // namespace
+
+bool RegistrarFuncionesDinero(sqlite3* db)
+{
+    struct Funcion {
+        const char* nombre;
+        int argumentos;
+        void (*f)(sqlite3_context*, int, sqlite3_value**);
+    };
+    static const Funcion funciones[] = {
+        {"centimos", 1, SqlCentimos},
+        {"porcentaje", 2, SqlPorcentaje},
+        {"tras_descuentos", 3, SqlTrasDescuentos},
+        {"centimos_linea", 3, SqlCentimosLinea},
+    };
+    bool bien = true;
+    for (const Funcion& f : funciones)
+        bien = sqlite3_create_function_v2(db, f.nombre, f.argumentos, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                          nullptr, f.f, nullptr, nullptr, nullptr)
+                == SQLITE_OK
+            && bien;
+    return bien;
+}
+
+// ---------------------------------------------------------------------------------------------
 // BaseDeDatos
 
 BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
@@ -357,6 +430,8 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
     }
     sqlite3_extended_result_codes(m_db, 1);
     try {
+        if (!RegistrarFuncionesDinero(m_db))
+            lanzar(sqlite3_extended_errcode(m_db), QStringLiteral("sqlite3_create_function"));
         if (sqlite3_db_readonly(m_db, "main") == 1)
             throw Error(ErrNoSePuedeAbrir, SQLITE_READONLY,
                         QStringLiteral("El archivo '%1' es de solo lectura.").arg(ruta));

@@ -92,6 +92,12 @@ bool CarpetaEnRed(const QString& carpeta);
 // An empty function puts CarpetaEnRed back.
 void FijarDetectorRed(std::function<bool(const QString& carpeta)> detector);
 
+// Puts the exact money functions on a connection, so that the program's own queries round as
+// the documents do: centimos(euros), porcentaje(centimos, tasa), tras_descuentos(centimos, a, b)
+// and centimos_linea(precio, cantidad, cada), all in cents, half up; null in, null out. Every
+// connection BaseDeDatos opens has them; false when the engine refused one.
+bool RegistrarFuncionesDinero(sqlite3* db);
+
 // A set of rows from a table or a query. Rows of a single table can be changed through it
 // (addNew/edit, fijar, update; remove). A table opened by name moves along one of its
 // indexes and seeks on it.

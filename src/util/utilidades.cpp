@@ -1,5 +1,7 @@
 #include "utilidades.h"
 
+#include "dinero.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -148,20 +150,14 @@ qint32 ALargo32(double valor) { return redondearSaturado<qint32>(valor); }
 
 double Redondear2(double valor)
 {
-    // Exactly the saved queries' int(x * 100 + 0.5) / 100, so both agree to the cent.
-    return std::floor(valor * 100 + 0.5) / 100;
+    if (const std::optional<qint64> c = EurosACentimos(valor))
+        return AEuros(*c);
+    return std::floor(valor * 100 + 0.5) / 100;  // not finite, or beyond any amount
 }
 
 double ImporteLinea(qint32 precio, qint32 cantidad, qint16 cada)
 {
-    double unidades;
-    switch (cada) {
-    case 0: unidades = cantidad / 1000.0; break;
-    case 1: unidades = cantidad / 100.0; break;
-    case 2: unidades = cantidad; break;
-    default: return 0;
-    }
-    return Redondear2(precio / 100.0 * unidades);
+    return AEuros(ImporteLineaCentimos(precio, cantidad, cada));
 }
 
 std::vector<FilaBase> AgruparPorClave(std::vector<FilaBase>& filas)
@@ -181,4 +177,51 @@ std::vector<FilaBase> AgruparPorClave(std::vector<FilaBase>& filas)
     std::stable_sort(resultado.begin(), resultado.end(),
                      [](const FilaBase& a, const FilaBase& b) { return *a.clave < *b.clave; });
     return resultado;
+}
+
+std::optional<QString> NIFValido(const QString& texto)
+{
+    QString n = texto.toUpper();
+    n.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('.'));
+    if (n.size() != 9)
+        return std::nullopt;
+    auto digitos = [&](int desde, int hasta) {
+        for (int i = desde; i < hasta; ++i)
+            if (!n.at(i).isDigit() || n.at(i).unicode() > '9')
+                return false;
+        return true;
+    };
+    static const QString letras = QStringLiteral("TRWAGMYFPDXBNJZSQVHLCKE");
+    const QChar primera = n.at(0), ultima = n.at(8);
+    // People: eight digits (a NIE's X, Y, Z stand for 0, 1, 2; K, L, M carry seven) and a letter.
+    if (digitos(0, 8) || (QStringLiteral("XYZKLM").contains(primera) && digitos(1, 8))) {
+        QString numero = n.left(8);
+        const int x = QStringLiteral("XYZ").indexOf(primera);
+        if (x >= 0)
+            numero[0] = QLatin1Char(static_cast<char>('0' + x));
+        else if (!primera.isDigit())
+            numero = n.mid(1, 7);
+        return letras.at(static_cast<int>(numero.toLongLong() % 23)) == ultima ? std::optional<QString>(n) : std::nullopt;
+    }
+    // Companies: the kind's letter, seven digits and a control digit or letter.
+    if (!QStringLiteral("ABCDEFGHJNPQRSUVW").contains(primera) || !digitos(1, 8))
+        return std::nullopt;
+    int suma = 0;
+    for (int i = 1; i <= 7; ++i) {
+        const int d = n.at(i).unicode() - '0';
+        if (i % 2 == 0) {
+            suma += d;
+        } else {
+            const int doble = 2 * d;
+            suma += doble / 10 + doble % 10;
+        }
+    }
+    const int control = (10 - suma % 10) % 10;
+    const QChar comoDigito = QLatin1Char(static_cast<char>('0' + control));
+    const QChar comoLetra = QStringLiteral("JABCDEFGHI").at(control);
+    // Some kinds always end in a letter, others always in a digit, the rest in either.
+    const bool letra = QStringLiteral("PQRSNW").contains(primera);
+    const bool digito = QStringLiteral("ABEH").contains(primera);
+    const bool bien = (ultima == comoLetra && !digito) || (ultima == comoDigito && !letra);
+    return bien ? std::optional<QString>(n) : std::nullopt;
 }

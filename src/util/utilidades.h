@@ -53,6 +53,11 @@ QString ExtraerToken(QString& texto, const QString& separador);
 
 QString UnirRuta(const QString& carpeta, const QString& archivo);
 
+// A Spanish tax number (a person's DNI, a foreigner's NIE, a company's CIF, or the K, L and M
+// numbers) whose control character is right, written in capitals without blanks, dots or
+// hyphens; no value when it is not one.
+std::optional<QString> NIFValido(const QString& texto);
+
 // Key filter for numeric boxes: digits, control keys (below 32) and `permitidos` pass;
 // any other printable key becomes 0.
 void FiltrarTecla(int& tecla, const QString& permitidos = {});
@@ -65,7 +70,7 @@ double Val(const QString& texto);
 qint16 AEntero16(double valor);
 qint32 ALargo32(double valor);
 
-// floor(x * 100 + 0.5) / 100: halves go up, for negative values too.
+// To the cent, half up on the amount as written (22,425 gives 22,43), for negative values too.
 double Redondear2(double valor);
 
 // Amount of a line in euros: price in cents per kilogram (Cada 0, quantity in grams),

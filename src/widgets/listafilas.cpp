@@ -2,6 +2,8 @@
 
 #include "anchocolumna.h"
 
+#include <QApplication>
+#include <QDateTime>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -51,6 +53,30 @@ void ModeloFilas::Cargar(int filas, TextoCelda texto)
     m_filas = texto ? std::max(filas, 0) : 0;
     m_texto = std::move(texto);
     endResetModel();
+}
+
+void ModeloFilas::FilaCambiada(int fila)
+{
+    if (fila >= 0 && fila < m_filas && columnCount() > 0)
+        emit dataChanged(index(fila, 0), index(fila, columnCount() - 1));
+}
+
+void ModeloFilas::FilaInsertada(int fila)
+{
+    if (!m_texto || fila < 0 || fila > m_filas)
+        return;
+    beginInsertRows({}, fila, fila);
+    ++m_filas;
+    endInsertRows();
+}
+
+void ModeloFilas::FilaQuitada(int fila)
+{
+    if (fila < 0 || fila >= m_filas)
+        return;
+    beginRemoveRows({}, fila, fila);
+    --m_filas;
+    endRemoveRows();
 }
 
 QString ModeloFilas::Texto(int fila, int col) const
@@ -157,8 +183,11 @@ int ListaFilas::TopRow() const
 
 void ListaFilas::setTopRow(int fila)
 {
-    if (esCeldaDeDatos(fila, 0))
-        scrollTo(m_modelo->index(fila - 1, 0), PositionAtTop);
+    if (!esCeldaDeDatos(fila, 0))
+        return;
+    // Right after the rows were replaced the scroll range is not yet laid out.
+    doItemsLayout();
+    scrollTo(m_modelo->index(fila - 1, 0), PositionAtTop);
 }
 
 QRect ListaFilas::rectCelda(int fila, int col) const
@@ -224,5 +253,18 @@ void ListaFilas::mousePressEvent(QMouseEvent* evento)
     emit menuPedido(i.row() + 1, evento->globalPosition().toPoint());
 }
 
-// Typing on the list must not jump to a row that starts with that letter.
-void ListaFilas::keyboardSearch(const QString&) {}
+void ListaFilas::keyboardSearch(const QString& buscar)
+{
+    if (!m_buscador || buscar.isEmpty())
+        return;
+    const qint64 ahora = QDateTime::currentMSecsSinceEpoch();
+    // A new search starts below the current row, so that typing the same letter again goes on
+    // to the next row; more letters refine the row found.
+    const bool nueva = ahora - m_ultimaTecla > QApplication::keyboardInputInterval();
+    if (nueva)
+        m_tecleado.clear();
+    m_ultimaTecla = ahora;
+    m_tecleado += buscar;
+    if (const int fila = m_buscador(m_tecleado, nueva ? Row() + 1 : Row()); fila > 0)
+        setCelda(fila, Col());
+}

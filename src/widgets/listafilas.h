@@ -28,6 +28,11 @@ public:
     void setFondo(FondoFila fondo);
     // Replaces every row at once. `texto` must stay valid until the next Cargar.
     void Cargar(int filas, TextoCelda texto);
+    // One row changed, was inserted before `fila` or was removed, in the rows `texto` reads:
+    // the owner changes its rows first, then says so here.
+    void FilaCambiada(int fila);
+    void FilaInsertada(int fila);
+    void FilaQuitada(int fila);
 
     QString Texto(int fila, int col) const;
     QString Titulo(int col) const { return m_titulos.value(col); }
@@ -92,6 +97,13 @@ public:
     void PonerColumnas(std::span<const Columna> columnas);
     int ColWidth(int col) const;
 
+    // Typing on the list finds a row, as list views do: the letters typed in quick succession
+    // are handed to `buscar` with the data row to look from (a new search starts below the
+    // current row; the list wraps), which answers the row to select (0 for none). Without it
+    // typing does nothing, so that letters can be commands.
+    using Buscador = std::function<int(const QString& texto, int desde)>;
+    void setBuscador(Buscador buscar) { m_buscador = std::move(buscar); }
+
 signals:
     void dobleClic(int fila, int col);
     void dobleClicTitulo(int col);
@@ -106,4 +118,7 @@ private:
     double twipsPorPixel() const;
 
     ModeloFilas* m_modelo = nullptr;
+    Buscador m_buscador;
+    QString m_tecleado;
+    qint64 m_ultimaTecla = 0;
 };

@@ -272,6 +272,42 @@ TEST_F(Lote, CancelBeforeChangesNothingAndCancelDuringKeepsTheInvoiceInProgress)
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=1 and Numero=1")), 2);
 }
 
+// A customer who pays the surcharge, on a department with VAT and no surcharge set: the owner
+// is told which before anything is invoiced, and may stop.
+TEST_F(Lote, ASurchargeCustomerOnADepartmentWithoutSurchargeIsWarnedFirst)
+{
+    cliente(1, QStringLiteral("SIN RECARGO"));
+    cliente(2, QStringLiteral("CON RECARGO"), true);
+    albaran(1, 1, QDate(2024, 3, 1));
+    linea(1, 1, 15, 3, 289, 1, 250);
+    albaran(2, 2, QDate(2024, 3, 2));
+    linea(2, 1, 35, 7, 80, 2, 2);
+    const auto avisos = [&](bool cancelar) {
+        QStringList textos;
+        Albaranes lote(*bd);
+        lote.WhoAmI();
+        QObject::connect(&lote, &Albaranes::AvisoRecargo, [&](const QString& texto, bool& c) {
+            textos << texto;
+            c = cancelar;
+        });
+        const Resultado r = facturar(lote, Opciones{});
+        EXPECT_EQ(r.antes, cancelar ? 0 : 1);
+        return textos;
+    };
+    // Department 7 (21 %) has its surcharge; only the customer without one uses department 3.
+    ASSERT_GT(Global::IVADepartamento[3], 0.0f);
+    EXPECT_TRUE(avisos(false).isEmpty());
+    m().ejecutarNativo(QStringLiteral("DELETE FROM FacturaVentaDetalle"));
+    m().ejecutarNativo(QStringLiteral("DELETE FROM FacturaVentaCabecera"));
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET Factura=NULL"));
+    Global::RecargoEquivalencia[7] = 0;
+    const QStringList textos = avisos(true);
+    ASSERT_EQ(textos.size(), 1);
+    EXPECT_TRUE(textos[0].contains(QStringLiteral("el departamento 7 (IVA 21,0 %) no tiene recargo"))) << qPrintable(textos[0]);
+    EXPECT_TRUE(textos[0].endsWith(QStringLiteral("¿SEGURO?")));
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
+}
+
 TEST_F(Lote, NothingToInvoiceAsksWithCountZero)
 {
     Albaranes lote(*bd);

@@ -212,6 +212,22 @@ protected:
     std::unique_ptr<BaseDatos> bd;
 };
 
+// A listing header left empty in Configurar is the shop's name.
+TEST_F(Listados, WithoutAHeaderOfItsOwnAListingCarriesTheShopsName)
+{
+    Global::BD = std::make_unique<BaseDatos>(s_ruta);
+    DatosComercio comercio;
+    comercio.Nombre = QStringLiteral("ULTRAMARINOS PEPA, S.L.");
+    Global::BD->GuardarComercio(comercio);
+    Global::NombreEmpresa.clear();
+    const QStringList sinCabecera = ListadoClientes(QStringLiteral("Codigo")).Formulas;
+    Global::NombreEmpresa = QStringLiteral("PEPA");
+    const QStringList conCabecera = ListadoClientes(QStringLiteral("Codigo")).Formulas;
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM Comercio"));
+    EXPECT_EQ(sinCabecera.value(0), QStringLiteral("NombreEmpresa=\"ULTRAMARINOS PEPA, S.L.\""));
+    EXPECT_EQ(conCabecera.value(0), QStringLiteral("NombreEmpresa=\"PEPA\""));
+}
+
 TEST_F(Listados, FormulasOfTheBrowsersListings)
 {
     const Listado marzo = ListadoFacturas(true, std::nullopt, QDate(2024, 3, 1), QDate(2024, 3, 31), 0);

@@ -43,7 +43,10 @@ ValoresMascara Cabecera(int pagina)
             {"Polígono Sur", "@DIRECCION3"},         {"B12345678", "@NIF"},
             {"28013", "@CODPOSTAL"},                 {"Madrid", "@POBLACION"},
             {"MADRID", "@PROVINCIA"},                {"910 111 222", "@TELEFONO1"},
-            {"600 333 444", "@TELEFONO2"}};
+            {"600 333 444", "@TELEFONO2"},           {"ULTRAMARINOS PEPA, S.L.", "@EMPRESA_NOMBRE"},
+            {"B12345674", "@EMPRESA_NIF"},           {"Calle Real, 3", "@EMPRESA_DIRECCION"},
+            {"46001", "@EMPRESA_CODPOSTAL"},         {"Valencia", "@EMPRESA_POBLACION"},
+            {"", "@EMPRESA_PROVINCIA"},              {"963 000 000", "@EMPRESA_TELEFONO"}};
 }
 
 // The documents pass every tag of a section, the unused ones empty.
@@ -112,6 +115,11 @@ TEST(MascarasEntregadas, DeliveryNotePrintsEveryPartAndRepeatsTheHead)
         EXPECT_TRUE(p.contains(QStringLiteral("Bar Pepe, S.L.")));
         EXPECT_TRUE(p.contains(QStringLiteral("4711")));
         EXPECT_TRUE(p.contains(QStringLiteral("Descripción")));
+        // The shop's own data, never a placeholder shop.
+        EXPECT_TRUE(p.contains(QStringLiteral("ULTRAMARINOS PEPA, S.L.")));
+        EXPECT_TRUE(p.contains(QStringLiteral("NIF: B12345674")));
+        EXPECT_TRUE(p.contains(QStringLiteral("46001 Valencia")));
+        EXPECT_FALSE(p.contains(QStringLiteral("SU COMERCIO")));
     }
     EXPECT_TRUE(paginas[0].contains(QStringLiteral("28013 Madrid")));
     EXPECT_TRUE(paginas[0].contains(QStringLiteral("Artículo número 1 ")));
@@ -123,6 +131,10 @@ TEST(MascarasEntregadas, DeliveryNotePrintsEveryPartAndRepeatsTheHead)
     EXPECT_TRUE(paginas[1].contains(QStringLiteral("631,06")));
     EXPECT_TRUE(paginas[1].contains(QStringLiteral("-1,20")));
     EXPECT_FALSE(paginas.join(QString()).contains(QLatin1Char('@')));
+    // The "Neto" column is the amount the totals add (the packaging goes in its own column):
+    // never the net less the packaging, which the total then adds back.
+    EXPECT_TRUE(paginas[0].contains(QStringLiteral("10,12")));
+    EXPECT_FALSE(paginas.join(QString()).contains(QStringLiteral("9,52")));
 }
 
 TEST(MascarasEntregadas, InvoicePrintsLinesVatRowsAndTotals)
@@ -153,7 +165,7 @@ TEST(MascarasEntregadas, InvoicePrintsLinesVatRowsAndTotals)
     const QStringList paginas = PaginasPdf(pdf);
     ASSERT_EQ(paginas.size(), 1);
     const QString& p = paginas[0];
-    for (const char* esperado : {"FACTURA", "Bar Pepe, S.L.", "Albarán 4711 del 07/03/2024", "Queso manchego curado",
+    for (const char* esperado : {"FACTURA", "Bar Pepe, S.L.", "ULTRAMARINOS PEPA, S.L.", "NIF: B12345674", "963 000 000", "Albarán 4711 del 07/03/2024", "Queso manchego curado",
                                  "0000123", "Portes", "Base imponible", "28,50", "3,15", "TOTAL FACTURA", "49,50"})
         EXPECT_TRUE(p.contains(QString::fromUtf8(esperado))) << esperado;
     // Without packages the packaging lines stay out.

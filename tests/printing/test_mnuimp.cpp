@@ -143,11 +143,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CasoRespuesta{true, {}, 0, MnuImpF::UnaFactura}, CasoRespuesta{true, {"opLis", "opCli"}, 2, MnuImpF::PorClientes},
                       CasoRespuesta{true, {"opLis", "opMes"}, 1, MnuImpF::PorMeses},
                       CasoRespuesta{true, {"opLis", "opMes", "opUna"}, 1, MnuImpF::UnaFactura},
-                      CasoRespuesta{true, {"opLis"}, 0, MnuImpF::Cancelado}, CasoRespuesta{false, {"opUno"}, 2, MnuImpA::UnAlbaran},
+                      CasoRespuesta{true, {"opLis"}, 0, MnuImpF::PorMeses}, CasoRespuesta{false, {"opUno"}, 2, MnuImpA::UnAlbaran},
                       CasoRespuesta{false, {"opLis", "opTodo"}, 0, MnuImpA::Todos},
                       CasoRespuesta{false, {"opLis", "opPend"}, 1, MnuImpA::Pendientes},
                       CasoRespuesta{false, {"opLis", "opLiqu"}, 2, MnuImpA::Liquidados},
-                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Cancelado}),
+                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Todos}),
     [](const ::testing::TestParamInfo<CasoRespuesta>& i) {
         std::string n = i.param.facturas ? "MnuImpF" : "MnuImpA";
         for (const char* b : i.param.pulsar)

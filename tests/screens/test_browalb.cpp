@@ -120,8 +120,9 @@ TEST_F(NavegadorAlbaranes, ListsTheNotesOfTheFilterWithTheirFormats)
     EXPECT_TRUE(b->StockPendiente(1));
     EXPECT_FALSE(b->StockPendiente(4));
 
-    // A second Abrir only brings the loaded browser forward, with its own filter.
-    EXPECT_EQ(BrowAlb::Abrir(ClienteFiltro{2, QStringLiteral("PANADERIA SOL")}, kDia, kDia), b);
+    // A second Abrir without a customer (the toolbar's) only brings the loaded browser forward,
+    // with its own filter.
+    EXPECT_EQ(BrowAlb::Abrir(std::nullopt, kDia, kDia), b);
     EXPECT_EQ(b->Grd->Rows(), 6);
 
     // Refresco keeps the row, or selects the given note.
@@ -256,7 +257,8 @@ TEST_F(NavegadorAlbaranes, DeletingOneNote)
     Notas();
     albaran(5, 2, kDia, 0, Valor(3));
     BrowAlb* b = Abrir();
-    // Cancel keeps it; OK deletes it; an invoiced note ignores the key.
+    // Cancel keeps it; OK deletes it; an invoiced note says why it stays. With Ctrl or Alt the
+    // letters are no commands.
     contestador->Cancelar();
     Tecla(b, 2, Qt::Key_E);
     EXPECT_EQ(notas(), 5);
@@ -266,7 +268,20 @@ TEST_F(NavegadorAlbaranes, DeletingOneNote)
     EXPECT_EQ(notas(), 4);
     EXPECT_EQ(b->Grd->Rows(), 5);
     EXPECT_EQ(b->Grd->TextMatrix(2, 0), QStringLiteral("3"));
+    contestador->Ok();
     Tecla(b, 4, Qt::Key_E);
+    EXPECT_EQ(notas(), 4);
+    ASSERT_EQ(contestador->mensajes.size(), 3u);
+    EXPECT_EQ(contestador->mensajes[2].texto,
+              QStringLiteral("El albarán está facturado: no se puede eliminar.\nPara eliminarlo, elimine antes su factura."));
+    const qint64 stock = canStock(1);
+    for (Qt::Key tecla : {Qt::Key_E, Qt::Key_D, Qt::Key_Delete, Qt::Key_F}) {
+        b->Grd->setCelda(1, 0);
+        QTest::keyClick(b->Grd, tecla, Qt::ControlModifier);
+        QTest::keyClick(b->Grd, tecla, Qt::AltModifier);
+    }
+    EXPECT_EQ(contestador->mensajes.size(), 3u);
+    EXPECT_EQ(canStock(1), stock);
     EXPECT_EQ(notas(), 4);
 
     // A note invoiced on the other PC after the list was read.
@@ -274,10 +289,10 @@ TEST_F(NavegadorAlbaranes, DeletingOneNote)
     contestador->Ok();
     contestador->Ok();
     Tecla(b, 2, Qt::Key_E);
-    ASSERT_EQ(contestador->mensajes.size(), 4u);
-    EXPECT_EQ(contestador->mensajes[3].texto, QStringLiteral("Error al eliminar el albarán.\nPosiblemente figure en alguna factura.\n"
+    ASSERT_EQ(contestador->mensajes.size(), 5u);
+    EXPECT_EQ(contestador->mensajes[4].texto, QStringLiteral("Error al eliminar el albarán.\nPosiblemente figure en alguna factura.\n"
                                                              "Deberá eliminar primero dicho documento."));
-    EXPECT_EQ(contestador->mensajes[3].icono, QMessageBox::Critical);
+    EXPECT_EQ(contestador->mensajes[4].icono, QMessageBox::Critical);
     EXPECT_EQ(notas(), 4);
 }
 
@@ -443,10 +458,17 @@ TEST_F(NavegadorAlbaranes, BulkInvoicingMatchesTheBatch)
     b->Refresco(std::nullopt);
     BrowAlb::Actual()->parentWidget()->close();
     b = Abrir();
+    // Customer 2 pays the surcharge, and department 5 has VAT but no surcharge set: said first.
+    contestador->Cancelar();
+    Tecla(b, 4, Qt::Key_F);
+    EXPECT_TRUE(contestador->Textos().last().contains(QStringLiteral("el departamento 5 ("))) << qPrintable(contestador->Textos().last());
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 1);
+    contestador->Ok();
     contestador->Hacer([](QWidget* d) { Hijo<QAbstractButton>(d, "Cancelo")->click(); });
     Tecla(b, 4, Qt::Key_F);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 1);
     // One note through "F": a one-note batch.
+    contestador->Ok();
     contestador->Hacer([](QWidget* d) {
         EXPECT_TRUE(Hijo<QLabel>(d, "lbNum1")->isVisible());
         Hijo<QAbstractButton>(d, "Acepto")->click();

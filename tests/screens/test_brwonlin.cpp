@@ -40,7 +40,10 @@ void Responder(QString* texto, QMessageBox::StandardButton boton, QMessageBox::I
                 *texto = caja->text();
             if (icono)
                 *icono = caja->icon();
-            caja->button(boton)->click();
+            if (boton == QMessageBox::NoButton)
+                QTest::keyClick(caja, Qt::Key_Return);  // what the box gives to Enter
+            else
+                caja->button(boton)->click();
         } else if (intentos > 0) {
             Responder(texto, boton, icono, intentos - 1);
         }
@@ -248,6 +251,41 @@ TEST_F(BrwOnLinTest, NewTicketKeepsTheSelectionOnTheSameTicket)
     EXPECT_EQ(v->Grd->Row(), 1);
 }
 
+// New tickets come in above: the rows under the pointer must not slide, or a double click
+// aimed at one ticket opens another.
+TEST_F(BrwOnLinTest, NewTicketsLeaveTheViewStillUnderThePointer)
+{
+    for (qint32 d = 1; d <= 60; ++d)
+        ticket(d, 100 + d, 1);
+    BrwOnLin* v = abrir();
+    v->Grd->setTopRow(20);
+    clic(v, 25);
+    ASSERT_EQ(v->Grd->Row(), 25);
+    const qint32 arriba = v->docIDDeFila(v->Grd->TopRow());
+    const qint32 elegido = v->docIDDeFila(25);
+    const QPoint donde = centroFila(v, 25);
+
+    ticket(61, 161, 2);
+    ticket(62, 162, 2);
+    v->Tim_Timer();
+    ASSERT_EQ(v->Grd->Rows(), 63);
+    EXPECT_EQ(v->docIDDeFila(v->Grd->TopRow()), arriba);
+    EXPECT_EQ(v->docIDDeFila(v->Grd->Row()), elegido);
+    EXPECT_EQ(centroFila(v, v->Grd->Row()), donde);
+    EXPECT_EQ(v->Grd->indexAt(donde).row() + 1, v->Grd->Row());
+
+    // Also at the top of the list: the newest tickets wait above the view.
+    v->Grd->setTopRow(1);
+    clic(v, 3);
+    const qint32 tercero = v->docIDDeFila(3);
+    const QPoint antes = centroFila(v, 3);
+    ticket(63, 163, 2);
+    v->Tim_Timer();
+    EXPECT_EQ(v->docIDDeFila(v->Grd->Row()), tercero);
+    EXPECT_EQ(v->docIDDeFila(v->Grd->indexAt(antes).row() + 1), tercero);
+    EXPECT_EQ(v->docIDDeFila(v->Grd->TopRow()), 62);
+}
+
 TEST_F(BrwOnLinTest, DeletingARangeCountsUsedAndUnusedTickets)
 {
     // Rows top to bottom show docIDs 5, 4, 3, 2, 1: rows 3 and 5 (docIDs 3 and 1) are used.
@@ -412,6 +450,12 @@ TEST_F(BrwOnLinTest, AUsedTicketAsksBeforeAnotherNote)
     EXPECT_EQ(texto, QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
                                     "¿Desea generar el mismo Albarán nuevamente"));
     EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(v->Hijo(), nullptr);
+    // The Enter that opens tickets, pressed once more on the question, makes no second note.
+    texto.clear();
+    Responder(&texto, QMessageBox::NoButton);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_FALSE(texto.isEmpty());
     EXPECT_EQ(v->Hijo(), nullptr);
 
     // A double click on the row, and Yes: the note opens; Cancelar frees the slot.

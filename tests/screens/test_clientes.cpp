@@ -7,6 +7,7 @@
 #include "vistaprevia.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -39,7 +40,10 @@ void Contestar(std::shared_ptr<Mensajes> m, QMessageBox::StandardButton boton)
         if (caja && caja->isVisible()) {
             m->textos << caja->text();
             m->iconos.push_back(caja->icon());
-            caja->button(boton)->click();
+            if (boton == QMessageBox::NoButton)
+                QTest::keyClick(caja, Qt::Key_Return);  // what the box gives to Enter
+            else
+                caja->button(boton)->click();
         }
         Contestar(m, boton);
     });
@@ -255,6 +259,9 @@ TEST_F(Clientes, CancellingAsksOnlyWhenSomethingChanged)
     QTest::keyClicks(e->txTelefono1, QStringLiteral("961234567"));
     m = Al(QMessageBox::Cancel, [&] { Click(e->Cancela); });
     EXPECT_EQ(m.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
+    EXPECT_TRUE(b->Editor(1));
+    m = Al(QMessageBox::NoButton, [&] { Click(e->Cancela); });  // Enter keeps the changes
+    EXPECT_EQ(m.textos.size(), 1);
     EXPECT_TRUE(b->Editor(1));
     // Closing by the window's frame loses the same changes: the same question.
     m = Al(QMessageBox::Cancel, [&] { e->parentWidget()->close(); });
@@ -478,6 +485,35 @@ TEST_F(Clientes, ClosingTheBrowserClosesItsEditorsAndKeepsItsPlace)
 
     b = Abrir();
     EXPECT_EQ(b->parentWidget()->geometry(), QRect(30, 40, 600, 350));
+}
+
+}  // namespace
+
+namespace {
+
+// Pending notes follow their customer's discount: the editor says so before it is changed.
+TEST_F(Clientes, ChangingTheDiscountSaysThePendingNotesTakeIt)
+{
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM AlbaranVentaDetalle"));
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM AlbaranVentaCabecera"));
+    for (const char* nota : {"1, 1, NULL", "2, 1, 0", "3, 1, 8", "4, 2, 8"})
+        Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaCabecera (Numero, Cliente, Factura, Fecha) "
+                                                           "VALUES (%1, '2024-03-01')")
+                                                .arg(QLatin1String(nota)));
+    BrowCli* b = Abrir();
+    for (const auto& [codigo, aviso] : {std::pair{1, true}, std::pair{2, false}}) {
+        SCOPED_TRACE(codigo);
+        auto* e = new UnCliente;
+        ASSERT_TRUE(e->Editar(codigo));
+        EXPECT_FALSE(e->lbDesctoPendientes->isVisible());
+        e->txDescto->setText(QStringLiteral("12,5"));
+        EXPECT_EQ(e->lbDesctoPendientes->isVisible(), aviso);
+        if (aviso) {
+            EXPECT_TRUE(e->lbDesctoPendientes->text().startsWith(QStringLiteral("Sus 2 albaranes sin facturar tomarán el nuevo descuento")));
+        }
+        Al(QMessageBox::Ok, [&] { m_area->closeAllSubWindows(); });
+    }
+    Q_UNUSED(b);
 }
 
 }  // namespace

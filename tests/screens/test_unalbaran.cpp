@@ -147,6 +147,53 @@ TEST_F(UnAlbaranTest, NameTypedInTheDescriptionCompletesToACatalogueArticle)
     EXPECT_EQ(grd(w)->Col(), 4);
 }
 
+// A code is what was typed: one the catalogue lacks never becomes the article of its prefix.
+TEST_F(UnAlbaranTest, AnUnknownCodeIsSaidAndLeavesTheLineAsItWas)
+{
+    articulo(99004, QStringLiteral("PREFIJO PRUEBA"), 2, 7, 100);
+    const qint32 numero = notaGuardada();
+    QPointer<UnAlbaran> w = UnAlbaran::Editar(numero);
+    ASSERT_TRUE(w);
+    Mensajes mensajes;
+    const int entrada = grd(w)->Rows() - 1;
+    for (const int fila : {1, entrada}) {
+        SCOPED_TRACE(fila);
+        mensajes.textos.clear();
+        const qint32 antes = fila == 1 ? 990001 : 0;
+        grd(w)->setCelda(fila, 2);
+        ASSERT_EQ(foco(), ed(w));
+        teclas(QStringLiteral("990041"));
+        intro();
+        mensajes.esperar();
+        EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("No existe el artículo 990041")});
+        const int linea = fila == 1 ? 1 : w->Documento().NumeroLineas();
+        EXPECT_EQ(w->Documento().Linea(static_cast<qint16>(linea))->Codigo(), antes);
+        EXPECT_EQ(celda(w, fila, 2), antes ? NumeroConCeros(antes, 6) : QString());
+    }
+    EXPECT_EQ(w->Documento().Linea(1)->CantidadGramos(), 1250);
+
+    // Saved at once (Ctrl+Enter) with an unknown code typed: said, and nothing is saved.
+    mensajes.textos.clear();
+    grd(w)->setCelda(1, 2);
+    teclas(QStringLiteral("990041"));
+    tecla(Qt::Key_Return, Qt::ControlModifier);
+    mensajes.esperar();
+    EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("No existe el artículo 990041")});
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
+    mensajes.textos.clear();
+
+    // A known code is taken when the cell is left.
+    grd(w)->setCelda(1, 2);
+    teclas(QStringLiteral("99004"));
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
+    intro();
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 99004);
+    EXPECT_EQ(celda(w, 1, 3), QStringLiteral("PREFIJO PRUEBA"));
+    w->close();
+    asentar();
+}
+
 TEST_F(UnAlbaranTest, NoteProposedFromATicketWithAVoidIsSavedAndMarked)
 {
     kv740::Ticket t;
@@ -274,6 +321,15 @@ TEST_F(UnAlbaranTest, CancellingAsksOnlyWhenSomethingChanged)
     ASSERT_EQ(foco(), ed(w));
     teclas(QStringLiteral("4"));  // Bultos of line 1
     EXPECT_TRUE(w->Cambios());
+    // Enter on the question keeps the work.
+    QTimer::singleShot(30, [] {
+        if (QWidget* caja = QApplication::activeModalWidget())
+            QTest::keyClick(caja, Qt::Key_Return);
+    });
+    pulsar(w, "Cancelar");
+    asentar();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(abandono.count(), 0);
     Mensajes mensajes;
     mensajes.respuestas = {QMessageBox::Cancel};
     pulsar(w, "Cancelar");

@@ -347,8 +347,10 @@ TEST_F(Arranque, DocumentButtonsOpenTodaysBrowsersAndConfigureClosesThem)
     auto* fac = dynamic_cast<BrowFac*>(Navegadores::facturas);
     ASSERT_NE(fac, nullptr);
     EXPECT_EQ(fac->filtro().desde, QDate::currentDate());
-    Navegadores::abrirFacturas(7, QDate(), QDate());  // loaded: only brought forward
-    EXPECT_EQ(fac->filtro().desde, QDate::currentDate());
+    Navegadores::abrirFacturas(7, QDate(), QDate());  // loaded: it shows that customer's invoices
+    ASSERT_TRUE(fac->filtro().cliente.has_value());
+    EXPECT_EQ(fac->filtro().cliente->codigo, 7);
+    EXPECT_FALSE(fac->filtro().desde.has_value());
 
     bool abierto = true;
     CuandoAparezcaModal([&](QWidget* w) {

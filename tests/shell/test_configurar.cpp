@@ -188,6 +188,122 @@ TEST_F(DialogoConfigurar, GroupWithoutWarehouseIsRefused)
     EXPECT_TRUE(d.isVisible());
 }
 
+TEST_F(DialogoConfigurar, AGroupIsRequired)
+{
+    Global::Grupo = 77;
+    Configurar d;
+    d.show();
+    QString mensaje;
+    CuandoAparezcaModal([&](QWidget* w) {
+        if (auto* caja = qobject_cast<QMessageBox*>(w)) {
+            mensaje = caja->text();
+            caja->accept();
+        }
+    });
+    d.Acepto->click();
+    EXPECT_TRUE(mensaje.startsWith(QStringLiteral("Elija el grupo KV740 de la tienda"))) << qPrintable(mensaje);
+    EXPECT_FALSE(d.aceptado());
+    EXPECT_FALSE(QFile::exists(rutaIni()));
+}
+
+// With no surcharge set, each department's legal one is proposed; a set one is kept.
+TEST_F(DialogoConfigurar, SurchargesAreProposedFromTheVatWhenNoneIsSet)
+{
+    EXPECT_FLOAT_EQ(RecargoLegal(21), 5.2f);
+    EXPECT_FLOAT_EQ(RecargoLegal(10), 1.4f);
+    EXPECT_FLOAT_EQ(RecargoLegal(4), 0.5f);
+    EXPECT_FLOAT_EQ(RecargoLegal(0), 0.0f);
+    EXPECT_FLOAT_EQ(RecargoLegal(7), 0.0f);
+    {
+        Configurar d;
+        for (int i = 1; i <= 10; ++i) {
+            const auto iva = Global::IVADepartamento[static_cast<size_t>(i)];
+            EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[static_cast<size_t>(i)], RecargoLegal(iva)) << i;
+        }
+        EXPECT_EQ(d.txREq[1]->text(), QStringLiteral("1,4"));  // 10 %
+        EXPECT_EQ(d.txREq[7]->text(), QStringLiteral("5,2"));  // 21 %
+    }
+    Global::RecargoEquivalencia.fill(0);
+    Global::RecargoEquivalencia[2] = 1.0f;
+    Configurar d;
+    EXPECT_EQ(d.txREq[1]->text(), QString());
+    EXPECT_EQ(d.txREq[7]->text(), QString());
+}
+
+// The notes keep no trace of the VAT setting: changing it with notes to invoice asks first.
+TEST_F(DialogoConfigurar, ChangingTheVatTreatmentWithPendingNotesSaysHowManyAndAsks)
+{
+    Global::BD->CrearTablasNuevas();
+    motor::BaseDeDatos& m = *Global::BD->Motor();
+    m.ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre) VALUES (1, 'UNO')"));
+    for (const char* nota : {"(1, NULL, 0)", "(2, 0, 0)", "(3, 5, 0)", "(4, NULL, 1)"})
+        m.ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaCabecera (Numero, Cliente, Fecha, Factura, onLine) "
+                                        "SELECT column1, 1, '2024-03-01', column2, column3 FROM (VALUES %1)")
+                             .arg(QLatin1String(nota)));
+    EXPECT_EQ(Global::BD->ContarAlbaranesPendientes(), 3);
+    EXPECT_EQ(Global::BD->ContarAlbaranesPendientes(1, true), 2);  // the scale's note keeps its VAT
+    EXPECT_EQ(Global::BD->ContarAlbaranesPendientes(2), 0);
+    Configurar d;
+    d.show();
+    for (const auto boton : {QMessageBox::Cancel, QMessageBox::Ok}) {
+        QString mensaje;
+        CuandoAparezcaModal([&](QWidget* w) {
+            if (auto* caja = qobject_cast<QMessageBox*>(w)) {
+                mensaje = caja->text();
+                caja->button(boton)->click();
+            }
+        });
+        d.opDesgl->click();
+        EXPECT_TRUE(mensaje.startsWith(QStringLiteral("Hay 2 albaranes sin facturar: cambiará su importe"))) << qPrintable(mensaje);
+        EXPECT_TRUE(mensaje.endsWith(QStringLiteral("¿SEGURO?")));
+        EXPECT_EQ(Global::IVADesglosado, boton == QMessageBox::Ok);
+        EXPECT_EQ(d.opDesgl->isChecked(), boton == QMessageBox::Ok);
+    }
+}
+
+// The shop's own data: asked here, its NIF checked, kept in the database for every station;
+// the listing header follows its name unless the user wrote another.
+TEST_F(DialogoConfigurar, TheShopsDataIsCheckedAndKeptInTheDatabase)
+{
+    Global::BD->CrearTablasNuevas();
+    {
+        Configurar d;
+        d.show();
+        QTest::keyClicks(d.txComercioNombre, QStringLiteral("ULTRAMARINOS PEPA"));
+        EXPECT_EQ(d.txNombreEmpresa->text(), QStringLiteral("ULTRAMARINOS PEPA"));
+        d.txComercioDireccion->setText(QStringLiteral("Calle Real, 3"));
+        d.txComercioNIF->setText(QStringLiteral("B12345675"));
+        QString mensaje;
+        CuandoAparezcaModal([&](QWidget* w) {
+            if (auto* caja = qobject_cast<QMessageBox*>(w)) {
+                mensaje = caja->text();
+                caja->accept();
+            }
+        });
+        d.Acepto->click();
+        EXPECT_TRUE(mensaje.startsWith(QStringLiteral("El N.I.F. del comercio no es válido"))) << qPrintable(mensaje);
+        EXPECT_FALSE(d.aceptado());
+        EXPECT_EQ(Global::BD->LeerComercio(), DatosComercio{});
+        d.txComercioNIF->setText(QStringLiteral("b-12345674"));
+        d.Acepto->click();
+        EXPECT_TRUE(d.aceptado());
+    }
+    BaseDatos otra(base->ruta);
+    const DatosComercio guardados = otra.LeerComercio();
+    EXPECT_EQ(guardados.Nombre, QStringLiteral("ULTRAMARINOS PEPA"));
+    EXPECT_EQ(guardados.NIF, QStringLiteral("B12345674"));
+    EXPECT_EQ(guardados.Direccion, QStringLiteral("Calle Real, 3"));
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("ULTRAMARINOS PEPA"));
+
+    Configurar d;
+    d.show();
+    EXPECT_EQ(d.txComercioNombre->text(), QStringLiteral("ULTRAMARINOS PEPA"));
+    EXPECT_EQ(d.txComercioNIF->text(), QStringLiteral("B12345674"));
+    d.txNombreEmpresa->setText(QStringLiteral("PEPA - LISTADOS"));
+    QTest::keyClicks(d.txComercioNombre, QStringLiteral(", S.L."));
+    EXPECT_EQ(d.txNombreEmpresa->text(), QStringLiteral("PEPA - LISTADOS"));
+}
+
 TEST_F(DialogoConfigurar, AcceptWritesTheSettings)
 {
     Configurar d;
@@ -306,15 +422,15 @@ TEST_F(DialogoConfigurar, RemembersWhereItWasInTwips)
     {
         Configurar d;
         d.show();
-        d.setGeometry(120, 80, 800, 650);
+        d.setGeometry(120, 80, 820, 760);
         d.Cancelo->click();
     }
     const auto guardada = LeerPosicionVentana(QStringLiteral("Configurar"));
     ASSERT_TRUE(guardada.has_value());
-    EXPECT_EQ((*guardada)[2], 800 * 15);
-    EXPECT_EQ((*guardada)[3], 650 * 15);
+    EXPECT_EQ((*guardada)[2], 820 * 15);
+    EXPECT_EQ((*guardada)[3], 760 * 15);
     Configurar otra;
-    EXPECT_EQ(otra.size(), QSize(800, 650));
+    EXPECT_EQ(otra.size(), QSize(820, 760));
 }
 
 }  // namespace

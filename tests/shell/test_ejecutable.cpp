@@ -94,4 +94,39 @@ INSTANTIATE_TEST_SUITE_P(Casos, ProgramaReal,
                              return QString::fromLatin1(caso.param.nombre).remove(QLatin1Char('-')).toStdString();
                          });
 
+// Asked from a terminal, it answers and ends without a window; without any display it says so
+// in Spanish before Qt's own message.
+TEST(ProgramaEnTerminal, AnswersHelpAndVersionAndSaysWhenThereIsNoDisplay)
+{
+    struct Caso {
+        QStringList argumentos;
+        bool sinPantalla;
+        const char* dice;
+        bool termina0;
+    } casos[] = {
+        {{QStringLiteral("--version")}, false, "Quenza " QUENZA_VERSION_TEXTO, true},
+        {{QStringLiteral("--help")}, false, "--version", true},
+        {{QStringLiteral("--help")}, true, "Uso: quenza", true},
+        {{}, true, "no hay ninguna pantalla", false},
+    };
+    for (const Caso& c : casos) {
+        QProcess p;
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        if (c.sinPantalla) {
+            for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                entorno.remove(QString::fromLatin1(v));
+        } else {
+            entorno.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        }
+        p.setProcessEnvironment(entorno);
+        p.start(QStringLiteral(QUENZA_EJECUTABLE), c.argumentos);
+        ASSERT_TRUE(p.waitForFinished(10000)) << qPrintable(c.argumentos.join(' '));
+        const QString salida = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        EXPECT_TRUE(salida.contains(QString::fromUtf8(c.dice))) << qPrintable(salida);
+        if (c.termina0) {
+            EXPECT_EQ(p.exitCode(), 0) << qPrintable(salida);
+        }
+    }
+}
+
 }  // namespace

@@ -53,6 +53,21 @@ TEST_F(Albaranes, RowsCarryTheNetAfterBothDiscounts)
     EXPECT_DOUBLE_EQ(filas[3].Importe, 0);
 }
 
+// The customer's discount changes after a note was invoiced: the note lists as its invoice
+// was made; a pending note follows the customer.
+TEST_F(Albaranes, AnInvoicedNoteListsWithItsInvoicesDiscounts)
+{
+    factura(1, 7, 2, QDate(2024, 3, 5), 0.0, 10, 5);
+    sql(QStringLiteral("update Cliente set Descuento=20"));
+    albaran(5, 2, QDate(2024, 3, 6));
+    lineaAlbaran(5, 1, 9, 1290, 0, 1000);
+    const auto filas = bd->ListaAlbaranes();
+    ASSERT_EQ(filas.size(), 5u);
+    EXPECT_DOUBLE_EQ(filas[1].Importe, 1290 - 129 - 65);  // invoice 1-7: 10 % and 5 %
+    EXPECT_DOUBLE_EQ(filas[4].Importe, 1290 - 258);       // pending: the customer's 20 %
+    EXPECT_DOUBLE_EQ(filas[2].Importe, 0);
+}
+
 TEST_F(Albaranes, EachFilterAloneAndTogether)
 {
     EXPECT_EQ(numeros(bd->ListaAlbaranes(qint32(2))), (std::vector<qint32>{2}));

@@ -169,3 +169,21 @@ TEST(AlmacenCerrado, EveryMethodAnswersEmpty)
 }
 
 }  // namespace
+
+namespace {
+
+// The shop's data lives in the database: every station reads what one wrote, and it is one row.
+TEST_F(Clientes, ShopDataIsOneRowThatEveryStationReads)
+{
+    EXPECT_EQ(bd->LeerComercio(), DatosComercio{});
+    DatosComercio d{QStringLiteral("ULTRAMARINOS PEPA, S.L."), QStringLiteral("B12345674"), QStringLiteral("Calle Real, 3"),
+                    QStringLiteral("46001"), QStringLiteral("VALENCIA"), QStringLiteral("VALENCIA"), QStringLiteral("963 000 000")};
+    bd->GuardarComercio(d);
+    d.Telefono = QStringLiteral("963 111 111");
+    bd->GuardarComercio(d);
+    BaseDatos otra(base->ruta);
+    EXPECT_EQ(otra.LeerComercio(), d);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from Comercio")), 1);
+}
+
+}  // namespace

@@ -6,14 +6,6 @@
 
 namespace {
 
-TEST(Redondear2, HalvesGoUpForNegativesToo)
-{
-    EXPECT_DOUBLE_EQ(Redondear2(2.125), 2.13);
-    EXPECT_DOUBLE_EQ(Redondear2(-2.125), -2.12);
-    EXPECT_DOUBLE_EQ(Redondear2(3.754999), 3.75);
-    EXPECT_DOUBLE_EQ(Redondear2(0), 0);
-}
-
 class LineAmounts : public ::testing::TestWithParam<std::tuple<qint32, qint32, qint16, double>> {};
 
 TEST_P(LineAmounts, FollowTheSaleUnit)
@@ -130,5 +122,42 @@ TEST(Valor, StoredDatesAndTimesReadBackOrNotAtAll)
         EXPECT_FALSE(Valor(QString::fromLatin1(malo)).aFecha().isValid()) << malo;
     EXPECT_EQ(Valor(QStringLiteral(" 2024-03-01 ")).aFecha(), QDate(2024, 3, 1));
 }
+
+}  // namespace
+
+namespace {
+
+struct CasoNIF {
+    const char* escrito;
+    const char* valido;  // nullptr: refused
+};
+
+class NumerosFiscales : public ::testing::TestWithParam<CasoNIF> {};
+
+TEST_P(NumerosFiscales, TheControlCharacterDecides)
+{
+    const CasoNIF& c = GetParam();
+    const std::optional<QString> r = NIFValido(QString::fromUtf8(c.escrito));
+    if (c.valido)
+        EXPECT_EQ(r, std::optional<QString>(QString::fromLatin1(c.valido)));
+    else
+        EXPECT_FALSE(r.has_value()) << qPrintable(*r);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ejemplos, NumerosFiscales,
+    ::testing::Values(
+        // DNI
+        CasoNIF{"12345678Z", "12345678Z"}, CasoNIF{"12.345.678-z", "12345678Z"}, CasoNIF{"00000000T", "00000000T"},
+        CasoNIF{"12345678A", nullptr}, CasoNIF{"1234567Z", nullptr}, CasoNIF{"123456789", nullptr},
+        // NIE, and the K, L, M numbers
+        CasoNIF{"X1234567L", "X1234567L"}, CasoNIF{"y 1234567 x", "Y1234567X"}, CasoNIF{"X1234567T", nullptr},
+        CasoNIF{"W1234567L", nullptr}, CasoNIF{"K1234567L", "K1234567L"},
+        // CIF: a digit, a letter, or either, by the kind
+        CasoNIF{"B12345674", "B12345674"}, CasoNIF{"B1234567D", nullptr}, CasoNIF{"B12345675", nullptr},
+        CasoNIF{"Q2826000H", "Q2826000H"}, CasoNIF{"Q28260008", nullptr}, CasoNIF{"P1234567D", "P1234567D"},
+        CasoNIF{"G1234567D", "G1234567D"}, CasoNIF{"G12345674", "G12345674"}, CasoNIF{"I12345674", nullptr},
+        // Not a number at all
+        CasoNIF{"", nullptr}, CasoNIF{"B0000000O", nullptr}, CasoNIF{"ÑÑÑÑÑÑÑÑÑ", nullptr}, CasoNIF{"B00000000", "B00000000"}));
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "kv740.h"
 
+#include "dinero.h"
 #include "utilidades.h"
 
 #include <QDir>
@@ -301,7 +302,7 @@ void EscribirTicket(motor::BaseDeDatos& bd, const Ticket& t, qint16 seccion, qui
             continue;
         const Articulo& a = kCatalogo[n];
         const qint32 canti = a.cada == 2 ? 1 + static_cast<qint32>(azar.bounded(4)) : 100 + static_cast<qint32>(azar.bounded(1900));
-        importe += static_cast<qint64>(ImporteLinea(a.precio, canti, a.cada) * 100 + 0.5);
+        importe += ImporteLineaCentimos(a.precio, canti, a.cada);
         insertar.vincular({t.docID, t.numTK, t.balanza, t.operador, fecha, 1, Valor(), ++linea, n + 1, canti, a.precio});
         while (insertar.paso()) {
         }
@@ -352,6 +353,12 @@ void CargarDocumentosDemo(motor::BaseDeDatos& bd, const QDate& hoy)
                           {codigo, QString::fromLatin1(c.nif), QString::fromUtf8(c.nombre), QString::fromLatin1(c.direccion),
                            QString::fromLatin1(c.cp), QString::fromLatin1(c.poblacion), c.req, c.descuento});
     }
+    // The demo shop's own data, at the head of its notes and invoices.
+    if (bd.existeTabla(QStringLiteral("Comercio")))
+        bd.ejecutarNativo(QStringLiteral("INSERT OR REPLACE INTO Comercio (Codigo, Nombre, NIF, Direccion, CodPostal, Poblacion, "
+                                         "Provincia, Telefono) VALUES (1, ?, 'B12345674', 'MERCADO CENTRAL, PUESTOS 12-14', "
+                                         "'46001', 'VALENCIA', 'VALENCIA', '963 000 000')"),
+                          {QStringLiteral("ULTRAMARINOS LA DEMOSTRACIÓN, S.L.")});
     // A few delivery notes of the last days, still to invoice.
     int numero = 0;
     for (int dia = 6; dia >= 0; dia -= 2) {
