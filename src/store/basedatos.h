@@ -119,7 +119,9 @@ struct DatosComercio {
 // for the first time writes its chained record of issue.
 struct AjustesVerifactu {
     bool Activo = false;
-    QString NIF;  // the issuer of the invoices
+    // The issuer of the invoices: the shop's own NIF and name (DatosComercio), read and written
+    // with them.
+    QString NIF;
     QString NombreRazon;
     QString NumeroInstalacion;
     QString Certificado;
@@ -225,7 +227,7 @@ public:
     // must go on.
     AjustesVerifactu LeerVerifactu();
     void GuardarVerifactu(const AjustesVerifactu& ajustes);
-    // The issuer's NIF and name as its records name it.
+    // The issuer's NIF and name as its records name it: the shop's.
     std::pair<QString, QString> EmisorFacturas();
     // The records in chain order, whole (breakdown and XML); those generated between the two
     // days when given. Empty while closed.

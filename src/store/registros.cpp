@@ -23,8 +23,7 @@ DefCampo campo(const char* nombre, TipoCampo tipo, int tamano = 0)
 DefTabla tablaAjustes()
 {
     return DefTabla{kAjustes,
-                    {campo("Codigo", TipoCampo::Largo), campo("Activo", TipoCampo::Booleano), campo("NIF", TipoCampo::Texto, 9),
-                     campo("NombreRazon", TipoCampo::Texto, 120), campo("NumeroInstalacion", TipoCampo::Texto, 100),
+                    {campo("Codigo", TipoCampo::Largo), campo("Activo", TipoCampo::Booleano), campo("NumeroInstalacion", TipoCampo::Texto, 100),
                      campo("Certificado", TipoCampo::Texto, 255), campo("Pruebas", TipoCampo::Booleano)},
                     {DefIndice{QStringLiteral("Codigo"), true, true, {QStringLiteral("Codigo")}}}};
 }
@@ -127,6 +126,12 @@ void BaseDatos::CrearTablasVerifactu()
          QStringLiteral("BEFORE UPDATE OF Activo ON Verifactu WHEN OLD.Activo AND NOT NEW.Activo AND EXISTS (SELECT 1 FROM "
                         "RegistroFacturacion) BEGIN SELECT RAISE(ABORT, 'Con registros de facturación el modo VERI*FACTU no se "
                         "desactiva'); END")},
+        // The issuer is the shop: its NIF stays once the chain has begun (the shop's data is
+        // written whole, so the check is on the row that replaces it).
+        {"Comercio_EmisorConRegistros",
+         QStringLiteral("BEFORE INSERT ON Comercio WHEN EXISTS (SELECT 1 FROM RegistroFacturacion) AND EXISTS (SELECT 1 FROM Comercio c "
+                        "WHERE c.Codigo=NEW.Codigo AND c.NIF IS NOT NEW.NIF) BEGIN SELECT RAISE(ABORT, 'Con registros de "
+                        "facturación el NIF del comercio, emisor de sus facturas, no se cambia'); END")},
         {"Verifactu_NoBorrar",
          QStringLiteral("BEFORE DELETE ON Verifactu WHEN EXISTS (SELECT 1 FROM RegistroFacturacion) BEGIN SELECT RAISE(ABORT, "
                         "'Con registros de facturación el modo VERI*FACTU no se desactiva'); END")},
@@ -145,17 +150,21 @@ AjustesVerifactu BaseDatos::LeerVerifactu()
     AjustesVerifactu a;
     if (!Abierta() || !m_bd->existeTabla(kAjustes))
         return a;
-    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
-        QStringLiteral("SELECT Activo, NIF, NombreRazon, NumeroInstalacion, Certificado, Pruebas FROM Verifactu WHERE Codigo=1"));
-    if (s.paso()) {
-        a.Activo = s.columna(0).aBooleano();
-        a.NIF = Texto(s.columna(1));
-        a.NombreRazon = Texto(s.columna(2));
-        a.NumeroInstalacion = Texto(s.columna(3));
-        a.Certificado = Texto(s.columna(4));
-        a.Pruebas = s.columna(5).esNulo() || s.columna(5).aBooleano();
+    {
+        motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
+            QStringLiteral("SELECT Activo, NumeroInstalacion, Certificado, Pruebas FROM Verifactu WHERE Codigo=1"));
+        if (s.paso()) {
+            a.Activo = s.columna(0).aBooleano();
+            a.NumeroInstalacion = Texto(s.columna(1));
+            a.Certificado = Texto(s.columna(2));
+            a.Pruebas = s.columna(3).esNulo() || s.columna(3).aBooleano();
+        }
+        s.reiniciar();
     }
-    s.reiniciar();
+    // The issuer is the shop itself: one set of data for the documents' heads and the records.
+    const DatosComercio comercio = LeerComercio();
+    a.NIF = comercio.NIF;
+    a.NombreRazon = comercio.Nombre;
     return a;
 }
 
@@ -171,19 +180,25 @@ void BaseDatos::GuardarVerifactu(const AjustesVerifactu& a)
         throw motor::Error(motor::ErrGeneral, 0,
                            QStringLiteral("Esta base de datos ya tiene registros de facturación: el modo VERI*FACTU no se puede "
                                           "desactivar, porque la cadena de registros debe continuar."));
-    m_bd->ejecutarNativo(QStringLiteral("INSERT INTO Verifactu (Codigo, Activo, NIF, NombreRazon, NumeroInstalacion, Certificado, Pruebas) "
-                                        "VALUES (1, ?, ?, ?, ?, ?, ?) ON CONFLICT (Codigo) DO UPDATE SET Activo=excluded.Activo, "
-                                        "NIF=excluded.NIF, NombreRazon=excluded.NombreRazon, NumeroInstalacion=excluded.NumeroInstalacion, "
-                                        "Certificado=excluded.Certificado, Pruebas=excluded.Pruebas"),
-                         {a.Activo, a.NIF.trimmed().toUpper(), a.NombreRazon.trimmed(), a.NumeroInstalacion.trimmed(),
-                          a.Certificado, a.Pruebas});
+    DatosComercio comercio = LeerComercio();
+    const QString nif = a.NIF.trimmed().toUpper(), nombre = a.NombreRazon.trimmed();
+    if (comercio.NIF != nif || comercio.Nombre != nombre) {
+        comercio.NIF = nif;
+        comercio.Nombre = nombre;
+        GuardarComercio(comercio);
+    }
+    m_bd->ejecutarNativo(QStringLiteral("INSERT INTO Verifactu (Codigo, Activo, NumeroInstalacion, Certificado, Pruebas) "
+                                        "VALUES (1, ?, ?, ?, ?) ON CONFLICT (Codigo) DO UPDATE SET Activo=excluded.Activo, "
+                                        "NumeroInstalacion=excluded.NumeroInstalacion, Certificado=excluded.Certificado, "
+                                        "Pruebas=excluded.Pruebas"),
+                         {a.Activo, a.NumeroInstalacion.trimmed(), a.Certificado, a.Pruebas});
     t.commit();
 }
 
 std::pair<QString, QString> BaseDatos::EmisorFacturas()
 {
-    const AjustesVerifactu a = LeerVerifactu();
-    return {a.NIF, a.NombreRazon};
+    const DatosComercio comercio = LeerComercio();
+    return {comercio.NIF, comercio.Nombre};
 }
 
 std::vector<Registro> BaseDatos::LeerRegistros(const QString& donde, const std::vector<Valor>& parametros)

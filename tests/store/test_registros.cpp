@@ -168,6 +168,15 @@ TEST_F(Registros, TheModeIsStoredAndStaysOnOnceTheChainHasBegun)
     fallaSql(QStringLiteral("UPDATE Verifactu SET Activo=0"));
     fallaSql(QStringLiteral("DELETE FROM Verifactu"));
     EXPECT_TRUE(bd->LeerVerifactu().Activo);
+    // The issuer is the shop: its data is one, and its NIF stays once the chain has begun.
+    DatosComercio comercio = bd->LeerComercio();
+    EXPECT_EQ(comercio.NIF, QStringLiteral("B12345674"));
+    EXPECT_EQ(comercio.Nombre, QStringLiteral("EMPRESA PRUEBA"));
+    comercio.Telefono = QStringLiteral("910 000 001");
+    EXPECT_NO_THROW(bd->GuardarComercio(comercio));
+    comercio.NIF = QStringLiteral("A58818501");
+    EXPECT_THROW(bd->GuardarComercio(comercio), motor::Error);
+    EXPECT_EQ(bd->EmisorFacturas().first, QStringLiteral("B12345674"));
 }
 
 }  // namespace
