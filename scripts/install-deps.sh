@@ -12,12 +12,12 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 BUILD_PKGS=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-serialport-dev qt6-translations-l10n
-  libsqlite3-dev sqlite3 zlib1g-dev
+  libsqlite3-dev sqlite3 zlib1g-dev libqrencode-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
 )
 TEST_PKGS=(
-  xvfb xauth poppler-utils appstream desktop-file-utils
+  xvfb xauth poppler-utils appstream desktop-file-utils libxml2-utils zbar-tools
   libreoffice-calc-nogui libreoffice-writer-nogui
   cups cups-bsd printer-driver-cups-pdf
   clang libclang-rt-14-dev

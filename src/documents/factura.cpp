@@ -10,6 +10,7 @@
 #include "motor.h"
 #include "motormascaras.h"
 #include "validez.h"
+#include "verifactu.h"
 
 #include <cmath>
 #include <limits>
@@ -59,6 +60,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         Fecha = QDate::currentDate();
         Observaciones.clear();
         Pagado = 0;
+        Rectifica.reset();
         m_cliente.reset();
         m_usaREq = false;
         m_descuento = 0;
@@ -96,6 +98,10 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         m_usaREq = m_cliente && m_bd.ConsultaCliente(*m_cliente, datos) && datos.valor(QStringLiteral("UsaREq")).aBooleano();
         m_descuento = static_cast<float>(CampoANumero(rs[QStringLiteral("Descuento")]));
         m_desctoPP = static_cast<float>(CampoANumero(rs[QStringLiteral("DesctoPP")]));
+        Rectifica.reset();
+        if (!rs[QStringLiteral("RectificaNumero")].esNulo())
+            Rectifica = Rectificacion{CampoAEntero(rs[QStringLiteral("RectificaSerie")]), CampoALargo(rs[QStringLiteral("RectificaNumero")]),
+                                      rs[QStringLiteral("TipoRectificativa")].aTexto() == QLatin1String("S")};
         motor::Recordset detalle;
         if (m_bd.ConsultaDetaFactura(*Serie, *Numero, detalle)) {
             for (; !detalle.eof(); detalle.moveNext()) {
@@ -170,6 +176,20 @@ bool Factura::Guardar()
                                         "sus cambios no se han guardado para no borrar los del otro puesto. "
                                         "Vuelva a abrir la factura y repita los cambios.")
                              .arg(*m_numeroCargado));
+        // An issued invoice keeps what its record says; only what the record does not hold moves.
+        // An annulled one stays as it was annulled.
+        const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*m_serieCargada, *m_numeroCargado);
+        if (registro && registro->tipo == verifactu::TipoRegistro::Anulacion)
+            return Fallo(QStringLiteral("La factura %1 está anulada: ya no se puede cambiar.").arg(*m_numeroCargado));
+        if (registro) {
+            QString motivo;
+            const std::optional<verifactu::Registro> ahora = verifactu::AltaDeFactura(m_bd, *this, motivo);
+            if (!ahora || !verifactu::MismasCifras(*registro, *ahora))
+                return Fallo(QStringLiteral("La factura %1 ya tiene su registro de facturación (VERI*FACTU): su número, fecha, "
+                                            "cliente e importes no se pueden cambiar. Para corregirla hay que emitir una factura "
+                                            "rectificativa.")
+                                 .arg(*m_numeroCargado));
+        }
         cabecera.edit();
     } else {
         // A new invoice never takes over a stored one, whatever its number.
@@ -195,6 +215,10 @@ bool Factura::Guardar()
     cabecera.fijar(QStringLiteral("Descuento"), Valor(m_descuento));
     cabecera.fijar(QStringLiteral("DesctoPP"), Valor(m_desctoPP));
     cabecera.fijar(QStringLiteral("Pagado"), Valor(Pagado));
+    cabecera.fijar(QStringLiteral("RectificaSerie"), Rectifica ? Valor(static_cast<qint64>(Rectifica->serie)) : Valor());
+    cabecera.fijar(QStringLiteral("RectificaNumero"), Rectifica ? Valor(static_cast<qint64>(Rectifica->numero)) : Valor());
+    cabecera.fijar(QStringLiteral("TipoRectificativa"),
+                   Rectifica ? Valor(Rectifica->sustitucion ? QStringLiteral("S") : QStringLiteral("I")) : Valor());
     cabecera.update();
 
     motor::Recordset rs;
@@ -237,6 +261,32 @@ bool Factura::Guardar()
         m_bd.CambioSerieFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Serie, *Numero);
     else if (m_numeroCargado && *m_numeroCargado > 0 && *Numero != *m_numeroCargado)
         m_bd.CambioFacturaEnAlbaran(*m_serieCargada, *m_numeroCargado, *Numero);
+    // Issued for the first time with the mode on: its record, in this same transaction, after
+    // the last one read under this write lock. Within a series the numbers run without gaps
+    // and the dates never go back.
+    if (!m_numeroCargado && m_bd.LeerVerifactu().Activo) {
+        const std::optional<std::pair<qint32, QDate>> anterior = m_bd.FacturaAnterior(*Serie, *Numero);
+        // This invoice is already written here: it must be the highest of its series, right
+        // after the one before it.
+        const qint32 mayor = m_bd.NuevoNumeroFactura(*Serie) - 1;
+        const qint32 siguiente = mayor != *Numero ? mayor + 1 : anterior ? anterior->first + 1 : *Numero;
+        if (*Numero != siguiente)
+            return Fallo(QStringLiteral("Las facturas de una serie van numeradas sin saltos: la siguiente de esta serie es la %1. "
+                                        "Cambie el número y vuelva a guardar.")
+                             .arg(siguiente));
+        if (anterior && anterior->second.isValid() && *Fecha < anterior->second)
+            return Fallo(QStringLiteral("La fecha de la factura (%1) es anterior a la de la factura %2 de la misma serie (%3): "
+                                        "una factura no puede llevar fecha anterior a la de la factura que la precede. "
+                                        "Cambie la fecha y vuelva a guardar.")
+                             .arg(Fecha->toString(QStringLiteral("dd/MM/yyyy")))
+                             .arg(anterior->first)
+                             .arg(anterior->second.toString(QStringLiteral("dd/MM/yyyy"))));
+        QString motivo;
+        std::optional<verifactu::Registro> registro = verifactu::AltaDeFactura(m_bd, *this, motivo);
+        if (!registro)
+            return Fallo(motivo);
+        verifactu::Encadenar(m_bd, *registro, QDateTime::currentDateTime());
+    }
     motor::Recordset guardada, lineas;
     m_bd.ConsultaCabzFactura(*Serie, *Numero, guardada);
     m_bd.ConsultaDetaFactura(*Serie, *Numero, lineas);
@@ -262,8 +312,83 @@ bool Factura::Delete()
     if (!serie || !numero)
         return Fallo(QStringLiteral("La factura no tiene serie o número."));
     try {
+        if (m_bd.RegistroDeFactura(*serie, *numero))
+            return Fallo(QStringLiteral("La factura %1 tiene su registro de facturación (VERI*FACTU): no se puede borrar. "
+                                        "Si se emitió por error, hay que anularla.")
+                             .arg(*numero));
         if (!m_bd.EliminarFactura(*serie, *numero))
             return Fallo(QStringLiteral("La factura %1 no se ha borrado: ya no está guardada.").arg(*numero));
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    return true;
+}
+
+bool Factura::Anular()
+{
+    m_ultimoError.clear();
+    if (!m_serieCargada || !m_numeroCargado)
+        return Fallo(QStringLiteral("La factura no está guardada: no hay nada que anular."));
+    const qint16 serie = *m_serieCargada;
+    const qint32 numero = *m_numeroCargado;
+    try {
+        // Read again under the write lock: another station may have annulled it meanwhile.
+        motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+        const std::optional<verifactu::Registro> alta = m_bd.RegistroDeFactura(serie, numero);
+        if (!alta)
+            return Fallo(QStringLiteral("La factura %1 no tiene registro de facturación: no hace falta anularla.").arg(numero));
+        if (alta->tipo == verifactu::TipoRegistro::Anulacion)
+            return Fallo(QStringLiteral("La factura %1 ya está anulada.").arg(numero));
+        verifactu::Registro anulacion;
+        anulacion.tipo = verifactu::TipoRegistro::Anulacion;
+        anulacion.serie = serie;
+        anulacion.numero = numero;
+        anulacion.IDEmisorFactura = alta->IDEmisorFactura;
+        anulacion.NombreRazonEmisor = alta->NombreRazonEmisor;
+        anulacion.NumSerieFactura = alta->NumSerieFactura;
+        anulacion.FechaExpedicionFactura = alta->FechaExpedicionFactura;
+        verifactu::Encadenar(m_bd, anulacion, QDateTime::currentDateTime());
+        m_bd.LiberarAlbaranes(serie, numero);
+        t.commit();
+    } catch (const motor::Error& e) {
+        return Fallo(motor::TextoParaUsuario(e));
+    }
+    return true;
+}
+
+qint16 Factura::SerieRectificativa(qint16 serie)
+{
+    return serie >= 10 ? serie : static_cast<qint16>(serie + 10);
+}
+
+bool Factura::Rectificar(qint16 serie, qint32 numero, bool sustitucion)
+{
+    m_ultimoError.clear();
+    Factura original(m_bd);
+    if (!original.WhoAmI(serie, numero))
+        return Fallo(original.UltimoError());
+    try {
+        const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(serie, numero);
+        if (!registro || registro->tipo != verifactu::TipoRegistro::Alta)
+            return Fallo(QStringLiteral("La factura %1 no tiene registro de facturación o está anulada: no se puede rectificar.")
+                             .arg(numero));
+        motor::Recordset lineas;
+        if (sustitucion)
+            m_bd.ConsultaDetaFactura(serie, numero, lineas);
+        if (!WhoAmI(SerieRectificativa(serie)))
+            return false;
+        Rectifica = Rectificacion{serie, numero, sustitucion};
+        SetCliente(*original.Cliente());
+        m_descuento = original.m_descuento;
+        m_desctoPP = original.m_desctoPP;
+        Observaciones = QStringLiteral("Rectifica la factura %1 del %2 %3.")
+                            .arg(registro->NumSerieFactura, original.Fecha->toString(QStringLiteral("dd/MM/yyyy")),
+                                 sustitucion ? QStringLiteral("por sustitución") : QStringLiteral("por diferencias"));
+        for (; sustitucion && !lineas.eof(); lineas.moveNext()) {
+            auto linea = std::make_unique<LineaFactura>(m_bd);
+            linea->WhoAmI(lineas);
+            Anadir(std::move(linea));
+        }
     } catch (const motor::Error& e) {
         return Fallo(motor::TextoParaUsuario(e));
     }
@@ -453,9 +578,33 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
 {
     if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskFact.txt"))))
         return false;
-    const QString letra = Serie ? QString(QChar(static_cast<char16_t>(u'A' + *Serie))) : QString();
+    const QString letra = Serie ? verifactu::LetraSerie(*Serie) : QString();
+    // An issued invoice prints its tax QR code, with what its record says.
+    QString codigo, titulo, leyenda, numSerie;
+    if (Serie && Numero) {
+        numSerie = verifactu::NumSerie(*Serie, *Numero);
+        try {
+            const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*Serie, *Numero);
+            if (registro && registro->tipo == verifactu::TipoRegistro::Alta) {
+                codigo = verifactu::UrlCotejo(*registro, m_bd.LeerVerifactu().Pruebas);
+                titulo = QStringLiteral("QR tributario:");
+                leyenda = QStringLiteral("VERI*FACTU");
+            }
+        } catch (const motor::Error&) {
+            // Printed without the code; the chain check reports what is wrong with the file.
+        }
+    }
     ImpresionDocumento impresion(motor, CabeceraImpresion(m_bd, m_cliente, {
         {QStringLiteral("@ABC"), letra},
+        {QStringLiteral("@NUMSERIE"), numSerie},
+        {QStringLiteral("@RECTIFICA"), Rectifica ? QStringLiteral("Rectifica la factura %1 %2")
+                                                        .arg(verifactu::NumSerie(Rectifica->serie, Rectifica->numero),
+                                                             Rectifica->sustitucion ? QStringLiteral("por sustitución")
+                                                                                    : QStringLiteral("por diferencias"))
+                                                  : QString()},
+        {QStringLiteral("@CODIGOQR"), codigo},
+        {QStringLiteral("@TITULOQR"), titulo},
+        {QStringLiteral("@LEYENDAQR"), leyenda},
         {QStringLiteral("@NUMERO"), Numero ? LargoATexto(*Numero) : QString()},
         {QStringLiteral("@FECHA"), Fecha ? Formato(Valor(*Fecha), QStringLiteral("dd/mm/yyyy")) : QString()},
     }));

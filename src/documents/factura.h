@@ -52,6 +52,19 @@ public:
     QString Observaciones;
     double Pagado = 0;
 
+    // A rectifying invoice names the invoice it corrects and how: by the differences (its lines
+    // are what changes) or by substitution (its lines are the whole invoice as it should be).
+    struct Rectificacion {
+        qint16 serie = 0;
+        qint32 numero = 0;
+        bool sustitucion = false;
+
+        bool operator==(const Rectificacion&) const = default;
+    };
+    std::optional<Rectificacion> Rectifica;
+    // The series that holds the rectifying invoices of `serie`, with their own numbering.
+    static qint16 SerieRectificativa(qint16 serie);
+
     // Without a number: a new invoice with the next number of `serie` (0 when not given), dated
     // today; false when no number can be had. With one: loads that invoice; false when it is
     // not stored.
@@ -67,9 +80,19 @@ public:
     // series, so read Numero afterwards. Once stored, the object stands for the stored invoice
     // and can be stored again.
     bool Update();
-    // Deletes the stored invoice and releases its delivery notes.
+    // Deletes the stored invoice and releases its delivery notes. False for an invoice with a
+    // record of issue (VERI*FACTU): such an invoice is annulled, not deleted.
     bool Delete();
-    // Why the last WhoAmI, Update or Delete failed, in Spanish, saying what to do; empty after
+    // Annuls an invoice issued by mistake: writes its annulment record after the last record
+    // and makes its delivery notes pending again, all in one transaction; the invoice stays
+    // stored as it was. False when it has no record of issue or is already annulled.
+    bool Anular();
+    // Makes this a new rectifying invoice of the stored invoice `serie`/`numero`: the next number
+    // of its rectifying series, dated today, the original's customer and discounts and, by
+    // substitution, a copy of its lines to correct. Stored with Update. False (nothing changed)
+    // when the original is not stored, has no record of issue or is annulled.
+    bool Rectificar(qint16 serie, qint32 numero, bool sustitucion);
+    // Why the last WhoAmI, Update, Delete or Anular failed, in Spanish, saying what to do; empty after
     // a success.
     const QString& UltimoError() const { return m_ultimoError; }
 

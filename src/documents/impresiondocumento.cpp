@@ -56,6 +56,11 @@ ImpresionDocumento::ImpresionDocumento(MotorMascaras& motor, ValoresMascara cabe
 void ImpresionDocumento::Cabecera()
 {
     m_cabecera.front() = ValorMascara(Valor(QString::number(m_pagina)), QStringLiteral("@PAG"));
+    // The tax QR code goes once, on the first page.
+    if (m_pagina > 1)
+        for (ValorMascara& v : m_cabecera)
+            if (v.marca == QLatin1String("@CODIGOQR") || v.marca == QLatin1String("@TITULOQR") || v.marca == QLatin1String("@LEYENDAQR"))
+                v = ValorMascara(Valor(QString()), *v.marca);
     // A page started by the head itself is not answered with another head.
     m_motor.Imprimir(0, m_pagina, m_cabecera);
     m_motor.ResetContador();

@@ -1,5 +1,6 @@
 #include "mascara.h"
 
+#include "codigoqr.h"
 #include "formato.h"
 #include "utilidades.h"
 
@@ -290,13 +291,13 @@ void InterpreteImpresora::Directiva(const QString& linea, qsizetype cierre)
     const QString dentro = linea.mid(1, cierre - 1);
     const QString texto = linea.mid(cierre + 1);
 
-    enum Clave { Papel, Pos, Raya, RayaH, RayaV, Cuadro, Ovalo, Bitmap };
+    enum Clave { Papel, Pos, Raya, RayaH, RayaV, Cuadro, Ovalo, Bitmap, Qr };
     static const QString claves[] = {
         QStringLiteral("PAPEL,"), QStringLiteral("POS,"),    QStringLiteral("RAYA,"),
         QStringLiteral("RAYAH,"), QStringLiteral("RAYAV,"),  QStringLiteral("CUADRO,"),
-        QStringLiteral("OVALO,"), QStringLiteral("BITMAP,"),
+        QStringLiteral("OVALO,"), QStringLiteral("BITMAP,"), QStringLiteral("QR,"),
     };
-    for (int k = Papel; k <= Bitmap; ++k) {
+    for (int k = Papel; k <= Qr; ++k) {
         const qsizetype p = dentro.indexOf(claves[k]);
         if (p < 0)
             continue;
@@ -359,6 +360,19 @@ void InterpreteImpresora::Directiva(const QString& linea, qsizetype cierre)
             const QImage& imagen = Imagen(Campo(f, 0));
             if (!imagen.isNull())
                 Sup()->Imagen(imagen, QRectF(a, b, c - a, d - b));
+            break;
+        }
+        case Qr: {
+            // [QR,x,y,side,condition]text: the text's QR symbol, quiet zone included, in a
+            // square of `side` millimetres; nothing for an empty text.
+            const double x = X(Campo(f, 0)), y = Y(Campo(f, 1));
+            const double lado = std::clamp(Val(Campo(f, 2)), 0.0, 1000.0);
+            const QString contenido = texto.trimmed();
+            if (contenido.isEmpty() || lado < 1 || !CumpleCondicion(Campo(f, 3), texto, m_posicion))
+                break;
+            const QImage imagen = CodigoQR(contenido);
+            if (!imagen.isNull())
+                Sup()->Imagen(imagen, QRectF(x, y, lado, lado));
             break;
         }
         }

@@ -1,8 +1,11 @@
 #include "arranque.h"
+#include "basedatos.h"
 #include "global.h"
 #include "mainmdi.h"
+#include "verifactu.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QIcon>
 #include <QLocale>
 #include <QTextStream>
@@ -35,6 +38,64 @@ static int MostrarRutas(int argc, char** argv)
     return 0;
 }
 
+// "quenza --verificar-registros" walks the invoice records of the configured database and says
+// every break (exit 0 only when everything holds, 1 with breaks, 2 when it cannot check);
+// "quenza --exportar-registros DESDE HASTA ARCHIVO" writes those generated between two days
+// (dd/mm/yyyy) as one document. No window opens.
+static int Registros(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Identificar();
+    Global::DirectorioPrograma = QCoreApplication::applicationDirPath();
+    QTextStream salida(stdout), errores(stderr);
+    const QStringList args = app.arguments().mid(1);
+    const bool exportar = args[0] == QLatin1String("--exportar-registros");
+    QDate desde, hasta;
+    if (exportar) {
+        if (args.size() == 4) {
+            desde = QDate::fromString(args[1], QStringLiteral("dd/MM/yyyy"));
+            hasta = QDate::fromString(args[2], QStringLiteral("dd/MM/yyyy"));
+        }
+        if (!desde.isValid() || !hasta.isValid()) {
+            errores << "Uso: quenza --exportar-registros DESDE HASTA ARCHIVO (fechas dd/mm/aaaa)\n";
+            return 2;
+        }
+    }
+    LeerConfiguracion();
+    LeerConfiguracionKV740();
+    QString motivo = MotivoSinBaseDatos();
+    std::unique_ptr<BaseDatos> bd;
+    if (motivo.isEmpty())
+        bd = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
+    if (!bd) {
+        errores << "quenza: " << motivo << '\n';
+        return 2;
+    }
+    try {
+        if (exportar) {
+            if (!verifactu::ExportarRegistros(*bd, desde, hasta, args[3], motivo)) {
+                errores << "quenza: " << motivo << '\n';
+                return 1;
+            }
+            salida << "Registros de facturación del " << args[1] << " al " << args[2] << " escritos en " << args[3] << '\n';
+            return 0;
+        }
+        const QStringList faltas = verifactu::VerificarRegistros(*bd);
+        for (const QString& f : faltas)
+            salida << f << '\n';
+        if (!faltas.isEmpty()) {
+            salida << "La cadena de registros de facturación NO está íntegra: " << faltas.size() << " fallos.\n";
+            return 1;
+        }
+        const qint64 cuantos = bd->UltimoRegistro() ? bd->UltimoRegistro()->orden : 0;
+        salida << "La cadena de " << cuantos << " registros de facturación está íntegra y cada registro corresponde a su factura.\n";
+        return 0;
+    } catch (const motor::Error& e) {
+        errores << "quenza: " << motor::TextoParaUsuario(e) << '\n';
+        return 2;
+    }
+}
+
 // "--help" and "--version" answer on the terminal and end: they never open the program.
 static bool Responder(int argc, char** argv)
 {
@@ -50,6 +111,10 @@ static bool Responder(int argc, char** argv)
             salida << "Uso: quenza [opción]\n"
                       "Facturación con KV740: abre el programa en el escritorio.\n\n"
                       "  --rutas      muestra dónde guarda su configuración y dónde busca máscaras y listados\n"
+                      "  --verificar-registros\n"
+                      "               comprueba la cadena de registros de facturación (VERI*FACTU)\n"
+                      "  --exportar-registros DESDE HASTA ARCHIVO\n"
+                      "               escribe los registros de facturación del periodo (fechas dd/mm/aaaa)\n"
                       "  --version    muestra la versión y termina\n"
                       "  --help       muestra esta ayuda y termina\n";
         }
@@ -73,6 +138,8 @@ int main(int argc, char** argv)
 {
     if (argc == 2 && qstrcmp(argv[1], "--rutas") == 0)
         return MostrarRutas(argc, argv);
+    if (argc >= 2 && (qstrcmp(argv[1], "--verificar-registros") == 0 || qstrcmp(argv[1], "--exportar-registros") == 0))
+        return Registros(argc, argv);
     if (Responder(argc, argv))
         return 0;
     AvisarSinPantalla();

@@ -2,6 +2,7 @@
 
 #include "coleccion.h"
 #include "motor.h"
+#include "registrofacturacion.h"
 #include "valor.h"
 
 #include <QString>
@@ -114,6 +115,21 @@ struct DatosComercio {
     bool operator==(const DatosComercio&) const = default;
 };
 
+// The VERI*FACTU mode of the database, shared by every station: while on, every invoice stored
+// for the first time writes its chained record of issue.
+struct AjustesVerifactu {
+    bool Activo = false;
+    // The issuer of the invoices: the shop's own NIF and name (DatosComercio), read and written
+    // with them.
+    QString NIF;
+    QString NombreRazon;
+    QString NumeroInstalacion;
+    QString Certificado;
+    bool Pruebas = true;  // the agency's test environment
+
+    bool operator==(const AjustesVerifactu&) const = default;
+};
+
 // Failure of the schema upgrade: which step, and the engine's words.
 class ErrorActualizacion : public std::runtime_error {
 public:
@@ -151,7 +167,7 @@ public:
     // databases up to date, all in one transaction: on failure nothing has changed and
     // ErrorActualizacion names the step.
     void CrearTablasNuevas();
-    // Tests use this to break the upgrade before a given step (1..17).
+    // Tests use this to break the upgrade before a given step (1..18).
     std::function<void(int paso)> antesDePaso;
 
     // Customers. The New* numbers below throw motor::Error (in Spanish) once the last number a
@@ -202,6 +218,28 @@ public:
     bool ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool EliminarFactura(qint16 serie, qint32 numero);
+    // Makes the invoice's delivery notes pending again. Run it inside a write transaction.
+    void LiberarAlbaranes(qint16 serie, qint32 numero);
+    // Number and date of the invoice before `numero` in its series; none when it is the first.
+    std::optional<std::pair<qint32, QDate>> FacturaAnterior(qint16 serie, qint32 numero);
+
+    // VERI*FACTU. Off (and empty) until first written; writing throws motor::Error (in Spanish)
+    // for an incomplete issuer, or when turning off a database that has records: the chain
+    // must go on.
+    AjustesVerifactu LeerVerifactu();
+    void GuardarVerifactu(const AjustesVerifactu& ajustes);
+    // The issuer's NIF and name as its records name it: the shop's.
+    std::pair<QString, QString> EmisorFacturas();
+    // The records in chain order, whole (breakdown and XML); those generated between the two
+    // days when given. Empty while closed.
+    std::vector<verifactu::Registro> Registros(std::optional<QDate> desde = std::nullopt,
+                                               std::optional<QDate> hasta = std::nullopt);
+    // The last record of the chain; read it inside the write transaction that adds the next.
+    std::optional<verifactu::Registro> UltimoRegistro();
+    // The invoice's last record (of issue or annulment); none when it has none.
+    std::optional<verifactu::Registro> RegistroDeFactura(qint16 serie, qint32 numero);
+    // Appends a record with its breakdown; its number must follow the last. Throws motor::Error.
+    void AnadirRegistro(const verifactu::Registro& registro);
 
     // Scale tickets, as the scale line writes them in Transacs.
     std::vector<FilaTicket> ListaTicketsCerrados(const Filtro& desde = {});
@@ -258,6 +296,8 @@ private:
     std::optional<qint32> CodigoPorNombre(const QString& nombre);
     void CrearIndicesDeConsulta();
     void IndiceDeNombres(const QString& tabla, const QString& antes, const QString& columna);
+    void CrearTablasVerifactu();
+    std::vector<verifactu::Registro> LeerRegistros(const QString& donde, const std::vector<Valor>& parametros);
 
     std::unique_ptr<motor::BaseDeDatos> m_bd;
     bool m_versionAlmacenes = false;

@@ -310,6 +310,9 @@ void BaseDatos::ActualizarEsquema()
         empezar(17);
         if (!bd.existeTabla(QStringLiteral("Comercio")))
             bd.crearTabla(tablaComercio());
+
+        empezar(18);
+        CrearTablasVerifactu();
     } catch (const motor::Error& e) {
         throw ErrorActualizacion(paso, e.mensaje(), e.codigoSqlite());
     }

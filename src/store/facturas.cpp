@@ -105,8 +105,29 @@ bool BaseDatos::EliminarFactura(qint16 serie, qint32 numero)
     const bool borrada = m_bd->ejecutar(NombresLargos(QStringLiteral("delete from TbCabzFac where (Serie=")) + EnteroATexto(serie)
                                         + QStringLiteral(") and (Numero=") + LargoATexto(numero) + QStringLiteral(") "))
         > 0;
-    m_bd->ejecutar(NombresLargos(QStringLiteral("update TbCabzAlb set  sFac=null, Factura=null where (sFac=")) + EnteroATexto(serie)
-                   + QStringLiteral(") and (Factura=") + LargoATexto(numero) + QStringLiteral(") "));
+    LiberarAlbaranes(serie, numero);
     t.commit();
     return borrada;
+}
+
+void BaseDatos::LiberarAlbaranes(qint16 serie, qint32 numero)
+{
+    if (!Abierta())
+        return;
+    m_bd->ejecutar(NombresLargos(QStringLiteral("update TbCabzAlb set  sFac=null, Factura=null where (sFac=")) + EnteroATexto(serie)
+                   + QStringLiteral(") and (Factura=") + LargoATexto(numero) + QStringLiteral(") "));
+}
+
+std::optional<std::pair<qint32, QDate>> BaseDatos::FacturaAnterior(qint16 serie, qint32 numero)
+{
+    if (!Abierta())
+        return std::nullopt;
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
+        QStringLiteral("SELECT Numero, Fecha FROM FacturaVentaCabecera WHERE Serie=? AND Numero<? ORDER BY Numero DESC LIMIT 1"));
+    s.vincular({static_cast<int>(serie), numero});
+    std::optional<std::pair<qint32, QDate>> anterior;
+    if (s.paso())
+        anterior = std::make_pair(static_cast<qint32>(s.columna(0).aEntero()), s.columna(1).aFecha());
+    s.reiniciar();
+    return anterior;
 }

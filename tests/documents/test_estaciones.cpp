@@ -7,6 +7,7 @@
 #include "albaranesdeticket.h"
 #include "documentos_prueba.h"
 #include "factura.h"
+#include "verifactu.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -612,6 +613,34 @@ TEST_F(VariosPuestos, TwoBatchInvoicingsBillEveryNoteOnce)
         // What each station says it billed is what it billed.
         EXPECT_EQ(c[0].hechos + c[1].hechos, 60) << c[0].salida.toStdString() << c[1].salida.toStdString();
     }
+}
+
+TEST_F(VariosPuestos, TwoBatchInvoicingsKeepOneUnbrokenChainOfRecords)
+{
+    bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
+    {
+        motor::BaseDeDatos::Transaccion t(m());
+        for (int i = 0; i < 60; ++i) {
+            m().ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaCabecera (Numero, Fecha, Cliente, sFac, Pagado, DesctoPP, onLine) "
+                                              "VALUES (?, '2027-01-04', ?, 0, 0, 0, 0)"),
+                               {i + 1, 1 + i % 2});
+            m().ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Descuento, "
+                                              "Cada, Cantidad, CanStock, Bultos, Envase) VALUES (?, 1, 1, 1, 1000, 0, 0, ?, 0, 0, 0)"),
+                               {i + 1, 100 + i});
+        }
+        t.commit();
+    }
+    const std::vector<Cuenta> c = aLaVez(QStringLiteral("facturar"));
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].hechos + c[1].hechos, 60) << c[0].salida.toStdString() << c[1].salida.toStdString();
+    // Exactly one record of issue per invoice, none for anything else, and the chain whole.
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 60);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion")), 60);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera f where (select count(*) from RegistroFacturacion r "
+                                 "where r.Serie=f.Serie and r.Numero=f.Numero and r.Tipo='A') <> 1")),
+              0);
+    const QStringList faltas = verifactu::VerificarRegistros(*bd);
+    EXPECT_TRUE(faltas.isEmpty()) << faltas.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(VariosPuestos, TwoStationsEditingOneNoteNeverLoseALine)

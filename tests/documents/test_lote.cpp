@@ -2,6 +2,7 @@
 #include "albaranes.h"
 #include "albaranesdeticket.h"
 #include "documentos_prueba.h"
+#include "verifactu.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -123,6 +124,32 @@ TEST_F(Lote, OneInvoicePerCustomerInCustomerThenDateOrder)
                                                              : QString::number(rs[QStringLiteral("Referencia")].aEntero()));
     EXPECT_EQ(vistas, (QStringList{QStringLiteral("Albarán Nº9 de fecha 02/03/2024"), QStringLiteral("31"), QStringLiteral("1"),
                                    QStringLiteral("Albarán Nº7 de fecha 09/03/2024"), QStringLiteral("1")}));
+}
+
+TEST_F(Lote, WithInvoiceRecordsABackDatedBatchIsRefusedWithTheReasonAndItsNotesStayPending)
+{
+    bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
+    cliente(1, QStringLiteral("UNO"));
+    cliente(2, QStringLiteral("DOS"));
+    albaran(1, 1, QDate(2024, 3, 2));
+    albaran(2, 2, QDate(2024, 3, 3));
+    linea(1, 1, 1, 1, 1000, 2, 1);
+    linea(2, 1, 1, 1, 1000, 2, 1);
+    {
+        Albaranes lote(*bd);
+        lote.WhoAmI(1);
+        const Resultado r = facturar(lote, Opciones{1, QDate(2024, 3, 31)});
+        EXPECT_EQ(r.facturas, 1);
+    }
+    Albaranes lote(*bd);
+    lote.WhoAmI();
+    const Resultado r = facturar(lote, Opciones{1, QDate(2024, 3, 30)});
+    EXPECT_EQ(r.facturas, 0);
+    EXPECT_EQ(r.noFacturados, 1);
+    EXPECT_EQ(facturaDe(2), -1);
+    EXPECT_TRUE(lote.UltimoError().contains(QStringLiteral("es anterior a la de la factura 1 de la misma serie (31/03/2024)")))
+        << lote.UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion")), 1);
 }
 
 TEST_F(Lote, OneInvoicePerNoteAndPaidNotesNever)
@@ -483,6 +510,8 @@ class Choque : public Lote {};
 
 TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
 {
+    // With the invoice records on: an invoice and its record stand or fall together.
+    bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
     for (int c = 1; c <= 50; ++c)
         cliente(c, QStringLiteral("CLIENTE %1").arg(c));
     {
@@ -520,6 +549,12 @@ TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
     const int duracion = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - inicio).count());
     ASSERT_EQ(completo.exitCode(), 0) << completo.readAll().constData();
+    {
+        motor::BaseDeDatos entera(copia);
+        EXPECT_GT(entera.valorUnico(QStringLiteral("select count(*) from RegistroFacturacion")).aEntero(), 0);
+        EXPECT_EQ(entera.valorUnico(QStringLiteral("select count(*) from RegistroFacturacion")).aEntero(),
+                  entera.valorUnico(QStringLiteral("select count(*) from FacturaVentaCabecera")).aEntero());
+    }
 
     QRandomGenerator azar(740);
     int interrumpidos = 0;
@@ -546,6 +581,16 @@ TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
                                                "(select 1 from AlbaranVentaCabecera a where a.sFac = f.Serie and a.Factura = f.Numero)"))
                       .aEntero(),
                   0);
+        EXPECT_EQ(resultado.valorUnico(QStringLiteral("select count(*) from FacturaVentaCabecera f where (select count(*) from "
+                                                      "RegistroFacturacion r where r.Serie=f.Serie and r.Numero=f.Numero) <> 1"))
+                      .aEntero(),
+                  0)
+            << "vuelta " << vuelta;
+        {
+            BaseDatos tras(copia);
+            const QStringList faltas = verifactu::VerificarRegistros(tras);
+            EXPECT_TRUE(faltas.isEmpty()) << "vuelta " << vuelta << ": " << faltas.join(QLatin1Char('\n')).toStdString();
+        }
         // What the warehouse sold is what the stored lines say was discounted.
         EXPECT_EQ(resultado.valorUnico(QStringLiteral("select coalesce(sum(Venta), 0) from MovsAlm")).aEntero(),
                   resultado.valorUnico(QStringLiteral("select coalesce(sum(CanStock), 0) from AlbaranVentaDetalle")).aEntero())

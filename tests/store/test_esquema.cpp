@@ -39,7 +39,9 @@ QStringList Campos(motor::BaseDeDatos& bd, const QString& tabla)
 }
 
 const QStringList kTablas{QStringLiteral("Cliente"), QStringLiteral("AlbaranVentaCabecera"), QStringLiteral("AlbaranVentaDetalle"),
-                          QStringLiteral("FacturaVentaCabecera"), QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Comercio")};
+                          QStringLiteral("FacturaVentaCabecera"), QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Comercio"),
+                          QStringLiteral("Verifactu"), QStringLiteral("RegistroFacturacion"),
+                          QStringLiteral("RegistroFacturacionDesglose")};
 const QStringList kRelaciones{QStringLiteral("relAlbaran"), QStringLiteral("relFactura"), QStringLiteral("relCliAlb"),
                               QStringLiteral("relCliFac")};
 const QStringList kConsultas{QStringLiteral("ListaFacturas"), QStringLiteral("ListaBasesImponibles"), QStringLiteral("ListaAlbaranes")};
@@ -61,7 +63,8 @@ TEST(Esquema, FreshDatabaseGetsEverything)
     EXPECT_EQ(Campos(m, QStringLiteral("AlbaranVentaDetalle")).join(QLatin1Char(',')),
               QStringLiteral("Numero,Linea,Articulo,Departamento,Precio,Descuento,Cada,Cantidad,CanStock,Bultos,Envase,Comentario"));
     EXPECT_EQ(Campos(m, QStringLiteral("FacturaVentaCabecera")).join(QLatin1Char(',')),
-              QStringLiteral("Serie,Numero,Fecha,Cliente,Albaran,Pagado,ImporteEnvases,DesctoPP,Descuento,Observaciones"));
+              QStringLiteral("Serie,Numero,Fecha,Cliente,Albaran,Pagado,ImporteEnvases,DesctoPP,Descuento,Observaciones,"
+                             "RectificaSerie,RectificaNumero,TipoRectificativa"));
     EXPECT_EQ(m.indice(QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Numero"))->campos.join(QLatin1Char(',')),
               QStringLiteral("Serie,Numero,Linea"));
 }
@@ -204,7 +207,7 @@ TEST_P(FalloEnActualizacion, LeavesTheFileAsItWas)
     EXPECT_EQ(Volcado(m), antes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pasos, FalloEnActualizacion, ::testing::Values(2, 6, 9, 10, 11, 13, 15, 16, 17));
+INSTANTIATE_TEST_SUITE_P(Pasos, FalloEnActualizacion, ::testing::Values(2, 6, 9, 10, 11, 13, 15, 16, 17, 18));
 
 TEST(Esquema, ClosedDatabaseDoesNothing)
 {

@@ -1,6 +1,6 @@
 // kv740sim: creates demo KV740 databases and plays the scale line on them.
 //
-//   kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series]
+//   kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series] [--verifactu NIF "Razón social"]
 //   kv740sim balanza CARPETA [--intervalo MS] [--tickets N]
 //   kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]
 
@@ -21,7 +21,7 @@ int uso()
 {
     std::fprintf(stderr,
                  "Uso:\n"
-                 "  kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series]\n"
+                 "  kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series] [--verifactu NIF \"Razón social\"]\n"
                  "  kv740sim balanza CARPETA [--intervalo MS] [--tickets N]\n"
                  "  kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]\n");
     return 2;
@@ -70,6 +70,15 @@ int main(int argc, char** argv)
             const QString ruta = kv740::CrearDemo(carpeta, o);
             if (!args.contains(QStringLiteral("--solo-kv740")) && o.forma == kv740::FormaPrograma::Ninguna)
                 preparar(ruta, true);
+            // The invoice records on from the start, for a test issuer; the demo's invoices
+            // stay as issued before.
+            if (const qsizetype v = args.indexOf(QStringLiteral("--verifactu")); v >= 0) {
+                if (v + 2 >= args.size())
+                    return uso();
+                preparar(ruta, false);
+                BaseDatos bd(ruta);
+                bd.GuardarVerifactu({true, args[v + 1], args[v + 2], QStringLiteral("1"), {}, true});
+            }
             std::printf("Base de datos de demostración: %s\n", qPrintable(ruta));
             return 0;
         }

@@ -1,0 +1,264 @@
+#include "verifactu.h"
+
+#include "basedatos.h"
+#include "coleccion.h"
+#include "factura.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace verifactu {
+
+namespace {
+
+// The schema's limits: details of one record, records of one document.
+constexpr size_t kMaxDetalles = 12;
+constexpr size_t kMaxPorDocumento = 1000;
+// The rectifying invoices of series n are kept in series 10 + n: a numbering of their own.
+constexpr qint16 kPrimeraSerieRectificativa = 10;
+
+qint64 Centimos(double euros)
+{
+    return std::llround(euros * 100);
+}
+
+QString Fecha(const QDate& d)
+{
+    return d.toString(QStringLiteral("dd-MM-yyyy"));
+}
+
+}  // namespace
+
+QString LetraSerie(qint16 serie)
+{
+    if (serie >= kPrimeraSerieRectificativa)
+        return QStringLiteral("R") + LetraSerie(static_cast<qint16>(serie - kPrimeraSerieRectificativa));
+    return QString(QChar(static_cast<char16_t>(u'A' + serie)));
+}
+
+QString NumSerie(qint16 serie, qint32 numero)
+{
+    return QStringLiteral("%1-%2").arg(LetraSerie(serie)).arg(numero, 6, 10, QLatin1Char('0'));
+}
+
+QString NIFRegistro(const QString& nif)
+{
+    QString n = nif.toUpper();
+    n.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('.'));
+    if (n.size() == 11 && n.startsWith(QLatin1String("ES")))
+        n = n.mid(2);
+    if (n.size() != 9)
+        return {};
+    for (const QChar c : n)
+        if (!(c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))))
+            return {};
+    return n;
+}
+
+std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& motivo)
+{
+    Registro r;
+    r.tipo = TipoRegistro::Alta;
+    r.serie = f.Serie.value_or(0);
+    r.numero = f.Numero.value_or(0);
+    const auto [nif, nombre] = bd.EmisorFacturas();
+    r.IDEmisorFactura = nif;
+    r.NombreRazonEmisor = nombre;
+    r.NumSerieFactura = NumSerie(r.serie, r.numero);
+    r.FechaExpedicionFactura = Fecha(f.Fecha.value_or(QDate()));
+    Coleccion cliente;
+    if (f.Cliente() && bd.ConsultaCliente(*f.Cliente(), cliente)) {
+        r.NIFDestinatario = NIFRegistro(cliente.valor(QStringLiteral("NIF")).aTexto());
+        r.NombreDestinatario = cliente.valor(QStringLiteral("Nombre")).aTexto().trimmed().left(120);
+    }
+    // A customer known by a NIF gets a full invoice; anyone else a simplified one.
+    r.TipoFactura = r.NIFDestinatario.isEmpty() ? QStringLiteral("F2") : QStringLiteral("F1");
+    if (r.NIFDestinatario.isEmpty())
+        r.NombreDestinatario.clear();
+    else if (r.NombreDestinatario.isEmpty())
+        r.NombreDestinatario = r.NIFDestinatario;
+    std::optional<Registro> original;
+    if (f.Rectifica) {
+        original = bd.RegistroDeFactura(f.Rectifica->serie, f.Rectifica->numero);
+        if (!original || original->tipo != TipoRegistro::Alta) {
+            motivo = QStringLiteral("La factura %1 que se rectifica no tiene registro de facturación o está anulada: no se puede "
+                                    "rectificar.")
+                         .arg(NumSerie(f.Rectifica->serie, f.Rectifica->numero));
+            return std::nullopt;
+        }
+        const QDate fechaOriginal = QDate::fromString(original->FechaExpedicionFactura, QStringLiteral("dd-MM-yyyy"));
+        if (f.Fecha && *f.Fecha < fechaOriginal) {
+            motivo = QStringLiteral("La factura rectificativa no puede llevar fecha anterior a la de la factura que rectifica (%1). "
+                                    "Cambie la fecha y vuelva a guardar.")
+                         .arg(fechaOriginal.toString(QStringLiteral("dd/MM/yyyy")));
+            return std::nullopt;
+        }
+        const bool simplificada = original->TipoFactura == QLatin1String("F2") || original->TipoFactura == QLatin1String("R5");
+        r.TipoFactura = simplificada ? QStringLiteral("R5") : QStringLiteral("R1");
+        r.NIFDestinatario = simplificada ? QString() : original->NIFDestinatario;
+        r.NombreDestinatario = simplificada ? QString() : original->NombreDestinatario;
+        r.TipoRectificativa = f.Rectifica->sustitucion ? QStringLiteral("S") : QStringLiteral("I");
+        r.rectificada = IDFactura{original->IDEmisorFactura, original->NumSerieFactura, original->FechaExpedicionFactura};
+    }
+
+    // The invoice's own printed figures, to the cent, one detail per VAT and surcharge.
+    for (const Factura::DesgloseCentimos& d : f.DesgloseEnCentimos()) {
+        DetalleDesglose x;
+        x.tipo = static_cast<qint32>(std::llround(static_cast<double>(d.pIVA) * 100));
+        x.base = d.BaseImponible;
+        x.cuota = d.IVA;
+        x.tipoRecargo = static_cast<qint32>(std::llround(static_cast<double>(d.pREQ) * 100));
+        x.cuotaRecargo = x.tipoRecargo != 0 ? d.REq : 0;
+        r.desglose.push_back(x);
+    }
+    // Returnable packaging is charged but is no part of the taxable base: it goes as an amount
+    // not subject to VAT, so that the total is what the customer owes.
+    const qint64 envases = Centimos(f.ImporteEnvases());
+    if (envases != 0)
+        r.desglose.push_back(DetalleDesglose{false, 0, envases, 0, 0, 0});
+    if (r.desglose.empty()) {
+        motivo = QStringLiteral("La factura no tiene ningún importe: no se puede emitir así. Añada sus líneas y vuelva a guardar.");
+        return std::nullopt;
+    }
+    if (r.desglose.size() > kMaxDetalles) {
+        motivo = QStringLiteral("La factura reúne más de %1 tipos distintos de IVA, recargo y envases, más de los que admite su "
+                                "registro de facturación. Repártala en dos facturas y vuelva a guardar.")
+                     .arg(kMaxDetalles);
+        return std::nullopt;
+    }
+    for (const DetalleDesglose& d : r.desglose) {
+        r.cuotaTotal += d.cuota + d.cuotaRecargo;
+        r.importeTotal += d.base + d.cuota + d.cuotaRecargo;
+    }
+    // By substitution the record also says what the replaced invoice amounted to.
+    if (original && f.Rectifica->sustitucion)
+        for (const DetalleDesglose& d : original->desglose) {
+            r.baseRectificada += d.base;
+            r.cuotaRectificada += d.cuota;
+            r.recargoRectificado += d.cuotaRecargo;
+        }
+    return r;
+}
+
+bool MismasCifras(const Registro& a, const Registro& b)
+{
+    // The customer's NIF is read from the customer's card, which may change after the invoice
+    // was issued; the invoice keeps its customer by code, which cannot change.
+    return a.NumSerieFactura == b.NumSerieFactura && a.FechaExpedicionFactura == b.FechaExpedicionFactura &&
+           a.TipoRectificativa == b.TipoRectificativa && a.rectificada == b.rectificada && a.desglose == b.desglose &&
+           a.cuotaTotal == b.cuotaTotal && a.importeTotal == b.importeTotal;
+}
+
+QString UrlCotejo(const Registro& r, bool pruebas)
+{
+    auto codificado = [](const QString& s) { return QString::fromLatin1(QUrl::toPercentEncoding(s)); };
+    return (pruebas ? QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?")
+                    : QStringLiteral("https://www2.agenciatributaria.gob.es/wlpl/TIKE-CONT/ValidarQR?")) +
+           QStringLiteral("nif=%1&numserie=%2&fecha=%3&importe=%4")
+               .arg(codificado(r.IDEmisorFactura), codificado(r.NumSerieFactura), r.FechaExpedicionFactura, Importe(r.importeTotal));
+}
+
+void Encadenar(BaseDatos& bd, Registro& r, const QDateTime& momento)
+{
+    const std::optional<Registro> ultimo = bd.UltimoRegistro();
+    r.orden = ultimo ? ultimo->orden + 1 : 1;
+    r.anterior.reset();
+    if (ultimo)
+        r.anterior = Encadenamiento{ultimo->IDEmisorFactura, ultimo->NumSerieFactura, ultimo->FechaExpedicionFactura, ultimo->Huella};
+    r.FechaHoraHusoGenRegistro = FechaHoraHuso(momento);
+    r.Huella = CalcularHuella(r);
+    r.xml = DocumentoRegistro(r, Quenza(bd.LeerVerifactu().NumeroInstalacion));
+    r.estadoEnvio = QStringLiteral("Pendiente");
+    bd.AnadirRegistro(r);
+}
+
+QStringList VerificarRegistros(BaseDatos& bd)
+{
+    QStringList faltas;
+    const std::vector<Registro> registros = bd.Registros();
+    const Registro* previo = nullptr;
+    // Per series, the lowest invoice number with a record: invoices after it must all have one.
+    std::map<qint16, qint32> primeras;
+    std::set<std::pair<qint16, qint32>> conRegistro;
+    for (const Registro& r : registros) {
+        const QString quien = QStringLiteral("Registro %1 (factura %2)").arg(r.orden).arg(r.NumSerieFactura);
+        const qint64 esperado = previo ? previo->orden + 1 : 1;
+        if (r.orden != esperado)
+            faltas << QStringLiteral("Faltan los registros %1 a %2 de la cadena.").arg(esperado).arg(r.orden - 1);
+        const std::optional<Encadenamiento> anterior =
+            previo ? std::optional<Encadenamiento>(Encadenamiento{previo->IDEmisorFactura, previo->NumSerieFactura,
+                                                                  previo->FechaExpedicionFactura, previo->Huella})
+                   : std::nullopt;
+        if (r.anterior != anterior)
+            faltas << quien + QStringLiteral(": no se encadena con el registro anterior.");
+        if (CalcularHuella(r) != r.Huella)
+            faltas << quien + QStringLiteral(": su huella no corresponde a sus datos.");
+        if (!r.xml.contains(QByteArray("<sf:Huella>") + r.Huella.toLatin1() + QByteArray("</sf:Huella>")))
+            faltas << quien + QStringLiteral(": su XML no es el del registro.");
+        if (r.tipo == TipoRegistro::Alta) {
+            conRegistro.insert({r.serie, r.numero});
+            auto [it, nueva] = primeras.emplace(r.serie, r.numero);
+            if (!nueva)
+                it->second = std::min(it->second, r.numero);
+            Factura f(bd);
+            QString motivo;
+            if (!f.WhoAmI(r.serie, r.numero)) {
+                faltas << quien + QStringLiteral(": la factura no está guardada.");
+            } else if (const std::optional<Registro> actual = AltaDeFactura(bd, f, motivo); !actual || !MismasCifras(r, *actual)) {
+                faltas << quien + QStringLiteral(": las cifras de la factura ya no son las del registro.");
+            }
+        }
+        previo = &r;
+    }
+    // Invoices stored since the chain began in their series that have no record.
+    motor::Recordset rs = bd.Motor()->abrirRecordset(QStringLiteral("select Serie, Numero from FacturaVentaCabecera order by Serie, Numero"));
+    for (; !rs.eof(); rs.moveNext()) {
+        const auto serie = static_cast<qint16>(rs[QStringLiteral("Serie")].aEntero());
+        const auto numero = static_cast<qint32>(rs[QStringLiteral("Numero")].aEntero());
+        const auto primera = primeras.find(serie);
+        if (primera != primeras.end() && numero > primera->second && !conRegistro.count({serie, numero}))
+            faltas << QStringLiteral("La factura %1 no tiene registro de facturación.").arg(NumSerie(serie, numero));
+    }
+    return faltas;
+}
+
+bool ExportarRegistros(BaseDatos& bd, const QDate& desde, const QDate& hasta, const QString& archivo, QString& motivo)
+{
+    const std::vector<Registro> registros = bd.Registros(desde, hasta);
+    if (registros.empty()) {
+        motivo = QStringLiteral("No hay registros de facturación del %1 al %2.")
+                     .arg(desde.toString(QStringLiteral("dd/MM/yyyy")), hasta.toString(QStringLiteral("dd/MM/yyyy")));
+        return false;
+    }
+    const auto [nif, nombre] = bd.EmisorFacturas();
+    // A document holds at most 1000 records: a longer period goes on in "name-2.xml" and so on.
+    const QFileInfo info(archivo);
+    size_t parte = 0;
+    for (size_t i = 0; i < registros.size(); i += kMaxPorDocumento, ++parte) {
+        std::vector<QByteArray> xmls;
+        for (size_t j = i; j < registros.size() && j < i + kMaxPorDocumento; ++j)
+            xmls.push_back(registros[j].xml);
+        const QByteArray documento = DocumentoRegistros(nif, nombre, xmls);
+        if (documento.isEmpty()) {
+            motivo = QStringLiteral("Un registro guardado no se puede leer: compruebe la cadena con --verificar-registros.");
+            return false;
+        }
+        const QString ruta = parte == 0 ? archivo
+                                        : info.dir().filePath(QStringLiteral("%1-%2.%3").arg(info.completeBaseName()).arg(parte + 1).arg(
+                                              info.suffix()));
+        QSaveFile salida(ruta);
+        if (!salida.open(QIODevice::WriteOnly) || salida.write(documento) != documento.size() || !salida.commit()) {
+            motivo = QStringLiteral("No se puede escribir %1 (%2). Compruebe la carpeta y sus permisos.").arg(ruta, salida.errorString());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace verifactu
