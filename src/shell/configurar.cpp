@@ -5,7 +5,10 @@
 #include "utilidades.h"
 #include "ventanas.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -172,12 +175,59 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     campoComercio(txComercioTelefono, "txComercioTelefono", QStringLiteral("&Teléfono"), 50, 2, 4, 1);
     raiz->addWidget(comercio);
 
+
+    auto* verifactu = new QGroupBox(QStringLiteral("VERI*FACTU (facturas registradas para la Agencia Tributaria)"), this);
+    verifactu->setObjectName(QStringLiteral("VERI*FACTU"));
+    auto* vf = new QGridLayout(verifactu);
+    chkVerifactu = new QCheckBox(QStringLiteral("&Usar el modo VERI*FACTU en esta base de datos"), verifactu);
+    chkVerifactu->setObjectName(QStringLiteral("chkVerifactu"));
+    chkVerifactu->setToolTip(QStringLiteral("Obligatorio para las facturas que se emitan desde 2027 (salvo País Vasco y "
+                                            "Navarra). Al activarlo se explica lo que cambia."));
+    vf->addWidget(chkVerifactu, 0, 0, 1, 3);
+    auto* entorno = new QHBoxLayout;
+    entorno->addWidget(new QLabel(QStringLiteral("Envío:"), verifactu));
+    opPruebas = new QRadioButton(QStringLiteral("pruebas"), verifactu);
+    opProduccion = new QRadioButton(QStringLiteral("producción"), verifactu);
+    opPruebas->setObjectName(QStringLiteral("opPruebas"));
+    opProduccion->setObjectName(QStringLiteral("opProduccion"));
+    auto* grupoEntorno = new QButtonGroup(verifactu);
+    grupoEntorno->addButton(opPruebas);
+    grupoEntorno->addButton(opProduccion);
+    entorno->addWidget(opPruebas);
+    entorno->addWidget(opProduccion);
+    vf->addLayout(entorno, 0, 3, 1, 3);
+    auto* lInstalacion = new QLabel(QStringLiteral("Nú&mero de instalación"), verifactu);
+    txNumeroInstalacion = new QLineEdit(verifactu);
+    txNumeroInstalacion->setObjectName(QStringLiteral("txNumeroInstalacion"));
+    txNumeroInstalacion->setMaxLength(100);  // the record's NumeroInstalacion
+    lInstalacion->setBuddy(txNumeroInstalacion);
+    vf->addWidget(lInstalacion, 1, 0);
+    vf->addWidget(txNumeroInstalacion, 1, 1);
+    auto* lCertificado = new QLabel(QStringLiteral("Certificado"), verifactu);
+    txCertificado = new QLineEdit(verifactu);
+    txCertificado->setObjectName(QStringLiteral("txCertificado"));
+    lCertificado->setBuddy(txCertificado);
+    cmdCertificado = new QPushButton(QStringLiteral("E&xaminar..."), verifactu);
+    cmdCertificado->setObjectName(QStringLiteral("cmdCertificado"));
+    vf->addWidget(lCertificado, 1, 2);
+    vf->addWidget(txCertificado, 1, 3, 1, 2);
+    vf->addWidget(cmdCertificado, 1, 5);
+    // Shown once the chain has begun: why the mode stays on.
+    lbVerifactu = new QLabel(verifactu);
+    lbVerifactu->setObjectName(QStringLiteral("lbVerifactu"));
+    lbVerifactu->setWordWrap(true);
+    lbVerifactu->hide();
+    vf->addWidget(lbVerifactu, 2, 0, 1, 6);
     auto* empresa = new QGroupBox(QStringLiteral("Encabe&zamiento de listados"), this);
     auto* ec = new QHBoxLayout(empresa);
     txNombreEmpresa = new QLineEdit(empresa);
     txNombreEmpresa->setObjectName(QStringLiteral("txNombreEmpresa"));
     ec->addWidget(txNombreEmpresa);
-    raiz->addWidget(empresa);
+    // Side by side: the dialog must still fit a 768-pixel screen.
+    auto* fila = new QHBoxLayout;
+    fila->addWidget(empresa, 1);
+    fila->addWidget(verifactu, 3);
+    raiz->addLayout(fila);
 
     lbMotivo = new QLabel(this);
     lbMotivo->setObjectName(QStringLiteral("lbMotivo"));
@@ -202,6 +252,8 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     connect(CambHome, &QPushButton::clicked, this, &Configurar::CambHome_Click);
     connect(Acepto, &QPushButton::clicked, this, &Configurar::Acepto_Click);
     connect(Cancelo, &QPushButton::clicked, this, &QDialog::reject);
+    connect(chkVerifactu, &QCheckBox::clicked, this, &Configurar::chkVerifactu_Click);
+    connect(cmdCertificado, &QPushButton::clicked, this, &Configurar::cmdCertificado_Click);
 
     // The listing header follows the shop's name unless the user made it something else.
     connect(txComercioNombre, &QLineEdit::textEdited, this, [this](const QString& nombre) {
@@ -213,6 +265,7 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     resize(640, 600);
     CargarDeBaseDatos();
     CargarComercio();
+    CargarVerifactu();
     RestaurarVentana(this);
 }
 
@@ -470,6 +523,7 @@ void Configurar::CambHome_Click()
     lbHomeDir->setText(Global::HomeDir);
     CargarDeBaseDatos();
     CargarComercio();
+    CargarVerifactu();
     update();
 }
 
@@ -503,7 +557,14 @@ void Configurar::Acepto_Click()
                               QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
         return;
     }
-    if (!GuardarComercio())
+    if (chkVerifactu->isChecked() && (txComercioNIF->text().trimmed().isEmpty() || txComercioNombre->text().trimmed().isEmpty())) {
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("En modo VERI*FACTU el emisor de las facturas es el comercio: escriba su N.I.F. y su "
+                                             "nombre o razón social en «Datos del comercio»."));
+        (txComercioNIF->text().trimmed().isEmpty() ? txComercioNIF : txComercioNombre)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (!GuardarComercio() || !GuardarVerifactu())
         return;
     Global::NombreEmpresa = txNombreEmpresa->text();
     const QString fallo = GuardarConfiguracion();
@@ -557,6 +618,97 @@ bool Configurar::GuardarComercio()
     } catch (const motor::Error& e) {
         QMessageBox::critical(this, windowTitle(),
                               QStringLiteral("No se pudieron guardar los datos del comercio.\n") + motor::TextoParaUsuario(e));
+        return false;
+    }
+    return true;
+}
+namespace {
+
+const QString kQueCambia = QStringLiteral(
+    "Con el modo VERI*FACTU, cada factura que se emite (desde su editor o en la facturación de albaranes) guarda su "
+    "registro de facturación encadenado con huella, como exige la Agencia Tributaria, y se imprime con su código QR.\n\n"
+    "Una factura emitida ya no se puede modificar ni borrar: sólo se registran sus pagos. Un error se corrige con una "
+    "factura rectificativa, o anulando la factura emitida por equivocación.\n\n"
+    "El emisor de las facturas es el comercio (su N.I.F. y razón social). Una vez guardado el primer registro, el modo "
+    "ya no se puede desactivar en esta base de datos, en ningún puesto.");
+const QString kNoSeDesactiva = QStringLiteral(
+    "Esta base de datos ya tiene registros de facturación: el modo VERI*FACTU no se puede desactivar, porque la cadena "
+    "de registros debe continuar.");
+
+}  // namespace
+
+void Configurar::CargarVerifactu()
+{
+    AjustesVerifactu a;
+    m_hayRegistros = false;
+    try {
+        if (baseLista()) {
+            a = Global::BD->LeerVerifactu();
+            m_hayRegistros = Global::BD->UltimoRegistro().has_value();
+        }
+    } catch (const motor::Error& e) {
+        MostrarMotivo(MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje()));
+    }
+    chkVerifactu->setChecked(a.Activo || m_hayRegistros);
+    txNumeroInstalacion->setText(a.NumeroInstalacion);
+    (a.Pruebas ? opPruebas : opProduccion)->setChecked(true);
+    txCertificado->setText(a.Certificado);
+    lbVerifactu->setText(m_hayRegistros ? kNoSeDesactiva : QString());
+    lbVerifactu->setVisible(m_hayRegistros);
+}
+
+void Configurar::chkVerifactu_Click(bool activo)
+{
+    if (!activo && m_hayRegistros) {
+        chkVerifactu->setChecked(true);
+        QMessageBox::information(this, windowTitle(), kNoSeDesactiva);
+        return;
+    }
+    if (!activo)
+        return;
+    QMessageBox caja(QMessageBox::Question, windowTitle(), kQueCambia + QStringLiteral("\n\n¿Activar el modo VERI*FACTU?"),
+                     QMessageBox::Yes | QMessageBox::No, this);
+    caja.setDefaultButton(QMessageBox::No);
+    if (caja.exec() != QMessageBox::Yes)
+        chkVerifactu->setChecked(false);
+}
+
+void Configurar::cmdCertificado_Click()
+{
+    const auto elegir = elegirCertificado ? elegirCertificado : [](QWidget* padre, const QString& actual) {
+        return QFileDialog::getOpenFileName(padre, QStringLiteral("Certificado para enviar los registros"), actual,
+                                            QStringLiteral("Certificados (*.p12 *.pfx *.pem);;Todos los archivos (*)"));
+    };
+    const QString archivo = elegir(this, txCertificado->text());
+    if (!archivo.isEmpty())
+        txCertificado->setText(QDir::toNativeSeparators(archivo));
+}
+
+AjustesVerifactu Configurar::AjustesMostrados() const
+{
+    AjustesVerifactu a;
+    a.Activo = chkVerifactu->isChecked();
+    a.NIF = txComercioNIF->text().trimmed();
+    a.NombreRazon = txComercioNombre->text().trimmed();
+    a.NumeroInstalacion = txNumeroInstalacion->text().trimmed();
+    a.Certificado = txCertificado->text().trimmed();
+    a.Pruebas = opPruebas->isChecked();
+    return a;
+}
+
+bool Configurar::GuardarVerifactu()
+{
+    try {
+        const AjustesVerifactu a = AjustesMostrados();
+        AjustesVerifactu guardados = Global::BD->LeerVerifactu();
+        guardados.NIF = a.NIF;  // the issuer was written with the shop's data
+        guardados.NombreRazon = a.NombreRazon;
+        if (guardados != a)
+            Global::BD->GuardarVerifactu(a);
+    } catch (const motor::Error& e) {
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("No se pudo guardar el modo VERI*FACTU.\n") + motor::TextoParaUsuario(e));
+        CargarVerifactu();
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -37,6 +38,8 @@ public:
 
     // The folder picker; tests replace it.
     static inline std::function<QString(QWidget*, const QString&, const QString&)> elegirCarpeta;
+    // The certificate file picker (from the current file); tests replace it.
+    static inline std::function<QString(QWidget*, const QString&)> elegirCertificado;
 
     bool aceptado() const { return m_aceptado; }
 
@@ -62,6 +65,14 @@ public:
     QLineEdit* txComercioPoblacion = nullptr;
     QLineEdit* txComercioProvincia = nullptr;
     QLineEdit* txComercioTelefono = nullptr;
+    // VERI*FACTU, kept in the database for every station.
+    QCheckBox* chkVerifactu = nullptr;
+    QLabel* lbVerifactu = nullptr;  // what the mode does, or why it stays on
+    QLineEdit* txNumeroInstalacion = nullptr;
+    QRadioButton* opPruebas = nullptr;
+    QRadioButton* opProduccion = nullptr;
+    QLineEdit* txCertificado = nullptr;
+    QPushButton* cmdCertificado = nullptr;
     QLabel* lbRecargo = nullptr;  // what is wrong with a surcharge box
     QLabel* lbMotivo = nullptr;   // what is wrong with the database
     QPushButton* Acepto = nullptr;
@@ -88,9 +99,17 @@ private:
     void CargarComercio();
     // Writes the shop's data; false (and the reason shown) when it cannot.
     bool GuardarComercio();
+    void CargarVerifactu();
+    void chkVerifactu_Click(bool activo);
+    void cmdCertificado_Click();
+    // The mode as the section shows it, the issuer taken from the shop's data.
+    AjustesVerifactu AjustesMostrados() const;
+    // Writes the mode when it changed; false (and the reason shown) when it cannot.
+    bool GuardarVerifactu();
 
     std::vector<FilaGrupo> m_grupos;
     bool m_aceptado = false;
     bool m_mostrando = false;
-    QString m_nombreComercio;  // as the listing header last followed it
+    QString m_nombreComercio;
+    bool m_hayRegistros = false;  // the chain has begun: the mode stays on  // as the listing header last followed it
 };

@@ -1,10 +1,14 @@
 #include "comun_shell.h"
 
 #include "configurar.h"
+#include "contestador.h"
+#include "factura.h"
 #include "formato.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -302,6 +306,91 @@ TEST_F(DialogoConfigurar, TheShopsDataIsCheckedAndKeptInTheDatabase)
     d.txNombreEmpresa->setText(QStringLiteral("PEPA - LISTADOS"));
     QTest::keyClicks(d.txComercioNombre, QStringLiteral(", S.L."));
     EXPECT_EQ(d.txNombreEmpresa->text(), QStringLiteral("PEPA - LISTADOS"));
+}
+
+TEST_F(DialogoConfigurar, VerifactuIsTurnedOnWithConsentForTheWholeDatabaseAndStaysOnOnceRecorded)
+{
+    Global::BD->CrearTablasNuevas();
+    Contestador c;
+    {
+        Configurar d;
+        d.show();
+        EXPECT_FALSE(d.chkVerifactu->isChecked());
+        EXPECT_TRUE(d.opPruebas->isChecked());
+        // Declining leaves it off; accepting says what changes for the shop first.
+        c.Responder(QMessageBox::No);
+        d.chkVerifactu->click();
+        ASSERT_TRUE(c.Esperar());
+        EXPECT_FALSE(d.chkVerifactu->isChecked());
+        c.Responder(QMessageBox::Yes);
+        d.chkVerifactu->click();
+        ASSERT_TRUE(c.Esperar());
+        EXPECT_TRUE(d.chkVerifactu->isChecked());
+        ASSERT_EQ(c.textos.size(), 2);
+        for (const char* dicho : {"registro de facturación encadenado", "código QR", "factura rectificativa", "anulando",
+                                  "ya no se puede desactivar"})
+            EXPECT_TRUE(c.textos[1].contains(QString::fromUtf8(dicho))) << dicho;
+        QTest::keyClicks(d.txNumeroInstalacion, QStringLiteral("CAJA-2"));
+        d.opProduccion->click();
+        Configurar::elegirCertificado = [](QWidget*, const QString&) { return QStringLiteral("/certificados/tienda.p12"); };
+        d.cmdCertificado->click();
+        Configurar::elegirCertificado = nullptr;
+        // The issuer is the shop: without its NIF nothing is saved.
+        c.Ok();
+        d.Acepto->click();
+        ASSERT_TRUE(c.Esperar());
+        EXPECT_TRUE(c.textos.last().contains(QStringLiteral("el emisor de las facturas es el comercio"))) << qPrintable(c.textos.last());
+        EXPECT_FALSE(d.aceptado());
+        EXPECT_FALSE(Global::BD->LeerVerifactu().Activo);
+        d.txComercioNombre->setText(QStringLiteral("CARNES QUENZA SL"));
+        d.txComercioNIF->setText(QStringLiteral("B12345674"));
+        d.Acepto->click();
+        EXPECT_TRUE(d.aceptado());
+    }
+    {
+        // Another station reads the same mode from the database.
+        BaseDatos otra(base->ruta);
+        EXPECT_EQ(otra.LeerVerifactu(), (AjustesVerifactu{true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"),
+                                                         QStringLiteral("CAJA-2"), QDir::toNativeSeparators(QStringLiteral("/certificados/tienda.p12")), false}));
+    }
+    {
+        // Before the first record it can still be turned off.
+        Configurar d;
+        d.show();
+        EXPECT_TRUE(d.chkVerifactu->isChecked());
+        EXPECT_TRUE(d.opProduccion->isChecked());
+        d.chkVerifactu->click();
+        d.Acepto->click();
+        EXPECT_TRUE(d.aceptado());
+        EXPECT_FALSE(Global::BD->LeerVerifactu().Activo);
+        EXPECT_EQ(Global::BD->LeerVerifactu().NumeroInstalacion, QStringLiteral("CAJA-2"));
+    }
+    AjustesVerifactu a = Global::BD->LeerVerifactu();
+    a.Activo = true;
+    Global::BD->GuardarVerifactu(a);
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (1, 'BAR', 'B46000000')"));
+    Factura f(*Global::BD);
+    ASSERT_TRUE(f.WhoAmI());
+    ASSERT_TRUE(f.SetCliente(1));
+    LineaFactura* l = f.NuevaLinea();
+    l->FijarConcepto(QStringLiteral("Género"));
+    l->FijarImporte(10.0);
+    l->FijarpIVA(10);
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+
+    Configurar d;
+    d.show();
+    EXPECT_TRUE(d.lbVerifactu->text().contains(QStringLiteral("no se puede desactivar")));
+    c.Olvidar();
+    c.Ok();
+    d.chkVerifactu->click();
+    ASSERT_TRUE(c.Esperar());
+    ASSERT_EQ(c.textos.size(), 1);
+    EXPECT_TRUE(c.textos[0].contains(QStringLiteral("ya tiene registros de facturación")));
+    EXPECT_TRUE(d.chkVerifactu->isChecked());
+    d.Acepto->click();
+    EXPECT_TRUE(d.aceptado());
+    EXPECT_TRUE(Global::BD->LeerVerifactu().Activo);
 }
 
 TEST_F(DialogoConfigurar, AcceptWritesTheSettings)
