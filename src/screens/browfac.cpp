@@ -114,7 +114,7 @@ QString BrowFac::Texto(const FilaFactura& f, int col) const
     case 0: return QString::number(f.Numero);
     case 1: return Formato(f.Fecha, QStringLiteral("dd/mm/yyyy"));
     case 2: return f.Cliente.esNulo() ? QString() : Formato(f.Cliente, QStringLiteral("000000"));
-    case 3: return f.nombre.aTexto();
+    case 3: return f.Anulada ? QStringLiteral("ANULADA - ") + f.nombre.aTexto() : f.nombre.aTexto();
     case 4: return Formato(f.Neto, kFormatoMoneda);
     case 5: return Formato(f.iva, kFormatoMoneda);
     case 6: return Formato(TotalAPagar(f), kFormatoMoneda);
@@ -186,6 +186,19 @@ void BrowFac::EliminarUna()
     const auto numero = NumeroActual();
     if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("eliminar")))
         return;
+    // An issued invoice (VERI*FACTU) is annulled or rectified, never deleted.
+    bool emitida = false;
+    try {
+        emitida = Global::BD->RegistroDeFactura(Serie(), static_cast<qint32>(*numero)).has_value();
+    } catch (const motor::Error& e) {
+        Mensaje(motor::TextoParaUsuario(e), QMessageBox::Critical);
+        return;
+    }
+    if (emitida) {
+        if (UnaFactura::Corregir(this, Serie(), static_cast<qint32>(*numero)) == UnaFactura::Correccion::Anulada)
+            Refresco(*numero);
+        return;
+    }
     if (!Pregunta(QStringLiteral("Eliminar una factura completa: ¿SEGURO?")))
         return;
     bool eliminada = false;

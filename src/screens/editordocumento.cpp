@@ -314,7 +314,7 @@ void EditorDocumento::Cargar(bool abiertoPorNumero)
     PintarTotales();
 
     const bool editable = Editable();
-    m_borrar->setEnabled(editable);
+    m_borrar->setEnabled(editable || BorraDocumento());
     const bool bloqueado = ClienteBloqueado();
     // The invoice names the note by its number and date: they stay as billed.
     m_txNumero->setReadOnly(bloqueado);
@@ -806,8 +806,11 @@ void EditorDocumento::InsertarComentario()
 
 void EditorDocumento::BorrarFila()
 {
-    if (!Editable())
+    if (!Editable()) {
+        if (BorraDocumento())
+            BorrarDocumento();
         return;
+    }
     CerrarEditor();
     const int fila = m_grd->Row();
     bool comentario = false;

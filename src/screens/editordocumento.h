@@ -104,6 +104,10 @@ protected:
     virtual void DesctoPPAbandonado() {}
     // Locked fields of a document that cannot change.
     virtual bool ClienteBloqueado() const { return false; }
+    // While the lines cannot change, "Borrar" may act on the whole document instead (an issued
+    // invoice is annulled or rectified): true when it does.
+    virtual bool BorraDocumento() const { return false; }
+    virtual void BorrarDocumento() {}
 
     // Saving. A question to ask before the document is written (an empty note); empty for none.
     virtual QString PreguntaAntesDeGuardar() const { return {}; }

@@ -7,12 +7,14 @@
 #include "navegador.h"
 #include "rejilla.h"
 #include "utilidades.h"
+#include "verifactu.h"
 
 #include <QScrollBar>
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
@@ -96,6 +98,12 @@ UnaFactura::UnaFactura(std::unique_ptr<Factura> factura, long numeroEditado)
     filaPago->addWidget(etiqueta, 0, 0);
     filaPago->addWidget(m_txPagado, 1, 0);
     filaPago->addWidget(liquidar, 1, 1);
+    m_lbEmitida = new QLabel(pago);
+    m_lbEmitida->setObjectName(QStringLiteral("lbEmitida"));
+    m_lbEmitida->setWordWrap(true);
+    m_lbEmitida->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 48);
+    m_lbEmitida->hide();
+    filaPago->addWidget(m_lbEmitida, 0, 2, 2, 1);
     connect(m_txPagado, &QLineEdit::textEdited, this, &UnaFactura::AlEditarPagado);
     connect(liquidar, &QPushButton::clicked, this, &UnaFactura::Liquidar);
 
@@ -132,6 +140,104 @@ UnaFactura::~UnaFactura() = default;
 void UnaFactura::DocumentoCargado()
 {
     m_txPagado->setText(Formato(m_factura->Pagado, kFormatoMoneda));
+    // Once recorded, only what the record does not hold (the payment) changes.
+    std::optional<verifactu::Registro> registro;
+    try {
+        if (NumeroEditado() != 0 && m_factura->Serie && m_factura->Numero)
+            registro = Global::BD->RegistroDeFactura(*m_factura->Serie, *m_factura->Numero);
+    } catch (const motor::Error&) {
+        // Without the record at hand the invoice stays editable; saving checks it again.
+    }
+    m_emitida = registro.has_value();
+    m_anulada = registro && registro->tipo == verifactu::TipoRegistro::Anulacion;
+    m_lbEmitida->setText(m_anulada ? tr("Factura ANULADA: queda guardada como se anuló; sólo se puede registrar su pago.")
+                                   : tr("Factura emitida con su registro VERI*FACTU: número, fecha, cliente, líneas y "
+                                        "descuentos no se pueden cambiar; para corregirla use «Borrar» (anular o rectificar)."));
+    m_lbEmitida->setVisible(m_emitida);
+    m_txDescuento->setReadOnly(m_emitida);
+}
+
+void UnaFactura::BorrarDocumento()
+{
+    if (!m_factura->Serie || !m_factura->Numero)
+        return;
+    if (Corregir(this, *m_factura->Serie, *m_factura->Numero) == Correccion::Anulada && RecargarDocumento())
+        Cargar(true);
+}
+
+UnaFactura::Correccion UnaFactura::Corregir(QWidget* padre, qint16 serie, qint32 numero)
+{
+    const QString cual = verifactu::NumSerie(serie, numero);
+    QMessageBox eleccion(QMessageBox::Question, tr("Factura emitida"),
+                         tr("La factura %1 está emitida con su registro VERI*FACTU: no se puede borrar.\n\n"
+                            "«Anular»: sólo si se emitió por error. Queda guardada como ANULADA y sus albaranes vuelven a "
+                            "estar pendientes para facturarlos de nuevo.\n"
+                            "«Rectificar»: una factura rectificativa, en su propia serie, corrige sus importes.")
+                             .arg(cual),
+                         QMessageBox::NoButton, padre);
+    QPushButton* anular = eleccion.addButton(tr("&Anular"), QMessageBox::DestructiveRole);
+    QPushButton* rectificar = eleccion.addButton(tr("&Rectificar"), QMessageBox::AcceptRole);
+    eleccion.addButton(QMessageBox::Cancel);
+    eleccion.setDefaultButton(QMessageBox::Cancel);
+    eleccion.exec();
+    if (eleccion.clickedButton() == rectificar) {
+        QMessageBox forma(QMessageBox::Question, tr("Factura rectificativa"),
+                          tr("¿Cómo corrige la factura rectificativa a la factura %1?\n\n"
+                             "«Por diferencias»: sus líneas son sólo lo que cambia (una devolución, un descuento).\n"
+                             "«Por sustitución»: sus líneas son la factura entera como debe quedar.")
+                              .arg(cual),
+                          QMessageBox::NoButton, padre);
+        QPushButton* diferencias = forma.addButton(tr("Por &diferencias"), QMessageBox::AcceptRole);
+        QPushButton* sustitucion = forma.addButton(tr("Por &sustitución"), QMessageBox::AcceptRole);
+        forma.addButton(QMessageBox::Cancel);
+        forma.setDefaultButton(QMessageBox::Cancel);
+        forma.exec();
+        if (forma.clickedButton() != diferencias && forma.clickedButton() != sustitucion)
+            return Correccion::Ninguna;
+        return Rectificar(padre, serie, numero, forma.clickedButton() == sustitucion) ? Correccion::Rectificativa
+                                                                                       : Correccion::Ninguna;
+    }
+    if (eleccion.clickedButton() != anular)
+        return Correccion::Ninguna;
+    if (QMessageBox::question(padre, tr("Anular factura"),
+                              tr("Anular la factura %1 emitida por error: ¿SEGURO?").arg(cual),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return Correccion::Ninguna;
+    QString motivo;
+    try {
+        Factura f(*Global::BD);
+        if (!f.WhoAmI(serie, numero) || !f.Anular())
+            motivo = f.UltimoError();
+    } catch (const motor::Error& e) {
+        motivo = motor::TextoParaUsuario(e);
+    }
+    if (!motivo.isEmpty()) {
+        QMessageBox::critical(padre, tr("Anular factura"), tr("No se ha anulado la factura %1.\n").arg(cual) + motivo);
+        return Correccion::Ninguna;
+    }
+    ReleerSiCargado(Navegadores::facturas);
+    ReleerSiCargado(Navegadores::albaranes);
+    return Correccion::Anulada;
+}
+
+UnaFactura* UnaFactura::Rectificar(QWidget* padre, qint16 serie, qint32 numero, bool sustitucion)
+{
+    auto factura = std::make_unique<Factura>(*Global::BD);
+    QString motivo;
+    try {
+        if (!factura->Rectificar(serie, numero, sustitucion))
+            motivo = factura->UltimoError();
+    } catch (const motor::Error& e) {
+        motivo = motor::TextoParaUsuario(e);
+    }
+    if (!motivo.isEmpty()) {
+        QMessageBox::critical(padre, tr("Factura rectificativa"), motivo);
+        return nullptr;
+    }
+    auto* ventana = new UnaFactura(std::move(factura), 0);
+    ventana->Mostrar();
+    ventana->Cargar(false);
+    return ventana;
 }
 
 int UnaFactura::NumeroLineas() const { return m_factura->NumeroLineas(); }

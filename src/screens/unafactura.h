@@ -6,6 +6,7 @@
 #include <optional>
 
 class Factura;
+class QLabel;
 class QLineEdit;
 class Rejilla;
 
@@ -23,6 +24,15 @@ public:
     ~UnaFactura() override;
 
     const Factura& Documento() const { return *m_factura; }
+
+    // In VERI*FACTU an issued invoice is corrected, not deleted: asks whether to annul invoice
+    // `numero` of `serie` or to rectify it (by differences or by substitution), and does it,
+    // saying in Spanish what failed. What was done:
+    enum class Correccion { Ninguna, Anulada, Rectificativa };
+    static Correccion Corregir(QWidget* padre, qint16 serie, qint32 numero);
+    // A new rectifying invoice of that invoice in a new window; null (the reason shown) when
+    // it cannot be made.
+    static UnaFactura* Rectificar(QWidget* padre, qint16 serie, qint32 numero, bool sustitucion);
     std::optional<qint16> SerieEditada() const override { return m_serieEditada; }
 
 protected:
@@ -37,6 +47,10 @@ protected:
     QString FueraDeLimites(int linea, int col, const QString& texto) const override;
     void CeldaEditada(int linea, int col, const QString& texto) override;
     void PintarTotales() override;
+    bool Editable() const override { return !m_emitida; }
+    bool ClienteBloqueado() const override { return m_emitida; }
+    bool BorraDocumento() const override { return m_emitida && !m_anulada; }
+    void BorrarDocumento() override;
 
     std::optional<qint32> NumeroDocumento() const override;
     void FijarNumeroDocumento(qint32 numero) override;
@@ -70,4 +84,7 @@ private:
     qint16 m_serieEditada = 0;
     Rejilla* m_grdResu = nullptr;
     QLineEdit* m_txPagado = nullptr;
+    QLabel* m_lbEmitida = nullptr;  // why an issued invoice is read-only
+    bool m_emitida = false;         // it has its record of issue (VERI*FACTU)
+    bool m_anulada = false;
 };

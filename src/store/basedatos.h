@@ -56,6 +56,7 @@ struct FilaFactura {
     // Beyond the list's eight elements, what the customer is also asked for.
     double REq = 0;      // surcharge; 0 for a customer who does not pay it
     double Envases = 0;  // packaging deposits, euros
+    bool Anulada = false;  // annulled by its record (VERI*FACTU): it stays, marked
 };
 
 // What the customer owes for an invoice, as the printed invoice totals it: net, VAT,

@@ -1,9 +1,12 @@
 // Invoice store: numbering per series, the list with its filters, reading and deleting.
 
 #include "basedatos.h"
+
 #include "consultas.h"
 #include "dinero.h"
 #include "utilidades.h"
+
+#include <set>
 
 qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
 {
@@ -53,9 +56,18 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
             ? QStringLiteral("where (isnull(Pagado) or ((centimos(Pagado)<>Neto+IVA+REq+sEnvases) and (centimos(Pagado)<>Neto+IVA+REq)))")
             : QStringLiteral("where ((centimos(Pagado)=Neto+IVA+REq+sEnvases) or (centimos(Pagado)=Neto+IVA+REq))");
     sql += QStringLiteral(" order by Serie, Numero");
+    // Annulled invoices, by series and number: an annulment is the last record an invoice gets.
+    std::set<std::pair<qint64, qint64>> anuladas;
+    if (m_bd->existeTabla(QStringLiteral("RegistroFacturacion"))) {
+        motor::BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT Serie, Numero FROM RegistroFacturacion WHERE Tipo='N'"));
+        while (s.paso())
+            anuladas.emplace(s.columna(0).aEntero(), s.columna(1).aEntero());
+        s.reiniciar();
+    }
     motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
     for (; !rs.eof(); rs.moveNext()) {
         FilaFactura f;
+        f.Anulada = !anuladas.empty() && anuladas.count({rs[QStringLiteral("Serie")].aEntero(), rs[QStringLiteral("Numero")].aEntero()}) != 0;
         f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
         f.Fecha = rs[QStringLiteral("Fecha")];
         f.Cliente = rs[QStringLiteral("Cliente")];

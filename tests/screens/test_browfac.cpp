@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -299,6 +300,77 @@ TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(abierta);
     EXPECT_FALSE(nueva);
+}
+
+}  // namespace
+
+namespace {
+
+// A custom button of the next message box, by its text.
+std::function<void(QWidget*)> Boton(const QString& texto)
+{
+    return [texto](QWidget* w) {
+        auto* caja = qobject_cast<QMessageBox*>(w);
+        ASSERT_TRUE(caja);
+        for (QAbstractButton* b : caja->buttons())
+            if (b->text().remove(QLatin1Char('&')) == texto) {
+                b->click();
+                return;
+            }
+        ADD_FAILURE() << "no button " << texto.toStdString();
+        caja->reject();
+    };
+}
+
+TEST_F(NavegadorFacturas, AnIssuedInvoiceIsReadOnlyAndItsDeletionIsAnAnnulmentOrARectification)
+{
+    Global::BD->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
+    Factura f(*Global::BD);
+    ASSERT_TRUE(f.WhoAmI(qint16(0)));
+    ASSERT_TRUE(f.SetCliente(1));
+    LineaFactura* l = f.NuevaLinea();
+    l->FijarConcepto(QStringLiteral("Género"));
+    l->FijarImporte(100.0);
+    l->FijarpIVA(10);
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+    albaran(1, 1, kDia, 0, Valor(*f.Numero));
+    m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET sFac=0 WHERE Numero=1"));
+
+    BrowFac* b = Abrir();
+    b->Grd->setRow(1);
+    b->MnModificar->trigger();
+    UnaFactura* editor = nullptr;
+    for (QWidget* x : QApplication::allWidgets())
+        if (auto* u = qobject_cast<UnaFactura*>(x))
+            editor = u;
+    ASSERT_TRUE(editor);
+    auto* explicacion = editor->findChild<QLabel*>(QStringLiteral("lbEmitida"));
+    ASSERT_TRUE(explicacion);
+    EXPECT_TRUE(explicacion->isVisible());
+    EXPECT_TRUE(explicacion->text().contains(QStringLiteral("no se pueden cambiar")));
+    for (const char* campo : {"txNumero", "txCliente", "txCodCli", "txDescuento", "txDesctoPP"})
+        EXPECT_TRUE(editor->findChild<QLineEdit*>(QString::fromLatin1(campo))->isReadOnly()) << campo;
+    EXPECT_FALSE(editor->findChild<QLineEdit*>(QStringLiteral("txPagado"))->isReadOnly());
+    (editor->parentWidget() ? editor->parentWidget() : editor)->close();
+    QTest::qWait(20);
+
+    // Borrar in the list: cancelled, nothing happens; "Anular" keeps the invoice, marked.
+    contestador->Olvidar();
+    contestador->Cancelar();
+    b->Grd->setRow(1);
+    QTest::mouseClick(b->Borrar, Qt::LeftButton);
+    ASSERT_TRUE(contestador->Esperar());
+    EXPECT_TRUE(contestador->textos.value(0).contains(QStringLiteral("no se puede borrar")));
+    EXPECT_FALSE(b->Grd->TextMatrix(1, 3).startsWith(QStringLiteral("ANULADA")));
+    contestador->Hacer(Boton(QStringLiteral("Anular")));
+    contestador->Responder(QMessageBox::Yes);
+    b->Grd->setRow(1);
+    QTest::mouseClick(b->Borrar, Qt::LeftButton);
+    ASSERT_TRUE(contestador->Esperar());
+    EXPECT_EQ(b->Grd->Rows(), 2);
+    EXPECT_EQ(b->Grd->TextMatrix(1, 3), QStringLiteral("ANULADA - GARCIA LOPEZ"));
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where Tipo='N'")), 1);
+    EXPECT_EQ(uno(QStringLiteral("select Factura is null from AlbaranVentaCabecera where Numero=1")), 1);
 }
 
 }  // namespace
