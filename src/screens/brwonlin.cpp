@@ -1,6 +1,7 @@
 #include "brwonlin.h"
 
 #include "albaran.h"
+#include "campofecha.h"
 #include "formato.h"
 #include "global.h"
 #include "listafilas.h"
@@ -103,10 +104,8 @@ BrwOnLin::BrwOnLin(QWidget* padre) : QWidget(padre)
     m_panel = new QWidget(this);
     m_panel->setObjectName(QStringLiteral("pnlSuperior"));
     auto* lbDesde = new QLabel(QStringLiteral("A partir de"), m_panel);
-    pkDesde = new QDateEdit(m_panel);
+    pkDesde = new CampoFecha(m_panel);
     pkDesde->setObjectName(QStringLiteral("pkDesde"));
-    pkDesde->setCalendarPopup(true);
-    pkDesde->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
     lbDesde->setBuddy(pkDesde);
     Buscar = new QPushButton(QStringLiteral("Buscar"), m_panel);
     Buscar->setObjectName(QStringLiteral("Buscar"));

@@ -1,6 +1,7 @@
 #include "editordocumento.h"
 
 #include "autoescrituraqt.h"
+#include "campofecha.h"
 #include "coleccion.h"
 #include "editorcelda.h"
 #include "formato.h"
@@ -152,10 +153,8 @@ void EditorDocumento::CrearCabecera(QWidget* extra)
     m_txNumero->setValidator(digitos);
     m_txNumero->setMaxLength(9);  // every 9-digit number fits the 32-bit field
     m_txNumero->setAlignment(Qt::AlignRight);
-    m_pkFecha = new QDateEdit(m_cabecera);
+    m_pkFecha = new CampoFecha(m_cabecera);
     m_pkFecha->setObjectName(QStringLiteral("pkFecha"));
-    m_pkFecha->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    m_pkFecha->setCalendarPopup(true);
     m_pkFecha->installEventFilter(this);
     m_txCodCli = campo("txCodCli");
     m_txCodCli->setValidator(digitos);
@@ -524,6 +523,10 @@ bool EditorDocumento::TeclaAbajo(QKeyEvent& evento)
             return true;
         }
         return false;
+    case Qt::Key_Escape:
+        // The first Escape leaves the cell, as typed; the next one is the window's.
+        CerrarEditor();
+        return true;
     case Qt::Key_Delete:
         if (evento.modifiers() & Qt::ShiftModifier) {
             BorrarFila();
@@ -783,6 +786,24 @@ bool EditorDocumento::eventFilter(QObject* objeto, QEvent* evento)
         }
     }
     return QWidget::eventFilter(objeto, evento);
+}
+
+// Keys that no field took: Escape outside an open cell is "Cancelar"; Enter on the grid opens
+// its current cell again.
+void EditorDocumento::keyPressEvent(QKeyEvent* evento)
+{
+    const int k = evento->key();
+    if (k == Qt::Key_Escape && evento->modifiers() == Qt::NoModifier) {
+        evento->accept();
+        Cancelar();
+        return;
+    }
+    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && m_grd->hasFocus() && !m_txEd->estaAbierto() && Editable()) {
+        evento->accept();
+        AbrirEditor();
+        return;
+    }
+    QWidget::keyPressEvent(evento);
 }
 
 // --- buttons -----------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "filtro.h"
 
 #include "autoescrituraqt.h"
+#include "campofecha.h"
 #include "formato.h"
 #include "global.h"
 #include "utilidades.h"
@@ -22,10 +23,8 @@ QString TextoFecha(const QDate& fecha) { return Formato(Valor(fecha), QStringLit
 
 QDateEdit* Fecha(const char* nombre, QWidget* padre)
 {
-    auto* f = new QDateEdit(QDate::currentDate(), padre);
+    auto* f = new CampoFecha(QDate::currentDate(), padre);
     f->setObjectName(QString::fromLatin1(nombre));
-    f->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    f->setCalendarPopup(true);
     return f;
 }
 
@@ -135,8 +134,8 @@ DialogoFiltro::DialogoFiltro(QWidget* padre) : QDialog(padre)
 
     auto* acepta = Control<QPushButton>("Acepta", QStringLiteral("Confirmar y guardar"), this);
     auto* cancela = Control<QPushButton>("Cancela", QStringLiteral("Cancelar edición"), this);
-    acepta->setAutoDefault(false);
-    cancela->setAutoDefault(false);
+    // Enter accepts from any field (Escape cancels, as in every dialog).
+    acepta->setDefault(true);
     auto* botones = new QHBoxLayout;
     botones->addStretch();
     botones->addWidget(acepta);

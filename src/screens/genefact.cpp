@@ -1,5 +1,6 @@
 #include "genefact.h"
 
+#include "campofecha.h"
 #include "utilidades.h"
 
 #include <QCheckBox>
@@ -35,10 +36,8 @@ GeneFact::GeneFact(QWidget* padre) : QDialog(padre)
     m_txSerie->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), m_txSerie));
     m_txSerie->setMaxLength(5);
     m_txSerie->installEventFilter(this);
-    m_pkFecha = new QDateEdit(generar);
+    m_pkFecha = new CampoFecha(generar);
     m_pkFecha->setObjectName(QStringLiteral("pkFecha"));
-    m_pkFecha->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    m_pkFecha->setCalendarPopup(true);
     m_uno2uno = new QRadioButton(QStringLiteral("Una factura por &albarán"), generar);
     m_uno2uno->setObjectName(QStringLiteral("uno2uno"));
     m_var2uno = new QRadioButton(QStringLiteral("Una factura por &cliente"), generar);

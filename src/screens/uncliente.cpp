@@ -83,6 +83,10 @@ UnCliente::UnCliente(QWidget* padre) : QWidget(padre)
     Acepta->setObjectName(QStringLiteral("Acepta"));
     Cancela = new QPushButton(QStringLiteral("Cancelar edición"), this);
     Cancela->setObjectName(QStringLiteral("Cancela"));
+    // Enter saves and Escape cancels, as in a dialog (see keyPressEvent); the frame shows which.
+    Acepta->setDefault(true);
+    Acepta->setAutoDefault(false);
+    Cancela->setAutoDefault(false);
     connect(Acepta, &QPushButton::clicked, this, &UnCliente::Acepta_Click);
     connect(Cancela, &QPushButton::clicked, this, &UnCliente::Cancela_Click);
 
@@ -314,6 +318,27 @@ bool UnCliente::eventFilter(QObject* objeto, QEvent* evento)
         }
     }
     return false;
+}
+
+void UnCliente::keyPressEvent(QKeyEvent* evento)
+{
+    const int k = evento->key();
+    const bool sinModificador = !(evento->modifiers() & ~Qt::KeypadModifier);
+    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && sinModificador) {
+        evento->accept();
+        // Enter on the focused "Cancelar edición" means that button.
+        if (focusWidget() == Cancela)
+            Cancela_Click();
+        else
+            Acepta_Click();
+        return;
+    }
+    if (k == Qt::Key_Escape && sinModificador) {
+        evento->accept();
+        Cancela_Click();
+        return;
+    }
+    QWidget::keyPressEvent(evento);
 }
 
 bool UnCliente::Preguntar(const QString& texto)

@@ -50,6 +50,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
+    void keyPressEvent(QKeyEvent* evento) override;
 
 private:
     QLineEdit* campo(const char* nombre, int largo);
