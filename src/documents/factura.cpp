@@ -11,6 +11,7 @@
 #include "motormascaras.h"
 #include "validez.h"
 #include "verifactu.h"
+#include "utilidades.h"
 
 #include <cmath>
 #include <limits>
@@ -190,8 +191,12 @@ bool Factura::Guardar()
                                             "rectificativa.")
                                  .arg(*m_numeroCargado));
         }
+        if (CampoALargo(cabecera[QStringLiteral("Cliente")]) != *m_cliente && !ClienteIdentificable())
+            return false;
         cabecera.edit();
     } else {
+        if (!ClienteIdentificable())
+            return false;
         // A new invoice never takes over a stored one, whatever its number.
         m_bd.ConsultaCabzFactura(*Serie, *Numero, cabecera);
         if (!cabecera.eof()) {
@@ -300,6 +305,22 @@ bool Factura::Guardar()
     m_numeroPropuesto.reset();
     m_huella = huella;
     return true;
+}
+
+bool Factura::ClienteIdentificable()
+{
+    // Read under the write lock: the customer's file as it is when the invoice is stored.
+    Coleccion datos;
+    if (!m_bd.ConsultaCliente(*m_cliente, datos))
+        return Fallo(QStringLiteral("El cliente %1 ya no existe: elija otro y vuelva a guardar.").arg(*m_cliente));
+    const QString nif = CampoATexto(datos.valor(QStringLiteral("NIF"))).trimmed();
+    // Without a NIF the invoice is a simplified one; a wrong one would name nobody.
+    if (nif.isEmpty() || NIFValido(nif))
+        return true;
+    return Fallo(QStringLiteral("El N.I.F. %1 del cliente %2 no es correcto. Corríjalo en los datos del cliente "
+                                "(o déjelo vacío para una factura simplificada) y vuelva a guardar.")
+                     .arg(nif)
+                     .arg(*m_cliente));
 }
 
 bool Factura::Delete()

@@ -160,6 +160,8 @@ public:
 private:
     void EscribirLinea(const LineaFactura& linea, motor::Recordset& rs);
     bool Guardar();
+    // False with the reason when the customer's NIF is there but wrong: the invoice would name nobody.
+    bool ClienteIdentificable();
     bool Fallo(const QString& motivo);
     LineaFactura* Anadir(std::unique_ptr<LineaFactura> linea);
 

@@ -225,10 +225,28 @@ void UnCliente::Acepta_Click()
         txDescto->setFocus();
         return;
     }
+    if (txNombre->text().trimmed().isEmpty()) {
+        Avisar(QStringLiteral("Falta el nombre del cliente: escríbalo y vuelva a guardar."), false);
+        txNombre->setFocus();
+        return;
+    }
+    // A wrong control character is a typing slip most of the time: said, and kept only when asked.
+    QString nif = txNIF->text().trimmed();
+    if (!nif.isEmpty()) {
+        if (const std::optional<QString> valido = NIFValido(nif)) {
+            nif = *valido;
+        } else if (!PreguntarSiNo(QStringLiteral("El N.I.F. %1 no es correcto: su carácter de control no cuadra.\n"
+                                                 "No se podrán hacer facturas a este cliente hasta corregirlo.\n"
+                                                 "¿Guardar el cliente así?")
+                                      .arg(nif))) {
+            txNIF->setFocus();
+            return;
+        }
+    }
     const qint32 codigo = cod.toInt();
     Coleccion c;
     c.fijar(QStringLiteral("Codigo"), Valor(static_cast<qint64>(codigo)));
-    c.fijar(QStringLiteral("NIF"), txNIF->text());
+    c.fijar(QStringLiteral("NIF"), nif);
     c.fijar(QStringLiteral("UsaREq"), ckUsaREq->isChecked());
     c.fijar(QStringLiteral("Descuento"), Valor(descuento.value_or(0.0f)));
     c.fijar(QStringLiteral("Nombre"), txNombre->text());
@@ -346,6 +364,13 @@ bool UnCliente::Preguntar(const QString& texto)
     QMessageBox caja(QMessageBox::Warning, kTitulo, texto, QMessageBox::Ok | QMessageBox::Cancel, this);
     caja.setDefaultButton(QMessageBox::Cancel);  // Enter keeps what was typed
     return caja.exec() == QMessageBox::Ok;
+}
+
+bool UnCliente::PreguntarSiNo(const QString& texto)
+{
+    QMessageBox caja(QMessageBox::Warning, kTitulo, texto, QMessageBox::Yes | QMessageBox::No, this);
+    caja.setDefaultButton(QMessageBox::No);
+    return caja.exec() == QMessageBox::Yes;
 }
 
 void UnCliente::Avisar(const QString& texto, bool critico)

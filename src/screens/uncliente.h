@@ -55,6 +55,7 @@ protected:
 private:
     QLineEdit* campo(const char* nombre, int largo);
     bool Preguntar(const QString& texto);
+    bool PreguntarSiNo(const QString& texto);
     void Avisar(const QString& texto, bool critico);
 
     qint32 m_codigo = 0;

@@ -44,7 +44,7 @@ protected:
     void cliente(qint32 codigo, const QString& nombre, bool req = false, double descuento = 0)
     {
         m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, Poblacion, UsaREq, Descuento) "
-                                          "VALUES (?, ?, 'B46000000', 'VALENCIA', ?, ?)"),
+                                          "VALUES (?, ?, 'B46000006', 'VALENCIA', ?, ?)"),
                            {codigo, nombre, req, descuento});
     }
     // An article of section 1 with its price in cents at price level 0, tariff 1.

@@ -171,6 +171,42 @@ TEST_F(FacturaDePrueba, StoredInvoiceComesBackAndMergesItsLines)
     EXPECT_EQ(filas, (std::vector<std::pair<qint64, double>>{{2, 11.40}, {3, 6.0}, {4, -1.5}}));
 }
 
+// A customer with a wrong NIF cannot be named on an invoice; without a NIF the invoice is simplified.
+TEST_F(FacturaDePrueba, AnInvoiceIsRefusedForACustomerWhoseNifIsWrong)
+{
+    auto nif = [&](qint32 codigo, const Valor& valor) {
+        m().ejecutarNativo(QStringLiteral("UPDATE Cliente SET NIF=? WHERE Codigo=?"), {valor, codigo});
+    };
+    auto nueva = [&](qint32 codigo) {
+        auto f = std::make_unique<Factura>(*bd);
+        EXPECT_TRUE(f->WhoAmI(qint16(1)));
+        EXPECT_TRUE(f->SetCliente(codigo));
+        f->NuevaLinea()->FijarConcepto(QStringLiteral("Portes"));
+        return f;
+    };
+    nif(1, QStringLiteral("B46000000"));
+    std::unique_ptr<Factura> f = nueva(1);
+    EXPECT_FALSE(f->Update());
+    EXPECT_TRUE(f->UltimoError().startsWith(QStringLiteral("El N.I.F. B46000000 del cliente 1 no es correcto."))) << f->UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
+
+    for (const Valor& sinNif : {Valor(), Valor(QString()), Valor(QStringLiteral("  "))}) {
+        nif(2, sinNif);
+        EXPECT_TRUE(nueva(2)->Update()) << "simplified";
+    }
+    nif(1, QStringLiteral("b-46000006"));
+    ASSERT_TRUE(f->Update()) << f->UltimoError().toStdString();
+
+    // An invoice already stored keeps being settled and edited; moving it to a wrong NIF is refused.
+    nif(1, QStringLiteral("B46000000"));
+    f->Pagado = 1;
+    EXPECT_TRUE(f->Update()) << f->UltimoError().toStdString();
+    nif(2, QStringLiteral("12345678A"));
+    ASSERT_TRUE(f->SetCliente(2));
+    EXPECT_FALSE(f->Update());
+    EXPECT_EQ(uno(QStringLiteral("select Cliente from FacturaVentaCabecera where Numero=%1").arg(*f->Numero)), 1);
+}
+
 TEST_F(FacturaDePrueba, RenumberingMovesItsNotesAndNeverOverwritesAnotherInvoice)
 {
     Factura f(*bd);

@@ -72,7 +72,7 @@ TEST_F(Impresion, DeliveryNoteSendsEverySectionWithItsFormattedValues)
     EXPECT_EQ(cabeza.at(QStringLiteral("@FECHA")), QStringLiteral("05/03/2024"));
     EXPECT_EQ(cabeza.at(QStringLiteral("@CODCLI")), QStringLiteral("7"));
     EXPECT_EQ(cabeza.at(QStringLiteral("@NOMBRE")), QStringLiteral("BAR EL PUERTO"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@NIF")), QStringLiteral("B46000000"));
+    EXPECT_EQ(cabeza.at(QStringLiteral("@NIF")), QStringLiteral("B46000006"));
     // The shop's own data heads every document.
     EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_NOMBRE")), QStringLiteral("ULTRAMARINOS PEPA, S.L."));
     EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_NIF")), QStringLiteral("B12345674"));

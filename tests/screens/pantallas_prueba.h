@@ -64,7 +64,7 @@ protected:
     {
         m().ejecutarNativo(QStringLiteral("DELETE FROM Cliente WHERE Codigo=?"), {codigo});
         m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, Poblacion, UsaREq, Descuento) "
-                                          "VALUES (?, ?, 'B46000000', 'VALENCIA', ?, ?)"),
+                                          "VALUES (?, ?, 'B46000006', 'VALENCIA', ?, ?)"),
                            {codigo, nombre, req, descuento});
     }
     void articulo(qint32 codigo, const QString& nombre, qint16 cada, qint16 depto, qint32 precio)

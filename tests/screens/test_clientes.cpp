@@ -104,7 +104,7 @@ TEST_F(Clientes, SortingAndReloadingKeepTheirRow)
     EXPECT_EQ(b->Orden(), QStringLiteral("NIF"));
     EXPECT_EQ(b->Grd->Row(), 3);
     EXPECT_EQ(b->Grd->TextMatrix(1, 2), QStringLiteral("12345678Z"));
-    EXPECT_EQ(b->Grd->TextMatrix(6, 2), QStringLiteral("B46987654"));
+    EXPECT_EQ(b->Grd->TextMatrix(6, 2), QStringLiteral("B46987657"));
 
     b->Refresco(5);  // with a code: its row
     EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("5"));
@@ -140,7 +140,7 @@ TEST_F(Clientes, NewCustomerTypedAndSavedRoundTripsAndIsSelected)
     const QString nombre = QStringLiteral("O'Neill & Hijos, S.L. Ñ €");
     Escribir(e->txNombre, nombre);
     ASSERT_EQ(e->txNombre->text(), nombre);
-    QTest::keyClicks(e->txNIF, QStringLiteral("B12345678"));
+    QTest::keyClicks(e->txNIF, QStringLiteral("B12345674"));
     Escribir(e->txDireccion1, QStringLiteral("C/ Peñíscola, 3 \"bajo\""));
     QTest::keyClicks(e->txEmail, QStringLiteral("oneill@example.com"));
     QTest::keyClicks(e->txDescto, QStringLiteral("2.5"));
@@ -203,6 +203,38 @@ TEST_F(Clientes, DiscountIsReadWithEitherMarkAndRefusedOutsideZeroToHundred)
     e->txDescto->setText(QStringLiteral(","));  // not a number: no discount
     Al(QMessageBox::Ok, [&] { Click(e->Acepta); });
     EXPECT_EQ(Leer(4).valor(QStringLiteral("Descuento")).aNumero(), 0.0);
+}
+
+TEST_F(Clientes, ANameIsRequiredAndAWrongNifIsKeptOnlyWhenAsked)
+{
+    BrowCli* b = Abrir();
+    Click(b->Nuevo);
+    UnCliente* e = b->Editor(0);
+    ASSERT_TRUE(e);
+    QTest::keyClicks(e->txNombre, QStringLiteral("   "));
+    Mensajes m = Al(QMessageBox::Ok, [&] { Click(e->Acepta); });
+    EXPECT_EQ(m.textos, QStringList{QStringLiteral("Falta el nombre del cliente: escríbalo y vuelva a guardar.")});
+    EXPECT_EQ(b->Editor(0), e);
+    EXPECT_EQ(Contar(QStringLiteral("select count(*) from Cliente")), 6);
+
+    QTest::keyClicks(e->txNombre, QStringLiteral("NIF PRUEBA"));
+    QTest::keyClicks(e->txNIF, QStringLiteral("B46000000"));
+    m = Al(QMessageBox::No, [&] { Click(e->Acepta); });
+    ASSERT_EQ(m.textos.size(), 1);
+    EXPECT_TRUE(m.textos[0].startsWith(QStringLiteral("El N.I.F. B46000000 no es correcto"))) << m.textos[0].toStdString();
+    EXPECT_EQ(b->Editor(0), e);
+    EXPECT_EQ(Contar(QStringLiteral("select count(*) from Cliente")), 6);
+    m = Al(QMessageBox::Yes, [&] { Click(e->Acepta); });
+    EXPECT_EQ(m.textos.size(), 1);
+    EXPECT_EQ(Leer(7).valor(QStringLiteral("NIF")).aTexto(), QStringLiteral("B46000000"));
+
+    // A right one is kept as it is written on documents.
+    b->Edita_Click();
+    e = b->Editor(7);
+    ASSERT_TRUE(e);
+    e->txNIF->setText(QStringLiteral("b-46000006"));
+    EXPECT_TRUE(Al(QMessageBox::Ok, [&] { Click(e->Acepta); }).textos.isEmpty());
+    EXPECT_EQ(Leer(7).valor(QStringLiteral("NIF")).aTexto(), QStringLiteral("B46000006"));
 }
 
 TEST_F(Clientes, CancellingAsksOnlyWhenSomethingChanged)

@@ -303,7 +303,7 @@ void Jornada()
     const QString codigo = Hijo<QLineEdit>(unCliente, QStringLiteral("txCodigo"))->text();
     Comprobar(codigo.toInt() > 0, QStringLiteral("un código nuevo propuesto"), codigo);
     Escribir(Hijo<QLineEdit>(unCliente, QStringLiteral("txNombre")), nombreCliente);
-    Escribir(Hijo<QLineEdit>(unCliente, QStringLiteral("txNIF")), QStringLiteral("B46111222"));
+    Escribir(Hijo<QLineEdit>(unCliente, QStringLiteral("txNIF")), QStringLiteral("B46111225"));
     Escribir(Hijo<QLineEdit>(unCliente, QStringLiteral("txPoblacion")), QStringLiteral("VALENCIA"));
     Hijo<QCheckBox>(unCliente, QStringLiteral("ckUsaREq"))->click();
     Boton(unCliente, QStringLiteral("Acepta"));

@@ -230,7 +230,7 @@ void crearFormaAntigua(motor::BaseDeDatos& bd, FormaPrograma forma)
 
     // A few documents, with the nulls those releases left behind.
     bd.ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, NIF, Nombre) VALUES (1, '12345678Z', 'BAR EL PUERTO'), "
-                                     "(2, 'B12345678', 'RESTAURANTE LA RIBERA')"));
+                                     "(2, 'B12345674', 'RESTAURANTE LA RIBERA')"));
     bd.ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaCabecera (Numero, Fecha, Cliente, Factura) VALUES "
                                      "(1, '2019-03-01', 1, 1), (2, '2019-03-02', 2, NULL)"));
     bd.ejecutarNativo(QStringLiteral("INSERT INTO AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Cada, "
@@ -338,11 +338,11 @@ void CargarDocumentosDemo(motor::BaseDeDatos& bd, const QDate& hoy)
         double descuento;
     };
     const Cliente clientes[] = {
-        {"B46123456", "BAR EL PUERTO S.L.", "C/ DEL MAR, 12", "46011", "VALENCIA", false, 0},
+        {"B46123451", "BAR EL PUERTO S.L.", "C/ DEL MAR, 12", "46011", "VALENCIA", false, 0},
         {"12345678Z", "GARCIA LOPEZ, MARIA", "AV. DEL PUERTO, 45", "46023", "VALENCIA", true, 0},
-        {"B46987654", "RESTAURANTE LA RIBERA S.L.", "C/ SUECA, 3", "46006", "VALENCIA", false, 5},
+        {"B46987657", "RESTAURANTE LA RIBERA S.L.", "C/ SUECA, 3", "46006", "VALENCIA", false, 5},
         {"23456789D", "MARTINEZ PEREZ, JUAN (ULTRAMARINOS)", "C/ MAYOR, 8", "46120", "ALBORAYA", true, 2},
-        {"A46555111", "COMEDOR ESCOLAR SAN JOSE", "C/ ESCUELAS PIAS, 1", "46003", "VALENCIA", false, 0},
+        {"A46555116", "COMEDOR ESCOLAR SAN JOSE", "C/ ESCUELAS PIAS, 1", "46003", "VALENCIA", false, 0},
         {"34567890V", "NUÑEZ IBAÑEZ, PEPA (CAFETERIA)", "PL. DEL AYUNTAMIENTO, 2", "46002", "VALENCIA", true, 0},
     };
     int codigo = 0;
@@ -409,7 +409,7 @@ void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
     bd.ejecutarNativo(QStringLiteral(
                           "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
                           "INSERT INTO Cliente (Codigo, NIF, Nombre, Direccion1, CodPostal, Poblacion, Provincia, UsaREq, DiaPago, "
-                          "Descuento, Observaciones) SELECT i, printf('%08dX', i), 'CLIENTE ' || printf('%06d', (i * 7907) % ?1), "
+                          "Descuento, Observaciones) SELECT i, printf('%08d', i) || substr('TRWAGMYFPDXBNJZSQVHLCKE', i % 23 + 1, 1), 'CLIENTE ' || printf('%06d', (i * 7907) % ?1), "
                           "'C/ MAYOR ' || i, '46001', 'VALENCIA', 'VALENCIA', i % 4 = 0, 1 + i % 28, (i % 3) * 2.5, '' FROM s"),
                       {n(v.clientes)});
     const qint64 seed = static_cast<qint64>(semilla % 1000);
