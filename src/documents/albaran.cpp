@@ -525,6 +525,8 @@ bool Albaran::prn_SaltoPagina() const
 
 bool Albaran::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
 {
+    // Each note its own job: a PDF printer names its file after it instead of overwriting one.
+    motor.TituloTrabajo(QStringLiteral("Albarán %1").arg(Numero ? NumeroConCeros(*Numero, 6) : QString()));
     if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskAlba.txt"))))
         return false;
     ImpresionDocumento impresion(motor, CabeceraImpresion(m_bd, m_cliente, {

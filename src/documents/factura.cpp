@@ -597,9 +597,11 @@ bool Factura::prn_SaltoPagina() const
 
 bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
 {
+    const QString letra = Serie ? verifactu::LetraSerie(*Serie) : QString();
+    // Each invoice its own job: a PDF printer names its file after it instead of overwriting one.
+    motor.TituloTrabajo(QStringLiteral("Factura %1-%2").arg(letra, Numero ? NumeroConCeros(*Numero, 6) : QString()));
     if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskFact.txt"))))
         return false;
-    const QString letra = Serie ? verifactu::LetraSerie(*Serie) : QString();
     // An issued invoice prints its tax QR code, with what its record says.
     QString codigo, titulo, leyenda, numSerie;
     if (Serie && Numero) {

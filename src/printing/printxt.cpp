@@ -123,9 +123,9 @@ SuperficieImpresion* PrinTxt::ObtenerSuperficie()
 {
     if (!m_superficie) {
         if (m_archivoPdf.isEmpty())
-            m_superficie = SuperficiePintor::ParaImpresora(ImpresoraActual());
+            m_superficie = SuperficiePintor::ParaImpresora(ImpresoraActual(), m_titulo);
         else
-            m_superficie = SuperficiePintor::ParaPdf(m_archivoPdf);
+            m_superficie = SuperficiePintor::ParaPdf(m_archivoPdf, m_titulo);
     }
     return m_superficie.get();
 }

@@ -42,6 +42,7 @@ public:
     // loaded sections does nothing.
     void Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores) override;
     void ResetContador() override { m_contador = 0; }
+    void TituloTrabajo(const QString& titulo) override { m_titulo = titulo; }
     // Ends the run: the printer job is sent, or the open template printed.
     void Cerrar() override;
     // The documents' way to hear SaltoPagina without a Qt connection of their own.
@@ -87,6 +88,7 @@ private:
     bool m_superficiePropia = true;
     bool m_avisoImpresora = false;
     QString m_archivoPdf;
+    QString m_titulo;
     InterpreteImpresora m_interprete;
     // Page counter and cancel flag of the Imprimir call being run.
     int* m_pagina = nullptr;

@@ -34,18 +34,20 @@ QPageSize TamanoPapel(int codigo)
     }
 }
 
-std::unique_ptr<SuperficiePintor> SuperficiePintor::ParaImpresora(const QString& nombre)
+std::unique_ptr<SuperficiePintor> SuperficiePintor::ParaImpresora(const QString& nombre, const QString& titulo)
 {
     auto impresora = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    impresora->setDocName(titulo);
     if (!nombre.isEmpty())
         impresora->setPrinterName(nombre);
     impresora->setFullPage(false);
     return std::unique_ptr<SuperficiePintor>(new SuperficiePintor(std::move(impresora)));
 }
 
-std::unique_ptr<SuperficiePintor> SuperficiePintor::ParaPdf(const QString& archivo)
+std::unique_ptr<SuperficiePintor> SuperficiePintor::ParaPdf(const QString& archivo, const QString& titulo)
 {
     auto impresora = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    impresora->setDocName(titulo);
     impresora->setOutputFormat(QPrinter::PdfFormat);
     impresora->setOutputFileName(archivo);
     impresora->setResolution(kDpiPdf);

@@ -14,8 +14,9 @@ class QPrinter;
 class SuperficiePintor : public SuperficieImpresion {
 public:
     // An empty name means the system's default printer.
-    static std::unique_ptr<SuperficiePintor> ParaImpresora(const QString& nombre);
-    static std::unique_ptr<SuperficiePintor> ParaPdf(const QString& archivo);
+    // `titulo` names the job (a PDF's title); without one the spooler's default name is used.
+    static std::unique_ptr<SuperficiePintor> ParaImpresora(const QString& nombre, const QString& titulo = {});
+    static std::unique_ptr<SuperficiePintor> ParaPdf(const QString& archivo, const QString& titulo = {});
     ~SuperficiePintor() override;
 
     QSizeF AreaUtil() override;

@@ -31,6 +31,8 @@ public:
     // Prints one section; `pagina` goes up by one at every page started.
     virtual void Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores) = 0;
     virtual void ResetContador() = 0;
+    // The print job's name (the spooler's list, a PDF printer's file name); call before printing.
+    virtual void TituloTrabajo(const QString& titulo) { (void)titulo; }
     virtual void Cerrar() = 0;
     // Called before every page break; setting `cancelar` keeps the page.
     virtual void AlSaltoPagina(std::function<void(bool& cancelar)> manejador) = 0;

@@ -3,6 +3,7 @@
 #include "documentos_prueba.h"
 #include "factura.h"
 #include "printxt.h"
+#include "utilidades.h"
 
 #include <QProcess>
 
@@ -50,6 +51,17 @@ protected:
         p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         p.waitForFinished(30000);
         return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    // The document's title, the name a PDF printer gives its file.
+    static QString tituloPdf(const QString& pdf)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdfinfo"), {pdf});
+        p.waitForFinished(30000);
+        for (const QString& linea : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+            if (linea.startsWith(QLatin1String("Title:")))
+                return linea.mid(6).trimmed();
+        return {};
     }
 };
 
@@ -432,6 +444,7 @@ TEST_F(Impresion, RealPdfsRepeatTheHeadAndFillEveryPlaceholder)
     EXPECT_TRUE(paginas[0].contains(QStringLiteral("05/03/2024")));
     EXPECT_TRUE(paginas.back().contains(QStringLiteral("TOTAL")));
     EXPECT_FALSE(texto.contains(QLatin1Char('@')));  // no placeholder left unfilled
+    EXPECT_EQ(tituloPdf(pdf), QStringLiteral("Albarán %1").arg(NumeroConCeros(*a.Numero, 6)));
 
     Factura f(*bd);
     ASSERT_TRUE(f.WhoAmI());
@@ -447,6 +460,7 @@ TEST_F(Impresion, RealPdfsRepeatTheHeadAndFillEveryPlaceholder)
     EXPECT_TRUE(factura.contains(QStringLiteral("TOTAL FACTURA")));
     EXPECT_TRUE(factura.contains(QStringLiteral("Portes")));
     EXPECT_FALSE(factura.contains(QStringLiteral("Total con envases")));  // @X hides the packages
+    EXPECT_EQ(tituloPdf(base->dir() + QStringLiteral("/factura.pdf")), QStringLiteral("Factura A-000001"));
     EXPECT_FALSE(factura.contains(QLatin1Char('@')));
 }
 
