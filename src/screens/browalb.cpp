@@ -32,10 +32,10 @@ QPointer<BrowAlb> g_unico;
 
 constexpr ListaFilas::Columna kColumnas[] = {
     {"Número", 48, Qt::AlignHCenter, "000000"}, {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
-    {"Cód.", 48, Qt::AlignHCenter, "0000"},     {"Cliente", 232, Qt::AlignLeft},
-    {"nL", 24, Qt::AlignRight, "000"},          {"Importe", 56, Qt::AlignRight, "00.000,00"},
-    {"Factura", 48, Qt::AlignHCenter, "00000"}, {"Stk", 24, Qt::AlignHCenter, "Sí"},
-    {"Pagado", 56, Qt::AlignRight, "00.000,00"},
+    {"Cód.", 48, Qt::AlignHCenter, "000000"},    {"Cliente", 232, Qt::AlignLeft, ListaFilas::kNombreLargo},
+    {"nL", 24, Qt::AlignRight, "000"},           {"Importe", 56, Qt::AlignRight, "000.000,00"},
+    {"Factura", 48, Qt::AlignHCenter, "000000"}, {"Stk", 24, Qt::AlignHCenter, "Sí"},
+    {"Pagado", 56, Qt::AlignRight, "000.000,00"},
 };
 constexpr int kColPagado = 8;
 

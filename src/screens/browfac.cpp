@@ -24,9 +24,9 @@ QPointer<BrowFac> g_unico;
 
 constexpr ListaFilas::Columna kColumnas[] = {
     {"Número", 48, Qt::AlignHCenter, "000000"},   {"Fecha", 64, Qt::AlignHCenter, "00/00/0000"},
-    {"Cód.", 48, Qt::AlignHCenter, "0000"},       {"Cliente", 200, Qt::AlignLeft},
-    {"Importe", 56, Qt::AlignRight, "00.000,00"}, {"IVA", 56, Qt::AlignRight, "00.000,00"},
-    {"TOTAL", 56, Qt::AlignRight, "00.000,00"},   {"Pagado", 56, Qt::AlignRight, "00.000,00"},
+    {"Cód.", 48, Qt::AlignHCenter, "000000"},      {"Cliente", 200, Qt::AlignLeft, ListaFilas::kNombreLargo},
+    {"Importe", 56, Qt::AlignRight, "000.000,00"}, {"IVA", 56, Qt::AlignRight, "000.000,00"},
+    {"TOTAL", 56, Qt::AlignRight, "000.000,00"},   {"Pagado", 56, Qt::AlignRight, "000.000,00"},
 };
 
 const QString kMascara = QStringLiteral("mskFact.txt");

@@ -151,9 +151,11 @@ BrwOnLin::BrwOnLin(QWidget* padre) : QWidget(padre)
     Grd->setSelectionMode(QAbstractItemView::ContiguousSelection);
     Grd->setColumnas({QStringLiteral("Alb"), QStringLiteral("nDoc"), QStringLiteral("Ticket"), QStringLiteral("Bza"),
                       QStringLiteral("Op."), QStringLiteral("Fecha Hora"), QStringLiteral("Importe")});
-    const int anchos[] = {600, 960, 960, 600, 600, 1800, 1200};
+    // Pixels, widened where what the column shows would not fit in the font in use.
+    const int anchos[] = {40, 64, 64, 40, 40, 120, 80};
+    const char* muestras[] = {"No", "000000", "000000", "00", "00", "00/00/00  00:00", "000.000,00"};
     for (int c = 0; c < 7; ++c) {
-        Grd->setColWidth(c, anchos[c]);
+        Grd->FijarAncho(c, anchos[c], QString::fromLatin1(muestras[c]));
         Grd->Modelo()->setAlineacion(c, c == 6 ? Qt::AlignRight : Qt::AlignHCenter);
     }
     Grd->Modelo()->setFondo([this](int f) { return usado(f + 1) ? QColor(192, 192, 255) : QColor(); });

@@ -168,13 +168,14 @@ protected:
     void resizeEvent(QResizeEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
     void keyPressEvent(QKeyEvent* evento) override;
+    // Lays the panels out again, after the totals panel changed its height.
+    void Colocar();
 
 private:
     QSize m_tamanoInicial;
 
     void CrearCabecera(QWidget* extra);
     void CrearRejilla();
-    void Colocar();
 
     void AbrirEditor();
     void CerrarEditor();

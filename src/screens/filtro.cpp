@@ -4,6 +4,7 @@
 #include "campofecha.h"
 #include "formato.h"
 #include "global.h"
+#include "listafilas.h"
 #include "utilidades.h"
 
 #include <QCheckBox>
@@ -111,6 +112,8 @@ DialogoFiltro::DialogoFiltro(QWidget* padre) : QDialog(padre)
     m_frCliente = new QWidget(clientes);
     m_txNom = new QLineEdit(m_frCliente);
     m_txNom->setObjectName(QStringLiteral("txNom"));
+    // A usual customer's name shows whole.
+    m_txNom->setMinimumWidth(m_txNom->fontMetrics().horizontalAdvance(QString::fromUtf8(ListaFilas::kNombreLargo)) + 16);
     m_lbcod = new QLabel(m_frCliente);
     m_lbcod->setObjectName(QStringLiteral("lbcod"));
     m_lbcod->hide();

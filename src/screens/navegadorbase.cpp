@@ -10,10 +10,13 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -106,12 +109,24 @@ void NavegadorBase::Cargar()
 {
     m_cargado = true;
     m_ranura = this;
+    const bool sinLugar = !LeerPosicionVentana(objectName()).has_value();
     RestaurarVentana(this);
     Refresco(std::nullopt);
     if (auto* marco = qobject_cast<QMdiSubWindow*>(parentWidget()))
         marco->show();
     else
         show();
+    // At its default size the list shows every column; a stored place, or a smaller main
+    // window, may still make it narrower.
+    if (sinLugar) {
+        layout()->activate();
+        const int falta = Grd->horizontalHeader()->length() - Grd->viewport()->width();
+        QWidget* marco = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
+        if (falta > 0) {
+            marco->resize(marco->width() + falta, marco->height());
+            EncajarEnArea(marco);
+        }
+    }
     TraerAlFrente(this);
     Grd->setFocus(Qt::OtherFocusReason);
 }

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -125,8 +126,7 @@ UnaFactura::UnaFactura(std::unique_ptr<Factura> factura, long numeroEditado)
         ancho += m_grdResu->anchoColumna(c);
     }
     m_grdResu->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_grdResu->setFixedSize(ancho + m_grdResu->verticalScrollBar()->sizeHint().width(),
-                            2 * m_grdResu->frameWidth() + 6 * m_grdResu->altoFila(0));
+    m_grdResu->setFixedSize(ancho + m_grdResu->verticalScrollBar()->sizeHint().width(), AltoResumen(6));
 
     Construir(m_grdResu, pago);
     m_borrar->setToolTip(tr("Eliminal línea"));
@@ -432,6 +432,11 @@ void UnaFactura::CeldaEditada(int linea, int col, const QString& texto)
     }
 }
 
+int UnaFactura::AltoResumen(int filas) const
+{
+    return 2 * m_grdResu->frameWidth() + filas * m_grdResu->altoFila(0);
+}
+
 // The VAT summary: one row per rate, the sums, and packaging when there is any.
 void UnaFactura::PintarTotales()
 {
@@ -442,6 +447,13 @@ void UnaFactura::PintarTotales()
     }
     const double envases = m_factura->ImporteEnvases();
     m_grdResu->setRows(static_cast<int>(desglose.size()) + 2 + (envases != 0 ? 1 : 0));
+    // Every row in view, the amount to pay last of all: four rates, the sums and packaging
+    // take seven. Past ten rows, which no usual shop reaches, the summary scrolls.
+    const int alto = AltoResumen(std::clamp(m_grdResu->Rows(), 6, 10));
+    if (m_grdResu->height() != alto) {
+        m_grdResu->setFixedHeight(alto);
+        Colocar();
+    }
     auto fila = [this](int r, const DesgloseIVA& d, bool tasas) {
         const double valores[] = {d.Neto, d.Descuento + d.DesctoPP, d.BaseImponible, d.IVA, d.REq, d.Importe};
         m_grdResu->setTextMatrix(r, 0, tasas ? Formato(d.pIVA, kFormatoPorcentaje) : QString());

@@ -51,6 +51,7 @@ protected:
     bool ClienteBloqueado() const override { return m_emitida; }
     bool BorraDocumento() const override { return m_emitida && !m_anulada; }
     void BorrarDocumento() override;
+    int AltoResumen(int filas) const;
 
     std::optional<qint32> NumeroDocumento() const override;
     void FijarNumeroDocumento(qint32 numero) override;

@@ -268,3 +268,8 @@ void ListaFilas::keyboardSearch(const QString& buscar)
     if (const int fila = m_buscador(m_tecleado, nueva ? Row() + 1 : Row()); fila > 0)
         setCelda(fila, Col());
 }
+
+bool ListaFilas::viewportEvent(QEvent* evento)
+{
+    return AyudaCeldaCortada(*this, evento) || QTableView::viewportEvent(evento);
+}

@@ -87,6 +87,8 @@ public:
     // A column's width in pixels, widened where its title or `muestra` (the widest text it
     // usually shows) would not fit in the font in use.
     void FijarAncho(int col, int ancho, const QString& muestra = {});
+    // A customer's name as long as the usual ones (longer ones are cut, with a tooltip).
+    static constexpr const char* kNombreLargo = "FRUTERÍA ÁLVAREZ HERMANOS, S.L.";
     // The columns of a list, in order: titles, widths (as FijarAncho) and alignments.
     struct Columna {
         const char* titulo;
@@ -113,6 +115,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* evento) override;
     void keyboardSearch(const QString& buscar) override;
+    // A cell its column shows cut tells its whole text as a tooltip.
+    bool viewportEvent(QEvent* evento) override;
 
 private:
     double twipsPorPixel() const;

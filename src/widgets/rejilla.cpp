@@ -470,3 +470,8 @@ void Rejilla::changeEvent(QEvent* evento)
 
 // Typing on the grid itself must not jump to a cell that starts with that letter.
 void Rejilla::keyboardSearch(const QString&) {}
+
+bool Rejilla::viewportEvent(QEvent* evento)
+{
+    return AyudaCeldaCortada(*this, evento) || QTableWidget::viewportEvent(evento);
+}

@@ -92,6 +92,8 @@ protected:
     void mousePressEvent(QMouseEvent* evento) override;
     void changeEvent(QEvent* evento) override;
     void keyboardSearch(const QString& buscar) override;
+    // A cell its column shows cut tells its whole text as a tooltip.
+    bool viewportEvent(QEvent* evento) override;
 
 private:
     QTableWidgetItem* itemDeCelda(int fila, int col, bool crear);
