@@ -107,7 +107,8 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
         f.Importe = importe - PorcentajeDe(importe, static_cast<float>(CampoANumero(descuento)))
             - PorcentajeDe(importe, static_cast<float>(CampoANumero(desctoPP)));
         f.Factura = rs[QStringLiteral("Factura")];
-        f.Stock = CampoALargo(rs[QStringLiteral("Stock")]);
+        // A note without lines has nothing to discount: the join's empty line is not stock pending.
+        f.Stock = f.nLin == 0 ? 0 : CampoALargo(rs[QStringLiteral("Stock")]);
         f.Pagado = rs[QStringLiteral("Pagado")];
         AnadirAVector(filas, std::move(f));
     }

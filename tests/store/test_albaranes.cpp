@@ -47,10 +47,11 @@ TEST_F(Albaranes, RowsCarryTheNetAfterBothDiscounts)
     EXPECT_DOUBLE_EQ(f.Pagado.aNumero(), 0);
     EXPECT_DOUBLE_EQ(filas[1].Importe, 1290);
     EXPECT_DOUBLE_EQ(filas[1].Pagado.aNumero(), 12.5);
-    // A note without lines: 0 lines, net 0.
+    // A note without lines: 0 lines, net 0, no stock to discount.
     EXPECT_EQ(filas[3].Numero, 4);
     EXPECT_EQ(filas[3].nLin, 0);
     EXPECT_DOUBLE_EQ(filas[3].Importe, 0);
+    EXPECT_EQ(filas[3].Stock, 0);
 }
 
 // The customer's discount changes after a note was invoiced: the note lists as its invoice
