@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -30,23 +31,52 @@ void Reiniciar()
 
 }  // namespace Global
 
+namespace {
+
+// An installed copy has its data in share/quenza beside its bin folder.
+bool ProgramaInstalado(const QString& dir)
+{
+    return QFileInfo(QDir(dir).filePath(QStringLiteral("../share/quenza"))).isDir();
+}
+
+// The user's own folder (~/.config/Quenza), and the one that older versions used.
+QString CarpetaUsuario()
+{
+    return UnirRuta(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), QStringLiteral("Quenza"));
+}
+QString CarpetaUsuarioAntigua() { return UnirRuta(CarpetaUsuario(), QStringLiteral("Quenza")); }
+
+}  // namespace
+
 QString RutaConfiguracion()
 {
     const QString nombre = Global::NombrePrograma + QStringLiteral(".ini");
     const QString dir = Global::DirectorioPrograma.isEmpty() ? QDir::currentPath() : Global::DirectorioPrograma;
     const QString enPrograma = UnirRuta(dir, nombre);
-    // Installed where the program's directory is not writable, the settings go to the user's.
-    const QFileInfo info(dir);
-    if (QFileInfo::exists(enPrograma) ? QFileInfo(enPrograma).isWritable() : info.isWritable())
-        return enPrograma;
-    const QString usuario = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    // A copy run from its own folder (the build, a copy on a stick) keeps its settings beside
+    // it while it can write there. An installed one never writes beside its executable, not
+    // even run by root: the settings are the user's, in one folder.
+    if (!ProgramaInstalado(dir)) {
+        const QFileInfo info(dir);
+        if (QFileInfo::exists(enPrograma) ? QFileInfo(enPrograma).isWritable() : info.isWritable())
+            return enPrograma;
+    }
+    const QString usuario = CarpetaUsuario();
     QDir().mkpath(usuario);
-    return UnirRuta(usuario, nombre);
+    const QString ruta = UnirRuta(usuario, nombre);
+    // Settings kept by an older version in ~/.config/Quenza/Quenza come along once.
+    const QString antigua = UnirRuta(CarpetaUsuarioAntigua(), nombre);
+    if (!QFileInfo::exists(ruta) && QFileInfo::exists(antigua))
+        QFile::copy(antigua, ruta);
+    return ruta;
 }
 
 QString BuscarArchivoPrograma(const QString& nombre)
 {
     QStringList carpetas{QFileInfo(RutaConfiguracion()).path()};
+    // A mask a shop edited in the folder of older versions still wins over the shipped one.
+    if (carpetas.front() == QDir::cleanPath(CarpetaUsuario()))
+        carpetas << CarpetaUsuarioAntigua();
     if (!Global::DirectorioPrograma.isEmpty())
         carpetas << Global::DirectorioPrograma;
     if (QCoreApplication::instance()) {

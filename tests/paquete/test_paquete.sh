@@ -110,7 +110,7 @@ ejecutar() {
 }
 ejecutar --rutas >"$TMP/rutas" || fallo "quenza --rutas failed"
 cat "$TMP/rutas"
-INI=$CASA/.config/Quenza/Quenza/Quenza.ini
+INI=$CASA/.config/Quenza/Quenza.ini
 grep -qx "Configuración: $INI" "$TMP/rutas" || fallo "settings should be in $INI"
 for archivo in mskAlba.txt mskFact.txt LstAlb.lst LstFactCli.lst; do
   grep -qx "$archivo: $RAIZ/usr/share/quenza/$archivo" "$TMP/rutas" || fallo "$archivo should be found in share/quenza"

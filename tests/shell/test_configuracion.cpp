@@ -114,4 +114,44 @@ TEST_F(Configuracion, MasksAreLookedForBesideTheSettingsFile)
     EXPECT_EQ(CarpetaMascaras(QStringLiteral("mskNinguna.txt")), programa.path());
 }
 
+// An installed copy (bin/ beside share/quenza) never writes beside its executable, even where it
+// could (root): one folder of the user's, ~/.config/Quenza, which takes the settings of the
+// folder older versions used.
+TEST_F(Configuracion, AnInstalledCopyKeepsItsSettingsInTheUsersFolderOnly)
+{
+    QTemporaryDir raiz, casa;
+    ASSERT_TRUE(QDir(raiz.path()).mkpath(QStringLiteral("usr/bin")));
+    ASSERT_TRUE(QDir(raiz.path()).mkpath(QStringLiteral("usr/share/quenza")));
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", casa.filePath(QStringLiteral(".config")).toUtf8());
+    Global::DirectorioPrograma = raiz.filePath(QStringLiteral("usr/bin"));
+    ASSERT_TRUE(QFileInfo(Global::DirectorioPrograma).isWritable());
+
+    const QString antigua = casa.filePath(QStringLiteral(".config/Quenza/Quenza/Quenza.ini"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(antigua).path()));
+    QFile vieja(antigua);
+    ASSERT_TRUE(vieja.open(QIODevice::WriteOnly));
+    vieja.write("[General]\nNombreEmpresa=Casa Vieja\n");
+    vieja.close();
+
+    const QString ruta = RutaConfiguracion();
+    EXPECT_EQ(ruta, casa.filePath(QStringLiteral(".config/Quenza/Quenza.ini")));
+    LeerConfiguracion();
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("Casa Vieja"));
+    Global::NombreEmpresa = QStringLiteral("Casa Nueva");
+    GuardarConfiguracion();
+    EXPECT_TRUE(QDir(Global::DirectorioPrograma).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(RutaConfiguracion(), ruta);
+    LeerConfiguracion();
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("Casa Nueva"));
+
+    // A copy run from its own folder keeps them beside itself.
+    Global::DirectorioPrograma = programa.path();
+    EXPECT_EQ(RutaConfiguracion(), rutaIni());
+    if (xdg.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", xdg);
+}
+
 }  // namespace
