@@ -91,8 +91,11 @@ void ImpresionDocumento::ImprimirConCabecera(qint16 seccion)
 
 void ImpresionDocumento::ImprimirComentario(qint16 seccion, const QStringList& marcas, const QString& marca, const QString& texto)
 {
-    ValoresMascara v;
-    for (const QString& m : marcas)
-        v.emplace_back(Valor(m == marca ? TextoDeUnaLinea(texto) : QString()), m);
-    Enviar(seccion, v);
+    // A long comment wraps: the section once per piece that fits the column.
+    for (const QString& trozo : m_motor.PartirTexto(seccion, marca, TextoDeUnaLinea(texto))) {
+        ValoresMascara v;
+        for (const QString& m : marcas)
+            v.emplace_back(Valor(m == marca ? trozo : QString()), m);
+        Enviar(seccion, v);
+    }
 }

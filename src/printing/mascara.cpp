@@ -438,10 +438,9 @@ const QImage& InterpreteImpresora::Imagen(const QString& archivo)
     return *it;
 }
 
-void InterpreteImpresora::DirectivaTexto(const QString& dentro, const QString& resto)
+QStringList InterpreteImpresora::CamposTexto(const QString& dentro, QString* noveno)
 {
     QStringList f;
-    QString noveno;
     qsizetype desde = 0;
     while (f.size() < 8) {
         const qsizetype p = dentro.indexOf(QLatin1Char(','), desde);
@@ -453,9 +452,13 @@ void InterpreteImpresora::DirectivaTexto(const QString& dentro, const QString& r
         f << dentro.mid(desde, p - desde).trimmed();
         desde = p + 1;
     }
-    if (desde >= 0)
-        noveno = dentro.mid(desde).trimmed();
+    if (noveno)
+        *noveno = desde >= 0 ? dentro.mid(desde).trimmed() : QString();
+    return f;
+}
 
+FuenteImpresion InterpreteImpresora::FuenteDeCampos(const QStringList& f) const
+{
     FuenteImpresion fuente = m_fuente;
     if (!Campo(f, 3).isEmpty())
         fuente.nombre = Campo(f, 3);
@@ -468,6 +471,53 @@ void InterpreteImpresora::DirectivaTexto(const QString& dentro, const QString& r
     fuente.negrita = estilo.contains(QLatin1Char('N'));
     fuente.cursiva = estilo.contains(QLatin1Char('I'));
     fuente.subrayado = estilo.contains(QLatin1Char('S'));
+    return fuente;
+}
+
+QStringList InterpreteImpresora::PartirTexto(const QString& dentro, const QString& resto, const QString& marca,
+                                             const QString& texto)
+{
+    const QStringList f = CamposTexto(dentro, nullptr);
+    const double limite = Val(Campo(f, 6));
+    if (!(limite > 0) || texto.trimmed().isEmpty())
+        return {texto};
+    SuperficieImpresion* sup = Sup();
+    const FuenteImpresion fuente = FuenteDeCampos(f);
+    sup->FijarFuente(fuente);
+    auto cabe = [&](const QString& t) { return sup->AnchoTexto(QString(resto).replace(marca, t).trimmed()) < limite; };
+    QStringList trozos;
+    QString actual;
+    for (const QString& palabra : texto.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString prueba = actual.isEmpty() ? palabra : actual + QLatin1Char(' ') + palabra;
+        if (cabe(prueba)) {
+            actual = prueba;
+            continue;
+        }
+        if (!actual.isEmpty())
+            trozos << actual;
+        actual = palabra;
+        // A word wider than the column goes on at the next line.
+        while (actual.size() > 1 && !cabe(actual)) {
+            qsizetype n = actual.size() - 1;
+            while (n > 1 && !cabe(actual.left(n)))
+                --n;
+            if (actual[n - 1].isHighSurrogate() && n > 1)
+                --n;
+            trozos << actual.left(n);
+            actual = actual.mid(n);
+        }
+    }
+    if (!actual.isEmpty() || trozos.isEmpty())
+        trozos << actual;
+    sup->FijarFuente(m_fuente);
+    return trozos;
+}
+
+void InterpreteImpresora::DirectivaTexto(const QString& dentro, const QString& resto)
+{
+    QString noveno;
+    const QStringList f = CamposTexto(dentro, &noveno);
+    const FuenteImpresion fuente = FuenteDeCampos(f);
     SuperficieImpresion* sup = Sup();
     if (!(fuente == m_fuente)) {
         m_fuente = fuente;

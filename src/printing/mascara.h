@@ -53,6 +53,11 @@ public:
     // After the surface started a new page.
     void PaginaNueva() { m_posicion = QPointF(0, 0); }
 
+    // `texto` in pieces, whole words where they can be, each of which, put for `marca` in the
+    // text `resto` of the text directive `dentro`, prints narrower than its width limit. One
+    // piece when the directive has no limit. The print state is left as it was.
+    QStringList PartirTexto(const QString& dentro, const QString& resto, const QString& marca, const QString& texto);
+
     QPointF Posicion() const { return m_posicion; }
     const FuenteImpresion& Fuente() const { return m_fuente; }
 
@@ -60,6 +65,10 @@ private:
     void Linea(const QString& linea);
     void Directiva(const QString& linea, qsizetype cierre);
     void DirectivaTexto(const QString& dentro, const QString& texto);
+    // The nine fields of a text directive (the ninth, everything after the eighth comma, apart)
+    // and the font they ask for.
+    static QStringList CamposTexto(const QString& dentro, QString* noveno);
+    FuenteImpresion FuenteDeCampos(const QStringList& f) const;
     SuperficieImpresion* Sup();
     double X(const QString& campo);
     double Y(const QString& campo);

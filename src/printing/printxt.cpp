@@ -130,6 +130,21 @@ SuperficieImpresion* PrinTxt::ObtenerSuperficie()
     return m_superficie.get();
 }
 
+QStringList PrinTxt::PartirTexto(qint16 seccion, const QString& marca, const QString& texto)
+{
+    // Cells of a template hold the whole text.
+    if (m_modo != Modo::Impresora || seccion < 0 || seccion >= m_secciones.size() || marca.isEmpty())
+        return {texto};
+    for (const QString& linea : m_secciones[seccion].split(QLatin1Char('\n'))) {
+        const QString l = linea.trimmed();
+        const qsizetype cierre = l.indexOf(QLatin1Char(']'));
+        if (!l.startsWith(QLatin1Char('[')) || cierre < 0 || !l.mid(cierre + 1).contains(marca))
+            continue;
+        return m_interprete.PartirTexto(l.mid(1, cierre - 1), l.mid(cierre + 1), marca, texto);
+    }
+    return {texto};
+}
+
 bool PrinTxt::CargaMascaras(const QString& archivo, const QString& prefijo)
 {
     // A pipe would block the program and a device never end: only regular files are masks.

@@ -43,6 +43,7 @@ public:
     void Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores) override;
     void ResetContador() override { m_contador = 0; }
     void TituloTrabajo(const QString& titulo) override { m_titulo = titulo; }
+    QStringList PartirTexto(qint16 seccion, const QString& marca, const QString& texto) override;
     // Ends the run: the printer job is sent, or the open template printed.
     void Cerrar() override;
     // The documents' way to hear SaltoPagina without a Qt connection of their own.

@@ -3,6 +3,7 @@
 #include "valor.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -31,6 +32,15 @@ public:
     // Prints one section; `pagina` goes up by one at every page started.
     virtual void Imprimir(qint16 seccion, int& pagina, const ValoresMascara& valores) = 0;
     virtual void ResetContador() = 0;
+    // `texto` in the pieces that each fit, whole words where they can, on the line of section
+    // `seccion` that prints `marca`, with its font and width limit: printing the section once per
+    // piece prints the whole text, wrapped. One piece when the line has no limit.
+    virtual QStringList PartirTexto(qint16 seccion, const QString& marca, const QString& texto)
+    {
+        (void)seccion;
+        (void)marca;
+        return {texto};
+    }
     // The print job's name (the spooler's list, a PDF printer's file name); call before printing.
     virtual void TituloTrabajo(const QString& titulo) { (void)titulo; }
     virtual void Cerrar() = 0;

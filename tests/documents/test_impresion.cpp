@@ -423,6 +423,42 @@ TEST_F(Impresion, DocumentsOfTheMostLinesPrintEveryLine)
     EXPECT_EQ(gf.cierres, 1);
 }
 
+// A long comment wraps under its line, on the note and on the invoice, instead of being cut.
+TEST_F(Impresion, LongCommentsWrapOnThePrintedPage)
+{
+    AplicacionDePrueba();
+    const QString comentario = QStringLiteral("Cortar en filetes finos sin piel ni espinas, envasar al vacío por raciones "
+                                              "de doscientos gramos y entregar antes de las nueve FINCOMENTARIO");
+    auto palabrasEn = [&](const QString& pdf) {
+        QString texto = pdfATexto(pdf);
+        texto.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        QStringList faltan;
+        for (const QString& palabra : comentario.split(QLatin1Char(' ')))
+            if (!texto.contains(palabra))
+                faltan << palabra;
+        return faltan;
+    };
+    Albaran a(*bd);
+    nota(a);
+    a.Linea(1)->FijarComentario(comentario);
+    PrinTxt p;
+    p.ImprimirEnArchivo(base->dir() + QStringLiteral("/comentario-albaran.pdf"));
+    ASSERT_TRUE(a.Imprimir(p, QStringLiteral(QUENZA_DATOS)));
+    EXPECT_EQ(palabrasEn(base->dir() + QStringLiteral("/comentario-albaran.pdf")), QStringList());
+
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI());
+    ASSERT_TRUE(f.SetCliente(7));
+    LineaFactura* l = f.NuevaLinea();
+    ASSERT_TRUE(l->FijarReferencia(15));
+    l->FijarCantidad(1);
+    l->FijarComentario(comentario + QStringLiteral(" ") + comentario);
+    PrinTxt pf;
+    pf.ImprimirEnArchivo(base->dir() + QStringLiteral("/comentario-factura.pdf"));
+    ASSERT_TRUE(f.Imprimir(pf, QStringLiteral(QUENZA_DATOS)));
+    EXPECT_EQ(palabrasEn(base->dir() + QStringLiteral("/comentario-factura.pdf")), QStringList());
+}
+
 TEST_F(Impresion, RealPdfsRepeatTheHeadAndFillEveryPlaceholder)
 {
     AplicacionDePrueba();

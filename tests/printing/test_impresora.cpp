@@ -110,6 +110,39 @@ TEST_F(Impresora, WidthLimitCutsUntilStrictlyNarrower)
     EXPECT_TRUE(Textos().empty());
 }
 
+// A text longer than its line's limit comes in pieces that each fit, whole words first, so
+// that printing the section once per piece wraps it; the fonts of the run stay as they were.
+TEST_F(Impresora, TextSplitsIntoPiecesThatFitTheLineOfItsPlaceholder)
+{
+    const QString largo = QStringLiteral("Cortar en filetes finos sin piel ni espinas y envasar al vacío por raciones de 200 g "
+                                         "PALABRAMUYLARGAQUENOCABEENNINGUNALINEADELCOMENTARIO fin");
+    Cargar(QStringLiteral("[,0,0,Courier,9,N,0,]X\r\n[,13,+4,Arial,7.5,,44,]- @DESCRIPCION\r\n[D,80,+0,,,,0,]@PRECIO\r\n####\r\n[,0,0,,,,,]Y"));
+    const QStringList trozos = m_prn->PartirTexto(0, QStringLiteral("@DESCRIPCION"), largo);
+    ASSERT_GE(trozos.size(), 4);
+    EXPECT_EQ(trozos.join(QString()).remove(QLatin1Char(' ')), QString(largo).remove(QLatin1Char(' ')));
+    EXPECT_EQ(trozos.first(), largo.left(trozos.first().size()));  // whole words: it ends where a blank was
+    EXPECT_EQ(largo.at(trozos.first().size()), QLatin1Char(' '));
+    SuperficieGrabada medida;
+    FuenteImpresion arial;
+    arial.nombre = QStringLiteral("Arial");
+    arial.puntos = 7.5;
+    medida.FijarFuente(arial);
+    for (const QString& t : trozos)
+        EXPECT_LT(medida.AnchoTexto(QStringLiteral("- ") + t), 44) << t.toStdString();
+    // Nothing to split: no limit, another mark, a short text, another section.
+    EXPECT_EQ(m_prn->PartirTexto(0, QStringLiteral("@PRECIO"), largo), QStringList{largo});
+    EXPECT_EQ(m_prn->PartirTexto(0, QStringLiteral("@NADA"), largo), QStringList{largo});
+    EXPECT_EQ(m_prn->PartirTexto(0, QStringLiteral("@DESCRIPCION"), QStringLiteral("corto")), QStringList{QStringLiteral("corto")});
+    EXPECT_EQ(m_prn->PartirTexto(1, QStringLiteral("@DESCRIPCION"), largo), QStringList{largo});
+
+    Imprimir(0, {ValorMascara(Valor(trozos[0]), QStringLiteral("@DESCRIPCION")), ValorMascara(Valor(QStringLiteral("1,00")), QStringLiteral("@PRECIO"))});
+    Imprimir(1);
+    ASSERT_EQ(Textos().size(), 4u);
+    EXPECT_EQ(Textos()[1].texto, QStringLiteral("- ") + trozos[0]);  // whole: it fits
+    EXPECT_EQ(Textos()[2].fuente.nombre, QStringLiteral("Arial"));
+    EXPECT_EQ(Textos()[3].fuente.nombre, QStringLiteral("Arial"));  // the run's font carried on
+}
+
 TEST_F(Impresora, RelativeXIsOneDigitAndRelativeYAnyLength)
 {
     Cargar(QStringLiteral("[POS,50,50]\r\n[,+5,+15,,,,0,]A\r\n[POS,50,50]\r\n[,+15,-10,,,,0,]B\r\n####\r\n[,,,,,,0,]*"));
