@@ -56,7 +56,11 @@ void EncajarEnArea(QWidget* m)
 
 void GuardarVentana(QWidget* ventana)
 {
-    const QWidget* m = marco(ventana);
+    QWidget* m = marco(ventana);
+    // A child left maximised is stored at the size it had before, as a window is: the area's
+    // whole size would come back larger than a smaller main window. It is closing anyway.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(m); sub && sub->isVisible() && (sub->isMaximized() || sub->isMinimized()))
+        sub->showNormal();
     // A maximised window keeps the place it will have when restored.
     const bool normal = m->isWindow() && (m->isMaximized() || m->isFullScreen()) && m->normalGeometry().isValid();
     const QRect r = normal ? m->normalGeometry() : m->geometry();

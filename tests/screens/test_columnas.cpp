@@ -122,4 +122,33 @@ TEST_F(Columnas, TheInvoiceSummaryShowsEveryRowUpToTheAmountToPay)
     EXPECT_LE(grd->geometry().bottom(), resu->mapTo(w, QPoint(0, 0)).y());
 }
 
+// A list left maximised in a big main window opens, in a smaller one, inside it: no scroll bars.
+TEST_F(Columnas, AWindowStoredMaximisedOpensInsideASmallerMainWindow)
+{
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    BrowAlb* b = BrowAlb::Abrir();
+    auto* marco = qobject_cast<QMdiSubWindow*>(b->parentWidget());
+    ASSERT_TRUE(marco);
+    const QRect normal = marco->geometry();
+    marco->showMaximized();
+    QApplication::processEvents();
+    marco->close();
+    QApplication::processEvents();
+    asentar();
+
+    area->resize(820, 560);
+    QApplication::processEvents();
+    b = BrowAlb::Abrir();
+    QApplication::processEvents();
+    marco = qobject_cast<QMdiSubWindow*>(b->parentWidget());
+    ASSERT_TRUE(marco);
+    EXPECT_TRUE(area->viewport()->rect().contains(marco->geometry()))
+        << marco->geometry().width() << "x" << marco->geometry().height();
+    EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+    // It comes back as it was before it was maximised, where that fits.
+    EXPECT_EQ(marco->size(), normal.size().boundedTo(area->viewport()->size()));
+}
+
 }  // namespace
