@@ -26,7 +26,9 @@ AvisoImpresion& AvisoActual()
 }
 
 // Mask files are small; a file this large is not a mask and is not read whole.
-constexpr qint64 kMaxMascara = 16 * 1024 * 1024;
+// A mask is a few kilobytes of text (pictures are files of their own). Printing takes some 25
+// times a mask's size in memory, so the bound keeps a stray big file to tens of megabytes.
+constexpr qint64 kMaxMascara = 1024 * 1024;
 // A print may break pages this many times, plus a few per print call (a page per line is the
 // most any mask needs): beyond it a mask full of page breaks would print without end.
 constexpr int kPaginasLibres = 20;
@@ -154,7 +156,7 @@ bool PrinTxt::CargaMascaras(const QString& archivo, const QString& prefijo)
         return false;
     }
     if (QFileInfo(archivo).size() > kMaxMascara) {
-        Avisar(QStringLiteral("La máscara '%1' pasa de 16 MB: no se imprime. Revise el archivo.").arg(archivo));
+        Avisar(QStringLiteral("La máscara '%1' pasa de 1 MB: no se imprime. Revise el archivo.").arg(archivo));
         return false;
     }
     QFile f(archivo);

@@ -349,8 +349,18 @@ TEST_F(Impresora, OnlyRegularFilesAreReadAsMasks)
     const QString tuberia = m_dir.filePath(QStringLiteral("tuberia"));
     ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {tuberia}), 0);
     EXPECT_FALSE(prn.CargaMascaras(tuberia));  // would block for ever if opened
+    // A huge text file is refused before it is read: printing it would take 25 times its size.
+    const QString grande = m_dir.filePath(QStringLiteral("grande.txt"));
+    QFile f(grande);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(f.resize(1024 * 1024 + 1));
+    f.close();
+    EXPECT_FALSE(prn.CargaMascaras(grande));
+    ASSERT_TRUE(QFile::resize(grande, 1024 * 1024));
+    EXPECT_TRUE(prn.CargaMascaras(grande));
     FijarAvisoImpresion(anterior);
-    EXPECT_EQ(avisos.size(), 2);
+    ASSERT_EQ(avisos.size(), 3);
+    EXPECT_TRUE(avisos[2].contains(QStringLiteral("pasa de 1 MB"))) << avisos[2].toStdString();
 }
 
 TEST_F(Impresora, NothingHappensWithoutSectionsOrOutsideThem)
