@@ -171,6 +171,26 @@ TEST_F(Lote, OneInvoicePerNoteAndPaidNotesNever)
     EXPECT_EQ((std::vector<qint64>{facturaDe(1), facturaDe(2), facturaDe(3), facturaDe(4)}), (std::vector<qint64>{1, 2, 3, -1}));
 }
 
+// The notes of a customer whose NIF is wrong stay pending, with the reason; the rest are invoiced.
+TEST_F(Lote, ACustomerWithAWrongNifIsLeftPendingWithTheReason)
+{
+    cliente(1, QStringLiteral("UNO"));
+    cliente(2, QStringLiteral("DOS"));
+    m().ejecutarNativo(QStringLiteral("UPDATE Cliente SET NIF='12345678A' WHERE Codigo=1"));
+    albaran(1, 1, QDate(2024, 3, 1));
+    albaran(2, 2, QDate(2024, 3, 2));
+    for (int n = 1; n <= 2; ++n)
+        linea(n, 1, 1, 1, 1000, 2, 1);
+    Albaranes lote(*bd);
+    lote.WhoAmI();
+    const Resultado r = facturar(lote, {});
+    EXPECT_EQ(r.facturas, 1);
+    EXPECT_EQ(r.noFacturados, 1);
+    EXPECT_EQ(facturaDe(1), -1);
+    EXPECT_EQ(facturaDe(2), 1);
+    EXPECT_TRUE(lote.UltimoError().contains(QStringLiteral("El N.I.F. 12345678A del cliente 1 no es correcto"))) << lote.UltimoError().toStdString();
+}
+
 TEST_F(Lote, PricesWithVatIncludedBecomeNet)
 {
     Global::IVADesglosado = false;
