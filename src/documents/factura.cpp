@@ -307,6 +307,17 @@ bool Factura::Guardar()
     return true;
 }
 
+bool NifAdmisible(const QString& nif)
+{
+    const QString n = nif.trimmed().toUpper();
+    if (n.isEmpty() || NIFValido(n))
+        return true;
+    auto letra = [&](int i) { return n.size() > i && n.at(i) >= QLatin1Char('A') && n.at(i) <= QLatin1Char('Z'); };
+    if (!letra(0) || !letra(1))
+        return false;
+    return n.startsWith(QLatin1String("ES")) ? NIFValido(n.mid(2)).has_value() : n.size() > 4;
+}
+
 bool Factura::ClienteIdentificable()
 {
     // Read under the write lock: the customer's file as it is when the invoice is stored.
@@ -315,7 +326,7 @@ bool Factura::ClienteIdentificable()
         return Fallo(QStringLiteral("El cliente %1 ya no existe: elija otro y vuelva a guardar.").arg(*m_cliente));
     const QString nif = CampoATexto(datos.valor(QStringLiteral("NIF"))).trimmed();
     // Without a NIF the invoice is a simplified one; a wrong one would name nobody.
-    if (nif.isEmpty() || NIFValido(nif))
+    if (NifAdmisible(nif))
         return true;
     return Fallo(QStringLiteral("El N.I.F. %1 del cliente %2 no es correcto. Corríjalo en los datos del cliente "
                                 "(o déjelo vacío para una factura simplificada) y vuelva a guardar.")

@@ -33,6 +33,11 @@ struct DesgloseIVA {
     double Importe = 0;
 };
 
+// Whether `nif` can name a customer on an invoice: empty (the invoice is then a simplified one),
+// a Spanish NIF whose control character is right (also with "ES" before it, as in the EU's VAT
+// numbers), or another country's VAT number (two letters first), whose checks are not ours.
+bool NifAdmisible(const QString& nif);
+
 // A sales invoice: series and number, customer, date, its own discounts, the amount paid and an
 // ordered list of lines (1 to n). It breaks its amounts down by VAT rate, stores itself and
 // prints itself on the invoice mask. Failures are false or empty results; nothing is shown, and

@@ -1,5 +1,6 @@
 #include "uncliente.h"
 
+#include "factura.h"
 #include "formato.h"
 #include "global.h"
 #include "navegador.h"
@@ -235,7 +236,7 @@ void UnCliente::Acepta_Click()
     if (!nif.isEmpty()) {
         if (const std::optional<QString> valido = NIFValido(nif)) {
             nif = *valido;
-        } else if (!PreguntarSiNo(QStringLiteral("El N.I.F. %1 no es correcto: su carácter de control no cuadra.\n"
+        } else if (!NifAdmisible(nif) && !PreguntarSiNo(QStringLiteral("El N.I.F. %1 no es correcto: su carácter de control no cuadra.\n"
                                                  "No se podrán hacer facturas a este cliente hasta corregirlo.\n"
                                                  "¿Guardar el cliente así?")
                                       .arg(nif))) {

@@ -171,6 +171,15 @@ TEST_F(FacturaDePrueba, StoredInvoiceComesBackAndMergesItsLines)
     EXPECT_EQ(filas, (std::vector<std::pair<qint64, double>>{{2, 11.40}, {3, 6.0}, {4, -1.5}}));
 }
 
+TEST(NifAdmisible, SpanishNifsAreCheckedAndOtherCountriesVatNumbersLeftToThem)
+{
+    for (const char* bueno : {"", "  ", "12345678Z", "b-46000006", "X1234567L", "ESB46000006", "es12345678z", "FR12345678901",
+                              "PT123456789"})
+        EXPECT_TRUE(NifAdmisible(QString::fromLatin1(bueno))) << bueno;
+    for (const char* malo : {"B46000000", "12345678A", "12345678", "ESB46000000", "ES", "FR1", "X1234567T", "1"})
+        EXPECT_FALSE(NifAdmisible(QString::fromLatin1(malo))) << malo;
+}
+
 // A customer with a wrong NIF cannot be named on an invoice; without a NIF the invoice is simplified.
 TEST_F(FacturaDePrueba, AnInvoiceIsRefusedForACustomerWhoseNifIsWrong)
 {

@@ -235,6 +235,13 @@ TEST_F(Clientes, ANameIsRequiredAndAWrongNifIsKeptOnlyWhenAsked)
     e->txNIF->setText(QStringLiteral("b-46000006"));
     EXPECT_TRUE(Al(QMessageBox::Ok, [&] { Click(e->Acepta); }).textos.isEmpty());
     EXPECT_EQ(Leer(7).valor(QStringLiteral("NIF")).aTexto(), QStringLiteral("B46000006"));
+    // Another country's VAT number is not ours to check.
+    b->Edita_Click();
+    e = b->Editor(7);
+    ASSERT_TRUE(e);
+    e->txNIF->setText(QStringLiteral("PT123456789"));
+    EXPECT_TRUE(Al(QMessageBox::Ok, [&] { Click(e->Acepta); }).textos.isEmpty());
+    EXPECT_EQ(Leer(7).valor(QStringLiteral("NIF")).aTexto(), QStringLiteral("PT123456789"));
 }
 
 TEST_F(Clientes, CancellingAsksOnlyWhenSomethingChanged)
