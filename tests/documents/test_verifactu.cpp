@@ -51,7 +51,7 @@ protected:
     void SetUp() override
     {
         DocumentosDePrueba::SetUp();
-        cliente(1, QStringLiteral("BAR CENTRAL"));            // NIF B46000000
+        cliente(1, QStringLiteral("BAR CENTRAL"));            // NIF B46000006
         cliente(2, QStringLiteral("HOTEL PLAYA"), true);      // pays the surcharge
         m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, UsaREq, Descuento) VALUES (3, 'PARTICULAR', '', 0, 0)"));
         bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), QStringLiteral("1"), {}, true});
@@ -94,7 +94,7 @@ TEST_F(Verifactu, EveryNewInvoiceGetsOneChainedRecordWithItsPrintedFigures)
     EXPECT_EQ(r[0].FechaExpedicionFactura, QStringLiteral("04-01-2027"));
     EXPECT_EQ(r[0].IDEmisorFactura, QStringLiteral("B12345674"));
     EXPECT_EQ(r[0].TipoFactura, QStringLiteral("F1"));
-    EXPECT_EQ(r[0].NIFDestinatario, QStringLiteral("B46000000"));
+    EXPECT_EQ(r[0].NIFDestinatario, QStringLiteral("B46000006"));
     EXPECT_FALSE(r[0].anterior);
     EXPECT_EQ(r[2].TipoFactura, QStringLiteral("F2"));  // a customer without a NIF
     for (size_t i = 1; i < r.size(); ++i) {
@@ -281,7 +281,7 @@ TEST_F(Verifactu, ARectifyingInvoiceHasItsOwnSeriesNamesTheOriginalAndGetsItsOwn
     EXPECT_EQ(i.TipoRectificativa, QStringLiteral("I"));
     EXPECT_EQ(i.rectificada, (verifactu::IDFactura{QStringLiteral("B12345674"), QStringLiteral("A-000001"), QStringLiteral("04-01-2027")}));
     EXPECT_EQ(i.importeTotal, -2200);
-    EXPECT_EQ(i.NIFDestinatario, QStringLiteral("B46000000"));
+    EXPECT_EQ(i.NIFDestinatario, QStringLiteral("B46000006"));
     const Registro s = *bd->RegistroDeFactura(10, 2);
     EXPECT_EQ(s.TipoFactura, QStringLiteral("R5"));
     EXPECT_EQ(s.TipoRectificativa, QStringLiteral("S"));

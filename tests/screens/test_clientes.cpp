@@ -212,7 +212,7 @@ TEST_F(Clientes, ANameIsRequiredAndAWrongNifIsKeptOnlyWhenAsked)
     UnCliente* e = b->Editor(0);
     ASSERT_TRUE(e);
     QTest::keyClicks(e->txNombre, QStringLiteral("   "));
-    Mensajes m = Al(QMessageBox::Ok, [&] { Click(e->Acepta); });
+    Dicho m = Al(QMessageBox::Ok, [&] { Click(e->Acepta); });
     EXPECT_EQ(m.textos, QStringList{QStringLiteral("Falta el nombre del cliente: escríbalo y vuelva a guardar.")});
     EXPECT_EQ(b->Editor(0), e);
     EXPECT_EQ(Contar(QStringLiteral("select count(*) from Cliente")), 6);

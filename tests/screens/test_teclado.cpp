@@ -87,15 +87,15 @@ TEST_F(Teclado, TheCustomerEditorSavesWithEnterAndCancelsWithEscape)
     ASSERT_TRUE(otro->Editar(9012));
     QTest::keyClicks(otro->txTelefono1, QStringLiteral("961000000"));
     Mensajes mensajes;
-    mensajes.respuestas = {QMessageBox::Cancel};
+    mensajes.Responder(QMessageBox::Cancel);
     QTest::keyClick(otro->txTelefono1, Qt::Key_Escape);
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
     ASSERT_TRUE(otro);
     // Enter on the focused "Cancelar edición" is that button, not the default one.
     otro->Cancela->setFocus();
     QTest::keyClick(otro->Cancela, Qt::Key_Return);
-    mensajes.esperar();
+    QTest::qWait(60);
     asentar();
     EXPECT_FALSE(otro);
     EXPECT_EQ(mensajes.textos.size(), 2);
@@ -124,15 +124,15 @@ TEST_F(Teclado, InTheNoteEditorEscapeLeavesTheCellThenCancelsAndEnterKeepsItsMea
     tecla(Qt::Key_Escape);
 
     Mensajes mensajes;
-    mensajes.respuestas = {QMessageBox::Cancel};
+    mensajes.Responder(QMessageBox::Cancel);
     tecla(Qt::Key_Escape);
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
     ASSERT_TRUE(w);
     // From a header field, Escape is "Cancelar" at once.
     hijo<QLineEdit>(w, "txDesctoPP")->setFocus();
     tecla(Qt::Key_Escape);
-    mensajes.esperar();
+    QTest::qWait(60);
     asentar();
     EXPECT_FALSE(w);
     EXPECT_EQ(abandono.count(), 1);

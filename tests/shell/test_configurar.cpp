@@ -368,7 +368,7 @@ TEST_F(DialogoConfigurar, VerifactuIsTurnedOnWithConsentForTheWholeDatabaseAndSt
     AjustesVerifactu a = Global::BD->LeerVerifactu();
     a.Activo = true;
     Global::BD->GuardarVerifactu(a);
-    Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (1, 'BAR', 'B46000000')"));
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (1, 'BAR', 'B46000006')"));
     Factura f(*Global::BD);
     ASSERT_TRUE(f.WhoAmI());
     ASSERT_TRUE(f.SetCliente(1));
