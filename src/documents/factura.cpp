@@ -614,11 +614,13 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
     if (!motor.CargaMascaras(UnirRuta(carpetaMascaras, QStringLiteral("mskFact.txt"))))
         return false;
     // An issued invoice prints its tax QR code, with what its record says.
-    QString codigo, titulo, leyenda, numSerie;
+    QString codigo, titulo, leyenda, numSerie, anulada;
     if (Serie && Numero) {
         numSerie = verifactu::NumSerie(*Serie, *Numero);
         try {
             const std::optional<verifactu::Registro> registro = m_bd.RegistroDeFactura(*Serie, *Numero);
+            if (registro && registro->tipo == verifactu::TipoRegistro::Anulacion)
+                anulada = QStringLiteral("ANULADA");
             if (registro && registro->tipo == verifactu::TipoRegistro::Alta) {
                 codigo = verifactu::UrlCotejo(*registro, m_bd.LeerVerifactu().Pruebas);
                 titulo = QStringLiteral("QR tributario:");
@@ -639,6 +641,7 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         {QStringLiteral("@CODIGOQR"), codigo},
         {QStringLiteral("@TITULOQR"), titulo},
         {QStringLiteral("@LEYENDAQR"), leyenda},
+        {QStringLiteral("@ANULADA"), anulada},
         {QStringLiteral("@NUMERO"), Numero ? LargoATexto(*Numero) : QString()},
         {QStringLiteral("@FECHA"), Fecha ? Formato(Valor(*Fecha), QStringLiteral("dd/mm/yyyy")) : QString()},
     }));

@@ -2,7 +2,10 @@
 
 #include "basedatos.h"
 #include "coleccion.h"
+#include "dinero.h"
 #include "factura.h"
+#include "formato.h"
+#include "utilidades.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +23,8 @@ namespace {
 // The schema's limits: details of one record, records of one document.
 constexpr size_t kMaxDetalles = 12;
 constexpr size_t kMaxPorDocumento = 1000;
+// The agency's limit for a simplified invoice, in cents.
+constexpr qint64 kMaxSimplificada = 300000;
 // The rectifying invoices of series n are kept in series 10 + n: a numbering of their own.
 constexpr qint16 kPrimeraSerieRectificativa = 10;
 
@@ -53,12 +58,9 @@ QString NIFRegistro(const QString& nif)
     n.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('.'));
     if (n.size() == 11 && n.startsWith(QLatin1String("ES")))
         n = n.mid(2);
-    if (n.size() != 9)
-        return {};
-    for (const QChar c : n)
-        if (!(c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))))
-            return {};
-    return n;
+    // Only a Spanish NIF with its right control character names the customer; the agency
+    // refuses a full invoice for anything else.
+    return NIFValido(n).value_or(QString());
 }
 
 std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& motivo)
@@ -135,6 +137,17 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& 
     for (const DetalleDesglose& d : r.desglose) {
         r.cuotaTotal += d.cuota + d.cuotaRecargo;
         r.importeTotal += d.base + d.cuota + d.cuotaRecargo;
+    }
+    // A simplified invoice may come to 3,000.00 euros at most, counted as the agency counts it:
+    // bases and VAT, without the surcharge.
+    qint64 simplificada = 0;
+    for (const DetalleDesglose& d : r.desglose)
+        simplificada += d.base + d.cuota;
+    if (r.TipoFactura == QLatin1String("F2") && simplificada > kMaxSimplificada) {
+        motivo = QStringLiteral("Una factura sin el NIF del cliente (simplificada) no puede pasar de 3.000,00 € y esta suma %1 €. "
+                                "Ponga el NIF del cliente en su ficha y vuelva a guardar.")
+                     .arg(Formato(AEuros(simplificada), kFormatoMoneda));
+        return std::nullopt;
     }
     // By substitution the record also says what the replaced invoice amounted to.
     if (original && f.Rectifica->sustitucion)

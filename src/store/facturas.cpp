@@ -68,6 +68,9 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     for (; !rs.eof(); rs.moveNext()) {
         FilaFactura f;
         f.Anulada = !anuladas.empty() && anuladas.count({rs[QStringLiteral("Serie")].aEntero(), rs[QStringLiteral("Numero")].aEntero()}) != 0;
+        // An annulled invoice is owed by nobody; the saved query keeps its text for other programs.
+        if (f.Anulada && std::holds_alternative<bool>(pendiente) && std::get<bool>(pendiente))
+            continue;
         f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
         f.Fecha = rs[QStringLiteral("Fecha")];
         f.Cliente = rs[QStringLiteral("Cliente")];

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -175,6 +176,40 @@ TEST_F(Verifactu, AnInvoiceWithoutAmountsOrWithTooManyRatesIsRefusedWhole)
     EXPECT_TRUE(muchas.UltimoError().contains(QStringLiteral("más de 12"))) << muchas.UltimoError().toStdString();
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
     EXPECT_EQ(registros(), 0);
+}
+
+// Without a valid Spanish NIF the invoice is simplified, and a simplified invoice goes up to
+// 3,000.00 euros of bases and VAT (the surcharge aside).
+TEST_F(Verifactu, ASimplifiedInvoiceAboveTheAgencysLimitIsRefused)
+{
+    m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, UsaREq, Descuento) VALUES (4, 'CAFÉ DO PORTO', 'PT1234567', 0, 0)"));
+    auto extranjero = factura(4, {{10.00, 10}});
+    const Registro r = *bd->RegistroDeFactura(*extranjero->Serie, *extranjero->Numero);
+    EXPECT_EQ(r.TipoFactura, QStringLiteral("F2"));
+    EXPECT_EQ(r.NIFDestinatario, QString());
+
+    factura(3, {{2727.27, 10}});  // 2,727.27 + 272.73 = 3,000.00: the limit itself
+    const struct {
+        qint32 cliente;
+        double importe;
+        bool admitida;
+    } casos[] = {{3, 2727.28, false}, {4, 2727.28, false}, {1, 2727.28, true}};
+    for (const auto& c : casos) {
+        Factura f(*bd);
+        ASSERT_TRUE(f.WhoAmI());
+        f.Fecha = QDate(2027, 1, 4);
+        ASSERT_TRUE(f.SetCliente(c.cliente));
+        LineaFactura* l = f.NuevaLinea();
+        l->FijarConcepto(QStringLiteral("Género"));
+        l->FijarImporte(c.importe);
+        l->FijarpIVA(10);
+        EXPECT_EQ(f.Update(), c.admitida) << c.cliente;
+        if (!c.admitida) {
+            EXPECT_TRUE(f.UltimoError().contains(QStringLiteral("no puede pasar de 3.000,00 € y esta suma 3.000,01 €")))
+                << f.UltimoError().toStdString();
+        }
+    }
+    EXPECT_EQ(registros(), 3);
 }
 
 TEST_F(Verifactu, AnnullingChainsItsRecordReleasesTheNotesAndKeepsTheInvoice)
@@ -353,11 +388,53 @@ TEST_F(Verifactu, EachRecordAndTheExportValidateAgainstTheAgencysSchemas)
     EXPECT_TRUE(motivo.startsWith(QStringLiteral("No hay registros de facturación del 01/01/2000 al 02/01/2000"))) << motivo.toStdString();
 }
 
+// What an invoice printed to PDF shows on each page: the QR symbol zbarimg decodes and the
+// page's text.
+struct PaginaImpresa {
+    QString codigo;
+    QString texto;
+};
+
+#define NECESITA_LECTOR_QR()                                                                                         \
+    for (const char* programa : {"pdftoppm", "zbarimg", "pdftotext"})                                                \
+        if (QStandardPaths::findExecutable(QString::fromLatin1(programa)).isEmpty())                                 \
+    GTEST_SKIP() << programa << " is not installed (poppler-utils, zbar-tools)"
+
+std::vector<PaginaImpresa> ImprimirYLeer(Factura& f, const QString& carpetaMascaras)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("factura.pdf"));
+    PrinTxt p;
+    p.ImprimirEnArchivo(pdf);
+    EXPECT_TRUE(f.Imprimir(p, carpetaMascaras));
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("200"), QStringLiteral("-png"), pdf,
+                                              dir.filePath(QStringLiteral("pagina"))});
+    render.waitForFinished(60000);
+    QProcess texto;
+    texto.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    texto.waitForFinished(60000);
+    const QStringList textos = QString::fromUtf8(texto.readAllStandardOutput()).split(QLatin1Char('\f'));
+    std::vector<PaginaImpresa> paginas;
+    for (const QString& png : QDir(dir.path()).entryList({QStringLiteral("pagina*.png")}, QDir::Files, QDir::Name)) {
+        PaginaImpresa pagina;
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--xml"), QStringLiteral("-q"), dir.filePath(png)});
+        zbar.waitForFinished(60000);
+        const QString xml = QString::fromUtf8(zbar.readAllStandardOutput());
+        static const QRegularExpression dato(QStringLiteral("<data><!\\[CDATA\\[(.*?)\\]\\]></data>"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+        if (const QRegularExpressionMatch m = dato.match(xml); m.hasMatch())
+            pagina.codigo = m.captured(1).trimmed();
+        pagina.texto = static_cast<qsizetype>(paginas.size()) < textos.size() ? textos[static_cast<qsizetype>(paginas.size())] : QString();
+        paginas.push_back(pagina);
+    }
+    return paginas;
+}
+
 TEST_F(Verifactu, TheIssuedInvoicePrintsItsTaxQrCodeOnceOnItsFirstPage)
 {
-    for (const char* programa : {"pdftoppm", "zbarimg"})
-        if (QStandardPaths::findExecutable(QString::fromLatin1(programa)).isEmpty())
-            GTEST_SKIP() << programa << " is not installed (poppler-utils, zbar-tools)";
+    NECESITA_LECTOR_QR();
     AplicacionDePrueba();
     auto f = factura(1, {{100.00, 10}, {20.01, 4}});
     for (int i = 0; i < 80; ++i)  // two pages
@@ -370,27 +447,76 @@ TEST_F(Verifactu, TheIssuedInvoicePrintsItsTaxQrCodeOnceOnItsFirstPage)
                       "[,0,50,Arial,9,N,0,]@NUMSERIE\n[POS,0,55]\n####\n[PAGINA,Y>250]\n[POS,0,+4]\n[,0,+0,Arial,8,,0,]@TITULO@CONCEPTO\n####\n####\n####\n"
                       "####\n[,0,+4,Arial,8,,0,]TOTAL @IMPORTE\n");
     }
-    const QString pdf = dir.filePath(QStringLiteral("factura.pdf"));
-    PrinTxt p;
-    p.ImprimirEnArchivo(pdf);
-    ASSERT_TRUE(f->Imprimir(p, dir.path()));
-    QProcess render;
-    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("200"), QStringLiteral("-png"), pdf,
-                                              dir.filePath(QStringLiteral("pagina"))});
-    ASSERT_TRUE(render.waitForFinished(60000));
-    const QStringList paginas = QDir(dir.path()).entryList({QStringLiteral("pagina*.png")}, QDir::Files, QDir::Name);
-    ASSERT_GE(paginas.size(), 2);
-    auto leer = [&](const QString& png) {
-        QProcess zbar;
-        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), dir.filePath(png)});
-        zbar.waitForFinished(60000);
-        return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
-    };
+    const std::vector<PaginaImpresa> paginas = ImprimirYLeer(*f, dir.path());
+    ASSERT_GE(paginas.size(), 2u);
     const Registro r = *bd->RegistroDeFactura(*f->Serie, *f->Numero);
-    EXPECT_EQ(leer(paginas[0]), QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?nif=B12345674&numserie=A-000001"
-                                               "&fecha=04-01-2027&importe=%1")
-                                    .arg(verifactu::Importe(r.importeTotal)));
-    EXPECT_EQ(leer(paginas[1]), QString());
+    EXPECT_EQ(paginas[0].codigo, QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?nif=B12345674&numserie=A-000001"
+                                                "&fecha=04-01-2027&importe=%1")
+                                     .arg(verifactu::Importe(r.importeTotal)));
+    EXPECT_EQ(paginas[1].codigo, QString());
+}
+
+// The shipped mask: the code once, at the top of the first page, 30 to 40 mm with its titles,
+// only on an invoice with a record; without the mode the invoice prints as ever.
+TEST_F(Verifactu, TheShippedInvoiceMaskPlacesTheTaxQrCodeAtTheTopOfTheFirstPage)
+{
+    NECESITA_LECTOR_QR();
+    AplicacionDePrueba();
+    auto f = factura(1, {{100.00, 10}, {20.01, 4}});
+    for (int i = 0; i < 80; ++i)
+        f->NuevaLinea()->FijarTitulo(QStringLiteral("Línea %1").arg(i));
+    std::vector<PaginaImpresa> paginas = ImprimirYLeer(*f, QStringLiteral(QUENZA_DATOS));
+    ASSERT_GE(paginas.size(), 2u);
+    const Registro r = *bd->RegistroDeFactura(*f->Serie, *f->Numero);
+    EXPECT_EQ(paginas[0].codigo, verifactu::UrlCotejo(r, true));
+    EXPECT_TRUE(paginas[0].texto.contains(QStringLiteral("QR tributario:"))) << paginas[0].texto.toStdString();
+    EXPECT_TRUE(paginas[0].texto.contains(QStringLiteral("VERI*FACTU")));
+    EXPECT_LT(paginas[0].texto.indexOf(QStringLiteral("QR tributario:")), paginas[0].texto.indexOf(QStringLiteral("Cliente")));
+    for (const char* dato : {"BAR CENTRAL", "B46000006", "FACTURA"})
+        EXPECT_TRUE(paginas[0].texto.contains(QLatin1String(dato))) << dato;
+    EXPECT_EQ(paginas[1].codigo, QString());
+    EXPECT_FALSE(paginas[1].texto.contains(QStringLiteral("QR tributario:")));
+}
+
+TEST_F(Verifactu, WithTheModeOffTheShippedInvoiceMaskPrintsNoTaxQrCode)
+{
+    NECESITA_LECTOR_QR();
+    AplicacionDePrueba();
+    m().ejecutarNativo(QStringLiteral("UPDATE Verifactu SET Activo=0"));
+    auto sin = factura(3, {{12.40, 10}});
+    const std::vector<PaginaImpresa> paginas = ImprimirYLeer(*sin, QStringLiteral(QUENZA_DATOS));
+    ASSERT_EQ(paginas.size(), 1u);
+    EXPECT_EQ(paginas[0].codigo, QString());
+    EXPECT_FALSE(paginas[0].texto.contains(QStringLiteral("QR tributario:")));
+    EXPECT_FALSE(paginas[0].texto.contains(QStringLiteral("VERI*FACTU")));
+    EXPECT_TRUE(paginas[0].texto.contains(QStringLiteral("PARTICULAR")));
+}
+
+// An annulled invoice prints as such and is owed by nobody: the pending filter leaves it out.
+TEST_F(Verifactu, AnAnnulledInvoicePrintsAnnulledAndIsNotPending)
+{
+    auto anulada = factura(1, {{100.00, 10}});
+    auto debida = factura(1, {{50.00, 10}});
+    ASSERT_TRUE(anulada->Anular()) << anulada->UltimoError().toStdString();
+    auto numeros = [&](const Filtro& pendiente) {
+        std::vector<qint32> n;
+        for (const FilaFactura& f : bd->ListaFacturas(Filtro(static_cast<qint16>(0)), {}, {}, {}, pendiente))
+            n.push_back(f.Numero);
+        return n;
+    };
+    EXPECT_EQ(numeros(Filtro(true)), std::vector<qint32>{*debida->Numero});
+    EXPECT_EQ(numeros(Filtro()), (std::vector<qint32>{*anulada->Numero, *debida->Numero}));
+
+    NECESITA_LECTOR_QR();
+    AplicacionDePrueba();
+    Factura leida(*bd);
+    ASSERT_TRUE(leida.WhoAmI(*anulada->Serie, *anulada->Numero));
+    std::vector<PaginaImpresa> paginas = ImprimirYLeer(leida, QStringLiteral(QUENZA_DATOS));
+    ASSERT_EQ(paginas.size(), 1u);
+    EXPECT_TRUE(paginas[0].texto.contains(QStringLiteral("ANULADA"))) << paginas[0].texto.toStdString();
+    paginas = ImprimirYLeer(*debida, QStringLiteral(QUENZA_DATOS));
+    ASSERT_EQ(paginas.size(), 1u);
+    EXPECT_FALSE(paginas[0].texto.contains(QStringLiteral("ANULADA")));
 }
 
 TEST_F(Verifactu, APeriodOfMoreThanAThousandRecordsGoesOnInANumberedSecondDocument)
@@ -448,9 +574,10 @@ TEST(NumSerie, OneFormAndNIFsAsTheRecordsTakeThem)
 {
     EXPECT_EQ(verifactu::NumSerie(0, 15), QStringLiteral("A-000015"));
     EXPECT_EQ(verifactu::NumSerie(9, 1234567), QStringLiteral("J-1234567"));
-    const std::pair<const char*, const char*> nifs[] = {{"b46000000", "B46000000"}, {"B-46.000.000", "B46000000"},
-                                                         {"ES B46000000", "B46000000"}, {"12345678", ""},
-                                                         {"", ""}, {"X1234567L ", "X1234567L"}, {"B4600000Ñ", ""}};
+    const std::pair<const char*, const char*> nifs[] = {{"b46000006", "B46000006"}, {"B-46.000.006", "B46000006"},
+                                                         {"ES B46000006", "B46000006"}, {"12345678", ""},
+                                                         {"", ""}, {"X1234567L ", "X1234567L"}, {"B4600000Ñ", ""},
+                                                         {"B46000000", ""}, {"PT1234567", ""}};
     for (const auto& [escrito, registro] : nifs)
         EXPECT_EQ(verifactu::NIFRegistro(QString::fromUtf8(escrito)), QString::fromUtf8(registro)) << escrito;
 }

@@ -46,7 +46,10 @@ ValoresMascara Cabecera(int pagina)
             {"600 333 444", "@TELEFONO2"},           {"ULTRAMARINOS PEPA, S.L.", "@EMPRESA_NOMBRE"},
             {"B12345674", "@EMPRESA_NIF"},           {"Calle Real, 3", "@EMPRESA_DIRECCION"},
             {"46001", "@EMPRESA_CODPOSTAL"},         {"Valencia", "@EMPRESA_POBLACION"},
-            {"", "@EMPRESA_PROVINCIA"},              {"963 000 000", "@EMPRESA_TELEFONO"}};
+            {"", "@EMPRESA_PROVINCIA"},              {"963 000 000", "@EMPRESA_TELEFONO"},
+            {"", "@NUMSERIE"},                       {"", "@RECTIFICA"},
+            {"", "@CODIGOQR"},                       {"", "@TITULOQR"},
+            {"", "@LEYENDAQR"},                      {"", "@ANULADA"}};
 }
 
 // The documents pass every tag of a section, the unused ones empty.
