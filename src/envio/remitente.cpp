@@ -7,7 +7,12 @@
 #include <QSet>
 #include <QSysInfo>
 
+#include <cerrno>
 #include <map>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 namespace verifactu {
 
@@ -53,12 +58,28 @@ Remitente::Paso Remitente::Enviar()
     }
 }
 
+QString Remitente::Caido(const QString& titular)
+{
+#ifdef Q_OS_UNIX
+    // A process of this same computer that is no longer there (killed, crashed) holds nothing.
+    const QString propio = QSysInfo::machineHostName() + QLatin1Char(':');
+    bool ok = false;
+    const qint64 pid = titular.startsWith(propio) ? titular.mid(propio.size()).toLongLong(&ok) : 0;
+    if (ok && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return titular;
+#else
+    Q_UNUSED(titular);
+#endif
+    return {};
+}
+
 Remitente::Paso Remitente::EnviarLote()
 {
     Paso p;
     const QDateTime ahora = reloj();
     const qint64 ahoraMs = ahora.toMSecsSinceEpoch();
-    if (!m_bd.TomarEnvio(m_puesto, ahoraMs / 1000, kCaducidadSegundos)) {
+    const QString caido = Caido(m_bd.LeerEstadoEnvios().titular);
+    if (!m_bd.TomarEnvio(m_puesto, ahoraMs / 1000, kCaducidadSegundos, std::nullopt, caido)) {
         p.resultado = Resultado::OtroPuesto;
         p.proximo = ahora.addSecs(60);
         return p;

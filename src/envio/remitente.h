@@ -58,6 +58,8 @@ public:
 
 private:
     Paso EnviarLote();
+    // `titular` when it names a process of this computer that has ended; empty otherwise.
+    static QString Caido(const QString& titular);
 
     BaseDatos& m_bd;
     Transporte& m_transporte;

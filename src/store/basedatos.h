@@ -253,8 +253,9 @@ public:
     // Takes or renews the claim to send for `puesto` at `ahora` (seconds since the epoch) and,
     // when `envio` is given, notes that a submission leaves at that moment (milliseconds); false,
     // changing nothing, while another station that spoke less than `caducidad` seconds ago
-    // holds it.
-    bool TomarEnvio(const QString& puesto, qint64 ahora, int caducidad, std::optional<qint64> envio = std::nullopt);
+    // holds it (unless it is `caido`, known to be gone).
+    bool TomarEnvio(const QString& puesto, qint64 ahora, int caducidad, std::optional<qint64> envio = std::nullopt,
+                    const QString& caido = {});
     // Gives the claim up, when `puesto` holds it.
     void SoltarEnvio(const QString& puesto);
     // Counts and claim, for the stations' warning; all zero while closed or before the upgrade.

@@ -100,13 +100,13 @@ void BaseDatos::AnotarFalloEnvio(const QString& motivo)
     t.commit();
 }
 
-bool BaseDatos::TomarEnvio(const QString& puesto, qint64 ahora, int caducidad, std::optional<qint64> envio)
+bool BaseDatos::TomarEnvio(const QString& puesto, qint64 ahora, int caducidad, std::optional<qint64> envio, const QString& caido)
 {
     motor::BaseDeDatos::Transaccion t(*m_bd);
     // Read under the write lock: two stations asking at once cannot both get it.
     const QString titular = Texto(m_bd->valorUnico(QStringLiteral("SELECT Titular FROM EnvioRegistros WHERE Codigo=1")));
     const qint64 renovado = m_bd->valorUnico(QStringLiteral("SELECT coalesce(Renovado, 0) FROM EnvioRegistros WHERE Codigo=1")).aEntero();
-    if (!titular.isEmpty() && titular != puesto && ahora - renovado < caducidad)
+    if (!titular.isEmpty() && titular != puesto && titular != caido && ahora - renovado < caducidad)
         return false;
     m_bd->ejecutarNativo(QStringLiteral("INSERT INTO EnvioRegistros (Codigo, Titular, Renovado) VALUES (1, ?, ?) "
                                         "ON CONFLICT (Codigo) DO UPDATE SET Titular=excluded.Titular, Renovado=excluded.Renovado"),

@@ -9,6 +9,7 @@ request) says:
         "perdida" (registers the records, then closes without answering), "aleatorio" (one of
         the above at random, with `semilla`, and a correct answer half of the times)
   sesion: a new value starts a new shop (nothing registered yet)
+  pausa: seconds between registering a submission's records and answering
   espera: TiempoEsperaEnvio of the answers (60 by default)
   errores / rechazar: NumSerieFactura accepted with errors / rejected (unless the record is a
         correction, Subsanacion S)
@@ -181,6 +182,8 @@ class Manejador(http.server.BaseHTTPRequestHandler):
                                "subsanacion": subsanacion, "rechazoprevio": rechazo,
                                "incidencia": incidencia.text if incidencia is not None else ""})
                 lineas.append(linea)
+        # Registered, the answer still to come: a sender killed now must not register them twice.
+        time.sleep(float(c.get("pausa", 0)))
         if modo == "perdida":
             self.close_connection = True
             self.connection.close()

@@ -10,6 +10,9 @@
 
 #include <QJsonArray>
 #include <QSet>
+#include <QThread>
+
+#include <signal.h>
 
 namespace {
 
@@ -386,6 +389,116 @@ TEST(ConfiguracionEnvio, TheEnvironmentTakesThePlaceOfTheSettings)
     qunsetenv("QUENZA_AEAT_URL");
     qunsetenv("QUENZA_AEAT_CA");
     qunsetenv("QUENZA_AEAT_CERT");
+}
+
+}  // namespace
+
+namespace {
+
+// `quenza --enviar-registros` on the real program, pointed at the stand-in by the environment.
+class EnvioDesdeLaLinea : public Envio {
+protected:
+    void SetUp() override
+    {
+        Envio::SetUp();
+        if (IsSkipped())
+            return;
+        exe = programa.filePath(QStringLiteral("quenza"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUENZA_EJECUTABLE), exe));
+        QFile ini(programa.filePath(QStringLiteral("Quenza.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[General]\nHomeDir=" + base->dir().toUtf8() + "\nGrupo=1\n");
+        ini.close();
+        agencia->Control({{QStringLiteral("espera"), 0}});
+    }
+    QProcess* lanzar()
+    {
+        auto* p = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUENZA_AEAT_URL"), conf.url);
+        env.insert(QStringLiteral("QUENZA_AEAT_CA"), conf.autoridad);
+        env.insert(QStringLiteral("QUENZA_AEAT_CERT"), conf.certificado);
+        env.insert(QStringLiteral("QUENZA_AEAT_CLAVE"), conf.clave);
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+        p->start(exe, {QStringLiteral("--enviar-registros")});
+        procesos.emplace_back(p);
+        return p;
+    }
+    std::pair<int, QString> esperar(QProcess* p)
+    {
+        EXPECT_TRUE(p->waitForFinished(120000));
+        return {p->exitCode(), QString::fromUtf8(p->readAll())};
+    }
+
+    QTemporaryDir programa;
+    QString exe;
+    std::vector<std::unique_ptr<QProcess>> procesos;
+};
+
+TEST_F(EnvioDesdeLaLinea, SendsWhatIsPendingAndSaysWhatTheAgencyAnswered)
+{
+    registros(3);
+    agencia->Control({{QStringLiteral("espera"), 0}, {QStringLiteral("rechazar"), QJsonArray{QStringLiteral("A-000002")}}});
+    auto [codigo, texto] = esperar(lanzar());
+    EXPECT_EQ(codigo, 1) << texto.toStdString();  // one rejected
+    EXPECT_TRUE(texto.contains(QStringLiteral("Enviados 3 registros (ParcialmenteCorrecto): 2 correctos, 0 aceptados con errores, 1 rechazados"))) << texto.toStdString();
+    EXPECT_TRUE(texto.contains(QStringLiteral("A-000002"))) << texto.toStdString();
+    EXPECT_TRUE(texto.contains(QStringLiteral("1100"))) << texto.toStdString();
+
+    // Nothing pending, nothing rejected (its correction dealt with): 0.
+    m().ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET Subsanado=1 WHERE Orden=2"));
+    std::tie(codigo, texto) = esperar(lanzar());
+    EXPECT_EQ(codigo, 0) << texto.toStdString();
+    // The agency down: the reason, and 1.
+    registros(1);
+    agencia->Control({{QStringLiteral("modo"), QStringLiteral("falta")}});
+    std::tie(codigo, texto) = esperar(lanzar());
+    EXPECT_EQ(codigo, 1);
+    EXPECT_TRUE(texto.contains(QStringLiteral("tiene un problema"))) << texto.toStdString();
+    EXPECT_TRUE(texto.contains(QStringLiteral("Pendientes de envío: 1."))) << texto.toStdString();
+}
+
+TEST_F(EnvioDesdeLaLinea, TwoStationsAtOnceSendEachRecordOnce)
+{
+    registros(3000);
+    agencia->Control({{QStringLiteral("espera"), 0}, {QStringLiteral("pausa"), 1}});
+    QProcess* a = lanzar();
+    QProcess* b = lanzar();
+    const auto [ca, ta] = esperar(a);
+    const auto [cb, tb] = esperar(b);
+    // One sent everything; the other found it sending and left it alone.
+    EXPECT_TRUE(ca == 0 || cb == 0) << ta.toStdString() << tb.toStdString();
+    EXPECT_NE(ta.contains(QStringLiteral("Otro puesto")), tb.contains(QStringLiteral("Otro puesto"))) << ta.toStdString() << tb.toStdString();
+    EXPECT_EQ(pendientes(), 0);
+    const std::vector<QJsonObject> registrados = agencia->Diario(QStringLiteral("registrado"));
+    EXPECT_EQ(registrados.size(), 3000u);
+    QSet<QString> vistos;
+    for (const QJsonObject& o : registrados)
+        vistos.insert(o[QStringLiteral("registrado")].toString());
+    EXPECT_EQ(vistos.size(), 3000);
+    EXPECT_TRUE(agencia->Diario(QStringLiteral("invalido")).empty());
+}
+
+TEST_F(EnvioDesdeLaLinea, KilledWhileSendingNothingIsLostNorRegisteredTwice)
+{
+    registros(1500);
+    agencia->Control({{QStringLiteral("espera"), 0}, {QStringLiteral("pausa"), 30}});
+    QProcess* p = lanzar();
+    // The agency has registered the first submission and is about to answer.
+    for (int i = 0; i < 600 && agencia->Diario(QStringLiteral("registrado")).size() < 1000; ++i)
+        QThread::msleep(50);
+    ASSERT_EQ(agencia->Diario(QStringLiteral("registrado")).size(), 1000u);
+    ::kill(static_cast<pid_t>(p->processId()), SIGKILL);
+    p->waitForFinished(10000);
+    EXPECT_EQ(pendientes(), 1500);
+
+    // The next run takes the dead process's claim at once; the agency knows the first thousand.
+    agencia->Control({{QStringLiteral("espera"), 0}});
+    const auto [codigo, texto] = esperar(lanzar());
+    EXPECT_EQ(codigo, 0) << texto.toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where EstadoEnvio='Correcto'")), 1500);
+    EXPECT_EQ(agencia->Diario(QStringLiteral("registrado")).size(), 1500u);
 }
 
 }  // namespace
