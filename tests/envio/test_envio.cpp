@@ -2,12 +2,14 @@
 // the agency's failures, the certificate, its pace and the one-station claim.
 
 #include "agencia_prueba.h"
+#include "envioautomatico.h"
 #include "documentos_prueba.h"
 #include "factura.h"
 #include "remitente.h"
 #include "soapagencia.h"
 #include "verifactu.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSet>
 #include <QThread>
@@ -499,6 +501,68 @@ TEST_F(EnvioDesdeLaLinea, KilledWhileSendingNothingIsLostNorRegisteredTwice)
     EXPECT_EQ(codigo, 0) << texto.toStdString();
     EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where EstadoEnvio='Correcto'")), 1500);
     EXPECT_EQ(agencia->Diario(QStringLiteral("registrado")).size(), 1500u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AvisoEnvios, SaysWhatIsNotAcceptedAndWhy)
+{
+    verifactu::EstadoEnvios e;
+    EXPECT_EQ(verifactu::AvisoEnvios(e, false, false), QString());
+    e.pendientes = 12;
+    e.motivo = QStringLiteral("No hay conexión con la Agencia Tributaria (x): compruebe la conexión a Internet.");
+    const struct {
+        qint64 rechazados;
+        bool sinCertificado, sinClave;
+        const char* texto;
+    } casos[] = {
+        {0, false, false, "Registros VERI*FACTU sin enviar: 12. No hay conexión con la Agencia Tributaria (x): compruebe la conexión a Internet."},
+        {2, true, true, "Registros VERI*FACTU sin enviar: 12. Rechazados por la Agencia Tributaria: 2. Falta el certificado del comercio: elíjalo en Configurar, VERI*FACTU."},
+    };
+    for (const auto& c : casos) {
+        e.rechazados = c.rechazados;
+        EXPECT_EQ(verifactu::AvisoEnvios(e, c.sinCertificado, c.sinClave), QString::fromUtf8(c.texto));
+    }
+    e = {};
+    e.pendientes = 1;
+    EXPECT_EQ(verifactu::AvisoEnvios(e, false, true), QStringLiteral("Registros VERI*FACTU sin enviar: 1. Falta la contraseña del certificado para enviarlos."));
+    e = {};
+    e.conErrores = 3;
+    EXPECT_EQ(verifactu::AvisoEnvios(e, false, false), QStringLiteral("Aceptados con errores: 3."));
+}
+
+// The program's sending runs in its own thread: the windows' thread never waits for the agency.
+TEST_F(Envio, BackgroundSendingNeverStopsTheWindows)
+{
+    registros(2);
+    agencia->Control({{QStringLiteral("espera"), 0}, {QStringLiteral("pausa"), 2}});
+    verifactu::ConfiguracionEnvio sinClave = conf;
+    sinClave.clave.clear();
+    sinClave.esperaMs = 10000;
+    verifactu::EnvioAutomatico envio(base->ruta, sinClave);
+    int intentos = 0;
+    QObject::connect(&envio, &verifactu::EnvioAutomatico::Intentado, [&intentos] { ++intentos; });
+    envio.Empezar();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Without the password nothing goes (nor is marked late).
+    EXPECT_EQ(intentos, 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where Incidencia")), 0);
+    envio.FijarClave(conf.clave);
+    qint64 mayorPausa = 0, antes = t.elapsed();
+    while (t.elapsed() < 20000 && pendientes() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        mayorPausa = std::max(mayorPausa, t.elapsed() - antes);
+        antes = t.elapsed();
+    }
+    EXPECT_EQ(pendientes(), 0);
+    EXPECT_GE(intentos, 1);
+    EXPECT_LT(mayorPausa, 300);  // the agency took two seconds to answer
+    EXPECT_EQ(agencia->Diario(QStringLiteral("registrado")).size(), 2u);
 }
 
 }  // namespace

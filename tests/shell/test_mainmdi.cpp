@@ -2,12 +2,16 @@
 
 #include "browalb.h"
 #include "configurar.h"
+#include "envioautomatico.h"
 #include "mainmdi.h"
 #include "navegador.h"
+#include "verifactu.h"
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
 #include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -177,6 +181,56 @@ TEST_F(Principal, AChildWindowShowsInsideTheArea)
     const QRect area = v.area()->viewport()->rect();
     EXPECT_TRUE(area.contains(sub->geometry())) << sub->x() << ',' << sub->y();
     EXPECT_GE(sub->width(), 300);
+}
+
+// In VERI*FACTU mode the window says, small, what the agency has not yet accepted and why;
+// the password it lacks is asked only when the shop clicks, never at start.
+TEST_F(Principal, SaysWhatRecordsAreWaitingForTheAgency)
+{
+    BaseDePrueba base;
+    TrabajarSobre(base);
+    {
+        MainMDI v;
+        EXPECT_EQ(v.Envio(), nullptr);
+        EXPECT_FALSE(v.lbEnvios->isVisibleTo(&v));
+    }
+    Global::BD->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), QStringLiteral("1"),
+                                  QStringLiteral("/tienda/certificado.p12"), true});
+    for (qint32 n : {1, 2}) {
+        verifactu::Registro r;
+        r.numero = n;
+        r.IDEmisorFactura = QStringLiteral("B12345674");
+        r.NombreRazonEmisor = QStringLiteral("CARNES QUENZA SL");
+        r.NumSerieFactura = verifactu::NumSerie(0, n);
+        r.FechaExpedicionFactura = QStringLiteral("04-01-2027");
+        r.TipoFactura = QStringLiteral("F2");
+        r.desglose = {{true, 1000, 1000, 100, 0, 0}};
+        r.cuotaTotal = 100;
+        r.importeTotal = 1100;
+        verifactu::Encadenar(*Global::BD, r, QDateTime::currentDateTime());
+    }
+    qunsetenv("QUENZA_AEAT_CLAVE");
+    MainMDI v;
+    v.show();
+    ASSERT_NE(v.Envio(), nullptr);
+    EXPECT_TRUE(v.lbEnvios->isVisible());
+    EXPECT_TRUE(v.lbEnvios->text().startsWith(QStringLiteral("Registros VERI*FACTU sin enviar: 2. Falta la contraseña"))) << v.lbEnvios->text().toStdString();
+    EXPECT_TRUE(v.lbEnvios->text().contains(QStringLiteral("href"))) << v.lbEnvios->text().toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The reason another station's sending left in the database shows here too.
+    Global::BD->AnotarFalloEnvio(QStringLiteral("No hay conexión con la Agencia Tributaria."));
+    v.ActualizarAvisoEnvios();
+    EXPECT_TRUE(v.lbEnvios->text().contains(QStringLiteral("No hay conexión con la Agencia Tributaria."))) << v.lbEnvios->text().toStdString();
+    // The password, asked on click, goes to the sender.
+    CuandoAparezcaModal([](QWidget* modal) {
+        auto* campo = modal->findChild<QLineEdit*>();
+        ASSERT_NE(campo, nullptr);
+        EXPECT_EQ(campo->echoMode(), QLineEdit::Password);
+        campo->setText(QStringLiteral("secreta"));
+        static_cast<QDialog*>(modal)->accept();
+    });
+    emit v.lbEnvios->linkActivated(QStringLiteral("clave"));
+    EXPECT_TRUE(v.Envio()->TieneClave());
 }
 
 }  // namespace
