@@ -1,5 +1,6 @@
 #include "albaran.h"
 
+#include "albaranes.h"
 #include "basedatos.h"
 #include "coleccion.h"
 #include "dinero.h"
@@ -10,8 +11,10 @@
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
+#include "validez.h"
 #include "sumasiva.h"
 
+#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -222,10 +225,15 @@ bool Albaran::Update()
         return Fallo(QStringLiteral("Este albarán ya se ha guardado. Vuelva a abrirlo antes de guardarlo otra vez."));
     if (!Numero)
         return Fallo(QStringLiteral("Falta el número del albarán. Escríbalo y vuelva a guardar."));
-    if (!Fecha || !Fecha->isValid())
+    if (*Numero < 1)
+        return Fallo(QStringLiteral("El número del albarán debe ser mayor que 0. Cámbielo y vuelva a guardar."));
+    if (!Fecha || !FechaGuardable(*Fecha))
         return Fallo(QStringLiteral("Falta la fecha del albarán o no es válida. Escríbala y vuelva a guardar."));
     if (!m_cliente)
         return Fallo(QStringLiteral("Debe asignar un cliente al albarán antes de guardarlo."));
+    if (!std::isfinite(Pagado) || !std::isfinite(DesctoPP))
+        return Fallo(QStringLiteral("El importe pagado o el descuento por pronto pago no es un número. "
+                                    "Corríjalo y vuelva a guardar."));
     if (!m_bd.Abierta())
         return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
     if (!m_facturado) {
@@ -278,11 +286,11 @@ bool Albaran::Guardar()
     motor::Recordset rs;
     m_bd.ConsultaDetaAlbaran(*Numero, rs);
 
-    // Each line with its stock movement is a step of its own: a line that fails is undone alone
-    // (never its movement without its CanStock), the others are still written, and the answer
-    // is false naming the first line that failed.
-    std::optional<size_t> lineaFallida;
-    QString motivo;
+    // Each line with its stock movement is a step of its own, so that a refused line is undone
+    // alone and the others are still tried: the answer names every refused line. The note is
+    // all or nothing: with any line refused the whole save is rolled back. A full disk, a lock
+    // or a damaged file stops at once (nothing more can be written).
+    std::vector<std::pair<qint64, QString>> rechazadas;  // line (0: one removed from the note), reason
     auto paso = [&](std::optional<size_t> indice, const std::function<void()>& accion) {
         motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
         try {
@@ -290,10 +298,9 @@ bool Albaran::Guardar()
             t.commit();
         } catch (const motor::Error& e) {
             rs.cancelUpdate();
-            if (motivo.isEmpty()) {
-                lineaFallida = indice;
-                motivo = motor::TextoParaUsuario(e);
-            }
+            if (!motor::EsRechazo(e))
+                throw;
+            rechazadas.emplace_back(indice ? static_cast<qint64>(*indice) + 1 : 0, motor::TextoParaUsuario(e));
         }
     };
     std::vector<size_t> nuevas;
@@ -344,21 +351,14 @@ bool Albaran::Guardar()
             rs.update();
         });
     }
+    if (!rechazadas.empty())
+        return Fallo(TextoLineasRechazadas(rechazadas, m_lineas.size()));
     m_bd.ReordenarAlbaran(*Numero);
     const QByteArray huella = HuellaGuardada(*Numero);
     transaccion.commit();
     m_huella = huella;
     m_guardado = true;
     m_facturado = m_factura.has_value();
-    if (!motivo.isEmpty()) {
-        if (lineaFallida)
-            return Fallo(QStringLiteral("La línea %1 no se ha podido guardar (%2); el resto del albarán sí. "
-                                        "Vuelva a abrir el albarán y revise esa línea.")
-                             .arg(*lineaFallida + 1)
-                             .arg(motivo));
-        return Fallo(QStringLiteral("Una línea quitada del albarán no se ha podido borrar (%1). Vuelva a abrir el albarán.")
-                         .arg(motivo));
-    }
     return true;
 }
 
@@ -538,9 +538,10 @@ bool Albaran::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         QStringLiteral("@PRECIO"), QStringLiteral("@UNIDAD"), QStringLiteral("@CANTIDAD"), QStringLiteral("@IMPORTE"),
         QStringLiteral("@PCTDESCUENTO"), QStringLiteral("@IMPDESCUENTO"), QStringLiteral("@IMPDESCONTADO"),
         QStringLiteral("@IMPENVASE"), QStringLiteral("@IMPNETO")};
-    for (qint16 i = 1; i <= NumeroLineas(); ++i) {
-        m_posicionImpresion = i;
-        const LineaAlbaran& l = *Linea(i);
+    // An int: at 32,767 lines a 16-bit counter wraps and never ends.
+    for (int i = 1; i <= NumeroLineas(); ++i) {
+        m_posicionImpresion = static_cast<qint16>(i);
+        const LineaAlbaran& l = *Linea(static_cast<qint16>(i));
         QString unidad;
         if (l.Codigo() != 0)
             unidad = l.Cada() == 0 ? QStringLiteral("/k") : l.Cada() == 1 ? QStringLiteral("/g") : QStringLiteral("/u");

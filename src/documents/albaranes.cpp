@@ -24,6 +24,53 @@ void Sumar(qint16& contador)
 
 }  // namespace
 
+QString MotivosAgrupados(const std::vector<std::pair<qint64, QString>>& fallos, const QString& uno, const QString& varios)
+{
+    constexpr size_t kNombrados = 10;
+    std::vector<std::pair<QString, std::vector<qint64>>> grupos;
+    for (const auto& [numero, motivo] : fallos) {
+        auto g = std::find_if(grupos.begin(), grupos.end(), [&](const auto& x) { return x.first == motivo; });
+        if (g == grupos.end())
+            g = grupos.insert(grupos.end(), {motivo, {}});
+        g->second.push_back(numero);
+    }
+    QStringList lineas;
+    for (const auto& [motivo, numeros] : grupos) {
+        QStringList nombrados;
+        for (size_t i = 0; i < std::min(numeros.size(), kNombrados); ++i)
+            nombrados << QString::number(numeros[i]);
+        QString lista = nombrados.last();
+        if (numeros.size() > kNombrados)
+            lista = nombrados.join(QStringLiteral(", ")) + QStringLiteral(" y %1 más").arg(numeros.size() - kNombrados);
+        else if (nombrados.size() > 1)
+            lista = nombrados.mid(0, nombrados.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" y ") + lista;
+        lineas << QStringLiteral("%1 %2: %3").arg(numeros.size() == 1 ? uno : varios, lista, motivo);
+    }
+    return lineas.join(QLatin1Char('\n'));
+}
+
+QString TextoLineasRechazadas(const std::vector<std::pair<qint64, QString>>& rechazadas, size_t total)
+{
+    std::vector<std::pair<qint64, QString>> lineas, quitadas;
+    for (const auto& r : rechazadas)
+        (r.first > 0 ? lineas : quitadas).push_back(r);
+    QStringList partes;
+    if (!lineas.empty())
+        partes << (lineas.size() == 1 ? QStringLiteral("El albarán no se ha guardado: una de sus %1 líneas no se puede guardar.").arg(total)
+                                      : QStringLiteral("El albarán no se ha guardado: %1 de sus %2 líneas no se pueden guardar.")
+                                            .arg(lineas.size())
+                                            .arg(total))
+               << MotivosAgrupados(lineas, QStringLiteral("Línea"), QStringLiteral("Líneas"));
+    if (!quitadas.empty())
+        partes << (lineas.empty() ? QStringLiteral("El albarán no se ha guardado: ") : QString())
+                + (quitadas.size() == 1 ? QStringLiteral("una de las líneas quitadas no se puede borrar: %1").arg(quitadas.front().second)
+                                        : QStringLiteral("%1 de las líneas quitadas no se pueden borrar: %2")
+                                              .arg(quitadas.size())
+                                              .arg(quitadas.front().second));
+    partes << QStringLiteral("El albarán sigue como estaba. Corrija esas líneas y vuelva a guardar.");
+    return partes.join(QLatin1Char('\n'));
+}
+
 QString TextoTituloAlbaran(qint32 numero, const QDate& fecha)
 {
     QString t = QStringLiteral("Albarán Nº@N de fecha @F");
@@ -34,11 +81,16 @@ QString TextoTituloAlbaran(qint32 numero, const QDate& fecha)
 
 QString TextoConceptoAlbaran(qint32 numero, const QDate& fecha, double iva)
 {
-    QString t = QStringLiteral("Albarán Nº@N de fecha @F  (iva @I%)");
-    Reemplazar(QStringLiteral("@N"), QString::number(numero), t);
-    Reemplazar(QStringLiteral("@F"), Formato(Valor(fecha), QStringLiteral("dd/mm/yyyy")), t);
-    Reemplazar(QStringLiteral("@I"), Formato(iva, QStringLiteral("0.0")), t);
-    return t;
+    auto texto = [&](QString t) {
+        Reemplazar(QStringLiteral("@N"), QString::number(numero), t);
+        Reemplazar(QStringLiteral("@F"), Formato(Valor(fecha), QStringLiteral("dd/mm/yyyy")), t);
+        Reemplazar(QStringLiteral("@I"), Formato(iva, QStringLiteral("0.0")), t);
+        return t;
+    };
+    const QString t = texto(QStringLiteral("Albarán Nº@N de fecha @F  (iva @I%)"));
+    // The stored concept holds 50 characters: from note 10,000,000 on the long form does not.
+    constexpr qsizetype kLargoConcepto = 50;
+    return t.size() <= kLargoConcepto ? t : texto(QStringLiteral("Albarán Nº@N de @F (iva @I%)"));
 }
 
 double SinIVA(double valor, double iva)
@@ -75,10 +127,11 @@ Filtro ComoFiltro(const std::optional<QDate>& v) { return v ? Filtro(*v) : Filtr
 
 }  // namespace
 
-void Albaranes::Anotar(const QString& motivo)
+void Albaranes::Anotar(qint64 numero, const QString& motivo)
 {
     if (m_ultimoError.isEmpty())
         m_ultimoError = motivo;
+    m_fallos.emplace_back(numero, motivo);
 }
 
 std::vector<FilaAlbaran> Albaranes::Seleccion()
@@ -86,7 +139,7 @@ std::vector<FilaAlbaran> Albaranes::Seleccion()
     try {
         return m_bd.ListaAlbaranes(ComoFiltro(m_numero), ComoFiltro(m_cliente), ComoFiltro(m_desde), ComoFiltro(m_hasta));
     } catch (const motor::Error& e) {
-        Anotar(motor::TextoParaUsuario(e));
+        Anotar(0, motor::TextoParaUsuario(e));
         return {};
     }
 }
@@ -94,6 +147,8 @@ std::vector<FilaAlbaran> Albaranes::Seleccion()
 void Albaranes::Recorrer(Operacion operacion)
 {
     m_ultimoError.clear();
+    m_fallos.clear();
+    m_sinImprimir.clear();
     std::vector<qint32> numeros;
     for (const FilaAlbaran& f : Seleccion()) {
         const bool toma = operacion == Operacion::Eliminar ? f.Factura.esNulo()
@@ -114,22 +169,39 @@ void Albaranes::Recorrer(Operacion operacion)
         return;
 
     qint16 hechos = 0, fallidos = 0;
-    for (qint32 numero : numeros) {
+    for (size_t i = 0; i < numeros.size(); ++i) {
+        const qint32 numero = numeros[i];
         // Each note is its own short transaction: a failure leaves it as it was and the run goes on.
         bool exito = false;
         Albaran albaran(m_bd);
-        if (operacion == Operacion::Eliminar) {
-            try {
+        try {
+            if (operacion == Operacion::Eliminar) {
                 exito = m_bd.EliminarAlbaran(numero);
                 if (!exito)
-                    Anotar(QStringLiteral("El albarán %1 ya no estaba pendiente: otro puesto lo ha borrado o facturado.").arg(numero));
-            } catch (const motor::Error& e) {
-                Anotar(motor::TextoParaUsuario(e));
+                    Anotar(numero, QStringLiteral("El albarán %1 ya no estaba pendiente: otro puesto lo ha borrado o facturado.").arg(numero));
+            } else if (!albaran.WhoAmI(numero)) {
+                Anotar(numero, albaran.UltimoError());
+            } else {
+                // The batch takes the write lock itself, so that a lock that outlasts the wait
+                // is told apart from the note's own refusals.
+                motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+                exito = albaran.Stock(operacion == Operacion::Restaurar);
+                if (exito)
+                    t.commit();
+                else
+                    Anotar(numero, albaran.UltimoError());
             }
-        } else {
-            exito = albaran.WhoAmI(numero) && albaran.Stock(operacion == Operacion::Restaurar);
-            if (!exito)
-                Anotar(albaran.UltimoError());
+        } catch (const motor::Error& e) {
+            exito = false;
+            Anotar(numero, motor::TextoParaUsuario(e));
+            if (motor::EsBloqueo(e)) {
+                for (size_t j = i + 1; j < numeros.size(); ++j) {
+                    Anotar(numeros[j], motor::TextoParaUsuario(e));
+                    Sumar(fallidos);
+                }
+                Sumar(fallidos);
+                break;
+            }
         }
         Sumar(exito ? hechos : fallidos);
         bool parar = false;
@@ -151,6 +223,8 @@ void Albaranes::Recorrer(Operacion operacion)
 void Albaranes::Facturar()
 {
     m_ultimoError.clear();
+    m_fallos.clear();
+    m_sinImprimir.clear();
     std::vector<FilaAlbaran> filas;
     for (FilaAlbaran& f : Seleccion())
         if (f.Factura.esNulo() && (f.Pagado.esNulo() || f.Pagado.aNumero() == 0))
@@ -228,6 +302,8 @@ void Albaranes::Facturar()
         f->FijarDesctoPP(actual.desctoPP);
         return f;
     };
+    // Set when the write lock could not be had: the rest of the run is not tried.
+    std::optional<QString> bloqueo;
     auto cerrar = [&] {
         if (notas.empty())
             return;
@@ -244,7 +320,7 @@ void Albaranes::Facturar()
                     vigentes.push_back(a.get());
                 } else {
                     ++quitadas;
-                    Anotar(a->UltimoError());
+                    Anotar(*a->Numero, a->UltimoError());
                 }
             }
             if (quitadas > 0 && !vigentes.empty()) {
@@ -265,26 +341,55 @@ void Albaranes::Facturar()
             }
         } catch (const motor::Error& e) {
             // Nothing of this invoice was stored: its notes stay pending.
-            Anotar(motor::TextoParaUsuario(e));
+            const QString motivo = motor::TextoParaUsuario(e);
+            for (const std::unique_ptr<Albaran>& a : notas)
+                if (std::none_of(m_fallos.begin(), m_fallos.end(), [&](const auto& f) { return f.first == *a->Numero; }))
+                    Anotar(*a->Numero, motivo);
             quitadas = tomadas;
+            if (motor::EsBloqueo(e))
+                bloqueo = motivo;
         }
         facturados = static_cast<qint16>(facturados - quitadas);
         noFacturados = static_cast<qint16>(noFacturados + quitadas);
         // Printed only once stored: a printed invoice always exists.
-        if (guardada && imprimir && m_fabricaImpresion)
-            if (std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion())
-                factura->Imprimir(*motor, m_carpetaMascaras);
+        if (guardada && imprimir && m_fabricaImpresion) {
+            std::unique_ptr<MotorMascaras> motor = m_fabricaImpresion();
+            if (!motor || !factura->Imprimir(*motor, m_carpetaMascaras))
+                m_sinImprimir.emplace_back(*factura->Numero,
+                                           QStringLiteral("No se ha podido leer la máscara \"mskFact.txt\" en %1. Póngala junto al "
+                                                          "programa e imprima la factura desde la lista de facturas.")
+                                               .arg(m_carpetaMascaras));
+        }
         factura.reset();
         notas.clear();
         lineasActuales = 0;
     };
 
-    for (const FilaAlbaran& fila : filas) {
+    // The notes from `desde` on are not tried: the database stayed locked.
+    auto sinIntentar = [&](size_t desde) {
+        for (size_t j = desde; j < filas.size(); ++j) {
+            Anotar(filas[j].Numero, *bloqueo);
+            Sumar(noFacturados);
+        }
+    };
+    for (size_t i = 0; i < filas.size(); ++i) {
+        const FilaAlbaran& fila = filas[i];
+        if (bloqueo) {
+            sinIntentar(i);
+            break;
+        }
         bool exito = false;
         auto albaran = std::make_unique<Albaran>(m_bd);
-        const bool valido = albaran->WhoAmI(fila.Numero) && !albaran->Facturado() && albaran->Pagado == 0 && albaran->Cliente();
-        if (!valido && !albaran->UltimoError().isEmpty())
-            Anotar(albaran->UltimoError());
+        const bool leido = albaran->WhoAmI(fila.Numero);
+        const bool valido = leido && !albaran->Facturado() && albaran->Pagado == 0 && albaran->Cliente();
+        if (!leido)
+            Anotar(fila.Numero, albaran->UltimoError());
+        else if (!valido)
+            Anotar(fila.Numero, albaran->Cliente()
+                                    ? QStringLiteral("El albarán %1 ya no está pendiente de facturar: otro puesto lo ha facturado "
+                                                     "o cobrado. Actualice la lista.").arg(fila.Numero)
+                                    : QStringLiteral("El albarán %1 no tiene cliente. Asígnele uno y vuelva a facturarlo.")
+                                          .arg(fila.Numero));
         if (valido) {
             if (!notas.empty() && (unaPorAlbaran || albaran->Cliente() != actual.cliente))
                 cerrar();
@@ -292,6 +397,10 @@ void Albaranes::Facturar()
             const int n = necesarias(*albaran);
             if (!notas.empty() && lineasActuales + n > 32767)
                 cerrar();
+            if (bloqueo) {
+                sinIntentar(i);
+                break;
+            }
             if (notas.empty()) {
                 actual = Cabecera{albaran->Cliente(), albaran->Descuento(), albaran->DesctoPP};
                 factura = nueva();
@@ -301,6 +410,11 @@ void Albaranes::Facturar()
                 lineasActuales += n;
                 notas.push_back(std::move(albaran));
                 exito = true;
+            } else {
+                Anotar(fila.Numero, QStringLiteral("El albarán %1 tiene %2 líneas y, con la línea que lo nombra, no cabe en una "
+                                                   "factura (caben 32.767 líneas). Factúrelo con otro detalle de líneas.")
+                                        .arg(fila.Numero)
+                                        .arg(albaran->NumeroLineas()));
             }
         }
         Sumar(exito ? facturados : noFacturados);
@@ -330,8 +444,9 @@ void Albaranes::AnadirLineas(Factura& factura, const Albaran& albaran, qint16 de
     }
     if (detalle == 3)
         factura.NuevaLinea()->FijarTitulo(TextoTituloAlbaran(*albaran.Numero, fechaAlbaran));
-    for (qint16 i = 1; i <= albaran.NumeroLineas(); ++i) {
-        const LineaAlbaran* la = albaran.Linea(i);
+    // An int: a note can hold 32,767 lines, where a 16-bit counter wraps.
+    for (int i = 1; i <= albaran.NumeroLineas(); ++i) {
+        const LineaAlbaran* la = albaran.Linea(static_cast<qint16>(i));
         LineaFactura* l = factura.NuevaLinea();
         if (l->FijarReferencia(la->Codigo())) {
             l->FijarPrecio(conIVA ? SinIVA(la->Precio(), l->pIVA()) : la->Precio());

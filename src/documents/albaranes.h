@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class Albaran;
@@ -39,8 +40,15 @@ public:
 
     // The reason of the first failure of the last run, in Spanish (empty when every note was
     // done). A database error never escapes a run: the note counts as not done, the run goes
-    // on, and the "after" event always comes with the true counts.
+    // on, and the "after" event always comes with the true counts. A database that stays
+    // locked past the busy timeout ends the run instead: the notes not yet done count as not
+    // done, with that reason, rather than each waiting the timeout again.
     const QString& UltimoError() const { return m_ultimoError; }
+    // Every note of the last run that was not done, with its reason (number 0: the selection
+    // could not be read), in the order they came.
+    const std::vector<std::pair<qint64, QString>>& Fallos() const { return m_fallos; }
+    // Invoices of the last run stored but not printed, by number, with the reason.
+    const std::vector<std::pair<qint64, QString>>& SinImprimir() const { return m_sinImprimir; }
 
 signals:
     void AntesDeEliminar(qint16& cuenta, bool& cancelar);
@@ -67,7 +75,7 @@ private:
     enum class Operacion { Eliminar, Descontar, Restaurar };
     void Recorrer(Operacion operacion);
     static void AnadirLineas(Factura& factura, const Albaran& albaran, qint16 detalle);
-    void Anotar(const QString& motivo);
+    void Anotar(qint64 numero, const QString& motivo);
     std::vector<FilaAlbaran> Seleccion();
 
     BaseDatos& m_bd;
@@ -78,7 +86,16 @@ private:
     std::function<std::unique_ptr<MotorMascaras>()> m_fabricaImpresion;
     QString m_carpetaMascaras;
     QString m_ultimoError;
+    std::vector<std::pair<qint64, QString>> m_fallos;
+    std::vector<std::pair<qint64, QString>> m_sinImprimir;
 };
+
+// Failures told by their reason, one line per reason, in the order they came:
+// "Albaranes 3, 7 y 12: reason". Ten numbers at most are named per reason, the rest counted.
+QString MotivosAgrupados(const std::vector<std::pair<qint64, QString>>& fallos, const QString& uno, const QString& varios);
+// Why a note was not saved: how many of its `total` lines were refused, which and why. Line 0
+// stands for a line removed from the note that could not be deleted.
+QString TextoLineasRechazadas(const std::vector<std::pair<qint64, QString>>& rechazadas, size_t total);
 
 // Texts of the lines that name the delivery note in an invoice.
 QString TextoTituloAlbaran(qint32 numero, const QDate& fecha);

@@ -4,13 +4,13 @@
 #include "basedatos.h"
 #include "motor.h"
 
-std::unique_ptr<Albaran> AlbaranOnLine(BaseDatos& bd, qint32 docID)
+std::unique_ptr<Albaran> AlbaranOnLine(BaseDatos& bd, qint32 docID, std::optional<qint32> marcaVista)
 {
     std::optional<std::vector<LineaTicket>> lineas;
     qint32 marca = 0;
     try {
         // The mark first: a note stored later claims the ticket only if it is still this one.
-        marca = bd.MarcaTicket(docID);
+        marca = marcaVista ? *marcaVista : bd.MarcaTicket(docID);
         lineas = bd.LineasTicket(docID);
     } catch (const motor::Error&) {
         return nullptr;

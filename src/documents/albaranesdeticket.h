@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <optional>
 
 class Albaran;
 class BaseDatos;
@@ -14,5 +15,7 @@ class BaseDatos;
 // Storing the note (Albaran::Update) also marks the ticket, in the same transaction: when another
 // station has made a note from the same ticket since this one was proposed, Update answers false
 // and UltimoError() says the ticket was already used. The caller does not mark the ticket again
-// (Albaran::Ticket() tells that the note carries the claim).
-std::unique_ptr<Albaran> AlbaranOnLine(BaseDatos& bd, qint32 docID);
+// (Albaran::Ticket() tells that the note carries the claim). `marcaVista` is the mark the user
+// saw when choosing the ticket (the list's): a note made from it is refused when the ticket has
+// been used since. Without it the mark is read now.
+std::unique_ptr<Albaran> AlbaranOnLine(BaseDatos& bd, qint32 docID, std::optional<qint32> marcaVista = std::nullopt);

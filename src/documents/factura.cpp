@@ -9,6 +9,7 @@
 #include "impresiondocumento.h"
 #include "motor.h"
 #include "motormascaras.h"
+#include "validez.h"
 #include "verifactu.h"
 
 #include <cmath>
@@ -139,10 +140,14 @@ bool Factura::Update()
     m_ultimoError.clear();
     if (!Serie || !Numero)
         return Fallo(QStringLiteral("Falta la serie o el número de la factura. Escríbalos y vuelva a guardar."));
-    if (!Fecha || !Fecha->isValid())
+    if (*Numero < 1)
+        return Fallo(QStringLiteral("El número de la factura debe ser mayor que 0. Cámbielo y vuelva a guardar."));
+    if (!Fecha || !FechaGuardable(*Fecha))
         return Fallo(QStringLiteral("Falta la fecha de la factura o no es válida. Escríbala y vuelva a guardar."));
     if (!m_cliente)
         return Fallo(QStringLiteral("Debe asignar un cliente a la factura antes de guardarla."));
+    if (!std::isfinite(Pagado))
+        return Fallo(QStringLiteral("El importe pagado no es un número. Corríjalo y vuelva a guardar."));
     if (!m_bd.Abierta())
         return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
     try {
@@ -609,9 +614,10 @@ bool Factura::Imprimir(MotorMascaras& motor, const QString& carpetaMascaras)
         QStringLiteral("@TITULO"), QStringLiteral("@REFERENCIA"), QStringLiteral("@DESCRIPCION"), QStringLiteral("@CONCEPTO"),
         QStringLiteral("@PORCIENTO"), QStringLiteral("@CANTIDAD"), QStringLiteral("@PRECIO"), QStringLiteral("@DESCUENTO"),
         QStringLiteral("@IMPORTE"), QStringLiteral("@BULTOS"), QStringLiteral("@ENVASE")};
-    for (qint16 i = 1; i <= NumeroLineas(); ++i) {
-        m_posicionImpresion = i;
-        const LineaFactura& l = *Linea(i);
+    // An int: at 32,767 lines a 16-bit counter wraps and never ends.
+    for (int i = 1; i <= NumeroLineas(); ++i) {
+        m_posicionImpresion = static_cast<qint16>(i);
+        const LineaFactura& l = *Linea(static_cast<qint16>(i));
         const bool articulo = l.Referencia().has_value();
         impresion.Imprimir(articulo ? 2 : 1, {
             {TextoDeUnaLinea(l.Titulo().value_or(QString()))},

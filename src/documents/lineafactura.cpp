@@ -109,16 +109,22 @@ void LineaFactura::FijarTitulo(const std::optional<QString>& titulo)
     m_concepto = titulo;
 }
 
-void LineaFactura::FijarpIVA(float porcentaje)
+bool LineaFactura::FijarpIVA(float porcentaje)
 {
+    if (!std::isfinite(porcentaje))
+        return false;
     Cambio cambio(*this);
     m_pIVA = porcentaje;
+    return true;
 }
 
-void LineaFactura::FijarpREQ(float porcentaje)
+bool LineaFactura::FijarpREQ(float porcentaje)
 {
+    if (!std::isfinite(porcentaje))
+        return false;
     Cambio cambio(*this);
     m_pREQ = porcentaje;
+    return true;
 }
 
 void LineaFactura::FijarBultos(qint32 bultos)
@@ -172,22 +178,31 @@ bool LineaFactura::FijarReferencia(qint32 articulo)
     return encontrado;
 }
 
-void LineaFactura::FijarPrecio(double euros)
+bool LineaFactura::FijarPrecio(double euros)
 {
+    if (!std::isfinite(euros))
+        return false;
     Cambio cambio(*this);
     m_precio = euros;
     Recalcular();
+    return true;
 }
 
-void LineaFactura::FijarCantidad(double cantidad)
+bool LineaFactura::FijarCantidad(double cantidad)
 {
+    if (!std::isfinite(cantidad))
+        return false;
     Cambio cambio(*this);
     m_cantidad = cantidad;
     Recalcular();
+    return true;
 }
 
-void LineaFactura::FijarImporte(const std::optional<double>& importe)
+bool LineaFactura::FijarImporte(const std::optional<double>& importe)
 {
+    // A NaN is stored as an empty amount, which reads back as a title line.
+    if (importe && !std::isfinite(*importe))
+        return false;
     Cambio cambio(*this);
     m_importe = importe;
     m_referencia.reset();
@@ -195,13 +210,17 @@ void LineaFactura::FijarImporte(const std::optional<double>& importe)
     m_unidad.reset();
     if (!importe)
         m_pIVA = 0;
+    return true;
 }
 
-void LineaFactura::FijarDescuento(float porcentaje)
+bool LineaFactura::FijarDescuento(float porcentaje)
 {
+    if (!std::isfinite(porcentaje))
+        return false;
     Cambio cambio(*this);
     m_descuento = porcentaje;
     Recalcular();
+    return true;
 }
 
 bool LineaFactura::FijarEnvase(double euros)

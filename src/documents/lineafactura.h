@@ -38,10 +38,12 @@ public:
     // Sets the text and drops the article (reference, description, unit).
     void FijarConcepto(const std::optional<QString>& concepto);
 
+    // The setters of numbers refuse a value that is not a finite number (NaN or infinite):
+    // false, and the line stays as it was.
     float pIVA() const { return m_pIVA; }
-    void FijarpIVA(float porcentaje);
+    bool FijarpIVA(float porcentaje);
     float pREQ() const { return m_pREQ; }
-    void FijarpREQ(float porcentaje);
+    bool FijarpREQ(float porcentaje);
 
     std::optional<qint32> Referencia() const { return m_referencia; }
     // Makes an article line of `articulo`: name, unit, catalogue price and the VAT and surcharge
@@ -56,16 +58,16 @@ public:
     std::optional<qint16> Unidad() const { return m_referencia ? m_unidad : std::nullopt; }
 
     std::optional<double> Precio() const { return m_precio; }
-    void FijarPrecio(double euros);
+    bool FijarPrecio(double euros);
     std::optional<double> Cantidad() const { return m_cantidad; }
-    void FijarCantidad(double cantidad);
+    bool FijarCantidad(double cantidad);
 
     std::optional<double> Importe() const { return m_importe; }
     // Makes a concept line with that amount; without an amount, VAT goes to 0 as well.
-    void FijarImporte(const std::optional<double>& importe);
+    bool FijarImporte(const std::optional<double>& importe);
 
     float Descuento() const { return m_descuento; }
-    void FijarDescuento(float porcentaje);
+    bool FijarDescuento(float porcentaje);
 
     qint32 Bultos() const { return m_bultos; }
     void FijarBultos(qint32 bultos);

@@ -45,6 +45,18 @@ QString ConCuenta(QString texto, qint16 cuenta)
     return texto;
 }
 
+// "UN albarán" / "@N albaranes" in the sentence that fits the count.
+QString SegunCuenta(qint16 cuenta, const QString& ninguno, const QString& uno, const QString& varios)
+{
+    return cuenta == 0 ? ninguno : cuenta == 1 ? uno : ConCuenta(varios, cuenta);
+}
+
+// The notes of a run that were not done, each reason with its notes.
+QString PorQue(const Albaranes& lote)
+{
+    return MotivosAgrupados(lote.Fallos(), QStringLiteral("Albarán"), QStringLiteral("Albaranes"));
+}
+
 }  // namespace
 
 BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Lista de Albaranes"), Navegadores::albaranes, nullptr)
@@ -287,17 +299,16 @@ void BrowAlb::EliminarUno()
     if (!Pregunta(QStringLiteral("Eliminar un albarán completo: ¿SEGURO?")))
         return;
     bool eliminado = false;
+    QString motivo = QStringLiteral("Posiblemente figure en alguna factura.\nDeberá eliminar primero dicho documento.");
     try {
         eliminado = Global::BD->EliminarAlbaran(static_cast<qint32>(*numero));
-    } catch (const motor::Error&) {
-        eliminado = false;
+    } catch (const motor::Error& e) {
+        motivo = motor::TextoParaUsuario(e);
     }
     if (eliminado)
         Refresco(std::nullopt);
     else
-        Mensaje(QStringLiteral("Error al eliminar el albarán.\nPosiblemente figure en alguna factura.\nDeberá eliminar primero dicho "
-                               "documento."),
-                QMessageBox::Critical);
+        Mensaje(QStringLiteral("Error al eliminar el albarán.\n") + motivo, QMessageBox::Critical);
 }
 
 void BrowAlb::FacturarUno()
@@ -313,18 +324,22 @@ void BrowAlb::StockUno(bool devolver)
     if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("modificar")))
         return;
     bool hecho = true;
+    QString motivo;
     try {
         Albaran a(*Global::BD);
         if (!a.WhoAmI(static_cast<qint32>(*numero)))
             hecho = false;
         else if (a.EstadoStock() == devolver)
             hecho = a.Stock(devolver);
-    } catch (const motor::Error&) {
+        motivo = a.UltimoError();
+    } catch (const motor::Error& e) {
         hecho = false;
+        motivo = motor::TextoParaUsuario(e);
     }
     Refresco(*numero);
     if (!hecho)
-        Mensaje(QStringLiteral("Error al guardar los datos.\nEl stock del albarán no ha cambiado; vuelva a intentarlo."),
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl stock del albarán no ha cambiado.\n")
+                    + (motivo.isEmpty() ? QStringLiteral("Vuelva a intentarlo.") : motivo),
                 QMessageBox::Critical);
 }
 
@@ -388,6 +403,7 @@ void BrowAlb::AceptarLiquidar()
     if (!numero || !Global::BD || EnEdicion(*numero, QStringLiteral("liquidar")))
         return;
     bool hecho = false;
+    QString motivo;
     try {
         Albaran a(*Global::BD);
         if (a.WhoAmI(static_cast<qint32>(*numero))) {
@@ -396,13 +412,17 @@ void BrowAlb::AceptarLiquidar()
             a.Pagado = std::min(LeerNumero(texto).value_or(0), total);
             hecho = a.Update();
         }
-    } catch (const motor::Error&) {
+        motivo = a.UltimoError();
+    } catch (const motor::Error& e) {
         hecho = false;
+        motivo = motor::TextoParaUsuario(e);
     }
     if (hecho)
         Refresco(*numero);
     else
-        Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado; vuelva a intentarlo."), QMessageBox::Critical);
+        Mensaje(QStringLiteral("Error al guardar los datos.\nEl pago no se ha guardado.\n")
+                    + (motivo.isEmpty() ? QStringLiteral("Vuelva a intentarlo.") : motivo),
+                QMessageBox::Critical);
 }
 
 // --- bulk operations ---------------------------------------------------------------------
@@ -439,7 +459,7 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
     connect(&lote, &Albaranes::AntesDeFacturar, this,
             [this](qint16& cuenta, qint16& serie, QDate& fecha, qint16& detalle, bool& una, bool& imprimir, bool& cancelar) {
                 if (cuenta == 0) {
-                    Mensaje(QStringLiteral("En la lista no hay albaranes pendientes de facturar"), QMessageBox::Critical);
+                    Mensaje(SinSeleccion(QStringLiteral("En la lista no hay albaranes pendientes de facturar")), QMessageBox::Critical);
                     cancelar = true;
                     return;
                 }
@@ -452,25 +472,69 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
         connect(&lote, senal, this, [this](bool, bool& cancelar) { UnoHecho(cancelar); });
     connect(&lote, &Albaranes::DespuesDeEliminar, this, [this](qint16& hechos, qint16& fallidos) {
         Despues();
-        QString texto = hechos == 0   ? QStringLiteral("No se ha eliminado ningún albarán.")
-                        : hechos == 1 ? QStringLiteral("Se ha eliminado UN albarán completo.")
-                                      : ConCuenta(QStringLiteral("Se han eliminado @N albaranes completos."), hechos);
-        if (fallidos == 1)
-            texto += QStringLiteral("\n(UN albarán no ha podido ser eliminado).");
-        else if (fallidos > 1)
-            texto += QLatin1Char('\n') + ConCuenta(QStringLiteral("(@N albaranes no han podido ser eliminados)."), fallidos);
-        Mensaje(texto, QMessageBox::Information);
+        QString texto = SegunCuenta(hechos, QStringLiteral("No se ha eliminado ningún albarán."),
+                                    QStringLiteral("Se ha eliminado UN albarán completo."),
+                                    QStringLiteral("Se han eliminado @N albaranes completos."));
+        if (fallidos > 0)
+            texto += QLatin1Char('\n')
+                + SegunCuenta(fallidos, {}, QStringLiteral("(UN albarán no ha podido ser eliminado)."),
+                              QStringLiteral("(@N albaranes no han podido ser eliminados)."))
+                + QLatin1Char('\n') + PorQue(*LosAlbaranes);
+        Mensaje(texto, fallidos > 0 ? QMessageBox::Warning : QMessageBox::Information);
         Refresco(std::nullopt);
     });
-    for (auto senal : {&Albaranes::DespuesDeDescontar, &Albaranes::DespuesDeRestaurar})
-        connect(&lote, senal, this, [this](qint16&, qint16&) {
-            Despues();
-            Refresco(std::nullopt);
-        });
-    connect(&lote, &Albaranes::DespuesDeFacturar, this, [this](qint16&, qint16&, qint16&) {
+    // The stock runs and invoicing only refresh the list when everything was done; otherwise
+    // they tell what was done, what was not and why.
+    connect(&lote, &Albaranes::DespuesDeDescontar, this, [this](qint16& hechos, qint16& fallidos) {
+        Despues();
+        Refresco(std::nullopt);
+        if (fallidos > 0)
+            Mensaje(SegunCuenta(hechos, QStringLiteral("No se ha descontado el stock de ningún albarán."),
+                                QStringLiteral("Se ha descontado el stock de UN albarán."),
+                                QStringLiteral("Se ha descontado el stock de @N albaranes."))
+                        + QLatin1Char('\n')
+                        + SegunCuenta(fallidos, {}, QStringLiteral("(UN albarán no ha podido ser descontado)."),
+                                      QStringLiteral("(@N albaranes no han podido ser descontados)."))
+                        + QLatin1Char('\n') + PorQue(*LosAlbaranes),
+                    QMessageBox::Warning);
+    });
+    connect(&lote, &Albaranes::DespuesDeRestaurar, this, [this](qint16& hechos, qint16& fallidos) {
+        Despues();
+        Refresco(std::nullopt);
+        if (fallidos > 0)
+            Mensaje(SegunCuenta(hechos, QStringLiteral("No se ha restaurado el stock de ningún albarán."),
+                                QStringLiteral("Se ha restaurado el stock de UN albarán."),
+                                QStringLiteral("Se ha restaurado el stock de @N albaranes."))
+                        + QLatin1Char('\n')
+                        + SegunCuenta(fallidos, {}, QStringLiteral("(UN albarán no ha podido ser restaurado)."),
+                                      QStringLiteral("(@N albaranes no han podido ser restaurados)."))
+                        + QLatin1Char('\n') + PorQue(*LosAlbaranes),
+                    QMessageBox::Warning);
+    });
+    connect(&lote, &Albaranes::DespuesDeFacturar, this, [this](qint16& facturas, qint16& facturados, qint16& noFacturados) {
         Despues();
         Refresco(std::nullopt);
         ReleerSiCargado(Navegadores::facturas);
+        const auto& sinImprimir = LosAlbaranes->SinImprimir();
+        if (noFacturados == 0 && sinImprimir.empty())
+            return;
+        QString texto = SegunCuenta(facturas, QStringLiteral("No se ha generado ninguna factura."),
+                                    QStringLiteral("Se ha generado UNA factura"), QStringLiteral("Se han generado @N facturas"));
+        if (facturas > 0)
+            texto += SegunCuenta(facturados, QStringLiteral("."), QStringLiteral(" con UN albarán."),
+                                 QStringLiteral(" con @N albaranes."));
+        if (noFacturados > 0)
+            texto += QLatin1Char('\n')
+                + SegunCuenta(noFacturados, {}, QStringLiteral("(UN albarán no ha podido ser facturado)."),
+                              QStringLiteral("(@N albaranes no han podido ser facturados)."))
+                + QLatin1Char('\n') + PorQue(*LosAlbaranes);
+        if (!sinImprimir.empty())
+            texto += QLatin1Char('\n')
+                + SegunCuenta(static_cast<qint16>(sinImprimir.size()), {},
+                              QStringLiteral("UNA factura guardada no se ha podido imprimir."),
+                              QStringLiteral("@N facturas guardadas no se han podido imprimir."))
+                + QLatin1Char('\n') + MotivosAgrupados(sinImprimir, QStringLiteral("Factura"), QStringLiteral("Facturas"));
+        Mensaje(texto, QMessageBox::Warning);
     });
     lote.FijarImpresion(NuevoMotorMascaras, CarpetaMascaras(QStringLiteral("mskFact.txt")));
 
@@ -483,7 +547,7 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
         }
     } catch (const motor::Error& e) {
         Despues();
-        Mensaje(QStringLiteral("Error al guardar los datos: ") + QString::fromStdString(e.what())
+        Mensaje(QStringLiteral("Error al guardar los datos.\n") + motor::TextoParaUsuario(e)
                     + QStringLiteral("\nRevise la lista: lo hecho hasta el error queda guardado."),
                 QMessageBox::Critical);
         Refresco(std::nullopt);
@@ -494,11 +558,17 @@ void BrowAlb::Lote(Masiva operacion, std::optional<qint32> numero)
     LosAlbaranes.reset();
 }
 
+// Why a run has no notes: the list could not be read, or none fits.
+QString BrowAlb::SinSeleccion(const QString& ninguno) const
+{
+    return LosAlbaranes && !LosAlbaranes->UltimoError().isEmpty() ? LosAlbaranes->UltimoError() : ninguno;
+}
+
 // Confirms the run; on OK the hourglass shows, and a progress dialog when the run lasts.
 void BrowAlb::Antes(qint16 cuenta, bool& cancelar, const QString& ninguno, const QString& uno, const QString& varios)
 {
     if (cuenta == 0) {
-        Mensaje(ninguno, QMessageBox::Critical);
+        Mensaje(SinSeleccion(ninguno), QMessageBox::Critical);
         cancelar = true;
         return;
     }

@@ -74,6 +74,7 @@ private:
     void AceptarLiquidar();
     void Lote(Masiva operacion, std::optional<qint32> numero = std::nullopt);
     void Antes(qint16 cuenta, bool& cancelar, const QString& ninguno, const QString& uno, const QString& varios);
+    QString SinSeleccion(const QString& ninguno) const;
     void UnoHecho(bool& cancelar);
     void Despues();
 

@@ -152,6 +152,16 @@ bool BrowFac::Tecla(QKeyEvent& e)
     return false;
 }
 
+namespace {
+
+QString ClaveFactura(qint16 serie, long numero) { return QStringLiteral("%1/%2").arg(serie).arg(NumeroConCeros(numero, 6)); }
+
+}  // namespace
+
+QString BrowFac::ClaveHijo(long numero) const { return ClaveFactura(Serie(), numero); }
+
+void BrowFac::QuitarHijoDeSerie(qint16 serie, long numero) { QuitarClave(ClaveFactura(serie, numero)); }
+
 // One editor per invoice: an invoice already open comes to the front.
 void BrowFac::AbrirActual()
 {

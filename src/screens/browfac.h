@@ -26,6 +26,8 @@ public:
     void FijarSerie(qint16 serie);
     // Null lists every invoice, true the pending ones, false the settled ones.
     std::optional<bool> EstadoFiltro() const;
+    // Invoice numbers start again in every series: editors are kept by series and number.
+    void QuitarHijoDeSerie(qint16 serie, long numero) override;
 
     QCheckBox* chkPendi = nullptr;
     QCheckBox* chkLiqui = nullptr;
@@ -46,6 +48,7 @@ protected:
     void PrepararMenu() override;
     bool Tecla(QKeyEvent& evento) override;
     void AbrirActual() override;
+    QString ClaveHijo(long numero) const override;
 
 private:
     QString Texto(const FilaFactura& fila, int col) const;

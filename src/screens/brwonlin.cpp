@@ -30,6 +30,10 @@ const QString kTitulo = QStringLiteral("Tickets generados en Línea de balanzas"
 
 QPointer<BrwOnLin> g_instancia;
 
+// Said before deleting the ticket of the note being edited: the note still saves, unmarked.
+const QString kTicketEnEdicion = QStringLiteral("Entre ellos está el ticket del albarán que se está editando: "
+                                                "ese albarán se podrá guardar igualmente.");
+
 // Stops the refresh while the user answers a question or picks from the menu, so the rows
 // the question is about stay where they were; the timer runs again afterwards.
 class PausaRefresco {
@@ -340,12 +344,31 @@ void BrwOnLin::GenerarAlbaran()
     }
     const int fila = Grd->Row();
     const qint32 doc = docIDDeFila(fila);
-    if (usado(fila)
-        && preguntar(QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n¿Desea generar el mismo Albarán nuevamente"),
-                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No)
-            != QMessageBox::Yes)
+    auto otraVez = [this] {
+        return preguntar(QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n¿Desea generar el mismo Albarán nuevamente"),
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No)
+            == QMessageBox::Yes;
+    };
+    // The mark the user saw: the note claims the ticket only while it is still this one.
+    qint32 marca = ticket(fila).TagID.aEntero();
+    if (marca > 0 && !otraVez())
         return;
-    UnAlbaran* hijo = UnAlbaran::Proponer(doc);
+    // The list can be a tick old: a ticket another station used meanwhile is asked about as
+    // any used ticket is.
+    qint32 ahora = marca;
+    try {
+        if (Global::BD)
+            ahora = Global::BD->MarcaTicket(doc);
+    } catch (const motor::Error&) {
+        // Unreadable now: the save checks the mark the list showed.
+    }
+    if (ahora != marca) {
+        Refresco(std::nullopt, doc);
+        if (ahora > 0 && marca == 0 && !otraVez())
+            return;
+        marca = ahora;
+    }
+    UnAlbaran* hijo = UnAlbaran::Proponer(doc, nullptr, marca);
     if (!hijo) {
         preguntar(QStringLiteral("El ticket seleccionado no tiene ninguna venta sin anular: elija otro ticket para hacer el albarán."),
                   QMessageBox::Ok, QMessageBox::Information);
@@ -419,6 +442,8 @@ void BrwOnLin::EliminarSeleccion()
         Reemplazar(QStringLiteral("#"), LargoATexto(sinAlbaran), t);
         AnadirALista(mensaje, QStringLiteral("\n"), t);
     }
+    if (m_hijo && std::find(docs.begin(), docs.end(), m_pendiente) != docs.end())
+        AnadirALista(mensaje, QStringLiteral("\n"), kTicketEnEdicion);
     if (preguntar(mensaje, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning) != QMessageBox::Ok)
         return;
     try {
@@ -435,10 +460,13 @@ void BrwOnLin::EliminarMarcados()
 {
     if (!Global::BD)
         return;
-    bool hay = false;
+    bool hay = false, enEdicion = false;
     try {
         const std::vector<FilaTicket> todos = Global::BD->ListaTicketsCerrados();
         hay = std::any_of(todos.begin(), todos.end(), [](const FilaTicket& t) { return t.TagID.aEntero() > 0; });
+        enEdicion = m_hijo && std::any_of(todos.begin(), todos.end(), [this](const FilaTicket& t) {
+            return t.docID == m_pendiente && t.TagID.aEntero() > 0;
+        });
     } catch (const motor::Error&) {
         preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Inténtelo de nuevo dentro de unos segundos."),
                   QMessageBox::Ok, QMessageBox::Critical);
@@ -448,8 +476,10 @@ void BrwOnLin::EliminarMarcados()
         preguntar(QStringLiteral("NO HAY tickets de balanza con Albarán ya emitido."), QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
-    if (preguntar(QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido."),
-                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning)
+    QString mensaje = QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido.");
+    if (enEdicion)
+        AnadirALista(mensaje, QStringLiteral("\n"), kTicketEnEdicion);
+    if (preguntar(mensaje, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning)
         != QMessageBox::Ok)
         return;
     try {

@@ -316,6 +316,9 @@ void EditorDocumento::Cargar(bool abiertoPorNumero)
     const bool editable = Editable();
     m_borrar->setEnabled(editable);
     const bool bloqueado = ClienteBloqueado();
+    // The invoice names the note by its number and date: they stay as billed.
+    m_txNumero->setReadOnly(bloqueado);
+    m_pkFecha->setReadOnly(bloqueado);
     m_txCliente->setReadOnly(bloqueado);
     m_txCodCli->setReadOnly(bloqueado);
     m_txDesctoPP->setReadOnly(bloqueado);
@@ -631,7 +634,7 @@ void EditorDocumento::AlEditarCelda(const QString& texto)
         PintarFila(fila);
         PintarTotales();
     } catch (const motor::Error& e) {
-        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + QString::fromUtf8(e.what()), QMessageBox::Ok,
+        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + motor::TextoParaUsuario(e), QMessageBox::Ok,
                 QMessageBox::Critical);
     }
 }
@@ -658,7 +661,7 @@ void EditorDocumento::AlEditarCliente()
             ClienteElegido();
         }
     } catch (const motor::Error& e) {
-        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + QString::fromUtf8(e.what()), QMessageBox::Ok,
+        Mensaje(tr("Error al leer los datos.") + QLatin1Char('\n') + motor::TextoParaUsuario(e), QMessageBox::Ok,
                 QMessageBox::Critical);
     }
     CopiarEtiquetaCliente();
@@ -856,7 +859,7 @@ bool EditorDocumento::Guardar()
         if (!guardado)
             motivo = MotivoFallo();
     } catch (const motor::Error& e) {
-        motivo = QString::fromUtf8(e.what());
+        motivo = motor::TextoParaUsuario(e);
     }
     if (!guardado) {
         // The window keeps everything typed, so the user can save again.
@@ -981,8 +984,12 @@ void EditorDocumento::closeEvent(QCloseEvent* evento)
         return;
     }
     GuardarVentana(this);
-    if (NavegadorDocumentos* padre = Padre())
-        padre->QuitarHijo(m_numeroEditado);
+    if (NavegadorDocumentos* padre = Padre()) {
+        if (const std::optional<qint16> serie = SerieEditada())
+            padre->QuitarHijoDeSerie(*serie, m_numeroEditado);
+        else
+            padre->QuitarHijo(m_numeroEditado);
+    }
     m_padre = nullptr;
     m_padreObjeto.clear();
     if (m_serviciosIniciados && Global::BD) {

@@ -34,6 +34,8 @@ public:
     ~EditorDocumento() override;
 
     long NumeroEditado() const { return m_numeroEditado; }
+    // The series of the document opened, for documents numbered within a series; none otherwise.
+    virtual std::optional<qint16> SerieEditada() const { return std::nullopt; }
     bool Cambios() const { return m_cambios; }
 
     // Where Enter takes the editor from a column.

@@ -30,6 +30,12 @@ public:
     // A new record's editor was saved and stays open: it is now the editor of `numero`, so
     // that the next new record gets its own editor and `numero` is not opened twice.
     virtual void HijoNumerado(long /*numero*/) {}
+    // The same for a document numbered within `serie`; a browser without series forgets `numero`.
+    virtual void QuitarHijoDeSerie(qint16 serie, long numero)
+    {
+        Q_UNUSED(serie);
+        QuitarHijo(numero);
+    }
 };
 
 // The one browser of each kind while it is loaded (null otherwise), and how to open the

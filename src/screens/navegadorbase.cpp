@@ -150,8 +150,7 @@ void NavegadorBase::Refresco(std::optional<long> numero)
         Leer();
     } catch (const motor::Error& e) {
         Grd->Cargar(0, {});
-        Mensaje(QStringLiteral("Error al leer la lista: ") + QString::fromStdString(e.what())
-                    + QStringLiteral("\nCompruebe la base de datos y vuelva a filtrar."),
+        Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e),
                 QMessageBox::Critical);
         return;
     }
@@ -200,9 +199,13 @@ std::optional<long> NavegadorBase::NumeroActual() const
     return NumeroDeFila(Grd->Row());
 }
 
+QString NavegadorBase::ClaveHijo(long numero) const { return NumeroConCeros(numero, 6); }
+
+void NavegadorBase::QuitarClave(const QString& clave) { m_hijos.erase(clave); }
+
 QWidget* NavegadorBase::Hijo(long numero) const
 {
-    const auto i = m_hijos.find(NumeroConCeros(numero, 6));
+    const auto i = m_hijos.find(ClaveHijo(numero));
     return i == m_hijos.end() ? nullptr : i->second.data();
 }
 
@@ -210,7 +213,7 @@ bool NavegadorBase::AnadirHijo(long numero, QWidget* editor)
 {
     if (!editor)
         return false;
-    m_hijos[NumeroConCeros(numero, 6)] = editor;
+    m_hijos[ClaveHijo(numero)] = editor;
     return true;
 }
 
@@ -225,18 +228,18 @@ bool NavegadorBase::MostrarHijo(long numero)
 
 void NavegadorBase::QuitarHijo(long numero)
 {
-    m_hijos.erase(NumeroConCeros(numero, 6));
+    m_hijos.erase(ClaveHijo(numero));
 }
 
 void NavegadorBase::HijoNumerado(long numero)
 {
-    const auto nuevo = m_hijos.find(NumeroConCeros(0, 6));
+    const auto nuevo = m_hijos.find(ClaveHijo(0));
     if (nuevo == m_hijos.end())
         return;
     QPointer<QWidget> editor = nuevo->second;
     m_hijos.erase(nuevo);
     if (editor)
-        m_hijos[NumeroConCeros(numero, 6)] = editor;
+        m_hijos[ClaveHijo(numero)] = editor;
 }
 
 void NavegadorBase::TraerAlFrente(QWidget* ventana)

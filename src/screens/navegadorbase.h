@@ -78,6 +78,9 @@ protected:
     void ImprimirActual(std::optional<int> copias = std::nullopt);
 
     std::optional<long> NumeroActual() const;
+    // What the open editors are kept by: the number, or whatever else tells documents apart.
+    virtual QString ClaveHijo(long numero) const;
+    void QuitarClave(const QString& clave);
     // Registers an editor under its number (0 for a new document); false when `editor` is null.
     bool AnadirHijo(long numero, QWidget* editor);
     // Brings the number's open editor to the front; false when none is open.

@@ -73,6 +73,7 @@ UnaFactura* UnaFactura::Editar(std::optional<long> numero, qint16 serie)
 UnaFactura::UnaFactura(std::unique_ptr<Factura> factura, long numeroEditado)
     : EditorDocumento(tr("Edición de una factura"), Columnas(), numeroEditado, nullptr), m_factura(std::move(factura))
 {
+    m_serieEditada = m_factura->Serie.value_or(0);
     setObjectName(QStringLiteral("UnaFactura"));
 
     auto* pago = new QWidget(this);
@@ -275,14 +276,21 @@ void UnaFactura::CeldaEditada(int linea, int col, const QString& texto)
             cambio(l->Referencia() != std::optional<qint32>(codigo));
             l->FijarReferencia(codigo);
         } else if (!escrito.isEmpty()) {
-            // No article by that name: a line of its own text, without VAT until one is typed.
+            // No article by that name: a line of its own text, without VAT until one is typed,
+            // and without the quantity and price of the article it may have named before.
             const std::optional<QString> antes = l->Referencia() ? std::nullopt : l->Concepto() ? l->Concepto() : l->Titulo();
             cambio(antes != std::optional<QString>(escrito));
+            if (l->Referencia())
+                l->FijarReferencia(0);
             l->FijarConcepto(escrito);
             l->FijarpIVA(0);
             l->FijarpREQ(0);
         } else {
-            cambio(l->Referencia().has_value() || l->Importe().has_value() || !l->Titulo().value_or(QString()).isEmpty());
+            // An empty description empties the line: no article, and no quantity or price left
+            // to be stored and printed on a blank line.
+            cambio(l->Referencia().has_value() || l->Importe().has_value() || l->Cantidad().has_value()
+                   || l->Precio().has_value() || !l->Titulo().value_or(QString()).isEmpty());
+            l->FijarReferencia(0);
             l->FijarConcepto(QString());
             l->FijarImporte(std::nullopt);
         }
@@ -379,7 +387,8 @@ void UnaFactura::DesctoPPEditado(const QString& texto)
 
 void UnaFactura::AlEditarPagado(const QString& texto)
 {
-    if (m_cargando || !EsNumerico(texto))
+    // An emptied field is nothing paid.
+    if (m_cargando || (!texto.isEmpty() && !EsNumerico(texto)))
         return;
     m_factura->Pagado = Redondear2(NumeroCelda(texto));
     MarcarCambios();

@@ -23,6 +23,7 @@ public:
     ~UnaFactura() override;
 
     const Factura& Documento() const { return *m_factura; }
+    std::optional<qint16> SerieEditada() const override { return m_serieEditada; }
 
 protected:
     void DocumentoCargado() override;
@@ -53,7 +54,8 @@ protected:
     QString MotivoFallo() const override;
     bool RecargarDocumento() override;
     void TrasGuardar() override {}
-    bool GuardarAntesDeImprimir() const override { return false; }
+    // Saved first, so that a printed invoice always exists with the number it shows.
+    bool GuardarAntesDeImprimir() const override { return true; }
     bool ImprimirDocumento(MotorMascaras& motor, const QString& carpeta) override;
     QString MascaraImpresion() const override;
     NavegadorDocumentos* Navegador() const override;
@@ -65,6 +67,7 @@ private:
     void Liquidar();
 
     std::unique_ptr<Factura> m_factura;
+    qint16 m_serieEditada = 0;
     Rejilla* m_grdResu = nullptr;
     QLineEdit* m_txPagado = nullptr;
 };

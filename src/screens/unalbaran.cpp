@@ -68,13 +68,13 @@ UnAlbaran* UnAlbaran::Editar(std::optional<long> numero, NavegadorDocumentos* pa
     return Abrir(std::move(albaran), numero.value_or(0), padre);
 }
 
-UnAlbaran* UnAlbaran::Proponer(long docID, NavegadorDocumentos* padre)
+UnAlbaran* UnAlbaran::Proponer(long docID, NavegadorDocumentos* padre, std::optional<qint32> marcaVista)
 {
     if (!Global::BD || docID < std::numeric_limits<qint32>::min() || docID > std::numeric_limits<qint32>::max())
         return nullptr;
     std::unique_ptr<Albaran> albaran;
     try {
-        albaran = AlbaranOnLine(*Global::BD, static_cast<qint32>(docID));
+        albaran = AlbaranOnLine(*Global::BD, static_cast<qint32>(docID), marcaVista);
     } catch (const motor::Error&) {
         return nullptr;
     }

@@ -19,8 +19,10 @@ public:
     // Note `numero`, or a new one without a number. Null (no window) when the note cannot be read.
     static UnAlbaran* Editar(std::optional<long> numero, NavegadorDocumentos* padre = nullptr);
     // A new note made from closed scale ticket `docID`, not yet saved. Null when the ticket
-    // gives no note.
-    static UnAlbaran* Proponer(long docID, NavegadorDocumentos* padre = nullptr);
+    // gives no note. `marcaVista`: the ticket's mark as the user saw it; saving is refused when
+    // another station used the ticket after that (read now when not given).
+    static UnAlbaran* Proponer(long docID, NavegadorDocumentos* padre = nullptr,
+                               std::optional<qint32> marcaVista = std::nullopt);
 
     ~UnAlbaran() override;
 

@@ -177,7 +177,8 @@ public:
     // Ordered by "Codigo", "Nombre" or "NIF"; any other order is refused with motor::Error.
     std::vector<FilaCliente> ListaClientes(const QString& orden = QStringLiteral("Codigo"));
     bool ConsultaCliente(qint32 codigo, Coleccion& campos);
-    // Both throw motor::Error for a text holding a NUL character, which no field stores.
+    // Both throw motor::Error for a text holding a NUL character, which no field stores, and for
+    // a "Codigo" below 1.
     bool NuevoCliente(qint32 codigo, const Coleccion& campos);
     // With `leidos` (the row as ConsultaCliente gave it when the editor opened) the row is
     // written only while it is still so; otherwise motor::Error says another station changed or
@@ -274,8 +275,9 @@ public:
     // How many notes were made from the ticket (its highest tagID); 0 for an unknown ticket.
     qint32 MarcaTicket(qint32 docID);
     // Marks the ticket only when its mark is still `marcaVista`, the value read when its note was
-    // proposed: false when another station turned it into a note meanwhile. Run it inside the
-    // write transaction that stores the note, so that a ticket gives one note per proposal.
+    // proposed: false when another station turned it into a note meanwhile. A ticket deleted
+    // since has nothing left to mark: true, and nothing changes. Run it inside the write
+    // transaction that stores the note, so that a ticket gives one note per proposal.
     bool ReclamarTicket(qint32 docID, qint32 marcaVista);
     bool EliminarTicket(qint32 docID);
     bool EliminarTodosMarcados();

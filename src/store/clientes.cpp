@@ -10,6 +10,14 @@ namespace {
 
 const QStringList kOrdenesClientes{QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")};
 
+// Customer codes start at 1: documents take 0 and below as no customer at all.
+void ComprobarCodigo(const Coleccion& campos)
+{
+    if (campos.contiene(QStringLiteral("Codigo")) && campos.valor(QStringLiteral("Codigo")).aNumero() < 1)
+        throw motor::Error(motor::ErrReglaValidacion, 0,
+                           QStringLiteral("El código del cliente debe ser un número mayor que 0. Cámbielo y vuelva a guardar."));
+}
+
 }  // namespace
 
 QString BaseDatos::TextoSQL(const Valor& v)
@@ -109,6 +117,7 @@ bool BaseDatos::NuevoCliente(qint32 /*codigo*/, const Coleccion& campos)
 {
     if (!Abierta())
         return false;
+    ComprobarCodigo(campos);
     QString sql = NombresLargos(QStringLiteral("insert into TbCliente (CadenaCampos) Values (CadenaValores)"));
     QString valores;
     const QString columnas = CadenaInsert(campos, valores, QStringLiteral("Cliente"));
@@ -124,6 +133,7 @@ bool BaseDatos::ActualizarCliente(qint32 codigo, const Coleccion& campos, const 
 {
     if (!Abierta())
         return false;
+    ComprobarCodigo(campos);
     const QString pares = CadenaUpdate(campos, QStringLiteral("Cliente"));
     if (pares.isEmpty())
         return false;

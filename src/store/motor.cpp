@@ -16,13 +16,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace motor {
 
-Error::Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql)
-    : std::runtime_error(mensaje.toStdString()), m_codigo(codigo), m_codigoSqlite(codigoSqlite), m_mensaje(mensaje),
-      m_sql(sql)
+Error::Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql, const QString& textoMotor)
+    : std::runtime_error((textoMotor.isEmpty() ? mensaje : textoMotor).toStdString()), m_codigo(codigo),
+      m_codigoSqlite(codigoSqlite), m_mensaje(mensaje), m_sql(sql), m_textoMotor(textoMotor)
 {
 }
 
@@ -40,30 +41,65 @@ QString CitarTexto(const QString& texto)
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
+bool EsBloqueo(const Error& error)
+{
+    const int primario = error.codigoSqlite() & 0xFF;
+    return primario == SQLITE_BUSY || primario == SQLITE_LOCKED;
+}
+
+bool EsRechazo(const Error& error)
+{
+    if (error.codigoSqlite() == 0)
+        return true;
+    const int primario = error.codigoSqlite() & 0xFF;
+    return primario == SQLITE_CONSTRAINT || primario == SQLITE_MISMATCH || primario == SQLITE_TOOBIG;
+}
+
 QString TextoParaUsuario(const Error& error)
 {
     // The store's own refusals carry no engine code and are already written for the user.
     if (error.codigoSqlite() == 0)
         return error.mensaje();
-    const int primario = error.codigoSqlite() & 0xFF;
-    if (primario == SQLITE_BUSY || primario == SQLITE_LOCKED)
+    if (EsBloqueo(error))
         return QStringLiteral("La base de datos está ocupada por otro puesto o por la línea de balanzas. "
                               "Espere un momento y vuelva a intentarlo.");
+    switch (error.codigoSqlite() & 0xFF) {
+    case SQLITE_FULL:
+        return QStringLiteral("El disco donde está la base de datos está lleno: lo que estaba guardando no se ha guardado. "
+                              "Libere espacio en ese disco y vuelva a intentarlo.");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("No hay permiso para escribir en la base de datos: no se ha guardado nada. Pida permiso de "
+                              "escritura sobre el archivo y su carpeta y vuelva a intentarlo.");
+    case SQLITE_IOERR:
+        return QStringLiteral("No se ha podido leer o escribir el disco de la base de datos: lo que estaba guardando no se ha "
+                              "guardado. Compruebe el disco o la conexión con el equipo que guarda la base de datos y vuelva "
+                              "a intentarlo.");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("La base de datos está dañada. No siga trabajando con ella: avise al responsable del equipo "
+                              "para que recupere una copia de seguridad.");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("No se puede abrir la base de datos. Compruebe que el archivo sigue en su sitio y que la carpeta "
+                              "(o el equipo que la comparte) está accesible, y vuelva a intentarlo.");
+    case SQLITE_NOMEM:
+        return QStringLiteral("El equipo se ha quedado sin memoria. Cierre otras ventanas o programas y vuelva a intentarlo.");
+    default: break;
+    }
     switch (error.codigo()) {
     case ErrDuplicado:
         return QStringLiteral("Ya hay un registro guardado con ese número. Cambie el número y vuelva a intentarlo.");
     case ErrReglaValidacion:
-        return QStringLiteral("Un dato no cabe en su campo de la base de datos (%1). Corríjalo y vuelva a intentarlo.")
+        return QStringLiteral("Un dato no cabe en su campo de la base de datos: %1. Corríjalo y vuelva a intentarlo.")
             .arg(error.mensaje());
     case ErrRegistrosRelacionados:
     case ErrFaltaRegistroRelacionado:
         return QStringLiteral("La operación rompería la relación entre documentos (%1). Actualice la lista y vuelva a intentarlo.")
             .arg(error.mensaje());
-    case ErrNoSePuedeAbrir:
-        return QStringLiteral("No se puede escribir en la base de datos (%1). Compruebe los permisos del archivo.")
-            .arg(error.mensaje());
     default:
-        return QStringLiteral("Error de la base de datos: %1. Vuelva a intentarlo; si se repite, avise al responsable del equipo.")
+        return QStringLiteral("La base de datos no ha aceptado la operación (%1). Vuelva a intentarlo; si se repite, avise al "
+                              "responsable del equipo.")
             .arg(error.mensaje());
     }
 }
@@ -162,6 +198,90 @@ int codigoDeError(int rc, const QString& mensaje)
     if (mensaje.startsWith(QLatin1String("duplicate column name")))
         return ErrCampoExiste;
     return ErrGeneral;
+}
+
+// What the engine said, in Spanish and without saying what to do (TextoParaUsuario adds that).
+// `regla` tells what a field named by a failed "rango_" check admits, or nothing.
+QString DescribirMotor(int rc, const QString& texto, const std::function<QString(const QString&)>& regla = {})
+{
+    // Our own relation triggers already speak Spanish.
+    if (rc == SQLITE_CONSTRAINT_TRIGGER
+        && (texto.contains(QLatin1String(kMarcaRelacionados)) || texto.contains(QLatin1String(kMarcaFaltaPadre))))
+        return texto;
+    static const QRegularExpression check(QStringLiteral("CHECK constraint failed: \\W*rango_(\\w+)"));
+    static const QRegularExpression nulo(QStringLiteral("NOT NULL constraint failed: (?:\\w+\\.)?(\\w+)"));
+    static const QRegularExpression unico(QStringLiteral("UNIQUE constraint failed: (?:\\w+\\.)?(\\w+)"));
+    static const QRegularExpression noTabla(QStringLiteral("no such table: (?:\\w+\\.)?(\\S+)"));
+    static const QRegularExpression noColumna(QStringLiteral("no such column: (\\S+)"));
+    static const QRegularExpression sintaxis(QStringLiteral("near \"(.*)\": syntax error"));
+    if (const auto m = check.match(texto); m.hasMatch()) {
+        const QString campo = m.captured(1);
+        const QString admite = regla ? regla(campo) : QString();
+        return admite.isEmpty() ? QStringLiteral("el campo «%1» no admite ese valor (un número fuera de su rango o un texto "
+                                                 "demasiado largo)").arg(campo)
+                                : QStringLiteral("el campo «%1» solo admite %2").arg(campo, admite);
+    }
+    if (const auto m = nulo.match(texto); m.hasMatch())
+        return QStringLiteral("falta el dato «%1», que es obligatorio").arg(m.captured(1));
+    if (const auto m = unico.match(texto); m.hasMatch())
+        return QStringLiteral("ya hay otro registro con el mismo valor en «%1»").arg(m.captured(1));
+    if (const auto m = noTabla.match(texto); m.hasMatch())
+        return QStringLiteral("no existe la tabla «%1»").arg(m.captured(1));
+    if (const auto m = noColumna.match(texto); m.hasMatch())
+        return QStringLiteral("no existe la columna «%1»").arg(m.captured(1));
+    if (const auto m = sintaxis.match(texto); m.hasMatch())
+        return QStringLiteral("la consulta está mal escrita cerca de «%1»").arg(m.captured(1));
+    switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("la base de datos está ocupada por otro programa");
+    case SQLITE_FULL: return QStringLiteral("el disco está lleno");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return QStringLiteral("no hay permiso para escribir en la base de datos");
+    case SQLITE_IOERR: return QStringLiteral("error de lectura o escritura en el disco");
+    case SQLITE_CORRUPT: return QStringLiteral("la base de datos está dañada");
+    case SQLITE_NOTADB: return QStringLiteral("el archivo no es una base de datos");
+    case SQLITE_CANTOPEN: return QStringLiteral("no se puede abrir el archivo");
+    case SQLITE_NOMEM: return QStringLiteral("no queda memoria");
+    case SQLITE_CONSTRAINT: return QStringLiteral("un dato no cumple las reglas de la base de datos");
+    case SQLITE_MISMATCH: return QStringLiteral("un dato no es del tipo de su campo");
+    case SQLITE_INTERRUPT: return QStringLiteral("la operación se ha interrumpido");
+    case SQLITE_TOOBIG: return QStringLiteral("un dato es demasiado grande");
+    case SQLITE_ERROR: return QStringLiteral("la sentencia no es válida");
+    default: return QStringLiteral("error %1 del motor de la base de datos").arg(rc);
+    }
+}
+
+// What a field written by `sql` admits, read from its declared type, for the "rango_" checks
+// of declaracion(); empty when the statement or the field cannot be told.
+QString ReglaDeCampo(sqlite3* db, const QString& sql, const QString& campo)
+{
+    static const QRegularExpression tabla(
+        QStringLiteral("^\\s*(?:INSERT(?:\\s+OR\\s+\\w+)?\\s+INTO|UPDATE(?:\\s+OR\\s+\\w+)?)\\s+\"?(\\w+)\"?"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = tabla.match(sql);
+    if (!m.hasMatch())
+        return {};
+    sqlite3_stmt* st = nullptr;
+    const QByteArray consulta = QStringLiteral("PRAGMA table_info(%1)").arg(CitarIdentificador(m.captured(1))).toUtf8();
+    if (sqlite3_prepare_v2(db, consulta.constData(), -1, &st, nullptr) != SQLITE_OK)
+        return {};
+    QString regla;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        if (QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))).compare(campo, Qt::CaseInsensitive) != 0)
+            continue;
+        int tamano = 0;
+        switch (tipoDeclarado(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 2))), &tamano)) {
+        case TipoCampo::Booleano: regla = QStringLiteral("Sí o No"); break;
+        case TipoCampo::Entero: regla = QStringLiteral("números enteros de -32.768 a 32.767"); break;
+        case TipoCampo::Largo: regla = QStringLiteral("números enteros de -2.147.483.648 a 2.147.483.647"); break;
+        case TipoCampo::Texto: regla = QStringLiteral("textos de hasta %1 caracteres").arg(tamano > 0 ? tamano : 50); break;
+        default: break;
+        }
+        break;
+    }
+    sqlite3_finalize(st);
+    return regla;
 }
 
 // `declarado` is the column's declared type, when it has one (expressions have none).
@@ -426,7 +546,7 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
         const QString msg = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : "");
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw Error(codigoDeError(rc, msg), rc, msg);
+        throw Error(codigoDeError(rc, msg), rc, DescribirMotor(rc, msg), {}, msg);
     }
     sqlite3_extended_result_codes(m_db, 1);
     try {
@@ -497,14 +617,15 @@ std::unique_ptr<BaseDeDatos> BaseDeDatos::crear(const QString& ruta)
     const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : "");
     sqlite3_close(db);
     if (rc != SQLITE_OK)
-        throw Error(codigoDeError(rc, msg), rc, msg);
+        throw Error(codigoDeError(rc, msg), rc, DescribirMotor(rc, msg), {}, msg);
     return std::make_unique<BaseDeDatos>(ruta);
 }
 
 void BaseDeDatos::lanzar(int rc, const QString& sql) const
 {
     const QString msg = QString::fromUtf8(sqlite3_errmsg(m_db));
-    throw Error(codigoDeError(rc, msg), rc, msg, sql);
+    throw Error(codigoDeError(rc, msg), rc, DescribirMotor(rc, msg, [&](const QString& campo) { return ReglaDeCampo(m_db, sql, campo); }),
+                sql, msg);
 }
 
 BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
@@ -967,7 +1088,7 @@ void Recordset::moveNext()
         }
         c << QStringLiteral("rowid");
         marcas << QStringLiteral("?");
-        claves.push_back(Valor(m_rowids[m_pos]));
+        claves.emplace_back(static_cast<qint64>(m_rowids[m_pos]));
         const QString lista = c.join(QLatin1String(", "));
         cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 WHERE (%2) > (%3) ORDER BY %2 LIMIT 1")
                             .arg(CitarIdentificador(m_tabla), lista, marcas.join(QLatin1String(", "))),
@@ -1099,7 +1220,7 @@ void Recordset::update()
                 asignaciones << CitarIdentificador(c) + QLatin1String(" = ?");
                 parametros.push_back(v);
             }
-            parametros.push_back(Valor(rowid));
+            parametros.emplace_back(static_cast<qint64>(rowid));
             m_bd->ejecutarNativo(
                 QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(tabla, asignaciones.join(QLatin1String(", "))), parametros);
         }

@@ -37,19 +37,23 @@ enum Codigo : int {
     ErrFormatoNoReconocido = 3343,  // not a database
 };
 
+// mensaje() is always Spanish: an error raised by SQLite carries its own (English) words only
+// in what() and textoMotor(), for logs; mensaje() says in Spanish what went wrong.
 class Error : public std::runtime_error {
 public:
-    Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql = {});
+    Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql = {}, const QString& textoMotor = {});
     int codigo() const { return m_codigo; }
     int codigoSqlite() const { return m_codigoSqlite; }
     const QString& mensaje() const { return m_mensaje; }
     const QString& sql() const { return m_sql; }
+    const QString& textoMotor() const { return m_textoMotor; }
 
 private:
     int m_codigo;
     int m_codigoSqlite;
     QString m_mensaje;
     QString m_sql;
+    QString m_textoMotor;
 };
 
 enum class TipoCampo { Booleano, Entero, Largo, Simple, Doble, Fecha, Texto, Memo };
@@ -278,8 +282,15 @@ private:
     mutable std::vector<std::optional<TipoCampo>> m_tipos;
 };
 
-// What an engine error means to the person at the counter, in Spanish and saying what to do.
+// What an engine error means to the person at the counter, in Spanish and saying what to do:
+// the one place where SQLite's result codes become sentences.
 QString TextoParaUsuario(const Error& error);
+// The write lock stayed with another connection past the busy timeout: trying again at once
+// waits as long again.
+bool EsBloqueo(const Error& error);
+// The engine refused one statement for its data (a rule, a duplicate, a relation) and the
+// transaction around it goes on; false for a lock, a full disk, a disk or file fault.
+bool EsRechazo(const Error& error);
 
 QString CitarIdentificador(const QString& nombre);
 QString CitarTexto(const QString& texto);  // 'text' with quotes doubled

@@ -121,6 +121,8 @@ bool BaseDatos::ReclamarTicket(qint32 docID, qint32 marcaVista)
     const Valor ticket(static_cast<qint64>(docID));
     // Checked and raised under one write lock: two stations can never both see the old mark.
     motor::BaseDeDatos::Transaccion t(*m_bd);
+    if (m_bd->valorUnico(QStringLiteral("select count(*) from Transacs where docID=") + LargoATexto(docID)).aEntero() == 0)
+        return true;
     const Valor otra = m_bd->valorUnico(QStringLiteral("select count(*) from Transacs where docID=") + LargoATexto(docID)
                                         + QStringLiteral(" and coalesce(tagID, 0)<>") + LargoATexto(marcaVista));
     if (otra.aEntero() != 0)

@@ -295,28 +295,53 @@ TEST_F(NotaDeEntrega, NewNoteWithATakenNumberWritesNothing)
     EXPECT_EQ(vendido(901), 0);
 }
 
-TEST_F(NotaDeEntrega, AFailedStockMovementUndoesItsOwnLineOnly)
+// A note is stored whole or not at all: with lines refused nothing of the save is written, and
+// the answer says in Spanish how many lines, which and why. A full disk stops it the same way.
+TEST_F(NotaDeEntrega, ARefusedLineLeavesTheWholeNoteAsItWasAndEveryRefusedLineIsNamed)
 {
     const qint32 n = notaGuardada({{900, 1.0}});
+    const qint64 antes900 = vendido(900);
     Albaran a(*bd);
     ASSERT_TRUE(a.WhoAmI(n));
     a.Observaciones = QStringLiteral("cambiada");
     ASSERT_TRUE(a.Linea(1)->FijarCantidad(2));
-    LineaAlbaran* l = a.NuevaLinea();
-    l->SetCodigo(901);
-    l->FijarCantidadGramos(3);
-    l->IgualarCanStock();
-    // New stock rows cannot be written: the new line's movement fails during the save.
-    m().ejecutarNativo(QStringLiteral("CREATE TRIGGER sin_ventas BEFORE INSERT ON MovsAlm BEGIN SELECT RAISE(ABORT, 'bloqueado'); END"));
+    for (qint32 codigo : {901, 902, 901}) {
+        LineaAlbaran* l = a.NuevaLinea();
+        l->SetCodigo(codigo);
+        l->FijarCantidadGramos(3);
+    }
+    // Article 901's sales counter is full: the engine's range rule refuses its movements.
+    m().ejecutarNativo(QStringLiteral("INSERT INTO MovsAlm (CODALM, Seccion, Codigo, Venta) VALUES (1, 1, 901, 2147483647)"));
     EXPECT_FALSE(a.Stock());
-    // The header and the line that could be written are; the failed line is not, and no
-    // movement is left without its CanStock.
-    EXPECT_EQ(m().valorUnico(QStringLiteral("select Observaciones from AlbaranVentaCabecera")).aTexto(), QStringLiteral("cambiada"));
+    const QString t = a.UltimoError();
+    for (const char* parte : {"no se ha guardado", "2 de sus 4 líneas", "Líneas 2 y 4: ", "«Venta»", "-2.147.483.648 a 2.147.483.647"})
+        EXPECT_TRUE(t.contains(QString::fromUtf8(parte))) << parte << "\n" << t.toStdString();
+    EXPECT_FALSE(t.contains(QLatin1String("constraint"), Qt::CaseInsensitive));
+    EXPECT_EQ(m().valorUnico(QStringLiteral("select Observaciones from AlbaranVentaCabecera")).aTexto(), QString());
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle")), 1);
-    EXPECT_EQ(uno(QStringLiteral("select Cantidad from AlbaranVentaDetalle")), 2000);
-    EXPECT_EQ(vendido(900), 2000);
-    EXPECT_EQ(uno(QStringLiteral("select CanStock from AlbaranVentaDetalle")), 2000);
-    EXPECT_EQ(vendido(901), 0);
+    EXPECT_EQ(uno(QStringLiteral("select Cantidad from AlbaranVentaDetalle")), 1000);
+    EXPECT_EQ(vendido(900), antes900);
+    EXPECT_EQ(vendido(902), 0);
+
+    // Once the counter has room the same note is stored whole.
+    m().ejecutarNativo(QStringLiteral("UPDATE MovsAlm SET Venta=0 WHERE Codigo=901"));
+    ASSERT_TRUE(a.Stock()) << a.UltimoError().toStdString();
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle")), 4);
+    EXPECT_EQ(vendido(901), 6);
+
+    // No room left on the disk: the save stops, nothing is written, the user is told what to do.
+    Albaran b(*bd);
+    ASSERT_TRUE(b.WhoAmI(n));
+    for (int i = 0; i < 3000; ++i) {
+        LineaAlbaran* l = b.NuevaLinea();
+        l->SetCodigo(902);
+        l->FijarComentario(QString(200, QLatin1Char('x')));
+    }
+    m().ejecutarNativo(QStringLiteral("PRAGMA max_page_count = %1").arg(uno(QStringLiteral("PRAGMA page_count")) + 5));
+    EXPECT_FALSE(b.Update());
+    EXPECT_TRUE(b.UltimoError().contains(QStringLiteral("disco"))) << b.UltimoError().toStdString();
+    EXPECT_TRUE(b.UltimoError().contains(QStringLiteral("Libere espacio")));
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle")), 4);
 }
 
 TEST_P(NotaConYSinAlmacenes, LineWhoseArticleLeftTheCatalogueSurvivesASave)

@@ -3,6 +3,10 @@
 #include "documentos_prueba.h"
 #include "factura.h"
 
+#include <cmath>
+#include <functional>
+#include <limits>
+
 namespace {
 
 using Guardado = DocumentosDePrueba;
@@ -35,6 +39,103 @@ TEST_F(Guardado, ACommentTooLongRefusesTheSaveAndNamesItsLine)
     EXPECT_EQ(vendido(1), 1500);
     EXPECT_EQ(vendido(25), 2);
     EXPECT_EQ(uno(QStringLiteral("select sum(CanStock) from AlbaranVentaDetalle where Numero=%1").arg(numero)), 1502);
+}
+
+// Values no screen types but the documents take: each is refused on saving, with the reason,
+// and nothing is stored.
+struct ValorInvalido {
+    const char* nombre;
+    std::function<void(Albaran&)> albaran;
+    std::function<void(Factura&)> factura;
+    const char* motivo;
+};
+
+class ValoresInvalidos : public DocumentosDePrueba, public ::testing::WithParamInterface<ValorInvalido> {};
+
+TEST_P(ValoresInvalidos, AreRefusedOnSavingWithTheReason)
+{
+    cliente(1, QStringLiteral("UNO"));
+    const ValorInvalido& v = GetParam();
+    Albaran a(*bd);
+    ASSERT_TRUE(a.WhoAmI());
+    ASSERT_TRUE(a.SetCliente(1));
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    ASSERT_TRUE(f.SetCliente(1));
+    if (v.albaran) {
+        v.albaran(a);
+        EXPECT_FALSE(a.Update());
+        EXPECT_TRUE(a.UltimoError().contains(QString::fromUtf8(v.motivo))) << a.UltimoError().toStdString();
+    }
+    if (v.factura) {
+        v.factura(f);
+        EXPECT_FALSE(f.Update());
+        EXPECT_TRUE(f.UltimoError().contains(QString::fromUtf8(v.motivo))) << f.UltimoError().toStdString();
+    }
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera")), 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Guardado, ValoresInvalidos,
+    ::testing::Values(
+        ValorInvalido{"NumeroCero", [](Albaran& a) { a.Numero = 0; }, [](Factura& f) { f.Numero = 0; }, "mayor que 0"},
+        ValorInvalido{"NumeroNegativo", [](Albaran& a) { a.Numero = -7; }, [](Factura& f) { f.Numero = -7; }, "mayor que 0"},
+        ValorInvalido{"AnoDeDosCifras", [](Albaran& a) { a.Fecha = QDate(99, 12, 31); }, [](Factura& f) { f.Fecha = QDate(99, 12, 31); },
+                      "no es válida"},
+        ValorInvalido{"PagadoNaN", [](Albaran& a) { a.Pagado = kNaN; }, [](Factura& f) { f.Pagado = kNaN; }, "no es un número"},
+        ValorInvalido{"PagadoInfinito", [](Albaran& a) { a.Pagado = kInf; }, [](Factura& f) { f.Pagado = -kInf; }, "no es un número"},
+        ValorInvalido{"DesctoPPNaN", [](Albaran& a) { a.DesctoPP = static_cast<float>(kNaN); }, nullptr, "no es un número"}),
+    [](const ::testing::TestParamInfo<ValorInvalido>& i) { return std::string(i.param.nombre); });
+
+// A line never takes a NaN or infinite number: an amount line stays an amount line.
+TEST_F(Guardado, InvoiceLinesRefuseNumbersThatAreNotFinite)
+{
+    cliente(1, QStringLiteral("UNO"));
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    ASSERT_TRUE(f.SetCliente(1));
+    LineaFactura* portes = f.NuevaLinea();
+    portes->FijarConcepto(QStringLiteral("Portes"));
+    ASSERT_TRUE(portes->FijarImporte(5.0));
+    LineaFactura* jamon = f.NuevaLinea();
+    ASSERT_TRUE(jamon->FijarReferencia(15));
+    ASSERT_TRUE(jamon->FijarCantidad(1));
+    for (const double malo : {kNaN, kInf, -kInf}) {
+        EXPECT_FALSE(portes->FijarImporte(malo));
+        EXPECT_FALSE(portes->FijarpIVA(static_cast<float>(malo)));
+        EXPECT_FALSE(portes->FijarpREQ(static_cast<float>(malo)));
+        EXPECT_FALSE(jamon->FijarPrecio(malo));
+        EXPECT_FALSE(jamon->FijarCantidad(malo));
+        EXPECT_FALSE(jamon->FijarDescuento(static_cast<float>(malo)));
+    }
+    EXPECT_EQ(portes->Importe(), std::optional<double>(5.0));
+    EXPECT_EQ(jamon->Cantidad(), std::optional<double>(1));
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+    Factura leida(*bd);
+    ASSERT_TRUE(leida.WhoAmI(qint16(1), *f.Numero));
+    EXPECT_EQ(leida.Linea(1)->Concepto(), std::optional<QString>(QStringLiteral("Portes")));
+    EXPECT_EQ(leida.Linea(1)->Importe(), std::optional<double>(5.0));
+    EXPECT_TRUE(std::isfinite(*leida.Linea(2)->Importe()));
+}
+
+TEST_F(Guardado, CustomerCodesBelowOneAreRefused)
+{
+    for (const qint64 codigo : {0, -3}) {
+        Coleccion campos;
+        campos.fijar(QStringLiteral("Codigo"), Valor(codigo));
+        campos.fijar(QStringLiteral("Nombre"), Valor(QStringLiteral("CERO")));
+        EXPECT_THROW(bd->NuevoCliente(static_cast<qint32>(codigo), campos), motor::Error);
+    }
+    cliente(4, QStringLiteral("CUATRO"));
+    Coleccion campos;
+    campos.fijar(QStringLiteral("Codigo"), Valor(static_cast<qint64>(0)));
+    EXPECT_THROW(bd->ActualizarCliente(4, campos), motor::Error);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from Cliente where Codigo<1")), 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from Cliente where Codigo=4")), 1);
 }
 
 TEST_F(Guardado, PrintedTotalsAgreeWithTheInvoiceList)

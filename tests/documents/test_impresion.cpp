@@ -6,6 +6,7 @@
 
 #include <QProcess>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -383,6 +384,31 @@ TEST_F(Impresion, PrintedTotalsEqualTheListAndExactFractions)
     ASSERT_EQ(lista.size(), 1u);
     EXPECT_EQ(lista[0].Neto, 552.65);
     EXPECT_EQ(lista[0].iva, 116.06);
+}
+
+// The most lines a document holds: every one is printed, and the printing ends.
+TEST_F(Impresion, DocumentsOfTheMostLinesPrintEveryLine)
+{
+    const int maximo = 32767;
+    Albaran a(*bd);
+    ASSERT_TRUE(a.WhoAmI());
+    while (a.NuevaLinea()) {}
+    ASSERT_EQ(a.NumeroLineas(), maximo);
+    GrabadoraMascaras ga;
+    ASSERT_TRUE(a.Imprimir(ga, QStringLiteral("/mascaras")));
+    const std::vector<qint16> sa = ga.secciones();
+    EXPECT_EQ(std::count(sa.begin(), sa.end(), qint16(1)), maximo);
+
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    while (LineaFactura* l = f.NuevaLinea())
+        l->FijarTitulo(QStringLiteral("T"));
+    ASSERT_EQ(f.NumeroLineas(), maximo);
+    GrabadoraMascaras gf;
+    ASSERT_TRUE(f.Imprimir(gf, QStringLiteral("/mascaras")));
+    const std::vector<qint16> sf = gf.secciones();
+    EXPECT_EQ(std::count(sf.begin(), sf.end(), qint16(1)), maximo);
+    EXPECT_EQ(gf.cierres, 1);
 }
 
 TEST_F(Impresion, RealPdfsRepeatTheHeadAndFillEveryPlaceholder)

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -221,6 +222,25 @@ TEST_F(Lote, DetailTwoGivesOneConceptPerVatRate)
     EXPECT_DOUBLE_EQ(rs[QStringLiteral("pIVA")].aNumero(), 21);
 }
 
+// The concept naming a note fits its 50-character field whatever the note's number.
+TEST_F(Lote, DetailTwoNamesNotesOfAnyNumberWithinTheConceptField)
+{
+    for (const qint32 n : {9999999, 10000000, 2147483647}) {
+        const QString t = TextoConceptoAlbaran(n, QDate(2024, 3, 1), 21);
+        EXPECT_LE(t.size(), 50) << t.toStdString();
+        EXPECT_TRUE(t.contains(QString::number(n)) && t.contains(QStringLiteral("01/03/2024"))
+                    && t.contains(QStringLiteral("iva 21,0%")))
+            << t.toStdString();
+    }
+    EXPECT_EQ(TextoConceptoAlbaran(9999999, QDate(2024, 3, 1), 21), QStringLiteral("Albarán Nº9999999 de fecha 01/03/2024  (iva 21,0%)"));
+
+    cliente(1, QStringLiteral("UNO"));
+    albaran(2147483647, 1, QDate(2024, 3, 1));
+    linea(2147483647, 1, 31, 7, 200, 2, 5);
+    facturarPorTipoDeIVA();
+    EXPECT_EQ(facturaDe(2147483647), 1);
+}
+
 // Departments 7 and 8 share 21 % VAT but only 7 carries surcharge: for a customer who pays it,
 // each gets its own concept line with its own surcharge, not the first one's on both.
 TEST_F(Lote, DetailTwoKeepsDepartmentsOfOneVatWithDifferentSurchargesApart)
@@ -240,6 +260,56 @@ TEST_F(Lote, DetailTwoKeepsDepartmentsOfOneVatWithDifferentSurchargesApart)
     EXPECT_DOUBLE_EQ(rs[QStringLiteral("Importe")].aNumero(), 10.00);
     EXPECT_FLOAT_EQ(static_cast<float>(rs[QStringLiteral("pREq")].aNumero()), 5.2f);
     EXPECT_DOUBLE_EQ(bd->ListaFacturas(qint16(1)).at(0).REq, 0.52);
+}
+
+// A note of the most lines a document holds is invoiced and printed whole; with a title line
+// per note it cannot fit an invoice, and the batch says why.
+TEST_F(Lote, ANoteOfTheMostLinesIsInvoicedOrToldWhyNot)
+{
+    cliente(1, QStringLiteral("UNO"));
+    cliente(2, QStringLiteral("DOS"));
+    albaran(1, 1, QDate(2024, 3, 1));
+    albaran(2, 2, QDate(2024, 3, 1));
+    // Built in one statement: 32,767 lines of bread each.
+    for (int n = 1; n <= 2; ++n)
+        m().ejecutar(QStringLiteral("WITH RECURSIVE l(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM l WHERE i < 32767) "
+                                    "INSERT INTO AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Descuento, Cada, "
+                                    "Cantidad, CanStock, Bultos, Envase) SELECT %1, i, 25, 5, 110, 0, 2, 1, 0, 0, 0 FROM l")
+                         .arg(n));
+
+    struct Contadora : GrabadoraMascaras {
+        explicit Contadora(qint64& n) : lineas(n) {}
+        ~Contadora() override
+        {
+            const std::vector<qint16> s = secciones();
+            lineas += std::count(s.begin(), s.end(), qint16(2));
+        }
+        qint64& lineas;
+    };
+    qint64 impresas = 0;
+    for (const qint16 detalle : {qint16(1), qint16(3)}) {
+        Albaranes lote(*bd);
+        lote.WhoAmI(detalle == 1 ? 1 : 2);
+        lote.FijarImpresion([&] { return std::make_unique<Contadora>(impresas); }, QStringLiteral("/mascaras"));
+        QObject::connect(&lote, &Albaranes::AntesDeFacturar,
+                         [&](qint16&, qint16& serie, QDate&, qint16& d, bool&, bool& imprimir, bool&) {
+                             serie = 1;
+                             d = detalle;
+                             imprimir = true;
+                         });
+        qint16 hechos = -1;
+        QObject::connect(&lote, &Albaranes::DespuesDeFacturar, [&](qint16&, qint16& a, qint16&) { hechos = a; });
+        lote.Facturar();
+        if (detalle == 1) {
+            EXPECT_EQ(hechos, 1) << lote.UltimoError().toStdString();
+            EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=1 and Numero=1")), 32767);
+            EXPECT_EQ(impresas, 32767);
+        } else {
+            EXPECT_EQ(hechos, 0);
+            EXPECT_EQ(facturaDe(2), -1);
+            EXPECT_TRUE(lote.UltimoError().contains(QStringLiteral("El albarán 2 tiene 32767 líneas"))) << lote.UltimoError().toStdString();
+        }
+    }
 }
 
 TEST_F(Lote, CancelBeforeChangesNothingAndCancelDuringKeepsTheInvoiceInProgress)

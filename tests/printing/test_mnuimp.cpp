@@ -1,3 +1,4 @@
+#include "contestador.h"
 #include "impresoraactual.h"
 #include "mnuimp.h"
 #include "printxt.h"
@@ -18,18 +19,6 @@
 #include <string>
 
 namespace {
-
-// Acts on the next modal dialog once it is on screen.
-void AlAparecer(std::function<void(QDialog*)> accion, int intentos = 300)
-{
-    QTimer::singleShot(10, [accion, intentos] {
-        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (d && d->isVisible())
-            accion(d);
-        else if (intentos > 0)
-            AlAparecer(accion, intentos - 1);
-    });
-}
 
 template <typename T>
 T* Hijo(QDialog* d, const char* nombre)
@@ -65,13 +54,14 @@ protected:
 
     ImpresorasSistema m_sistema;
     FuenteImpresoras m_anterior;
+    Contestador contestador;
 };
 
 TEST_F(DialogosImprimir, InvoiceDialogShowsItsControlsAndTheFrameOnlyForAListing)
 {
     MnuImpF dlg;
     QStringList vistos;
-    AlAparecer([&](QDialog* d) {
+    contestador.AlDialogo([&](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Imprimir"));
         EXPECT_EQ(Hijo<QRadioButton>(d, "opUna")->text(), QStringLiteral("Imprimir UNA factura"));
         EXPECT_EQ(Hijo<QRadioButton>(d, "opLis")->text(), QStringLiteral("Listado de Facturación"));
@@ -96,7 +86,7 @@ TEST_F(DialogosImprimir, InvoiceDialogShowsItsControlsAndTheFrameOnlyForAListing
     EXPECT_EQ(ImpresoraActual(), QString());
 
     MnuImpA alb;
-    AlAparecer([&](QDialog* d) {
+    contestador.AlDialogo([&](QDialog* d) {
         EXPECT_EQ(Hijo<QRadioButton>(d, "opUno")->text(), QStringLiteral("Imprimir UN albarán"));
         EXPECT_EQ(Hijo<QRadioButton>(d, "opLis")->text(), QStringLiteral("Listado de Albaranes"));
         EXPECT_EQ(Hijo<QRadioButton>(d, "opTodo")->text(), QStringLiteral("Todos"));
@@ -120,7 +110,7 @@ TEST_P(Respuestas, AcceptingGivesTheOptionsCodeAndMakesThePrinterCurrent)
 {
     const CasoRespuesta k = GetParam();
     std::unique_ptr<MnuImp> dlg = k.facturas ? std::unique_ptr<MnuImp>(new MnuImpF) : std::unique_ptr<MnuImp>(new MnuImpA);
-    AlAparecer([&](QDialog* d) {
+    contestador.AlDialogo([&](QDialog* d) {
         for (const char* b : k.pulsar)
             Pulsar(d, b);
         Hijo<QComboBox>(d, "lstPrn")->setCurrentIndex(k.impresora);
@@ -130,7 +120,7 @@ TEST_P(Respuestas, AcceptingGivesTheOptionsCodeAndMakesThePrinterCurrent)
     EXPECT_EQ(ImpresoraActual(), m_sistema.nombres[k.impresora]);
 
     // The next time it opens on the printer chosen now.
-    AlAparecer([&](QDialog* d) {
+    contestador.AlDialogo([&](QDialog* d) {
         EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->currentIndex(), k.impresora);
         Pulsar(d, "Cancelar");
     });
@@ -165,7 +155,7 @@ TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses
         const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
         MnuImpA dlg;
         bool seguiaAbierto = false;
-        AlAparecer([&](QDialog* d) {
+        contestador.AlDialogo([&](QDialog* d) {
             EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->currentIndex(), -1);
             EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->count(), sistema.nombres.size());
             Pulsar(d, "opUno");
@@ -191,7 +181,7 @@ TEST_F(DialogosImprimir, ACurrentPrinterNoLongerInstalledIsNotSelected)
 {
     FijarImpresoraActual(QStringLiteral("Retirada"));
     MnuImpF dlg;
-    AlAparecer([&](QDialog* d) {
+    contestador.AlDialogo([&](QDialog* d) {
         EXPECT_EQ(Hijo<QComboBox>(d, "lstPrn")->currentIndex(), -1);
         d->close();  // the title bar's close button
     });

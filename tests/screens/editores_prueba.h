@@ -5,6 +5,7 @@
 // "program", and helpers that type into whatever has the focus and answer message boxes.
 
 #include "basedatos.h"
+#include "contestador.h"
 #include "entorno.h"
 #include "formato.h"
 #include "global.h"
@@ -38,39 +39,9 @@ struct NavegadorFalso : NavegadorDocumentos {
     void QuitarHijo(long numero) override { quitados.push_back(numero); }
 };
 
-// Answers every message box as it opens, with the queued answers first and then `siempre`,
-// and keeps their texts.
-class Mensajes {
-public:
-    Mensajes()
-    {
-        m_reloj.setInterval(5);
-        QObject::connect(&m_reloj, &QTimer::timeout, [this] {
-            auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!caja || !caja->isVisible())
-                return;
-            textos << caja->text();
-            QMessageBox::StandardButton r = siempre;
-            if (!respuestas.empty()) {
-                r = respuestas.front();
-                respuestas.pop_front();
-            }
-            QAbstractButton* boton = caja->button(r);
-            if (!boton)
-                boton = caja->buttons().value(0);
-            boton->click();
-        });
-        m_reloj.start();
-    }
-    // Lets a message raised after a key (deferred) appear and be answered.
-    void esperar(int ms = 60) { QTest::qWait(ms); }
-
-    QStringList textos;
-    std::deque<QMessageBox::StandardButton> respuestas;
-    QMessageBox::StandardButton siempre = QMessageBox::Ok;
-
-private:
-    QTimer m_reloj;
+// The editors' tests answer every message box with OK unless a test queues other answers.
+struct Mensajes : Contestador {
+    Mensajes() : Contestador(QMessageBox::Ok) {}
 };
 
 // Records what a document prints.

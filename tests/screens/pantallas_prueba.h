@@ -4,6 +4,7 @@
 // for the windows, and an answering machine for the modal dialogs they open.
 
 #include "basedatos.h"
+#include "contestador.h"
 #include "entorno.h"
 #include "formato.h"
 #include "global.h"
@@ -22,73 +23,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-
-// Answers the modal dialogs as they appear, in order. A message box records its text and
-// icon, then gets the queued answer; any other dialog gets the queued action.
-class Contestador : public QObject {
-public:
-    struct Mensaje {
-        QString texto;
-        QMessageBox::Icon icono;
-    };
-
-    Contestador()
-    {
-        // Made with its fixture, before SetUp: its timer needs the application first.
-        AplicacionDePrueba();
-        m_reloj.setInterval(5);
-        connect(&m_reloj, &QTimer::timeout, this, &Contestador::Mirar);
-        m_reloj.start();
-    }
-
-    // The next message box gets `boton`.
-    void Responder(QMessageBox::StandardButton boton)
-    {
-        m_acciones.push_back([boton](QWidget* w) {
-            auto* caja = qobject_cast<QMessageBox*>(w);
-            ASSERT_TRUE(caja) << "expected a message box, got " << w->metaObject()->className();
-            caja->button(boton)->click();
-        });
-    }
-    void Ok() { Responder(QMessageBox::Ok); }
-    void Cancelar() { Responder(QMessageBox::Cancel); }
-    // The next dialog gets `accion`.
-    void Hacer(std::function<void(QWidget*)> accion) { m_acciones.push_back(std::move(accion)); }
-
-    std::vector<Mensaje> mensajes;
-    bool Pendiente() const { return !m_acciones.empty(); }
-    QStringList Textos() const
-    {
-        QStringList t;
-        for (const auto& m : mensajes)
-            t << m.texto;
-        return t;
-    }
-
-private:
-    void Mirar()
-    {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible() || w == m_ultimo)
-            return;
-        m_ultimo = w;
-        if (auto* caja = qobject_cast<QMessageBox*>(w))
-            mensajes.push_back({caja->text(), caja->icon()});
-        if (m_acciones.empty()) {
-            ADD_FAILURE() << "unexpected dialog " << w->metaObject()->className() << " "
-                          << (mensajes.empty() ? std::string() : mensajes.back().texto.toStdString());
-            QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
-            return;
-        }
-        auto accion = std::move(m_acciones.front());
-        m_acciones.pop_front();
-        accion(w);
-    }
-
-    QTimer m_reloj;
-    QPointer<QWidget> m_ultimo;
-    std::deque<std::function<void(QWidget*)>> m_acciones;
-};
 
 class PantallasDePrueba : public ::testing::Test {
 protected:

@@ -135,7 +135,7 @@ TEST_F(NavegadorFacturas, SettlingWithSurchargeAndCratesListsAsSettled)
 
     b->Grd->setRow(2);
     b->MnLiquidar->trigger();
-    EXPECT_TRUE(contestador->mensajes.empty());  // no question asked
+    EXPECT_TRUE(contestador->textos.isEmpty());  // no question asked
     EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=1 and Numero=2")), 184.9);
     EXPECT_EQ(Numeros(b), QStringList({"1"}));
     EXPECT_EQ(estados(false, true), QStringList({"2"}));
@@ -155,7 +155,7 @@ TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)
     EXPECT_EQ(Numeros(b), QStringList({"1", "2"}));
     contestador->Ok();
     b->MnEliminar->trigger();
-    EXPECT_EQ(contestador->Textos(), QStringList({"Eliminar una factura completa: ¿SEGURO?", "Eliminar una factura completa: ¿SEGURO?"}));
+    EXPECT_EQ(contestador->textos, QStringList({"Eliminar una factura completa: ¿SEGURO?", "Eliminar una factura completa: ¿SEGURO?"}));
     EXPECT_EQ(Numeros(b), QStringList({"2"}));
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=1 and Numero=1")), 0);
 
@@ -169,8 +169,8 @@ TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)
     contestador->Ok();
     b->Grd->setRow(1);
     b->MnEliminar->trigger();
-    EXPECT_EQ(contestador->Textos().last(), QStringLiteral("Error al eliminar la factura."));
-    EXPECT_EQ(contestador->mensajes.back().icono, QMessageBox::Critical);
+    EXPECT_EQ(contestador->textos.last(), QStringLiteral("Error al eliminar la factura."));
+    EXPECT_EQ(contestador->iconos.back(), QMessageBox::Critical);
     EXPECT_EQ(Numeros(b), QStringList({"2"}));
 }
 
@@ -230,6 +230,38 @@ TEST_F(NavegadorFacturas, PrintingOneInvoiceAndTheListings)
 }
 
 // The invoice of the current row opens once; a second Enter or double click brings it forward.
+// Every series numbers from 1: invoice 1 of series 2 is not series 1's invoice 1.
+TEST_F(NavegadorFacturas, EditorsAreKeptBySeriesAndNumber)
+{
+    Facturas();
+    BrowFac* b = Abrir();
+    b->FijarSerie(1);
+    b->Grd->setCelda(1, 0);
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    QPointer<QWidget> primera = b->Hijo(1);
+    ASSERT_TRUE(primera);
+
+    b->FijarSerie(2);
+    EXPECT_EQ(b->Hijo(1), nullptr);
+    b->Grd->setRow(1);
+    b->MnLiquidar->trigger();
+    EXPECT_TRUE(contestador->textos.empty());
+    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=2 and Numero=1")), 10.4);
+    QTest::keyClick(b->Grd, Qt::Key_Return);
+    QPointer<QWidget> segunda = b->Hijo(1);
+    ASSERT_TRUE(segunda);
+    ASSERT_NE(segunda.data(), primera.data());
+    EXPECT_EQ(qobject_cast<UnaFactura*>(segunda.data())->Documento().Serie, std::optional<qint16>(2));
+
+    // Series 1's editor closing leaves series 2's registered.
+    primera->parentWidget()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(primera);
+    EXPECT_EQ(b->Hijo(1), segunda.data());
+    b->FijarSerie(1);
+    EXPECT_EQ(b->Hijo(1), nullptr);
+}
+
 TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
 {
     Facturas();
@@ -259,7 +291,7 @@ TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
     contestador->Ok();
     b->Grd->setCelda(2, 0);
     b->MnEliminar->trigger();
-    EXPECT_EQ(contestador->Textos(), QStringList({"La factura se está editando: No se puede eliminar ahora"}));
+    EXPECT_EQ(contestador->textos, QStringList({"La factura se está editando: No se puede eliminar ahora"}));
     EXPECT_EQ(Numeros(b), QStringList({"1", "2"}));
 
     // Closing the browser closes the editors it opened.

@@ -1,4 +1,5 @@
 #include "brwonlin.h"
+#include "contestador.h"
 #include "albaran.h"
 #include "entorno.h"
 #include "global.h"
@@ -29,26 +30,6 @@
 #include <set>
 
 namespace {
-
-// Answers the next message box with `boton`, keeping its text.
-void Responder(QString* texto, QMessageBox::StandardButton boton, QMessageBox::Icon* icono = nullptr, int intentos = 300)
-{
-    QTimer::singleShot(10, [=] {
-        auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (caja && caja->isVisible()) {
-            if (texto)
-                *texto = caja->text();
-            if (icono)
-                *icono = caja->icon();
-            if (boton == QMessageBox::NoButton)
-                QTest::keyClick(caja, Qt::Key_Return);  // what the box gives to Enter
-            else
-                caja->button(boton)->click();
-        } else if (intentos > 0) {
-            Responder(texto, boton, icono, intentos - 1);
-        }
-    });
-}
 
 // Picks `accion` in the pop-up menu once it is open.
 void Elegir(QAction* accion, int intentos = 300)
@@ -91,6 +72,7 @@ protected:
 
     motor::BaseDeDatos& m() { return *Global::BD->Motor(); }
     qint64 uno(const QString& sql) { return m().valorUnico(sql).aEntero(); }
+    Contestador contestador;
     // The docIDs left in Transacs, ascending: "1,4,5".
     QString quedan() { return m().valorUnico(QStringLiteral("select group_concat(docID) from (select distinct docID from Transacs "
                                                             "order by docID)")).aTexto(); }
@@ -297,31 +279,28 @@ TEST_F(BrwOnLinTest, DeletingARangeCountsUsedAndUnusedTickets)
     ASSERT_EQ(v->Grd->selectionModel()->selectedRows().size(), 3);
 
     // The right button keeps a selection of several rows; Cancel deletes nothing.
-    QString texto;
-    QMessageBox::Icon icono = QMessageBox::NoIcon;
     Elegir(v->MnEliminar);
-    Responder(&texto, QMessageBox::Cancel, &icono);
+    contestador.Responder(QMessageBox::Cancel);
     clic(v, 4, {}, Qt::RightButton);
-    EXPECT_EQ(texto, QStringLiteral("Se eliminarán 2 tickets de balanza con albarán ya emitido.\n"
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán 2 tickets de balanza con albarán ya emitido.\n"
                                     "Se eliminarán 1 tickets de balanza SIN albarán emitido."));
-    EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(contestador.iconos.back(), QMessageBox::Warning);
     EXPECT_EQ(uno(QStringLiteral("select count(distinct docID) from Transacs")), 5);
 
     clic(v, 3);
     clic(v, 5, Qt::ShiftModifier);
     Elegir(v->MnEliminar);
-    Responder(&texto, QMessageBox::Ok);
+    contestador.Responder(QMessageBox::Ok);
     clic(v, 4, {}, Qt::RightButton);
     EXPECT_EQ(quedan(), QStringLiteral("4,5"));
     EXPECT_EQ(v->Grd->Rows(), 3);
 
     // With one row selected, the right button picks the row under the mouse.
     clic(v, 1);
-    texto.clear();
     Elegir(v->MnEliminar);
-    Responder(&texto, QMessageBox::Ok);
+    contestador.Responder(QMessageBox::Ok);
     clic(v, 2, {}, Qt::RightButton);
-    EXPECT_EQ(texto, QStringLiteral("Se eliminarán 1 tickets de balanza SIN albarán emitido."));
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán 1 tickets de balanza SIN albarán emitido."));
     EXPECT_EQ(quedan(), QStringLiteral("5"));
 }
 
@@ -329,21 +308,19 @@ TEST_F(BrwOnLinTest, PurgeRemovesOnlyUsedTicketsOfAnyDate)
 {
     ticket(1, 1, 1);
     BrwOnLin* v = abrir();
-    QString texto;
-    QMessageBox::Icon icono = QMessageBox::NoIcon;
-    Responder(&texto, QMessageBox::Ok, &icono);
+    contestador.Responder(QMessageBox::Ok);
     QTest::mouseClick(v->Eliminar, Qt::LeftButton);
-    EXPECT_EQ(texto, QStringLiteral("NO HAY tickets de balanza con Albarán ya emitido."));
-    EXPECT_EQ(icono, QMessageBox::Critical);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("NO HAY tickets de balanza con Albarán ya emitido."));
+    EXPECT_EQ(contestador.iconos.back(), QMessageBox::Critical);
 
     ticket(2, 2, 1, 1, 100, QDateTime(QDate::currentDate().addDays(-30), QTime(9, 0)));  // not on screen
     ticket(3, 3, 1, 2);
-    Responder(&texto, QMessageBox::Cancel, &icono);
+    contestador.Responder(QMessageBox::Cancel);
     QTest::mouseClick(v->Eliminar, Qt::LeftButton);
-    EXPECT_EQ(texto, QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido."));
-    EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido."));
+    EXPECT_EQ(contestador.iconos.back(), QMessageBox::Warning);
     EXPECT_EQ(uno(QStringLiteral("select count(distinct docID) from Transacs")), 3);
-    Responder(&texto, QMessageBox::Ok);
+    contestador.Responder(QMessageBox::Ok);
     QTest::mouseClick(v->Eliminar, Qt::LeftButton);
     EXPECT_EQ(quedan(), QStringLiteral("1"));
     EXPECT_EQ(v->Grd->Rows(), 2);
@@ -367,12 +344,10 @@ TEST_F(BrwOnLinTest, SearchFindsATicketOnAScale)
     QTest::keyClicks(v->txBuscoB, QStringLiteral("9"));
 
     // Not there: the message, and the ticket box again.
-    QString texto;
-    QMessageBox::Icon icono = QMessageBox::NoIcon;
-    Responder(&texto, QMessageBox::Ok, &icono);
+    contestador.Responder(QMessageBox::Ok);
     QTest::keyClick(v->txBuscoB, Qt::Key_Return);
-    EXPECT_EQ(texto, QStringLiteral("No se encuentra el número de ticket especificado"));
-    EXPECT_EQ(icono, QMessageBox::Critical);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("No se encuentra el número de ticket especificado"));
+    EXPECT_EQ(contestador.iconos.back(), QMessageBox::Critical);
     EXPECT_TRUE(v->pBusco->isVisible());
     EXPECT_EQ(v->focusWidget(), v->txBuscoT);  // the box the user types in once the window is active again
 
@@ -443,23 +418,20 @@ TEST_F(BrwOnLinTest, AUsedTicketAsksBeforeAnotherNote)
     ticket(1, 1, 1, 2);
     BrwOnLin* v = abrir();
     EXPECT_EQ(celda(v, 1, 0), QStringLiteral("Sí"));
-    QString texto;
-    QMessageBox::Icon icono = QMessageBox::NoIcon;
-    Responder(&texto, QMessageBox::No, &icono);
+    contestador.Responder(QMessageBox::No);
     QTest::keyClick(v->Grd, Qt::Key_Return);
-    EXPECT_EQ(texto, QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
                                     "¿Desea generar el mismo Albarán nuevamente"));
-    EXPECT_EQ(icono, QMessageBox::Warning);
+    EXPECT_EQ(contestador.iconos.back(), QMessageBox::Warning);
     EXPECT_EQ(v->Hijo(), nullptr);
     // The Enter that opens tickets, pressed once more on the question, makes no second note.
-    texto.clear();
-    Responder(&texto, QMessageBox::NoButton);
+    contestador.Enter();
     QTest::keyClick(v->Grd, Qt::Key_Return);
-    EXPECT_FALSE(texto.isEmpty());
+    EXPECT_EQ(contestador.textos.size(), 2);
     EXPECT_EQ(v->Hijo(), nullptr);
 
     // A double click on the row, and Yes: the note opens; Cancelar frees the slot.
-    Responder(&texto, QMessageBox::Yes);
+    contestador.Responder(QMessageBox::Yes);
     QTest::mouseDClick(v->Grd->viewport(), Qt::LeftButton, {}, centroFila(v, 1));
     QPointer<UnAlbaran> nota = v->Hijo();
     ASSERT_TRUE(nota);
@@ -471,12 +443,71 @@ TEST_F(BrwOnLinTest, AUsedTicketAsksBeforeAnotherNote)
     EXPECT_EQ(marcas(), QStringLiteral("1:2"));
 
     // Saving the note made again raises the mark once more.
-    Responder(&texto, QMessageBox::Yes);
+    contestador.Responder(QMessageBox::Yes);
     QTest::keyClick(v->Grd, Qt::Key_Return);
     ASSERT_TRUE(v->Hijo());
     guardar(v->Hijo());
     EXPECT_EQ(marcas(), QStringLiteral("1:3"));
     EXPECT_EQ(notasDeTicket(), 1);
+}
+
+// The list can be a tick behind another station: a ticket used since it was drawn is asked
+// about, and a note whose ticket is used after it was proposed is refused when saved.
+TEST_F(BrwOnLinTest, ATicketUsedElsewhereSinceTheListShowedItIsAskedAbout)
+{
+    ticket(1, 1, 1);
+    BrwOnLin* v = abrir();
+    v->Tim->stop();
+    ASSERT_EQ(celda(v, 1, 0), QStringLiteral("No"));
+    m().ejecutarNativo(QStringLiteral("update Transacs set tagID=1 where docID=1"));
+    contestador.Responder(QMessageBox::No);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Ya se ha generado Albarán con el ticket seleccionado\n"
+                                    "¿Desea generar el mismo Albarán nuevamente"));
+    EXPECT_EQ(v->Hijo(), nullptr);
+    EXPECT_EQ(celda(v, 1, 0), QStringLiteral("Sí"));
+
+    contestador.Responder(QMessageBox::Yes);
+    QTest::keyClick(v->Grd, Qt::Key_Return);
+    QPointer<UnAlbaran> nota = v->Hijo();
+    ASSERT_TRUE(nota);
+    m().ejecutarNativo(QStringLiteral("update Transacs set tagID=2 where docID=1"));
+    contestador.Responder(QMessageBox::Ok);
+    guardar(nota);
+    EXPECT_TRUE(contestador.textos.last().contains(QStringLiteral("Otro puesto ya ha hecho un albarán con el ticket 1"))) << contestador.textos.last().toStdString();
+    EXPECT_EQ(notasDeTicket(), 0);
+    EXPECT_EQ(marcas(), QStringLiteral("1:2"));
+    contestador.Responder(QMessageBox::Ok);  // leaving what was typed
+    CerrarVentana(nota);
+}
+
+// Deleting the ticket of the note being edited is said first, and the note still saves.
+TEST_F(BrwOnLinTest, DeletingTheTicketOfTheOpenNoteSaysSoAndTheNoteStillSaves)
+{
+    const QString aviso = QStringLiteral("Entre ellos está el ticket del albarán que se está editando: "
+                                         "ese albarán se podrá guardar igualmente.");
+    ticket(1, 1, 1);
+    ticket(2, 2, 1, 1);
+    BrwOnLin* v = abrir();
+    contestador.Responder(QMessageBox::Yes);
+    QTest::keyClick(v->Grd, Qt::Key_Return);  // row 1: ticket 2, used
+    QPointer<UnAlbaran> nota = v->Hijo();
+    ASSERT_TRUE(nota);
+
+    contestador.Responder(QMessageBox::Cancel);
+    QTest::mouseClick(v->Eliminar, Qt::LeftButton);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán TODOS los tickets de balanza con Albarán ya emitido.\n") + aviso);
+
+    v->Grd->setRow(1);
+    contestador.Responder(QMessageBox::Ok);
+    v->MnEliminar->trigger();
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("Se eliminarán 1 tickets de balanza con albarán ya emitido.\n") + aviso);
+    EXPECT_EQ(quedan(), QStringLiteral("1"));
+
+    guardar(nota);
+    EXPECT_FALSE(nota);
+    EXPECT_EQ(notasDeTicket(), 1);
+    EXPECT_EQ(marcas(), QStringLiteral("1:0"));
 }
 
 TEST_F(BrwOnLinTest, ATicketWithEveryLineVoidedSaysSoAndLeavesTheSlotFree)
@@ -485,12 +516,10 @@ TEST_F(BrwOnLinTest, ATicketWithEveryLineVoidedSaysSoAndLeavesTheSlotFree)
     ticketAnulado(2);
     BrwOnLin* v = abrir();
     ASSERT_EQ(v->docIDDeFila(1), 2);
-    QString texto;
-    QMessageBox::Icon icono = QMessageBox::NoIcon;
-    Responder(&texto, QMessageBox::Ok, &icono);
+    contestador.Responder(QMessageBox::Ok);
     QTest::keyClick(v->Grd, Qt::Key_Return);
-    EXPECT_EQ(texto, QStringLiteral("El ticket seleccionado no tiene ninguna venta sin anular: elija otro ticket para hacer el albarán."));
-    EXPECT_EQ(icono, QMessageBox::Information);
+    EXPECT_EQ(contestador.textos.last(), QStringLiteral("El ticket seleccionado no tiene ninguna venta sin anular: elija otro ticket para hacer el albarán."));
+    EXPECT_EQ(contestador.iconos.back(), QMessageBox::Information);
     EXPECT_EQ(v->Hijo(), nullptr);
     EXPECT_EQ(v->TicketPendiente(), 0);
     EXPECT_EQ(area->subWindowList().size(), 1);

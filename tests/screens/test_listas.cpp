@@ -207,7 +207,7 @@ TEST_F(Listas, ANoteStoredUnderAnotherNumberSaysWhich)
     contestador->Responder(QMessageBox::Yes);
     contestador->Ok();
     Hijo<QPushButton>(nota, "Aceptar")->click();
-    EXPECT_EQ(contestador->Textos().value(1),
+    EXPECT_EQ(contestador->textos.value(1),
               QStringLiteral("El número 000004 ya se había guardado en otro puesto: se ha guardado con el número 000005."));
     EXPECT_EQ(uno(QStringLiteral("select Cliente from AlbaranVentaCabecera where Numero=5")), 1);
 }

@@ -149,6 +149,66 @@ TEST_F(UnaFacturaTest, VatTypedTakesTheSurchargeOfItsDepartmentAndDescriptionRes
     EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
 }
 
+// What the editor leaves in the invoice is what the user sees: an emptied description leaves
+// no quantity or price behind, an emptied payment is nothing paid, and a printed invoice is a
+// stored one whose number the next invoice does not take again.
+TEST_F(UnaFacturaTest, EmptiedFieldsLeaveNothingBehindAndPrintingSavesFirst)
+{
+    std::vector<QStringList> impresos;
+    const DialogoCopias dialogo = FijarDialogoCopias([](QWidget*) { return std::optional<int>(1); });
+    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<MotorGrabado>(&impresos); });
+    QPointer<UnaFactura> w = UnaFactura::Editar(std::nullopt);
+    ASSERT_TRUE(w);
+    const qint32 nf = *w->Documento().Numero;
+    teclas(QStringLiteral("perez rec"));
+    grd(w)->setCelda(1, 2);
+    teclas(QStringLiteral("990001"));
+    grd(w)->setCelda(1, 5);
+    teclas(QStringLiteral("2"));
+    ASSERT_TRUE(w->Documento().Linea(1)->Importe());
+    grd(w)->setCelda(1, 3);
+    tecla(Qt::Key_A, Qt::ControlModifier);
+    tecla(Qt::Key_Backspace);
+    const LineaFactura* l = w->Documento().Linea(1);
+    EXPECT_FALSE(l->Referencia());
+    EXPECT_FALSE(l->Cantidad());
+    EXPECT_FALSE(l->Precio());
+    EXPECT_FALSE(l->Importe());
+    EXPECT_EQ(grd(w)->TextMatrix(1, 5), QString());
+    EXPECT_EQ(grd(w)->TextMatrix(1, 6), QString());
+    // Typed letter by letter, the text names an article on the way ("P..."): the concept it
+    // ends as keeps nothing of it.
+    grd(w)->setCelda(2, 3);
+    teclas(QStringLiteral("PORTES XQ"));
+    grd(w)->setCelda(2, 9);
+    teclas(QStringLiteral("6"));
+
+    QLineEdit* pagado = hijo<QLineEdit>(w, "txPagado");
+    pagado->setFocus();
+    tecla(Qt::Key_A, Qt::ControlModifier);
+    teclas(QStringLiteral("5"));
+    EXPECT_DOUBLE_EQ(w->Documento().Pagado, 5);
+    tecla(Qt::Key_Backspace);
+    EXPECT_DOUBLE_EQ(w->Documento().Pagado, 0);
+
+    pulsar(w, "Imprim");
+    ASSERT_EQ(impresos.size(), 1u);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera where Serie=0 and Numero=%1").arg(nf)), 1);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Serie=0 and Numero=%1 and "
+                                 "(Cantidad is not null or Precio is not null)").arg(nf)), 0);
+    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=0 and Numero=%1").arg(nf)), 0);
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(w->Cambios());
+    pulsar(w, "Cancelar");
+    asentar();
+    EXPECT_FALSE(w);
+    Factura siguiente(*Global::BD);
+    ASSERT_TRUE(siguiente.WhoAmI());
+    EXPECT_EQ(*siguiente.Numero, nf + 1);
+    FijarDialogoCopias(dialogo);
+    FijarFabricaMotor(fabrica);
+}
+
 // Settling records what the customer owes (surcharge and packaging included) and the list then
 // counts the invoice as settled.
 TEST_F(UnaFacturaTest, SettlingWithSurchargeAndPackagingSettlesInTheList)

@@ -164,7 +164,7 @@ TEST_F(UnAlbaranTest, AnUnknownCodeIsSaidAndLeavesTheLineAsItWas)
         ASSERT_EQ(foco(), ed(w));
         teclas(QStringLiteral("990041"));
         intro();
-        mensajes.esperar();
+        QTest::qWait(60);
         EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("No existe el artículo 990041")});
         const int linea = fila == 1 ? 1 : w->Documento().NumeroLineas();
         EXPECT_EQ(w->Documento().Linea(static_cast<qint16>(linea))->Codigo(), antes);
@@ -177,7 +177,7 @@ TEST_F(UnAlbaranTest, AnUnknownCodeIsSaidAndLeavesTheLineAsItWas)
     grd(w)->setCelda(1, 2);
     teclas(QStringLiteral("990041"));
     tecla(Qt::Key_Return, Qt::ControlModifier);
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(mensajes.textos, QStringList{QStringLiteral("No existe el artículo 990041")});
     ASSERT_TRUE(w);
     EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
@@ -276,6 +276,11 @@ TEST_F(UnAlbaranTest, InvoicedNoteOpensReadOnlyAndNoKeyChangesIt)
     EXPECT_TRUE(hijo<QLineEdit>(w, "txCliente")->isReadOnly());
     EXPECT_TRUE(hijo<QLineEdit>(w, "txCodCli")->isReadOnly());
     EXPECT_TRUE(hijo<QLineEdit>(w, "txDesctoPP")->isReadOnly());
+    // Its invoice names it by number and date.
+    EXPECT_TRUE(hijo<QLineEdit>(w, "txNumero")->isReadOnly());
+    EXPECT_TRUE(hijo<QDateEdit>(w, "pkFecha")->isReadOnly());
+    QTest::keyClicks(hijo<QLineEdit>(w, "txNumero"), QStringLiteral("77"));
+    EXPECT_EQ(w->Documento().Numero, std::optional<qint32>(numero));
     EXPECT_FALSE(hijo<QPushButton>(w, "Borrar")->isEnabled());
     EXPECT_FALSE(ed(w)->isVisible());
     EXPECT_EQ(celda(w, 2, 3), QStringLiteral("SIN HOJAS"));
@@ -331,7 +336,7 @@ TEST_F(UnAlbaranTest, CancellingAsksOnlyWhenSomethingChanged)
     ASSERT_TRUE(w);
     EXPECT_EQ(abandono.count(), 0);
     Mensajes mensajes;
-    mensajes.respuestas = {QMessageBox::Cancel};
+    mensajes.Cancelar();
     pulsar(w, "Cancelar");
     ASSERT_EQ(mensajes.textos, QStringList{QStringLiteral("Abandonar los cambios realizados: ¿SEGURO?")});
     ASSERT_TRUE(w);
@@ -359,7 +364,7 @@ TEST_F(UnAlbaranTest, FailedSavesWriteNothingAndKeepWhatWasTyped)
     // An empty note: asked before writing; "No" writes nothing.
     hijo<QLineEdit>(w, "txCodCli")->setFocus();
     teclas(QStringLiteral("9012"));
-    mensajes.respuestas = {QMessageBox::No};
+    mensajes.Responder(QMessageBox::No);
     pulsar(w, "Aceptar");
     EXPECT_EQ(mensajes.textos.value(1), QStringLiteral("El Albarán parece estar vacío: ¿Guardarlo de todos modos?"));
     ASSERT_TRUE(w);
@@ -477,7 +482,7 @@ TEST_F(UnAlbaranTest, CellsRefuseWhatTheNoteCannotHoldTypedOrPasted)
     // Seven digits of kilograms do not fit in grams: the seventh is refused with a message.
     tecla(Qt::Key_A, Qt::ControlModifier);
     teclas(QStringLiteral("9999999"));
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(ed(w)->text(), QStringLiteral("999999"));
     ASSERT_EQ(mensajes.textos.size(), 1);
     EXPECT_TRUE(mensajes.textos[0].startsWith(QStringLiteral("La cantidad es demasiado grande")));
@@ -485,7 +490,7 @@ TEST_F(UnAlbaranTest, CellsRefuseWhatTheNoteCannotHoldTypedOrPasted)
 
     grd(w)->setCelda(1, 7);
     teclas(QStringLiteral("101"));
-    mensajes.esperar();
+    QTest::qWait(60);
     EXPECT_EQ(ed(w)->text(), QStringLiteral("10"));
     EXPECT_EQ(mensajes.textos.value(1), QStringLiteral("El descuento debe estar entre 0 y 100."));
     grd(w)->setCelda(1, 6);

@@ -184,6 +184,48 @@ TEST_F(Motor, ErrorsCarryTheirCodes)
     EXPECT_EQ(bd->ejecutar(QStringLiteral("delete from Padre where Numero=77")), 0);
 }
 
+// Whatever the engine refuses reaches the user in Spanish, saying what to do; its own English
+// stays in what() for the logs.
+TEST_F(Motor, EveryEngineRefusalIsToldInSpanishWithWhatToDo)
+{
+    bd->ejecutarNativo(QStringLiteral("CREATE TABLE relleno (x BLOB)"));
+    const struct {
+        const char* sql;
+        QStringList dice;
+    } casos[] = {
+        {"UPDATE \"Hijo\" SET \"Linea\" = 40000", {"«Linea»", "de -32.768 a 32.767", "Corríjalo"}},
+        {"INSERT INTO \"Padre\" (\"Numero\", \"Nombre\") VALUES (9, 'UN NOMBRE DE MAS DE VEINTE')",
+         {"«Nombre»", "hasta 20 caracteres"}},
+        {"UPDATE \"Padre\" SET \"Activo\" = 7", {"«Activo»", "Sí o No"}},
+        {"INSERT INTO \"Padre\" (\"Numero\") VALUES (1)", {"Ya hay un registro", "Cambie el número"}},
+        {"SELECT * FROM NoHay", {"no existe la tabla «NoHay»", "avise al responsable"}},
+        {"SELECT Falta FROM Padre", {"no existe la columna «Falta»"}},
+        // Two pages more than the file has: the disk is "full" at once.
+        {"INSERT INTO relleno VALUES (zeroblob(200000))", {"disco", "lleno", "Libere espacio"}},
+        {"DELETE FROM \"Hijo\"", {"No hay permiso para escribir", "Pida permiso"}},
+    };
+    for (const auto& c : casos) {
+        const QString sql = QString::fromUtf8(c.sql);
+        if (sql.contains(QLatin1String("relleno"))) {
+            const qint64 paginas = bd->valorUnico(QStringLiteral("PRAGMA page_count")).aEntero();
+            bd->ejecutarNativo(QStringLiteral("PRAGMA max_page_count = %1").arg(paginas + 2));
+        }
+        if (sql.startsWith(QLatin1String("DELETE")))
+            bd->ejecutarNativo(QStringLiteral("PRAGMA query_only = 1"));
+        try {
+            bd->ejecutarNativo(sql);
+            ADD_FAILURE() << c.sql << " was accepted";
+        } catch (const motor::Error& e) {
+            const QString texto = motor::TextoParaUsuario(e);
+            for (const QString& parte : c.dice)
+                EXPECT_TRUE(texto.contains(parte)) << c.sql << "\n" << texto.toStdString();
+            for (const char* ingles : {"constraint", "failed", "database", "disk", "no such", "attempt"})
+                EXPECT_FALSE(texto.contains(QLatin1String(ingles), Qt::CaseInsensitive)) << texto.toStdString();
+            EXPECT_FALSE(e.textoMotor().isEmpty());
+        }
+    }
+}
+
 TEST_F(Motor, TransactionRollsBackUnlessCommitted)
 {
     {
