@@ -1,5 +1,6 @@
 #include "mainmdi.h"
 
+#include "acercade.h"
 #include "browalb.h"
 #include "browfac.h"
 #include "browcli.h"
@@ -8,6 +9,7 @@
 #include "envioautomatico.h"
 #include "global.h"
 #include "navegador.h"
+#include "registrosverifactu.h"
 #include "utilidades.h"
 #include "ventanas.h"
 
@@ -65,6 +67,11 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
                 QStyle::SP_DialogSaveButton);
     anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"), QStyle::SP_FileIcon);
     anadirBoton(QStringLiteral("onl"), QStringLiteral("Balanzas  "), QStringLiteral("view-list-details"), QStyle::SP_DriveNetIcon);
+    // The invoice records' window, only where there are records to see: the toolbar of a shop
+    // outside the mode stays as it always was.
+    if (ModoVerifactu())
+        anadirBoton(QStringLiteral("reg"), QStringLiteral("Registros  "), QStringLiteral("document-properties"),
+                    QStyle::SP_FileDialogContentsView);
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"),
                 QStyle::SP_FileDialogInfoView);
     anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"),
@@ -81,6 +88,10 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     lbVersion = new QLabel(TextoVersion(partes.value(0).toInt(), partes.value(1).toInt(), partes.value(2).toInt()), this);
     lbVersion->setObjectName(QStringLiteral("lbVersion"));
     statusBar()->addPermanentWidget(lbVersion);
+    // The version opens the producer's declaration.
+    lbVersion->setCursor(Qt::PointingHandCursor);
+    lbVersion->setToolTip(QStringLiteral("Acerca de Quenza: declaración responsable del sistema de facturación"));
+    lbVersion->installEventFilter(this);
     lbEnvios = new QLabel(this);
     lbEnvios->setObjectName(QStringLiteral("lbEnvios"));
     lbEnvios->setTextFormat(Qt::RichText);
@@ -94,6 +105,15 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
 }
 
 MainMDI::~MainMDI() = default;
+
+bool MainMDI::ModoVerifactu()
+{
+    try {
+        return Global::BD && Global::BD->LeerVerifactu().Activo;
+    } catch (const motor::Error&) {
+        return false;
+    }
+}
 
 void MainMDI::EmpezarEnvio()
 {
@@ -160,6 +180,10 @@ void MainMDI::PedirClaveCertificado()
 
 bool MainMDI::eventFilter(QObject* objeto, QEvent* evento)
 {
+    if (objeto == lbVersion && evento->type() == QEvent::MouseButtonRelease) {
+        AcercaDe(this).exec();
+        return true;
+    }
     if (objeto == m_area->viewport() && evento->type() == QEvent::ChildPolished) {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(static_cast<QChildEvent*>(evento)->child()))
             sub->installEventFilter(this);
@@ -246,6 +270,11 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
         BrowFac::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("alb")) {
         BrowAlb::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
+    } else if (clave == QLatin1String("reg")) {
+        RegistrosVerifactu::Abrir([envio = QPointer<verifactu::EnvioAutomatico>(m_envio.get())] {
+            if (envio)
+                envio->Despertar();
+        });
     } else if (clave == QLatin1String("fin")) {
         close();
     }

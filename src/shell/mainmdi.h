@@ -57,6 +57,7 @@ private:
     // `tema` is the freedesktop icon name; `reserva` the style's icon when the theme lacks it.
     void anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva);
 
+    static bool ModoVerifactu();
     void EmpezarEnvio();
     void PedirClaveCertificado();
 

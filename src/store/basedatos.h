@@ -263,6 +263,8 @@ public:
     verifactu::EstadoEnvios LeerEstadoEnvios();
     // The record's answer is superseded by a correction record (Subsanacion).
     void MarcarSubsanado(qint64 orden);
+    // Every record, in chain order, as the records window lists them.
+    std::vector<verifactu::FilaRegistro> ListaRegistros();
     // The record at that place of the chain; none when there is none.
     std::optional<verifactu::Registro> RegistroNumero(qint64 orden);
 

@@ -44,4 +44,22 @@ struct EstadoEnvios {
     QString motivo;          // why the last attempt failed, in Spanish; empty after a success
 };
 
+// One record as the records window lists it: no breakdown, no XML.
+struct FilaRegistro {
+    qint64 orden = 0;
+    bool anulacion = false;
+    bool subsanacion = false;  // a correction of an earlier record of the invoice
+    QString NumSerieFactura;
+    QString FechaExpedicionFactura;
+    QString TipoFactura;
+    QString FechaHoraHusoGenRegistro;
+    qint64 importeTotal = 0;  // cents; 0 for an annulment
+    QString estado;
+    QString codigo;
+    QString descripcion;
+    QString csv;
+    bool subsanado = false;
+    bool incidencia = false;
+};
+
 }  // namespace verifactu

@@ -3,6 +3,8 @@
 
 #include "basedatos.h"
 
+#include <QSet>
+
 using motor::DefCampo;
 using motor::DefIndice;
 using motor::DefTabla;
@@ -164,4 +166,40 @@ std::optional<verifactu::Registro> BaseDatos::RegistroNumero(qint64 orden)
 {
     std::vector<verifactu::Registro> r = LeerRegistros(QStringLiteral("WHERE Orden=?"), {orden});
     return r.empty() ? std::nullopt : std::optional<verifactu::Registro>(std::move(r.front()));
+}
+
+std::vector<verifactu::FilaRegistro> BaseDatos::ListaRegistros()
+{
+    std::vector<verifactu::FilaRegistro> filas;
+    if (!Abierta() || !m_bd->existeCampo(kRegistros, QStringLiteral("Subsanado")))
+        return filas;
+    filas.reserve(static_cast<size_t>(m_bd->valorUnico(QStringLiteral("SELECT count(*) FROM RegistroFacturacion")).aEntero()));
+    // A second record of an invoice of the same kind can only be a correction of the first.
+    QSet<QString> vistas;
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral(
+        "SELECT Orden, Tipo, Serie || '/' || Numero || Tipo, NumSerieFactura, "
+        "FechaExpedicionFactura, TipoFactura, FechaHoraHusoGenRegistro, ImporteTotal, EstadoEnvio, CodigoErrorRegistro, "
+        "DescripcionErrorRegistro, CSV, coalesce(Subsanado, 0), coalesce(Incidencia, 0) FROM RegistroFacturacion ORDER BY Orden"));
+    while (s.paso()) {
+        verifactu::FilaRegistro f;
+        f.orden = s.columna(0).aEntero();
+        f.anulacion = Texto(s.columna(1)) == QLatin1String("N");
+        const QString factura = Texto(s.columna(2));
+        f.subsanacion = vistas.contains(factura);
+        vistas.insert(factura);
+        f.NumSerieFactura = Texto(s.columna(3));
+        f.FechaExpedicionFactura = Texto(s.columna(4));
+        f.TipoFactura = Texto(s.columna(5));
+        f.FechaHoraHusoGenRegistro = Texto(s.columna(6));
+        f.importeTotal = s.columna(7).esNulo() ? 0 : s.columna(7).aEntero();
+        f.estado = Texto(s.columna(8));
+        f.codigo = Texto(s.columna(9));
+        f.descripcion = Texto(s.columna(10));
+        f.csv = Texto(s.columna(11));
+        f.subsanado = s.columna(12).aEntero() != 0;
+        f.incidencia = s.columna(13).aEntero() != 0;
+        filas.push_back(std::move(f));
+    }
+    s.reiniciar();
+    return filas;
 }
