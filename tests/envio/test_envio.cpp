@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <atomic>
+
 #include <signal.h>
 
 namespace {
@@ -542,7 +544,7 @@ TEST_F(Envio, BackgroundSendingNeverStopsTheWindows)
     sinClave.clave.clear();
     sinClave.esperaMs = 10000;
     verifactu::EnvioAutomatico envio(base->ruta, sinClave);
-    int intentos = 0;
+    std::atomic<int> intentos = 0;  // counted in the sending thread
     QObject::connect(&envio, &verifactu::EnvioAutomatico::Intentado, [&intentos] { ++intentos; });
     envio.Empezar();
     QElapsedTimer t;
