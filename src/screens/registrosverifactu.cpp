@@ -8,6 +8,7 @@
 #include "ventanas.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDateEdit>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -145,7 +146,7 @@ RegistrosVerifactu::RegistrosVerifactu(BaseDatos& bd, std::function<void()> desp
     grRegistros->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grRegistros->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     grRegistros->horizontalHeader()->setStretchLastSection(false);
-    const int anchos[] = {60, 100, 80, 150, 80, 130, 150, 320, 140};
+    const int anchos[] = {55, 85, 80, 130, 75, 145, 140, 300, 140};
     for (int c = 0; c < ModeloRegistros::kColumnas; ++c)
         grRegistros->setColumnWidth(c, anchos[c]);
 
@@ -171,6 +172,7 @@ RegistrosVerifactu::RegistrosVerifactu(BaseDatos& bd, std::function<void()> desp
     }
     lbResumen = new QLabel(this);
     lbResumen->setObjectName(QStringLiteral("lbResumen"));
+    lbResumen->setWordWrap(true);
 
     auto* filtros = new QHBoxLayout;
     filtros->addWidget(chPendientes);
@@ -180,7 +182,7 @@ RegistrosVerifactu::RegistrosVerifactu(BaseDatos& bd, std::function<void()> desp
     filtros->addWidget(cmdReenviar);
     filtros->addWidget(cmdVerificar);
     auto* exportar = new QHBoxLayout;
-    exportar->addWidget(lbResumen, 1);
+    exportar->addStretch();
     exportar->addWidget(new QLabel(QStringLiteral("Del"), this));
     exportar->addWidget(txDesde);
     exportar->addWidget(new QLabel(QStringLiteral("al"), this));
@@ -189,6 +191,7 @@ RegistrosVerifactu::RegistrosVerifactu(BaseDatos& bd, std::function<void()> desp
     auto* columna = new QVBoxLayout(this);
     columna->addLayout(filtros);
     columna->addWidget(grRegistros, 1);
+    columna->addWidget(lbResumen);
     columna->addLayout(exportar);
 
     // The two filters are one choice: ticking one unticks the other.
@@ -206,18 +209,32 @@ RegistrosVerifactu::RegistrosVerifactu(BaseDatos& bd, std::function<void()> desp
     connect(cmdReenviar, &QPushButton::clicked, this, &RegistrosVerifactu::Reenviar);
     connect(cmdVerificar, &QPushButton::clicked, this, &RegistrosVerifactu::Verificar);
     connect(cmdExportar, &QPushButton::clicked, this, [this] { Exportar(); });
-    resize(1000, 560);
     Actualizar();
 }
 
 RegistrosVerifactu* RegistrosVerifactu::Abrir(std::function<void()> despertar)
 {
     static QPointer<RegistrosVerifactu> abierta;
-    if (!abierta && Global::BD)
-        abierta = new RegistrosVerifactu(*Global::BD, std::move(despertar));
-    if (abierta)
+    if (abierta) {
         MostrarVentana(abierta);
+        return abierta;
+    }
+    if (!Global::BD)
+        return nullptr;
+    abierta = new RegistrosVerifactu(*Global::BD, std::move(despertar));
+    MostrarVentana(abierta);
+    if (QWidget* marco = abierta->parentWidget(); marco && !marco->isWindow())
+        marco->resize(900, 520);
+    else
+        abierta->resize(900, 520);
+    RestaurarVentana(abierta);
     return abierta;
+}
+
+void RegistrosVerifactu::closeEvent(QCloseEvent* evento)
+{
+    GuardarVentana(this);
+    QWidget::closeEvent(evento);
 }
 
 void RegistrosVerifactu::AplicarFiltro()

@@ -72,6 +72,9 @@ public:
     // Writes the period's records to `archivo` (asked when empty).
     void Exportar(QString archivo = {});
 
+protected:
+    void closeEvent(QCloseEvent* evento) override;
+
 private:
     void AplicarFiltro();
 
