@@ -41,6 +41,7 @@ EnvioAutomatico::~EnvioAutomatico()
     {
         QMutexLocker l(&m_mutex);
         m_parar = true;
+        m_cancelar = true;
         m_aviso.wakeAll();
     }
     m_hilo->wait();
@@ -97,6 +98,7 @@ void EnvioAutomatico::Trabajar()
                 clave = m_conf.clave;
                 remitente.reset();
                 transporte = std::make_unique<TransporteHttps>(m_conf);
+                transporte->CancelarCon(&m_cancelar);
                 remitente.emplace(bd, *transporte, Remitente::PuestoActual());
             }
         }

@@ -26,7 +26,8 @@ class EnvioAutomatico : public QObject {
     Q_OBJECT
 public:
     EnvioAutomatico(QString rutaBaseDatos, ConfiguracionEnvio configuracion, QObject* padre = nullptr);
-    // Stops the thread (an exchange under way ends at its time limit) and gives the claim up.
+    // Stops the thread (an exchange under way is cut short: the records stay pending) and gives
+    // the claim up.
     ~EnvioAutomatico() override;
 
     void Empezar();
@@ -48,6 +49,7 @@ private:
     mutable QMutex m_mutex;
     QWaitCondition m_aviso;
     bool m_parar = false;
+    std::atomic<bool> m_cancelar = false;  // read by the exchange under way
     bool m_despierto = false;
     QThread* m_hilo = nullptr;
 };

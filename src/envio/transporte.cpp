@@ -97,6 +97,18 @@ RespuestaHttp TransporteHttps::Enviar(const QByteArray& sobre)
     limite.setSingleShot(true);
     QObject::connect(&limite, &QTimer::timeout, respuesta, &QNetworkReply::abort);
     limite.start(m_conf.esperaMs + 5000);
+    // The program closing does not wait for the agency.
+    QTimer vigia;
+    bool cancelada = false;
+    if (m_cancelar) {
+        QObject::connect(&vigia, &QTimer::timeout, respuesta, [this, respuesta, &cancelada] {
+            if (m_cancelar->load()) {
+                cancelada = true;
+                respuesta->abort();
+            }
+        });
+        vigia.start(100);
+    }
     if (!respuesta->isFinished())
         bucle.exec();
 
@@ -109,6 +121,12 @@ RespuestaHttp TransporteHttps::Enviar(const QByteArray& sobre)
         r.estado = estado.toInt();
     }
     const QString donde = url.host();
+    if (cancelada) {
+        r.llegada = false;
+        r.motivo = QStringLiteral("Envío interrumpido al cerrar el programa: se repetirá.");
+        respuesta->deleteLater();
+        return r;
+    }
     switch (error) {
     case QNetworkReply::NoError:
         break;

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 struct AjustesVerifactu;
 
 namespace verifactu {
@@ -43,9 +45,12 @@ class TransporteHttps : public Transporte {
 public:
     explicit TransporteHttps(ConfiguracionEnvio configuracion);
     RespuestaHttp Enviar(const QByteArray& sobre) override;
+    // While `*cancelar` is true (set from any thread) an exchange under way ends at once.
+    void CancelarCon(const std::atomic<bool>* cancelar) { m_cancelar = cancelar; }
 
 private:
     ConfiguracionEnvio m_conf;
+    const std::atomic<bool>* m_cancelar = nullptr;
 };
 
 }  // namespace verifactu

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QSet>
+#include <QTest>
 #include <QThread>
 
 #include <atomic>
@@ -565,6 +566,23 @@ TEST_F(Envio, BackgroundSendingNeverStopsTheWindows)
     EXPECT_GE(intentos, 1);
     EXPECT_LT(mayorPausa, 300);  // the agency took two seconds to answer
     EXPECT_EQ(agencia->Diario(QStringLiteral("registrado")).size(), 2u);
+}
+
+TEST_F(Envio, ClosingTheProgramDoesNotWaitForTheAgency)
+{
+    registros(2);
+    agencia->Control({{QStringLiteral("espera"), 0}, {QStringLiteral("pausa"), 30}});
+    verifactu::ConfiguracionEnvio paciente = conf;
+    paciente.esperaMs = 20000;
+    auto envio = std::make_unique<verifactu::EnvioAutomatico>(base->ruta, paciente);
+    envio->Empezar();
+    ASSERT_TRUE(QTest::qWaitFor([] { return agencia->Diario(QStringLiteral("registrado")).size() == 2; }, 10000));
+    QElapsedTimer t;
+    t.start();
+    envio.reset();
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_EQ(pendientes(), 2);  // the answer never came: they go again, and the agency knows them
+    EXPECT_TRUE(bd->LeerEstadoEnvios().titular.isEmpty());
 }
 
 }  // namespace
