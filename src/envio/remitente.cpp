@@ -78,25 +78,30 @@ Remitente::Paso Remitente::EnviarLote()
     Paso p;
     const QDateTime ahora = reloj();
     const qint64 ahoraMs = ahora.toMSecsSinceEpoch();
-    const QString caido = Caido(m_bd.LeerEstadoEnvios().titular);
-    if (!m_bd.TomarEnvio(m_puesto, ahoraMs / 1000, kCaducidadSegundos, std::nullopt, caido)) {
+    // Everything up to the post only reads: stations with nothing to send, or waiting, never
+    // take the write lock the shop's invoicing and the scale line need.
+    const EstadoEnvios estado = m_bd.LeerEstadoEnvios();
+    if (estado.pendientes == 0)
+        return p;
+    const QString caido = Caido(estado.titular);
+    if (!estado.titular.isEmpty() && estado.titular != m_puesto && estado.titular != caido &&
+        ahoraMs / 1000 - estado.renovado < kCaducidadSegundos) {
         p.resultado = Resultado::OtroPuesto;
         p.proximo = ahora.addSecs(60);
         return p;
     }
-    const std::vector<Pendiente> pendientes = m_bd.RegistrosPendientes(kMaximoPorEnvio);
-    if (pendientes.empty())
-        return p;
     // The agency's pace: its wait since the last submission, unless a full submission is
     // waiting; after a failure, the wait always.
-    const EstadoEnvios estado = m_bd.LeerEstadoEnvios();
     const qint64 desde = estado.ultimoEnvio + qint64(estado.tiempoEspera) * 1000;
-    const bool lleno = pendientes.size() >= size_t(kMaximoPorEnvio) && estado.motivo.isEmpty();
+    const bool lleno = estado.pendientes >= kMaximoPorEnvio && estado.motivo.isEmpty();
     if (ahoraMs < desde && !lleno) {
         p.resultado = Resultado::Esperando;
         p.proximo = QDateTime::fromMSecsSinceEpoch(desde);
         return p;
     }
+    const std::vector<Pendiente> pendientes = m_bd.RegistrosPendientes(kMaximoPorEnvio);
+    if (pendientes.empty())
+        return p;
 
     // A submission is one run of records with the same Incidencia (it goes in the header), and
     // holds each invoice's record of a kind once, so that each answer line names one record.
@@ -124,8 +129,9 @@ Remitente::Paso Remitente::EnviarLote()
     if (sobre.isEmpty())
         return fallo(QStringLiteral("Un registro guardado no se puede leer: compruebe la cadena con «quenza --verificar-registros»."));
 
-    // The claim is checked again, and the moment noted, under the write lock just before posting.
-    if (!m_bd.TomarEnvio(m_puesto, ahoraMs / 1000, kCaducidadSegundos, ahoraMs)) {
+    // The claim is taken (or renewed) and the moment noted under the write lock just before
+    // posting: of two stations here at once, one goes on.
+    if (!m_bd.TomarEnvio(m_puesto, ahoraMs / 1000, kCaducidadSegundos, ahoraMs, caido)) {
         p.resultado = Resultado::OtroPuesto;
         p.proximo = ahora.addSecs(60);
         return p;

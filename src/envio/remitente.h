@@ -38,7 +38,8 @@ public:
     };
 
     static constexpr int kMaximoPorEnvio = 1000;
-    // A station that has not said it is alive for this long loses the claim.
+    // A station that has not sent for this long loses the claim (it renews it at each submission,
+    // a minute or so apart while there is anything to send).
     static constexpr int kCaducidadSegundos = 300;
 
     // `puesto` names this station (and process) in the claim.

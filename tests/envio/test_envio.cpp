@@ -328,6 +328,7 @@ TEST_F(Envio, OneStationSendsAndAQuietOneLosesTheClaim)
     // caja1 said nothing for five minutes: caja2 takes over; caja1 then stands aside.
     ahora = ahora.addSecs(Remitente::kCaducidadSegundos);
     EXPECT_EQ(caja2.Enviar().resultado, R::Enviado);
+    registros(1);
     EXPECT_EQ(caja1->Enviar().resultado, R::OtroPuesto);
     caja2.Soltar();
     EXPECT_TRUE(bd->LeerEstadoEnvios().titular.isEmpty());
