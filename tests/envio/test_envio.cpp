@@ -587,3 +587,44 @@ TEST_F(Envio, ClosingTheProgramDoesNotWaitForTheAgency)
 }
 
 }  // namespace
+
+namespace {
+
+// The agency's answer as the parser must take it: an annulment's identifiers with their own
+// names, a duplicate's code kept apart from the record's, and answers that are not complete.
+TEST(RespuestaAgencia, ReadsEachLineAndRefusesWhatIsIncomplete)
+{
+    const QByteArray sobre = "<env:Envelope xmlns:env=\"http://schemas.xmlsoap.org/soap/envelope/\"><env:Body><r:RespuestaRegFactuSistemaFacturacion "
+                             "xmlns:r=\"urn:r\" xmlns:t=\"urn:t\"><r:CSV>A-1</r:CSV><r:TiempoEsperaEnvio>30</r:TiempoEsperaEnvio>"
+                             "<r:EstadoEnvio>ParcialmenteCorrecto</r:EstadoEnvio>%1</r:RespuestaRegFactuSistemaFacturacion></env:Body></env:Envelope>";
+    const QByteArray anulacion = "<r:RespuestaLinea><r:IDFactura><t:IDEmisorFacturaAnulada>B12345674</t:IDEmisorFacturaAnulada>"
+                                 "<t:NumSerieFacturaAnulada>A-000001</t:NumSerieFacturaAnulada><t:FechaExpedicionFacturaAnulada>04-01-2027"
+                                 "</t:FechaExpedicionFacturaAnulada></r:IDFactura><r:Operacion><t:TipoOperacion>Anulacion</t:TipoOperacion>"
+                                 "</r:Operacion><r:EstadoRegistro>Correcto</r:EstadoRegistro></r:RespuestaLinea>";
+    const QByteArray duplicado = "<r:RespuestaLinea><r:IDFactura><t:IDEmisorFactura>B12345674</t:IDEmisorFactura><t:NumSerieFactura>A-000002"
+                                 "</t:NumSerieFactura><t:FechaExpedicionFactura>04-01-2027</t:FechaExpedicionFactura></r:IDFactura>"
+                                 "<r:EstadoRegistro>Incorrecto</r:EstadoRegistro><r:CodigoErrorRegistro>3000</r:CodigoErrorRegistro>"
+                                 "<r:RegistroDuplicado><t:EstadoRegistroDuplicado>AceptadaConErrores</t:EstadoRegistroDuplicado>"
+                                 "<t:CodigoErrorRegistro>1117</t:CodigoErrorRegistro></r:RegistroDuplicado></r:RespuestaLinea>";
+    verifactu::RespuestaAgencia r;
+    QString motivo;
+    ASSERT_TRUE(verifactu::LeerRespuesta(QByteArray(sobre).replace("%1", anulacion + duplicado), r, motivo)) << motivo.toStdString();
+    EXPECT_EQ(r.CSV, QStringLiteral("A-1"));
+    EXPECT_EQ(r.TiempoEsperaEnvio, 30);
+    ASSERT_EQ(r.lineas.size(), 2u);
+    EXPECT_EQ(r.lineas[0].NumSerieFactura, QStringLiteral("A-000001"));
+    EXPECT_EQ(r.lineas[0].TipoOperacion, QStringLiteral("Anulacion"));
+    EXPECT_EQ(r.lineas[1].CodigoErrorRegistro, QStringLiteral("3000"));
+    EXPECT_EQ(r.lineas[1].EstadoRegistroDuplicado, QStringLiteral("AceptadaConErrores"));
+
+    const QByteArray incompletas[] = {
+        QByteArray(sobre).replace("%1", ""),                                                                  // no line
+        QByteArray(sobre).replace("%1", anulacion).replace("Correcto</r:EstadoRegistro>", "Bien</r:EstadoRegistro>"),  // unknown state
+        QByteArray(sobre).replace("%1", anulacion).left(300),                                                // cut short
+        "<html>Mantenimiento</html>",
+    };
+    for (const QByteArray& c : incompletas)
+        EXPECT_FALSE(verifactu::LeerRespuesta(c, r, motivo)) << c.toStdString();
+}
+
+}  // namespace
