@@ -17,7 +17,7 @@ BUILD_PKGS=(
   fonts-liberation2 fonts-dejavu-core
 )
 TEST_PKGS=(
-  xvfb xauth poppler-utils appstream desktop-file-utils libxml2-utils zbar-tools
+  xvfb xauth poppler-utils appstream desktop-file-utils libxml2-utils zbar-tools python3 openssl
   libreoffice-calc-nogui libreoffice-writer-nogui
   cups cups-bsd printer-driver-cups-pdf
   clang libclang-rt-14-dev

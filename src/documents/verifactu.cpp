@@ -275,3 +275,76 @@ bool ExportarRegistros(BaseDatos& bd, const QDate& desde, const QDate& hasta, co
 }
 
 }  // namespace verifactu
+
+namespace verifactu {
+
+bool Subsanar(BaseDatos& bd, qint64 orden, const QDateTime& momento, QString& motivo)
+{
+    try {
+        // Under the write lock: two stations correcting at once make one correction.
+        motor::BaseDeDatos::Transaccion t(*bd.Motor());
+        const std::optional<Registro> r = bd.RegistroNumero(orden);
+        if (!r) {
+            motivo = QStringLiteral("No existe el registro %1.").arg(orden);
+            return false;
+        }
+        const bool rechazado = r->estadoEnvio == QLatin1String("Incorrecto");
+        if (!rechazado && r->estadoEnvio != QLatin1String("AceptadoConErrores")) {
+            motivo = QStringLiteral("El registro %1 (factura %2) no tiene errores de la Agencia Tributaria que subsanar.")
+                         .arg(orden)
+                         .arg(r->NumSerieFactura);
+            return false;
+        }
+        const std::optional<Registro> ultimo = bd.RegistroDeFactura(r->serie, r->numero);
+        if (!ultimo || ultimo->orden != orden) {
+            motivo = QStringLiteral("La factura %1 ya tiene un registro posterior al %2: es ese el que cuenta.").arg(r->NumSerieFactura).arg(orden);
+            return false;
+        }
+        Registro nuevo;
+        if (r->tipo == TipoRegistro::Alta) {
+            Factura f(bd);
+            if (!f.WhoAmI(r->serie, r->numero)) {
+                motivo = QStringLiteral("La factura %1 no está guardada.").arg(r->NumSerieFactura);
+                return false;
+            }
+            std::optional<Registro> alta = AltaDeFactura(bd, f, motivo);
+            if (!alta)
+                return false;
+            nuevo = std::move(*alta);
+            nuevo.Subsanacion = QStringLiteral("S");
+            if (rechazado) {
+                // Whether the agency holds the invoice: one of its records of issue was accepted.
+                const bool registrada =
+                    bd.Motor()
+                        ->valorUnico(QStringLiteral("SELECT EXISTS (SELECT 1 FROM RegistroFacturacion WHERE Serie=%1 AND Numero=%2 AND "
+                                                    "Tipo='A' AND EstadoEnvio IN ('Correcto', 'AceptadoConErrores'))")
+                                         .arg(r->serie)
+                                         .arg(r->numero))
+                        .aEntero() != 0;
+                nuevo.RechazoPrevio = registrada ? QStringLiteral("S") : QStringLiteral("X");
+            }
+        } else {
+            if (!rechazado) {
+                motivo = QStringLiteral("Una anulación aceptada con errores no se subsana: la factura %1 ya consta anulada.").arg(r->NumSerieFactura);
+                return false;
+            }
+            nuevo.tipo = TipoRegistro::Anulacion;
+            nuevo.serie = r->serie;
+            nuevo.numero = r->numero;
+            nuevo.IDEmisorFactura = r->IDEmisorFactura;
+            nuevo.NombreRazonEmisor = r->NombreRazonEmisor;
+            nuevo.NumSerieFactura = r->NumSerieFactura;
+            nuevo.FechaExpedicionFactura = r->FechaExpedicionFactura;
+            nuevo.RechazoPrevio = QStringLiteral("S");
+        }
+        Encadenar(bd, nuevo, momento);
+        bd.MarcarSubsanado(orden);
+        t.commit();
+    } catch (const motor::Error& e) {
+        motivo = motor::TextoParaUsuario(e);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace verifactu

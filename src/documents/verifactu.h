@@ -45,6 +45,14 @@ QString UrlCotejo(const Registro& registro, bool pruebas);
 // is read under the same lock. Throws motor::Error.
 void Encadenar(BaseDatos& bd, Registro& registro, const QDateTime& momento);
 
+// Corrects a record the agency accepted with errors or rejected, as its rules say: a new record
+// at the end of the chain, of the invoice as it stands now (after the shop has mended what the
+// agency pointed at: the customer's NIF, the shop's data), with Subsanacion "S" and, for one the
+// agency never registered, RechazoPrevio "X" ("S" for a rejected correction or annulment). The
+// original stays as it was. False with the reason when the record has nothing to correct, is
+// not the invoice's last, or the invoice cannot give a record now.
+bool Subsanar(BaseDatos& bd, qint64 orden, const QDateTime& momento, QString& motivo);
+
 // Walks the whole chain: every break found, in Spanish, one per line; empty when everything
 // holds.
 QStringList VerificarRegistros(BaseDatos& bd);

@@ -2,6 +2,7 @@
 #include "basedatos.h"
 #include "global.h"
 #include "mainmdi.h"
+#include "remitente.h"
 #include "verifactu.h"
 
 #include <QApplication>
@@ -9,6 +10,12 @@
 #include <QIcon>
 #include <QLocale>
 #include <QTextStream>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 static void Identificar()
 {
@@ -96,6 +103,104 @@ static int Registros(int argc, char** argv)
     }
 }
 
+// The certificate's password, asked on the terminal without echo; empty when there is no
+// terminal to ask on.
+static QString PedirClave(const QString& certificado)
+{
+#ifdef Q_OS_UNIX
+    if (!isatty(STDIN_FILENO))
+        return {};
+    QTextStream(stderr) << "Contraseña del certificado " << certificado << ": " << Qt::flush;
+    termios antes{};
+    tcgetattr(STDIN_FILENO, &antes);
+    termios sinEco = antes;
+    sinEco.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSANOW, &sinEco);
+    const QString clave = QTextStream(stdin).readLine();
+    tcsetattr(STDIN_FILENO, TCSANOW, &antes);
+    QTextStream(stderr) << '\n';
+    return clave;
+#else
+    Q_UNUSED(certificado);
+    return {};
+#endif
+}
+
+// "quenza --enviar-registros" sends the pending invoice records to the agency, keeping its pace,
+// says what went and what the agency answered, and exits 0 only when nothing is left pending or
+// rejected (1 otherwise, 2 when it cannot start).
+static int EnviarRegistros(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Identificar();
+    Global::DirectorioPrograma = QCoreApplication::applicationDirPath();
+    QTextStream salida(stdout), errores(stderr);
+    LeerConfiguracion();
+    LeerConfiguracionKV740();
+    QString motivo = MotivoSinBaseDatos();
+    std::unique_ptr<BaseDatos> bd;
+    if (motivo.isEmpty())
+        bd = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
+    if (!bd) {
+        errores << "quenza: " << motivo << '\n';
+        return 2;
+    }
+    try {
+        const AjustesVerifactu ajustes = bd->LeerVerifactu();
+        if (!ajustes.Activo) {
+            salida << "El modo VERI*FACTU no está activado en esta base de datos: no hay registros que enviar.\n";
+            return 0;
+        }
+        verifactu::ConfiguracionEnvio conf = verifactu::ConfiguracionDe(ajustes);
+        if (bd->LeerEstadoEnvios().pendientes > 0) {
+            conf.clave = qEnvironmentVariable("QUENZA_AEAT_CLAVE");
+            if (conf.clave.isEmpty() && !conf.certificado.isEmpty())
+                conf.clave = PedirClave(conf.certificado);
+        }
+        verifactu::TransporteHttps https(conf);
+        verifactu::Remitente remitente(*bd, https, verifactu::Remitente::PuestoActual());
+        bool seguir = true;
+        while (seguir) {
+            const verifactu::Remitente::Paso p = remitente.Enviar();
+            switch (p.resultado) {
+            case verifactu::Remitente::Resultado::NadaPendiente:
+                seguir = false;
+                break;
+            case verifactu::Remitente::Resultado::Enviado:
+                salida << "Enviados " << p.enviados << " registros (" << p.motivo << "): " << p.correctos << " correctos, "
+                       << p.conErrores << " aceptados con errores, " << p.incorrectos << " rechazados.\n";
+                for (const QString& l : p.lineas)
+                    salida << "  " << l << '\n';
+                salida.flush();
+                break;
+            case verifactu::Remitente::Resultado::Esperando: {
+                const qint64 ms = QDateTime::currentDateTime().msecsTo(p.proximo);
+                salida << "Esperando " << (ms + 999) / 1000 << " s entre envíos, como pide la Agencia Tributaria...\n";
+                salida.flush();
+                QThread::msleep(static_cast<unsigned long>(std::max<qint64>(ms, 0)));
+                break;
+            }
+            case verifactu::Remitente::Resultado::OtroPuesto:
+                salida << "Otro puesto (" << bd->LeerEstadoEnvios().titular << ") está enviando los registros ahora.\n";
+                seguir = false;
+                break;
+            case verifactu::Remitente::Resultado::Fallo:
+                errores << "quenza: " << p.motivo << '\n';
+                seguir = false;
+                break;
+            }
+        }
+        remitente.Soltar();
+        const verifactu::EstadoEnvios e = bd->LeerEstadoEnvios();
+        salida << "Pendientes de envío: " << e.pendientes << ". Rechazados: " << e.rechazados << ". Aceptados con errores: " << e.conErrores
+               << ".\n";
+        return e.pendientes == 0 && e.rechazados == 0 ? 0 : 1;
+    } catch (const motor::Error& e) {
+        errores << "quenza: " << motor::TextoParaUsuario(e) << '\n';
+        return 2;
+    }
+}
+
 // "--help" and "--version" answer on the terminal and end: they never open the program.
 static bool Responder(int argc, char** argv)
 {
@@ -115,6 +220,9 @@ static bool Responder(int argc, char** argv)
                       "               comprueba la cadena de registros de facturación (VERI*FACTU)\n"
                       "  --exportar-registros DESDE HASTA ARCHIVO\n"
                       "               escribe los registros de facturación del periodo (fechas dd/mm/aaaa)\n"
+                      "  --enviar-registros\n"
+                      "               envía a la Agencia Tributaria los registros pendientes (contraseña del\n"
+                      "               certificado en QUENZA_AEAT_CLAVE o preguntada en el terminal)\n"
                       "  --version    muestra la versión y termina\n"
                       "  --help       muestra esta ayuda y termina\n";
         }
@@ -140,6 +248,8 @@ int main(int argc, char** argv)
         return MostrarRutas(argc, argv);
     if (argc >= 2 && (qstrcmp(argv[1], "--verificar-registros") == 0 || qstrcmp(argv[1], "--exportar-registros") == 0))
         return Registros(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--enviar-registros") == 0)
+        return EnviarRegistros(argc, argv);
     if (Responder(argc, argv))
         return 0;
     AvisarSinPantalla();

@@ -1,12 +1,15 @@
 #include "mainmdi.h"
 
+#include "acercade.h"
 #include "browalb.h"
 #include "browfac.h"
 #include "browcli.h"
 #include "brwonlin.h"
 #include "configurar.h"
+#include "envioautomatico.h"
 #include "global.h"
 #include "navegador.h"
+#include "registrosverifactu.h"
 #include "utilidades.h"
 #include "ventanas.h"
 
@@ -14,12 +17,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -62,6 +67,11 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
                 QStyle::SP_DialogSaveButton);
     anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"), QStyle::SP_FileIcon);
     anadirBoton(QStringLiteral("onl"), QStringLiteral("Balanzas  "), QStringLiteral("view-list-details"), QStyle::SP_DriveNetIcon);
+    // The invoice records' window, only where there are records to see: the toolbar of a shop
+    // outside the mode stays as it always was.
+    if (ModoVerifactu())
+        anadirBoton(QStringLiteral("reg"), QStringLiteral("Registros  "), QStringLiteral("document-properties"),
+                    QStyle::SP_FileDialogContentsView);
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"),
                 QStyle::SP_FileDialogInfoView);
     anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"),
@@ -78,13 +88,102 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
     lbVersion = new QLabel(TextoVersion(partes.value(0).toInt(), partes.value(1).toInt(), partes.value(2).toInt()), this);
     lbVersion->setObjectName(QStringLiteral("lbVersion"));
     statusBar()->addPermanentWidget(lbVersion);
+    // The version opens the producer's declaration.
+    lbVersion->setCursor(Qt::PointingHandCursor);
+    lbVersion->setToolTip(QStringLiteral("Acerca de Quenza: declaración responsable del sistema de facturación"));
+    lbVersion->installEventFilter(this);
+    lbEnvios = new QLabel(this);
+    lbEnvios->setObjectName(QStringLiteral("lbEnvios"));
+    lbEnvios->setTextFormat(Qt::RichText);
+    lbEnvios->setVisible(false);
+    statusBar()->addWidget(lbEnvios, 1);
+    connect(lbEnvios, &QLabel::linkActivated, this, &MainMDI::PedirClaveCertificado);
+    EmpezarEnvio();
     setWindowIcon(IconoPrograma());
     resize(1024, 720);
     RestaurarVentana(this);
 }
 
+MainMDI::~MainMDI() = default;
+
+bool MainMDI::ModoVerifactu()
+{
+    try {
+        return Global::BD && Global::BD->LeerVerifactu().Activo;
+    } catch (const motor::Error&) {
+        return false;
+    }
+}
+
+void MainMDI::EmpezarEnvio()
+{
+    if (!Global::BD)
+        return;
+    AjustesVerifactu ajustes;
+    try {
+        ajustes = Global::BD->LeerVerifactu();
+    } catch (const motor::Error&) {
+        return;
+    }
+    if (!ajustes.Activo)
+        return;
+    verifactu::ConfiguracionEnvio conf = verifactu::ConfiguracionDe(ajustes);
+    conf.clave = qEnvironmentVariable("QUENZA_AEAT_CLAVE");
+    m_sinCertificado = conf.certificado.isEmpty();
+    m_envio = std::make_unique<verifactu::EnvioAutomatico>(Global::RutaBaseDatos, conf);
+    connect(m_envio.get(), &verifactu::EnvioAutomatico::Intentado, this, &MainMDI::ActualizarAvisoEnvios, Qt::QueuedConnection);
+    m_envio->Empezar();
+    // Another station may be the one sending: its progress is read from the database.
+    auto* reloj = new QTimer(this);
+    connect(reloj, &QTimer::timeout, this, &MainMDI::ActualizarAvisoEnvios);
+    reloj->start(20000);
+    ActualizarAvisoEnvios();
+}
+
+void MainMDI::ActualizarAvisoEnvios()
+{
+    if (!m_envio || !Global::BD)
+        return;
+    verifactu::EstadoEnvios estado;
+    try {
+        estado = Global::BD->LeerEstadoEnvios();
+    } catch (const motor::Error&) {
+        return;  // the next reading will do
+    }
+    const QString texto = verifactu::AvisoEnvios(estado, m_sinCertificado, !m_envio->TieneClave());
+    if (texto.isEmpty()) {
+        lbEnvios->setVisible(false);
+        return;
+    }
+    QString html = texto.toHtmlEscaped();
+    if (estado.pendientes > 0 && !m_sinCertificado)
+        html += QStringLiteral(" <a href=\"clave\">Contraseña del certificado…</a>");
+    lbEnvios->setText(html);
+    lbEnvios->setToolTip(texto);
+    lbEnvios->setVisible(true);
+}
+
+void MainMDI::PedirClaveCertificado()
+{
+    if (!m_envio)
+        return;
+    bool aceptada = false;
+    const QString clave = QInputDialog::getText(this, QStringLiteral("Certificado del comercio"),
+                                                QStringLiteral("Contraseña del certificado para enviar los registros a la Agencia "
+                                                               "Tributaria (no se guarda):"),
+                                                QLineEdit::Password, QString(), &aceptada);
+    if (aceptada && !clave.isEmpty()) {
+        m_envio->FijarClave(clave);
+        ActualizarAvisoEnvios();
+    }
+}
+
 bool MainMDI::eventFilter(QObject* objeto, QEvent* evento)
 {
+    if (objeto == lbVersion && evento->type() == QEvent::MouseButtonRelease) {
+        AcercaDe(this).exec();
+        return true;
+    }
     if (objeto == m_area->viewport() && evento->type() == QEvent::ChildPolished) {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(static_cast<QChildEvent*>(evento)->child()))
             sub->installEventFilter(this);
@@ -171,6 +270,11 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
         BrowFac::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("alb")) {
         BrowAlb::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
+    } else if (clave == QLatin1String("reg")) {
+        RegistrosVerifactu::Abrir([envio = QPointer<verifactu::EnvioAutomatico>(m_envio.get())] {
+            if (envio)
+                envio->Despertar();
+        });
     } else if (clave == QLatin1String("fin")) {
         close();
     }

@@ -4,12 +4,17 @@
 #include <QString>
 #include <QStyle>
 
+#include <memory>
 #include <vector>
 
 class QLabel;
 class QMdiArea;
 class QToolBar;
 class QToolButton;
+
+namespace verifactu {
+class EnvioAutomatico;
+}
 
 // "versión " major "." minor (two digits) and the revision as a letter (1 is "A").
 QString TextoVersion(int mayor, int menor, int revision);
@@ -22,10 +27,17 @@ class MainMDI : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainMDI(QWidget* padre = nullptr);
+    ~MainMDI() override;
 
     QMdiArea* area() const { return m_area; }
     QToolBar* TBar = nullptr;
     QLabel* lbVersion = nullptr;
+    // In VERI*FACTU mode, the records not yet accepted by the agency and why; hidden otherwise.
+    QLabel* lbEnvios = nullptr;
+    // Reads the sending state again (every station shows it, whichever sends).
+    void ActualizarAvisoEnvios();
+    // The background sending, in VERI*FACTU mode; null otherwise.
+    verifactu::EnvioAutomatico* Envio() const { return m_envio.get(); }
 
     // The toolbar button with this key ("sep1", "cfg", "fin", ...), or null.
     QWidget* Boton(const QString& clave) const;
@@ -45,6 +57,12 @@ private:
     // `tema` is the freedesktop icon name; `reserva` the style's icon when the theme lacks it.
     void anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva);
 
+    static bool ModoVerifactu();
+    void EmpezarEnvio();
+    void PedirClaveCertificado();
+
     QMdiArea* m_area = nullptr;
+    std::unique_ptr<verifactu::EnvioAutomatico> m_envio;
+    bool m_sinCertificado = false;
     std::vector<std::pair<QString, QWidget*>> m_botones;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "coleccion.h"
+#include "envioregistros.h"
 #include "motor.h"
 #include "registrofacturacion.h"
 #include "valor.h"
@@ -168,7 +169,7 @@ public:
     // databases up to date, all in one transaction: on failure nothing has changed and
     // ErrorActualizacion names the step.
     void CrearTablasNuevas();
-    // Tests use this to break the upgrade before a given step (1..18).
+    // Tests use this to break the upgrade before a given step (1..19).
     std::function<void(int paso)> antesDePaso;
 
     // Customers. The New* numbers below throw motor::Error (in Spanish) once the last number a
@@ -242,6 +243,32 @@ public:
     // Appends a record with its breakdown; its number must follow the last. Throws motor::Error.
     void AnadirRegistro(const verifactu::Registro& registro);
 
+    // Sending the records to the agency (envios.cpp). Throw motor::Error.
+    // The oldest records waiting to be sent, at most `maximo`, in chain order.
+    std::vector<verifactu::Pendiente> RegistrosPendientes(int maximo);
+    // Stores the agency's answers on the records still pending (a record answered once keeps
+    // that answer) and the wait it asks before the next submission; clears the failure reason.
+    void AnotarRespuestas(const std::vector<verifactu::RespuestaRegistro>& respuestas, int tiempoEspera);
+    // A failed attempt: every record pending now goes later with Incidencia, and `motivo`
+    // (Spanish) is what the stations show until a submission succeeds.
+    void AnotarFalloEnvio(const QString& motivo);
+    // Takes or renews the claim to send for `puesto` at `ahora` (seconds since the epoch) and,
+    // when `envio` is given, notes that a submission leaves at that moment (milliseconds); false,
+    // changing nothing, while another station that spoke less than `caducidad` seconds ago
+    // holds it (unless it is `caido`, known to be gone).
+    bool TomarEnvio(const QString& puesto, qint64 ahora, int caducidad, std::optional<qint64> envio = std::nullopt,
+                    const QString& caido = {});
+    // Gives the claim up, when `puesto` holds it.
+    void SoltarEnvio(const QString& puesto);
+    // Counts and claim, for the stations' warning; all zero while closed or before the upgrade.
+    verifactu::EstadoEnvios LeerEstadoEnvios();
+    // The record's answer is superseded by a correction record (Subsanacion).
+    void MarcarSubsanado(qint64 orden);
+    // Every record, in chain order, as the records window lists them.
+    std::vector<verifactu::FilaRegistro> ListaRegistros();
+    // The record at that place of the chain; none when there is none.
+    std::optional<verifactu::Registro> RegistroNumero(qint64 orden);
+
     // Scale tickets, as the scale line writes them in Transacs.
     std::vector<FilaTicket> ListaTicketsCerrados(const Filtro& desde = {});
     // The article rows of a valid ticket that no void cancelled, in line order; no value when the
@@ -298,6 +325,7 @@ private:
     void CrearIndicesDeConsulta();
     void IndiceDeNombres(const QString& tabla, const QString& antes, const QString& columna);
     void CrearTablasVerifactu();
+    void CrearTablasEnvio();
     std::vector<verifactu::Registro> LeerRegistros(const QString& donde, const std::vector<Valor>& parametros);
 
     std::unique_ptr<motor::BaseDeDatos> m_bd;

@@ -313,6 +313,9 @@ void BaseDatos::ActualizarEsquema()
 
         empezar(18);
         CrearTablasVerifactu();
+
+        empezar(19);
+        CrearTablasEnvio();
     } catch (const motor::Error& e) {
         throw ErrorActualizacion(paso, e.mensaje(), e.codigoSqlite());
     }

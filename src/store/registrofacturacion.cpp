@@ -35,7 +35,7 @@ public:
     void cerrar() { m_x.writeEndElement(); }
     void campo(const char* nombre, const QString& valor) { m_x.writeTextElement(kSuministroInformacion, QLatin1String(nombre), valor); }
 
-    void empezarDocumento(const QString& nif, const QString& nombre)
+    void empezarDocumento(const QString& nif, const QString& nombre, bool incidencia = false)
     {
         m_x.writeStartDocument();
         m_x.writeNamespace(kSuministroLR, QStringLiteral("sfLR"));
@@ -46,6 +46,11 @@ public:
         campo("NombreRazon", nombre);
         campo("NIF", nif);
         cerrar();
+        if (incidencia) {
+            abrir("RemisionVoluntaria");
+            campo("Incidencia", QStringLiteral("S"));
+            cerrar();
+        }
         m_x.writeEndElement();
     }
     void terminarDocumento()
@@ -124,6 +129,10 @@ void EscribirRegistro(Escritor& e, const Registro& r, const SistemaInformatico& 
         e.campo("FechaExpedicionFactura", r.FechaExpedicionFactura);
         e.cerrar();
         e.campo("NombreRazonEmisor", r.NombreRazonEmisor);
+        if (!r.Subsanacion.isEmpty())
+            e.campo("Subsanacion", r.Subsanacion);
+        if (!r.RechazoPrevio.isEmpty())
+            e.campo("RechazoPrevio", r.RechazoPrevio);
         e.campo("TipoFactura", r.TipoFactura);
         if (!r.TipoRectificativa.isEmpty()) {
             e.campo("TipoRectificativa", r.TipoRectificativa);
@@ -171,6 +180,8 @@ void EscribirRegistro(Escritor& e, const Registro& r, const SistemaInformatico& 
         e.campo("NumSerieFacturaAnulada", r.NumSerieFactura);
         e.campo("FechaExpedicionFacturaAnulada", r.FechaExpedicionFactura);
         e.cerrar();
+        if (!r.RechazoPrevio.isEmpty())
+            e.campo("RechazoPrevio", r.RechazoPrevio);
         EscribirEncadenamiento(e, r);
     }
     EscribirSistema(e, s);
@@ -242,11 +253,11 @@ QByteArray DocumentoRegistro(const Registro& r, const SistemaInformatico& sistem
     return xml;
 }
 
-QByteArray DocumentoRegistros(const QString& nif, const QString& nombre, const std::vector<QByteArray>& xmls)
+QByteArray DocumentoRegistros(const QString& nif, const QString& nombre, const std::vector<QByteArray>& xmls, bool incidencia)
 {
     QByteArray xml;
     Escritor e(xml);
-    e.empezarDocumento(nif, nombre);
+    e.empezarDocumento(nif, nombre, incidencia);
     // Each record goes as it was stored, element by element.
     for (const QByteArray& guardado : xmls) {
         QXmlStreamReader lector(guardado);

@@ -74,6 +74,12 @@ struct Registro {
     qint64 cuotaTotal = 0;    // cents: VAT plus surcharge
     qint64 importeTotal = 0;  // cents: what the customer owes
 
+    // A record that corrects one the agency answered (it goes in the XML only): Subsanacion "S",
+    // and RechazoPrevio "X" (an alta the agency never registered), "S" (a correction or an
+    // annulment it rejected) or empty.
+    QString Subsanacion;
+    QString RechazoPrevio;
+
     std::optional<Encadenamiento> anterior;  // none for the first record
     QString FechaHoraHusoGenRegistro;
     QString Huella;
@@ -112,8 +118,10 @@ QString CalcularHuella(const Registro& r);
 // The record alone in a submission document (RegFactuSistemaFacturacion with its header), as
 // it is stored beside the record.
 QByteArray DocumentoRegistro(const Registro& r, const SistemaInformatico& sistema);
-// Several stored records, in the order given, in one document for the issuer. Empty when a
-// stored XML cannot be read.
-QByteArray DocumentoRegistros(const QString& nif, const QString& nombre, const std::vector<QByteArray>& xmls);
+// Several stored records, in the order given, in one document for the issuer; `incidencia` says
+// in its header that they go late because the network or the agency failed. Empty when a stored
+// XML cannot be read.
+QByteArray DocumentoRegistros(const QString& nif, const QString& nombre, const std::vector<QByteArray>& xmls,
+                              bool incidencia = false);
 
 }  // namespace verifactu

@@ -1,18 +1,25 @@
 #include "comun_shell.h"
 
+#include "acercade.h"
 #include "browalb.h"
 #include "configurar.h"
+#include "declaracion.h"
+#include "envioautomatico.h"
 #include "mainmdi.h"
 #include "navegador.h"
+#include "verifactu.h"
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
 #include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -181,6 +188,98 @@ TEST_F(Principal, AChildWindowShowsInsideTheArea)
     const QRect area = v.area()->viewport()->rect();
     EXPECT_TRUE(area.contains(sub->geometry())) << sub->x() << ',' << sub->y();
     EXPECT_GE(sub->width(), 300);
+}
+
+// In VERI*FACTU mode the window says, small, what the agency has not yet accepted and why;
+// the password it lacks is asked only when the shop clicks, never at start.
+TEST_F(Principal, SaysWhatRecordsAreWaitingForTheAgency)
+{
+    BaseDePrueba base;
+    TrabajarSobre(base);
+    {
+        MainMDI v;
+        EXPECT_EQ(v.Envio(), nullptr);
+        EXPECT_FALSE(v.lbEnvios->isVisibleTo(&v));
+        EXPECT_EQ(v.Boton(QStringLiteral("reg")), nullptr);  // the toolbar as it always was
+    }
+    Global::BD->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), QStringLiteral("1"),
+                                  QStringLiteral("/tienda/certificado.p12"), true});
+    for (qint32 n : {1, 2}) {
+        verifactu::Registro r;
+        r.numero = n;
+        r.IDEmisorFactura = QStringLiteral("B12345674");
+        r.NombreRazonEmisor = QStringLiteral("CARNES QUENZA SL");
+        r.NumSerieFactura = verifactu::NumSerie(0, n);
+        r.FechaExpedicionFactura = QStringLiteral("04-01-2027");
+        r.TipoFactura = QStringLiteral("F2");
+        r.desglose = {{true, 1000, 1000, 100, 0, 0}};
+        r.cuotaTotal = 100;
+        r.importeTotal = 1100;
+        verifactu::Encadenar(*Global::BD, r, QDateTime::currentDateTime());
+    }
+    qunsetenv("QUENZA_AEAT_CLAVE");
+    MainMDI v;
+    v.show();
+    ASSERT_NE(v.Envio(), nullptr);
+    ASSERT_NE(v.Boton(QStringLiteral("reg")), nullptr);
+    EXPECT_TRUE(v.lbEnvios->isVisible());
+    EXPECT_TRUE(v.lbEnvios->text().startsWith(QStringLiteral("Registros VERI*FACTU sin enviar: 2. Falta la contraseña"))) << v.lbEnvios->text().toStdString();
+    EXPECT_TRUE(v.lbEnvios->text().contains(QStringLiteral("href"))) << v.lbEnvios->text().toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The reason another station's sending left in the database shows here too.
+    Global::BD->AnotarFalloEnvio(QStringLiteral("No hay conexión con la Agencia Tributaria."));
+    v.ActualizarAvisoEnvios();
+    EXPECT_TRUE(v.lbEnvios->text().contains(QStringLiteral("No hay conexión con la Agencia Tributaria."))) << v.lbEnvios->text().toStdString();
+    // The password, asked on click, goes to the sender.
+    CuandoAparezcaModal([](QWidget* modal) {
+        auto* campo = modal->findChild<QLineEdit*>();
+        ASSERT_NE(campo, nullptr);
+        EXPECT_EQ(campo->echoMode(), QLineEdit::Password);
+        campo->setText(QStringLiteral("secreta"));
+        static_cast<QDialog*>(modal)->accept();
+    });
+    emit v.lbEnvios->linkActivated(QStringLiteral("clave"));
+    EXPECT_TRUE(v.Envio()->TieneClave());
+}
+
+// The version opens the producer's declaration; what the installed file leaves empty says
+// "pendiente", never a made-up NIF.
+TEST_F(Principal, TheVersionOpensTheProducersDeclaration)
+{
+    MainMDI v;
+    v.show();
+    QString texto;
+    CuandoAparezcaModal([&texto](QWidget* modal) {
+        auto* acerca = qobject_cast<AcercaDe*>(modal);
+        ASSERT_NE(acerca, nullptr);
+        texto = acerca->txDeclaracion->toPlainText();
+        acerca->accept();
+    });
+    QTest::mouseClick(v.lbVersion, Qt::LeftButton);
+    EXPECT_TRUE(texto.contains(QStringLiteral("Declaración responsable"))) << texto.toStdString();
+    EXPECT_TRUE(texto.contains(QStringLiteral("Solo VERI*FACTU"))) << texto.toStdString();
+    EXPECT_TRUE(texto.contains(QStringLiteral("NIF del productor\tpendiente")) || texto.contains(QStringLiteral("NIF del productor\npendiente")))
+        << texto.toStdString();
+
+    QFile f(programa.filePath(QStringLiteral("declaracion.ini")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Productor]\nNombre=QUENZA SOFTWARE SL\nNIF=B00000000\nDireccion=Calle Mayor 1, 46001 Valencia\n"
+            "[Declaracion]\nFecha=\nLugar=Valencia\n");
+    f.close();
+    const verifactu::DatosProductor d = verifactu::LeerDatosProductor(f.fileName());
+    const auto declaracion = verifactu::DeclaracionResponsable(d, verifactu::Quenza(QStringLiteral("7")));
+    auto valor = [&declaracion](const char* titulo) {
+        for (const auto& [t, contenido] : declaracion)
+            if (t == QString::fromUtf8(titulo))
+                return contenido;
+        return QStringLiteral("(falta)");
+    };
+    EXPECT_EQ(valor("NIF del productor"), QStringLiteral("B00000000"));
+    EXPECT_EQ(valor("Dirección postal de contacto"), QStringLiteral("Calle Mayor 1, 46001 Valencia"));
+    EXPECT_EQ(valor("Fecha"), QStringLiteral("pendiente"));
+    EXPECT_EQ(valor("Lugar"), QStringLiteral("Valencia"));
+    EXPECT_EQ(valor("Código identificador del sistema"), verifactu::Quenza({}).IdSistemaInformatico);
+    EXPECT_EQ(valor("Versión"), verifactu::Quenza({}).Version);
 }
 
 }  // namespace

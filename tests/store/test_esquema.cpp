@@ -41,7 +41,7 @@ QStringList Campos(motor::BaseDeDatos& bd, const QString& tabla)
 const QStringList kTablas{QStringLiteral("Cliente"), QStringLiteral("AlbaranVentaCabecera"), QStringLiteral("AlbaranVentaDetalle"),
                           QStringLiteral("FacturaVentaCabecera"), QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Comercio"),
                           QStringLiteral("Verifactu"), QStringLiteral("RegistroFacturacion"),
-                          QStringLiteral("RegistroFacturacionDesglose")};
+                          QStringLiteral("RegistroFacturacionDesglose"), QStringLiteral("EnvioRegistros")};
 const QStringList kRelaciones{QStringLiteral("relAlbaran"), QStringLiteral("relFactura"), QStringLiteral("relCliAlb"),
                               QStringLiteral("relCliFac")};
 const QStringList kConsultas{QStringLiteral("ListaFacturas"), QStringLiteral("ListaBasesImponibles"), QStringLiteral("ListaAlbaranes")};
@@ -207,7 +207,7 @@ TEST_P(FalloEnActualizacion, LeavesTheFileAsItWas)
     EXPECT_EQ(Volcado(m), antes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pasos, FalloEnActualizacion, ::testing::Values(2, 6, 9, 10, 11, 13, 15, 16, 17, 18));
+INSTANTIATE_TEST_SUITE_P(Pasos, FalloEnActualizacion, ::testing::Values(2, 6, 9, 10, 11, 13, 15, 16, 17, 18, 19));
 
 TEST(Esquema, ClosedDatabaseDoesNothing)
 {

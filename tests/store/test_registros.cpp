@@ -127,6 +127,40 @@ TEST_F(Registros, AreReadBackAsWrittenAndOnlyEverAppended)
     EXPECT_NO_THROW(bd->Motor()->ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET EstadoEnvio='Correcto' WHERE Orden=1")));
 }
 
+// The agency's answer is stored once: a record answered keeps its answer, and only the records
+// still pending take a failure's Incidencia.
+TEST_F(Registros, SendingStateMovesOnlyFromPending)
+{
+    for (int i = 1; i <= 3; ++i) {
+        Registro r = registro(i, 6 + i);
+        if (i > 1) {
+            const Registro previo = *bd->UltimoRegistro();
+            r.anterior = verifactu::Encadenamiento{previo.IDEmisorFactura, previo.NumSerieFactura, previo.FechaExpedicionFactura, previo.Huella};
+        }
+        bd->AnadirRegistro(r);
+    }
+    ASSERT_EQ(bd->RegistrosPendientes(2).size(), 2u);
+    EXPECT_EQ(bd->RegistrosPendientes(2).front().orden, 1);
+    bd->AnotarRespuestas({{1, QStringLiteral("Correcto"), {}, {}, QStringLiteral("CSV1"), {}},
+                          {2, QStringLiteral("Incorrecto"), QStringLiteral("1100"), QStringLiteral("Mal"), QStringLiteral("CSV1"), {}}},
+                         30);
+    bd->AnotarRespuestas({{1, QStringLiteral("Incorrecto"), QStringLiteral("3000"), {}, QStringLiteral("CSV2"), {}}}, 60);
+    bd->AnotarFalloEnvio(QStringLiteral("Sin conexión"));
+    const std::vector<verifactu::Pendiente> pendientes = bd->RegistrosPendientes(1000);
+    ASSERT_EQ(pendientes.size(), 1u);
+    EXPECT_EQ(pendientes[0].orden, 3);
+    EXPECT_TRUE(pendientes[0].incidencia);
+    motor::BaseDeDatos& m = *bd->Motor();
+    EXPECT_EQ(m.valorUnico(QStringLiteral("SELECT EstadoEnvio || CSV FROM RegistroFacturacion WHERE Orden=1")).aTexto(), QStringLiteral("CorrectoCSV1"));
+    EXPECT_EQ(m.valorUnico(QStringLiteral("SELECT count(*) FROM RegistroFacturacion WHERE Incidencia")).aEntero(), 1);
+    verifactu::EstadoEnvios e = bd->LeerEstadoEnvios();
+    EXPECT_EQ((std::array{e.pendientes, e.conErrores, e.rechazados}), (std::array<qint64, 3>{1, 0, 1}));
+    EXPECT_EQ(e.tiempoEspera, 60);
+    EXPECT_EQ(e.motivo, QStringLiteral("Sin conexión"));
+    bd->MarcarSubsanado(2);
+    EXPECT_EQ(bd->LeerEstadoEnvios().rechazados, 0);
+}
+
 TEST_F(Registros, AnInvoiceWithARecordIsNeitherDeletedNorRenumbered)
 {
     bd->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre) VALUES (1, 'UNO'), (2, 'DOS')"));
