@@ -113,6 +113,68 @@ void SqliteFacturasUnaSerieUnMes(benchmark::State& estado)
 }
 BENCHMARK(SqliteFacturasUnaSerieUnMes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The SQL the store runs for that list (in cents, through the connection's money functions),
+// prepared once and stepped again on every call: the least a call can cost.
+QString SqlFacturasTienda(const QDate& desde, const QDate& hasta)
+{
+    QString bases = consultas::ListaBasesImponiblesSelectCentimos
+        + QStringLiteral(" where (TbCabzFac.Serie=1) and (TbCabzFac.Fecha>=%1) and (TbCabzFac.Fecha<=%2)").arg(FechaASQL(desde), FechaASQL(hasta))
+        + consultas::ListaBasesImponiblesGroup;
+    QString sql = consultas::ListaFacturasCentimos;
+    Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
+    return TraducirSQL(BaseDatos::NombresLargos(QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas order by Serie, Numero")));
+}
+
+void SqlitePreparadaFacturasUnaSerieUnMes(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const QDate hasta = QDate::currentDate();
+    SqliteCrudo db(ruta);
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = SqlFacturasTienda(hasta.addDays(-30), hasta).toUtf8();
+    sqlite3_prepare_v3(db.db(), sql.constData(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    long filas = 0;
+    for (auto _ : estado) {
+        filas = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                if (sqlite3_column_type(st, i) == SQLITE_TEXT)
+                    benchmark::DoNotOptimize(sqlite3_column_text(st, i));
+                else
+                    benchmark::DoNotOptimize(sqlite3_column_double(st, i));
+            }
+            ++filas;
+        }
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(SqlitePreparadaFacturasUnaSerieUnMes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same prepared statement through the engine's values (dates read as dates): what the
+// store's list pays on top of stepping the rows.
+void MotorPreparadaFacturasUnaSerieUnMes(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const QDate hasta = QDate::currentDate();
+    BaseDatos bd(ruta);
+    const QString sql = SqlFacturasTienda(hasta.addDays(-30), hasta);
+    long filas = 0;
+    for (auto _ : estado) {
+        filas = 0;
+        motor::BaseDeDatos::Sentencia& s = bd.Motor()->preparar(sql);
+        while (s.paso()) {
+            for (int i = 0; i < s.columnas(); ++i)
+                benchmark::DoNotOptimize(s.columna(i));
+            ++filas;
+        }
+        s.reiniciar();
+    }
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(MotorPreparadaFacturasUnaSerieUnMes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 struct Caja : CajaAutoescritura {
     QString t;
     QString texto() const override { return t; }

@@ -12,6 +12,7 @@
 #include "mnuimp.h"
 #include "unalbaran.h"
 #include "listafilas.h"
+#include "motor.h"
 #include "utilidades.h"
 
 #include <QAction>
@@ -19,8 +20,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -137,16 +140,64 @@ BrowAlb* BrowAlb::Actual() { return g_unico && g_unico->Cargado() ? g_unico.data
 
 // --- the list ----------------------------------------------------------------------------
 
+namespace {
+
+// The first page fills more than a screen; each later one takes a few tens of milliseconds,
+// so that a key or a scroll is answered between two of them.
+constexpr int kPrimeraPagina = 200;
+constexpr int kPagina = 1000;
+
+}  // namespace
+
 void BrowAlb::Leer()
 {
+    ++m_lectura;
     m_filas.clear();
+    m_completa = true;
+    Grd->Cargar(0, {});
     if (Global::BD) {
         const FiltroLista& f = filtro();
-        m_filas = Global::BD->ListaAlbaranes({}, f.cliente ? Filtro(f.cliente->codigo) : Filtro(),
-                                             f.desde ? Filtro(*f.desde) : Filtro(), f.hasta ? Filtro(*f.hasta) : Filtro());
+        m_filas = Global::BD->PaginaAlbaranes(f.cliente ? Filtro(f.cliente->codigo) : Filtro(), f.desde ? Filtro(*f.desde) : Filtro(),
+                                              f.hasta ? Filtro(*f.hasta) : Filtro(), std::nullopt, kPrimeraPagina);
+        m_completa = m_filas.size() < static_cast<size_t>(kPrimeraPagina);
     }
     Grd->Cargar(static_cast<int>(m_filas.size()),
                 [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
+    if (!m_completa)
+        SeguirLeyendo();
+}
+
+void BrowAlb::SeguirLeyendo()
+{
+    QTimer::singleShot(0, this, [this, lectura = m_lectura] {
+        if (lectura != m_lectura || m_completa)
+            return;
+        try {
+            LeerMas();
+        } catch (const motor::Error& e) {
+            m_completa = true;
+            Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e), QMessageBox::Critical);
+            return;
+        }
+        if (!m_completa)
+            SeguirLeyendo();
+    });
+}
+
+void BrowAlb::LeerMas()
+{
+    if (m_completa || !Global::BD || m_filas.empty()) {
+        m_completa = true;
+        return;
+    }
+    const FiltroLista& f = filtro();
+    std::vector<FilaAlbaran> pagina = Global::BD->PaginaAlbaranes(
+        f.cliente ? Filtro(f.cliente->codigo) : Filtro(), f.desde ? Filtro(*f.desde) : Filtro(),
+        f.hasta ? Filtro(*f.hasta) : Filtro(), m_filas.back().Numero, kPagina);
+    m_completa = pagina.size() < static_cast<size_t>(kPagina);
+    m_filas.insert(m_filas.end(), std::make_move_iterator(pagina.begin()), std::make_move_iterator(pagina.end()));
+    Grd->Modelo()->FilasAnadidas(static_cast<int>(pagina.size()));
+    FilasLlegadas();
 }
 
 // The list is in number order, so one note's row is found and placed by its number.
@@ -155,6 +206,9 @@ std::optional<int> BrowAlb::LeerFila(long numero)
     if (!Global::BD || numero < 0 || numero > std::numeric_limits<qint32>::max()
         || Grd->Rows() - 1 != static_cast<int>(m_filas.size()))
         return std::nullopt;
+    // A note past the rows read so far: the pages up to it first, so that it takes its place.
+    while (!m_completa && !m_filas.empty() && numero > m_filas.back().Numero)
+        LeerMas();
     const FiltroLista& f = filtro();
     std::vector<FilaAlbaran> leida = Global::BD->ListaAlbaranes(
         Filtro(static_cast<qint32>(numero)), f.cliente ? Filtro(f.cliente->codigo) : Filtro(),

@@ -53,6 +53,8 @@ public:
 protected:
     void Leer() override;
     std::optional<int> LeerFila(long numero) override;
+    bool Incompleta() const override { return !m_completa; }
+    void LeerMas() override;
     std::optional<long> NumeroDeFila(int fila) const override;
     void PrepararMenu() override;
     bool Tecla(QKeyEvent& evento) override;
@@ -79,6 +81,11 @@ private:
     void Despues();
 
     std::vector<FilaAlbaran> m_filas;
+    // The list shows its first page at once and reads the others behind it, a page per turn
+    // of the event loop; a new reading drops the pages still due for an earlier one.
+    bool m_completa = true;
+    quint64 m_lectura = 0;
+    void SeguirLeyendo();
     std::unique_ptr<Albaranes> LosAlbaranes;
     QPointer<QProgressDialog> m_progreso;
     int m_hechos = 0;

@@ -61,6 +61,7 @@ NavegadorBase::NavegadorBase(const QString& nombre, const QString& titulo, Naveg
     Grd = new ListaFilas(this);
     Grd->setObjectName(QStringLiteral("Grd"));
     Grd->installEventFilter(this);
+    Grd->viewport()->installEventFilter(this);
 
     MnAcciones = new QMenu(QStringLiteral("Acciones"), this);
     MnAcciones->setObjectName(QStringLiteral("MnAcciones"));
@@ -169,19 +170,43 @@ void NavegadorBase::Refresco(std::optional<long> numero)
                 QMessageBox::Critical);
         return;
     }
-    if (Grd->Rows() <= 1)
-        return;
-    int fila = std::min(anterior, Grd->Rows() - 1);
-    if (numero) {
-        // The list is in number order for notes; invoices come by series and number too.
-        for (int f = 1; f < Grd->Rows(); ++f) {
-            if (NumeroDeFila(f) == *numero) {
-                fila = f;
-                break;
+    m_alFinal = false;
+    try {
+        // The row to keep, or the document asked for, may not have come yet.
+        while (Incompleta() && Grd->Rows() - 1 < anterior)
+            LeerMas();
+        if (Grd->Rows() <= 1)
+            return;
+        int fila = std::min(anterior, Grd->Rows() - 1);
+        if (numero) {
+            // The list is in number order for notes; invoices come by series and number too.
+            for (int f = 1;; ++f) {
+                if (f >= Grd->Rows()) {
+                    if (!Incompleta())
+                        break;
+                    LeerMas();
+                    if (f >= Grd->Rows())
+                        break;
+                }
+                if (NumeroDeFila(f) == *numero) {
+                    fila = f;
+                    break;
+                }
             }
         }
+        Grd->setCelda(fila, 0);
+    } catch (const motor::Error& e) {
+        Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e), QMessageBox::Critical);
     }
-    Grd->setCelda(fila, 0);
+}
+
+void NavegadorBase::FilasLlegadas()
+{
+    if (m_alFinal && !Incompleta()) {
+        m_alFinal = false;
+        if (Grd->Rows() > 1)
+            Grd->setCelda(Grd->Rows() - 1, Grd->Col());
+    }
 }
 
 void NavegadorBase::RefrescarFila(long numero)
@@ -323,6 +348,14 @@ void NavegadorBase::MenuContextual(const QPoint& global)
 
 bool NavegadorBase::eventFilter(QObject* objeto, QEvent* evento)
 {
+    // Ctrl+End goes to the last row read so far at once, and to the very last when all are in;
+    // any other key or a click keeps the user where they went.
+    if (objeto == Grd && evento->type() == QEvent::KeyPress) {
+        const auto* tecla = static_cast<QKeyEvent*>(evento);
+        m_alFinal = tecla->key() == Qt::Key_End && (tecla->modifiers() & Qt::ControlModifier) && Incompleta();
+    } else if (objeto == Grd->viewport() && evento->type() == QEvent::MouseButtonPress) {
+        m_alFinal = false;
+    }
     // F5 reads the list again: what other stations stored since it was read shows.
     if (objeto == Grd && evento->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(evento)->key() == Qt::Key_F5) {
         Releer();

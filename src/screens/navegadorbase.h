@@ -34,6 +34,8 @@ public:
     void HijoNumerado(long numero) override;
 
     const FiltroLista& filtro() const { return m_filtro; }
+    // True while rows of the list are still being read behind the ones shown.
+    bool Leyendo() const { return Incompleta(); }
     // The open editor of a number (0 for a new document), or null.
     QWidget* Hijo(long numero) const;
     // Brings a window (an MDI child's frame when it has one) to the front.
@@ -61,6 +63,13 @@ protected:
     // removed when the filter no longer takes it. Returns the data row (from 1) it now has, 0
     // when it is not listed; none when this list cannot read one row (it is rebuilt instead).
     virtual std::optional<int> LeerFila(long /*numero*/) { return std::nullopt; }
+    // A list that shows its first rows at once and reads the rest behind them says here that
+    // rows are still to come, and reads the next page when asked (the base asks when it needs
+    // a row that has not come yet).
+    virtual bool Incompleta() const { return false; }
+    virtual void LeerMas() {}
+    // A browser calls it after rows read behind were appended.
+    void FilasLlegadas();
     // The document number of a data row; none for the title row or a missing one.
     virtual std::optional<long> NumeroDeFila(int fila) const = 0;
     // The series the filter dialog shows and returns; null when the browser has none.
@@ -107,6 +116,8 @@ private:
     bool m_cargado = false;
     std::map<QString, QPointer<QWidget>> m_hijos;
     QHBoxLayout* m_botonera = nullptr;
+    // Ctrl+End was pressed while rows were still coming: the last one is selected when all are in.
+    bool m_alFinal = false;
 };
 
 #include "ventanas.h"

@@ -5,6 +5,7 @@
 #include "dinero.h"
 #include "global.h"
 #include "ordennombres.h"
+#include "traductor.h"
 #include "utilidades.h"
 
 #include <algorithm>
@@ -54,12 +55,9 @@ bool BaseDatos::EnlazarAlbaranPendiente(qint32 numero, qint16 serie, qint32 fact
         == 1;
 }
 
-std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
-                                                   const Filtro& hasta, const Filtro& factura)
+std::optional<QString> BaseDatos::CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
+                                                     const Filtro& hasta, const Filtro& factura)
 {
-    std::vector<FilaAlbaran> filas;
-    if (!Abierta())
-        return filas;
     // Conditions on the header, placed before the grouping: same rows as filtering the saved
     // query, at the cost of the notes asked for only.
     QString condiciones;
@@ -73,7 +71,7 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
     } else if (std::holds_alternative<QString>(cliente)) {
         const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
         if (!codigo)
-            return filas;
+            return std::nullopt;
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
     }
     if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
@@ -86,33 +84,96 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
         AnadirALista(condiciones, y,
                      std::get<bool>(factura) ? QStringLiteral("(TbCabzAlb.Factura>0)")
                                              : QStringLiteral("(isnull(TbCabzAlb.Factura) or (TbCabzAlb.Factura=0))"));
-    QString sql = consultas::ListaAlbaranesSelectCentimos;
-    if (!condiciones.isEmpty())
-        sql += QStringLiteral(" where ") + condiciones;
-    sql += consultas::ListaAlbaranesGroup + QStringLiteral(" order by Numero ");
-    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
-    filas.reserve(static_cast<size_t>(rs.recordCount()));
-    for (; !rs.eof(); rs.moveNext()) {
-        const qint64 importe = rs[QStringLiteral("Importe")].aEntero();
+    return condiciones;
+}
+
+std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
+                                                   const Filtro& hasta, const Filtro& factura)
+{
+    if (!Abierta())
+        return {};
+    const std::optional<QString> condiciones = CondicionesAlbaranes(numero, cliente, desde, hasta, factura);
+    return condiciones ? LeerAlbaranes(*condiciones, std::nullopt, 0) : std::vector<FilaAlbaran>{};
+}
+
+std::vector<FilaAlbaran> BaseDatos::PaginaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta,
+                                                    std::optional<qint32> despuesDe, int limite)
+{
+    if (!Abierta())
+        return {};
+    const std::optional<QString> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
+    return condiciones ? LeerAlbaranes(*condiciones, despuesDe, std::max(limite, 1)) : std::vector<FilaAlbaran>{};
+}
+
+std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(const QString& condiciones, std::optional<qint32> despuesDe, int limite)
+{
+    std::vector<FilaAlbaran> filas;
+    // Grouped by the note's number alone (the other columns are the note's own, or its
+    // customer's), so that the notes are read in their key's order and the first rows come
+    // without sorting every note first; a page starts after the last number it was given,
+    // bound, so that every page runs the same prepared statement.
+    QString donde = condiciones;
+    std::vector<Valor> parametros;
+    if (despuesDe) {
+        AnadirALista(donde, QStringLiteral(" and "), QStringLiteral("(TbCabzAlb.Numero>?)"));
+        parametros.emplace_back(static_cast<qint64>(*despuesDe));
+    }
+    QString sql = consultas::ListaAlbaranesSelectTienda;
+    if (!donde.isEmpty())
+        sql += QStringLiteral(" where ") + donde;
+    sql += consultas::ListaAlbaranesGroupTienda + QStringLiteral(" order by Numero ");
+    if (limite > 0) {
+        sql += QStringLiteral(" limit ?");
+        parametros.emplace_back(static_cast<qint64>(limite));
+    }
+    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
+    s.vincular(parametros);
+    const auto columna = [&s](const char* nombre) {
+        for (int i = 0; i < s.columnas(); ++i)
+            if (s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) == 0)
+                return i;
+        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Falta la columna %1 en la lista de albaranes.").arg(QLatin1String(nombre)));
+    };
+    const int cNumero = columna("Numero"), cFecha = columna("Fecha"), cCliente = columna("Cliente"), cNombre = columna("nombre"),
+              cLineas = columna("nLin"), cImporte = columna("Importe"), cDescFactura = columna("DescuentoFactura"),
+              cPPFactura = columna("DesctoPPFactura"), cDescuento = columna("Descuento"), cPP = columna("DesctoPP"),
+              cFactura = columna("Factura"), cStock = columna("Stock"), cPagado = columna("Pagado");
+    if (limite > 0)
+        filas.reserve(static_cast<size_t>(limite));
+    while (s.paso()) {
+        const qint64 importe = s.columna(cImporte).aEntero();
         FilaAlbaran f;
-        f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
-        f.Fecha = rs[QStringLiteral("Fecha")];
-        f.Cliente = rs[QStringLiteral("Cliente")];
-        f.nombre = rs[QStringLiteral("nombre")];
-        f.nLin = CampoALargo(rs[QStringLiteral("nLin")]);
+        f.Numero = CampoALargo(s.columna(cNumero));
+        f.Fecha = s.columna(cFecha);
+        f.Cliente = s.columna(cCliente);
+        f.nombre = s.columna(cNombre);
+        f.nLin = CampoALargo(s.columna(cLineas));
         // Both discounts on the note's base, each rounded to the cent, as the note takes them.
-        const bool deFactura = !rs[QStringLiteral("DescuentoFactura")].esNulo();
-        const Valor descuento = rs[deFactura ? QStringLiteral("DescuentoFactura") : QStringLiteral("Descuento")];
-        const Valor desctoPP = rs[deFactura ? QStringLiteral("DesctoPPFactura") : QStringLiteral("DesctoPP")];
+        const bool deFactura = !s.columna(cDescFactura).esNulo();
+        const Valor descuento = s.columna(deFactura ? cDescFactura : cDescuento);
+        const Valor desctoPP = s.columna(deFactura ? cPPFactura : cPP);
         f.Importe = importe - PorcentajeDe(importe, static_cast<float>(CampoANumero(descuento)))
             - PorcentajeDe(importe, static_cast<float>(CampoANumero(desctoPP)));
-        f.Factura = rs[QStringLiteral("Factura")];
+        f.Factura = s.columna(cFactura);
         // A note without lines has nothing to discount: the join's empty line is not stock pending.
-        f.Stock = f.nLin == 0 ? 0 : CampoALargo(rs[QStringLiteral("Stock")]);
-        f.Pagado = rs[QStringLiteral("Pagado")];
+        f.Stock = f.nLin == 0 ? 0 : CampoALargo(s.columna(cStock));
+        f.Pagado = s.columna(cPagado);
         AnadirAVector(filas, std::move(f));
     }
+    s.reiniciar();
     return filas;
+}
+
+motor::BaseDeDatos::Sentencia& BaseDatos::SentenciaDeLista(const QString& sql)
+{
+    auto traducida = m_listasTraducidas.constFind(sql);
+    if (traducida == m_listasTraducidas.constEnd()) {
+        // Lists with dates in their text come in many versions: keep the last few hundred.
+        if (m_listasTraducidas.size() > 200)
+            m_listasTraducidas.clear();
+        traducida = m_listasTraducidas.insert(sql, TraducirSQL(NombresLargos(sql)));
+    }
+    return m_bd->preparar(*traducida);
 }
 
 bool BaseDatos::ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs)

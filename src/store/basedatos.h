@@ -6,6 +6,7 @@
 #include "registrofacturacion.h"
 #include "valor.h"
 
+#include <QHash>
 #include <QString>
 
 #include <array>
@@ -197,6 +198,11 @@ public:
     qint32 NuevoNumeroAlbaran();
     std::vector<FilaAlbaran> ListaAlbaranes(const Filtro& numero = {}, const Filtro& cliente = {}, const Filtro& desde = {},
                                             const Filtro& hasta = {}, const Filtro& factura = {});
+    // The same list a page at a time, for the screens that show its first rows at once: at
+    // most `limite` notes numbered above `despuesDe` (every note when none), in number order.
+    // Each page costs the notes it holds, whatever the size of the files.
+    std::vector<FilaAlbaran> PaginaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta,
+                                             std::optional<qint32> despuesDe, int limite);
     // Notes not yet invoiced, of one customer or of all; `sinTickets` leaves out the notes made
     // from a scale ticket (their prices hold the VAT whatever the setting). 0 while closed.
     qint32 ContarAlbaranesPendientes(std::optional<qint32> cliente = std::nullopt, bool sinTickets = false);
@@ -322,6 +328,16 @@ private:
     static qint32 Siguiente(const Valor& ultimo, const QString& que);
     // The code of the customer with that name; no value when there is none.
     std::optional<qint32> CodigoPorNombre(const QString& nombre);
+    // The note list's conditions on the header, joined; none when a customer named by text
+    // does not exist (the list is then empty).
+    std::optional<QString> CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
+                                                const Filtro& hasta, const Filtro& factura);
+    std::vector<FilaAlbaran> LeerAlbaranes(const QString& condiciones, std::optional<qint32> despuesDe, int limite);
+    // A list's statement in the store's dialect: translated once per text, prepared once, and
+    // read by column position, so that a call costs little more than stepping its rows. Step
+    // it at once: other calls may drop an idle statement.
+    motor::BaseDeDatos::Sentencia& SentenciaDeLista(const QString& sql);
+    QHash<QString, QString> m_listasTraducidas;
     void CrearIndicesDeConsulta();
     void IndiceDeNombres(const QString& tabla, const QString& antes, const QString& columna);
     void CrearTablasVerifactu();

@@ -42,6 +42,12 @@ inline const QString ListaAlbaranesSelectCentimos =
                         + QStringLiteral(", TbDetaAlb.Descuento))"),
                     DescuentosDeSuFactura);
 
+// What the store itself runs: grouped by the note's key alone, which every other column of a
+// group depends on, so that the notes are walked in key order and nothing is sorted first.
+inline const QString ListaAlbaranesSelectTienda =
+    QString(ListaAlbaranesSelectCentimos).replace(QStringLiteral("select distinctrow "), QStringLiteral("select "));
+inline const QString ListaAlbaranesGroupTienda = QStringLiteral(" group by TbCabzAlb.Numero ");
+
 // Likewise the bases per invoice and rate.
 inline const QString ListaBasesImponiblesSelect = QStringLiteral(
     "select TbCabzFac.Serie as Serie, TbCabzFac.Numero as Numero, Fecha, Cliente, Nombre, UsaREq, pIVA, pREQ, "

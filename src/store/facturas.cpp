@@ -64,27 +64,40 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
             anuladas.emplace(s.columna(0).aEntero(), s.columna(1).aEntero());
         s.reiniciar();
     }
-    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(sql));
-    for (; !rs.eof(); rs.moveNext()) {
+    // Read by column position from the prepared statement: the call costs its rows, not the
+    // translation and a copy of every row kept aside.
+    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
+    s.vincular({});
+    const auto columna = [&s](const char* nombre) {
+        for (int i = 0; i < s.columnas(); ++i)
+            if (s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) == 0)
+                return i;
+        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Falta la columna %1 en la lista de facturas.").arg(QLatin1String(nombre)));
+    };
+    const int cSerie = columna("Serie"), cNumero = columna("Numero"), cFecha = columna("Fecha"), cCliente = columna("Cliente"),
+              cNombre = columna("nombre"), cNeto = columna("Neto"), cIva = columna("iva"), cPagado = columna("Pagado"),
+              cREq = columna("REq"), cEnvases = columna("sEnvases");
+    while (s.paso()) {
         FilaFactura f;
-        f.Anulada = !anuladas.empty() && anuladas.count({rs[QStringLiteral("Serie")].aEntero(), rs[QStringLiteral("Numero")].aEntero()}) != 0;
+        f.Anulada = !anuladas.empty() && anuladas.count({s.columna(cSerie).aEntero(), s.columna(cNumero).aEntero()}) != 0;
         // An annulled invoice is owed by nobody; the saved query keeps its text for other programs.
         if (f.Anulada && std::holds_alternative<bool>(pendiente) && std::get<bool>(pendiente))
             continue;
-        f.Numero = CampoALargo(rs[QStringLiteral("Numero")]);
-        f.Fecha = rs[QStringLiteral("Fecha")];
-        f.Cliente = rs[QStringLiteral("Cliente")];
-        f.nombre = rs[QStringLiteral("nombre")];
-        const qint64 neto = rs[QStringLiteral("Neto")].aEntero();
-        const qint64 iva = rs[QStringLiteral("iva")].aEntero();
+        f.Numero = CampoALargo(s.columna(cNumero));
+        f.Fecha = s.columna(cFecha);
+        f.Cliente = s.columna(cCliente);
+        f.nombre = s.columna(cNombre);
+        const qint64 neto = s.columna(cNeto).aEntero();
+        const qint64 iva = s.columna(cIva).aEntero();
         f.Neto = AEuros(neto);
         f.iva = AEuros(iva);
         f.Total = AEuros(neto + iva);
-        f.Pagado = rs[QStringLiteral("Pagado")];
-        f.REq = AEuros(rs[QStringLiteral("REq")].aEntero());
-        f.Envases = AEuros(rs[QStringLiteral("sEnvases")].aEntero());
+        f.Pagado = s.columna(cPagado);
+        f.REq = AEuros(s.columna(cREq).aEntero());
+        f.Envases = AEuros(s.columna(cEnvases).aEntero());
         AnadirAVector(filas, std::move(f));
     }
+    s.reiniciar();
     return filas;
 }
 

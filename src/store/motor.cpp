@@ -304,6 +304,23 @@ Valor valorDeColumna(sqlite3_stmt* st, int i, std::optional<TipoCampo> declarado
         const QString s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
                                             sqlite3_column_bytes(st, i));
         if (declarado == TipoCampo::Fecha) {
+            // A plain "yyyy-mm-dd" (what most date columns hold) is a date: read it as one,
+            // without building a date and time in the local zone on every row of a list.
+            if (s.size() == 10 && s[4] == QLatin1Char('-') && s[7] == QLatin1Char('-')) {
+                bool ok = true;
+                auto cifras = [&](int desde, int n) {
+                    int v = 0;
+                    for (int k = desde; k < desde + n; ++k) {
+                        const char16_t c = s[k].unicode();
+                        ok = ok && c >= u'0' && c <= u'9';
+                        v = v * 10 + (c - u'0');
+                    }
+                    return v;
+                };
+                const QDate d(cifras(0, 4), cifras(5, 2), cifras(8, 2));
+                if (ok && d.isValid())
+                    return Valor(d);
+            }
             const Valor v(s);
             const QDateTime fh = v.aFechaHora();
             if (fh.isValid())

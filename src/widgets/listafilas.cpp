@@ -70,6 +70,15 @@ void ModeloFilas::FilaInsertada(int fila)
     endInsertRows();
 }
 
+void ModeloFilas::FilasAnadidas(int n)
+{
+    if (!m_texto || n <= 0)
+        return;
+    beginInsertRows({}, m_filas, m_filas + n - 1);
+    m_filas += n;
+    endInsertRows();
+}
+
 void ModeloFilas::FilaQuitada(int fila)
 {
     if (fila < 0 || fila >= m_filas)

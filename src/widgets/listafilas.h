@@ -33,6 +33,8 @@ public:
     void FilaCambiada(int fila);
     void FilaInsertada(int fila);
     void FilaQuitada(int fila);
+    // `n` rows were appended to the rows `texto` reads (a list read a page at a time).
+    void FilasAnadidas(int n);
 
     QString Texto(int fila, int col) const;
     QString Titulo(int col) const { return m_titulos.value(col); }

@@ -135,6 +135,49 @@ TEST_F(NavegadorAlbaranes, ListsTheNotesOfTheFilterWithTheirFormats)
     EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("BrowAlb")).has_value());
 }
 
+// A long list shows its first page at once and reads the rest behind it: rows, a note asked
+// for beyond what has come, and Ctrl+End pressed while reading all end where they would on a
+// list read whole.
+TEST_F(NavegadorAlbaranes, ALongListShowsItsFirstRowsAndReadsTheRestBehind)
+{
+    const int total = 1205;  // the first page, a full one and a few more
+    {
+        motor::BaseDeDatos::Transaccion t(m());
+        for (int n = 1; n <= total; ++n)
+            albaran(n * 2, 1 + n % 2, kDia.addDays(n % 30));
+        t.commit();
+    }
+    BrowAlb* b = BrowAlb::Abrir();
+    ASSERT_TRUE(b->Leyendo());
+    EXPECT_GT(b->Grd->Rows(), 1);
+    EXPECT_LT(b->Grd->Rows(), total + 1);
+    EXPECT_EQ(b->Grd->TextMatrix(1, 0), QStringLiteral("2"));
+
+    // Asked for a note that has not come yet: the pages up to it are read and it is selected.
+    b->Refresco(2 * 700);
+    EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("1400"));
+    EXPECT_TRUE(b->Leyendo());
+
+    QTest::keyClick(b->Grd, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_TRUE(Esperar([&] { return !b->Leyendo(); }, 10000));
+    ASSERT_EQ(b->Grd->Rows(), total + 1);
+    EXPECT_EQ(b->Grd->Row(), total);
+    for (const int fila : {1, 200, 201, 1200, 1201, total}) {
+        EXPECT_EQ(b->Grd->TextMatrix(fila, 0), QString::number(fila * 2)) << fila;
+        EXPECT_EQ(b->Grd->TextMatrix(fila, 1), kDia.addDays(fila % 30).toString(QStringLiteral("dd/MM/yyyy"))) << fila;
+    }
+
+    // A new reading (another filter) drops what was still due for the first.
+    b->Grd->setRow(1);
+    b->Refresco(std::nullopt);
+    EXPECT_TRUE(b->Leyendo());
+    b->Abrir(ClienteFiltro{2, QStringLiteral("PANADERIA SOL")});
+    ASSERT_TRUE(Esperar([&] { return !b->Leyendo(); }, 10000));
+    EXPECT_EQ(b->Grd->Rows(), (total + 1) / 2 + 1);
+    for (int f = 1; f < b->Grd->Rows(); ++f)
+        ASSERT_EQ(b->Grd->TextMatrix(f, 2), QStringLiteral("2")) << f;
+}
+
 TEST_F(NavegadorAlbaranes, FilterLabelsShowTheFilter)
 {
     EXPECT_EQ(TextoFiltroFechas(kDia, std::nullopt), QStringLiteral("desde 15/03/2024"));

@@ -1,6 +1,7 @@
 #include "almacen_prueba.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -90,6 +91,46 @@ TEST_F(Albaranes, EachFilterAloneAndTogether)
     EXPECT_EQ(numeros(bd->ListaAlbaranes(QStringLiteral("1"))).size(), 4u);  // a text number is no filter
     EXPECT_EQ(numeros(bd->ListaAlbaranes({}, {}, QDate(), QDate())).size(), 4u);  // an empty date is no filter
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera")), 4);
+}
+
+// Read a page at a time (as the note browser does), the list is the same row for row, whatever
+// the page size and the filter.
+TEST_F(Albaranes, PagesAddUpToTheWholeList)
+{
+    struct Caso {
+        Filtro cliente, desde, hasta;
+    };
+    const std::vector<Caso> filtros = {
+        {Filtro(), Filtro(), Filtro()},
+        {Filtro(qint32(2)), Filtro(), Filtro()},
+        {Filtro(QStringLiteral("garcia lopez")), Filtro(), Filtro()},
+        {Filtro(), Filtro(QDate(2024, 3, 5)), Filtro()},
+        {Filtro(), Filtro(), Filtro(QDate(2024, 3, 5))},
+        {Filtro(QStringLiteral("NADIE")), Filtro(), Filtro()},
+    };
+    for (const auto& [cliente, desde, hasta] : filtros) {
+        const std::vector<FilaAlbaran> entera = bd->ListaAlbaranes({}, cliente, desde, hasta);
+        for (const int tamano : {1, 2, 3, 10}) {
+            std::vector<FilaAlbaran> leidas;
+            std::optional<qint32> despues;
+            for (int vuelta = 0; vuelta < 10; ++vuelta) {
+                const std::vector<FilaAlbaran> pagina = bd->PaginaAlbaranes(cliente, desde, hasta, despues, tamano);
+                ASSERT_LE(pagina.size(), static_cast<size_t>(tamano));
+                leidas.insert(leidas.end(), pagina.begin(), pagina.end());
+                if (pagina.size() < static_cast<size_t>(tamano))
+                    break;
+                despues = pagina.back().Numero;
+            }
+            ASSERT_EQ(numeros(leidas), numeros(entera)) << "page of " << tamano;
+            for (size_t i = 0; i < entera.size(); ++i) {
+                EXPECT_EQ(leidas[i].Importe, entera[i].Importe);
+                EXPECT_EQ(leidas[i].nLin, entera[i].nLin);
+                EXPECT_EQ(leidas[i].Stock, entera[i].Stock);
+                EXPECT_EQ(leidas[i].nombre.aTexto(), entera[i].nombre.aTexto());
+                EXPECT_EQ(leidas[i].Factura.esNulo(), entera[i].Factura.esNulo());
+            }
+        }
+    }
 }
 
 TEST_F(Albaranes, ListAgreesWithTheSavedQuery)
