@@ -10,6 +10,9 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 kv740::Volumen Notas(int n)
@@ -22,6 +25,40 @@ kv740::Volumen Notas(int n)
     v.facturas = 0;
     return v;
 }
+
+// Another station that writes a little every few milliseconds: the longest it waits for the
+// write lock is the longest write transaction of the batch beside it.
+class OtroPuesto {
+public:
+    explicit OtroPuesto(const QString& ruta)
+    {
+        sqlite3_open(ruta.toUtf8().constData(), &m_db);
+        sqlite3_busy_timeout(m_db, 60000);
+        m_hilo = std::thread([this] {
+            while (!m_fin) {
+                const auto antes = std::chrono::steady_clock::now();
+                sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - antes).count();
+                sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+                m_max = std::max(m_max.load(), ms);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    }
+    ~OtroPuesto()
+    {
+        m_fin = true;
+        m_hilo.join();
+        sqlite3_close(m_db);
+    }
+    double EsperaMaxima() const { return m_max; }
+
+private:
+    sqlite3* m_db = nullptr;
+    std::atomic<bool> m_fin{false};
+    std::atomic<double> m_max{0};
+    std::thread m_hilo;
+};
 
 // A fresh copy of a generated database for each run, since a batch changes it.
 struct Copia {
@@ -45,7 +82,7 @@ void Lote(benchmark::State& estado, bool facturar, int clientes = 0)
     if (clientes > 0)
         volumen.clientes = clientes;
     const QString origen = BaseGenerada(QStringLiteral("notas%1c%2").arg(n).arg(volumen.clientes), volumen);
-    double segundos = 0, hueco = 0;
+    double segundos = 0, hueco = 0, espera = 0;
     for (auto _ : estado) {
         estado.PauseTiming();
         Copia copia(origen);
@@ -71,12 +108,17 @@ void Lote(benchmark::State& estado, bool facturar, int clientes = 0)
         estado.ResumeTiming();
         const auto inicio = std::chrono::steady_clock::now();
         ultimo = inicio;
-        if (facturar)
-            lote.Facturar();
-        else
-            lote.Descontar();
+        {
+            OtroPuesto otro(copia.ruta);
+            if (facturar)
+                lote.Facturar();
+            else
+                lote.Descontar();
+            espera = std::max(espera, otro.EsperaMaxima());
+        }
         segundos += std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
     }
+    estado.counters["espera_otro_puesto_max_ms"] = espera;
     estado.counters["notas_s"] = n * static_cast<double>(estado.iterations()) / segundos;
     if (facturar)
         estado.counters["hueco_max_ms"] = hueco * 1000;

@@ -302,6 +302,18 @@ void Albaranes::Facturar()
         f->FijarDesctoPP(actual.desctoPP);
         return f;
     };
+    // What other stations have committed and what this connection has written, at a moment:
+    // while neither moves, whatever was read since stays as it was read.
+    auto marca = [this] {
+        motor::BaseDeDatos& bd = *m_bd.Motor();
+        motor::BaseDeDatos::Sentencia& v = bd.preparar(QStringLiteral("PRAGMA data_version"));
+        const qint64 version = v.paso() ? v.columna(0).aEntero() : -1;
+        v.reiniciar();
+        motor::BaseDeDatos::Sentencia& c = bd.preparar(QStringLiteral("SELECT total_changes()"));
+        const qint64 cambios = c.paso() ? c.columna(0).aEntero() : -1;
+        c.reiniciar();
+        return std::pair{version, cambios};
+    };
     // Set when the write lock could not be had: the rest of the run is not tried.
     std::optional<QString> bloqueo;
     auto cerrar = [&] {
@@ -310,24 +322,40 @@ void Albaranes::Facturar()
         const qint16 tomadas = Cuenta(notas.size());
         qint16 quitadas = 0;
         bool guardada = false;
-        try {
-            motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
-            // Under the write lock: a note another station has billed, paid, changed or deleted
-            // since it was read stays out, so a note is billed once whatever runs beside.
-            std::vector<const Albaran*> vigentes;
-            for (const std::unique_ptr<Albaran>& a : notas) {
+        // A note another station has billed, paid, changed or deleted since it was read stays
+        // out, so a note is billed once whatever runs beside. Checking reads every note and its
+        // lines again: that is done before taking the write lock, and done again under it only
+        // when something was committed in between, so that other stations do not wait on
+        // thousands of reads.
+        auto quitarCambiadas = [&](std::vector<Albaran*>& vigentes) {
+            std::vector<Albaran*> siguen;
+            for (Albaran* a : vigentes) {
                 if (a->SinCambiosAjenos()) {
-                    vigentes.push_back(a.get());
+                    siguen.push_back(a);
                 } else {
                     ++quitadas;
                     Anotar(*a->Numero, a->UltimoError());
                 }
             }
-            if (quitadas > 0 && !vigentes.empty()) {
-                factura = nueva();
-                for (const Albaran* a : vigentes)
-                    AnadirLineas(*factura, *a, detalle);
-            }
+            const bool cambia = siguen.size() != vigentes.size();
+            vigentes = std::move(siguen);
+            return cambia;
+        };
+        auto rehacer = [&](const std::vector<Albaran*>& vigentes) {
+            factura = nueva();
+            for (const Albaran* a : vigentes)
+                AnadirLineas(*factura, *a, detalle);
+        };
+        std::vector<Albaran*> vigentes;
+        for (const std::unique_ptr<Albaran>& a : notas)
+            vigentes.push_back(a.get());
+        try {
+            const auto leido = marca();
+            if (quitarCambiadas(vigentes) && !vigentes.empty())
+                rehacer(vigentes);
+            motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
+            if (marca() != leido && quitarCambiadas(vigentes) && !vigentes.empty())
+                rehacer(vigentes);
             if (!vigentes.empty()) {
                 if (!factura->Update())
                     throw motor::Error(motor::ErrGeneral, 0, factura->UltimoError());

@@ -12,6 +12,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <atomic>
+#include <thread>
+
 #include <chrono>
 #include <limits>
 
@@ -234,6 +237,47 @@ TEST_F(Estaciones, BatchInvoicingLeavesOutANoteBilledElsewhereMeanwhile)
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera a where not exists (select 1 from FacturaVentaDetalle d "
                                  "where d.Serie=a.sFac and d.Numero=a.Factura and d.Concepto like 'Albarán Nº' || a.Numero || ' de%')")),
               0);
+}
+
+// The notes are checked before the write lock is taken; a change another station commits
+// after that check and before the lock still keeps its note out of the invoice.
+TEST_F(Estaciones, BatchInvoicingLeavesOutANoteChangedJustBeforeItTakesTheLock)
+{
+    const qint32 a = nota(*bd, 1, 2), b = nota(*bd, 1, 2), c = nota(*bd, 1, 2);
+    bd->Motor()->fijarEspera(10000);
+    motor::BaseDeDatos oficina(base->ruta);
+    std::thread otro;
+    std::atomic<bool> bloqueada{false};
+    Albaranes lote(*bd);
+    qint16 facturados = -1, noFacturados = -1;
+    int vistos = 0;
+    QObject::connect(&lote, &Albaranes::UnoFacturado, [&](bool, bool&) {
+        // After the last note joins: the office holds the write lock while the batch checks
+        // its notes, then changes note b and lets go.
+        if (++vistos == 3)
+            otro = std::thread([&] {
+                oficina.ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+                bloqueada = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                oficina.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaDetalle SET Cantidad=Cantidad+1 WHERE Numero=?"), {Valor(qint64(b))});
+                oficina.ejecutarNativo(QStringLiteral("COMMIT"));
+            });
+        while (vistos == 3 && !bloqueada)
+            std::this_thread::yield();
+    });
+    QObject::connect(&lote, &Albaranes::DespuesDeFacturar, [&](qint16&, qint16& s, qint16& n) {
+        facturados = s;
+        noFacturados = n;
+    });
+    lote.WhoAmI();
+    lote.Facturar();
+    otro.join();
+    EXPECT_EQ(facturados, 2);
+    EXPECT_EQ(noFacturados, 1);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Factura is null and Numero=%1").arg(b)), 1);
+    for (qint32 n : {a, c})
+        EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Concepto like 'Albarán Nº%1 de%'").arg(n)), 1) << n;
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle where Concepto like 'Albarán Nº%1 de%'").arg(b)), 0);
 }
 
 // --- Errors never escape ------------------------------------------------------------------------
