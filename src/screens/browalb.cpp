@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -142,10 +143,12 @@ BrowAlb* BrowAlb::Actual() { return g_unico && g_unico->Cargado() ? g_unico.data
 
 namespace {
 
-// The first page fills more than a screen; each later one takes a few tens of milliseconds,
-// so that a key or a scroll is answered between two of them.
+// The first page fills more than a screen. Behind it, each turn of the event loop reads pages
+// for about kTurnoMs and shows them at once, so that a key or a scroll is answered between two
+// turns and the list is not redrawn for every page.
 constexpr int kPrimeraPagina = 200;
-constexpr int kPagina = 1000;
+constexpr int kPagina = 250;
+constexpr int kTurnoMs = 25;
 
 }  // namespace
 
@@ -173,7 +176,7 @@ void BrowAlb::SeguirLeyendo()
         if (lectura != m_lectura || m_completa)
             return;
         try {
-            LeerMas();
+            LeerPaginas(kTurnoMs);
         } catch (const motor::Error& e) {
             m_completa = true;
             Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e), QMessageBox::Critical);
@@ -184,20 +187,36 @@ void BrowAlb::SeguirLeyendo()
     });
 }
 
-void BrowAlb::LeerMas()
+void BrowAlb::LeerMas() { LeerPaginas(0); }
+
+void BrowAlb::LeerPaginas(int ms)
 {
     if (m_completa || !Global::BD || m_filas.empty()) {
         m_completa = true;
         return;
     }
     const FiltroLista& f = filtro();
-    std::vector<FilaAlbaran> pagina = Global::BD->PaginaAlbaranes(
-        f.cliente ? Filtro(f.cliente->codigo) : Filtro(), f.desde ? Filtro(*f.desde) : Filtro(),
-        f.hasta ? Filtro(*f.hasta) : Filtro(), m_filas.back().Numero, kPagina);
-    m_completa = pagina.size() < static_cast<size_t>(kPagina);
-    m_filas.insert(m_filas.end(), std::make_move_iterator(pagina.begin()), std::make_move_iterator(pagina.end()));
-    Grd->Modelo()->FilasAnadidas(static_cast<int>(pagina.size()));
-    FilasLlegadas();
+    const size_t antes = m_filas.size();
+    // The rows read are shown even when a later page fails.
+    auto mostrar = [&] {
+        Grd->Modelo()->FilasAnadidas(static_cast<int>(m_filas.size() - antes));
+        FilasLlegadas();
+    };
+    QElapsedTimer reloj;
+    reloj.start();
+    try {
+        do {
+            std::vector<FilaAlbaran> pagina = Global::BD->PaginaAlbaranes(
+                f.cliente ? Filtro(f.cliente->codigo) : Filtro(), f.desde ? Filtro(*f.desde) : Filtro(),
+                f.hasta ? Filtro(*f.hasta) : Filtro(), m_filas.back().Numero, kPagina);
+            m_completa = pagina.size() < static_cast<size_t>(kPagina);
+            m_filas.insert(m_filas.end(), std::make_move_iterator(pagina.begin()), std::make_move_iterator(pagina.end()));
+        } while (!m_completa && reloj.elapsed() < ms);
+    } catch (...) {
+        mostrar();
+        throw;
+    }
+    mostrar();
 }
 
 // The list is in number order, so one note's row is found and placed by its number.

@@ -86,6 +86,8 @@ private:
     bool m_completa = true;
     quint64 m_lectura = 0;
     void SeguirLeyendo();
+    // Reads pages for about `ms` milliseconds (one at least) and shows them at once.
+    void LeerPaginas(int ms);
     std::unique_ptr<Albaranes> LosAlbaranes;
     QPointer<QProgressDialog> m_progreso;
     int m_hechos = 0;
