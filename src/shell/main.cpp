@@ -45,6 +45,21 @@ static int MostrarRutas(int argc, char** argv)
     return 0;
 }
 
+// The database the settings name, prepared as at start-up, for a command run without the
+// window; null, after saying why on `errores`, when it cannot be used.
+static std::unique_ptr<BaseDatos> AbrirBaseParaOrden(QTextStream& errores)
+{
+    LeerConfiguracion();
+    LeerConfiguracionKV740();
+    QString motivo = MotivoSinBaseDatos();
+    std::unique_ptr<BaseDatos> bd;
+    if (motivo.isEmpty())
+        bd = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
+    if (!bd)
+        errores << "quenza: " << motivo << '\n';
+    return bd;
+}
+
 // "quenza --verificar-registros" walks the invoice records of the configured database and says
 // every break (exit 0 only when everything holds, 1 with breaks, 2 when it cannot check);
 // "quenza --exportar-registros DESDE HASTA ARCHIVO" writes those generated between two days
@@ -68,16 +83,10 @@ static int Registros(int argc, char** argv)
             return 2;
         }
     }
-    LeerConfiguracion();
-    LeerConfiguracionKV740();
-    QString motivo = MotivoSinBaseDatos();
-    std::unique_ptr<BaseDatos> bd;
-    if (motivo.isEmpty())
-        bd = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
-    if (!bd) {
-        errores << "quenza: " << motivo << '\n';
+    std::unique_ptr<BaseDatos> bd = AbrirBaseParaOrden(errores);
+    if (!bd)
         return 2;
-    }
+    QString motivo;
     try {
         if (exportar) {
             if (!verifactu::ExportarRegistros(*bd, desde, hasta, args[3], motivo)) {
@@ -135,16 +144,9 @@ static int EnviarRegistros(int argc, char** argv)
     Identificar();
     Global::DirectorioPrograma = QCoreApplication::applicationDirPath();
     QTextStream salida(stdout), errores(stderr);
-    LeerConfiguracion();
-    LeerConfiguracionKV740();
-    QString motivo = MotivoSinBaseDatos();
-    std::unique_ptr<BaseDatos> bd;
-    if (motivo.isEmpty())
-        bd = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
-    if (!bd) {
-        errores << "quenza: " << motivo << '\n';
+    std::unique_ptr<BaseDatos> bd = AbrirBaseParaOrden(errores);
+    if (!bd)
         return 2;
-    }
     try {
         const AjustesVerifactu ajustes = bd->LeerVerifactu();
         if (!ajustes.Activo) {
