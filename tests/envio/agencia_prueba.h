@@ -24,8 +24,10 @@ public:
             QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
             return QStringLiteral("openssl, python3 and xmllint are needed");
-        if (!QFile::exists(QStringLiteral(QUENZA_ESQUEMAS_VERIFACTU "/SuministroLR.xsd")))
-            return QStringLiteral("the agency's schemas are not in " QUENZA_ESQUEMAS_VERIFACTU);
+        // Without the agency's schemas the stand-in still answers; it only cannot validate.
+        const QString esquemas = QFile::exists(QStringLiteral(QUENZA_ESQUEMAS_VERIFACTU "/SuministroLR.xsd"))
+            ? QStringLiteral(QUENZA_ESQUEMAS_VERIFACTU)
+            : QString();
         const QString ext = ruta(QStringLiteral("ext.cnf"));
         QFile f(ext);
         f.open(QIODevice::WriteOnly);
@@ -43,7 +45,7 @@ public:
         m_servicio.setProgram(QStringLiteral("python3"));
         m_servicio.setArguments({QStringLiteral(QUENZA_AGENCIA_PRUEBA), QStringLiteral("--cert"), ruta(QStringLiteral("servidor.pem")),
                                  QStringLiteral("--key"), ruta(QStringLiteral("servidor.key")), QStringLiteral("--ca"),
-                                 ruta(QStringLiteral("ca.pem")), QStringLiteral("--esquemas"), QStringLiteral(QUENZA_ESQUEMAS_VERIFACTU),
+                                 ruta(QStringLiteral("ca.pem")), QStringLiteral("--esquemas"), esquemas,
                                  QStringLiteral("--control"), ruta(QStringLiteral("control.json")), QStringLiteral("--diario"),
                                  ruta(QStringLiteral("diario.jsonl"))});
         m_servicio.setProcessChannelMode(QProcess::ForwardedErrorChannel);
