@@ -67,11 +67,11 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
                 QStyle::SP_DialogSaveButton);
     anadirBoton(QStringLiteral("alb"), QStringLiteral("Albaranes  "), QStringLiteral("document-open"), QStyle::SP_FileIcon);
     anadirBoton(QStringLiteral("onl"), QStringLiteral("Balanzas  "), QStringLiteral("view-list-details"), QStyle::SP_DriveNetIcon);
-    // The invoice records' window, only where there are records to see: the toolbar of a shop
-    // outside the mode stays as it always was.
-    if (ModoVerifactu())
-        anadirBoton(QStringLiteral("reg"), QStringLiteral("Registros  "), QStringLiteral("document-properties"),
-                    QStyle::SP_FileDialogContentsView);
+    // The invoice records' window, shown only in VERI*FACTU mode: the toolbar of a shop outside
+    // the mode stays as it always was.
+    m_accionRegistros = anadirBoton(QStringLiteral("reg"), QStringLiteral("Registros  "), QStringLiteral("document-properties"),
+                                    QStyle::SP_FileDialogContentsView);
+    m_accionRegistros->setVisible(false);
     anadirBoton(QStringLiteral("cfg"), QStringLiteral("Configurar  "), QStringLiteral("preferences-system"),
                 QStyle::SP_FileDialogInfoView);
     anadirBoton(QStringLiteral("fin"), QStringLiteral("Terminar  "), QStringLiteral("application-exit"),
@@ -106,37 +106,44 @@ MainMDI::MainMDI(QWidget* padre) : QMainWindow(padre)
 
 MainMDI::~MainMDI() = default;
 
-bool MainMDI::ModoVerifactu()
-{
-    try {
-        return Global::BD && Global::BD->LeerVerifactu().Activo;
-    } catch (const motor::Error&) {
-        return false;
-    }
-}
-
 void MainMDI::EmpezarEnvio()
 {
-    if (!Global::BD)
-        return;
+    // Also after Configurar: the database, the mode, the certificate or the environment may
+    // have changed, and sending follows them (never the database the program left).
     AjustesVerifactu ajustes;
     try {
-        ajustes = Global::BD->LeerVerifactu();
+        if (Global::BD)
+            ajustes = Global::BD->LeerVerifactu();
     } catch (const motor::Error&) {
+        ajustes.Activo = false;
+    }
+    m_accionRegistros->setVisible(ajustes.Activo);
+    verifactu::ConfiguracionEnvio conf;
+    if (ajustes.Activo)
+        conf = verifactu::ConfiguracionDe(ajustes);
+    const QString ruta = ajustes.Activo ? Global::RutaBaseDatos : QString();
+    if (m_envio && ruta == m_rutaEnvio && conf.url == m_confEnvio.url && conf.autoridad == m_confEnvio.autoridad &&
+        conf.certificado == m_confEnvio.certificado)
+        return;
+    m_envio.reset();  // an exchange under way is cut short: its records stay pending
+    m_rutaEnvio = ruta;
+    m_confEnvio = conf;
+    if (!ajustes.Activo) {
+        lbEnvios->setVisible(false);
         return;
     }
-    if (!ajustes.Activo)
-        return;
-    verifactu::ConfiguracionEnvio conf = verifactu::ConfiguracionDe(ajustes);
-    conf.clave = qEnvironmentVariable("QUENZA_AEAT_CLAVE");
+    // The password typed this session goes on serving the same certificate.
+    conf.clave = m_clave.isEmpty() || m_certificadoClave != conf.certificado ? qEnvironmentVariable("QUENZA_AEAT_CLAVE") : m_clave;
     m_sinCertificado = conf.certificado.isEmpty();
-    m_envio = std::make_unique<verifactu::EnvioAutomatico>(Global::RutaBaseDatos, conf);
+    m_envio = std::make_unique<verifactu::EnvioAutomatico>(ruta, conf);
     connect(m_envio.get(), &verifactu::EnvioAutomatico::Intentado, this, &MainMDI::ActualizarAvisoEnvios, Qt::QueuedConnection);
     m_envio->Empezar();
     // Another station may be the one sending: its progress is read from the database.
-    auto* reloj = new QTimer(this);
-    connect(reloj, &QTimer::timeout, this, &MainMDI::ActualizarAvisoEnvios);
-    reloj->start(20000);
+    if (!m_relojEnvios) {
+        m_relojEnvios = new QTimer(this);
+        connect(m_relojEnvios, &QTimer::timeout, this, &MainMDI::ActualizarAvisoEnvios);
+        m_relojEnvios->start(20000);
+    }
     ActualizarAvisoEnvios();
 }
 
@@ -173,6 +180,8 @@ void MainMDI::PedirClaveCertificado()
                                                                "Tributaria (no se guarda):"),
                                                 QLineEdit::Password, QString(), &aceptada);
     if (aceptada && !clave.isEmpty()) {
+        m_clave = clave;
+        m_certificadoClave = m_confEnvio.certificado;
         m_envio->FijarClave(clave);
         ActualizarAvisoEnvios();
     }
@@ -235,7 +244,7 @@ void MainMDI::anadirHueco(const QString& clave)
     m_botones.emplace_back(clave, hueco);
 }
 
-void MainMDI::anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva)
+QAction* MainMDI::anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva)
 {
     auto* b = new QToolButton(TBar);
     b->setObjectName(clave);
@@ -243,8 +252,8 @@ void MainMDI::anadirBoton(const QString& clave, const QString& texto, const QStr
     b->setIcon(QIcon::fromTheme(tema, style()->standardIcon(reserva)));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     connect(b, &QToolButton::clicked, this, [this, clave] { TBar_ButtonClick(clave); });
-    TBar->addWidget(b);
     m_botones.emplace_back(clave, b);
+    return TBar->addWidget(b);
 }
 
 QWidget* MainMDI::Boton(const QString& clave) const
@@ -264,8 +273,10 @@ void MainMDI::TBar_ButtonClick(const QString& clave)
     } else if (clave == QLatin1String("cfg")) {
         // Browsers work on the state the dialog changes: close them first. An editor the user
         // keeps open (unsaved changes) keeps the dialog away.
-        if (CerrarVentanas())
+        if (CerrarVentanas()) {
             Configurar::Activar(QString(), this);
+            EmpezarEnvio();
+        }
     } else if (clave == QLatin1String("fac")) {
         BrowFac::Abrir(std::nullopt, QDate::currentDate(), QDate::currentDate());
     } else if (clave == QLatin1String("alb")) {

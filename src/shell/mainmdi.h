@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transporte.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStyle>
@@ -7,7 +9,9 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QLabel;
+class QTimer;
 class QMdiArea;
 class QToolBar;
 class QToolButton;
@@ -38,6 +42,9 @@ public:
     void ActualizarAvisoEnvios();
     // The background sending, in VERI*FACTU mode; null otherwise.
     verifactu::EnvioAutomatico* Envio() const { return m_envio.get(); }
+    // Starts, restarts or stops the background sending (and shows the records' button) as the
+    // database in use says; after Configurar, which may have changed it.
+    void EmpezarEnvio();
 
     // The toolbar button with this key ("sep1", "cfg", "fin", ...), or null.
     QWidget* Boton(const QString& clave) const;
@@ -55,14 +62,18 @@ private:
     bool CerrarVentanas();
     void anadirHueco(const QString& clave);
     // `tema` is the freedesktop icon name; `reserva` the style's icon when the theme lacks it.
-    void anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva);
+    QAction* anadirBoton(const QString& clave, const QString& texto, const QString& tema, QStyle::StandardPixmap reserva);
 
-    static bool ModoVerifactu();
-    void EmpezarEnvio();
     void PedirClaveCertificado();
 
     QMdiArea* m_area = nullptr;
     std::unique_ptr<verifactu::EnvioAutomatico> m_envio;
+    QString m_rutaEnvio;
+    verifactu::ConfiguracionEnvio m_confEnvio;
+    QString m_clave;  // the certificate's password, this session only
+    QString m_certificadoClave;
     bool m_sinCertificado = false;
+    QAction* m_accionRegistros = nullptr;
+    QTimer* m_relojEnvios = nullptr;
     std::vector<std::pair<QString, QWidget*>> m_botones;
 };

@@ -194,13 +194,13 @@ TEST_F(Principal, AChildWindowShowsInsideTheArea)
 // the password it lacks is asked only when the shop clicks, never at start.
 TEST_F(Principal, SaysWhatRecordsAreWaitingForTheAgency)
 {
-    BaseDePrueba base;
+    BaseDePrueba base, otra;
     TrabajarSobre(base);
     {
         MainMDI v;
         EXPECT_EQ(v.Envio(), nullptr);
         EXPECT_FALSE(v.lbEnvios->isVisibleTo(&v));
-        EXPECT_EQ(v.Boton(QStringLiteral("reg")), nullptr);  // the toolbar as it always was
+        EXPECT_FALSE(v.Boton(QStringLiteral("reg"))->isVisibleTo(&v));  // the toolbar as it always was
     }
     Global::BD->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), QStringLiteral("1"),
                                   QStringLiteral("/tienda/certificado.p12"), true});
@@ -221,7 +221,7 @@ TEST_F(Principal, SaysWhatRecordsAreWaitingForTheAgency)
     MainMDI v;
     v.show();
     ASSERT_NE(v.Envio(), nullptr);
-    ASSERT_NE(v.Boton(QStringLiteral("reg")), nullptr);
+    EXPECT_TRUE(v.Boton(QStringLiteral("reg"))->isVisibleTo(&v));
     EXPECT_TRUE(v.lbEnvios->isVisible());
     EXPECT_TRUE(v.lbEnvios->text().startsWith(QStringLiteral("Registros VERI*FACTU sin enviar: 2. Falta la contraseña"))) << v.lbEnvios->text().toStdString();
     EXPECT_TRUE(v.lbEnvios->text().contains(QStringLiteral("href"))) << v.lbEnvios->text().toStdString();
@@ -240,6 +240,23 @@ TEST_F(Principal, SaysWhatRecordsAreWaitingForTheAgency)
     });
     emit v.lbEnvios->linkActivated(QStringLiteral("clave"));
     EXPECT_TRUE(v.Envio()->TieneClave());
+
+    // Configurar changes the database: sending leaves the old one, and the new one, outside the
+    // mode, has neither sender nor button.
+    TrabajarSobre(otra);
+    v.EmpezarEnvio();
+    QApplication::processEvents();
+    EXPECT_EQ(v.Envio(), nullptr);
+    EXPECT_FALSE(v.Boton(QStringLiteral("reg"))->isVisibleTo(&v));
+    EXPECT_FALSE(v.lbEnvios->isVisible());
+    // Turned on there: the sender starts on it, with the password typed for the same certificate.
+    Global::BD->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), QStringLiteral("1"),
+                                  QStringLiteral("/tienda/certificado.p12"), true});
+    v.EmpezarEnvio();
+    QApplication::processEvents();
+    ASSERT_NE(v.Envio(), nullptr);
+    EXPECT_TRUE(v.Envio()->TieneClave());
+    EXPECT_TRUE(v.Boton(QStringLiteral("reg"))->isVisibleTo(&v));
 }
 
 // The version opens the producer's declaration; what the installed file leaves empty says
