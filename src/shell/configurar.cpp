@@ -150,8 +150,17 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
         ic->addWidget(b);
         connect(b, &QRadioButton::clicked, this, &Configurar::IVA_Click);
     }
-    opciones->addWidget(precio);
-    opciones->addWidget(iva);
+    // The listings' header beside the two choices, where the row has room for a whole name: the
+    // dialog must still fit a 768-pixel screen.
+    auto* empresa = new QGroupBox(QStringLiteral("Encabe&zamiento de listados"), this);
+    auto* ec = new QVBoxLayout(empresa);
+    txNombreEmpresa = new QLineEdit(empresa);
+    txNombreEmpresa->setObjectName(QStringLiteral("txNombreEmpresa"));
+    ec->addWidget(txNombreEmpresa);
+    ec->addStretch();
+    opciones->addWidget(precio, 1);
+    opciones->addWidget(iva, 1);
+    opciones->addWidget(empresa, 2);
     raiz->addLayout(opciones);
 
     auto* comercio = new QGroupBox(QStringLiteral("Datos del comercio (se imprimen en albaranes y facturas)"), this);
@@ -185,6 +194,7 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
                                             "Navarra). Al activarlo se explica lo que cambia."));
     vf->addWidget(chkVerifactu, 0, 0, 1, 3);
     auto* entorno = new QHBoxLayout;
+    entorno->addStretch(1);
     entorno->addWidget(new QLabel(QStringLiteral("Envío:"), verifactu));
     opPruebas = new QRadioButton(QStringLiteral("pruebas"), verifactu);
     opProduccion = new QRadioButton(QStringLiteral("producción"), verifactu);
@@ -218,16 +228,10 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     lbVerifactu->setWordWrap(true);
     lbVerifactu->hide();
     vf->addWidget(lbVerifactu, 2, 0, 1, 6);
-    auto* empresa = new QGroupBox(QStringLiteral("Encabe&zamiento de listados"), this);
-    auto* ec = new QHBoxLayout(empresa);
-    txNombreEmpresa = new QLineEdit(empresa);
-    txNombreEmpresa->setObjectName(QStringLiteral("txNombreEmpresa"));
-    ec->addWidget(txNombreEmpresa);
-    // Side by side: the dialog must still fit a 768-pixel screen.
-    auto* fila = new QHBoxLayout;
-    fila->addWidget(empresa, 1);
-    fila->addWidget(verifactu, 3);
-    raiz->addLayout(fila);
+    // A certificate's path is longer than an installation number.
+    vf->setColumnStretch(1, 1);
+    vf->setColumnStretch(3, 2);
+    raiz->addWidget(verifactu);
 
     lbMotivo = new QLabel(this);
     lbMotivo->setObjectName(QStringLiteral("lbMotivo"));
