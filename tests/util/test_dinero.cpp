@@ -17,6 +17,8 @@ TEST(Dinero, HalfCentsGoUpOnTheExactValue)
     EXPECT_EQ(ImporteLineaCentimos(199, 3, 2), 597);
     EXPECT_EQ(ImporteLineaCentimos(100, 5, 7), 0);  // unknown unit
     EXPECT_EQ(ImporteLineaCentimos(2147483647, 2147483647, 2), 4611686014132420609);  // no 32-bit product
+    EXPECT_DOUBLE_EQ(ImporteLinea(1495, -500, 0), -7.47);  // the same in euros
+    EXPECT_DOUBLE_EQ(ImporteLinea(2147483647, 2, 2), 42949672.94);
 
     EXPECT_EQ(SinIVACentimos(3081, 4), 2963);    // 30,81 with 4 % VAT in it: 29,625 net
     EXPECT_EQ(SinIVACentimos(12100, 21), 10000);

@@ -40,9 +40,12 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoFormato{"0000000;;#", 42, "0000042"}, CasoFormato{"0000000;;#", 0, ""},
                       CasoFormato{"0000000;;#", -5, "-0000005"}, CasoFormato{"#", 0, ""}));
 
-TEST(Formato, NullIsEmptyAndYesNoIsSpanish)
+TEST(Formato, NullIsEmptyYesNoIsSpanishAndNoFormatKeepsTheDecimalMark)
 {
+    FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
     EXPECT_EQ(Formato(Valor(), QStringLiteral("##,##0.00;-##,##0.00;#")), QString());
+    EXPECT_EQ(Formato(Valor(1.5), QString()), QStringLiteral("1,5"));
+    EXPECT_EQ(Formato(Valor(qint64(15)), QString()), QStringLiteral("15"));
     EXPECT_EQ(Formato(Valor(true), QStringLiteral("Yes/No")), QStringLiteral("Sí"));
     EXPECT_EQ(Formato(Valor(false), QStringLiteral("Yes/No")), QStringLiteral("No"));
     EXPECT_EQ(Formato(Valor(qint64(1)), QStringLiteral("Yes/No")), QStringLiteral("Sí"));
@@ -79,17 +82,6 @@ TEST(TextoOchoBits, AcceptsUtf8AndWindows1252)
     EXPECT_EQ(DecodificarTexto8Bits(QByteArray("P\xc3\x81GINA \xe2\x82\xac")), QStringLiteral("PÁGINA €"));
     EXPECT_EQ(DecodificarTexto8Bits(QByteArray("P\xc1GINA \x80 NU\xd1" "EZ")), QStringLiteral("PÁGINA € NUÑEZ"));
     EXPECT_EQ(CodificarWindows1252(QStringLiteral("PÁGINA € Ñ")), QByteArray("P\xc1GINA \x80 \xd1"));
-}
-
-}  // namespace
-
-namespace {
-
-TEST(Formato, NoFormatStillUsesTheUsersDecimalMark)
-{
-    FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
-    EXPECT_EQ(Formato(Valor(1.5), QString()), QStringLiteral("1,5"));
-    EXPECT_EQ(Formato(Valor(qint64(15)), QString()), QStringLiteral("15"));
 }
 
 }  // namespace

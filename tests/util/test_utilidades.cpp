@@ -2,25 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 namespace {
-
-class LineAmounts : public ::testing::TestWithParam<std::tuple<qint32, qint32, qint16, double>> {};
-
-TEST_P(LineAmounts, FollowTheSaleUnit)
-{
-    const auto [precio, cantidad, cada, esperado] = GetParam();
-    EXPECT_DOUBLE_EQ(ImporteLinea(precio, cantidad, cada), esperado);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ejemplos, LineAmounts,
-                         ::testing::Values(std::make_tuple(250, 1500, 0, 3.75),   // 2.50 per kg, 1500 g
-                                           std::make_tuple(199, 3, 2, 5.97),      // 1.99 each, 3 units
-                                           std::make_tuple(289, 150, 1, 4.34),    // 2.89 per 100 g, 150 g
-                                           std::make_tuple(100, 5, 7, 0.0),       // unknown unit
-                                           std::make_tuple(1495, -500, 0, -7.47), // returned goods
-                                           std::make_tuple(2147483647, 2, 2, 42949672.94)));
 
 TEST(AgruparPorClave, MergesEqualKeysAndSorts)
 {
@@ -109,10 +91,6 @@ TEST(Campos, NullGivesZeroOrEmpty)
     EXPECT_EQ(CampoATexto(Valor(QDate(2024, 3, 1))), QStringLiteral("2024-03-01"));
 }
 
-}  // namespace
-
-namespace {
-
 TEST(Valor, StoredDatesAndTimesReadBackOrNotAtAll)
 {
     EXPECT_EQ(Valor(QStringLiteral("2024-03-01")).aFecha(), QDate(2024, 3, 1));
@@ -122,10 +100,6 @@ TEST(Valor, StoredDatesAndTimesReadBackOrNotAtAll)
         EXPECT_FALSE(Valor(QString::fromLatin1(malo)).aFecha().isValid()) << malo;
     EXPECT_EQ(Valor(QStringLiteral(" 2024-03-01 ")).aFecha(), QDate(2024, 3, 1));
 }
-
-}  // namespace
-
-namespace {
 
 struct CasoNIF {
     const char* escrito;
