@@ -208,10 +208,6 @@ TEST_F(EditorCeldaTest, SelectionIsSeenAsTheOldTextBoxesGaveIt)
     EXPECT_EQ(editor->largoSeleccion(), 0);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(EditorCeldaTest, DeleteIsAnEditingKeyNotATypedCharacter)
 {
     editor->setFiltroColumna(1, [](int& tecla) { FiltrarTecla(tecla); });
