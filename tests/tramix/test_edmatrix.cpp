@@ -151,23 +151,14 @@ TEST_F(EdMatrixTest, SetupWithoutRowTitlesHasNoFixedColumnAndAtLeastOneRow)
 
     // A column without a type is text; with type 2 it is numeric and right-aligned.
     matriz->setFocus();
-    QTest::keyClicks(editor, "a1");
+    QTest::keyClicks(editor, "a1");  // reaches the cell at once, no Validar yet
     EXPECT_EQ(celda(1, 0), "a1");
+    EXPECT_EQ(matriz->Textos()[0][0], "a1");
+    EXPECT_TRUE(llamadas.empty());
     tecla(Qt::Key_Return);
     QTest::keyClicks(editor, "b2");
     EXPECT_EQ(celda(1, 1), "2");
     EXPECT_TRUE(editor->alignment() & Qt::AlignRight);
-}
-
-TEST_F(EdMatrixTest, SetupIgnoresColumnsThatAreNoArray)
-{
-    preparar();
-    const QList<QStringList> antes = matriz->Textos();
-    matriz->Setup(QStringList{QStringLiteral("x")}, QStringLiteral("Nombre"));
-    matriz->Setup(QVariant(), QVariant());
-    EXPECT_EQ(matriz->Textos(), antes);
-    EXPECT_EQ(rejilla->columnCount(), 4);
-    EXPECT_FALSE(rejilla->verticalHeader()->isHidden());
 }
 
 // --- Matriz ------------------------------------------------------------------------------
@@ -200,7 +191,7 @@ TEST_F(EdMatrixTest, OneDimensionalMatrizIsOneColumn)
     EXPECT_EQ(matriz->Textos(), (QList<QStringList>{{"1"}, {"2,5"}, {"x"}, {"Verdadero"}}));
 }
 
-TEST_F(EdMatrixTest, MatrizThatIsNoArrayLeavesTheGridAsItWas)
+TEST_F(EdMatrixTest, ColumnsOrValuesThatAreNoArrayLeaveTheGridAsItWas)
 {
     preparar();
     const QList<QStringList> antes = matriz->Textos();
@@ -208,8 +199,11 @@ TEST_F(EdMatrixTest, MatrizThatIsNoArrayLeavesTheGridAsItWas)
                               QVariant(QVariantMap{{QStringLiteral("a"), 1}})}) {
         EXPECT_FALSE(matriz->FijarMatriz(v));
         matriz->setMatriz(v);
+        matriz->Setup(QStringList{QStringLiteral("x")}, v);
         EXPECT_EQ(matriz->Textos(), antes);
     }
+    EXPECT_EQ(rejilla->columnCount(), 4);
+    EXPECT_FALSE(rejilla->verticalHeader()->isHidden());
 }
 
 TEST_F(EdMatrixTest, EmptyRaggedAndOversizedMatricesKeepTheControlUsable)
@@ -417,15 +411,6 @@ TEST_F(EdMatrixTest, PastedTextObeysTheColumnsKeyRules)
     EXPECT_EQ(celda(1, 1), editor->text());
 }
 
-TEST_F(EdMatrixTest, TypingReachesTheCellAtOnce)
-{
-    preparar();
-    QTest::keyClicks(editor, "vino");
-    EXPECT_EQ(celda(1, 1), "vino");
-    EXPECT_EQ(matriz->Textos()[0][0], "vino");
-    EXPECT_TRUE(llamadas.empty());
-}
-
 TEST_F(EdMatrixTest, ArrowsMoveTheCaretInsideTheTextAndTheCellAtItsEnds)
 {
     preparar();
@@ -561,6 +546,14 @@ TEST_F(EdMatrixTest, LeavingTheControlValidatesTheCellOnce)
     tecla(Qt::Key_Down);
     EXPECT_EQ(llamadas.size(), 1u);
     EXPECT_EQ(celda(1, 1), "vino!");
+
+    // Cancelled, the focus comes back to the cell with the text selected.
+    manejador = [](qint16&, qint16&, QVariant&, bool& Cancel) { Cancel = true; };
+    QTest::keyClicks(editor, "x");
+    otro->setFocus();
+    EXPECT_TRUE(editor->hasFocus());
+    EXPECT_EQ(editor->selectedText(), "x");
+    EXPECT_EQ(llamadas.size(), 2u);
 }
 
 TEST_F(EdMatrixTest, TabLeavesTheControlBothWays)
@@ -574,17 +567,6 @@ TEST_F(EdMatrixTest, TabLeavesTheControlBothWays)
     EXPECT_TRUE(editor->hasFocus());
     QTest::keyClick(editor, Qt::Key_Backtab);
     EXPECT_FALSE(matriz->isAncestorOf(QApplication::focusWidget()));
-}
-
-TEST_F(EdMatrixTest, CancelWhenLeavingReturnsTheFocusToTheCell)
-{
-    preparar();
-    manejador = [](qint16&, qint16&, QVariant&, bool& Cancel) { Cancel = true; };
-    QTest::keyClicks(editor, "x");
-    otro->setFocus();
-    EXPECT_TRUE(editor->hasFocus());
-    EXPECT_EQ(editor->selectedText(), "x");
-    EXPECT_EQ(llamadas.size(), 1u);
 }
 
 TEST_F(EdMatrixTest, ClickPlacesTheEditorOnTheClickedCellAfterValidating)
@@ -619,10 +601,6 @@ TEST(EdMatrixTamano, HeightIsAWholeNumberOfRows)
     m.resize(200, 3);  // smaller than a row: still one
     EXPECT_EQ(m.height(), alto + 4);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(EdMatrixTest, UnformattedNumbersCarryNoGroupingMarks)
 {
