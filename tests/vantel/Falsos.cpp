@@ -59,6 +59,12 @@ Banco::Banco()
     registro = std::make_unique<Registro>(*socket);
 }
 
+void Banco::conModem(std::function<QByteArray(const QByteArray &)> respuestas)
+{
+    socket->setNumTelefono(QStringLiteral("555"));
+    serie->modem = respuestas ? std::move(respuestas) : modemQueResponde("1\r");
+}
+
 bool Banco::correr(const std::function<bool()> &hasta, int limite)
 {
     for (int i = 0; i < limite && !(hasta && hasta()); ++i) {

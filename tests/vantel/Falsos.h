@@ -150,6 +150,11 @@ struct Banco {
     // until hasta() holds or nothing is left to do.
     bool correr(const std::function<bool()> &hasta = {}, int limite = 100000);
     void agotar() { correr(); }
+    // Conectar, run to the end.
+    void conectar() { socket->Conectar(), agotar(); }
+    // Dials 555 through a modem that answers as `respuestas` says (OK to
+    // everything, CONNECT to the dial, by default).
+    void conModem(std::function<QByteArray(const QByteArray &)> respuestas = {});
     Vantel::CommSocket::sckEstado estado() const { return socket->Estado(); }
 
     SerieFalsa *serie;

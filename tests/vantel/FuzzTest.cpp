@@ -58,18 +58,17 @@ TEST(Fuzz, ModemDialogueNeverGetsStuck)
     const QList<QByteArray> buenas = {"0\r", "1\r", "12LC\r", "7\r", "3\r"};
     for (int ronda = 0; ronda < 400; ++ronda) {
         Banco b;
-        b.socket->setNumTelefono(QStringLiteral("555"));
         b.socket->setIntentos(1 + ronda % 3);
         b.socket->setTmOutCnx(2);
         b.socket->setTmOutHang(2);
-        b.serie->modem = [&](const QByteArray &) {
+        b.conModem([&](const QByteArray &) {
             const QByteArray respuesta = std::bernoulli_distribution(0.7)(azar)
                                              ? buenas.at(std::uniform_int_distribution<int>(0, 4)(azar))
                                              : ruido(azar, 40);
             for (const QByteArray &trozo : trocear(azar, respuesta))
                 b.serie->encolar(trozo);
             return QByteArray();
-        };
+        });
         b.socket->Conectar();
         ASSERT_TRUE(b.correr());
         ASSERT_TRUE(b.estado() == Estado::sckCERRADO || b.estado() == Estado::sckCONECTADO) << ronda;
@@ -107,8 +106,7 @@ TEST(Fuzz, ReceivedBytesReachTheHostExactlyOnce)
 {
     std::mt19937 azar(121314);
     Banco b;
-    b.socket->Conectar();
-    b.agotar();
+    b.conectar();
     QByteArray enviado, consumido;
     b.registro->alRecibir = [&](QString &rx) {
         const qsizetype n = std::uniform_int_distribution<qsizetype>(0, rx.size())(azar);
@@ -134,16 +132,14 @@ TEST(Fuzz, ReceivedBytesReachTheHostExactlyOnce)
 TEST(Fuzz, EndlessAnswerWithoutCrEndsAtTheTimeLimit)
 {
     Banco b;
-    b.socket->setNumTelefono(QStringLiteral("555"));
     b.socket->setIntentos(1);
     b.socket->setTmOutCnx(2);
-    b.serie->modem = [&](const QByteArray &c) -> QByteArray {
+    b.conModem([&](const QByteArray &c) -> QByteArray {
         for (int i = 0; c.startsWith("ATD") && i < 64; ++i)
             b.serie->encolar(QByteArray(16 * 1024, 'x'));
         return c.startsWith("ATD") ? QByteArray() : "0\r";
-    };
-    b.socket->Conectar();
-    b.agotar();
+    });
+    b.conectar();
     EXPECT_EQ(b.registro->ultimo(), QStringLiteral("Conexion(sckCERRADO,sckTMOUTDIAL)"));
 }
 

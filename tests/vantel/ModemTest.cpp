@@ -23,8 +23,7 @@ class Modem : public ::testing::Test
 protected:
     Modem()
     {
-        b.socket->setNumTelefono(QStringLiteral("555"));
-        b.serie->modem = modemQueResponde("1\r");
+        b.conModem();
     }
     // Answers the dial with primera, then with "1" CR.
     void marcadosResponden(const QByteArray &primera)
@@ -37,8 +36,7 @@ protected:
     }
     void conectar()
     {
-        b.socket->Conectar();
-        b.agotar();
+        b.conectar();
         ASSERT_EQ(b.registro->ultimo(), Conectado) << b.registro->todo().toStdString();
     }
     void hastaMarcar()
@@ -87,11 +85,9 @@ TEST_F(Modem, DialAnswerDecidesTheOutcome)
     };
     for (const auto &[respuesta, fin] : casos) {
         Banco banco;
-        banco.socket->setNumTelefono(QStringLiteral("555"));
+        banco.conModem(modemQueResponde(respuesta));
         banco.socket->setIntentos(1);
-        banco.serie->modem = modemQueResponde(respuesta);
-        banco.socket->Conectar();
-        banco.agotar();
+        banco.conectar();
         EXPECT_EQ(banco.registro->ultimo(), fin) << respuesta.toStdString();
         EXPECT_EQ(banco.serie->abierto(), fin == Conectado);
     }
@@ -121,13 +117,11 @@ TEST_F(Modem, SilenceAfterDiallingEndsAfterTmOutCnxOrCancelsAndRedials)
     EXPECT_EQ(b.reloj->ahora - marcado, 3000);
 
     Banco otro;
-    otro.socket->setNumTelefono(QStringLiteral("555"));
-    otro.socket->setIntentos(2);
-    otro.serie->modem = [&](const QByteArray &c) -> QByteArray {
+    otro.conModem([&](const QByteArray &c) -> QByteArray {
         return c.startsWith("ATD") && otro.serie->comandos.count(c) == 2 ? "1\r" : callaAlMarcar(c);
-    };
-    otro.socket->Conectar();
-    otro.agotar();
+    });
+    otro.socket->setIntentos(2);
+    otro.conectar();
     EXPECT_EQ(otro.registro->ultimo(), Conectado);
     EXPECT_EQ(otro.serie->comandos.value(6), QByteArray()); // a lone CR cancels the first dial
 }
@@ -147,13 +141,9 @@ TEST_F(Modem, InitialisationAnsweredWronglyOrNotAtAllFails)
 {
     for (const QByteArray &respuesta : {QByteArray("4\r"), QByteArray()}) {
         Banco banco;
-        banco.socket->setNumTelefono(QStringLiteral("555"));
+        banco.conModem([&](const QByteArray &) { return banco.serie->comandos.size() == 2 ? respuesta : QByteArray("0\r"); });
         banco.socket->setTmOutMdm(250);
-        banco.serie->modem = [&](const QByteArray &) {
-            return banco.serie->comandos.size() == 2 ? respuesta : QByteArray("0\r");
-        };
-        banco.socket->Conectar();
-        banco.agotar();
+        banco.conectar();
         EXPECT_EQ(banco.registro->ultimo(), QStringLiteral("Conexion(sckCERRADO,sckINIMODEM)"));
         EXPECT_EQ(banco.serie->comandos.size(), 2);
     }
@@ -169,11 +159,9 @@ TEST_F(Modem, InitialisationListIsSentInOrderAndAnEmptyOneStillTurnsEchoOff)
     EXPECT_EQ(b.serie->comandos, QList<QByteArray>({"ATZ", "ATS0=0", "AT&K3", "ATDT555"}));
 
     Banco vacio;
-    vacio.socket->setNumTelefono(QStringLiteral("555"));
+    vacio.conModem();
     vacio.socket->setInicializacion(QString());
-    vacio.serie->modem = modemQueResponde("1\r");
-    vacio.socket->Conectar();
-    vacio.agotar();
+    vacio.conectar();
     EXPECT_EQ(vacio.serie->comandos, QList<QByteArray>({"ATE0V0", "ATDT555"}));
 }
 
@@ -182,8 +170,7 @@ TEST_F(Modem, ControlLinesInTheMaskMustComeUp)
     b.socket->setMskDTRRTS(2);
     b.socket->setIntentos(3);
     b.serie->dsrAlto = false;
-    b.socket->Conectar();
-    b.agotar();
+    b.conectar();
     EXPECT_EQ(b.registro->eventos, QStringList({"CambioEstado(sckABRIENDO,1)", "CambioEstado(sckABRIENDO,2)",
                                                 "CambioEstado(sckABRIENDO,3)", "CambioEstado(sckCERRADO,3)",
                                                 "Conexion(sckCERRADO,sckNOHAYLINEA)"}));
@@ -192,8 +179,7 @@ TEST_F(Modem, ControlLinesInTheMaskMustComeUp)
     Banco soloCts; // DSR is down but not asked for
     soloCts.socket->setMskDTRRTS(1);
     soloCts.serie->dsrAlto = false;
-    soloCts.socket->Conectar();
-    soloCts.agotar();
+    soloCts.conectar();
     EXPECT_EQ(soloCts.registro->ultimo(), Conectado);
 }
 
@@ -219,8 +205,7 @@ TEST_F(Modem, UnopenablePortAndRepeatedConectarAreHandledQuietly)
 
     Banco cerrado;
     cerrado.serie->abrirOk = false;
-    cerrado.socket->Conectar();
-    cerrado.agotar();
+    cerrado.conectar();
     EXPECT_EQ(cerrado.registro->eventos, QStringList({"CambioEstado(sckABRIENDO,1)", "CambioEstado(sckCERRADO,1)",
                                                       "Conexion(sckCERRADO,sckCANALNODISPONIBLE)"}));
 }
@@ -229,8 +214,7 @@ TEST_F(Modem, LostCarrierDropsTheLineWhichThenConnectsAgain)
 {
     for (const bool subeAntesDeConnect : {true, false}) {
         Banco c;
-        c.socket->setNumTelefono(QStringLiteral("555"));
-        c.serie->modem = callaAlMarcar;
+        c.conModem(callaAlMarcar);
         c.socket->Conectar();
         c.correr([&] { return c.serie->comandos.contains("ATDT555"); });
         if (subeAntesDeConnect)
@@ -246,8 +230,7 @@ TEST_F(Modem, LostCarrierDropsTheLineWhichThenConnectsAgain)
 
         // The dropped line still holds its port; connecting must not trip on it.
         c.serie->modem = modemQueResponde("1\r");
-        c.socket->Conectar();
-        c.agotar();
+        c.conectar();
         EXPECT_EQ(c.registro->ultimo(), Conectado);
     }
 }
@@ -303,10 +286,8 @@ TEST(DesconectarEnCadaPaso, AlwaysEndsClosedAndReported)
     for (const bool conModem : {true, false}) {
         for (int pasos = 0; pasos < 500; ++pasos) {
             Banco b;
-            if (conModem) {
-                b.socket->setNumTelefono(QStringLiteral("555"));
-                b.serie->modem = modemQueResponde("1\r");
-            }
+            if (conModem)
+                b.conModem();
             b.socket->Conectar();
             int hechos = 0;
             while (hechos < pasos && (b.serie->entregar() || b.reloj->disparar()))
@@ -334,8 +315,7 @@ class LineaDirecta : public ::testing::Test
 protected:
     LineaDirecta()
     {
-        b.socket->Conectar();
-        b.agotar();
+        b.conectar();
         b.registro->eventos.clear();
     }
     Banco b;

@@ -121,8 +121,7 @@ TEST(Control, StaysThirtyTwoPixelsSquareAndHiddenInUse)
 TEST(Control, ReleasingItWhileConnectedClosesTheChannelSilently)
 {
     Banco b;
-    b.socket->Conectar();
-    b.agotar();
+    b.conectar();
     bool cerrada = false;
     b.serie->alCerrarAbierta = [&] { cerrada = true; };
     const QStringList antes = b.registro->eventos;
