@@ -278,6 +278,7 @@ TEST_F(NotaDeEntrega, InvoicedNoteKeepsItsLinesButNotItsStock)
     EXPECT_FALSE(bd->EliminarAlbaran(n));
 }
 
+// A number typed by the user is never replaced by the next free one.
 TEST_F(NotaDeEntrega, NewNoteWithATakenNumberWritesNothing)
 {
     const qint32 n = notaGuardada({{900, 1.0}});
@@ -290,6 +291,7 @@ TEST_F(NotaDeEntrega, NewNoteWithATakenNumberWritesNothing)
     l->FijarCantidadGramos(3);
     l->IgualarCanStock();
     EXPECT_FALSE(a.Update());
+    EXPECT_TRUE(a.UltimoError().contains(QStringLiteral("Ya hay un albarán con el número"))) << a.UltimoError().toStdString();
     EXPECT_EQ(uno(QStringLiteral("select Cliente from AlbaranVentaCabecera")), 1);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaDetalle")), 1);
     EXPECT_EQ(vendido(901), 0);

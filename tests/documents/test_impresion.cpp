@@ -65,6 +65,16 @@ protected:
     }
 };
 
+// Checks the texts a call gave its placeholders ("" where one prints empty).
+void Impreso(const std::map<QString, QString>& valores, std::initializer_list<std::pair<const char*, const char*>> esperados)
+{
+    for (const auto& [marca, texto] : esperados) {
+        const auto it = valores.find(QString::fromUtf8(marca));
+        ASSERT_NE(it, valores.end()) << marca;
+        EXPECT_EQ(it->second, QString::fromUtf8(texto)) << marca;
+    }
+}
+
 TEST_F(Impresion, DeliveryNoteSendsEverySectionWithItsFormattedValues)
 {
     bd->GuardarComercio({QStringLiteral("ULTRAMARINOS PEPA, S.L."), QStringLiteral("B12345674"), QStringLiteral("Calle Real, 3"),
@@ -77,51 +87,25 @@ TEST_F(Impresion, DeliveryNoteSendsEverySectionWithItsFormattedValues)
     EXPECT_EQ(g.secciones(), (std::vector<qint16>{0, 1, 1, 1, 2}));
     EXPECT_EQ(g.cierres, 1);
 
-    const auto& cabeza = g.llamadas[0].valores;
     EXPECT_EQ(g.llamadas[0].marcas.front(), QStringLiteral("@PAG"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@PAG")), QStringLiteral("1"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@NUMERO")), QStringLiteral("1"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@FECHA")), QStringLiteral("05/03/2024"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@CODCLI")), QStringLiteral("7"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@NOMBRE")), QStringLiteral("BAR EL PUERTO"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@NIF")), QStringLiteral("B46000006"));
     // The shop's own data heads every document.
-    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_NOMBRE")), QStringLiteral("ULTRAMARINOS PEPA, S.L."));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_NIF")), QStringLiteral("B12345674"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_DIRECCION")), QStringLiteral("Calle Real, 3"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_CODPOSTAL")), QStringLiteral("46001"));
-    EXPECT_EQ(cabeza.at(QStringLiteral("@EMPRESA_TELEFONO")), QStringLiteral("963 000 000"));
-
-    const auto& jamon = g.llamadas[1].valores;
-    EXPECT_EQ(jamon.at(QStringLiteral("@CODIGO")), QStringLiteral("0000015"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@DESCRIPCION")), QStringLiteral("JAMON SERRANO LONCHAS"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@UNIDAD")), QStringLiteral("/g"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@CANTIDAD")), QStringLiteral("0,250"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@IMPORTE")), QStringLiteral("7,23"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@PCTDESCUENTO")), QStringLiteral("10,0"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@IMPDESCONTADO")), QStringLiteral("6,51"));
-    EXPECT_EQ(jamon.at(QStringLiteral("@BULTOS")), QString());  // zero prints empty
-    EXPECT_EQ(jamon.at(QStringLiteral("@IMPNETO")), QStringLiteral("6,51"));
-
+    Impreso(g.llamadas[0].valores, {{"@PAG", "1"}, {"@NUMERO", "1"}, {"@FECHA", "05/03/2024"}, {"@CODCLI", "7"},
+                                    {"@NOMBRE", "BAR EL PUERTO"}, {"@NIF", "B46000006"},
+                                    {"@EMPRESA_NOMBRE", "ULTRAMARINOS PEPA, S.L."}, {"@EMPRESA_NIF", "B12345674"},
+                                    {"@EMPRESA_DIRECCION", "Calle Real, 3"}, {"@EMPRESA_CODPOSTAL", "46001"},
+                                    {"@EMPRESA_TELEFONO", "963 000 000"}});
+    // A zero count of packages prints empty.
+    Impreso(g.llamadas[1].valores, {{"@CODIGO", "0000015"}, {"@DESCRIPCION", "JAMON SERRANO LONCHAS"}, {"@UNIDAD", "/g"},
+                                    {"@CANTIDAD", "0,250"}, {"@IMPORTE", "7,23"}, {"@PCTDESCUENTO", "10,0"},
+                                    {"@IMPDESCONTADO", "6,51"}, {"@BULTOS", ""}, {"@IMPNETO", "6,51"}});
     // The comment: one line of its own, every other placeholder empty.
-    const auto& comentario = g.llamadas[2].valores;
-    EXPECT_EQ(comentario.at(QStringLiteral("@DESCRIPCION")), QStringLiteral("muy fino [PAGINA,]"));
-    EXPECT_EQ(comentario.at(QStringLiteral("@CODIGO")), QString());
+    Impreso(g.llamadas[2].valores, {{"@DESCRIPCION", "muy fino [PAGINA,]"}, {"@CODIGO", ""}});
     EXPECT_EQ(g.llamadas[2].marcas, g.llamadas[1].marcas);
-
-    const auto& sifon = g.llamadas[3].valores;
-    EXPECT_EQ(sifon.at(QStringLiteral("@UNIDAD")), QStringLiteral("/u"));
-    EXPECT_EQ(sifon.at(QStringLiteral("@CANTIDAD")), QStringLiteral("2"));
-    EXPECT_EQ(sifon.at(QStringLiteral("@BULTOS")), QStringLiteral("-2"));
-    EXPECT_EQ(sifon.at(QStringLiteral("@IMPENVASE")), QStringLiteral("-0,60"));
-    EXPECT_EQ(sifon.at(QStringLiteral("@IMPNETO")), QStringLiteral("2,20"));  // 1.60 + 0.60
-
-    const auto& totales = g.llamadas[4].valores;
-    EXPECT_EQ(totales.at(QStringLiteral("@IMPORTE")), QStringLiteral("8,11"));
-    EXPECT_EQ(totales.at(QStringLiteral("@DESCUENTOS")), QStringLiteral("0,81"));
-    EXPECT_EQ(totales.at(QStringLiteral("@ENV_DEV")), QStringLiteral("-0,60"));
-    EXPECT_EQ(totales.at(QStringLiteral("@ENV_ENT")), QString());
-    EXPECT_EQ(totales.at(QStringLiteral("@TOTAL")), QStringLiteral("6,70"));
+    // Net: 1.60 of goods and 0.60 of returned bottles.
+    Impreso(g.llamadas[3].valores,
+            {{"@UNIDAD", "/u"}, {"@CANTIDAD", "2"}, {"@BULTOS", "-2"}, {"@IMPENVASE", "-0,60"}, {"@IMPNETO", "2,20"}});
+    Impreso(g.llamadas[4].valores,
+            {{"@IMPORTE", "8,11"}, {"@DESCUENTOS", "0,81"}, {"@ENV_DEV", "-0,60"}, {"@ENV_ENT", ""}, {"@TOTAL", "6,70"}});
 }
 
 TEST_F(Impresion, PageHeadIsPrintedAgainOnEveryNewPage)
@@ -133,8 +117,7 @@ TEST_F(Impresion, PageHeadIsPrintedAgainOnEveryNewPage)
     g.saltoEn = {3, 9};
     ASSERT_TRUE(a.Imprimir(g, QString()));
     EXPECT_EQ(g.secciones(), (std::vector<qint16>{0, 1, 1, 0, 1, 1, 1, 1, 2, 0}));
-    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@PAG")), QStringLiteral("2"));
-    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@NOMBRE")), QStringLiteral("BAR EL PUERTO"));
+    Impreso(g.llamadas[3].valores, {{"@PAG", "2"}, {"@NOMBRE", "BAR EL PUERTO"}});
     EXPECT_EQ(g.llamadas[4].pagina, 2);
     EXPECT_EQ(g.llamadas[9].valores.at(QStringLiteral("@PAG")), QStringLiteral("3"));
     EXPECT_EQ(g.reinicios, (std::vector<int>{1, 4, 10}));  // the line counter restarts after each head
@@ -166,33 +149,23 @@ TEST_F(Impresion, InvoiceSendsLinesRatesAndTotals)
     ASSERT_TRUE(f.Imprimir(g, QStringLiteral("/m")));
     EXPECT_EQ(g.archivo, QStringLiteral("/m/mskFact.txt"));
     EXPECT_EQ(g.secciones(), (std::vector<qint16>{0, 1, 2, 2, 1, 3, 4, 4, 5}));
-    EXPECT_EQ(g.llamadas[0].valores.at(QStringLiteral("@ABC")), QStringLiteral("B"));
-    EXPECT_EQ(g.llamadas[1].valores.at(QStringLiteral("@TITULO")), QStringLiteral("Albarán Nº1 de fecha 05/03/2024"));
-    const auto& art = g.llamadas[2].valores;
-    EXPECT_EQ(art.at(QStringLiteral("@REFERENCIA")), QStringLiteral("0000015"));
-    EXPECT_EQ(art.at(QStringLiteral("@CANTIDAD")), QStringLiteral("0,250"));
-    EXPECT_EQ(art.at(QStringLiteral("@IMPORTE")), QStringLiteral("7,23"));  // 10 x 0.25 x 2.89
-    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@DESCRIPCION")), QStringLiteral("muy fino"));
-    EXPECT_EQ(g.llamadas[3].valores.at(QStringLiteral("@REFERENCIA")), QString());
-    EXPECT_EQ(g.llamadas[4].valores.at(QStringLiteral("@CONCEPTO")), QStringLiteral("Portes"));
-    EXPECT_EQ(g.llamadas[5].valores.at(QStringLiteral("@NUMERO")), QStringLiteral("1"));
-    const auto& iva10 = g.llamadas[6].valores;
-    EXPECT_EQ(iva10.at(QStringLiteral("@DESCUENTO")), QStringLiteral("0,72"));
-    EXPECT_EQ(iva10.at(QStringLiteral("@BASEIMPONIBLE")), QStringLiteral("6,51"));
-    EXPECT_EQ(iva10.at(QStringLiteral("@IVA")), QStringLiteral("0,65"));
-    const auto& totales = g.llamadas[8].valores;
-    EXPECT_EQ(totales.at(QStringLiteral("@NETO")), QStringLiteral("12,23"));
-    EXPECT_EQ(totales.at(QStringLiteral("@DESCUENTO")), QStringLiteral("1,22"));
-    EXPECT_EQ(totales.at(QStringLiteral("@IMPORTE")), QStringLiteral("12,61"));  // 6.51 + 0.65 + 4.50 + 0.95
-    EXPECT_EQ(totales.at(QStringLiteral("@X")), QStringLiteral("N"));
+    Impreso(g.llamadas[0].valores, {{"@ABC", "B"}});
+    Impreso(g.llamadas[1].valores, {{"@TITULO", "Albarán Nº1 de fecha 05/03/2024"}});
+    // 10 x 0.25 x 2.89 (per 100 g).
+    Impreso(g.llamadas[2].valores, {{"@REFERENCIA", "0000015"}, {"@CANTIDAD", "0,250"}, {"@IMPORTE", "7,23"}});
+    Impreso(g.llamadas[3].valores, {{"@DESCRIPCION", "muy fino"}, {"@REFERENCIA", ""}});
+    Impreso(g.llamadas[4].valores, {{"@CONCEPTO", "Portes"}});
+    Impreso(g.llamadas[5].valores, {{"@NUMERO", "1"}});
+    Impreso(g.llamadas[6].valores, {{"@DESCUENTO", "0,72"}, {"@BASEIMPONIBLE", "6,51"}, {"@IVA", "0,65"}});
+    // 6.51 + 0.65 + 4.50 + 0.95
+    Impreso(g.llamadas[8].valores, {{"@NETO", "12,23"}, {"@DESCUENTO", "1,22"}, {"@IMPORTE", "12,61"}, {"@X", "N"}});
     EXPECT_EQ(g.cierres, 1);
 
     jamon->FijarBultos(1);
     jamon->FijarEnvase(0.25);
     GrabadoraMascaras conEnvases;
     ASSERT_TRUE(f.Imprimir(conEnvases, QString()));
-    EXPECT_EQ(conEnvases.llamadas.back().valores.at(QStringLiteral("@X")), QString());
-    EXPECT_EQ(conEnvases.llamadas.back().valores.at(QStringLiteral("@TOTALENVASES")), QStringLiteral("12,86"));
+    Impreso(conEnvases.llamadas.back().valores, {{"@X", ""}, {"@TOTALENVASES", "12,86"}});
 }
 
 // Cents of a printed amount ("1.234,56"; empty is zero).
@@ -388,8 +361,7 @@ TEST_F(Impresion, PrintedTotalsEqualTheListAndExactFractions)
     portes->FijarpIVA(21);
     GrabadoraMascaras g;
     ASSERT_TRUE(f.Imprimir(g, QString()));
-    EXPECT_EQ(g.llamadas.back().valores.at(QStringLiteral("@BASEIMPONIBLE")), QStringLiteral("552,65"));
-    EXPECT_EQ(g.llamadas.back().valores.at(QStringLiteral("@IVA")), QStringLiteral("116,06"));
+    Impreso(g.llamadas.back().valores, {{"@BASEIMPONIBLE", "552,65"}, {"@IVA", "116,06"}});
     f.Pagado = 668.71;
     ASSERT_TRUE(f.Update());
     const std::vector<FilaFactura> lista = bd->ListaFacturas(qint16(4), {}, {}, {}, false);

@@ -44,7 +44,19 @@ protected:
     struct Resultado {
         int antes = 0, uno = 0, despues = 0;
         qint16 cuenta = -1, facturas = -1, facturados = -1, noFacturados = -1;
+        QString error;  // the batch's UltimoError
     };
+    // Invoices the pending notes (only note `nota` when given) with the owner's answers `o`.
+    Resultado facturar() { return facturar(Opciones{}); }
+    Resultado facturar(const Opciones& o, qint32 nota = 0)
+    {
+        Albaranes lote(*bd);
+        if (nota)
+            lote.WhoAmI(nota);
+        else
+            lote.WhoAmI();
+        return facturar(lote, o);
+    }
     Resultado facturar(Albaranes& lote, const Opciones& o)
     {
         Resultado r;
@@ -69,16 +81,16 @@ protected:
             r.noFacturados = n;
         });
         lote.Facturar();
+        r.error = lote.UltimoError();
         return r;
     }
-    // Every pending note invoiced with one concept line per VAT rate.
-    void facturarPorTipoDeIVA()
+    // Pending notes 1 to `n` of customer `cli`, of one kilo of article 1 each, a day apart.
+    void notas(int n, qint32 cli = 1)
     {
-        Albaranes lote(*bd);
-        lote.WhoAmI();
-        Opciones o;
-        o.detalle = 2;
-        facturar(lote, o);
+        for (int i = 1; i <= n; ++i) {
+            albaran(i, cli, QDate(2024, 3, i));
+            linea(i, 1, 1, 1, 1000, 2, 1);
+        }
     }
     // Invoice number of a note, or -1 when it is not invoiced.
     qint64 facturaDe(qint32 nota)
@@ -99,11 +111,7 @@ TEST_F(Lote, OneInvoicePerCustomerInCustomerThenDateOrder)
     linea(8, 1, 25, 5, 110, 2, 3);
     linea(9, 1, 31, 7, 65, 2, 10);
     linea(9, 2, 1, 1, 1000, 2, 2);
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    Opciones o;
-    o.detalle = 3;
-    const Resultado r = facturar(lote, o);
+    const Resultado r = facturar({.detalle = 3});
     EXPECT_EQ(r.cuenta, 3);
     EXPECT_EQ(r.facturas, 2);
     EXPECT_EQ(r.facturados, 3);
@@ -135,37 +143,22 @@ TEST_F(Lote, WithInvoiceRecordsABackDatedBatchIsRefusedWithTheReasonAndItsNotesS
     albaran(2, 2, QDate(2024, 3, 3));
     linea(1, 1, 1, 1, 1000, 2, 1);
     linea(2, 1, 1, 1, 1000, 2, 1);
-    {
-        Albaranes lote(*bd);
-        lote.WhoAmI(1);
-        const Resultado r = facturar(lote, Opciones{1, QDate(2024, 3, 31)});
-        EXPECT_EQ(r.facturas, 1);
-    }
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    const Resultado r = facturar(lote, Opciones{1, QDate(2024, 3, 30)});
+    EXPECT_EQ(facturar({.fecha = QDate(2024, 3, 31)}, 1).facturas, 1);
+    const Resultado r = facturar({.fecha = QDate(2024, 3, 30)});
     EXPECT_EQ(r.facturas, 0);
     EXPECT_EQ(r.noFacturados, 1);
     EXPECT_EQ(facturaDe(2), -1);
-    EXPECT_TRUE(lote.UltimoError().contains(QStringLiteral("es anterior a la de la factura 1 de la misma serie (31/03/2024)")))
-        << lote.UltimoError().toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("es anterior a la de la factura 1 de la misma serie (31/03/2024)")))
+        << r.error.toStdString();
     EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion")), 1);
 }
 
 TEST_F(Lote, OneInvoicePerNoteAndPaidNotesNever)
 {
     cliente(1, QStringLiteral("UNO"));
-    albaran(1, 1, QDate(2024, 3, 1));
-    albaran(2, 1, QDate(2024, 3, 2));
-    albaran(3, 1, QDate(2024, 3, 3));
-    albaran(4, 1, QDate(2024, 3, 4), 5.0);  // paid on account
-    for (int n = 1; n <= 4; ++n)
-        linea(n, 1, 1, 1, 1000, 2, 1);
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    Opciones o;
-    o.unaPorAlbaran = true;
-    const Resultado r = facturar(lote, o);
+    notas(4);
+    m().ejecutar(QStringLiteral("update AlbaranVentaCabecera set Pagado=5 where Numero=4"));  // paid on account
+    const Resultado r = facturar({.unaPorAlbaran = true});
     EXPECT_EQ(r.cuenta, 3);
     EXPECT_EQ(r.facturas, 3);
     EXPECT_EQ((std::vector<qint64>{facturaDe(1), facturaDe(2), facturaDe(3), facturaDe(4)}), (std::vector<qint64>{1, 2, 3, -1}));
@@ -181,14 +174,12 @@ TEST_F(Lote, ACustomerWithAWrongNifIsLeftPendingWithTheReason)
     albaran(2, 2, QDate(2024, 3, 2));
     for (int n = 1; n <= 2; ++n)
         linea(n, 1, 1, 1, 1000, 2, 1);
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    const Resultado r = facturar(lote, {});
+    const Resultado r = facturar();
     EXPECT_EQ(r.facturas, 1);
     EXPECT_EQ(r.noFacturados, 1);
     EXPECT_EQ(facturaDe(1), -1);
     EXPECT_EQ(facturaDe(2), 1);
-    EXPECT_TRUE(lote.UltimoError().contains(QStringLiteral("El N.I.F. 12345678A del cliente 1 no es correcto"))) << lote.UltimoError().toStdString();
+    EXPECT_TRUE(r.error.contains(QStringLiteral("El N.I.F. 12345678A del cliente 1 no es correcto"))) << r.error.toStdString();
 }
 
 TEST_F(Lote, PricesWithVatIncludedBecomeNet)
@@ -197,12 +188,8 @@ TEST_F(Lote, PricesWithVatIncludedBecomeNet)
     cliente(1, QStringLiteral("UNO"));
     albaran(1, 1, QDate(2024, 3, 1));
     linea(1, 1, 31, 7, 121, 2, 1);  // AGUA, department 7: 21 %
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    facturar(lote, {});
+    facturar();
     EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Precio from FacturaVentaDetalle where Serie=1 and Numero=1")), 1.00);
-    EXPECT_DOUBLE_EQ(SinIVA(1.21, 21), 1.00);
-    EXPECT_DOUBLE_EQ(SinIVA(10.00, 10), 9.09);
 }
 
 TEST_F(Lote, ScaleTicketNotesCarryVatEvenWhenItIsBrokenDown)
@@ -213,9 +200,7 @@ TEST_F(Lote, ScaleTicketNotesCarryVatEvenWhenItIsBrokenDown)
     albaran(2, 1, QDate(2024, 3, 2));
     linea(1, 1, 31, 7, 121, 2, 1);
     linea(2, 1, 31, 7, 121, 2, 1);
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    facturar(lote, {});
+    facturar();
     motor::Recordset rs = m().abrirRecordset(QStringLiteral("select Precio from FacturaVentaDetalle order by Linea"));
     EXPECT_DOUBLE_EQ(rs[QStringLiteral("Precio")].aNumero(), 1.00);
     rs.moveNext();
@@ -230,7 +215,7 @@ TEST_F(Lote, DetailTwoGivesOneConceptPerVatRate)
     linea(7, 1, 31, 7, 200, 2, 5, 10);   // 10.00 less 10 % = 9.00 at 21 %
     linea(7, 2, 32, 7, 100, 2, 1);       // 1.00 at 21 %
     linea(7, 3, 25, 5, 110, 2, 3);       // 3.30 at 4 %
-    facturarPorTipoDeIVA();
+    facturar({.detalle = 2});
     motor::Recordset rs = m().abrirRecordset(
         QStringLiteral("select Concepto, Importe, pIVA from FacturaVentaDetalle where Serie=1 and Numero=1 order by Linea"));
     ASSERT_EQ(rs.recordCount(), 2);
@@ -257,7 +242,7 @@ TEST_F(Lote, DetailTwoNamesNotesOfAnyNumberWithinTheConceptField)
     cliente(1, QStringLiteral("UNO"));
     albaran(2147483647, 1, QDate(2024, 3, 1));
     linea(2147483647, 1, 31, 7, 200, 2, 5);
-    facturarPorTipoDeIVA();
+    facturar({.detalle = 2});
     EXPECT_EQ(facturaDe(2147483647), 1);
 }
 
@@ -270,7 +255,7 @@ TEST_F(Lote, DetailTwoKeepsDepartmentsOfOneVatWithDifferentSurchargesApart)
     albaran(8, 2, QDate(2024, 3, 1));
     linea(8, 1, 31, 7, 200, 2, 5);  // 10.00 at 21 % + 5.2 %
     linea(8, 2, 36, 8, 300, 2, 1);  // 3.00 at 21 %, no surcharge
-    facturarPorTipoDeIVA();
+    facturar({.detalle = 2});
     motor::Recordset rs = m().abrirRecordset(
         QStringLiteral("select Importe, pIVA, pREq from FacturaVentaDetalle where Serie=1 and Numero=1 order by Linea"));
     ASSERT_EQ(rs.recordCount(), 2);
@@ -335,26 +320,13 @@ TEST_F(Lote, ANoteOfTheMostLinesIsInvoicedOrToldWhyNot)
 TEST_F(Lote, CancelBeforeChangesNothingAndCancelDuringKeepsTheInvoiceInProgress)
 {
     cliente(1, QStringLiteral("UNO"));
-    for (int n = 1; n <= 3; ++n) {
-        albaran(n, 1, QDate(2024, 3, n));
-        linea(n, 1, 1, 1, 1000, 2, 1);
-    }
-    {
-        Albaranes lote(*bd);
-        lote.WhoAmI();
-        Opciones o;
-        o.cancelar = true;
-        const Resultado r = facturar(lote, o);
-        EXPECT_EQ(r.antes, 1);
-        EXPECT_EQ(r.uno, 0);
-        EXPECT_EQ(r.despues, 0);
-        EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
-    }
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    Opciones o;
-    o.pararTras = 2;
-    const Resultado r = facturar(lote, o);
+    notas(3);
+    const Resultado antes = facturar({.cancelar = true});
+    EXPECT_EQ(antes.antes, 1);
+    EXPECT_EQ(antes.uno, 0);
+    EXPECT_EQ(antes.despues, 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
+    const Resultado r = facturar({.pararTras = 2});
     EXPECT_EQ(r.uno, 2);
     EXPECT_EQ(r.facturas, 1);
     EXPECT_EQ(r.facturados, 2);
@@ -380,7 +352,7 @@ TEST_F(Lote, ASurchargeCustomerOnADepartmentWithoutSurchargeIsWarnedFirst)
             textos << texto;
             c = cancelar;
         });
-        const Resultado r = facturar(lote, Opciones{});
+        const Resultado r = facturar(lote, {});
         EXPECT_EQ(r.antes, cancelar ? 0 : 1);
         return textos;
     };
@@ -400,9 +372,7 @@ TEST_F(Lote, ASurchargeCustomerOnADepartmentWithoutSurchargeIsWarnedFirst)
 
 TEST_F(Lote, NothingToInvoiceAsksWithCountZero)
 {
-    Albaranes lote(*bd);
-    lote.WhoAmI();
-    const Resultado r = facturar(lote, {});
+    const Resultado r = facturar();
     EXPECT_EQ(r.antes, 1);
     EXPECT_EQ(r.cuenta, 0);
     EXPECT_EQ(r.despues, 0);
