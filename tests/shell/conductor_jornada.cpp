@@ -73,6 +73,13 @@ void Paso(const QString& titulo)
 void Dato(const QString& clave, const QString& valor) { Escribir(QStringLiteral("DATO %1=%2").arg(clave, valor)); }
 
 bool Esperar(const std::function<bool()>& condicion, int ms = 5000) { return QTest::qWaitFor(condicion, ms); }
+// Waits for `condicion`; when it does not come the day stops, saying what was found instead.
+void Exigir(const std::function<bool()>& condicion, const QString& esperado, const std::function<QString()>& encontrado,
+            int ms = 5000)
+{
+    if (!Esperar(condicion, ms))
+        Fallar(esperado, encontrado());
+}
 
 // Answers the modal windows as they come, in the order the day expects them. A dialog that
 // nobody expects is recorded and rejected, and the day fails at the next step.
@@ -184,6 +191,10 @@ int Abiertas(const QString& nombre)
             ++n;
     return n;
 }
+void EsperarCerrada(const QString& nombre, const QString& esperado)
+{
+    Exigir([nombre] { return Abiertas(nombre) == 0; }, esperado, [] { return QStringLiteral("sigue abierta"); });
+}
 
 void Activar(QWidget* ventana)
 {
@@ -223,6 +234,14 @@ QWidget* Foco()
 void Teclas(const QString& texto) { QTest::keyClicks(Foco(), texto); }
 void Tecla(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(Foco(), k, m); }
 void Intro() { Tecla(Qt::Key_Return); }
+// Each text typed into the cell with the focus and Enter after it, as a user fills a row.
+void TeclasIntro(const QStringList& textos)
+{
+    for (const QString& t : textos) {
+        Teclas(t);
+        Intro();
+    }
+}
 void Escribir(QLineEdit* campo, const QString& texto)
 {
     campo->setFocus(Qt::MouseFocusReason);
@@ -307,8 +326,7 @@ void Jornada()
     Escribir(Hijo<QLineEdit>(unCliente, QStringLiteral("txPoblacion")), QStringLiteral("VALENCIA"));
     Hijo<QCheckBox>(unCliente, QStringLiteral("ckUsaREq"))->click();
     Boton(unCliente, QStringLiteral("Acepta"));
-    Esperar([] { return Abiertas(QStringLiteral("UnCliente")) == 0; });
-    Comprobar(Abiertas(QStringLiteral("UnCliente")) == 0, QStringLiteral("la ficha cerrada tras guardar"), QStringLiteral("sigue abierta"));
+    EsperarCerrada(QStringLiteral("UnCliente"), QStringLiteral("la ficha cerrada tras guardar"));
     auto* grdCli = Hijo<QAbstractItemView>(browCli, QStringLiteral("Grd"));
     Comprobar(FilaDonde(grdCli, 1, nombreCliente) >= 0, QStringLiteral("el cliente en la lista de clientes"), QStringLiteral("no está"));
     Dato(QStringLiteral("cliente"), codigo);
@@ -345,14 +363,12 @@ void Jornada()
     Comprobar(Hijo<QLineEdit>(notaTicket, QStringLiteral("txCliente"))->text() == nombreCliente,
               QStringLiteral("el nombre del cliente al teclear su código"), Hijo<QLineEdit>(notaTicket, QStringLiteral("txCliente"))->text());
     Boton(notaTicket, QStringLiteral("Aceptar"));
-    Esperar([] { return Abiertas(QStringLiteral("UnAlbaran")) == 0; });
-    Comprobar(Abiertas(QStringLiteral("UnAlbaran")) == 0, QStringLiteral("el albarán guardado y su ventana cerrada"), QStringLiteral("sigue abierta"));
+    EsperarCerrada(QStringLiteral("UnAlbaran"), QStringLiteral("el albarán guardado y su ventana cerrada"));
     Dato(QStringLiteral("ticket"), ticket);
     Dato(QStringLiteral("albaran_ticket"), numeroTicket);
     // Saving marks the ticket: its row changes its "Alb" column.
-    Esperar([&] { return Celda(grdTk, FilaDonde(grdTk, 1, ticket), 0) != usado; }, 4000);
-    Comprobar(Celda(grdTk, FilaDonde(grdTk, 1, ticket), 0) != usado, QStringLiteral("el ticket %1 marcado como usado").arg(ticket),
-              QStringLiteral("sigue «%1»").arg(usado));
+    Exigir([&] { return Celda(grdTk, FilaDonde(grdTk, 1, ticket), 0) != usado; },
+           QStringLiteral("el ticket %1 marcado como usado").arg(ticket), [&] { return QStringLiteral("sigue «%1»").arg(usado); }, 4000);
 
     // 3. A second note typed from the keyboard: a packaging line, a line with a comment.
     Paso(QStringLiteral("Albaranes: albarán tecleado con envases y un comentario"));
@@ -364,26 +380,10 @@ void Jornada()
     const QString numeroTecleado = Hijo<QLineEdit>(nota, QStringLiteral("txNumero"))->text();
     Comprobar(Foco() == Hijo<QLineEdit>(nota, QStringLiteral("txCodCli")), QStringLiteral("el foco en el código de cliente"),
               Foco()->objectName());
-    Teclas(codigo);
-    Intro();
-    // Bultos, envase, artículo, cantidad, precio (the catalogue's), descuento.
-    Teclas(QStringLiteral("3"));
-    Intro();
-    Teclas(Decimal(QStringLiteral("0.45")));
-    Intro();
-    Teclas(articulos[0]);
-    Intro();
-    Teclas(Decimal(QStringLiteral("1.250")));
-    Intro();
-    Intro();
-    Intro();
-    // The second line: no packages, a unit article.
-    Intro();
-    Intro();
-    Teclas(articulos[1]);
-    Intro();
-    Teclas(QStringLiteral("4"));
-    Intro();
+    // The customer; then bultos, envase, artículo, cantidad, precio (the catalogue's), descuento;
+    // then a second line: no packages, a unit article.
+    TeclasIntro({codigo, QStringLiteral("3"), Decimal(QStringLiteral("0.45")), articulos[0], Decimal(QStringLiteral("1.250")), {}, {}});
+    TeclasIntro({{}, {}, articulos[1], QStringLiteral("4")});
     auto* grdNota = Hijo<QAbstractItemView>(nota, QStringLiteral("Grd"));
     Comprobar(grdNota->model()->rowCount() == 3, QStringLiteral("dos líneas y la fila de entrada"),
               QStringLiteral("%1 filas").arg(grdNota->model()->rowCount()));
@@ -398,8 +398,7 @@ void Jornada()
               QStringLiteral("el comentario en la celda bajo la segunda línea"),
               QStringLiteral("«%1» en la fila %2, columna %3").arg(txEd->text()).arg(donde.row()).arg(donde.column()));
     Tecla(Qt::Key_Return, Qt::ControlModifier);
-    Esperar([] { return Abiertas(QStringLiteral("UnAlbaran")) == 0; });
-    Comprobar(Abiertas(QStringLiteral("UnAlbaran")) == 0, QStringLiteral("el albarán guardado con Ctrl+Intro"), QStringLiteral("sigue abierto"));
+    EsperarCerrada(QStringLiteral("UnAlbaran"), QStringLiteral("el albarán guardado con Ctrl+Intro"));
     Dato(QStringLiteral("albaran_tecleado"), numeroTecleado);
 
     // 4. The customer's notes: stock discounted, then invoiced together.
@@ -413,9 +412,8 @@ void Jornada()
     Accion(browCli, QStringLiteral("MnAlbaranes"))->trigger();
     browAlb = Ventana(QStringLiteral("BrowAlb"));
     auto* grdAlb = Hijo<QAbstractItemView>(browAlb, QStringLiteral("Grd"));
-    Esperar([&] { return grdAlb->model()->rowCount() == 2; });
-    Comprobar(grdAlb->model()->rowCount() == 2, QStringLiteral("los dos albaranes del cliente en la lista"),
-              QStringLiteral("%1 filas").arg(grdAlb->model()->rowCount()));
+    Exigir([&] { return grdAlb->model()->rowCount() == 2; }, QStringLiteral("los dos albaranes del cliente en la lista"),
+           [&] { return QStringLiteral("%1 filas").arg(grdAlb->model()->rowCount()); });
     Activar(browAlb);
     g_contestador->Mensaje(QStringLiteral("Se descontará el stock en 2 albaranes"), QMessageBox::Ok);
     Accion(browAlb, QStringLiteral("MnDescontarMasivo"))->trigger();
@@ -443,9 +441,9 @@ void Jornada()
     auto* grdFac = Hijo<QAbstractItemView>(browFac, QStringLiteral("Grd"));
     const QString codigo6 = codigo.rightJustified(6, QLatin1Char('0'));
     int filaFac = -1;
-    Esperar([&] { return (filaFac = FilaDonde(grdFac, 2, codigo6)) >= 0; });
-    Comprobar(filaFac >= 0, QStringLiteral("una factura del cliente %1 en la lista de hoy").arg(codigo6),
-              QStringLiteral("%1 facturas, ninguna suya").arg(grdFac->model()->rowCount()));
+    Exigir([&] { return (filaFac = FilaDonde(grdFac, 2, codigo6)) >= 0; },
+           QStringLiteral("una factura del cliente %1 en la lista de hoy").arg(codigo6),
+           [&] { return QStringLiteral("%1 facturas, ninguna suya").arg(grdFac->model()->rowCount()); });
     const QString factura = Celda(grdFac, filaFac, 0);
     const QString total = Celda(grdFac, filaFac, 6);
     Dato(QStringLiteral("factura"), factura);
@@ -459,15 +457,14 @@ void Jornada()
     filaFac = FilaDonde(grdFac, 0, factura);
     ClicEnFila(grdFac, filaFac);
     Accion(browFac, QStringLiteral("MnLiquidar"))->trigger();
-    Esperar([&] { return Celda(grdFac, FilaDonde(grdFac, 0, factura), 7) == total; });
-    Comprobar(Celda(grdFac, FilaDonde(grdFac, 0, factura), 7) == total, QStringLiteral("pagado %1 tras liquidar").arg(total),
-              Celda(grdFac, FilaDonde(grdFac, 0, factura), 7));
+    Exigir([&] { return Celda(grdFac, FilaDonde(grdFac, 0, factura), 7) == total; }, QStringLiteral("pagado %1 tras liquidar").arg(total),
+           [&] { return Celda(grdFac, FilaDonde(grdFac, 0, factura), 7); });
 
     // 6. Only the settled invoices, and their listing by customer.
     Paso(QStringLiteral("Facturas: ver las liquidadas e imprimir el listado por clientes"));
     Hijo<QCheckBox>(browFac, QStringLiteral("chkLiqui"))->click();
-    Esperar([&] { return FilaDonde(grdFac, 0, factura) >= 0; });
-    Comprobar(FilaDonde(grdFac, 0, factura) >= 0, QStringLiteral("la factura %1 entre las liquidadas").arg(factura), QStringLiteral("no está"));
+    Exigir([&] { return FilaDonde(grdFac, 0, factura) >= 0; }, QStringLiteral("la factura %1 entre las liquidadas").arg(factura),
+           [] { return QStringLiteral("no está"); });
     for (int f = 0; f < grdFac->model()->rowCount(); ++f)
         Comprobar(Celda(grdFac, f, 7) == Celda(grdFac, f, 6), QStringLiteral("solo facturas pagadas del todo"),
                   QStringLiteral("la %1 con %2 pagado de %3").arg(Celda(grdFac, f, 0), Celda(grdFac, f, 7), Celda(grdFac, f, 6)));
@@ -477,20 +474,19 @@ void Jornada()
         Boton(browFac, QStringLiteral("Imprim"));
         EsperarRespuestas(QStringLiteral("el diálogo de impresión del listado"));
         QMainWindow* vista = nullptr;
-        Esperar([&] {
+        Exigir([&] {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->objectName() == QLatin1String("VistaPreviaListado") && w->isVisible())
                     vista = qobject_cast<QMainWindow*>(w);
             return vista != nullptr;
-        });
-        Comprobar(vista, QStringLiteral("la vista previa del listado"), QStringLiteral("no se abrió"));
+        }, QStringLiteral("la vista previa del listado"), [] { return QStringLiteral("no se abrió"); });
         QAction* imprimir = nullptr;
         for (QAction* a : vista->findChildren<QAction*>())
             if (a->text() == QLatin1String("&Imprimir"))
                 imprimir = a;
         Comprobar(imprimir, QStringLiteral("la acción Imprimir en la vista previa"), QStringLiteral("no está"));
-        Esperar([&] { return imprimir->isEnabled(); }, 15000);
-        Comprobar(imprimir->isEnabled(), QStringLiteral("el listado completo, listo para imprimir"), QStringLiteral("sin terminar"));
+        Exigir([&] { return imprimir->isEnabled(); }, QStringLiteral("el listado completo, listo para imprimir"),
+               [] { return QStringLiteral("sin terminar"); }, 15000);
         imprimir->trigger();
         vista->close();
     }

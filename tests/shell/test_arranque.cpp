@@ -1,22 +1,15 @@
 #include "comun_shell.h"
 
 #include "arranque.h"
-#include "browalb.h"
-#include "browfac.h"
 #include "configurar.h"
 #include "mainmdi.h"
 #include "archivoini.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QFileInfo>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
-#include <QToolBar>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -26,17 +19,6 @@ class Arranque : public ConPrograma {
 protected:
     void apuntarA(const QString& home) { escribirIni("[General]\nHomeDir=" + home.toUtf8() + "\nGrupo=1\n"); }
 
-    // Cancels the configuration dialog when it shows; remembers its caption.
-    void cancelarConfiguracion()
-    {
-        CuandoAparezcaModal([this](QWidget* w) {
-            titulo = w->windowTitle();
-            if (auto* c = qobject_cast<Configurar*>(w))
-                c->Cancelo->click();
-            else
-                w->close();
-        });
-    }
     QString titulo;
 };
 
@@ -98,51 +80,12 @@ struct CasoBase {
     const char* dice;  // what the dialog must say about the file
 };
 
-// Writes the case's files in `home` and returns the path the dialog must name.
-QString prepararCaso(const QByteArray& caso, const QString& home)
-{
-    auto escribir = [](const QString& ruta, const QByteArray& contenido) {
-        QFile f(ruta);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(contenido);
-    };
-    const QString ini = home + QStringLiteral("/KV740.INI");
-    const QString db = home + QStringLiteral("/kv740.db");
-    if (caso == "sin-ini")
-        return home;
-    if (caso == "ini-vacio") {
-        escribir(ini, {});
-        return ini;
-    }
-    if (caso == "ini-tuberia") {  // would block the start for ever if it were opened
-        EXPECT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {ini}), 0);
-        return ini;
-    }
-    escribir(ini, "[KV740]\r\nBaseDatos=" + db.toUtf8() + "\r\n");
-    if (caso == "falta")
-        return db;
-    if (caso == "texto")
-        escribir(db, "Esto no es una base de datos, aunque lo parezca.\n");
-    else if (caso == "cero-bytes")
-        escribir(db, {});
-    else if (caso == "sin-tablas-kv740")
-        motor::BaseDeDatos::crear(db)->ejecutarNativo(QStringLiteral("CREATE TABLE Agenda (Nombre TEXT)"));
-    else if (caso == "danada") {
-        kv740::CrearDemo(home);
-        QFile f(db);
-        EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-        f.seek(100);  // the schema page after the file header
-        f.write(QByteArray(3000, '\x5a'));
-    }
-    return db;
-}
-
 class BaseIncorrecta : public Arranque, public ::testing::WithParamInterface<CasoBase> {};
 
 TEST_P(BaseIncorrecta, TheDialogSaysWhatIsWrongWithWhichFile)
 {
     QTemporaryDir home;
-    const QString archivo = prepararCaso(GetParam().nombre, home.path());
+    const QString archivo = PrepararBaseIncorrecta(GetParam().nombre, home.path());
     apuntarA(home.path());
     QString motivo;
     CuandoAparezcaModal([&](QWidget* w) {
@@ -265,101 +208,6 @@ TEST(VentanaPrincipal, VersionText)
 {
     EXPECT_EQ(TextoVersion(2, 5, 3), QStringLiteral("versión 2.05C"));
     EXPECT_EQ(TextoVersion(1, 12, 1), QStringLiteral("versión 1.12A"));
-}
-
-TEST_F(Arranque, WideningKeepsTheButtonsAtTheRightEdge)
-{
-    MainMDI v;
-    v.resize(800, 600);
-    v.show();
-    QWidget* fin = v.Boton(QStringLiteral("fin"));
-    ASSERT_NE(fin, nullptr);
-    const int antes = fin->mapTo(&v, QPoint(fin->width(), 0)).x();
-    v.resize(1200, 600);
-    QApplication::processEvents();
-    const int despues = fin->mapTo(&v, QPoint(fin->width(), 0)).x();
-    EXPECT_GT(despues - antes, 350);
-    EXPECT_GT(despues, 1200 - 40);
-    EXPECT_TRUE(v.lbVersion->text().startsWith(QStringLiteral("versión ")));
-}
-
-TEST_F(Arranque, ConfigureClosesOpenBrowsersFirst)
-{
-    BaseDePrueba base;
-    Global::HomeDir = base.dir();
-    LeerConfiguracionKV740();
-    AbrirBaseDatos();
-    MainMDI v;
-    v.show();
-    auto* hijo = new QWidget;
-    hijo->setObjectName(QStringLiteral("BrowAlb"));
-    QMdiSubWindow* sub = v.area()->addSubWindow(hijo);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->show();
-    int abiertasAlMostrar = -1;
-    CuandoAparezcaModal([&](QWidget* w) {
-        abiertasAlMostrar = static_cast<int>(v.area()->subWindowList().size());
-        if (auto* c = qobject_cast<Configurar*>(w))
-            c->Cancelo->click();
-    });
-    v.TBar_ButtonClick(QStringLiteral("cfg"));
-    EXPECT_EQ(abiertasAlMostrar, 0);
-}
-
-TEST_F(Arranque, DocumentButtonsOpenTodaysBrowsersAndConfigureClosesThem)
-{
-    BaseDePrueba base;
-    Global::HomeDir = base.dir();
-    LeerConfiguracionKV740();
-    AbrirBaseDatos();
-    Global::BD->CrearTablasNuevas();
-    MainMDI v;
-    v.show();
-    QStringList claves;
-    for (QAction* a : v.TBar->actions())
-        if (QWidget* w = v.TBar->widgetForAction(a))
-            claves << w->objectName();
-    EXPECT_LT(claves.indexOf(QStringLiteral("fac")), claves.indexOf(QStringLiteral("alb")));
-    EXPECT_LT(claves.indexOf(QStringLiteral("alb")), claves.indexOf(QStringLiteral("cfg")));
-    EXPECT_GT(claves.indexOf(QStringLiteral("alb")), claves.indexOf(QStringLiteral("sep1")));
-
-    v.TBar_ButtonClick(QStringLiteral("alb"));
-    auto* alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
-    ASSERT_NE(alb, nullptr);
-    EXPECT_EQ(alb->filtro().desde, QDate::currentDate());
-    EXPECT_EQ(alb->filtro().hasta, QDate::currentDate());
-    EXPECT_FALSE(alb->filtro().cliente.has_value());
-    v.TBar_ButtonClick(QStringLiteral("alb"));
-    EXPECT_EQ(v.area()->subWindowList().size(), 1);
-
-    // The customer browser's opener shows one customer's notes.
-    alb->parentWidget()->close();
-    QApplication::processEvents();
-    ASSERT_TRUE(Navegadores::abrirAlbaranes);
-    Navegadores::abrirAlbaranes(7, QDate(), QDate(2024, 1, 31));
-    alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
-    ASSERT_NE(alb, nullptr);
-    ASSERT_TRUE(alb->filtro().cliente.has_value());
-    EXPECT_EQ(alb->filtro().cliente->codigo, 7);
-    EXPECT_FALSE(alb->filtro().desde.has_value());
-
-    v.TBar_ButtonClick(QStringLiteral("fac"));
-    auto* fac = dynamic_cast<BrowFac*>(Navegadores::facturas);
-    ASSERT_NE(fac, nullptr);
-    EXPECT_EQ(fac->filtro().desde, QDate::currentDate());
-    Navegadores::abrirFacturas(7, QDate(), QDate());  // loaded: it shows that customer's invoices
-    ASSERT_TRUE(fac->filtro().cliente.has_value());
-    EXPECT_EQ(fac->filtro().cliente->codigo, 7);
-    EXPECT_FALSE(fac->filtro().desde.has_value());
-
-    bool abierto = true;
-    CuandoAparezcaModal([&](QWidget* w) {
-        abierto = Navegadores::albaranes != nullptr || Navegadores::facturas != nullptr;
-        if (auto* c = qobject_cast<Configurar*>(w))
-            c->Cancelo->click();
-    });
-    v.TBar_ButtonClick(QStringLiteral("cfg"));
-    EXPECT_FALSE(abierto);
 }
 
 }  // namespace

@@ -107,10 +107,8 @@ TEST_F(Configuracion, MasksAreLookedForBesideTheSettingsFile)
     // Nowhere: the settings file's folder, so that the message names where to put it.
     EXPECT_TRUE(BuscarArchivoPrograma(QStringLiteral("mskNinguna.txt")).isEmpty());
     EXPECT_EQ(CarpetaMascaras(QStringLiteral("mskNinguna.txt")), programa.path());
-    QFile propia(programa.filePath(QStringLiteral("mskNinguna.txt")));
-    ASSERT_TRUE(propia.open(QIODevice::WriteOnly));
-    propia.close();
-    EXPECT_EQ(BuscarArchivoPrograma(QStringLiteral("mskNinguna.txt")), propia.fileName());
+    EscribirArchivo(programa.filePath(QStringLiteral("mskNinguna.txt")), {});
+    EXPECT_EQ(BuscarArchivoPrograma(QStringLiteral("mskNinguna.txt")), programa.filePath(QStringLiteral("mskNinguna.txt")));
     EXPECT_EQ(CarpetaMascaras(QStringLiteral("mskNinguna.txt")), programa.path());
 }
 
@@ -129,10 +127,7 @@ TEST_F(Configuracion, AnInstalledCopyKeepsItsSettingsInTheUsersFolderOnly)
 
     const QString antigua = casa.filePath(QStringLiteral(".config/Quenza/Quenza/Quenza.ini"));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(antigua).path()));
-    QFile vieja(antigua);
-    ASSERT_TRUE(vieja.open(QIODevice::WriteOnly));
-    vieja.write("[General]\nNombreEmpresa=Casa Vieja\n");
-    vieja.close();
+    EscribirArchivo(antigua, "[General]\nNombreEmpresa=Casa Vieja\n");
 
     const QString ruta = RutaConfiguracion();
     EXPECT_EQ(ruta, casa.filePath(QStringLiteral(".config/Quenza/Quenza.ini")));

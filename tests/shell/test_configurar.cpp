@@ -57,15 +57,6 @@ TEST_F(DialogoConfigurar, ShowsTheWorkingGroup)
     EXPECT_TRUE(d.opInclu->isChecked());
 }
 
-TEST_F(DialogoConfigurar, UnknownGroupIsReset)
-{
-    Global::Grupo = 77;
-    Configurar d;
-    EXPECT_EQ(d.LstGpos->currentIndex(), -1);
-    EXPECT_EQ(Global::Grupo, 0);
-    EXPECT_EQ(Global::Seccion, 0);
-}
-
 TEST(Recargo, ReadInTheSpanishWayWhateverTheDecimalMark)
 {
     EXPECT_EQ(LeerRecargo(QStringLiteral("2,5")), 2.5);
@@ -179,32 +170,22 @@ TEST_F(DialogoConfigurar, GroupWithoutWarehouseIsRefused)
     emit d.LstGpos->activated(2);  // "OBRADOR" has no warehouse
     EXPECT_EQ(Global::Grupo, 3);
     EXPECT_EQ(Global::Almacen, 0);
-    QString mensaje;
-    CuandoAparezcaModal([&](QWidget* w) {
-        if (auto* caja = qobject_cast<QMessageBox*>(w)) {
-            mensaje = caja->text();
-            caja->accept();
-        }
-    });
-    d.Acepto->click();
+    const QString mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
     EXPECT_EQ(mensaje, QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
     EXPECT_FALSE(d.aceptado());
     EXPECT_TRUE(d.isVisible());
 }
 
-TEST_F(DialogoConfigurar, AGroupIsRequired)
+// A group the database does not have is dropped, and accepting without one is refused.
+TEST_F(DialogoConfigurar, AnUnknownGroupIsResetAndAGroupIsRequired)
 {
     Global::Grupo = 77;
     Configurar d;
+    EXPECT_EQ(d.LstGpos->currentIndex(), -1);
+    EXPECT_EQ(Global::Grupo, 0);
+    EXPECT_EQ(Global::Seccion, 0);
     d.show();
-    QString mensaje;
-    CuandoAparezcaModal([&](QWidget* w) {
-        if (auto* caja = qobject_cast<QMessageBox*>(w)) {
-            mensaje = caja->text();
-            caja->accept();
-        }
-    });
-    d.Acepto->click();
+    const QString mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
     EXPECT_TRUE(mensaje.startsWith(QStringLiteral("Elija el grupo KV740 de la tienda"))) << qPrintable(mensaje);
     EXPECT_FALSE(d.aceptado());
     EXPECT_FALSE(QFile::exists(rutaIni()));
@@ -250,14 +231,7 @@ TEST_F(DialogoConfigurar, ChangingTheVatTreatmentWithPendingNotesSaysHowManyAndA
     Configurar d;
     d.show();
     for (const auto boton : {QMessageBox::Cancel, QMessageBox::Ok}) {
-        QString mensaje;
-        CuandoAparezcaModal([&](QWidget* w) {
-            if (auto* caja = qobject_cast<QMessageBox*>(w)) {
-                mensaje = caja->text();
-                caja->button(boton)->click();
-            }
-        });
-        d.opDesgl->click();
+        const QString mensaje = Al(boton, [&] { d.opDesgl->click(); }).textos.value(0);
         EXPECT_TRUE(mensaje.startsWith(QStringLiteral("Hay 2 albaranes sin facturar: cambiará su importe"))) << qPrintable(mensaje);
         EXPECT_TRUE(mensaje.endsWith(QStringLiteral("¿SEGURO?")));
         EXPECT_EQ(Global::IVADesglosado, boton == QMessageBox::Ok);
@@ -277,14 +251,7 @@ TEST_F(DialogoConfigurar, TheShopsDataIsCheckedAndKeptInTheDatabase)
         EXPECT_EQ(d.txNombreEmpresa->text(), QStringLiteral("ULTRAMARINOS PEPA"));
         d.txComercioDireccion->setText(QStringLiteral("Calle Real, 3"));
         d.txComercioNIF->setText(QStringLiteral("B12345675"));
-        QString mensaje;
-        CuandoAparezcaModal([&](QWidget* w) {
-            if (auto* caja = qobject_cast<QMessageBox*>(w)) {
-                mensaje = caja->text();
-                caja->accept();
-            }
-        });
-        d.Acepto->click();
+        const QString mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
         EXPECT_TRUE(mensaje.startsWith(QStringLiteral("El N.I.F. del comercio no es válido"))) << qPrintable(mensaje);
         EXPECT_FALSE(d.aceptado());
         EXPECT_EQ(Global::BD->LeerComercio(), DatosComercio{});

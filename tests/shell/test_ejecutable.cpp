@@ -1,5 +1,6 @@
 // The start-up cases on the real program, as a shop starts it: a bad database must leave it
-// waiting in the configuration dialog with the reason, never abort it.
+// waiting in the configuration dialog with the reason, never abort it. What each kind of bad
+// file says is checked in process (test_arranque.cpp); here a damaged file and one in use.
 
 #include "comun_shell.h"
 
@@ -25,37 +26,14 @@ TEST_P(ProgramaReal, WaitsInTheConfigurationDialogSayingWhatIsWrong)
 {
     QTemporaryDir programa, home;
     // A copy of the program, so that its settings file lives in a folder of the test's own.
-    const QString exe = programa.filePath(QStringLiteral("quenza"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUENZA_EJECUTABLE), exe));
-    const QString db = home.filePath(QStringLiteral("kv740.db"));
-    {
-        QFile ini(programa.filePath(QStringLiteral("Quenza.ini")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[General]\nHomeDir=" + home.path().toUtf8() + "\nGrupo=1\n");
-    }
+    const QString exe = CopiaDelPrograma(programa, home.path());
     const QByteArray caso = GetParam().nombre;
+    const QString db = PrepararBaseIncorrecta(caso == "en-uso" ? "sana" : caso, home.path());
     std::unique_ptr<motor::BaseDeDatos> otro;
-    if (caso == "cero-bytes") {
-        QFile f(db);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    } else if (caso == "sin-tablas-kv740") {
-        motor::BaseDeDatos::crear(db)->ejecutarNativo(QStringLiteral("CREATE TABLE Agenda (Nombre TEXT)"));
-    } else {
-        kv740::CrearDemo(home.path());
-        if (caso == "danada") {
-            QFile f(db);
-            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-            f.seek(100);
-            f.write(QByteArray(3000, '\x5a'));
-        } else if (caso == "en-uso") {
-            otro = std::make_unique<motor::BaseDeDatos>(db);
-            otro->ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
-        }
+    if (caso == "en-uso") {
+        otro = std::make_unique<motor::BaseDeDatos>(db);
+        otro->ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
     }
-    QFile ini(home.filePath(QStringLiteral("KV740.INI")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[KV740]\r\nBaseDatos=" + db.toUtf8() + "\r\n");
-    ini.close();
 
     QProcess p;
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
@@ -86,9 +64,7 @@ TEST_P(ProgramaReal, WaitsInTheConfigurationDialogSayingWhatIsWrong)
 }
 
 INSTANTIATE_TEST_SUITE_P(Casos, ProgramaReal,
-                         ::testing::Values(CasoPrograma{"cero-bytes", "está vacío"},
-                                           CasoPrograma{"sin-tablas-kv740", "no tiene las tablas de KV740"},
-                                           CasoPrograma{"danada", "está dañada"},
+                         ::testing::Values(CasoPrograma{"danada", "está dañada"},
                                            CasoPrograma{"en-uso", "está en uso por otro programa"}),
                          [](const auto& caso) {
                              return QString::fromLatin1(caso.param.nombre).remove(QLatin1Char('-')).toStdString();

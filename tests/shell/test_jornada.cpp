@@ -6,7 +6,7 @@
 // with the sqlite3 shell and pdftotext, as anyone looking at the shop's data would.
 
 #include "colapdf.h"
-#include "entorno.h"
+#include "comun_shell.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -100,19 +100,13 @@ TEST(JornadaDeTienda, TicketAndTypedNoteAreInvoicedPrintedAndSettledThroughTheRe
 
     // The program in a folder of its own, with its settings file, masks and listings.
     QTemporaryDir programa, home;
-    const QString exe = programa.filePath(QStringLiteral("quenza"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUENZA_EJECUTABLE), exe));
+    const QString exe = CopiaDelPrograma(programa, home.path(),
+                                         "NombreEmpresa=ULTRAMARINOS LA DEMOSTRACIÓN, S.L.\nPrecio=0\nIVADesglosado=True\n"
+                                         "[RecargoEquivalencia]\nDept01=1,4\nDept02=1,4\nDept03=1,4\nDept04=1,4\n"
+                                         "Dept05=0,5\nDept06=0,5\nDept07=5,2\nDept08=5,2\nDept09=0,5\n");
     for (const QFileInfo& fi : QDir(QStringLiteral(QUENZA_DATA_DIR)).entryInfoList({QStringLiteral("*.txt"), QStringLiteral("*.lst")}))
         ASSERT_TRUE(QFile::copy(fi.absoluteFilePath(), programa.filePath(fi.fileName())));
     const QString db = kv740::CrearDemo(home.path());
-    {
-        QFile ini(programa.filePath(QStringLiteral("Quenza.ini")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[General]\nHomeDir=" + home.path().toUtf8()
-                  + "\nNombreEmpresa=ULTRAMARINOS LA DEMOSTRACIÓN, S.L.\nGrupo=1\nPrecio=0\nIVADesglosado=True\n"
-                    "[RecargoEquivalencia]\nDept01=1,4\nDept02=1,4\nDept03=1,4\nDept04=1,4\nDept05=0,5\nDept06=0,5\n"
-                    "Dept07=5,2\nDept08=5,2\nDept09=0,5\n");
-    }
     const QString ultimoTicket = Valor(db, QStringLiteral("select max(docID) from Transacs"));
     // A weighed article and one sold by the unit, from the demo catalogue.
     const QString pesado = Valor(db, QStringLiteral("select min(CODPLU) from PLUSES where SECCION=1 and CADA=0"));

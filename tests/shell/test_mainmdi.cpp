@@ -2,9 +2,13 @@
 
 #include "acercade.h"
 #include "browalb.h"
+#include "browcli.h"
+#include "browfac.h"
+#include "brwonlin.h"
 #include "configurar.h"
 #include "declaracion.h"
 #include "envioautomatico.h"
+#include "listafilas.h"
 #include "mainmdi.h"
 #include "navegador.h"
 #include "verifactu.h"
@@ -50,6 +54,7 @@ TEST_F(Principal, NarrowingStaysNarrowAndTheButtonsFollowTheRightEdge)
         EXPECT_LT(v.minimumWidth(), 600);
         EXPECT_GT(bordeDerecho(fin, &v), ancho - 40) << ancho;
     }
+    EXPECT_TRUE(v.lbVersion->text().startsWith(QStringLiteral("versión ")));
 }
 
 TEST_F(Principal, ToolbarCannotBeHiddenOrMoved)
@@ -103,6 +108,79 @@ TEST_F(Principal, RemembersItsSizeAndPlace)
     EXPECT_EQ((*guardada)[3], 640 * 15);
     MainMDI otra;
     EXPECT_EQ(otra.size(), QSize(900, 640));
+}
+
+// The toolbar in its order; each browser button opens its one window, today's for the documents,
+// and brings it forward when pressed again; "Configurar" closes them all before it shows.
+TEST_F(Principal, BrowserButtonsOpenOneWindowEachAndConfigureClosesThemFirst)
+{
+    BaseDePrueba base;
+    TrabajarSobre(base);
+    MainMDI v;
+    v.show();
+    QStringList claves;
+    for (QAction* a : v.TBar->actions())
+        if (QWidget* w = v.TBar->widgetForAction(a); w && !w->objectName().isEmpty())
+            claves << w->objectName();
+    EXPECT_EQ(claves, QStringList({"sep1", "cli", "fac", "alb", "onl", "reg", "cfg", "fin"}));
+    EXPECT_EQ(qobject_cast<QToolButton*>(v.Boton(QStringLiteral("cli")))->text().trimmed(), QStringLiteral("Clientes"));
+    EXPECT_EQ(qobject_cast<QToolButton*>(v.Boton(QStringLiteral("onl")))->text().trimmed(), QStringLiteral("Balanzas"));
+
+    v.TBar_ButtonClick(QStringLiteral("cli"));
+    BrowCli* clientes = BrowCli::Instancia();
+    ASSERT_TRUE(clientes);
+    EXPECT_EQ(clientes->Grd->Rows(), 1);  // no customers yet
+    v.TBar_ButtonClick(QStringLiteral("alb"));
+    auto* alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
+    ASSERT_NE(alb, nullptr);
+    EXPECT_EQ(alb->filtro().desde, QDate::currentDate());
+    EXPECT_EQ(alb->filtro().hasta, QDate::currentDate());
+    EXPECT_FALSE(alb->filtro().cliente.has_value());
+    v.TBar_ButtonClick(QStringLiteral("onl"));
+    BrwOnLin* tickets = BrwOnLin::Instancia();
+    ASSERT_TRUE(tickets);
+    // Pressed again with another window in front: the same window comes forward.
+    for (const auto& [clave, ventana] : {std::pair<const char*, QWidget*>{"cli", clientes}, {"alb", alb}, {"onl", tickets}}) {
+        qobject_cast<QToolButton*>(v.Boton(QString::fromLatin1(clave)))->click();
+        EXPECT_EQ(v.area()->activeSubWindow()->widget(), ventana) << clave;
+    }
+    EXPECT_EQ(v.area()->subWindowList().size(), 3);
+    EXPECT_EQ(BrowCli::Instancia(), clientes);
+    EXPECT_EQ(BrwOnLin::Instancia(), tickets);
+
+    // The customer browser's opener shows one customer's notes.
+    alb->parentWidget()->close();
+    QApplication::processEvents();
+    ASSERT_TRUE(Navegadores::abrirAlbaranes);
+    Navegadores::abrirAlbaranes(7, QDate(), QDate(2024, 1, 31));
+    alb = dynamic_cast<BrowAlb*>(Navegadores::albaranes);
+    ASSERT_NE(alb, nullptr);
+    ASSERT_TRUE(alb->filtro().cliente.has_value());
+    EXPECT_EQ(alb->filtro().cliente->codigo, 7);
+    EXPECT_FALSE(alb->filtro().desde.has_value());
+
+    v.TBar_ButtonClick(QStringLiteral("fac"));
+    auto* fac = dynamic_cast<BrowFac*>(Navegadores::facturas);
+    ASSERT_NE(fac, nullptr);
+    EXPECT_EQ(fac->filtro().desde, QDate::currentDate());
+    Navegadores::abrirFacturas(7, QDate(), QDate());  // loaded: it shows that customer's invoices
+    ASSERT_TRUE(fac->filtro().cliente.has_value());
+    EXPECT_EQ(fac->filtro().cliente->codigo, 7);
+    EXPECT_FALSE(fac->filtro().desde.has_value());
+
+    qsizetype abiertas = -1;
+    CuandoAparezcaModal([&](QWidget* w) {
+        abiertas = v.area()->subWindowList().size();
+        if (auto* c = qobject_cast<Configurar*>(w))
+            c->Cancelo->click();
+        else
+            w->close();
+    });
+    v.TBar_ButtonClick(QStringLiteral("cfg"));
+    EXPECT_EQ(abiertas, 0);
+    EXPECT_EQ(BrowCli::Instancia(), nullptr);
+    EXPECT_EQ(Navegadores::albaranes, nullptr);
+    EXPECT_EQ(Navegadores::facturas, nullptr);
 }
 
 // "Terminar" closes the windows one by one as the user would: a note being typed is not lost
@@ -278,12 +356,10 @@ TEST_F(Principal, TheVersionOpensTheProducersDeclaration)
     EXPECT_TRUE(texto.contains(QStringLiteral("NIF del productor\tpendiente")) || texto.contains(QStringLiteral("NIF del productor\npendiente")))
         << texto.toStdString();
 
-    QFile f(programa.filePath(QStringLiteral("declaracion.ini")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[Productor]\nNombre=QUENZA SOFTWARE SL\nNIF=B00000000\nDireccion=Calle Mayor 1, 46001 Valencia\n"
-            "[Declaracion]\nFecha=\nLugar=Valencia\n");
-    f.close();
-    const verifactu::DatosProductor d = verifactu::LeerDatosProductor(f.fileName());
+    const QString ini = programa.filePath(QStringLiteral("declaracion.ini"));
+    EscribirArchivo(ini, "[Productor]\nNombre=QUENZA SOFTWARE SL\nNIF=B00000000\nDireccion=Calle Mayor 1, 46001 Valencia\n"
+                         "[Declaracion]\nFecha=\nLugar=Valencia\n");
+    const verifactu::DatosProductor d = verifactu::LeerDatosProductor(ini);
     const auto declaracion = verifactu::DeclaracionResponsable(d, verifactu::Quenza(QStringLiteral("7")));
     auto valor = [&declaracion](const char* titulo) {
         for (const auto& [t, contenido] : declaracion)

@@ -1,6 +1,8 @@
 // The invoice records from the command line, on the real program and a demo made by kv740sim
 // with the mode on.
 
+#include "comun_shell.h"
+
 #include "archivoini.h"
 #include "basedatos.h"
 #include "factura.h"
@@ -23,12 +25,7 @@ class RegistrosDesdeLaLinea : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        exe = programa.filePath(QStringLiteral("quenza"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QUENZA_EJECUTABLE), exe));
-        QFile ini(programa.filePath(QStringLiteral("Quenza.ini")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[General]\nHomeDir=" + home.path().toUtf8() + "\nGrupo=1\n");
-        ini.close();
+        exe = CopiaDelPrograma(programa, home.path());
         const Salida sim = correr(QStringLiteral(KV740SIM),
                                   {QStringLiteral("crear"), home.path(), QStringLiteral("--verifactu"), QStringLiteral("B12345674"),
                                    QStringLiteral("CARNES QUENZA SL")});
