@@ -182,29 +182,26 @@ TEST_F(Lote, ACustomerWithAWrongNifIsLeftPendingWithTheReason)
     EXPECT_TRUE(r.error.contains(QStringLiteral("El N.I.F. 12345678A del cliente 1 no es correcto"))) << r.error.toStdString();
 }
 
-TEST_F(Lote, PricesWithVatIncludedBecomeNet)
+// Prices include VAT unless it is broken down, and a scale ticket's note always includes it: on
+// the invoice they become net.
+TEST_F(Lote, PricesWithVatIncludedBecomeNetAndScaleTicketNotesAlwaysIncludeIt)
 {
-    Global::IVADesglosado = false;
     cliente(1, QStringLiteral("UNO"));
-    albaran(1, 1, QDate(2024, 3, 1));
-    linea(1, 1, 31, 7, 121, 2, 1);  // AGUA, department 7: 21 %
-    facturar();
-    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Precio from FacturaVentaDetalle where Serie=1 and Numero=1")), 1.00);
-}
-
-TEST_F(Lote, ScaleTicketNotesCarryVatEvenWhenItIsBrokenDown)
-{
-    Global::IVADesglosado = true;
-    cliente(1, QStringLiteral("UNO"));
-    albaran(1, 1, QDate(2024, 3, 1), 0, true);
-    albaran(2, 1, QDate(2024, 3, 2));
-    linea(1, 1, 31, 7, 121, 2, 1);
-    linea(2, 1, 31, 7, 121, 2, 1);
-    facturar();
-    motor::Recordset rs = m().abrirRecordset(QStringLiteral("select Precio from FacturaVentaDetalle order by Linea"));
-    EXPECT_DOUBLE_EQ(rs[QStringLiteral("Precio")].aNumero(), 1.00);
-    rs.moveNext();
-    EXPECT_DOUBLE_EQ(rs[QStringLiteral("Precio")].aNumero(), 1.21);
+    for (const qint32 factura : {1, 2}) {
+        Global::IVADesglosado = factura == 2;
+        const qint32 n = 2 * factura - 1;
+        albaran(n, 1, QDate(2024, 3, 1), 0, true);  // from the scale
+        albaran(n + 1, 1, QDate(2024, 3, 2));
+        linea(n, 1, 31, 7, 121, 2, 1);  // AGUA, department 7: 21 %
+        linea(n + 1, 1, 31, 7, 121, 2, 1);
+        facturar();
+        std::vector<double> precios;
+        for (motor::Recordset rs = m().abrirRecordset(
+                 QStringLiteral("select Precio from FacturaVentaDetalle where Serie=1 and Numero=%1 order by Linea").arg(factura));
+             !rs.eof(); rs.moveNext())
+            precios.push_back(rs[QStringLiteral("Precio")].aNumero());
+        EXPECT_EQ(precios, (std::vector<double>{1.00, factura == 2 ? 1.21 : 1.00})) << "VAT broken down: " << (factura == 2);
+    }
 }
 
 TEST_F(Lote, DetailTwoGivesOneConceptPerVatRate)
