@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -63,6 +64,73 @@ QString NIFRegistro(const QString& nif)
     return NIFValido(n).value_or(QString());
 }
 
+namespace {
+
+// The countries of the agency's list (CountryType2), ISO 3166-1 alpha-2.
+const char kPaises[] =
+    "AF AL DE AD AO AI AQ AG SA DZ AR AM AW AU AT AZ BS BH BD BB BE BZ BJ BM BY BO BA BW BV BR BN BG BF BI BT CV KY KH CM CA CF CC CO "
+    "KM CG CD CK KP KR CI CR HR CU TD CZ CL CN CY CW DK DM DO EC EG AE ER SK SI ES US EE ET FO PH FI FJ FR GA GM GE GS GH GI GD GR GL "
+    "GU GT GG GN GQ GW GY HT HM HN HK HU IN ID IR IQ IE IM IS IL IT JM JP JE JO KZ KE KG KI KW LA LS LV LB LR LY LI LT LU XG MO MK MG "
+    "MY MW MV ML MT FK MP MA MH MU MR YT UM MX FM MD MC MN ME MS MZ MM NA NR CX NP NI NE NG NU NF NO NC NZ IO OM NL BQ PK PW PA PG PY "
+    "PE PN PF PL PT PR QA GB RW RO RU SB SV WS AS KN SM SX PM VC SH LC ST SN RS SC SL SG SY SO LK SZ ZA SD SS SE CH SR TH TW TZ TJ PS "
+    "TF TL TG TK TO TT TN TC TM TR TV UA UG UY UZ VU VA VE VN VG VI WF YE DJ ZM ZW QU XB XU XN";
+
+// The form of each member state's VAT number after its prefix, as the agency checks it:
+// digits only or letters and digits, and the lengths allowed.
+struct FormaNifIva {
+    const char* prefijo;
+    bool soloDigitos;
+    std::initializer_list<int> longitudes;
+};
+const FormaNifIva kNifIva[] = {
+    {"DE", true, {9}},          {"AT", false, {9}},    {"BE", true, {10}},    {"CY", false, {9}},  {"CZ", true, {8, 9, 10}},
+    {"HR", true, {11}},         {"DK", true, {8}},     {"SK", true, {10}},    {"SI", true, {8}},   {"EE", true, {9}},
+    {"FI", true, {8}},          {"FR", false, {11}},   {"EL", true, {9}},     {"XI", false, {5, 9, 12}},
+    {"NL", false, {12}},        {"HU", true, {8}},     {"IT", true, {11}},    {"IE", false, {8, 9}}, {"LV", true, {11}},
+    {"LT", true, {9, 12}},      {"LU", true, {8}},     {"MT", true, {8}},     {"PL", true, {10}},  {"PT", true, {9}},
+    {"SE", true, {12}},         {"BG", true, {9, 10}}, {"RO", true, {2, 3, 4, 5, 6, 7, 8, 9, 10}},
+};
+
+bool EsNifIva(const QString& prefijo, const QString& numero)
+{
+    for (const FormaNifIva& f : kNifIva) {
+        if (prefijo != QLatin1String(f.prefijo))
+            continue;
+        if (std::find(f.longitudes.begin(), f.longitudes.end(), numero.size()) == f.longitudes.end())
+            return false;
+        // Romania's have no leading zeros.
+        if (prefijo == QLatin1String("RO") && numero.startsWith(QLatin1Char('0')))
+            return false;
+        for (const QChar c : numero)
+            if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) && (f.soloDigitos || !(c >= QLatin1Char('A') && c <= QLatin1Char('Z'))))
+                return false;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<IdentificacionExtranjera> IdentificacionOtro(const QString& nif)
+{
+    QString n = nif.toUpper();
+    n.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('.'));
+    const auto letra = [&n](int i) { return n.size() > i && n.at(i) >= QLatin1Char('A') && n.at(i) <= QLatin1Char('Z'); };
+    if (n.size() < 4 || n.size() > 20 || !letra(0) || !letra(1) || !NIFRegistro(n).isEmpty() || n.startsWith(QLatin1String("ES")))
+        return std::nullopt;
+    for (const QChar c : n)
+        if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) && !(c >= QLatin1Char('A') && c <= QLatin1Char('Z')))
+            return std::nullopt;
+    const QString prefijo = n.left(2);
+    if (EsNifIva(prefijo, n.mid(2)))
+        return IdentificacionExtranjera{QString(), QStringLiteral("02"), n};
+    // Greece's VAT prefix and Northern Ireland's are not their ISO country codes.
+    const QString pais = prefijo == QLatin1String("EL") ? QStringLiteral("GR") : prefijo == QLatin1String("XI") ? QStringLiteral("GB") : prefijo;
+    if (!QLatin1String(kPaises).contains(pais))
+        return std::nullopt;
+    return IdentificacionExtranjera{pais, QStringLiteral("04"), n};
+}
+
 std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& motivo)
 {
     Registro r;
@@ -76,15 +144,24 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& 
     r.FechaExpedicionFactura = Fecha(f.Fecha.value_or(QDate()));
     Coleccion cliente;
     if (f.Cliente() && bd.ConsultaCliente(*f.Cliente(), cliente)) {
-        r.NIFDestinatario = NIFRegistro(cliente.valor(QStringLiteral("NIF")).aTexto());
+        const QString nifCliente = cliente.valor(QStringLiteral("NIF")).aTexto();
+        r.NIFDestinatario = NIFRegistro(nifCliente);
+        if (r.NIFDestinatario.isEmpty())
+            if (const std::optional<IdentificacionExtranjera> otro = IdentificacionOtro(nifCliente)) {
+                r.PaisDestinatario = otro->CodigoPais;
+                r.IDTypeDestinatario = otro->IDType;
+                r.IDOtroDestinatario = otro->ID;
+            }
         r.NombreDestinatario = cliente.valor(QStringLiteral("Nombre")).aTexto().trimmed().left(120);
     }
-    // A customer known by a NIF gets a full invoice; anyone else a simplified one.
-    r.TipoFactura = r.NIFDestinatario.isEmpty() ? QStringLiteral("F2") : QStringLiteral("F1");
-    if (r.NIFDestinatario.isEmpty())
+    // A customer known by a NIF or a foreign identifier gets a full invoice; anyone else a
+    // simplified one.
+    const bool identificado = !r.NIFDestinatario.isEmpty() || !r.IDOtroDestinatario.isEmpty();
+    r.TipoFactura = identificado ? QStringLiteral("F1") : QStringLiteral("F2");
+    if (!identificado)
         r.NombreDestinatario.clear();
     else if (r.NombreDestinatario.isEmpty())
-        r.NombreDestinatario = r.NIFDestinatario;
+        r.NombreDestinatario = r.IDOtroDestinatario.isEmpty() ? r.NIFDestinatario : r.IDOtroDestinatario;
     std::optional<Registro> original;
     if (f.Rectifica) {
         original = bd.RegistroDeFactura(f.Rectifica->serie, f.Rectifica->numero);
@@ -105,6 +182,9 @@ std::optional<Registro> AltaDeFactura(BaseDatos& bd, const Factura& f, QString& 
         r.TipoFactura = simplificada ? QStringLiteral("R5") : QStringLiteral("R1");
         r.NIFDestinatario = simplificada ? QString() : original->NIFDestinatario;
         r.NombreDestinatario = simplificada ? QString() : original->NombreDestinatario;
+        r.PaisDestinatario = simplificada ? QString() : original->PaisDestinatario;
+        r.IDTypeDestinatario = simplificada ? QString() : original->IDTypeDestinatario;
+        r.IDOtroDestinatario = simplificada ? QString() : original->IDOtroDestinatario;
         r.TipoRectificativa = f.Rectifica->sustitucion ? QStringLiteral("S") : QStringLiteral("I");
         r.rectificada = IDFactura{original->IDEmisorFactura, original->NumSerieFactura, original->FechaExpedicionFactura};
     }

@@ -24,6 +24,18 @@ QString NumSerie(qint16 serie, qint32 numero);
 // A NIF as the records take it: nine letters and digits, upper case, spaces, dots and dashes
 // left out (and a leading "ES" country code); empty when it is not one.
 QString NIFRegistro(const QString& nif);
+// How the records identify a customer who has no Spanish NIF but a foreign identifier with its
+// two-letter country code in front: an EU VAT number of the right form as IDType "02" (the
+// number with its prefix, no country: the number carries it), anything else with a country
+// code the agency knows as IDType "04" (the identifier of the country of residence, with that
+// country). Empty (a simplified invoice) for a Spanish NIF, no identifier or anything else.
+struct IdentificacionExtranjera {
+    QString CodigoPais;
+    QString IDType;
+    QString ID;
+    bool operator==(const IdentificacionExtranjera&) const = default;
+};
+std::optional<IdentificacionExtranjera> IdentificacionOtro(const QString& nif);
 
 // The fields of the record of issue of the invoice as it stands (the chain not yet filled in);
 // no value, with the reason in `motivo`, when it cannot have one: no amount at all, more

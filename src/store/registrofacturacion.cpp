@@ -161,7 +161,16 @@ void EscribirRegistro(Escritor& e, const Registro& r, const SistemaInformatico& 
             e.abrir("Destinatarios");
             e.abrir("IDDestinatario");
             e.campo("NombreRazon", r.NombreDestinatario);
-            e.campo("NIF", r.NIFDestinatario);
+            if (r.IDOtroDestinatario.isEmpty()) {
+                e.campo("NIF", r.NIFDestinatario);
+            } else {
+                e.abrir("IDOtro");
+                if (!r.PaisDestinatario.isEmpty())
+                    e.campo("CodigoPais", r.PaisDestinatario);
+                e.campo("IDType", r.IDTypeDestinatario);
+                e.campo("ID", r.IDOtroDestinatario);
+                e.cerrar();
+            }
             e.cerrar();
             e.cerrar();
         }

@@ -70,6 +70,12 @@ struct Registro {
     qint64 recargoRectificado = 0;
     QString NIFDestinatario;
     QString NombreDestinatario;
+    // A customer with no Spanish NIF (IDOtro): the country (absent for an EU VAT number, which
+    // carries its own), the kind of identifier (02 EU VAT number, 04 one of the country of
+    // residence) and the identifier.
+    QString PaisDestinatario;
+    QString IDTypeDestinatario;
+    QString IDOtroDestinatario;
     std::vector<DetalleDesglose> desglose;
     qint64 cuotaTotal = 0;    // cents: VAT plus surcharge
     qint64 importeTotal = 0;  // cents: what the customer owes

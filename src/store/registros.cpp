@@ -34,7 +34,8 @@ const char* const kCamposFiscales[] = {
     "FechaExpedicionFactura", "TipoFactura", "NIFDestinatario", "NombreDestinatario", "CuotaTotal", "ImporteTotal",
     "AnteriorIDEmisorFactura", "AnteriorNumSerieFactura", "AnteriorFechaExpedicionFactura", "AnteriorHuella",
     "FechaHoraHusoGenRegistro", "TipoHuella", "Huella", "XML", "TipoRectificativa", "RectificadaIDEmisorFactura",
-    "RectificadaNumSerieFactura", "RectificadaFechaExpedicionFactura", "BaseRectificada", "CuotaRectificada", "RecargoRectificado"};
+    "RectificadaNumSerieFactura", "RectificadaFechaExpedicionFactura", "BaseRectificada", "CuotaRectificada", "RecargoRectificado",
+    "PaisDestinatario", "IDTypeDestinatario", "IDOtroDestinatario"};
 
 DefTabla tablaRegistros()
 {
@@ -53,7 +54,9 @@ DefTabla tablaRegistros()
                      campo("TipoRectificativa", TipoCampo::Texto, 1), campo("RectificadaIDEmisorFactura", TipoCampo::Texto, 9),
                      campo("RectificadaNumSerieFactura", TipoCampo::Texto, 60),
                      campo("RectificadaFechaExpedicionFactura", TipoCampo::Texto, 10), campo("BaseRectificada", TipoCampo::Largo),
-                     campo("CuotaRectificada", TipoCampo::Largo), campo("RecargoRectificado", TipoCampo::Largo)},
+                     campo("CuotaRectificada", TipoCampo::Largo), campo("RecargoRectificado", TipoCampo::Largo),
+                     campo("PaisDestinatario", TipoCampo::Texto, 2), campo("IDTypeDestinatario", TipoCampo::Texto, 2),
+                     campo("IDOtroDestinatario", TipoCampo::Texto, 20)},
                     {DefIndice{QStringLiteral("Orden"), true, true, {QStringLiteral("Orden")}},
                      DefIndice{QStringLiteral("Factura"), false, false, {QStringLiteral("Serie"), QStringLiteral("Numero")}},
                      DefIndice{QStringLiteral("Dia"), false, false, {QStringLiteral("Dia")}}}};
@@ -89,6 +92,10 @@ void BaseDatos::CrearTablasVerifactu()
     AnadirCampo(fcab, QStringLiteral("RectificaSerie"), TipoCampo::Entero);
     AnadirCampo(fcab, QStringLiteral("RectificaNumero"), TipoCampo::Largo);
     AnadirCampo(fcab, QStringLiteral("TipoRectificativa"), TipoCampo::Texto, 1);
+    // A foreign customer's identification, added to records tables made before it.
+    AnadirCampo(kRegistros, QStringLiteral("PaisDestinatario"), TipoCampo::Texto, 2);
+    AnadirCampo(kRegistros, QStringLiteral("IDTypeDestinatario"), TipoCampo::Texto, 2);
+    AnadirCampo(kRegistros, QStringLiteral("IDOtroDestinatario"), TipoCampo::Texto, 20);
 
     // Records are append-only and outlive nothing they speak of, whatever program writes the
     // file: the engine itself refuses to delete or rewrite them, to delete or renumber an invoice
@@ -138,10 +145,15 @@ void BaseDatos::CrearTablasVerifactu()
     };
     for (const auto& d : disparadores) {
         const QString nombre = QString::fromLatin1(d.nombre);
-        if (bd.valorUnico(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=%1")
-                              .arg(motor::CitarTexto(nombre)))
-                .aEntero() == 0)
+        const Valor sql = bd.valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='trigger' AND name=%1")
+                                            .arg(motor::CitarTexto(nombre)));
+        if (sql.esNulo()) {
             bd.ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 %2").arg(motor::CitarIdentificador(nombre), d.cuerpo));
+        } else if (!sql.aTexto().endsWith(d.cuerpo)) {
+            // Made before its table had all the fields it now guards.
+            bd.ejecutarNativo(QStringLiteral("DROP TRIGGER %1").arg(motor::CitarIdentificador(nombre)));
+            bd.ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 %2").arg(motor::CitarIdentificador(nombre), d.cuerpo));
+        }
     }
 }
 
@@ -213,7 +225,7 @@ std::vector<Registro> BaseDatos::LeerRegistros(const QString& donde, const std::
                            "AnteriorIDEmisorFactura, AnteriorNumSerieFactura, AnteriorFechaExpedicionFactura, AnteriorHuella, "
                            "FechaHoraHusoGenRegistro, Huella, XML, EstadoEnvio, TipoRectificativa, RectificadaIDEmisorFactura, "
                            "RectificadaNumSerieFactura, RectificadaFechaExpedicionFactura, BaseRectificada, CuotaRectificada, "
-                           "RecargoRectificado FROM RegistroFacturacion ") +
+                           "RecargoRectificado, PaisDestinatario, IDTypeDestinatario, IDOtroDestinatario FROM RegistroFacturacion ") +
             donde);
         s.vincular(parametros);
         while (s.paso()) {
@@ -244,6 +256,9 @@ std::vector<Registro> BaseDatos::LeerRegistros(const QString& donde, const std::
             r.baseRectificada = s.columna(25).aEntero();
             r.cuotaRectificada = s.columna(26).aEntero();
             r.recargoRectificado = s.columna(27).aEntero();
+            r.PaisDestinatario = Texto(s.columna(28));
+            r.IDTypeDestinatario = Texto(s.columna(29));
+            r.IDOtroDestinatario = Texto(s.columna(30));
             registros.push_back(std::move(r));
         }
         s.reiniciar();
@@ -317,8 +332,8 @@ void BaseDatos::AnadirRegistro(const Registro& r)
                        "ImporteTotal, AnteriorIDEmisorFactura, AnteriorNumSerieFactura, AnteriorFechaExpedicionFactura, AnteriorHuella, "
                        "FechaHoraHusoGenRegistro, TipoHuella, Huella, XML, EstadoEnvio, TipoRectificativa, RectificadaIDEmisorFactura, "
                        "RectificadaNumSerieFactura, RectificadaFechaExpedicionFactura, BaseRectificada, CuotaRectificada, "
-                       "RecargoRectificado) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '01', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                       "RecargoRectificado, PaisDestinatario, IDTypeDestinatario, IDOtroDestinatario) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '01', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {r.orden, QString(alta ? QStringLiteral("A") : QStringLiteral("N")), static_cast<int>(r.serie), r.numero, dia,
          r.IDEmisorFactura, nulo(r.NombreRazonEmisor), r.NumSerieFactura, r.FechaExpedicionFactura, nulo(r.TipoFactura),
          nulo(r.NIFDestinatario), nulo(r.NombreDestinatario), alta ? Valor(r.cuotaTotal) : Valor(),
@@ -327,7 +342,7 @@ void BaseDatos::AnadirRegistro(const Registro& r)
          QString::fromUtf8(r.xml), r.estadoEnvio.isEmpty() ? QStringLiteral("Pendiente") : r.estadoEnvio, nulo(r.TipoRectificativa),
          r.rectificada ? Valor(r.rectificada->IDEmisorFactura) : Valor(), r.rectificada ? Valor(r.rectificada->NumSerieFactura) : Valor(),
          r.rectificada ? Valor(r.rectificada->FechaExpedicionFactura) : Valor(), r.baseRectificada, r.cuotaRectificada,
-         r.recargoRectificado});
+         r.recargoRectificado, nulo(r.PaisDestinatario), nulo(r.IDTypeDestinatario), nulo(r.IDOtroDestinatario)});
     int linea = 0;
     for (const verifactu::DetalleDesglose& d : r.desglose)
         m_bd->ejecutarNativo(QStringLiteral("INSERT INTO RegistroFacturacionDesglose (Orden, Linea, Sujeta, TipoImpositivo, Base, Cuota, "

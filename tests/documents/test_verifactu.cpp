@@ -184,16 +184,17 @@ TEST_F(Verifactu, ASimplifiedInvoiceAboveTheAgencysLimitIsRefused)
 {
     m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, UsaREq, Descuento) VALUES (4, 'CAFÉ DO PORTO', 'PT1234567', 0, 0)"));
     auto extranjero = factura(4, {{10.00, 10}});
+    // A foreign customer is identified (IDOtro): a full invoice, without the limit.
     const Registro r = *bd->RegistroDeFactura(*extranjero->Serie, *extranjero->Numero);
-    EXPECT_EQ(r.TipoFactura, QStringLiteral("F2"));
-    EXPECT_EQ(r.NIFDestinatario, QString());
+    EXPECT_EQ(r.TipoFactura, QStringLiteral("F1"));
+    EXPECT_EQ(r.IDOtroDestinatario, QStringLiteral("PT1234567"));
 
     factura(3, {{2727.27, 10}});  // 2,727.27 + 272.73 = 3,000.00: the limit itself
     const struct {
         qint32 cliente;
         double importe;
         bool admitida;
-    } casos[] = {{3, 2727.28, false}, {4, 2727.28, false}, {1, 2727.28, true}};
+    } casos[] = {{3, 2727.28, false}, {4, 2727.28, true}, {1, 2727.28, true}};
     for (const auto& c : casos) {
         Factura f(*bd);
         ASSERT_TRUE(f.WhoAmI());
@@ -209,7 +210,7 @@ TEST_F(Verifactu, ASimplifiedInvoiceAboveTheAgencysLimitIsRefused)
                 << f.UltimoError().toStdString();
         }
     }
-    EXPECT_EQ(registros(), 3);
+    EXPECT_EQ(registros(), 4);
 }
 
 TEST_F(Verifactu, AnnullingChainsItsRecordReleasesTheNotesAndKeepsTheInvoice)
@@ -386,6 +387,57 @@ TEST_F(Verifactu, EachRecordAndTheExportValidateAgainstTheAgencysSchemas)
     EXPECT_LT(exportado.indexOf("A-000001"), exportado.indexOf("A-000002"));
     EXPECT_FALSE(verifactu::ExportarRegistros(*bd, QDate(2000, 1, 1), QDate(2000, 1, 2), archivo, motivo));
     EXPECT_TRUE(motivo.startsWith(QStringLiteral("No hay registros de facturación del 01/01/2000 al 02/01/2000"))) << motivo.toStdString();
+}
+
+// A customer with a foreign identifier gets a full invoice naming it as the agency's IDOtro; a
+// Spanish NIF stays a NIF and no identifier stays a simplified invoice.
+TEST_F(Verifactu, AForeignCustomerIsNamedByItsForeignIdentifier)
+{
+    const struct {
+        const char* nif;
+        const char* tipo;
+        const char* xml;  // what names the customer
+    } casos[] = {
+        {"de 123456789", "F1", "<sf:IDOtro><sf:IDType>02</sf:IDType><sf:ID>DE123456789</sf:ID></sf:IDOtro>"},
+        {"EL123456789", "F1", "<sf:IDOtro><sf:IDType>02</sf:IDType><sf:ID>EL123456789</sf:ID></sf:IDOtro>"},
+        {"CHE123456789", "F1", "<sf:IDOtro><sf:CodigoPais>CH</sf:CodigoPais><sf:IDType>04</sf:IDType><sf:ID>CHE123456789</sf:ID></sf:IDOtro>"},
+        {"ES B46000006", "F1", "<sf:NIF>B46000006</sf:NIF>"},
+        {"", "F2", nullptr},
+    };
+    qint32 codigo = 10;
+    for (const auto& c : casos) {
+        m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF, UsaREq, Descuento) VALUES (?, 'CLIENTE', ?, 0, 0)"),
+                           {codigo, QString::fromLatin1(c.nif)});
+        auto f = factura(codigo++, {{50.00, 21}});
+        const Registro r = *bd->RegistroDeFactura(*f->Serie, *f->Numero);
+        EXPECT_EQ(r.TipoFactura, QLatin1String(c.tipo)) << c.nif;
+        if (c.xml) {
+            const QString xml = QString::fromUtf8(r.xml).replace(QRegularExpression(QStringLiteral(">\\s+<")), QStringLiteral("><"));
+            EXPECT_TRUE(xml.contains(QLatin1String(c.xml))) << c.nif << "\n" << r.xml.constData();
+        } else {
+            EXPECT_FALSE(r.xml.contains("<sf:Destinatarios>")) << c.nif;
+        }
+        if (HayEsquemas()) {
+            EXPECT_EQ(Invalido(r.xml), QString()) << c.nif;
+        }
+    }
+    // Its rectification names the same customer in the same way.
+    Factura rectificativa(*bd);
+    ASSERT_TRUE(rectificativa.Rectificar(0, 1, false));
+    rectificativa.Fecha = QDate(2027, 1, 5);
+    LineaFactura* l = rectificativa.NuevaLinea();
+    l->FijarConcepto(QStringLiteral("Devolución"));
+    l->FijarImporte(-5.0);
+    l->FijarpIVA(21);
+    ASSERT_TRUE(rectificativa.Update()) << rectificativa.UltimoError().toStdString();
+    const Registro r = *bd->RegistroDeFactura(*rectificativa.Serie, *rectificativa.Numero);
+    EXPECT_EQ(r.TipoFactura, QStringLiteral("R1"));
+    EXPECT_EQ(r.IDOtroDestinatario, QStringLiteral("DE123456789"));
+    EXPECT_EQ(r.IDTypeDestinatario, QStringLiteral("02"));
+    if (HayEsquemas()) {
+        EXPECT_EQ(Invalido(r.xml), QString());
+    }
+    EXPECT_TRUE(verifactu::VerificarRegistros(*bd).isEmpty()) << verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n')).toStdString();
 }
 
 // What an invoice printed to PDF shows on each page: the QR symbol zbarimg decodes and the
@@ -580,6 +632,26 @@ TEST(NumSerie, OneFormAndNIFsAsTheRecordsTakeThem)
                                                          {"B46000000", ""}, {"PT1234567", ""}};
     for (const auto& [escrito, registro] : nifs)
         EXPECT_EQ(verifactu::NIFRegistro(QString::fromUtf8(escrito)), QString::fromUtf8(registro)) << escrito;
+
+    // Foreign identifiers: EU VAT numbers of the right form, other countries' identifiers, and
+    // what names nobody.
+    using Otro = verifactu::IdentificacionExtranjera;
+    const std::pair<const char*, std::optional<Otro>> otros[] = {
+        {"de123456789", Otro{{}, QStringLiteral("02"), QStringLiteral("DE123456789")}},
+        {"DE12345678", Otro{QStringLiteral("DE"), QStringLiteral("04"), QStringLiteral("DE12345678")}},  // not a German VAT number
+        {"NL123456789B01", Otro{{}, QStringLiteral("02"), QStringLiteral("NL123456789B01")}},
+        {"RO1234", Otro{{}, QStringLiteral("02"), QStringLiteral("RO1234")}},
+        {"RO01234", Otro{QStringLiteral("RO"), QStringLiteral("04"), QStringLiteral("RO01234")}},
+        {"XI123456789", Otro{{}, QStringLiteral("02"), QStringLiteral("XI123456789")}},
+        {"GB123456789", Otro{QStringLiteral("GB"), QStringLiteral("04"), QStringLiteral("GB123456789")}},
+        {"EL12345", Otro{QStringLiteral("GR"), QStringLiteral("04"), QStringLiteral("EL12345")}},
+        {"US 98-7654321", Otro{QStringLiteral("US"), QStringLiteral("04"), QStringLiteral("US987654321")}},
+        {"B46000006", std::nullopt},  {"ESB46000006", std::nullopt}, {"ES12345678", std::nullopt},
+        {"ZZ123456", std::nullopt},   {"", std::nullopt},            {"FR1234567890123456789", std::nullopt},
+        {"FR12/345", std::nullopt},
+    };
+    for (const auto& [escrito, esperado] : otros)
+        EXPECT_EQ(verifactu::IdentificacionOtro(QString::fromUtf8(escrito)), esperado) << escrito;
 }
 
 }  // namespace
