@@ -1,6 +1,11 @@
 #include "declaracion.h"
 
 #include "archivoini.h"
+#include "global.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutex>
 
 namespace verifactu {
 
@@ -16,6 +21,38 @@ DatosProductor LeerDatosProductor(const QString& ruta)
     d.Fecha = ini.leer(QStringLiteral("Fecha")).trimmed();
     d.Lugar = ini.leer(QStringLiteral("Lugar")).trimmed();
     return d;
+}
+
+SistemaInformatico SistemaDeclarado(const QString& numeroInstalacion, const QString& ruta)
+{
+    SistemaInformatico s = Quenza(numeroInstalacion);
+    const DatosProductor p = LeerDatosProductor(ruta);
+    if (!p.Nombre.isEmpty())
+        s.NombreRazon = p.Nombre;
+    if (!p.NIF.isEmpty())
+        s.NIF = p.NIF.toUpper();
+    return s;
+}
+
+SistemaInformatico SistemaDeclarado(const QString& numeroInstalacion)
+{
+    // Every record asks: the file is read again only when it changes.
+    static QMutex cerrojo;
+    static QString leida;
+    static std::pair<QDateTime, qint64> cambiada;
+    static SistemaInformatico sistema;
+    const QString ruta = BuscarArchivoPrograma(QStringLiteral("declaracion.ini"));
+    const QFileInfo info(ruta);
+    const std::pair<QDateTime, qint64> cambio{info.lastModified(), info.size()};
+    QMutexLocker bloqueo(&cerrojo);
+    if (ruta != leida || cambio != cambiada || sistema.NombreSistemaInformatico.isEmpty()) {
+        sistema = SistemaDeclarado(QString(), ruta);
+        leida = ruta;
+        cambiada = cambio;
+    }
+    SistemaInformatico s = sistema;
+    s.NumeroInstalacion = Quenza(numeroInstalacion).NumeroInstalacion;
+    return s;
 }
 
 std::vector<std::pair<QString, QString>> DeclaracionResponsable(const DatosProductor& p, const SistemaInformatico& s)

@@ -23,6 +23,12 @@ struct DatosProductor {
 // The producer's data from `ruta` (declaracion.ini); empty fields when it is missing.
 DatosProductor LeerDatosProductor(const QString& ruta);
 
+// Quenza as its records describe it, with `numeroInstalacion`: the producer's name and NIF as
+// the declaration at `ruta` states them, the build's own values only where it leaves them empty.
+SistemaInformatico SistemaDeclarado(const QString& numeroInstalacion, const QString& ruta);
+// The same with the declaration installed with the program (the one "Acerca de" shows).
+SistemaInformatico SistemaDeclarado(const QString& numeroInstalacion);
+
 // The declaration, item by item (heading, text), "pendiente" where the file leaves a field empty.
 std::vector<std::pair<QString, QString>> DeclaracionResponsable(const DatosProductor& productor, const SistemaInformatico& sistema);
 

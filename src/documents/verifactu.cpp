@@ -2,6 +2,7 @@
 
 #include "basedatos.h"
 #include "coleccion.h"
+#include "declaracion.h"
 #include "dinero.h"
 #include "factura.h"
 #include "formato.h"
@@ -266,7 +267,7 @@ void Encadenar(BaseDatos& bd, Registro& r, const QDateTime& momento)
         r.anterior = Encadenamiento{ultimo->IDEmisorFactura, ultimo->NumSerieFactura, ultimo->FechaExpedicionFactura, ultimo->Huella};
     r.FechaHoraHusoGenRegistro = FechaHoraHuso(momento);
     r.Huella = CalcularHuella(r);
-    r.xml = DocumentoRegistro(r, Quenza(bd.LeerVerifactu().NumeroInstalacion));
+    r.xml = DocumentoRegistro(r, SistemaDeclarado(bd.LeerVerifactu().NumeroInstalacion));
     r.estadoEnvio = QStringLiteral("Pendiente");
     bd.AnadirRegistro(r);
 }

@@ -440,6 +440,40 @@ TEST_F(Verifactu, AForeignCustomerIsNamedByItsForeignIdentifier)
     EXPECT_TRUE(verifactu::VerificarRegistros(*bd).isEmpty()) << verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n')).toStdString();
 }
 
+// The producer the records name is the one the installed declaration states; the build's own
+// values stand in only for what the file leaves empty.
+TEST_F(Verifactu, TheRecordsNameTheProducerOfTheInstalledDeclaration)
+{
+    QTemporaryDir programa;
+    Global::DirectorioPrograma = programa.path();
+    const verifactu::SistemaInformatico compilado = verifactu::Quenza({});
+    const struct {
+        const char* ini;
+        QString nombre, nif;
+    } casos[] = {
+        {"[Productor]\nNombre=\nNIF=\n", compilado.NombreRazon, compilado.NIF},
+        {"[Productor]\nNombre=QUENZA SOFTWARE SL\nNIF=b46000006\n", QStringLiteral("QUENZA SOFTWARE SL"), QStringLiteral("B46000006")},
+        {"[Productor]\nNombre=OTRO PRODUCTOR SA\nNIF=\n", QStringLiteral("OTRO PRODUCTOR SA"), compilado.NIF},
+    };
+    for (const auto& c : casos) {
+        QFile ini(programa.filePath(QStringLiteral("declaracion.ini")));
+        ini.remove();
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(c.ini);
+        ini.close();
+        factura(1, {{10.00, 10}});
+        const QByteArray xml = bd->UltimoRegistro()->xml;
+        const qsizetype sistema = xml.indexOf("SistemaInformatico>");
+        ASSERT_GT(sistema, 0);
+        const QByteArray parte = xml.mid(sistema, xml.indexOf("NombreSistemaInformatico") - sistema);
+        EXPECT_TRUE(parte.contains(">" + c.nombre.toUtf8() + "<")) << c.ini << parte.constData();
+        EXPECT_TRUE(parte.contains(">" + c.nif.toUtf8() + "<")) << c.ini << parte.constData();
+        if (HayEsquemas()) {
+            EXPECT_EQ(Invalido(xml), QString());
+        }
+    }
+}
+
 // What an invoice printed to PDF shows on each page: the QR symbol zbarimg decodes and the
 // page's text.
 struct PaginaImpresa {
