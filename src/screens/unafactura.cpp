@@ -288,6 +288,9 @@ void UnaFactura::FiltrarCelda(int linea, int col, int& tecla) const
     const LineaFactura* l = m_factura->Linea(static_cast<qint16>(linea));
     const bool articulo = l && l->Referencia().has_value();
     const QString decimal = LocalNumeros().decimalPoint();
+    // A rectifying invoice by differences takes back what was charged: its quantities and
+    // amounts may be negative.
+    const QString conSigno = m_factura->Rectifica ? decimal + QLatin1Char('-') : decimal;
     switch (col) {
     case 0:
     case 2:
@@ -304,14 +307,14 @@ void UnaFactura::FiltrarCelda(int linea, int col, int& tecla) const
     case 8:
         // Quantity, price and discount make an article's amount.
         if (articulo)
-            ::FiltrarTecla(tecla, decimal);
+            ::FiltrarTecla(tecla, col == 5 ? conSigno : decimal);
         else if (tecla != '\b')
             tecla = 0;
         break;
     case 9:
         // The amount is typed only on a line without an article.
         if (!articulo)
-            ::FiltrarTecla(tecla, decimal);
+            ::FiltrarTecla(tecla, conSigno);
         else if (tecla != '\b')
             tecla = 0;
         break;

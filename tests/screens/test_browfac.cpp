@@ -5,6 +5,7 @@
 #include "impresoraactual.h"
 #include "listado.h"
 #include "listafilas.h"
+#include "rejilla.h"
 #include "mnuimp.h"
 #include "pantallas_prueba.h"
 #include "unafactura.h"
@@ -372,5 +373,97 @@ TEST_F(NavegadorFacturas, AnIssuedInvoiceIsReadOnlyAndItsDeletionIsAnAnnulmentOr
     EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where Tipo='N'")), 1);
     EXPECT_EQ(uno(QStringLiteral("select Factura is null from AlbaranVentaCabecera where Numero=1")), 1);
 }
+
+}  // namespace
+
+namespace {
+
+// Borrar -> Rectificar on an issued invoice, by differences and by substitution: the rectifying
+// invoice opens in its own series naming the original, is typed and saved with its own record.
+class RectificarDesdeLaLista : public NavegadorFacturas, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RectificarDesdeLaLista, OpensARectifyingInvoiceThatIsSavedWithItsRecord)
+{
+    const bool sustitucion = GetParam();
+    Global::BD->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
+    Factura f(*Global::BD);
+    ASSERT_TRUE(f.WhoAmI(qint16(0)));
+    ASSERT_TRUE(f.SetCliente(1));
+    LineaFactura* l = f.NuevaLinea();
+    l->FijarConcepto(QStringLiteral("Género"));
+    l->FijarImporte(100.0);
+    l->FijarpIVA(10);
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+
+    BrowFac* b = Abrir();
+    contestador->Hacer(Boton(QStringLiteral("Rectificar")));
+    contestador->Hacer(Boton(sustitucion ? QStringLiteral("Por sustitución") : QStringLiteral("Por diferencias")));
+    b->Grd->setRow(1);
+    QTest::mouseClick(b->Borrar, Qt::LeftButton);
+    ASSERT_TRUE(contestador->Esperar());
+    ASSERT_TRUE(contestador->textos.value(1).contains(QStringLiteral("¿Cómo corrige"))) << contestador->textos.join(u'|').toStdString();
+
+    UnaFactura* editor = nullptr;
+    for (QWidget* x : QApplication::allWidgets())
+        if (auto* u = qobject_cast<UnaFactura*>(x); u && u->Documento().Rectifica)
+            editor = u;
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->Documento().Rectifica, (Factura::Rectificacion{0, 1, sustitucion}));
+    EXPECT_EQ(*editor->Documento().Serie, 10);
+    EXPECT_EQ(editor->Documento().NumeroLineas(), sustitucion ? 1 : 0);
+    EXPECT_FALSE(editor->findChild<QLabel*>(QStringLiteral("lbEmitida"))->isVisible());
+
+    // Typed in its grid: by differences a returned amount, by substitution the right amount.
+    area->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(area.get()));
+    auto* grd = editor->findChild<Rejilla*>(QStringLiteral("Grd"));
+    ASSERT_TRUE(grd);
+    const auto foco = [grd] { return QApplication::focusWidget() ? QApplication::focusWidget() : grd; };
+    const auto tecla = [foco](Qt::Key k, Qt::KeyboardModifiers mod = Qt::NoModifier) { QTest::keyClick(foco(), k, mod); };
+    // Opens the cell, replaces what it holds with `texto` and leaves it.
+    const auto escribir = [&](int col, const QString& texto) {
+        const bool abierta = grd->Row() == 1 && grd->Col() == col && foco()->objectName() == QLatin1String("txEd");
+        if (!abierta) {
+            grd->setFocus();
+            grd->setRow(1);
+            grd->setCol(col);
+        }
+        ASSERT_EQ(foco()->objectName(), QStringLiteral("txEd"));
+        tecla(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(foco(), texto);
+        tecla(Qt::Key_Return);
+    };
+    if (!sustitucion) {
+        // Enter on the customer goes to the lines: the first one opens.
+        editor->findChild<QLineEdit*>(QStringLiteral("txCliente"))->setFocus();
+        tecla(Qt::Key_Return);
+        escribir(3, QStringLiteral("DEVOLUCION"));
+        escribir(4, QStringLiteral("10"));
+    }
+    escribir(9, sustitucion ? QStringLiteral("90") : QStringLiteral("-10"));
+    ASSERT_GE(editor->Documento().NumeroLineas(), 1);
+    EXPECT_EQ(editor->Documento().Linea(1)->Importe(), std::optional<double>(sustitucion ? 90 : -10));
+    contestador->Olvidar();
+    tecla(Qt::Key_Return, Qt::ControlModifier);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(contestador->textos.isEmpty()) << contestador->textos.join(u'|').toStdString();
+
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera where Serie=10 and RectificaSerie=0 and RectificaNumero=1 "
+                                 "and TipoRectificativa='%1'").arg(sustitucion ? 'S' : 'I')),
+              1);
+    const std::optional<verifactu::Registro> r = Global::BD->RegistroDeFactura(10, 1);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->TipoFactura, QStringLiteral("R1"));
+    EXPECT_EQ(r->TipoRectificativa, sustitucion ? QStringLiteral("S") : QStringLiteral("I"));
+    ASSERT_TRUE(r->rectificada);
+    EXPECT_EQ(r->rectificada->NumSerieFactura, QStringLiteral("A-000001"));
+    EXPECT_EQ(r->importeTotal, sustitucion ? 9900 : -1100);
+    EXPECT_EQ(r->baseRectificada, sustitucion ? 10000 : 0);
+    // The original stays as it was issued.
+    EXPECT_EQ(Global::BD->RegistroDeFactura(0, 1)->importeTotal, 11000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formas, RectificarDesdeLaLista, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "PorSustitucion" : "PorDiferencias"; });
 
 }  // namespace
