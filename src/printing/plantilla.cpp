@@ -277,6 +277,151 @@ NodoXml* ParrafoOdfConFormato(NodoXml* celda, const NodoXml* modelo)
     return p;
 }
 
+// ---------------------------------------------------------------------------------------
+// Pictures: the part that holds the PNG, and the links the formats need to show it.
+
+constexpr qint64 kEmuPorMm = 36000;
+
+bool LeerParte(const ArchivoZip& zip, const QString& parte, DocumentoXml& xml, QString* error);
+
+// The path of package part `destino` as a link from part `origen` writes it.
+QString RutaRelativa(const QString& origen, const QString& destino)
+{
+    QStringList o = origen.split(QLatin1Char('/'));
+    o.removeLast();
+    const QStringList d = destino.split(QLatin1Char('/'));
+    qsizetype i = 0;
+    while (i < o.size() && i < d.size() - 1 && o[i] == d[i])
+        ++i;
+    QStringList r;
+    for (qsizetype k = i; k < o.size(); ++k)
+        r << QStringLiteral("..");
+    for (qsizetype k = i; k < d.size(); ++k)
+        r << d[k];
+    return r.join(QLatin1Char('/'));
+}
+
+QString Mm(double mm) { return QString::number(mm, 'f', 2) + QStringLiteral("mm"); }
+QString Emu(double mm) { return QString::number(std::llround(mm * kEmuPorMm)); }
+
+// An element written as markup, put under `padre` at `posicion` (-1: last).
+NodoXml* InsertarMarcado(NodoXml* padre, const QString& marcado, int posicion = -1)
+{
+    DocumentoXml d;
+    QString error;
+    if (!d.Leer(marcado.toUtf8(), &error) || !d.Raiz())
+        return nullptr;
+    std::unique_ptr<NodoXml> n = d.Raiz()->Copia();
+    n->padre = padre;
+    NodoXml* r = n.get();
+    if (posicion < 0 || posicion > int(padre->hijos.size()))
+        padre->hijos.push_back(std::move(n));
+    else
+        padre->hijos.insert(padre->hijos.begin() + posicion, std::move(n));
+    return r;
+}
+
+void DeclararEspacio(NodoXml* raiz, const QString& prefijo, const QString& uri)
+{
+    const QString atributo = QStringLiteral("xmlns:") + prefijo;
+    if (!raiz->TieneAtributo(atributo))
+        raiz->FijarAtributo(atributo, uri);
+}
+
+// A new part name in the package: `base` + the first free number + `extension`.
+QString NombreLibre(const ArchivoZip& zip, const QString& base, const QString& extension)
+{
+    for (int i = 1;; ++i) {
+        const QString nombre = base + QString::number(i) + extension;
+        if (!zip.Datos(nombre))
+            return nombre;
+    }
+}
+
+// Office Open XML: the package's content types know PNG, and `parte` (when given) its type.
+void TiposDeContenido(ArchivoZip& zip, const QString& parte = {}, const QString& tipo = {})
+{
+    DocumentoXml tipos;
+    QString error;
+    if (!LeerParte(zip, QStringLiteral("[Content_Types].xml"), tipos, &error))
+        return;
+    NodoXml* raiz = tipos.Raiz();
+    bool png = false;
+    for (const NodoXml* d : raiz->Hijos(QStringLiteral("Default")))
+        png = png || d->Atributo(QStringLiteral("Extension")).compare(QLatin1String("png"), Qt::CaseInsensitive) == 0;
+    if (!png) {
+        NodoXml* d = raiz->InsertarElemento(QStringLiteral("Default"), 0);
+        d->FijarAtributo(QStringLiteral("Extension"), QStringLiteral("png"));
+        d->FijarAtributo(QStringLiteral("ContentType"), QStringLiteral("image/png"));
+    }
+    if (!parte.isEmpty()) {
+        NodoXml* o = raiz->InsertarElemento(QStringLiteral("Override"));
+        o->FijarAtributo(QStringLiteral("PartName"), QLatin1Char('/') + parte);
+        o->FijarAtributo(QStringLiteral("ContentType"), tipo);
+    }
+    zip.Poner(QStringLiteral("[Content_Types].xml"), tipos.Escribir());
+}
+
+// Office Open XML: adds a relationship of `origen` (made when it has none) and answers its id.
+QString Relacionar(ArchivoZip& zip, const QString& origen, const QString& tipo, const QString& destino)
+{
+    const qsizetype barra = origen.lastIndexOf(QLatin1Char('/'));
+    const QString rels = origen.left(barra + 1) + QStringLiteral("_rels/") + origen.mid(barra + 1) + QStringLiteral(".rels");
+    DocumentoXml xml;
+    QString error;
+    if (!LeerParte(zip, rels, xml, &error))
+        xml.Leer(QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>"),
+                 &error);
+    QSet<QString> usados;
+    for (const NodoXml* r : xml.Raiz()->Hijos(QStringLiteral("Relationship")))
+        usados.insert(r->Atributo(QStringLiteral("Id")));
+    QString id;
+    for (int i = 1; id.isEmpty() || usados.contains(id); ++i)
+        id = QStringLiteral("rIdQuenza%1").arg(i);
+    NodoXml* r = xml.Raiz()->InsertarElemento(QStringLiteral("Relationship"));
+    r->FijarAtributo(QStringLiteral("Id"), id);
+    r->FijarAtributo(QStringLiteral("Type"), tipo);
+    r->FijarAtributo(QStringLiteral("Target"), destino);
+    zip.Poner(rels, xml.Escribir());
+    return id;
+}
+
+const QString kRelImagen = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/image");
+const QString kEspacioR = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
+
+// OpenDocument: the picture in the package, listed in its manifest; answers its path.
+QString ImagenOdf(ArchivoZip& zip, const QByteArray& png)
+{
+    const QString ruta = NombreLibre(zip, QStringLiteral("Pictures/quenza"), QStringLiteral(".png"));
+    zip.Poner(ruta, png, false);
+    DocumentoXml manifiesto;
+    QString error;
+    if (LeerParte(zip, QStringLiteral("META-INF/manifest.xml"), manifiesto, &error)) {
+        NodoXml* e = manifiesto.Raiz()->InsertarElemento(QStringLiteral("manifest:file-entry"));
+        e->FijarAtributo(QStringLiteral("manifest:full-path"), ruta);
+        e->FijarAtributo(QStringLiteral("manifest:media-type"), QStringLiteral("image/png"));
+        zip.Poner(QStringLiteral("META-INF/manifest.xml"), manifiesto.Escribir());
+    }
+    return ruta;
+}
+
+// OpenDocument: a frame `lado` mm square showing the picture at `ruta`.
+QString MarcoOdf(const QString& ruta, double lado, const QString& anclaje)
+{
+    return QStringLiteral("<draw:frame draw:name=\"%1\" %2 svg:width=\"%3\" svg:height=\"%3\" draw:z-index=\"0\">"
+                          "<draw:image xlink:href=\"%1\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/>"
+                          "</draw:frame>")
+        .arg(ruta, anclaje, Mm(lado));
+}
+
+void EspaciosOdf(NodoXml* raiz)
+{
+    DeclararEspacio(raiz, QStringLiteral("draw"), QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"));
+    DeclararEspacio(raiz, QStringLiteral("svg"), QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"));
+    DeclararEspacio(raiz, QStringLiteral("xlink"), QStringLiteral("http://www.w3.org/1999/xlink"));
+}
+
 bool LeerParte(const ArchivoZip& zip, const QString& parte, DocumentoXml& xml, QString* error)
 {
     const QByteArray* datos = zip.Datos(parte);
@@ -350,6 +495,16 @@ public:
         }
         TextoOdf(ParrafoOdfConFormato(celda, copiaModelo.get()), mostrado);
         return true;
+    }
+
+    bool Imagen(const QString& referencia, const QByteArray& png, double lado) override
+    {
+        NodoXml* celda = Celda(referencia, true);
+        if (!celda)
+            return false;
+        EspaciosOdf(m_contenido.Raiz());
+        // Anchored to the cell, over what it shows.
+        return InsertarMarcado(celda, MarcoOdf(ImagenOdf(m_zip, png), lado, QStringLiteral("svg:x=\"0mm\" svg:y=\"0mm\"")), 0);
     }
 
     std::optional<QString> Leer(const QString& referencia) const override
@@ -535,6 +690,69 @@ public:
         return true;
     }
 
+    bool Imagen(const QString& referencia, const QByteArray& png, double lado) override
+    {
+        std::optional<Direccion> d = LeerDireccion(referencia);
+        if (!d)
+            d = RangoConNombre(referencia);
+        if (!d || !Celda(referencia, true))
+            return false;
+        const QString imagen = NombreLibre(m_zip, QStringLiteral("xl/media/quenza"), QStringLiteral(".png"));
+        m_zip.Poner(imagen, png, false);
+        // The sheet's own drawing when it has one, a new one otherwise.
+        QString parteDibujo;
+        if (const NodoXml* dibujo = m_hoja.Raiz()->Hijo(QStringLiteral("drawing")))
+            parteDibujo = DestinoDeRelacion(m_parteHoja, dibujo->Atributo(QStringLiteral("r:id")));
+        DocumentoXml xml;
+        QString error;
+        if (parteDibujo.isEmpty() || !LeerParte(m_zip, parteDibujo, xml, &error)) {
+            if (m_hoja.Raiz()->Hijo(QStringLiteral("drawing")))
+                return false;
+            parteDibujo = NombreLibre(m_zip, QStringLiteral("xl/drawings/quenza"), QStringLiteral(".xml"));
+            xml.Leer(QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><xdr:wsDr "
+                                       "xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+                                       "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"/>"),
+                     &error);
+            TiposDeContenido(m_zip, parteDibujo, QStringLiteral("application/vnd.openxmlformats-officedocument.drawing+xml"));
+            const QString id = Relacionar(m_zip, m_parteHoja,
+                                          QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing"),
+                                          RutaRelativa(m_parteHoja, parteDibujo));
+            DeclararEspacio(m_hoja.Raiz(), QStringLiteral("r"), kEspacioR);
+            // Where the schema wants it: before the sheet's legacy drawings, tables and extensions.
+            int pos = -1;
+            for (const auto& h : m_hoja.Raiz()->hijos)
+                if (pos < 0 && h->tipo == NodoXml::Tipo::Elemento
+                    && QStringList{QStringLiteral("legacyDrawing"), QStringLiteral("legacyDrawingHF"), QStringLiteral("drawingHF"),
+                                   QStringLiteral("picture"), QStringLiteral("oleObjects"), QStringLiteral("controls"),
+                                   QStringLiteral("webPublishItems"), QStringLiteral("tableParts"), QStringLiteral("extLst")}
+                           .contains(h->nombre))
+                    pos = h->Indice();
+            m_hoja.Raiz()->InsertarElemento(QStringLiteral("drawing"), pos)->FijarAtributo(QStringLiteral("r:id"), id);
+        } else {
+            TiposDeContenido(m_zip);
+        }
+        DeclararEspacio(xml.Raiz(), QStringLiteral("xdr"), QStringLiteral("http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing"));
+        DeclararEspacio(xml.Raiz(), QStringLiteral("a"), QStringLiteral("http://schemas.openxmlformats.org/drawingml/2006/main"));
+        DeclararEspacio(xml.Raiz(), QStringLiteral("r"), kEspacioR);
+        const QString idImagen = Relacionar(m_zip, parteDibujo, kRelImagen, RutaRelativa(parteDibujo, imagen));
+        std::vector<NodoXml*> dibujos;
+        xml.Raiz()->Buscar(QStringLiteral("xdr:cNvPr"), dibujos);
+        const QString numero = QString::number(1000 + dibujos.size());
+        InsertarMarcado(xml.Raiz(),
+                        QStringLiteral("<xdr:oneCellAnchor><xdr:from><xdr:col>%1</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>%2</xdr:row>"
+                                       "<xdr:rowOff>0</xdr:rowOff></xdr:from><xdr:ext cx=\"%3\" cy=\"%3\"/><xdr:pic><xdr:nvPicPr>"
+                                       "<xdr:cNvPr id=\"%4\" name=\"Imagen %4\"/><xdr:cNvPicPr><a:picLocks noChangeAspect=\"1\"/>"
+                                       "</xdr:cNvPicPr></xdr:nvPicPr><xdr:blipFill><a:blip r:embed=\"%5\"/><a:stretch><a:fillRect/>"
+                                       "</a:stretch></xdr:blipFill><xdr:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"%3\" "
+                                       "cy=\"%3\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></xdr:spPr></xdr:pic>"
+                                       "<xdr:clientData/></xdr:oneCellAnchor>")
+                            .arg(d->columna - 1)
+                            .arg(d->fila - 1)
+                            .arg(Emu(lado), numero, idImagen));
+        m_zip.Poner(parteDibujo, xml.Escribir());
+        return true;
+    }
+
     std::optional<QString> Leer(const QString& referencia) const override
     {
         NodoXml* c = const_cast<HojaXlsx*>(this)->Celda(referencia, false);
@@ -592,6 +810,21 @@ public:
     }
 
 private:
+    // The part a relationship of `origen` points to; empty when there is none.
+    QString DestinoDeRelacion(const QString& origen, const QString& id) const
+    {
+        const qsizetype barra = origen.lastIndexOf(QLatin1Char('/'));
+        DocumentoXml rels;
+        QString error;
+        if (!LeerParte(m_zip, origen.left(barra + 1) + QStringLiteral("_rels/") + origen.mid(barra + 1) + QStringLiteral(".rels"), rels,
+                       &error))
+            return {};
+        for (const NodoXml* r : rels.Raiz()->Hijos(QStringLiteral("Relationship")))
+            if (r->Atributo(QStringLiteral("Id")) == id)
+                return RutaRelacion(origen, r->Atributo(QStringLiteral("Target")));
+        return {};
+    }
+
     static QString TextoSi(const NodoXml* si)
     {
         QString r;
@@ -797,6 +1030,20 @@ public:
         return true;
     }
 
+    bool ImagenEnCelda(int tabla, int fila, int columna, const QByteArray& png, double lado) override
+    {
+        NodoXml* celda = Celda(tabla, fila, columna);
+        if (!celda)
+            return false;
+        std::unique_ptr<NodoXml> modelo;
+        if (const NodoXml* p = celda->Hijo(QStringLiteral("text:p")))
+            modelo = p->Copia();
+        VaciarCeldaOdf(celda);
+        NodoXml* parrafo = ParrafoOdfConFormato(celda, modelo.get());
+        EspaciosOdf(m_contenido.Raiz());
+        return InsertarMarcado(parrafo, MarcoOdf(ImagenOdf(m_zip, png), lado, QStringLiteral("text:anchor-type=\"as-char\"")));
+    }
+
     std::optional<QString> LeerCelda(int tabla, int fila, int columna) const override
     {
         NodoXml* celda = const_cast<DocumentoOdt*>(this)->Celda(tabla, fila, columna);
@@ -953,6 +1200,45 @@ public:
         }
         TextoEnRun(r, texto);
         return true;
+    }
+
+    bool ImagenEnCelda(int tabla, int fila, int columna, const QByteArray& png, double lado) override
+    {
+        NodoXml* celda = Celda(tabla, fila, columna);
+        if (!celda)
+            return false;
+        std::unique_ptr<NodoXml> formatoParrafo;
+        if (const NodoXml* p = celda->Hijo(QStringLiteral("w:p")))
+            if (const NodoXml* ppr = p->Hijo(QStringLiteral("w:pPr")))
+                formatoParrafo = ppr->Copia();
+        std::erase_if(celda->hijos, [](const auto& h) { return h->nombre != QLatin1String("w:tcPr"); });
+        NodoXml* p = celda->InsertarElemento(QStringLiteral("w:p"));
+        if (formatoParrafo) {
+            formatoParrafo->padre = p;
+            p->hijos.push_back(std::move(formatoParrafo));
+        }
+        const QString imagen = NombreLibre(m_zip, QStringLiteral("word/media/quenza"), QStringLiteral(".png"));
+        m_zip.Poner(imagen, png, false);
+        TiposDeContenido(m_zip);
+        const QString id = Relacionar(m_zip, QStringLiteral("word/document.xml"), kRelImagen,
+                                      RutaRelativa(QStringLiteral("word/document.xml"), imagen));
+        NodoXml* raiz = m_documento.Raiz();
+        DeclararEspacio(raiz, QStringLiteral("r"), kEspacioR);
+        DeclararEspacio(raiz, QStringLiteral("wp"), QStringLiteral("http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing"));
+        std::vector<NodoXml*> dibujos;
+        raiz->Buscar(QStringLiteral("wp:docPr"), dibujos);
+        const QString numero = QString::number(1000 + dibujos.size());
+        return InsertarMarcado(
+            p, QStringLiteral("<w:r><w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent cx=\"%1\" "
+                              "cy=\"%1\"/><wp:docPr id=\"%2\" name=\"Imagen %2\"/><a:graphic "
+                              "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:graphicData "
+                              "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic "
+                              "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr><pic:cNvPr "
+                              "id=\"0\" name=\"Imagen %2\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"%3\"/>"
+                              "<a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext "
+                              "cx=\"%1\" cy=\"%1\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr>"
+                              "</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>")
+                   .arg(Emu(lado), numero, id));
     }
 
     std::optional<QString> LeerCelda(int tabla, int fila, int columna) const override

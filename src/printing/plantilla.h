@@ -25,6 +25,10 @@ public:
     // Text of a cell as stored (numbers in plain decimal form, dates in ISO form); none when
     // the reference does not resolve.
     virtual std::optional<QString> Leer(const QString& referencia) const = 0;
+    // Places a PNG picture `lado` millimetres square over the sheet with its top left corner at
+    // the cell (an address or a name, as Escribir takes them); false when the reference does
+    // not resolve.
+    virtual bool Imagen(const QString& referencia, const QByteArray& png, double lado) = 0;
     // Writes the filled copy with only the chosen sheet left printable; false on failure.
     virtual bool Guardar(const QString& archivo) = 0;
 };
@@ -44,6 +48,9 @@ public:
     // cell does not exist.
     virtual bool EscribirCelda(int tabla, int fila, int columna, const QString& texto) = 0;
     virtual std::optional<QString> LeerCelda(int tabla, int fila, int columna) const = 0;
+    // Replaces the cell's content with a PNG picture `lado` millimetres square, in the line of
+    // its first paragraph; false when the cell does not exist.
+    virtual bool ImagenEnCelda(int tabla, int fila, int columna, const QByteArray& png, double lado) = 0;
     // Sets the first variable whose name equals `nombre` ignoring case, and the fields that
     // show it; false when the document has no such variable.
     virtual bool FijarVariable(const QString& nombre, const QString& texto) = 0;

@@ -3,12 +3,14 @@
 #include "impresoraactual.h"
 #include "oficina.h"
 #include "plantilla.h"
+#include "codigoqr.h"
 #include "superficiepintor.h"
 
 #include "formato.h"
 #include "utilidades.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -304,6 +306,36 @@ bool PrinTxt::SaltoImpresora()
     return true;
 }
 
+namespace {
+
+// A template line's value "[QR,side]text": the QR symbol of the text as a PNG `lado` mm square.
+// None when the value is not one; an empty picture when the text is empty (nothing to place).
+struct CodigoEnPlantilla {
+    QByteArray png;
+    double lado = 0;
+};
+std::optional<CodigoEnPlantilla> LeerCodigoQR(const QString& valor)
+{
+    static const QRegularExpression qr(QStringLiteral("^\\s*\\[QR,\\s*(\\d+(?:[.,]\\d+)?)\\s*\\](.*)$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = qr.match(valor);
+    if (!m.hasMatch())
+        return std::nullopt;
+    CodigoEnPlantilla c;
+    c.lado = QString(m.captured(1)).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    const QString contenido = m.captured(2).trimmed();
+    if (contenido.isEmpty() || c.lado <= 0)
+        return c;
+    const QImage imagen = CodigoQR(contenido);
+    QBuffer buffer(&c.png);
+    buffer.open(QIODevice::WriteOnly);
+    if (imagen.isNull() || !imagen.save(&buffer, "PNG"))
+        c.png.clear();
+    return c;
+}
+
+}  // namespace
+
 void PrinTxt::RellenarHoja(const QString& texto, int& pagina)
 {
     if (!m_hoja)
@@ -328,6 +360,11 @@ void PrinTxt::RellenarHoja(const QString& texto, int& pagina)
             if (fila == limite)
                 llena = true;
             celda = m.captured(1) + QString::number(fila);
+        }
+        if (const std::optional<CodigoEnPlantilla> qr = LeerCodigoQR(linea.mid(igual + 1))) {
+            if (!qr->png.isEmpty())
+                m_hoja->Imagen(celda, qr->png, qr->lado);
+            continue;
         }
         m_hoja->Escribir(celda, ValorDeCelda(linea.mid(igual + 1)));
     }
@@ -377,6 +414,11 @@ void PrinTxt::RellenarDocumento(const QString& texto, int& pagina)
                 continue;
             if (f == limite)
                 llena = true;
+        }
+        if (const std::optional<CodigoEnPlantilla> qr = LeerCodigoQR(valor)) {
+            if (!qr->png.isEmpty())
+                m_documento->ImagenEnCelda(static_cast<int>(t), static_cast<int>(f), static_cast<int>(c), qr->png, qr->lado);
+            continue;
         }
         m_documento->EscribirCelda(static_cast<int>(t), static_cast<int>(f), static_cast<int>(c), valor);
     }

@@ -97,4 +97,45 @@ TEST_P(LibreOfficeTexto, PrintsAFilledDocument)
 
 INSTANTIATE_TEST_SUITE_P(Formatos, LibreOfficeTexto, ::testing::Values("odt", "docx"));
 
+// The QR picture a template line places prints where the customer can scan it: the first page
+// of the PDF, rendered, decodes to the address.
+class LibreOfficeQR : public LibreOffice, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LibreOfficeQR, TheTaxQrCodePrintsAndScans)
+{
+    for (const char* programa : {"pdftoppm", "zbarimg"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(programa)).isEmpty())
+            GTEST_SKIP() << programa << " is installed by scripts/install-deps.sh --tests";
+    const QString formato = QLatin1String(GetParam());
+    const QString archivo = QStringLiteral("factura.") + formato;
+    const bool hoja = formato == QLatin1String("ods") || formato == QLatin1String("xlsx");
+    if (formato == QLatin1String("ods"))
+        CrearOds(m_dir.filePath(archivo), {QStringLiteral("Factura")});
+    else if (formato == QLatin1String("xlsx"))
+        CrearXlsx(m_dir.filePath(archivo), {QStringLiteral("Factura")});
+    else if (formato == QLatin1String("odt"))
+        CrearOdt(m_dir.filePath(archivo), 3, 2);
+    else
+        CrearDocx(m_dir.filePath(archivo), 3, 2);
+    const QString url = QStringLiteral("https://www2.agenciatributaria.gob.es/wlpl/TIKE-CONT/ValidarQR?nif=B12345674&numserie=A-000007"
+                                       "&fecha=04-01-2027&importe=121.00");
+    const QString texto = Imprimir(hoja ? QStringLiteral("[PLANTILLA,%1:Factura]\r\nA1=[QR,36]@Q\r\nE3=@N\r\n").arg(archivo)
+                                        : QStringLiteral("[PLANTILLA,%1]\r\nT1F1C1=[QR,36]@Q\r\nT1F2C2=@N\r\n").arg(archivo),
+                                   {{{url, "@Q"}, {"Bar Pepe", "@N"}}});
+    EXPECT_TRUE(texto.contains(QStringLiteral("Bar Pepe"))) << texto.toStdString();
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("200"), QStringLiteral("-f"), QStringLiteral("1"),
+                                              QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"),
+                                              m_dir.filePath(QStringLiteral("salida.pdf")), m_dir.filePath(QStringLiteral("pagina"))});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    const QStringList paginas = QDir(m_dir.path()).entryList({QStringLiteral("pagina*.png")});
+    ASSERT_EQ(paginas.size(), 1);
+    QProcess lector;
+    lector.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), m_dir.filePath(paginas[0])});
+    ASSERT_TRUE(lector.waitForFinished(60000));
+    EXPECT_EQ(QString::fromUtf8(lector.readAllStandardOutput()).trimmed(), url);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formatos, LibreOfficeQR, ::testing::Values("ods", "xlsx", "odt", "docx"));
+
 } // namespace

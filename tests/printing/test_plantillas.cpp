@@ -9,6 +9,8 @@
 #include "formato.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -415,3 +417,94 @@ TEST_F(Plantillas, OldFormatsAreConvertedFirst)
 }
 
 } // namespace
+
+namespace {
+
+// What zbarimg reads in a PNG: the decoded text, empty when it finds no symbol.
+QString LeerSimbolo(const QByteArray& png)
+{
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("codigo.png"));
+    QFile f(ruta);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(png);
+    f.close();
+    QProcess p;
+    p.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), ruta});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// "[QR,side]text" in a template line places the text's QR symbol as a picture at that cell;
+// with no text (the records mode off) nothing is placed.
+class PlantillasQR : public Plantillas, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PlantillasQR, APictureOfTheSymbolGoesInTheCellAndNothingWithoutText)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+        GTEST_SKIP() << "zbarimg (zbar-tools) is installed by scripts/install-deps.sh --tests";
+    const QString formato = QLatin1String(GetParam());
+    const QString archivo = QStringLiteral("factura.") + formato;
+    const bool hoja = formato == QLatin1String("ods") || formato == QLatin1String("xlsx");
+    const QString ruta = m_dir.filePath(archivo);
+    if (formato == QLatin1String("ods"))
+        CrearOds(ruta, {QStringLiteral("Factura")});
+    else if (formato == QLatin1String("xlsx"))
+        CrearXlsx(ruta, {QStringLiteral("Factura")});
+    else if (formato == QLatin1String("odt"))
+        CrearOdt(ruta, 3, 2);
+    else
+        CrearDocx(ruta, 3, 2);
+    const QString url = QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?nif=B12345674&numserie=A-000001&fecha=04-01-2027"
+                                       "&importe=121.00");
+    const QString celda = hoja ? QStringLiteral("B2") : QStringLiteral("T1F1C1");
+    const QString mascara = QStringLiteral("[PLANTILLA,%1]\r\n%2=[QR,36]@CODIGOQR\r\n%3=@N\r\n")
+                                .arg(hoja ? archivo + QStringLiteral(":Factura") : archivo, celda,
+                                     hoja ? QStringLiteral("C3") : QStringLiteral("T1F2C2"));
+    for (int i = 0; i < 2; ++i) {
+        Cargar(mascara);
+        Imprimir({{Valor(i == 0 ? url : QString()), "@CODIGOQR"}, {Valor("Bar Pepe"), "@N"}});
+        m_prn->Cerrar();
+        ASSERT_EQ(m_oficina->impresos.size(), 1);
+        EXPECT_TRUE(m_avisos.textos.isEmpty()) << m_avisos.textos.join(QLatin1Char('|')).toStdString();
+        ArchivoZip zip;
+        QString error;
+        ASSERT_TRUE(zip.LeerArchivo(m_oficina->impresos[0], &error)) << error.toStdString();
+        QStringList imagenes;
+        QString partes;
+        for (const auto& e : zip.Entradas()) {
+            if (e.nombre.endsWith(QLatin1String(".png")))
+                imagenes << e.nombre;
+            else if (e.nombre.endsWith(QLatin1String(".xml")) || e.nombre.endsWith(QLatin1String(".rels")))
+                partes += QString::fromUtf8(e.datos);
+        }
+        if (i == 1) {
+            EXPECT_TRUE(imagenes.isEmpty()) << imagenes.join(u' ').toStdString();
+            continue;
+        }
+        ASSERT_EQ(imagenes.size(), 1);
+        EXPECT_EQ(LeerSimbolo(*zip.Datos(imagenes[0])), url);
+        // Linked from the document by its name, 36 mm square, the text of the cell beside it kept.
+        const QString nombre = imagenes[0].mid(imagenes[0].lastIndexOf(u'/') + 1);
+        EXPECT_TRUE(partes.contains(nombre)) << partes.toStdString();
+        EXPECT_TRUE(partes.contains(QStringLiteral("36.00mm")) || partes.contains(QStringLiteral("\"1296000\""))) << partes.toStdString();
+        EXPECT_TRUE(partes.contains(QStringLiteral("Bar Pepe")));
+        if (formato == QLatin1String("xlsx") || formato == QLatin1String("docx")) {
+            EXPECT_TRUE(partes.contains(QStringLiteral("Extension=\"png\"")));
+        }
+        if (formato == QLatin1String("ods") || formato == QLatin1String("odt")) {
+            EXPECT_TRUE(partes.contains(QStringLiteral("manifest:full-path=\"%1\"").arg(imagenes[0])));
+        }
+        // Every part still reads as XML.
+        for (const auto& e : zip.Entradas())
+            if (e.nombre.endsWith(QLatin1String(".xml")) || e.nombre.endsWith(QLatin1String(".rels"))) {
+                DocumentoXml xml;
+                EXPECT_TRUE(xml.Leer(e.datos, &error)) << e.nombre.toStdString() << ": " << error.toStdString();
+            }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formatos, PlantillasQR, ::testing::Values("ods", "xlsx", "odt", "docx"));
+
+}  // namespace
