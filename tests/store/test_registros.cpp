@@ -127,6 +127,31 @@ TEST_F(Registros, AreReadBackAsWrittenAndOnlyEverAppended)
     EXPECT_NO_THROW(bd->Motor()->ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET EstadoEnvio='Correcto' WHERE Orden=1")));
 }
 
+// A records table made before the foreign customer's identification gets its fields, and the
+// guard against rewriting a record covers them, at the next start.
+TEST_F(Registros, AnOlderRecordsTableGetsTheForeignCustomersFieldsUnderItsGuard)
+{
+    motor::BaseDeDatos& m = *bd->Motor();
+    const QString antes = m.valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE name='RegistroFacturacion_NoCambiar'")).aTexto();
+    m.ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoCambiar"));
+    for (const char* campo : {"PaisDestinatario", "IDTypeDestinatario", "IDOtroDestinatario"})
+        m.ejecutarNativo(QStringLiteral("ALTER TABLE RegistroFacturacion DROP COLUMN %1").arg(QLatin1String(campo)));
+    m.ejecutarNativo(QString(antes).replace(QStringLiteral(", \"PaisDestinatario\", \"IDTypeDestinatario\", \"IDOtroDestinatario\""),
+                                            QString()));
+    bd = std::make_unique<BaseDatos>(base.ruta);
+    bd->CrearTablasNuevas();
+    Registro r = registro(1, 7);
+    r.TipoFactura = QStringLiteral("F1");
+    r.NombreDestinatario = QStringLiteral("CAFÉ DO PORTO");
+    r.IDTypeDestinatario = QStringLiteral("02");
+    r.IDOtroDestinatario = QStringLiteral("PT123456789");
+    bd->AnadirRegistro(r);
+    EXPECT_EQ(bd->UltimoRegistro(), r);
+    fallaSql(QStringLiteral("UPDATE RegistroFacturacion SET IDOtroDestinatario='PT999999990'"));
+    EXPECT_EQ(bd->Motor()->valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE name='RegistroFacturacion_NoCambiar'")).aTexto(),
+              antes);
+}
+
 // The agency's answer is stored once: a record answered keeps its answer, and only the records
 // still pending take a failure's Incidencia.
 TEST_F(Registros, SendingStateMovesOnlyFromPending)
