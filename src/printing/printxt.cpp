@@ -1,9 +1,9 @@
 #include "printxt.h"
 
+#include "codigoqr.h"
 #include "impresoraactual.h"
 #include "oficina.h"
 #include "plantilla.h"
-#include "codigoqr.h"
 #include "superficiepintor.h"
 
 #include "formato.h"
