@@ -2,6 +2,10 @@
 
 #include "zip.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
 namespace {
 
 QByteArray U(const QString& s) { return s.toUtf8(); }
@@ -157,4 +161,37 @@ void CrearDocx(const QString& ruta, int filas, int columnas)
                              "%1<w:p/>%2<w:sectPr/></w:body></w:document>")
                   .arg(tabla(filas, columnas, true), tabla(2, 2, false))));
     z.GuardarArchivo(ruta);
+}
+
+bool EsHojaDeCalculo(const QString& ruta)
+{
+    const QString ext = QFileInfo(ruta).suffix().toLower();
+    return ext == QLatin1String("ods") || ext == QLatin1String("xlsx");
+}
+
+void CrearPlantilla(const QString& ruta, const QStringList& hojas, int filas, int columnas)
+{
+    const QString ext = QFileInfo(ruta).suffix().toLower();
+    if (ext == QLatin1String("ods"))
+        CrearOds(ruta, hojas);
+    else if (ext == QLatin1String("xlsx"))
+        CrearXlsx(ruta, hojas);
+    else if (ext == QLatin1String("odt"))
+        CrearOdt(ruta, filas, columnas);
+    else
+        CrearDocx(ruta, filas, columnas);
+}
+
+bool EscribirArchivo(const QString& ruta, const QByteArray& datos)
+{
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly) && f.write(datos) == datos.size();
+}
+
+QString TextoPdf(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
 }

@@ -1,3 +1,4 @@
+#include "plantillasprueba.h"
 #include "printxt.h"
 #include "superficiegrabada.h"
 
@@ -16,16 +17,15 @@ using Tipo = Trazo::Tipo;
 // A print run on the recording surface with a mask given as text (lines joined with CR LF).
 class Impresora : public ::testing::Test {
 protected:
-    void Cargar(const QString& mascara)
+    void Cargar(const QString& mascara) { Cargar(mascara.toUtf8()); }
+    void Cargar(const QByteArray& mascara)
     {
         auto sup = std::make_unique<SuperficieGrabada>(QSizeF(200, 287));
         m_sup = sup.get();
         m_prn = std::make_unique<PrinTxt>(std::move(sup));
+        m_pagina = 1;
         const QString ruta = m_dir.filePath(QStringLiteral("m.txt"));
-        QFile f(ruta);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(mascara.toUtf8());
-        f.close();
+        ASSERT_TRUE(EscribirArchivo(ruta, mascara));
         ASSERT_TRUE(m_prn->CargaMascaras(ruta));
     }
 
@@ -39,7 +39,7 @@ protected:
     int m_pagina = 1;
 };
 
-TEST_F(Impresora, CentredBoldItalicTextStaysOnItsLine)
+TEST_F(Impresora, AlignmentStyleAndTheNinthField)
 {
     Cargar(QStringLiteral("[C,100,20,Arial,12,NI,0,]TOTAL\r\n[,,,,,,0,]*"));
     Imprimir();
@@ -54,21 +54,16 @@ TEST_F(Impresora, CentredBoldItalicTextStaysOnItsLine)
     EXPECT_EQ(t[1].a, QPointF(std::nearbyint(100 + t[0].ancho / 2), 20));
     // Style letters left out switch the style off.
     EXPECT_FALSE(t[1].fuente.negrita);
-}
 
-TEST_F(Impresora, NinthFieldMovesToTheNextLine)
-{
+    // A ninth field moves to the next line.
     Cargar(QStringLiteral("[C,100,20,Arial,12,NI,0,,x]TOTAL\r\n[,,,,,N,0,]*"));
     Imprimir();
-    const auto t = Textos();
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[1].a.x(), 0);
-    EXPECT_GT(t[1].a.y(), 20);
-    EXPECT_LT(t[1].a.y(), 20 + 8);
-}
+    ASSERT_EQ(Textos().size(), 2u);
+    EXPECT_EQ(Textos()[1].a.x(), 0);
+    EXPECT_GT(Textos()[1].a.y(), 20);
+    EXPECT_LT(Textos()[1].a.y(), 20 + 8);
 
-TEST_F(Impresora, RightAlignedTextEndsAtX)
-{
+    // Right-aligned text ends at x.
     Cargar(QStringLiteral("[D,150,30,Arial,10,,0,]12.345,67"));
     Imprimir();
     ASSERT_EQ(Textos().size(), 1u);
@@ -153,7 +148,7 @@ TEST_F(Impresora, RelativeXIsOneDigitAndRelativeYAnyLength)
     EXPECT_EQ(t[1].a, QPointF(15, 40));
 }
 
-TEST_F(Impresora, LinesBoxesAndOvals)
+TEST_F(Impresora, LinesBoxesOvalsAndPaper)
 {
     Cargar(QStringLiteral("[RAYA,1,10,190,50,Y>250]\r\n"
                           "[POS,0,260]\r\n"
@@ -182,10 +177,7 @@ TEST_F(Impresora, LinesBoxesAndOvals)
     const auto e = m_sup->De(Tipo::Elipse);
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].caja, QRectF(10, 10, 40, 20));
-}
 
-TEST_F(Impresora, PaperSizes)
-{
     Cargar(QStringLiteral("[PAPEL,a4]\r\n[PAPEL,A5]\r\n[PAPEL,70]"));
     Imprimir();
     const auto p = m_sup->De(Tipo::Papel);
@@ -262,7 +254,8 @@ TEST_F(Impresora, HandlerMayPrintTheFootOnTheOldPage)
     EXPECT_EQ(m_pagina, 2);
 }
 
-TEST_F(Impresora, PicturesComeFromTheCurrentDirectory)
+// A picture is looked for in the current folder, then beside the mask wherever the program runs.
+TEST_F(Impresora, PicturesComeFromTheCurrentFolderOrBesideTheMask)
 {
     QImage(8, 4, QImage::Format_RGB32).save(m_dir.filePath(QStringLiteral("logo.png")));
     const QString antes = QDir::currentPath();
@@ -276,55 +269,30 @@ TEST_F(Impresora, PicturesComeFromTheCurrentDirectory)
     EXPECT_EQ(im[0].caja, QRectF(10, 20, 40, 20));
     EXPECT_EQ(im[0].tamanoImagen, QSize(8, 4));
     EXPECT_EQ(im[1].caja.width(), -40);  // mirrored
-}
 
-TEST_F(Impresora, APictureBesideTheMaskIsFoundWhereverTheProgramRuns)
-{
     QImage(6, 3, QImage::Format_RGB32).save(m_dir.filePath(QStringLiteral("logo.png")));
     QTemporaryDir otra;
-    const QString antes = QDir::currentPath();
     QDir::setCurrent(otra.path());
     Cargar(QStringLiteral("[BITMAP,logo.png,10,20,50,40,]"));
     Imprimir();
     QDir::setCurrent(antes);
-    const auto im = m_sup->De(Tipo::Imagen);
-    ASSERT_EQ(im.size(), 1u);
-    EXPECT_EQ(im[0].tamanoImagen, QSize(6, 3));
+    ASSERT_EQ(m_sup->De(Tipo::Imagen).size(), 1u);
+    EXPECT_EQ(m_sup->De(Tipo::Imagen)[0].tamanoImagen, QSize(6, 3));
 }
 
 TEST_F(Impresora, MasksInWindows1252AndUtf8BreakPagesAlike)
 {
-    const QString ruta = m_dir.filePath(QStringLiteral("cp.txt"));
     for (const QByteArray& bytes : {QByteArray("[P\xC1GINA]\r\n"), QByteArray("[P\xC3\x81GINA]\r\n")}) {
-        auto sup = std::make_unique<SuperficieGrabada>();
-        SuperficieGrabada* s = sup.get();
-        PrinTxt prn(std::move(sup));
-        QFile f(ruta);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        f.close();
-        ASSERT_TRUE(prn.CargaMascaras(ruta));
-        int pagina = 1;
-        prn.Imprimir(0, pagina, {});
-        EXPECT_EQ(pagina, 2);
-        EXPECT_EQ(s->De(Tipo::NuevaPagina).size(), 1u);
+        Cargar(bytes);
+        Imprimir();
+        EXPECT_EQ(m_pagina, 2);
+        EXPECT_EQ(m_sup->De(Tipo::NuevaPagina).size(), 1u);
     }
-}
-
-TEST_F(Impresora, LineCounterCountsCallsUntilReset)
-{
-    Cargar(QStringLiteral("x####\r\ny"));
-    Imprimir(0);
-    Imprimir(1);
-    EXPECT_EQ(m_prn->Contador(), 2);
-    m_prn->ResetContador();
-    EXPECT_EQ(m_prn->Contador(), 0);
 }
 
 TEST_F(Impresora, AMaskFullOfPageBreaksStopsWithAMessage)
 {
-    QStringList avisos;
-    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    Avisos avisos;
     QStringList saltos;
     for (int i = 0; i < 2400; ++i)
         saltos << QStringLiteral("[PAGINA]");
@@ -332,18 +300,16 @@ TEST_F(Impresora, AMaskFullOfPageBreaksStopsWithAMessage)
     Imprimir(0);
     for (int linea = 0; linea < 100; ++linea)
         Imprimir(1);
-    FijarAvisoImpresion(anterior);
     // A hundred lines get a few pages each at most, not the 240,000 the mask asks for.
     EXPECT_LE(m_sup->De(Tipo::NuevaPagina).size(), 20u + 3u * 101u);
     EXPECT_GE(m_sup->De(Tipo::NuevaPagina).size(), 20u);
-    ASSERT_EQ(avisos.size(), 1);
-    EXPECT_TRUE(avisos[0].contains(QStringLiteral("saltos de página")));
+    ASSERT_EQ(avisos.textos.size(), 1);
+    EXPECT_TRUE(avisos.textos[0].contains(QStringLiteral("saltos de página")));
 }
 
 TEST_F(Impresora, OnlyRegularFilesAreReadAsMasks)
 {
-    QStringList avisos;
-    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    Avisos avisos;
     PrinTxt prn(std::make_unique<SuperficieGrabada>());
     EXPECT_FALSE(prn.CargaMascaras(QStringLiteral("/dev/zero")));
     const QString tuberia = m_dir.filePath(QStringLiteral("tuberia"));
@@ -351,20 +317,24 @@ TEST_F(Impresora, OnlyRegularFilesAreReadAsMasks)
     EXPECT_FALSE(prn.CargaMascaras(tuberia));  // would block for ever if opened
     // A huge text file is refused before it is read: printing it would take 25 times its size.
     const QString grande = m_dir.filePath(QStringLiteral("grande.txt"));
-    QFile f(grande);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(f.resize(1024 * 1024 + 1));
-    f.close();
+    ASSERT_TRUE(EscribirArchivo(grande, {}) && QFile::resize(grande, 1024 * 1024 + 1));
     EXPECT_FALSE(prn.CargaMascaras(grande));
     ASSERT_TRUE(QFile::resize(grande, 1024 * 1024));
     EXPECT_TRUE(prn.CargaMascaras(grande));
-    FijarAvisoImpresion(anterior);
-    ASSERT_EQ(avisos.size(), 3);
-    EXPECT_TRUE(avisos[2].contains(QStringLiteral("pasa de 1 MB"))) << avisos[2].toStdString();
+    ASSERT_EQ(avisos.textos.size(), 3);
+    EXPECT_TRUE(avisos.textos[2].contains(QStringLiteral("pasa de 1 MB"))) << avisos.textos[2].toStdString();
 }
 
-TEST_F(Impresora, NothingHappensWithoutSectionsOrOutsideThem)
+// The line counter counts calls until reset; nothing prints without sections or outside them.
+TEST_F(Impresora, TheCounterAndCallsOutsideTheSections)
 {
+    Cargar(QStringLiteral("x####\r\ny"));
+    Imprimir(0);
+    Imprimir(1);
+    EXPECT_EQ(m_prn->Contador(), 2);
+    m_prn->ResetContador();
+    EXPECT_EQ(m_prn->Contador(), 0);
+
     PrinTxt prn(std::make_unique<SuperficieGrabada>());
     EXPECT_FALSE(prn.CargaMascaras(m_dir.filePath(QStringLiteral("no-existe.txt"))));
     int pagina = 1;

@@ -5,6 +5,7 @@
 #include "kv740.h"
 #include "listado.h"
 #include "mnuimp.h"
+#include "plantillasprueba.h"
 #include "printxt.h"
 #include "utilidades.h"
 #include "vistaprevia.h"
@@ -653,10 +654,7 @@ TEST_F(Listados, BadInputGivesOneClearSpanishMessage)
 
     QTemporaryDir dir;
     const QString noEsBase = dir.filePath(QStringLiteral("texto.db"));
-    QFile f(noEsBase);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));
-    f.close();
+    ASSERT_TRUE(EscribirArchivo(noEsBase, QByteArray(4096, 'x')));
     sinBase.FijarArchivoDatos(0, noEsBase);
     EXPECT_TRUE(ErrorDe(sinBase).contains(noEsBase));
 
@@ -675,12 +673,10 @@ TEST_F(Listados, BadInputGivesOneClearSpanishMessage)
     EXPECT_EQ(bd->ListaClientes().size(), 30u);
 
     // Nothing shows a window: the message goes to the user through the print engine's notice.
-    QStringList avisos;
-    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    Avisos avisos;
     EXPECT_FALSE(falta.Accion(1));
-    FijarAvisoImpresion(anterior);
-    ASSERT_EQ(avisos.size(), 1);
-    EXPECT_TRUE(avisos[0].contains(QStringLiteral("LstNoExiste.lst")));
+    ASSERT_EQ(avisos.textos.size(), 1);
+    EXPECT_TRUE(avisos.textos[0].contains(QStringLiteral("LstNoExiste.lst")));
 }
 
 struct CasoDefinicion {
@@ -718,11 +714,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Listados, DefinitionsThatDoNotFitTheDatabaseAreReportedWithTheirLine)
 {
     QTemporaryDir dir;
-    auto escribir = [&dir](const QString& texto) {
-        QFile f(dir.filePath(QStringLiteral("LstPrueba.lst")));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(texto.toUtf8());
-    };
+    auto escribir = [&dir](const QString& texto) { EXPECT_TRUE(EscribirArchivo(dir.filePath(QStringLiteral("LstPrueba.lst")), texto.toUtf8())); };
     Listado l;
     l.NombreArchivo = dir.filePath(QStringLiteral("LstPrueba.lst"));
     l.FijarArchivoDatos(0, s_ruta);
@@ -777,10 +769,7 @@ TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
     EXPECT_TRUE(f.read(5).startsWith("%PDF"));
     f.close();
     if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        const QString texto = QString::fromUtf8(p.readAllStandardOutput());
+        const QString texto = TextoPdf(pdf);
         EXPECT_TRUE(texto.contains(QStringLiteral("Listado de albaranes")));
         // The business name whole, on every page.
         for (const char* palabra : {"ULTRAMARINOS", "COMESTIBLES", "DEMOSTRACIÓN", "PLAZA", "MAYOR"})
@@ -790,16 +779,14 @@ TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
     }
 
     // A printer that is gone and a folder that is not there are told, not taken for done.
-    QStringList avisos;
-    const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    Avisos avisos;
     FijarImpresoraActual(QStringLiteral("Retirada"));
     EXPECT_FALSE(vista->Imprimir());
     FijarImpresoraActual(QString());
     EXPECT_FALSE(vista->GuardarPdf(QStringLiteral("/no/existe/albaranes.pdf")));
-    FijarAvisoImpresion(anterior);
-    ASSERT_EQ(avisos.size(), 2);
-    EXPECT_TRUE(avisos[0].contains(QStringLiteral("«Retirada»")));
-    EXPECT_TRUE(avisos[1].contains(QStringLiteral("/no/existe/albaranes.pdf")));
+    ASSERT_EQ(avisos.textos.size(), 2);
+    EXPECT_TRUE(avisos.textos[0].contains(QStringLiteral("«Retirada»")));
+    EXPECT_TRUE(avisos.textos[1].contains(QStringLiteral("/no/existe/albaranes.pdf")));
 
     // Printers installed but none the default: the system's dialog offers them.
     const FuenteImpresoras fuente = FijarFuenteImpresoras([] { return ImpresorasSistema{{QStringLiteral("PDF")}, {}}; });
@@ -808,16 +795,14 @@ TEST_F(Listados, PreviewShowsPagesAndSavesAPdf)
         ++ofrecido;
         return false;  // the user cancels
     };
-    avisos.clear();
-    FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+    avisos.textos.clear();
     EXPECT_FALSE(vista->Imprimir());
     EXPECT_EQ(ofrecido, 1);
-    EXPECT_TRUE(avisos.isEmpty()) << avisos.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(avisos.textos.isEmpty()) << avisos.textos.join(QLatin1Char('|')).toStdString();
     FijarFuenteImpresoras([] { return ImpresorasSistema{}; });
     EXPECT_FALSE(vista->Imprimir());
-    ASSERT_EQ(avisos.size(), 1);
-    EXPECT_TRUE(avisos[0].contains(QStringLiteral("no hay ninguna impresora instalada")));
-    FijarAvisoImpresion(anterior);
+    ASSERT_EQ(avisos.textos.size(), 1);
+    EXPECT_TRUE(avisos.textos[0].contains(QStringLiteral("no hay ninguna impresora instalada")));
     FijarFuenteImpresoras(fuente);
     VistaPreviaListado::dialogoImpresion = nullptr;
 

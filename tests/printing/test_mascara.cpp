@@ -4,21 +4,28 @@
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-
-TEST(PrepararMascara, SplitsSectionsAtTheSeparatorLine)
+// Sections split at a "####" line; a file of bare line feeds splits like one of CR LF; a prefix
+// joins with one line end, and one without a line end of its own is left out.
+TEST(PrepararMascara, SplitsSectionsAtTheSeparatorLineAndJoinsThePrefix)
 {
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A####\r\nB"), {}).secciones, QStringList({"A", "B"}));
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A\r\n####\r\nB\r\n"), {}).secciones, QStringList({"A\r\n", "B\r\n"}));
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A\r\nB\r\n"), {}).secciones, QStringList({"A\r\nB\r\n"}));
-    // "####" without its line end is ordinary text.
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A####B"), {}).secciones, QStringList({"A####B"}));
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A####\r\n####\r\nC"), {}).secciones, QStringList({"A", "", "C"}));
-    EXPECT_TRUE(PrepararMascara(QString(), {}).secciones.isEmpty());
-}
+    const struct {
+        const char* texto;
+        const char* prefijo;
+        QStringList secciones;
+    } casos[] = {
+        {"A####\r\nB", "", {"A", "B"}},
+        {"A\r\n####\r\nB\r\n", "", {"A\r\n", "B\r\n"}},
+        {"A\r\nB\r\n", "", {"A\r\nB\r\n"}},
+        {"A####B", "", {"A####B"}},  // "####" without its line end is ordinary text
+        {"A####\r\n####\r\nC", "", {"A", "", "C"}},
+        {"", "", {}},
+        {"A", "P1", {"P1\r\nA"}},
+        {"A", "P1\r\n", {"P1\r\nA"}},
+        {"A", "P", {"A"}},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(PrepararMascara(QString::fromLatin1(c.texto), QString::fromLatin1(c.prefijo)).secciones, c.secciones) << c.texto;
 
-TEST(PrepararMascara, FilesWithBareLineFeedsSplitLikeCrLfFiles)
-{
     const TextoMascara lf = PrepararMascara(QStringLiteral("A\n####\nB\n[PLANTILLA,x.ods:H]\nC\n"), {});
     const TextoMascara crlf = PrepararMascara(QStringLiteral("A\r\n####\r\nB\r\n[PLANTILLA,x.ods:H]\r\nC\r\n"), {});
     EXPECT_EQ(lf.secciones, crlf.secciones);
@@ -46,13 +53,6 @@ TEST(PrepararMascara, TemplateLineIsCutOnlyWhenItEndsInCrLf)
     EXPECT_EQ(m.secciones, QStringList({"Z"}));
 }
 
-TEST(PrepararMascara, PrefixJoinsWithOneLineEnd)
-{
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A"), QStringLiteral("P1")).secciones, QStringList({"P1\r\nA"}));
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A"), QStringLiteral("P1\r\n")).secciones, QStringList({"P1\r\nA"}));
-    EXPECT_EQ(PrepararMascara(QStringLiteral("A"), QStringLiteral("P")).secciones, QStringList({"A"}));
-}
-
 TEST(SustituirMarcas, ReplacesInListOrderSoLongerPlaceholdersGoFirst)
 {
     const QString seccion = QStringLiteral("@ENVASES|@ENVASE");
@@ -63,14 +63,6 @@ TEST(SustituirMarcas, ReplacesInListOrderSoLongerPlaceholdersGoFirst)
               QStringLiteral("0,30S|0,30"));
 }
 
-TEST(SustituirMarcas, PlainValuesBindToTheirIndex)
-{
-    ValoresMascara v;
-    for (int i = 0; i < 13; ++i)
-        v.emplace_back(Valor(QStringLiteral("v%1").arg(i)));
-    EXPECT_EQ(SustituirMarcas(QStringLiteral("@00 @01 @12"), v), QStringLiteral("v0 v1 v12"));
-}
-
 TEST(SustituirMarcas, InsertedDataIsNeverReadAsMask)
 {
     const QString r = SustituirMarcas(QStringLiteral("[,0,0]@NOMBRE\r\n[,0,5]@NIF"),
@@ -78,11 +70,16 @@ TEST(SustituirMarcas, InsertedDataIsNeverReadAsMask)
     EXPECT_EQ(r, QStringLiteral("[,0,0]Bar @NIF [PAGINA]\r\n[,0,5]B123"));
 }
 
-TEST(SustituirMarcas, ValuesAreWrittenAsText)
+// Values are written as text; plain values (no mark) bind to their index.
+TEST(SustituirMarcas, ValuesAreWrittenAsTextAndPlainOnesBindToTheirIndex)
 {
     EXPECT_EQ(SustituirMarcas(QStringLiteral("@F"), {{Valor(QDate(2024, 3, 7)), "@F"}}), QStringLiteral("07/03/2024"));
     EXPECT_EQ(SustituirMarcas(QStringLiteral("@N"), {{Valor(42), "@N"}}), QStringLiteral("42"));
     EXPECT_EQ(SustituirMarcas(QStringLiteral("[@X]"), {{Valor(), "@X"}}), QStringLiteral("[]"));
+    ValoresMascara v;
+    for (int i = 0; i < 13; ++i)
+        v.emplace_back(Valor(QStringLiteral("v%1").arg(i)));
+    EXPECT_EQ(SustituirMarcas(QStringLiteral("@00 @01 @12"), v), QStringLiteral("v0 v1 v12"));
 }
 
 struct CasoCoordenada {
@@ -119,20 +116,15 @@ INSTANTIATE_TEST_SUITE_P(Reglas, CoordenadaYTest,
 
 TEST(CumpleCondicion, FollowsTheConditionTable)
 {
-    const QPointF pos(50, 100);
-    EXPECT_TRUE(CumpleCondicion({}, {}, pos));
-    EXPECT_FALSE(CumpleCondicion(QStringLiteral("B"), {}, pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral(" b "), QStringLiteral("x"), pos));
-    EXPECT_FALSE(CumpleCondicion(QStringLiteral("C"), {}, pos));
-    EXPECT_FALSE(CumpleCondicion(QStringLiteral("N"), QStringLiteral("x"), pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral("Z"), {}, pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral("Y>100"), {}, pos));
-    EXPECT_FALSE(CumpleCondicion(QStringLiteral("Y>100.5"), {}, pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral("y<100"), {}, pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral("X<50"), {}, pos));
-    EXPECT_FALSE(CumpleCondicion(QStringLiteral("X>51"), {}, pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral("X>abc"), {}, pos));
-    EXPECT_TRUE(CumpleCondicion(QStringLiteral("whatever"), {}, pos));
+    const struct {
+        const char* condicion;
+        const char* texto;
+        bool cumple;
+    } casos[] = {{"", "", true},          {"B", "", false},       {" b ", "x", true},    {"C", "", false},      {"N", "x", false},
+                 {"Z", "", true},         {"Y>100", "", true},    {"Y>100.5", "", false}, {"y<100", "", true},  {"X<50", "", true},
+                 {"X>51", "", false},     {"X>abc", "", true},    {"whatever", "", true}};
+    for (const auto& c : casos)
+        EXPECT_EQ(CumpleCondicion(QString::fromLatin1(c.condicion), QString::fromLatin1(c.texto), QPointF(50, 100)), c.cumple) << c.condicion;
 }
 
 } // namespace

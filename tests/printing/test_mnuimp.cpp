@@ -1,6 +1,7 @@
 #include "contestador.h"
 #include "impresoraactual.h"
 #include "mnuimp.h"
+#include "plantillasprueba.h"
 #include "printxt.h"
 
 #include <QApplication>
@@ -26,6 +27,13 @@ T* Hijo(QDialog* d, const char* nombre)
     T* w = d->findChild<T*>(QString::fromLatin1(nombre));
     EXPECT_TRUE(w) << nombre;
     return w;
+}
+
+// The option buttons' captions, by control name.
+void Textos(QDialog* d, std::initializer_list<std::pair<const char*, const char*>> textos)
+{
+    for (const auto& [nombre, texto] : textos)
+        EXPECT_EQ(Hijo<QRadioButton>(d, nombre)->text(), QString::fromUtf8(texto)) << nombre;
 }
 
 // As a user would: on the button's mark, once the dialog has settled (an option button takes
@@ -63,10 +71,8 @@ TEST_F(DialogosImprimir, InvoiceDialogShowsItsControlsAndTheFrameOnlyForAListing
     QStringList vistos;
     contestador.AlDialogo([&](QDialog* d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Imprimir"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opUna")->text(), QStringLiteral("Imprimir UNA factura"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opLis")->text(), QStringLiteral("Listado de Facturación"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opMes")->text(), QStringLiteral("Agrupado por meses"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opCli")->text(), QStringLiteral("Agrupado por clientes"));
+        Textos(d, {{"opUna", "Imprimir UNA factura"}, {"opLis", "Listado de Facturación"}, {"opMes", "Agrupado por meses"},
+                   {"opCli", "Agrupado por clientes"}});
         EXPECT_EQ(Hijo<QPushButton>(d, "Aceptar")->toolTip(), QStringLiteral("Guardar"));
         EXPECT_EQ(Hijo<QPushButton>(d, "Cancelar")->toolTip(), QStringLiteral("Abandonar cambios"));
         auto* lst = Hijo<QComboBox>(d, "lstPrn");
@@ -87,11 +93,8 @@ TEST_F(DialogosImprimir, InvoiceDialogShowsItsControlsAndTheFrameOnlyForAListing
 
     MnuImpA alb;
     contestador.AlDialogo([&](QDialog* d) {
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opUno")->text(), QStringLiteral("Imprimir UN albarán"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opLis")->text(), QStringLiteral("Listado de Albaranes"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opTodo")->text(), QStringLiteral("Todos"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opPend")->text(), QStringLiteral("Pendientes de liquidar"));
-        EXPECT_EQ(Hijo<QRadioButton>(d, "opLiqu")->text(), QStringLiteral("Liquidados"));
+        Textos(d, {{"opUno", "Imprimir UN albarán"}, {"opLis", "Listado de Albaranes"}, {"opTodo", "Todos"},
+                   {"opPend", "Pendientes de liquidar"}, {"opLiqu", "Liquidados"}});
         QTest::keyClick(d, Qt::Key_Escape);
     });
     EXPECT_EQ(alb.Accion(), 0);
@@ -151,8 +154,7 @@ TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses
          {ImpresorasSistema{}, ImpresorasSistema{{QStringLiteral("Oficina")}, QStringLiteral("Otra")}}) {
         m_sistema = sistema;
         FijarImpresoraActual(QString());
-        QStringList avisos;
-        const AvisoImpresion anterior = FijarAvisoImpresion([&avisos](const QString& t) { avisos << t; });
+        Avisos avisos;
         MnuImpA dlg;
         bool seguiaAbierto = false;
         contestador.AlDialogo([&](QDialog* d) {
@@ -166,14 +168,13 @@ TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses
             Pulsar(d, "Cancelar");
         });
         EXPECT_EQ(dlg.Accion(), 0);
-        FijarAvisoImpresion(anterior);
         EXPECT_TRUE(seguiaAbierto);
         EXPECT_EQ(ImpresoraActual(), QString());
         // Why: no printer at all, or none chosen where the system has no default.
-        ASSERT_FALSE(avisos.isEmpty());
-        EXPECT_TRUE(avisos[0].contains(sistema.nombres.isEmpty() ? QStringLiteral("no hay ninguna impresora instalada")
-                                                                 : QStringLiteral("Elija una")))
-            << avisos[0].toStdString();
+        ASSERT_FALSE(avisos.textos.isEmpty());
+        EXPECT_TRUE(avisos.textos[0].contains(sistema.nombres.isEmpty() ? QStringLiteral("no hay ninguna impresora instalada")
+                                                                        : QStringLiteral("Elija una")))
+            << avisos.textos[0].toStdString();
     }
 }
 

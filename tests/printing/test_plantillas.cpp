@@ -26,10 +26,7 @@ public:
     {
         convertidos << archivo;
         const QString destino = carpeta + QStringLiteral("/convertido.") + formato;
-        if (formato == QLatin1String("ods"))
-            CrearOds(destino, {QStringLiteral("Hoja1")});
-        else
-            CrearOdt(destino, 3, 3);
+        CrearPlantilla(destino, {QStringLiteral("Hoja1")}, 3, 3);
         return destino;
     }
     bool Imprimir(const QString& archivo, const QString&, const QString&, QString*) override
@@ -48,19 +45,9 @@ private:
     QTemporaryDir m_dir;
 };
 
-class Avisos {
-public:
-    Avisos() { m_anterior = FijarAvisoImpresion([this](const QString& t) { textos << t; }); }
-    ~Avisos() { FijarAvisoImpresion(m_anterior); }
-    QStringList textos;
-
-private:
-    AvisoImpresion m_anterior;
-};
-
 // ---------------------------------------------------------------------------------------
 
-TEST(ArchivoZip, WritesWhatItReads)
+TEST(ArchivoZip, WritesWhatItReadsAndRefusesDamagedInput)
 {
     ArchivoZip z;
     z.Poner(QStringLiteral("mimetype"), "application/x-prueba", false);
@@ -74,6 +61,17 @@ TEST(ArchivoZip, WritesWhatItReads)
     EXPECT_FALSE(leido.Entradas()[0].comprimida);
     EXPECT_TRUE(leido.Datos(QStringLiteral("vacío.txt"))->isEmpty());
     EXPECT_EQ(*leido.Datos(QStringLiteral("datos/grande.bin")), QByteArray(100000, 'q'));
+
+    ArchivoZip corto;
+    corto.Poner(QStringLiteral("a.txt"), QByteArray("hola hola hola hola"), false);
+    const QByteArray bueno = corto.Escribir();
+    QByteArray cambiado = bueno;
+    cambiado[40] = 'X';  // inside the stored data: checksum no longer matches
+    EXPECT_FALSE(leido.Leer(cambiado, &error));
+    EXPECT_FALSE(leido.Leer(bueno.left(bueno.size() - 5), &error));
+    EXPECT_FALSE(leido.Leer(QByteArray("PK\x05\x06 basura"), &error));
+    EXPECT_FALSE(leido.Leer(QByteArray(), &error));
+    EXPECT_TRUE(leido.Entradas().empty());
 }
 
 TEST(HojaPlantilla, ALinkClimbingOutOfThePackageIsAMissingSheet)
@@ -95,22 +93,6 @@ TEST(HojaPlantilla, ALinkClimbingOutOfThePackageIsAMissingSheet)
     }
 }
 
-TEST(ArchivoZip, RefusesDamagedInput)
-{
-    ArchivoZip z;
-    z.Poner(QStringLiteral("a.txt"), QByteArray("hola hola hola hola"), false);
-    const QByteArray bueno = z.Escribir();
-    QByteArray cambiado = bueno;
-    cambiado[40] = 'X';  // inside the stored data: checksum no longer matches
-    ArchivoZip leido;
-    QString error;
-    EXPECT_FALSE(leido.Leer(cambiado, &error));
-    EXPECT_FALSE(leido.Leer(bueno.left(bueno.size() - 5), &error));
-    EXPECT_FALSE(leido.Leer(QByteArray("PK\x05\x06 basura"), &error));
-    EXPECT_FALSE(leido.Leer(QByteArray(), &error));
-    EXPECT_TRUE(leido.Entradas().empty());
-}
-
 TEST(DocumentoXml, KeepsNamespacesSpacesAndComments)
 {
     const QByteArray fuente =
@@ -125,19 +107,20 @@ TEST(DocumentoXml, KeepsNamespacesSpacesAndComments)
 
 // ---------------------------------------------------------------------------------------
 
-class HojaFormatos : public ::testing::TestWithParam<const char*> {
+// A template of the format named by the parameter, made and saved in a folder of its own.
+class ConFormato : public ::testing::TestWithParam<const char*> {
 protected:
-    QString Crear(const QStringList& hojas)
+    QString Ruta(const char* nombre) const { return m_dir.filePath(QLatin1String(nombre) + QLatin1Char('.') + QLatin1String(GetParam())); }
+    QString Crear(const QStringList& hojas = {})
     {
-        const QString ruta = m_dir.filePath(QStringLiteral("libro.") + QLatin1String(GetParam()));
-        if (QLatin1String(GetParam()) == QLatin1String("ods"))
-            CrearOds(ruta, hojas);
-        else
-            CrearXlsx(ruta, hojas);
+        const QString ruta = Ruta("plantilla");
+        CrearPlantilla(ruta, hojas, 4, 3);
         return ruta;
     }
     QTemporaryDir m_dir;
 };
+class HojaFormatos : public ConFormato {};
+class DocumentoFormatos : public ConFormato {};
 
 TEST_P(HojaFormatos, WritesNumbersDatesTextsAndNamesIntoTheChosenSheet)
 {
@@ -155,7 +138,7 @@ TEST_P(HojaFormatos, WritesNumbersDatesTextsAndNamesIntoTheChosenSheet)
     EXPECT_FALSE(hoja->Escribir(QStringLiteral("NoDefinido"), 1));
     EXPECT_FALSE(hoja->Escribir(QStringLiteral("B0"), 1));
 
-    const QString copia = m_dir.filePath(QStringLiteral("copia.") + QLatin1String(GetParam()));
+    const QString copia = Ruta("copia");
     ASSERT_TRUE(hoja->Guardar(copia));
     auto leida = HojaPlantilla::Abrir(copia, &error);
     ASSERT_TRUE(leida) << error.toStdString();
@@ -177,20 +160,6 @@ TEST_P(HojaFormatos, WritesNumbersDatesTextsAndNamesIntoTheChosenSheet)
 
 INSTANTIATE_TEST_SUITE_P(Formatos, HojaFormatos, ::testing::Values("ods", "xlsx"));
 
-class DocumentoFormatos : public ::testing::TestWithParam<const char*> {
-protected:
-    QString Crear()
-    {
-        const QString ruta = m_dir.filePath(QStringLiteral("carta.") + QLatin1String(GetParam()));
-        if (QLatin1String(GetParam()) == QLatin1String("odt"))
-            CrearOdt(ruta, 4, 3);
-        else
-            CrearDocx(ruta, 4, 3);
-        return ruta;
-    }
-    QTemporaryDir m_dir;
-};
-
 TEST_P(DocumentoFormatos, WritesTableCellsAndVariables)
 {
     QString error;
@@ -208,7 +177,7 @@ TEST_P(DocumentoFormatos, WritesTableCellsAndVariables)
     EXPECT_TRUE(doc->FijarVariable(QStringLiteral("CLIENTE"), QStringLiteral("Bar Pepe")));
     EXPECT_FALSE(doc->FijarVariable(QStringLiteral("Otra"), QStringLiteral("x")));
 
-    const QString copia = m_dir.filePath(QStringLiteral("copia.") + QLatin1String(GetParam()));
+    const QString copia = Ruta("copia");
     ASSERT_TRUE(doc->Guardar(copia));
     auto leido = DocumentoPlantilla::Abrir(copia, &error);
     ASSERT_TRUE(leido) << error.toStdString();
@@ -249,10 +218,7 @@ protected:
             cancelar = m_cancelar;
         });
         const QString ruta = m_dir.filePath(QStringLiteral("mascara.txt"));
-        QFile f(ruta);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(mascara.toUtf8());
-        f.close();
+        ASSERT_TRUE(EscribirArchivo(ruta, mascara.toUtf8()));
         ASSERT_TRUE(m_prn->CargaMascaras(ruta));
     }
 
@@ -367,47 +333,36 @@ TEST_F(Plantillas, WordCellsByEitherAddressFormAndVariablesByName)
     EXPECT_EQ(impreso->LeerCelda(2, 2, 1), QStringLiteral("l2"));
 }
 
-TEST_F(Plantillas, MissingSheetFallsBackToThePrinterWithOneMessage)
+// A template that cannot be used says why once and the mask prints on paper instead.
+TEST_F(Plantillas, AnUnusableTemplateFallsBackToThePrinterWithOneMessage)
 {
     CrearOds(m_dir.filePath(QStringLiteral("albaran.ods")), {QStringLiteral("Lineas")});
-    Cargar(QStringLiteral("[PLANTILLA,albaran.ods:NoHay]\r\n[,10,10,,,,0,]en papel\r\n"));
-    EXPECT_EQ(m_avisos.textos, QStringList{QStringLiteral("Hoja 'NoHay' no encontrada.")});
-    EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::Impresora);
-    Imprimir({});
-    ASSERT_EQ(m_sup->De(Trazo::Tipo::Texto).size(), 1u);
-}
-
-TEST_F(Plantillas, UnreadableTemplateFallsBackToThePrinter)
-{
-    QFile f(m_dir.filePath(QStringLiteral("roto.docx")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("esto no es un documento");
-    f.close();
-    Cargar(QStringLiteral("[PLANTILLA,roto.docx]\r\nx\r\n"));
-    EXPECT_EQ(m_avisos.textos.size(), 1);
-    EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::Impresora);
-
-    m_avisos.textos.clear();
-    Cargar(QStringLiteral("[PLANTILLA,noexiste.xlsx:Hoja1]\r\nx\r\n"));
-    EXPECT_EQ(m_avisos.textos.size(), 1);
-    EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::Impresora);
-}
-
-TEST_F(Plantillas, WithoutTheOfficeSuiteItSaysSoAndUsesThePrinter)
-{
-    CrearOds(m_dir.filePath(QStringLiteral("albaran.ods")), {QStringLiteral("Lineas")});
-    Cargar(QStringLiteral("[PLANTILLA,albaran.ods:Lineas]\r\nB1=x\r\n"), false);
-    ASSERT_EQ(m_avisos.textos.size(), 1);
-    EXPECT_TRUE(m_avisos.textos[0].contains(QStringLiteral("LibreOffice")));
-    EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::Impresora);
+    ASSERT_TRUE(EscribirArchivo(m_dir.filePath(QStringLiteral("roto.docx")), "esto no es un documento"));
+    const struct {
+        const char* plantilla;
+        bool oficina;
+        const char* aviso;
+    } casos[] = {
+        {"albaran.ods:NoHay", true, "Hoja 'NoHay' no encontrada."},
+        {"roto.docx", true, ""},
+        {"noexiste.xlsx:Hoja1", true, ""},
+        {"albaran.ods:Lineas", false, "LibreOffice"},  // without the office suite
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.plantilla);
+        m_avisos.textos.clear();
+        Cargar(QStringLiteral("[PLANTILLA,%1]\r\n[,10,10,,,,0,]en papel\r\n").arg(QLatin1String(c.plantilla)), c.oficina);
+        ASSERT_EQ(m_avisos.textos.size(), 1);
+        EXPECT_TRUE(m_avisos.textos[0].contains(QString::fromUtf8(c.aviso))) << m_avisos.textos[0].toStdString();
+        EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::Impresora);
+        Imprimir({});
+        EXPECT_EQ(m_sup->De(Trazo::Tipo::Texto).size(), 1u);
+    }
 }
 
 TEST_F(Plantillas, OldFormatsAreConvertedFirst)
 {
-    QFile f(m_dir.filePath(QStringLiteral("viejo.xls")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("BIFF");
-    f.close();
+    ASSERT_TRUE(EscribirArchivo(m_dir.filePath(QStringLiteral("viejo.xls")), "BIFF"));
     Cargar(QStringLiteral("[PLANTILLA,viejo.xls:Hoja1]\r\nB2=x\r\n"));
     ASSERT_EQ(m_oficina->convertidos.size(), 1);
     EXPECT_TRUE(m_oficina->convertidos[0].endsWith(QStringLiteral("viejo.xls")));
@@ -425,11 +380,8 @@ QString LeerSimbolo(const QByteArray& png)
 {
     QTemporaryDir dir;
     const QString ruta = dir.filePath(QStringLiteral("codigo.png"));
-    QFile f(ruta);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!EscribirArchivo(ruta, png))
         return {};
-    f.write(png);
-    f.close();
     QProcess p;
     p.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), ruta});
     p.waitForFinished(30000);
@@ -446,16 +398,8 @@ TEST_P(PlantillasQR, APictureOfTheSymbolGoesInTheCellAndNothingWithoutText)
         GTEST_SKIP() << "zbarimg (zbar-tools) is installed by scripts/install-deps.sh --tests";
     const QString formato = QLatin1String(GetParam());
     const QString archivo = QStringLiteral("factura.") + formato;
-    const bool hoja = formato == QLatin1String("ods") || formato == QLatin1String("xlsx");
-    const QString ruta = m_dir.filePath(archivo);
-    if (formato == QLatin1String("ods"))
-        CrearOds(ruta, {QStringLiteral("Factura")});
-    else if (formato == QLatin1String("xlsx"))
-        CrearXlsx(ruta, {QStringLiteral("Factura")});
-    else if (formato == QLatin1String("odt"))
-        CrearOdt(ruta, 3, 2);
-    else
-        CrearDocx(ruta, 3, 2);
+    const bool hoja = EsHojaDeCalculo(archivo);
+    CrearPlantilla(m_dir.filePath(archivo), {QStringLiteral("Factura")});
     const QString url = QStringLiteral("https://prewww2.aeat.es/wlpl/TIKE-CONT/ValidarQR?nif=B12345674&numserie=A-000001&fecha=04-01-2027"
                                        "&importe=121.00");
     const QString celda = hoja ? QStringLiteral("B2") : QStringLiteral("T1F1C1");
