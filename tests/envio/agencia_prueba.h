@@ -108,30 +108,23 @@ private:
         }
         return true;
     }
+    // Arguments written as one line: %1 and %2 are the names given (without spaces).
+    static QStringList Argumentos(const char* linea, const QString& a, const QString& b = {})
+    {
+        return QString::fromLatin1(linea).replace(QStringLiteral("%1"), a).replace(QStringLiteral("%2"), b).split(QLatin1Char(' '));
+    }
     bool Autoridad(const QString& n)
     {
-        return Openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                        QStringLiteral("-nodes"), QStringLiteral("-keyout"), n + QStringLiteral(".key"), QStringLiteral("-out"),
-                        n + QStringLiteral(".pem"), QStringLiteral("-days"), QStringLiteral("30"), QStringLiteral("-subj"),
-                        QStringLiteral("/CN=Autoridad ") + n});
+        return Openssl(Argumentos("req -x509 -newkey rsa:2048 -nodes -keyout %1.key -out %1.pem -days 30 -subj", n)
+                       << QStringLiteral("/CN=Autoridad ") + n);
     }
     bool Firmado(const QString& n, const QString& sujeto, const QString& autoridad, const QStringList& mas = {})
     {
-        return Openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
-                        QStringLiteral("-keyout"), n + QStringLiteral(".key"), QStringLiteral("-out"), n + QStringLiteral(".csr"),
-                        QStringLiteral("-subj"), sujeto}) &&
-               Openssl(QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), n + QStringLiteral(".csr"),
-                                   QStringLiteral("-CA"), autoridad + QStringLiteral(".pem"), QStringLiteral("-CAkey"),
-                                   autoridad + QStringLiteral(".key"), QStringLiteral("-CAcreateserial"), QStringLiteral("-out"),
-                                   n + QStringLiteral(".pem"), QStringLiteral("-days"), QStringLiteral("30")} +
-                       mas);
+        return Openssl(Argumentos("req -newkey rsa:2048 -nodes -keyout %1.key -out %1.csr -subj", n) << sujeto) &&
+               Openssl(Argumentos("x509 -req -in %1.csr -CA %2.pem -CAkey %2.key -CAcreateserial -out %1.pem -days 30", n, autoridad)
+                       + mas);
     }
-    bool P12(const QString& n)
-    {
-        return Openssl({QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-inkey"), n + QStringLiteral(".key"),
-                        QStringLiteral("-in"), n + QStringLiteral(".pem"), QStringLiteral("-out"), n + QStringLiteral(".p12"),
-                        QStringLiteral("-passout"), QStringLiteral("pass:clave")});
-    }
+    bool P12(const QString& n) { return Openssl(Argumentos("pkcs12 -export -inkey %1.key -in %1.pem -out %1.p12 -passout pass:clave", n)); }
 
     QTemporaryDir m_dir;
     QProcess m_servicio;

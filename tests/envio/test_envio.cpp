@@ -374,12 +374,12 @@ TEST_F(Envio, AWrongCertificateLeavesTheRecordsPendingWithTheReason)
 
 TEST(ConfiguracionEnvio, TheEnvironmentTakesThePlaceOfTheSettings)
 {
+    const char* variables[] = {"QUENZA_AEAT_URL", "QUENZA_AEAT_CA", "QUENZA_AEAT_CERT"};
     AjustesVerifactu a;
     a.Certificado = QStringLiteral("/tienda/certificado.p12");
     a.Pruebas = false;
-    qunsetenv("QUENZA_AEAT_URL");
-    qunsetenv("QUENZA_AEAT_CA");
-    qunsetenv("QUENZA_AEAT_CERT");
+    for (const char* v : variables)
+        qunsetenv(v);
     verifactu::ConfiguracionEnvio c = verifactu::ConfiguracionDe(a);
     EXPECT_EQ(c.url, verifactu::UrlAgencia(false));
     EXPECT_NE(c.url, verifactu::UrlAgencia(true));
@@ -392,9 +392,8 @@ TEST(ConfiguracionEnvio, TheEnvironmentTakesThePlaceOfTheSettings)
     EXPECT_EQ(c.url, QStringLiteral("https://127.0.0.1:9/x"));
     EXPECT_EQ(c.autoridad, QStringLiteral("/tmp/ca.pem"));
     EXPECT_EQ(c.certificado, QStringLiteral("/tmp/c.p12"));
-    qunsetenv("QUENZA_AEAT_URL");
-    qunsetenv("QUENZA_AEAT_CA");
-    qunsetenv("QUENZA_AEAT_CERT");
+    for (const char* v : variables)
+        qunsetenv(v);
 }
 
 }  // namespace
