@@ -305,14 +305,7 @@ void Albaranes::Facturar()
     // What other stations have committed and what this connection has written, at a moment:
     // while neither moves, whatever was read since stays as it was read.
     auto marca = [this] {
-        motor::BaseDeDatos& bd = *m_bd.Motor();
-        motor::BaseDeDatos::Sentencia& v = bd.preparar(QStringLiteral("PRAGMA data_version"));
-        const qint64 version = v.paso() ? v.columna(0).aEntero() : -1;
-        v.reiniciar();
-        motor::BaseDeDatos::Sentencia& c = bd.preparar(QStringLiteral("SELECT total_changes()"));
-        const qint64 cambios = c.paso() ? c.columna(0).aEntero() : -1;
-        c.reiniciar();
-        return std::pair{version, cambios};
+        return m_bd.Motor()->marcaCambios();
     };
     // Set when the write lock could not be had: the rest of the run is not tried.
     std::optional<QString> bloqueo;

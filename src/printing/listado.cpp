@@ -296,7 +296,7 @@ std::unique_ptr<EjecucionListado> Listado::Preparar(QString& error) const
         const QString interior = QStringLiteral("select * from (") + consulta + QStringLiteral(") as Listado");
         QStringList columnas;
         {
-            motor::BaseDeDatos::Sentencia& st = ej->m_bd->preparar(TraducirSQL(interior));
+            motor::BaseDeDatos::Sentencia& st = ej->m_bd->preparar(TraducirSQL(interior, ej->m_bd->esPostgreSQL()));
             for (int i = 0; i < st.columnas(); ++i)
                 columnas << st.nombreColumna(i);
         }
@@ -335,7 +335,7 @@ std::unique_ptr<EjecucionListado> Listado::Preparar(QString& error) const
             sql += QStringLiteral(" where ") + fuera.join(QStringLiteral(" and "));
         if (!orden.isEmpty())
             sql += QStringLiteral(" order by ") + orden.join(QStringLiteral(", "));
-        ej->m_sql = TraducirSQL(sql);
+        ej->m_sql = TraducirSQL(sql, ej->m_bd->esPostgreSQL());
         ej->m_bd->preparar(ej->m_sql);
 
         // Named values read once, before the rows.

@@ -17,8 +17,8 @@ std::optional<qint32> BaseDatos::CodigoPorNombre(const QString& nombre)
     // Same name with no regard to case, Ñ and accented letters included, found on the names' key.
     motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
         QStringLiteral("SELECT Codigo, Nombre FROM Cliente WHERE %1 = ?1 ORDER BY %1, Nombre, Codigo")
-            .arg(ordennombres::ExpresionClave(QStringLiteral("Nombre"))));
-    s.vincular({ordennombres::Clave(nombre)});
+            .arg(ordennombres::ExpresionClave(QStringLiteral("Nombre"), m_bd->esPostgreSQL())));
+    s.vincular({ordennombres::Clave(nombre, m_bd->esPostgreSQL())});
     std::optional<qint32> codigo;
     while (!codigo && s.paso())
         if (ordennombres::MismoNombre(CampoATexto(s.columna(1)), nombre))
@@ -121,7 +121,11 @@ std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(const QString& condiciones, st
     QString sql = consultas::ListaAlbaranesSelectTienda;
     if (!donde.isEmpty())
         sql += QStringLiteral(" where ") + donde;
-    sql += consultas::ListaAlbaranesGroupTienda + QStringLiteral(" order by Numero ");
+    // PostgreSQL wants every column that is not a sum grouped too.
+    sql += (m_bd->esPostgreSQL() ? consultas::ListaAlbaranesGroupTienda
+                    + QStringLiteral(", Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, DesctoPP, TbCabzAlb.sFac ")
+                                 : consultas::ListaAlbaranesGroupTienda)
+        + QStringLiteral(" order by Numero ");
     if (limite > 0) {
         sql += QStringLiteral(" limit ?");
         parametros.emplace_back(static_cast<qint64>(limite));
@@ -171,7 +175,7 @@ motor::BaseDeDatos::Sentencia& BaseDatos::SentenciaDeLista(const QString& sql)
         // Lists with dates in their text come in many versions: keep the last few hundred.
         if (m_listasTraducidas.size() > 200)
             m_listasTraducidas.clear();
-        traducida = m_listasTraducidas.insert(sql, TraducirSQL(NombresLargos(sql)));
+        traducida = m_listasTraducidas.insert(sql, TraducirSQL(NombresLargos(sql), m_bd->esPostgreSQL()));
     }
     return m_bd->preparar(*traducida);
 }

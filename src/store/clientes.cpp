@@ -85,7 +85,7 @@ std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)
         // Spanish order on the names' own index: ÁLVAREZ among the A, MUÑOZ after MUNOZ.
         motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
             QStringLiteral("SELECT Codigo, Nombre, NIF FROM Cliente ORDER BY %1, Nombre, Codigo")
-                .arg(ordennombres::ExpresionClave(QStringLiteral("Nombre"))));
+                .arg(ordennombres::ExpresionClave(QStringLiteral("Nombre"), m_bd->esPostgreSQL())));
         s.vincular({});
         while (s.paso())
             AnadirAVector(filas, FilaCliente{s.columna(0), s.columna(1), s.columna(2)});
@@ -274,8 +274,9 @@ void BaseDatos::Autoescritura(int servicio, qint16& largo, EtiquetaAutoescritura
     }
     // The first name in Spanish order that begins with the text, case aside: a seek on the
     // names' key, then along the names of the same key until one has the same accents.
-    const QString clave = ordennombres::Clave(texto);
-    const QString expresion = ordennombres::ExpresionClave(servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMPLU"));
+    const bool pg = m_bd->esPostgreSQL();
+    const QString clave = ordennombres::Clave(texto, pg);
+    const QString expresion = ordennombres::ExpresionClave(servicio == 0 ? QStringLiteral("Nombre") : QStringLiteral("NOMPLU"), pg);
     motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
         servicio == 0 ? QStringLiteral("SELECT Codigo, Nombre FROM Cliente WHERE %1 >= ?1 AND %1 < ?2 ORDER BY %1, Nombre")
                             .arg(expresion)

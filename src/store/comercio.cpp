@@ -45,7 +45,11 @@ void BaseDatos::GuardarComercio(const DatosComercio& datos)
         valores.push_back(Valor(Campo(d, i)->trimmed()));
     }
     // One statement: a station reading meanwhile sees the old data or the new, never a mix.
-    m_bd->ejecutarNativo(QStringLiteral("INSERT OR REPLACE INTO Comercio (Codigo, %1) VALUES (1, %2)")
-                             .arg(columnas.join(QStringLiteral(", ")), marcas.join(QStringLiteral(", "))),
+    QStringList asignaciones;
+    for (const QString& c : columnas)
+        asignaciones << c + QStringLiteral(" = excluded.") + c;
+    m_bd->ejecutarNativo(QStringLiteral("INSERT INTO Comercio (Codigo, %1) VALUES (1, %2) ON CONFLICT (Codigo) DO UPDATE SET %3")
+                             .arg(columnas.join(QStringLiteral(", ")), marcas.join(QStringLiteral(", ")),
+                                  asignaciones.join(QStringLiteral(", "))),
                          valores);
 }

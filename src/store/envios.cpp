@@ -95,7 +95,7 @@ void BaseDatos::AnotarFalloEnvio(const QString& motivo)
 {
     motor::BaseDeDatos::Transaccion t(*m_bd);
     m_bd->ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET Incidencia=1 WHERE EstadoEnvio='Pendiente' AND "
-                                        "(Incidencia IS NULL OR NOT Incidencia)"));
+                                        "(Incidencia IS NULL OR Incidencia = 0)"));
     m_bd->ejecutarNativo(QStringLiteral("INSERT INTO EnvioRegistros (Codigo, Motivo) VALUES (1, ?) "
                                         "ON CONFLICT (Codigo) DO UPDATE SET Motivo=excluded.Motivo"),
                          {motivo});
@@ -134,8 +134,8 @@ verifactu::EstadoEnvios BaseDatos::LeerEstadoEnvios()
     {
         motor::BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral(
             "SELECT (SELECT count(*) FROM RegistroFacturacion WHERE EstadoEnvio='Pendiente'), "
-            "(SELECT count(*) FROM RegistroFacturacion WHERE EstadoEnvio='AceptadoConErrores' AND NOT coalesce(Subsanado, 0)), "
-            "(SELECT count(*) FROM RegistroFacturacion WHERE EstadoEnvio='Incorrecto' AND NOT coalesce(Subsanado, 0))"));
+            "(SELECT count(*) FROM RegistroFacturacion WHERE EstadoEnvio='AceptadoConErrores' AND coalesce(Subsanado, 0) = 0), "
+            "(SELECT count(*) FROM RegistroFacturacion WHERE EstadoEnvio='Incorrecto' AND coalesce(Subsanado, 0) = 0)"));
         if (s.paso()) {
             e.pendientes = s.columna(0).aEntero();
             e.conErrores = s.columna(1).aEntero();

@@ -4,7 +4,6 @@
 #include "consultas.h"
 #include "ordennombres.h"
 
-#include <sqlite3.h>
 
 using motor::DefCampo;
 using motor::DefIndice;
@@ -145,20 +144,23 @@ void BaseDatos::CrearTablasNuevas()
 bool BaseDatos::EsquemaAlDia()
 {
     // Every step reads before it writes, so the walk stops at the first write it would make.
+    const bool pg = m_bd->esPostgreSQL();
     m_bd->ejecutarNativo(QStringLiteral("BEGIN"));
-    m_bd->ejecutarNativo(QStringLiteral("PRAGMA query_only=ON"));
+    m_bd->ejecutarNativo(pg ? QStringLiteral("SET TRANSACTION READ ONLY") : QStringLiteral("PRAGMA query_only=ON"));
     struct Deshacer {
         motor::BaseDeDatos& bd;
+        bool pg;
         ~Deshacer()
         {
             bd.ejecutarNativo(QStringLiteral("ROLLBACK"));
-            bd.ejecutarNativo(QStringLiteral("PRAGMA query_only=OFF"));
+            if (!pg)
+                bd.ejecutarNativo(QStringLiteral("PRAGMA query_only=OFF"));
         }
-    } deshacer{*m_bd};
+    } deshacer{*m_bd, pg};
     try {
         ActualizarEsquema();
     } catch (const ErrorActualizacion& e) {
-        if ((e.codigoSqlite() & 0xff) != SQLITE_READONLY)
+        if ((e.codigoSqlite() & 0xff) != 8 /* read-only */)
             throw;
         return false;
     }
@@ -222,10 +224,11 @@ void BaseDatos::ActualizarEsquema()
                                       {{QStringLiteral("Codigo"), QStringLiteral("Cliente")}}, false));
 
         empezar(5);
-        if (!bd.existeConsulta(QStringLiteral("ListaFacturas")))
-            bd.crearConsulta(QStringLiteral("ListaFacturas"), NombresLargos(consultas::ListaFacturas));
+        // The invoices' list reads the bases' one: PostgreSQL wants that one made first.
         if (!bd.existeConsulta(QStringLiteral("ListaBasesImponibles")))
             bd.crearConsulta(QStringLiteral("ListaBasesImponibles"), NombresLargos(consultas::ListaBasesImponibles));
+        if (!bd.existeConsulta(QStringLiteral("ListaFacturas")))
+            bd.crearConsulta(QStringLiteral("ListaFacturas"), NombresLargos(consultas::ListaFacturas));
         if (!bd.existeConsulta(QStringLiteral("ListaAlbaranes")))
             bd.crearConsulta(QStringLiteral("ListaAlbaranes"), NombresLargos(consultas::ListaAlbaranes));
 
@@ -377,14 +380,11 @@ void BaseDatos::IndiceDeNombres(const QString& tabla, const QString& antes, cons
 {
     // Made again when its key changed: the key of the stored rows must be today's.
     const QString indice = tabla + QStringLiteral("_OrdenNombres");
-    const QString sql = ordennombres::CrearIndice(tabla, indice, antes, columna);
-    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND name=?"));
-    s.vincular({indice});
-    const std::optional<QString> actual = s.paso() ? std::optional<QString>(s.columna(0).aTexto()) : std::nullopt;
-    s.reiniciar();
+    const QString sql = ordennombres::CrearIndice(tabla, indice, antes, columna, m_bd->esPostgreSQL());
+    const std::optional<QString> actual = m_bd->definicionIndice(indice);
     if (actual == sql)
         return;
     if (actual)
         m_bd->ejecutarNativo(QStringLiteral("DROP INDEX ") + motor::CitarIdentificador(indice));
-    m_bd->ejecutarNativo(sql);
+    m_bd->crearIndiceSQL(indice, sql);
 }

@@ -228,6 +228,30 @@ QString MotivoSinBaseDatos()
 
 QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& mensaje)
 {
+    if (motor::EsConexionPostgreSQL(ruta)) {
+        // A database on a server: what went wrong is the connection, the user or the database.
+        const QString destino = ruta.trimmed();
+        switch (codigo & 0xff) {
+        case SQLITE_AUTH:
+            return QStringLiteral("El servidor de la base de datos «%1» no acepta el usuario o la contraseña. Compruébelos "
+                                  "(la contraseña va en el archivo .pgpass del usuario, nunca en la configuración) o elija otra "
+                                  "base de datos.")
+                .arg(destino);
+        case SQLITE_CANTOPEN:
+            return QStringLiteral("No existe la base de datos «%1» en el servidor (%2). Compruebe su nombre o elija otra.")
+                .arg(destino, mensaje);
+        case SQLITE_IOERR:
+            return QStringLiteral("No se puede conectar con el servidor de la base de datos «%1». Compruebe que el servidor "
+                                  "está encendido y que la red llega a él, y vuelva a intentarlo.")
+                .arg(destino);
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("La base de datos «%1» está ocupada por otro puesto. Espere un momento y vuelva a intentarlo.")
+                .arg(destino);
+        default:
+            return QStringLiteral("No se puede usar la base de datos «%1» (%2).").arg(destino, mensaje);
+        }
+    }
     const QString archivo = QDir::toNativeSeparators(ruta);
     switch (codigo & 0xff) {
     case SQLITE_BUSY:
@@ -265,12 +289,14 @@ QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& men
 std::unique_ptr<BaseDatos> PrepararBaseDatos(const QString& ruta, QString& motivo)
 {
     motivo.clear();
-    const QString archivo = QDir::toNativeSeparators(ruta);
+    const bool servidor = motor::EsConexionPostgreSQL(ruta);
+    const QString archivo = servidor ? ruta.trimmed() : QDir::toNativeSeparators(ruta);
     const QFileInfo info(ruta);
     if (ruta.trimmed().isEmpty()) {
         motivo = QStringLiteral("No se ha indicado ninguna base de datos.");
         return nullptr;
     }
+    if (!servidor) {
     if (!info.exists()) {
         motivo = QStringLiteral("No se encuentra la base de datos «%1». Compruebe la clave BaseDatos de KV740.INI o "
                                 "elija otra carpeta.")
@@ -289,6 +315,7 @@ std::unique_ptr<BaseDatos> PrepararBaseDatos(const QString& ruta, QString& motiv
                                 "BaseDatos de KV740.INI o elija otra carpeta.")
                      .arg(archivo);
         return nullptr;
+    }
     }
     auto bd = std::make_unique<BaseDatos>(ruta);
     if (!bd->Abierta()) {

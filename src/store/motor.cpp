@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #ifdef __linux__
@@ -21,9 +22,14 @@
 
 namespace motor {
 
-Error::Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql, const QString& textoMotor)
+Valor ValorColumnaPG(const pg_result* res, int fila, int col, std::optional<TipoCampo> declarado);
+QString declaracionPG(const DefCampo& c);
+bool EsConsultaSQL(const QString& sql);
+
+Error::Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql, const QString& textoMotor,
+             const QString& estadoSql)
     : std::runtime_error((textoMotor.isEmpty() ? mensaje : textoMotor).toStdString()), m_codigo(codigo),
-      m_codigoSqlite(codigoSqlite), m_mensaje(mensaje), m_sql(sql), m_textoMotor(textoMotor)
+      m_codigoSqlite(codigoSqlite), m_mensaje(mensaje), m_sql(sql), m_textoMotor(textoMotor), m_estadoSql(estadoSql)
 {
 }
 
@@ -60,6 +66,24 @@ QString TextoParaUsuario(const Error& error)
     // The store's own refusals carry no engine code and are already written for the user.
     if (error.codigoSqlite() == 0)
         return error.mensaje();
+    // What only a database server says.
+    const QString estado = error.estadoSql();
+    if (estado.startsWith(QLatin1String("08")) || estado == QLatin1String("57P01") || estado == QLatin1String("57P02")
+        || estado == QLatin1String("57P03"))
+        return QStringLiteral("No hay conexión con el servidor de la base de datos: lo que estaba guardando no se ha guardado. "
+                              "Compruebe que el servidor está encendido y que la red llega a él, y vuelva a intentarlo.");
+    if (estado.startsWith(QLatin1String("28")))
+        return QStringLiteral("El servidor de la base de datos no acepta el usuario o la contraseña. Compruébelos (o pida "
+                              "al responsable del servidor que le dé acceso) y vuelva a intentarlo.");
+    if (estado == QLatin1String("3D000"))
+        return QStringLiteral("En el servidor no existe la base de datos indicada. Compruebe su nombre en la configuración "
+                              "y vuelva a intentarlo.");
+    if (estado == QLatin1String("53100"))
+        return QStringLiteral("El disco del servidor de la base de datos está lleno: lo que estaba guardando no se ha "
+                              "guardado. Avise al responsable del servidor para que libere espacio y vuelva a intentarlo.");
+    if (estado == QLatin1String("40001") || estado == QLatin1String("40P01"))
+        return QStringLiteral("Otro puesto estaba cambiando los mismos datos a la vez: no se ha guardado nada. "
+                              "Vuelva a intentarlo.");
     if (EsBloqueo(error))
         return QStringLiteral("La base de datos está ocupada por otro puesto o por la línea de balanzas. "
                               "Espere un momento y vuelva a intentarlo.");
@@ -378,10 +402,43 @@ Valor valorParaCampo(const Valor& v, TipoCampo tipo, const QString& campo)
 // ---------------------------------------------------------------------------------------------
 // Sentencia
 
-BaseDeDatos::Sentencia::~Sentencia() { sqlite3_finalize(m_st); }
+BaseDeDatos::Sentencia::~Sentencia()
+{
+    if (m_st) {
+        sqlite3_finalize(m_st);
+        return;
+    }
+    if (m_resPG)
+        PQclear(m_resPG);
+    // A statement dropped from the cache frees its server side too, unless the connection goes.
+    if (m_bd.m_pg && m_generacionPG == m_bd.m_generacionPG && PQstatus(m_bd.m_pg) == CONNECTION_OK)
+        for (const auto& [firma, nombre] : m_preparadasPG)
+            PQclear(PQexec(m_bd.m_pg, ("DEALLOCATE " + nombre).c_str()));
+}
 
 void BaseDeDatos::Sentencia::vincular(const std::vector<Valor>& parametros)
 {
+    if (!m_st) {
+        reiniciar();
+        m_valoresPG.assign(parametros.size(), QByteArray());
+        m_nulosPG.assign(parametros.size(), false);
+        m_tiposParamPG.assign(parametros.size(), 0);
+        for (size_t i = 0; i < parametros.size(); ++i) {
+            const Valor& v = parametros[i];
+            switch (v.tipo()) {
+            case Valor::Tipo::Nulo: m_nulosPG[i] = true; break;
+            case Valor::Tipo::Booleano: m_valoresPG[i] = v.aBooleano() ? "1" : "0"; m_tiposParamPG[i] = 20; break;
+            case Valor::Tipo::Entero: m_valoresPG[i] = QByteArray::number(v.aEntero()); m_tiposParamPG[i] = 20; break;
+            case Valor::Tipo::Numero: m_valoresPG[i] = QByteArray::number(v.aNumero(), 'g', 17); m_tiposParamPG[i] = 701; break;
+            case Valor::Tipo::Fecha: m_valoresPG[i] = v.aFecha().toString(Qt::ISODate).toLatin1(); break;
+            case Valor::Tipo::FechaHora:
+                m_valoresPG[i] = v.aFechaHora().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
+                break;
+            default: m_valoresPG[i] = v.aTexto().toUtf8(); break;  // the server takes it as the type it is compared with
+            }
+        }
+        return;
+    }
     sqlite3_reset(m_st);
     sqlite3_clear_bindings(m_st);
     for (size_t i = 0; i < parametros.size(); ++i) {
@@ -402,6 +459,11 @@ void BaseDeDatos::Sentencia::vincular(const std::vector<Valor>& parametros)
 
 bool BaseDeDatos::Sentencia::paso()
 {
+    if (!m_st) {
+        if (!m_ejecutadaPG)
+            ejecutarPG();
+        return ++m_filaPG < PQntuples(m_resPG);
+    }
     const int rc = sqlite3_step(m_st);
     if (rc == SQLITE_ROW)
         return true;
@@ -411,12 +473,67 @@ bool BaseDeDatos::Sentencia::paso()
     m_bd.lanzar(sqlite3_extended_errcode(sqlite3_db_handle(m_st)), m_sql);
 }
 
-void BaseDeDatos::Sentencia::reiniciar() { sqlite3_reset(m_st); }
-bool BaseDeDatos::Sentencia::ocupada() const { return sqlite3_stmt_busy(m_st) != 0; }
-int BaseDeDatos::Sentencia::columnas() const { return sqlite3_column_count(m_st); }
-QString BaseDeDatos::Sentencia::nombreColumna(int i) const { return QString::fromUtf8(sqlite3_column_name(m_st, i)); }
+void BaseDeDatos::Sentencia::reiniciar()
+{
+    if (m_st) {
+        sqlite3_reset(m_st);
+        return;
+    }
+    if (m_resPG)
+        PQclear(m_resPG);
+    m_resPG = nullptr;
+    m_ejecutadaPG = false;
+    m_filaPG = -1;
+}
+bool BaseDeDatos::Sentencia::ocupada() const
+{
+    if (!m_st)
+        return m_ejecutadaPG && m_resPG && m_filaPG < PQntuples(m_resPG);
+    return sqlite3_stmt_busy(m_st) != 0;
+}
+int BaseDeDatos::Sentencia::columnas() const
+{
+    if (!m_st) {
+        if (!m_ejecutadaPG)
+            ejecutarPG();
+        return PQnfields(m_resPG);
+    }
+    return sqlite3_column_count(m_st);
+}
+QString BaseDeDatos::Sentencia::nombreColumna(int i) const
+{
+    if (!m_st) {
+        if (!m_ejecutadaPG)
+            ejecutarPG();
+        // A table's column keeps the name it was defined with, unless the query renamed it.
+        const QString nombre = QString::fromUtf8(PQfname(m_resPG, i));
+        const Oid tabla = PQftable(m_resPG, i);
+        if (tabla != InvalidOid) {
+            const QString& original = m_bd.columnaPG(tabla, PQftablecol(m_resPG, i)).nombre;
+            if (original.compare(nombre, Qt::CaseInsensitive) == 0)
+                return original;
+        }
+        return nombre;
+    }
+    return QString::fromUtf8(sqlite3_column_name(m_st, i));
+}
 Valor BaseDeDatos::Sentencia::columna(int i) const
 {
+    if (!m_st) {
+        if (!m_resPG || m_filaPG < 0 || m_filaPG >= PQntuples(m_resPG) || i < 0 || i >= PQnfields(m_resPG))
+            return {};
+        // Declared types (yes/no fields) are read once, from the table each column comes from.
+        if (m_tipos.empty()) {
+            const int n = PQnfields(m_resPG);
+            m_tipos.resize(static_cast<size_t>(n));
+            for (int c = 0; c < n; ++c) {
+                const Oid tabla = PQftable(m_resPG, c);
+                if (tabla != InvalidOid)
+                    m_tipos[static_cast<size_t>(c)] = m_bd.columnaPG(tabla, PQftablecol(m_resPG, c)).tipo;
+            }
+        }
+        return ValorColumnaPG(m_resPG, m_filaPG, i, m_tipos[static_cast<size_t>(i)]);
+    }
     // Declared types are fixed for a prepared statement: work them out once.
     if (m_tipos.empty()) {
         const int n = sqlite3_column_count(m_st);
@@ -554,6 +671,21 @@ bool RegistrarFuncionesDinero(sqlite3* db)
 
 BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
 {
+    if (EsConexionPostgreSQL(ruta)) {
+        try {
+            conectarPG();
+        } catch (...) {
+            m_sentencias.clear();
+            if (m_cancelPG)
+                PQfreeCancel(m_cancelPG);
+            m_cancelPG = nullptr;
+            if (m_pg)
+                PQfinish(m_pg);
+            m_pg = nullptr;
+            throw;
+        }
+        return;
+    }
     const QFileInfo info(ruta);
     if (ruta.isEmpty() || !info.exists() || !info.isFile())
         throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("No se encuentra el archivo '%1'.").arg(ruta));
@@ -620,13 +752,21 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
 
 BaseDeDatos::~BaseDeDatos()
 {
+    // The server drops a session's prepared statements with it.
+    ++m_generacionPG;
     m_sentencias.clear();
+    if (m_cancelPG)
+        PQfreeCancel(m_cancelPG);
+    if (m_pg)
+        PQfinish(m_pg);
     if (m_db)
         sqlite3_close(m_db);
 }
 
 std::unique_ptr<BaseDeDatos> BaseDeDatos::crear(const QString& ruta)
 {
+    if (EsConexionPostgreSQL(ruta))
+        return std::make_unique<BaseDeDatos>(ruta);  // opening installs what an empty database lacks
     sqlite3* db = nullptr;
     const QByteArray r = ruta.toUtf8();
     const int rc = sqlite3_open_v2(r.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -652,7 +792,22 @@ BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
     auto it = m_sentencias.find(clave);
     if (it != m_sentencias.end()) {
         it->second->reiniciar();
+        if (m_pg)
+            it->second->vincular({});
         return *it->second;
+    }
+    if (m_pg) {
+        if (m_sentencias.size() > 200) {
+            for (auto i = m_sentencias.begin(); i != m_sentencias.end();) {
+                if (i->second->ocupada())
+                    ++i;
+                else
+                    i = m_sentencias.erase(i);
+            }
+        }
+        auto& nueva = m_sentencias[clave];
+        nueva = std::make_unique<Sentencia>(*this, sqlNativo, APostgreSQL(sqlNativo).toUtf8());
+        return *nueva;
     }
     sqlite3_stmt* st = nullptr;
     const char* resto = nullptr;
@@ -682,12 +837,17 @@ BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
 
 long BaseDeDatos::ejecutarNativo(const QString& sql, const std::vector<Valor>& parametros)
 {
+    if (m_pg && parametros.empty() && !EsConsultaSQL(sql)) {
+        // Definitions and one-off statements: one round trip, nothing kept on the server.
+        ejecutarSimplePG(sql);
+        return m_cambiosPG;
+    }
     Sentencia& s = preparar(sql);
     s.vincular(parametros);
     while (s.paso()) {
     }
     s.reiniciar();
-    return static_cast<long>(sqlite3_changes(m_db));
+    return m_pg ? m_cambiosPG : static_cast<long>(sqlite3_changes(m_db));
 }
 
 long BaseDeDatos::ejecutar(const QString& sql, const std::vector<Valor>& parametros)
@@ -698,14 +858,14 @@ long BaseDeDatos::ejecutar(const QString& sql, const std::vector<Valor>& paramet
     if (cache == m_traducciones.end()) {
         if (m_traducciones.size() > 500)
             m_traducciones.clear();
-        cache = m_traducciones.insert(clave, Traduccion{TraducirSQL(sql), QString()});
+        cache = m_traducciones.insert(clave, Traduccion{TraducirSQL(sql, m_pg != nullptr), QString()});
     }
     return ejecutarNativo(cache->sql, parametros);
 }
 
 Valor BaseDeDatos::valorUnico(const QString& sql)
 {
-    Sentencia& s = preparar(TraducirSQL(sql));
+    Sentencia& s = preparar(TraducirSQL(sql, m_pg != nullptr));
     s.vincular({});
     Valor v;
     if (s.paso() && s.columnas() > 0)
@@ -714,18 +874,127 @@ Valor BaseDeDatos::valorUnico(const QString& sql)
     return v;
 }
 
-bool BaseDeDatos::enTransaccion() const { return sqlite3_get_autocommit(m_db) == 0; }
+bool BaseDeDatos::enTransaccion() const
+{
+    if (m_pg) {
+        const PGTransactionStatusType t = PQtransactionStatus(m_pg);
+        return t == PQTRANS_INTRANS || t == PQTRANS_INERROR || t == PQTRANS_ACTIVE;
+    }
+    return sqlite3_get_autocommit(m_db) == 0;
+}
 
-void BaseDeDatos::fijarEspera(int milisegundos) { sqlite3_busy_timeout(m_db, milisegundos); }
+void BaseDeDatos::fijarEspera(int milisegundos)
+{
+    if (m_pg) {
+        // How long a statement waits for a row another station holds.
+        PQclear(PQexec(m_pg, QStringLiteral("SET lock_timeout = %1").arg(std::max(milisegundos, 1)).toLatin1().constData()));
+        return;
+    }
+    sqlite3_busy_timeout(m_db, milisegundos);
+}
 
 void BaseDeDatos::interrumpir()
 {
+    if (m_cancelPG) {
+        char error[256];
+        PQcancel(m_cancelPG, error, sizeof error);
+        return;
+    }
     if (m_db)
         sqlite3_interrupt(m_db);
 }
 
+std::pair<qint64, qint64> BaseDeDatos::marcaCambios()
+{
+    if (m_pg)
+        return {++m_marcaPG, 0};
+    Sentencia& v = preparar(QStringLiteral("PRAGMA data_version"));
+    const qint64 version = v.paso() ? v.columna(0).aEntero() : -1;
+    v.reiniciar();
+    return {version, static_cast<qint64>(sqlite3_total_changes(m_db))};
+}
+
+std::optional<QString> BaseDeDatos::definicionIndice(const QString& nombre)
+{
+    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT coalesce(obj_description(c.oid, 'pg_class'), '') FROM pg_class c "
+                                                  "WHERE c.relkind = 'i' AND c.relname = lower(?) AND c.relnamespace = "
+                                                  "current_schema()::regnamespace")
+                                 : QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND name=?"));
+    s.vincular({nombre});
+    const std::optional<QString> r = s.paso() ? std::optional<QString>(s.columna(0).aTexto()) : std::nullopt;
+    s.reiniciar();
+    return r;
+}
+
+void BaseDeDatos::crearIndiceSQL(const QString& nombre, const QString& sql)
+{
+    ejecutarNativo(sql);
+    // The server keeps its own rewriting of the definition: ours goes in the comment, to be compared.
+    if (m_pg)
+        ejecutarNativo(QStringLiteral("COMMENT ON INDEX %1 IS %2").arg(CitarIdentificador(nombre), CitarTexto(sql)));
+}
+
+bool BaseDeDatos::existeDisparador(const QString& nombre)
+{
+    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT 1 FROM pg_trigger WHERE NOT tgisinternal AND tgname = lower(?)")
+                                 : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=?"));
+    s.vincular({nombre});
+    const bool hay = s.paso();
+    s.reiniciar();
+    return hay;
+}
+
+std::optional<QString> BaseDeDatos::definicionDisparador(const QString& nombre)
+{
+    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT pg_get_triggerdef(oid) FROM pg_trigger WHERE NOT tgisinternal AND tgname = lower(?)")
+                                 : QStringLiteral("SELECT sql FROM sqlite_master WHERE type='trigger' AND name=?"));
+    s.vincular({nombre});
+    std::optional<QString> sql;
+    if (s.paso())
+        sql = s.columna(0).aTexto();
+    s.reiniciar();
+    return sql;
+}
+
+void BaseDeDatos::eliminarDisparador(const QString& nombre, const QString& tabla)
+{
+    ejecutarNativo(m_pg ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(CitarIdentificador(nombre), CitarIdentificador(tabla))
+                        : QStringLiteral("DROP TRIGGER %1").arg(CitarIdentificador(nombre)));
+}
+
+void BaseDeDatos::crearDisparadorRechazo(const QString& nombre, const QString& tabla, const QString& evento,
+                                         const QString& condicion, const QString& mensaje)
+{
+    if (!m_pg) {
+        ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4BEGIN SELECT RAISE(ABORT, %5); END")
+                           .arg(CitarIdentificador(nombre), evento, tabla,
+                                condicion.isEmpty() ? QString() : QStringLiteral("WHEN ") + condicion + QLatin1Char(' '),
+                                CitarTexto(mensaje)));
+        return;
+    }
+    // A trigger's condition may read other tables only in its function.
+    const bool borrado = evento.startsWith(QLatin1String("DELETE"), Qt::CaseInsensitive);
+    const QString cuerpo = QStringLiteral("BEGIN IF %1 THEN RAISE EXCEPTION USING MESSAGE = %2; END IF; RETURN %3; END")
+                               .arg(condicion.isEmpty() ? QStringLiteral("true") : APostgreSQL(condicion), CitarTexto(mensaje),
+                                    borrado ? QStringLiteral("OLD") : QStringLiteral("NEW"));
+    Transaccion t(*this);
+    ejecutarNativo(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS %2")
+                       .arg(CitarIdentificador(nombre), CitarTexto(cuerpo)));
+    ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
+                       .arg(CitarIdentificador(nombre), evento, tabla));
+    t.commit();
+}
+
 bool BaseDeDatos::existeTabla(const QString& nombre)
 {
+    if (m_pg) {
+        Sentencia& s = preparar(QStringLiteral(
+            "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND tablename = lower(?)"));
+        s.vincular({nombre});
+        const bool hay = s.paso();
+        s.reiniciar();
+        return hay;
+    }
     Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
     s.vincular({nombre});
     const bool hay = s.paso();
@@ -736,7 +1005,10 @@ bool BaseDeDatos::existeTabla(const QString& nombre)
 QStringList BaseDeDatos::tablas()
 {
     QStringList r;
-    Sentencia& s = preparar(QStringLiteral(
+    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT coalesce(obj_description(c.oid, 'pg_class'), c.relname::text) FROM pg_class c "
+                                                  "WHERE c.relkind = 'r' AND c.relnamespace = current_schema()::regnamespace "
+                                                  "ORDER BY c.relname")
+                                 : QStringLiteral(
         "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
     s.vincular({});
     while (s.paso())
@@ -746,6 +1018,8 @@ QStringList BaseDeDatos::tablas()
 
 std::vector<DefCampo> BaseDeDatos::camposDeTabla(const QString& tabla)
 {
+    if (m_pg)
+        return camposDeTablaPG(tabla);
     std::vector<DefCampo> r;
     Sentencia& s = preparar(QStringLiteral("SELECT name, type FROM pragma_table_info(?)"));
     s.vincular({tabla});
@@ -772,8 +1046,10 @@ void BaseDeDatos::crearTabla(const DefTabla& tabla)
 {
     QStringList columnas;
     for (const DefCampo& c : tabla.campos)
-        columnas << declaracion(c);
+        columnas << (m_pg ? declaracionPG(c) : declaracion(c));
     ejecutarNativo(QStringLiteral("CREATE TABLE %1 (%2)").arg(CitarIdentificador(tabla.nombre), columnas.join(QLatin1String(", "))));
+    if (m_pg)
+        nombresOriginalesPG(tabla.nombre, tabla.campos, true);
     for (const DefIndice& i : tabla.indices)
         crearIndice(tabla.nombre, i);
 }
@@ -784,11 +1060,15 @@ void BaseDeDatos::anadirCampo(const QString& tabla, const DefCampo& campo)
         throw Error(ErrTablaNoExiste, SQLITE_ERROR, QStringLiteral("No existe la tabla %1.").arg(tabla));
     if (existeCampo(tabla, campo.nombre))
         throw Error(ErrCampoExiste, SQLITE_ERROR, QStringLiteral("El campo %1 ya existe en %2.").arg(campo.nombre, tabla));
-    ejecutarNativo(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(CitarIdentificador(tabla), declaracion(campo)));
+    ejecutarNativo(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(CitarIdentificador(tabla), m_pg ? declaracionPG(campo) : declaracion(campo)));
+    if (m_pg)
+        nombresOriginalesPG(tabla, {campo}, false);
 }
 
 QString BaseDeDatos::nombreIndiceSQLite(const QString& tabla, const QString& nombre)
 {
+    if (m_pg)
+        return nombreIndicePG(tabla, nombre);
     // Index names are per table in the store and per database in SQLite, so ours carry the
     // table's name; an index made by another program under its plain name is found too.
     Sentencia& s = preparar(QStringLiteral(
@@ -820,6 +1100,16 @@ void BaseDeDatos::eliminarIndice(const QString& tabla, const QString& nombre)
     if (n.isEmpty())
         throw Error(ErrNoEncontradoEnColeccion, SQLITE_ERROR,
                     QStringLiteral("No existe el índice %1 en %2.").arg(nombre, tabla));
+    if (m_pg) {
+        Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM pg_constraint WHERE conname = ? AND conrelid = to_regclass(quote_ident(lower(?)))"));
+        s.vincular({n, tabla});
+        const bool restriccion = s.paso();
+        s.reiniciar();
+        if (restriccion) {
+            ejecutarNativo(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(CitarIdentificador(tabla), CitarIdentificador(n)));
+            return;
+        }
+    }
     ejecutarNativo(QStringLiteral("DROP INDEX %1").arg(CitarIdentificador(n)));
 }
 
@@ -830,6 +1120,20 @@ std::optional<DefIndice> BaseDeDatos::indice(const QString& tabla, const QString
         return std::nullopt;
     DefIndice d;
     d.nombre = nombre;
+    if (m_pg) {
+        Sentencia& s = preparar(QStringLiteral(
+            "SELECT i.indisunique, i.indisprimary, coalesce(col_description(a.attrelid, a.attnum), a.attname::text) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+            "CROSS JOIN LATERAL unnest(i.indkey) WITH ORDINALITY k(n, o) JOIN pg_attribute a ON a.attrelid = i.indrelid "
+            "AND a.attnum = k.n WHERE c.relname = ? AND c.relnamespace = current_schema()::regnamespace ORDER BY k.o"));
+        s.vincular({n});
+        while (s.paso()) {
+            d.unico = s.columna(0).aBooleano();
+            d.principal = s.columna(1).aBooleano();
+            d.campos << s.columna(2).aTexto();
+        }
+        s.reiniciar();
+        return d;
+    }
     {
         Sentencia& s = preparar(QStringLiteral("SELECT \"unique\" FROM pragma_index_list(?) WHERE name=?"));
         s.vincular({tabla, n});
@@ -846,6 +1150,8 @@ std::optional<DefIndice> BaseDeDatos::indice(const QString& tabla, const QString
 
 bool BaseDeDatos::existeRelacion(const QString& nombre)
 {
+    if (m_pg)
+        return m_relacionesPG.contains(nombre.toLower());
     Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=? COLLATE NOCASE"));
     s.vincular({nombre + QLatin1String("_alta")});
     const bool hay = s.paso();
@@ -857,6 +1163,23 @@ void BaseDeDatos::crearRelacion(const DefRelacion& r)
 {
     if (existeRelacion(r.nombre))
         throw Error(ErrGeneral, SQLITE_ERROR, QStringLiteral("La relación %1 ya existe.").arg(r.nombre));
+    if (m_pg) {
+        // A foreign key that refuses or cascades as the relation says. Rows already there are
+        // not checked (NOT VALID), as adding the relation on SQLite does not check them either.
+        QStringList padre, hijo;
+        for (const auto& [cp, ch] : r.campos) {
+            padre << CitarIdentificador(cp);
+            hijo << CitarIdentificador(ch);
+        }
+        ejecutarNativo(QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 FOREIGN KEY (%3) REFERENCES %4 (%5) ON UPDATE %6 "
+                                      "ON DELETE %7 NOT VALID")
+                           .arg(CitarIdentificador(r.tablaExterna), CitarIdentificador(r.nombre), hijo.join(QLatin1String(", ")),
+                                CitarIdentificador(r.tabla), padre.join(QLatin1String(", ")),
+                                r.cascadaActualizar ? QStringLiteral("CASCADE") : QStringLiteral("NO ACTION"),
+                                r.cascadaBorrar ? QStringLiteral("CASCADE") : QStringLiteral("NO ACTION")));
+        m_relacionesPG.insert(r.nombre.toLower(), {r.tablaExterna.toLower(), r.tabla.toLower()});
+        return;
+    }
     const QString p = CitarIdentificador(r.tabla);
     const QString h = CitarIdentificador(r.tablaExterna);
     QStringList hijosDeOld, padreDeNew, pkCambiada, fkNoNulas, asignar, colsPadre, colsHijo;
@@ -906,6 +1229,12 @@ void BaseDeDatos::eliminarRelacion(const QString& nombre)
 {
     if (!existeRelacion(nombre))
         throw Error(ErrNoEncontradoEnColeccion, SQLITE_ERROR, QStringLiteral("No existe la relación %1.").arg(nombre));
+    if (m_pg) {
+        ejecutarNativo(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2")
+                           .arg(CitarIdentificador(m_relacionesPG.value(nombre.toLower()).first), CitarIdentificador(nombre)));
+        m_relacionesPG.remove(nombre.toLower());
+        return;
+    }
     Transaccion t(*this);
     for (const char* sufijo : {"_borrado", "_cambio", "_alta", "_hijo"})
         ejecutarNativo(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(CitarIdentificador(nombre + QLatin1String(sufijo))));
@@ -914,7 +1243,8 @@ void BaseDeDatos::eliminarRelacion(const QString& nombre)
 
 bool BaseDeDatos::existeConsulta(const QString& nombre)
 {
-    Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='view' AND name=? COLLATE NOCASE"));
+    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT 1 FROM pg_views WHERE schemaname = current_schema() AND viewname = lower(?)")
+                                 : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='view' AND name=? COLLATE NOCASE"));
     s.vincular({nombre});
     const bool hay = s.paso();
     s.reiniciar();
@@ -923,11 +1253,32 @@ bool BaseDeDatos::existeConsulta(const QString& nombre)
 
 void BaseDeDatos::crearConsulta(const QString& nombre, const QString& sql)
 {
+    if (m_pg) {
+        // The view keeps the text it was made from in its comment: the server's own rewriting
+        // of it cannot be compared with a new text.
+        // A view of columns an older database does not have yet is left for the step that adds them
+        // rewrites it (SQLite takes such a view and fails only when it is read).
+        Transaccion t(*this);
+        try {
+            ejecutarNativo(QStringLiteral("CREATE VIEW %1 AS %2").arg(CitarIdentificador(nombre), TraducirSQL(sql, true).trimmed()));
+        } catch (const Error& e) {
+            if (e.estadoSql() != QLatin1String("42703") && e.estadoSql() != QLatin1String("42P01"))
+                throw;
+            return;
+        }
+        ejecutarNativo(QStringLiteral("COMMENT ON VIEW %1 IS %2").arg(CitarIdentificador(nombre), CitarTexto(sql)));
+        t.commit();
+        return;
+    }
     ejecutarNativo(QStringLiteral("CREATE VIEW %1 AS %2").arg(CitarIdentificador(nombre), TraducirSQL(sql).trimmed()));
 }
 
 void BaseDeDatos::cambiarSQLConsulta(const QString& nombre, const QString& sql)
 {
+    if (m_pg) {
+        cambiarSQLConsultaPG(nombre, sql);
+        return;
+    }
     // Rewriting a view with the text it already has would only bump the schema.
     const QString nueva = QStringLiteral("CREATE VIEW %1 AS %2").arg(CitarIdentificador(nombre), TraducirSQL(sql).trimmed());
     {
@@ -977,6 +1328,10 @@ BaseDeDatos::Transaccion::~Transaccion()
                                              : ("ROLLBACK TO " + m_punto.toUtf8() + "; RELEASE " + m_punto.toUtf8());
     if (m_punto.isEmpty() && !m_bd.enTransaccion())
         return;
+    if (m_bd.m_pg) {
+        PQclear(PQexec(m_bd.m_pg, sql.constData()));
+        return;
+    }
     sqlite3_exec(m_bd.m_db, sql.constData(), nullptr, nullptr, nullptr);
 }
 
@@ -1004,7 +1359,7 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
         if (m_traducciones.size() > 500)
             m_traducciones.clear();
         Traduccion t;
-        t.sql = TraducirSQL(fuente);
+        t.sql = TraducirSQL(fuente, m_pg != nullptr);
         // Rows of one table (no join, no grouping) can be changed: read each row's rowid with it.
         static const QRegularExpression unaTabla(
             QStringLiteral("^\\s*select\\s+(?!.*\\bjoin\\b)(?!.*\\bgroup\\s+by\\b)(?!.*\\bunion\\b)(?!.*\\bdistinct\\b)(?!.*\\b(count|sum|max|min|avg|total)\\s*\\().*?\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)\"?\\s*(where\\b|order\\b|$)"),
@@ -1033,7 +1388,7 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
         for (int i = primera; i < n; ++i)
             fila.push_back(s.columna(i));
         rs.m_filas.push_back(std::move(fila));
-        rs.m_rowids.push_back(conRowid ? s.columna(0).aEntero() : 0);
+        rs.m_rowids.push_back(conRowid ? s.columna(0) : Valor());
     }
     s.reiniciar();
     rs.m_borradas.assign(rs.m_filas.size(), false);
@@ -1105,7 +1460,7 @@ void Recordset::moveNext()
         }
         c << QStringLiteral("rowid");
         marcas << QStringLiteral("?");
-        claves.emplace_back(static_cast<qint64>(m_rowids[m_pos]));
+        claves.push_back(m_rowids[m_pos]);
         const QString lista = c.join(QLatin1String(", "));
         cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 WHERE (%2) > (%3) ORDER BY %2 LIMIT 1")
                             .arg(CitarIdentificador(m_tabla), lista, marcas.join(QLatin1String(", "))),
@@ -1215,7 +1570,8 @@ void Recordset::update()
     }
     const QString tabla = CitarIdentificador(m_tabla);
     std::vector<Valor> parametros;
-    qint64 rowid = 0;
+    Valor rowid;
+    const QString devuelve = m_bd->m_pg ? QStringLiteral(" RETURNING ctid") : QString();
     if (m_modo == Modo::Alta) {
         QStringList cols, marcas;
         for (const auto& [c, v] : cambios) {
@@ -1226,8 +1582,16 @@ void Recordset::update()
         const QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tabla)
                                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                                  .arg(tabla, cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
-        m_bd->ejecutarNativo(sql, parametros);
-        rowid = sqlite3_last_insert_rowid(m_bd->m_db);
+        if (m_bd->m_pg) {
+            BaseDeDatos::Sentencia& s = m_bd->preparar(sql + devuelve);
+            s.vincular(parametros);
+            if (s.paso())
+                rowid = s.columna(0);
+            s.reiniciar();
+        } else {
+            m_bd->ejecutarNativo(sql, parametros);
+            rowid = Valor(static_cast<qint64>(sqlite3_last_insert_rowid(m_bd->m_db)));
+        }
     } else {
         exigirFila();
         rowid = m_rowids[m_pos];
@@ -1237,14 +1601,23 @@ void Recordset::update()
                 asignaciones << CitarIdentificador(c) + QLatin1String(" = ?");
                 parametros.push_back(v);
             }
-            parametros.emplace_back(static_cast<qint64>(rowid));
-            m_bd->ejecutarNativo(
-                QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(tabla, asignaciones.join(QLatin1String(", "))), parametros);
+            parametros.push_back(rowid);
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(tabla, asignaciones.join(QLatin1String(", ")));
+            if (m_bd->m_pg) {
+                // A row changed on PostgreSQL is a new version, at a new place.
+                BaseDeDatos::Sentencia& s = m_bd->preparar(sql + devuelve);
+                s.vincular(parametros);
+                if (s.paso())
+                    rowid = s.columna(0);
+                s.reiniciar();
+            } else {
+                m_bd->ejecutarNativo(sql, parametros);
+            }
         }
     }
     // Read the stored row back (defaults, conversions) into the set.
     BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(tabla));
-    s.vincular({Valor(rowid)});
+    s.vincular({rowid});
     std::vector<Valor> fila(static_cast<size_t>(m_nombres.size()));
     if (s.paso()) {
         for (int i = 0; i < s.columnas(); ++i) {
@@ -1279,7 +1652,7 @@ void Recordset::remove()
     if (!actualizable() || !m_bd)
         throw Error(ErrGeneral, 0, QStringLiteral("El conjunto de registros no se puede actualizar."));
     exigirFila();
-    m_bd->ejecutarNativo(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(CitarIdentificador(m_tabla)), {Valor(m_rowids[m_pos])});
+    m_bd->ejecutarNativo(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(CitarIdentificador(m_tabla)), {m_rowids[m_pos]});
     m_borradas[m_pos] = true;
 }
 
@@ -1336,7 +1709,7 @@ void Recordset::cargarFilaTabla(const QString& sql, const std::vector<Valor>& pa
         for (int i = 1; i < s.columnas(); ++i)
             fila.push_back(s.columna(i));
         m_filas.push_back(std::move(fila));
-        m_rowids.push_back(s.columna(0).aEntero());
+        m_rowids.push_back(s.columna(0));
     }
     s.reiniciar();
     m_borradas.assign(m_filas.size(), false);

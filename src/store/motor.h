@@ -1,7 +1,8 @@
 #pragma once
 
-// The database engine the store works on: SQLite underneath, with the shapes the store
-// expects (recordsets, table/field/index/relation/saved-query definitions, error codes).
+// The database engine the store works on: a SQLite file or a PostgreSQL database (named by a
+// libpq connection string), with the shapes the store expects (recordsets, table/field/index/
+// relation/saved-query definitions, error codes).
 
 #include "valor.h"
 
@@ -19,6 +20,9 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
+struct pg_result;
+struct pg_cancel;
 
 namespace motor {
 
@@ -37,13 +41,17 @@ enum Codigo : int {
     ErrFormatoNoReconocido = 3343,  // not a database
 };
 
-// mensaje() is always Spanish: an error raised by SQLite carries its own (English) words only
+// mensaje() is always Spanish: an error raised by the engine carries its own (English) words only
 // in what() and textoMotor(), for logs; mensaje() says in Spanish what went wrong.
+// codigoSqlite() is SQLite's result code; a PostgreSQL error carries the SQLite code of the same
+// meaning there (a lock, a rule, a full disk...) and its SQLSTATE in estadoSql().
 class Error : public std::runtime_error {
 public:
-    Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql = {}, const QString& textoMotor = {});
+    Error(int codigo, int codigoSqlite, const QString& mensaje, const QString& sql = {}, const QString& textoMotor = {},
+          const QString& estadoSql = {});
     int codigo() const { return m_codigo; }
     int codigoSqlite() const { return m_codigoSqlite; }
+    const QString& estadoSql() const { return m_estadoSql; }
     const QString& mensaje() const { return m_mensaje; }
     const QString& sql() const { return m_sql; }
     const QString& textoMotor() const { return m_textoMotor; }
@@ -54,7 +62,16 @@ private:
     QString m_mensaje;
     QString m_sql;
     QString m_textoMotor;
+    QString m_estadoSql;
 };
+
+// A libpq connection URI (postgresql://...) or key=value string, rather than a file's path.
+bool EsConexionPostgreSQL(const QString& destino);
+// Creates (or drops, with whoever is connected to it) the database `nombre` on the server that
+// `servidor` reaches (a connection string; its own database is only used to ask). Returns the
+// connection string of the new database: `servidor` with dbname replaced.
+QString CrearBasePostgreSQL(const QString& servidor, const QString& nombre);
+void EliminarBasePostgreSQL(const QString& servidor, const QString& nombre);
 
 enum class TipoCampo { Booleano, Entero, Largo, Simple, Doble, Fecha, Texto, Memo };
 
@@ -155,7 +172,7 @@ private:
     BaseDeDatos* m_bd = nullptr;
     QStringList m_nombres;
     std::vector<std::vector<Valor>> m_filas;
-    std::vector<qint64> m_rowids;
+    std::vector<Valor> m_rowids;  // SQLite's rowid, PostgreSQL's ctid
     std::vector<bool> m_borradas;
     size_t m_pos = 0;
     QString m_tabla;          // set when rows can be changed
@@ -168,20 +185,37 @@ private:
     std::vector<DefCampo> m_definicion;  // the table's fields, read at the first write
 };
 
-// One open database file.
+// One open database: a SQLite file, or a PostgreSQL database when `ruta` is a connection string.
 class BaseDeDatos {
 public:
-    // Opens an existing database file for reading and writing; throws motor::Error when the
-    // file is missing, is not a database, is read-only or stays locked.
+    // Opens an existing database for reading and writing; throws motor::Error when the file is
+    // missing, is not a database, is read-only or stays locked, or the server cannot be reached.
     explicit BaseDeDatos(const QString& ruta);
     ~BaseDeDatos();
     BaseDeDatos(const BaseDeDatos&) = delete;
     BaseDeDatos& operator=(const BaseDeDatos&) = delete;
 
-    // Creates an empty database file (the KV740 builder and tests use it).
+    // Creates an empty database file (the KV740 builder and tests use it); a connection string
+    // names an empty PostgreSQL database, which gets the collation and the money functions.
     static std::unique_ptr<BaseDeDatos> crear(const QString& ruta);
 
     const QString& ruta() const { return m_ruta; }
+    bool esPostgreSQL() const { return m_pg != nullptr; }
+    // Something that changes whenever this or another connection committed a change since the
+    // last call; on PostgreSQL it changes on every call, so callers always look again.
+    std::pair<qint64, qint64> marcaCambios();
+    // The definition text an index was made with, when it exists (kept by the engine on SQLite, in
+    // the index's comment on PostgreSQL).
+    std::optional<QString> definicionIndice(const QString& nombre);
+    void crearIndiceSQL(const QString& nombre, const QString& sql);
+    bool existeDisparador(const QString& nombre);
+    // The trigger's definition as the engine keeps it, when it exists.
+    std::optional<QString> definicionDisparador(const QString& nombre);
+    void eliminarDisparador(const QString& nombre, const QString& tabla);
+    // A trigger that refuses a change with `mensaje`: `evento` is "DELETE", "INSERT" or
+    // "UPDATE [OF columns]"; `condicion` (may be empty) reads OLD and NEW.
+    void crearDisparadorRechazo(const QString& nombre, const QString& tabla, const QString& evento,
+                                const QString& condicion, const QString& mensaje);
     // Opened on a network file system: rollback journal instead of write-ahead logging.
     bool enRed() const { return m_enRed; }
 
@@ -248,7 +282,30 @@ private:
     friend class Recordset;
     std::vector<DefCampo> camposDeTabla(const QString& tabla);
     QString nombreIndiceSQLite(const QString& tabla, const QString& nombre);
+    // PostgreSQL.
+    void conectarPG();
+    void instalarPG();
+    void ejecutarSimplePG(const QString& sql);
+    [[noreturn]] void lanzarPG(pg_result* res, const QString& sql);
+    struct ColumnaPG {
+        std::optional<TipoCampo> tipo;
+        QString nombre;  // as the table was defined with it
+    };
+    const ColumnaPG& columnaPG(unsigned int tabla, int columna);
+    void nombresOriginalesPG(const QString& tabla, const std::vector<DefCampo>& campos, bool conTabla);
+    QString nombreIndicePG(const QString& tabla, const QString& nombre);
+    void reconectarPGSiHaceFalta();
+    std::vector<DefCampo> camposDeTablaPG(const QString& tabla);
+    void cambiarSQLConsultaPG(const QString& nombre, const QString& sql);
 
+    pg_conn* m_pg = nullptr;
+    pg_cancel* m_cancelPG = nullptr;
+    int m_generacionPG = 0;         // grows when the connection is made again: statements prepare anew
+    int m_contadorPG = 0;           // names of prepared statements
+    long m_cambiosPG = 0;           // rows the last statement changed
+    qint64 m_marcaPG = 0;
+    std::unordered_map<quint64, ColumnaPG> m_columnasPG;  // (table oid, column) -> declared type and name
+    QHash<QString, std::pair<QString, QString>> m_relacionesPG;     // foreign key -> (child, parent)
     sqlite3* m_db = nullptr;
     QString m_ruta;
     bool m_enRed = false;
@@ -265,6 +322,8 @@ private:
 class BaseDeDatos::Sentencia {
 public:
     Sentencia(BaseDeDatos& bd, sqlite3_stmt* st, QString sql) : m_bd(bd), m_st(st), m_sql(std::move(sql)) {}
+    // A PostgreSQL statement: `sqlPg` has $n parameters; it is prepared at its first run.
+    Sentencia(BaseDeDatos& bd, QString sql, QByteArray sqlPg);
     ~Sentencia();
     void vincular(const std::vector<Valor>& parametros);
     bool paso();  // true while a row is available
@@ -276,10 +335,23 @@ public:
     const QString& sql() const { return m_sql; }
 
 private:
+    void ejecutarPG() const;
+
     BaseDeDatos& m_bd;
-    sqlite3_stmt* m_st;
+    sqlite3_stmt* m_st = nullptr;
     QString m_sql;
     mutable std::vector<std::optional<TipoCampo>> m_tipos;
+    // PostgreSQL: run at the first step or column asked for; all rows come at once.
+    QByteArray m_sqlPg;
+    bool m_escrituraPG = false;
+    std::vector<QByteArray> m_valoresPG;
+    std::vector<bool> m_nulosPG;
+    std::vector<unsigned int> m_tiposParamPG;
+    mutable std::unordered_map<std::string, std::string> m_preparadasPG;  // parameter types -> name
+    mutable int m_generacionPG = -1;
+    mutable pg_result* m_resPG = nullptr;
+    mutable int m_filaPG = -1;
+    mutable bool m_ejecutadaPG = false;
 };
 
 // What an engine error means to the person at the counter, in Spanish and saying what to do:
@@ -291,6 +363,11 @@ bool EsBloqueo(const Error& error);
 // The engine refused one statement for its data (a rule, a duplicate, a relation) and the
 // transaction around it goes on; false for a lock, a full disk, a disk or file fault.
 bool EsRechazo(const Error& error);
+
+// SQL written for SQLite (the common subset, with ? or ?N parameters and quoted identifiers of
+// any case) as PostgreSQL runs it: $N parameters, identifiers in lower case as PostgreSQL folds
+// the unquoted ones, ctid for rowid, chr for char.
+QString APostgreSQL(const QString& sql);
 
 QString CitarIdentificador(const QString& nombre);
 QString CitarTexto(const QString& texto);  // 'text' with quotes doubled

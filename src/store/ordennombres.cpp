@@ -29,19 +29,27 @@ QString ClaveSQL(const char* clave)
 
 }  // namespace
 
-QString Clave(const QString& nombre)
+QString Clave(const QString& nombre, bool postgres)
 {
     QString k = nombre;
     for (const Cambio& c : kCambios)
         k.replace(QString::fromUtf16(c.letra), QString::fromLatin1(c.clave));
+    if (postgres)
+        for (QChar& c : k)
+            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                c = QChar(c.unicode() + 32);
     return k;
 }
 
-QString ExpresionClave(const QString& columna)
+QString ExpresionClave(const QString& columna, bool postgres)
 {
     QString e = motor::CitarIdentificador(columna);
+    if (postgres)
+        e = QStringLiteral("(%1 COLLATE ucs_basic)").arg(e);
     for (const Cambio& c : kCambios)
         e = QStringLiteral("replace(%1,%2,%3)").arg(e, motor::CitarTexto(QString::fromUtf16(c.letra)), ClaveSQL(c.clave));
+    if (postgres)
+        return QStringLiteral("lower(%1) COLLATE ucs_basic").arg(e);
     return e + QStringLiteral(" COLLATE NOCASE");
 }
 
@@ -59,11 +67,11 @@ bool EmpiezaPor(const QString& nombre, const QString& texto)
 
 bool MismoNombre(const QString& a, const QString& b) { return a.size() == b.size() && EmpiezaPor(a, b); }
 
-QString CrearIndice(const QString& tabla, const QString& indice, const QString& antes, const QString& columna)
+QString CrearIndice(const QString& tabla, const QString& indice, const QString& antes, const QString& columna, bool postgres)
 {
     return QStringLiteral("CREATE INDEX %1 ON %2 (%3%4, %5)")
         .arg(motor::CitarIdentificador(indice), motor::CitarIdentificador(tabla),
-             antes.isEmpty() ? QString() : antes + QStringLiteral(", "), ExpresionClave(columna),
+             antes.isEmpty() ? QString() : antes + QStringLiteral(", "), ExpresionClave(columna, postgres),
              motor::CitarIdentificador(columna));
 }
 

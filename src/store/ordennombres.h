@@ -11,9 +11,12 @@
 namespace ordennombres {
 
 // The key of `nombre` as the SQL expression computes it (ASCII case is left to NOCASE).
-QString Clave(const QString& nombre);
-// The SQL expression of the key of `columna`, followed by COLLATE NOCASE.
-QString ExpresionClave(const QString& columna);
+// On PostgreSQL the expression lowers the ASCII letters itself: the key bound against it too.
+QString Clave(const QString& nombre, bool postgres = false);
+// The SQL expression of the key of `columna`, followed by COLLATE NOCASE; on PostgreSQL the
+// same replacements on the bytes (collation "C"), lowered, as its columns' own collation does
+// not admit replace().
+QString ExpresionClave(const QString& columna, bool postgres = false);
 // The first text after every key that starts with `clave` (the end of a prefix range).
 QString FinDePrefijo(const QString& clave);
 // `nombre` begins with `texto` with no regard to case, Ñ and accented letters included.
@@ -21,6 +24,7 @@ bool EmpiezaPor(const QString& nombre, const QString& texto);
 bool MismoNombre(const QString& a, const QString& b);
 // The statement that creates the index `indice` of `tabla` over the key of `columna`, after the
 // leading columns `antes` (quoted identifiers, may be empty) and followed by the name itself.
-QString CrearIndice(const QString& tabla, const QString& indice, const QString& antes, const QString& columna);
+QString CrearIndice(const QString& tabla, const QString& indice, const QString& antes, const QString& columna,
+                    bool postgres = false);
 
 }  // namespace ordennombres

@@ -2,6 +2,7 @@
 // only ever appended.
 
 #include "basedatos.h"
+#include <algorithm>
 
 using motor::DefCampo;
 using motor::DefIndice;
@@ -104,56 +105,57 @@ void BaseDatos::CrearTablasVerifactu()
     for (const char* c : kCamposFiscales)
         fiscales << motor::CitarIdentificador(QString::fromLatin1(c));
     const QString conRegistro = QStringLiteral("EXISTS (SELECT 1 FROM RegistroFacturacion r WHERE r.Serie=OLD.Serie AND r.Numero=OLD.Numero)");
+    // Yes/no fields are 0/1 integers on PostgreSQL, which wants a truth value in a condition.
+    const bool pg = bd.esPostgreSQL();
+    const QString activoAntes = pg ? QStringLiteral("OLD.Activo <> 0") : QStringLiteral("OLD.Activo");
+    const QString activoAhora = pg ? QStringLiteral("NEW.Activo <> 0") : QStringLiteral("NEW.Activo");
     const struct {
         const char* nombre;
-        QString cuerpo;
+        const char* tabla;
+        QString evento;
+        QString condicion;
+        const char* mensaje;
     } disparadores[] = {
-        {"RegistroFacturacion_NoBorrar",
-         QStringLiteral("BEFORE DELETE ON RegistroFacturacion BEGIN SELECT RAISE(ABORT, 'Los registros de facturación no se borran'); END")},
-        {"RegistroFacturacion_NoCambiar",
-         QStringLiteral("BEFORE UPDATE OF %1 ON RegistroFacturacion BEGIN SELECT RAISE(ABORT, 'Los registros de facturación no se "
-                        "cambian'); END")
-             .arg(fiscales.join(QLatin1String(", ")))},
-        {"RegistroFacturacionDesglose_NoBorrar",
-         QStringLiteral("BEFORE DELETE ON RegistroFacturacionDesglose BEGIN SELECT RAISE(ABORT, 'Los registros de facturación no se "
-                        "borran'); END")},
-        {"RegistroFacturacionDesglose_NoCambiar",
-         QStringLiteral("BEFORE UPDATE ON RegistroFacturacionDesglose BEGIN SELECT RAISE(ABORT, 'Los registros de facturación no se "
-                        "cambian'); END")},
-        {"FacturaVentaCabecera_Registrada_Borrar",
-         QStringLiteral("BEFORE DELETE ON FacturaVentaCabecera WHEN %1 BEGIN SELECT RAISE(ABORT, 'La factura tiene su registro de "
-                        "facturación: no se borra, se anula'); END")
-             .arg(conRegistro)},
-        {"FacturaVentaCabecera_Registrada_Cambiar",
-         QStringLiteral("BEFORE UPDATE OF Serie, Numero, Fecha, Cliente ON FacturaVentaCabecera WHEN (OLD.Serie IS NOT NEW.Serie "
-                        "OR OLD.Numero IS NOT NEW.Numero OR OLD.Fecha IS NOT NEW.Fecha OR OLD.Cliente IS NOT NEW.Cliente) AND %1 "
-                        "BEGIN SELECT RAISE(ABORT, 'La factura tiene su registro de facturación: no se cambia, se rectifica'); END")
-             .arg(conRegistro)},
-        {"Verifactu_SiempreActivo",
-         QStringLiteral("BEFORE UPDATE OF Activo ON Verifactu WHEN OLD.Activo AND NOT NEW.Activo AND EXISTS (SELECT 1 FROM "
-                        "RegistroFacturacion) BEGIN SELECT RAISE(ABORT, 'Con registros de facturación el modo VERI*FACTU no se "
-                        "desactiva'); END")},
+        {"RegistroFacturacion_NoBorrar", "RegistroFacturacion", QStringLiteral("DELETE"), {},
+         "Los registros de facturación no se borran"},
+        {"RegistroFacturacion_NoCambiar", "RegistroFacturacion", QStringLiteral("UPDATE OF ") + fiscales.join(QLatin1String(", ")), {},
+         "Los registros de facturación no se cambian"},
+        {"RegistroFacturacionDesglose_NoBorrar", "RegistroFacturacionDesglose", QStringLiteral("DELETE"), {},
+         "Los registros de facturación no se borran"},
+        {"RegistroFacturacionDesglose_NoCambiar", "RegistroFacturacionDesglose", QStringLiteral("UPDATE"), {},
+         "Los registros de facturación no se cambian"},
+        {"FacturaVentaCabecera_Registrada_Borrar", "FacturaVentaCabecera", QStringLiteral("DELETE"), conRegistro,
+         "La factura tiene su registro de facturación: no se borra, se anula"},
+        {"FacturaVentaCabecera_Registrada_Cambiar", "FacturaVentaCabecera", QStringLiteral("UPDATE OF Serie, Numero, Fecha, Cliente"),
+         QStringLiteral("(OLD.Serie IS NOT NEW.Serie OR OLD.Numero IS NOT NEW.Numero OR OLD.Fecha IS NOT NEW.Fecha OR OLD.Cliente "
+                        "IS NOT NEW.Cliente) AND ") + conRegistro,
+         "La factura tiene su registro de facturación: no se cambia, se rectifica"},
+        {"Verifactu_SiempreActivo", "Verifactu", QStringLiteral("UPDATE OF Activo"),
+         activoAntes + QStringLiteral(" AND NOT ") + activoAhora + QStringLiteral(" AND EXISTS (SELECT 1 FROM RegistroFacturacion)"),
+         "Con registros de facturación el modo VERI*FACTU no se desactiva"},
         // The issuer is the shop: its NIF stays once the chain has begun (the shop's data is
         // written whole, so the check is on the row that replaces it).
-        {"Comercio_EmisorConRegistros",
-         QStringLiteral("BEFORE INSERT ON Comercio WHEN EXISTS (SELECT 1 FROM RegistroFacturacion) AND EXISTS (SELECT 1 FROM Comercio c "
-                        "WHERE c.Codigo=NEW.Codigo AND c.NIF IS NOT NEW.NIF) BEGIN SELECT RAISE(ABORT, 'Con registros de "
-                        "facturación el NIF del comercio, emisor de sus facturas, no se cambia'); END")},
-        {"Verifactu_NoBorrar",
-         QStringLiteral("BEFORE DELETE ON Verifactu WHEN EXISTS (SELECT 1 FROM RegistroFacturacion) BEGIN SELECT RAISE(ABORT, "
-                        "'Con registros de facturación el modo VERI*FACTU no se desactiva'); END")},
+        {"Comercio_EmisorConRegistros", "Comercio", QStringLiteral("INSERT"),
+         QStringLiteral("EXISTS (SELECT 1 FROM RegistroFacturacion) AND EXISTS (SELECT 1 FROM Comercio c WHERE c.Codigo=NEW.Codigo "
+                        "AND c.NIF IS NOT NEW.NIF)"),
+         "Con registros de facturación el NIF del comercio, emisor de sus facturas, no se cambia"},
+        {"Verifactu_NoBorrar", "Verifactu", QStringLiteral("DELETE"), QStringLiteral("EXISTS (SELECT 1 FROM RegistroFacturacion)"),
+         "Con registros de facturación el modo VERI*FACTU no se desactiva"},
     };
     for (const auto& d : disparadores) {
         const QString nombre = QString::fromLatin1(d.nombre);
-        const Valor sql = bd.valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='trigger' AND name=%1")
-                                            .arg(motor::CitarTexto(nombre)));
-        if (sql.esNulo()) {
-            bd.ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 %2").arg(motor::CitarIdentificador(nombre), d.cuerpo));
-        } else if (!sql.aTexto().endsWith(d.cuerpo)) {
-            // Made before its table had all the fields it now guards.
-            bd.ejecutarNativo(QStringLiteral("DROP TRIGGER %1").arg(motor::CitarIdentificador(nombre)));
-            bd.ejecutarNativo(QStringLiteral("CREATE TRIGGER %1 %2").arg(motor::CitarIdentificador(nombre), d.cuerpo));
+        const QString tabla = QString::fromLatin1(d.tabla);
+        std::optional<QString> definicion = bd.definicionDisparador(nombre);
+        // One made before its table had all the fields it now guards is made again.
+        if (definicion && d.evento.startsWith(QLatin1String("UPDATE OF ")) &&
+            !std::all_of(fiscales.begin(), fiscales.end(), [&](const QString& campo) {
+                return !d.evento.contains(campo) || definicion->contains(campo.mid(1, campo.size() - 2), Qt::CaseInsensitive);
+            })) {
+            bd.eliminarDisparador(nombre, tabla);
+            definicion.reset();
         }
+        if (!definicion)
+            bd.crearDisparadorRechazo(nombre, tabla, d.evento, d.condicion, QString::fromUtf8(d.mensaje));
     }
 }
 

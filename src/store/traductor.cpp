@@ -106,7 +106,7 @@ QString fechaISO(const QString& literal)
 
 class Traductor {
 public:
-    explicit Traductor(std::vector<Token> tokens) : m_t(std::move(tokens)) {}
+    Traductor(std::vector<Token> tokens, bool postgres) : m_t(std::move(tokens)), m_postgres(postgres) {}
 
     QString traducir() { return secuencia(0, m_t.size()); }
 
@@ -168,12 +168,13 @@ private:
         if (n == QLatin1String("int") && a.size() == 1)
             return QLatin1String("floor(") + a[0] + QLatin1Char(')');
         if (n == QLatin1String("iif") && a.size() == 3)
-            return QLatin1String("(CASE WHEN ") + a[0] + QLatin1String(" THEN ") + a[1] + QLatin1String(" ELSE ")
+            return QLatin1String("(CASE WHEN ") + condicion(args[0].first, args[0].second, a[0]) + QLatin1String(" THEN ") + a[1] + QLatin1String(" ELSE ")
                 + a[2] + QLatin1String(" END)");
         if (n == QLatin1String("switch") && a.size() >= 2 && a.size() % 2 == 0) {
             QString r = QStringLiteral("(CASE");
             for (qsizetype i = 0; i + 1 < a.size(); i += 2)
-                r += QLatin1String(" WHEN ") + a[i] + QLatin1String(" THEN ") + a[i + 1];
+                r += QLatin1String(" WHEN ") + condicion(args[static_cast<size_t>(i)].first, args[static_cast<size_t>(i)].second, a[i])
+                    + QLatin1String(" THEN ") + a[i + 1];
             return r + QLatin1String(" END)");
         }
         return nombre + QLatin1Char('(') + a.join(QLatin1String(", ")) + QLatin1Char(')');
@@ -214,7 +215,7 @@ private:
             case Clase::Fecha: r += fechaISO(t.texto); break;
             case Clase::Simbolo:
                 if (t.texto == QLatin1String("/"))
-                    r += QLatin1String(" * 1.0 /");
+                    r += m_postgres ? QLatin1String(" * 1.0::float8 /") : QLatin1String(" * 1.0 /");
                 else if (t.texto == QLatin1String("&"))
                     r += QLatin1String("||");
                 else
@@ -226,12 +227,38 @@ private:
         return r;
     }
 
+    // A condition that is one column (or one quoted name) is a yes/no field: PostgreSQL wants it
+    // compared, as its yes/no fields are small integers.
+    QString condicion(size_t desde, size_t hasta, const QString& traducida) const
+    {
+        if (!m_postgres)
+            return traducida;
+        int palabras = 0;
+        for (size_t i = desde; i < hasta; ++i) {
+            const Token& t = m_t[i];
+            if (t.clase == Clase::Espacio)
+                continue;
+            if (t.clase == Clase::Simbolo && t.texto == QLatin1String("."))
+                continue;
+            if (t.clase != Clase::Palabra && t.clase != Clase::Identificador)
+                return traducida;
+            const QString l = t.texto.toLower();
+            if (l == QLatin1String("true") || l == QLatin1String("false"))
+                return palabras == 0 && traducida.trimmed().size() == 1 ? l : traducida;
+            if (l == QLatin1String("not"))
+                return traducida;
+            ++palabras;
+        }
+        return palabras > 0 && palabras <= 2 ? QLatin1Char('(') + traducida + QLatin1String(" <> 0)") : traducida;
+    }
+
     std::vector<Token> m_t;
+    bool m_postgres = false;
 };
 
 }  // namespace
 
-QString TraducirSQL(const QString& sql)
+QString TraducirSQL(const QString& sql, bool postgres)
 {
-    return Traductor(trocear(sql)).traducir();
+    return Traductor(trocear(sql), postgres).traducir();
 }

@@ -15,4 +15,7 @@
 //   [name]              -> "name"
 //   a & b               -> a || b                  (text concatenation)
 // Quoted texts are never touched.
-QString TraducirSQL(const QString& sql);
+// For PostgreSQL the truth values stay 1 and 0 (its yes/no columns are small integers), so a
+// bare column as a condition of iif becomes (x <> 0), as PostgreSQL wants a truth value there;
+// the result then goes through motor::APostgreSQL like any other SQL.
+QString TraducirSQL(const QString& sql, bool postgres = false);

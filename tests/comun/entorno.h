@@ -6,9 +6,13 @@
 #include "kv740.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <memory>
 
 inline QApplication* AplicacionDePrueba()
@@ -24,14 +28,94 @@ inline QApplication* AplicacionDePrueba()
     return app;
 }
 
-// A KV740 demo database in its own temporary folder (with KV740.INI).
+// The suites run on PostgreSQL too when QUENZA_PRUEBAS_POSTGRESQL=1: each database is then a new
+// one on the server the libpq variables (PGHOST, PGPORT, PGUSER...) reach.
+inline bool PruebasEnPostgreSQL()
+{
+    static const bool si = qEnvironmentVariableIntValue("QUENZA_PRUEBAS_POSTGRESQL") == 1;
+    return si;
+}
+
+// The server's own database, for creating and dropping the tests' ones.
+inline QString ServidorDePruebas()
+{
+    const QString s = qEnvironmentVariable("QUENZA_PRUEBAS_SERVIDOR");
+    return s.isEmpty() ? QStringLiteral("dbname=postgres") : s;
+}
+
+// A fresh empty PostgreSQL database, dropped with the object.
+struct BasePostgreSQLDePrueba {
+    QString nombre;
+    QString conexion;
+    BasePostgreSQLDePrueba()
+    {
+        static std::atomic<int> contador{0};
+        nombre = QStringLiteral("quenza_prueba_%1_%2").arg(QCoreApplication::applicationPid()).arg(++contador);
+        motor::EliminarBasePostgreSQL(ServidorDePruebas(), nombre);
+        conexion = motor::CrearBasePostgreSQL(ServidorDePruebas(), nombre);
+    }
+    ~BasePostgreSQLDePrueba()
+    {
+        try {
+            motor::EliminarBasePostgreSQL(ServidorDePruebas(), nombre);
+        } catch (...) {
+        }
+    }
+};
+
+// A KV740 demo database in its own temporary folder (with KV740.INI): the folder's file, or a
+// new server database when the suites run on PostgreSQL.
 struct BaseDePrueba {
     QTemporaryDir carpeta;
+    std::unique_ptr<BasePostgreSQLDePrueba> servidor;
     QString ruta;
 
-    explicit BaseDePrueba(const kv740::Opciones& opciones = {})
+    explicit BaseDePrueba(kv740::Opciones opciones = {})
     {
+        if (PruebasEnPostgreSQL() && opciones.baseDatos.isEmpty()) {
+            servidor = std::make_unique<BasePostgreSQLDePrueba>();
+            opciones.baseDatos = servidor->conexion;
+        }
         ruta = kv740::CrearDemo(carpeta.path(), opciones);
     }
     QString dir() const { return carpeta.path(); }
+    bool postgres() const { return servidor != nullptr; }
 };
+
+// The database's own command-line client (sqlite3 for a file, psql for a server database), as
+// another program on the shop's PCs uses it; rows as "a|b" lines. Empty `programa` when that
+// client is not installed.
+struct ClienteExterno {
+    QString programa;
+    int codigo = -1;
+    QString salida, error;
+
+    ClienteExterno(const QString& ruta, const QString& sql)
+    {
+        const bool servidor = motor::EsConexionPostgreSQL(ruta);
+        programa = QStandardPaths::findExecutable(servidor ? QStringLiteral("psql") : QStringLiteral("sqlite3"));
+        if (programa.isEmpty())
+            return;
+        QProcess p;
+        if (servidor) {
+            p.start(programa, {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-q"),
+                               QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), ruta});
+            p.write(sql.toUtf8());
+            p.closeWriteChannel();
+        } else {
+            p.start(programa, {QStringLiteral("-cmd"), QStringLiteral(".timeout 5000"), ruta, sql});
+        }
+        p.waitForFinished(20000);
+        codigo = p.exitCode();
+        salida = QString::fromUtf8(p.readAllStandardOutput());
+        error = QString::fromUtf8(p.readAllStandardError());
+    }
+};
+
+// Tests about SQLite files themselves (network folders, journals, damaged files) skip on the
+// server, saying why.
+#define SOLO_SQLITE(motivo)                                                                        \
+    do {                                                                                           \
+        if (PruebasEnPostgreSQL())                                                                 \
+            GTEST_SKIP() << "Solo SQLite: " << motivo;                                             \
+    } while (0)

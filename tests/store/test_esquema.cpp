@@ -13,7 +13,16 @@ QString Volcado(motor::BaseDeDatos& bd)
 {
     QString r;
     motor::Recordset esquema = bd.abrirRecordset(
-        QStringLiteral("select type, name, sql from sqlite_master order by type, name"));
+        bd.esPostgreSQL()
+            ? QStringLiteral("select c.relkind::text as type, c.relname::text as name, coalesce(pg_get_viewdef(c.oid), '') || "
+                             "coalesce(pg_get_indexdef(c.oid), '') || coalesce((select string_agg(a.attname || ' ' || "
+                             "format_type(a.atttypid, a.atttypmod), ',' order by a.attnum) from pg_attribute a where a.attrelid = "
+                             "c.oid and a.attnum > 0 and not a.attisdropped and c.relkind = 'r'), '') || coalesce((select "
+                             "string_agg(pg_get_constraintdef(k.oid), ',' order by k.conname) from pg_constraint k where "
+                             "k.conrelid = c.oid), '') || coalesce((select string_agg(t.tgname || pg_get_triggerdef(t.oid), ',' "
+                             "order by t.tgname) from pg_trigger t where t.tgrelid = c.oid and not t.tgisinternal), '') as sql "
+                             "from pg_class c where c.relnamespace = current_schema()::regnamespace order by 1, 2")
+            : QStringLiteral("select type, name, sql from sqlite_master order by type, name"));
     for (; !esquema.eof(); esquema.moveNext()) {
         r += esquema[QStringLiteral("type")].aTexto() + QLatin1Char(' ') + esquema[QStringLiteral("name")].aTexto() + QLatin1Char(' ')
             + esquema[QStringLiteral("sql")].aTexto() + QLatin1Char('\n');
@@ -71,22 +80,18 @@ TEST(Esquema, FreshDatabaseGetsEverything)
 
 TEST(Esquema, AnySqliteClientReadsTheSavedQueries)
 {
-    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    if (shell.isEmpty())
-        GTEST_SKIP() << "sqlite3 shell not installed";
     BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera});
     {
         BaseDatos bd(base.ruta);
         bd.CrearTablasNuevas();
     }
-    QProcess p;
-    p.start(shell, {base.ruta, QStringLiteral("select Serie, Numero, Neto, IVA, REq from ListaFacturas; "
-                                              "select Numero, Importe, nlin from ListaAlbaranes order by Numero;")});
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    const ClienteExterno p(base.ruta, QStringLiteral("select Serie, Numero, Neto, IVA, REq from ListaFacturas; "
+                                                     "select Numero, Importe, nlin from ListaAlbaranes order by Numero;"));
+    if (p.programa.isEmpty())
+        GTEST_SKIP() << "the database's command-line client is not installed";
+    EXPECT_EQ(p.codigo, 0) << qPrintable(p.error);
     // Invoice 1: 22.43 at 10 % and 3.30 at 4 %.
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
-              QStringLiteral("0|1|25.73|2.37|0\n1|2572.5|2\n2|967.5|1\n"));
+    EXPECT_EQ(p.salida, QStringLiteral("0|1|25.73|2.37|0\n1|2572.5|2\n2|967.5|1\n"));
 }
 
 class Actualizacion : public ::testing::TestWithParam<kv740::FormaPrograma> {};

@@ -177,7 +177,7 @@ TEST_F(Registros, SendingStateMovesOnlyFromPending)
     EXPECT_TRUE(pendientes[0].incidencia);
     motor::BaseDeDatos& m = *bd->Motor();
     EXPECT_EQ(m.valorUnico(QStringLiteral("SELECT EstadoEnvio || CSV FROM RegistroFacturacion WHERE Orden=1")).aTexto(), QStringLiteral("CorrectoCSV1"));
-    EXPECT_EQ(m.valorUnico(QStringLiteral("SELECT count(*) FROM RegistroFacturacion WHERE Incidencia")).aEntero(), 1);
+    EXPECT_EQ(m.valorUnico(QStringLiteral("SELECT count(*) FROM RegistroFacturacion WHERE Incidencia = 1")).aEntero(), 1);
     verifactu::EstadoEnvios e = bd->LeerEstadoEnvios();
     EXPECT_EQ((std::array{e.pendientes, e.conErrores, e.rechazados}), (std::array<qint64, 3>{1, 0, 1}));
     EXPECT_EQ(e.tiempoEspera, 60);

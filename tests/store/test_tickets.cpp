@@ -108,6 +108,8 @@ TEST_F(Tickets, RefreshSearchesByIndexWithoutChangingTheColumns)
     for (const auto& c : m().campos(QStringLiteral("Transacs")))
         columnas << c.nombre;
     EXPECT_EQ(columnas.join(QLatin1Char(',')), QStringLiteral("docID,tagID,numTK,balan,opera,fecha,tipoT,impor,linea,cdPLU,canti,preci"));
+    if (m().esPostgreSQL())
+        return;  // the plan below is SQLite's
     motor::Recordset plan = m().abrirRecordset(QStringLiteral(
         "explain query plan select docID from Transacs where ((tipoT=15) or (tipoT=16)) and (fecha>= '2024-03-01') order by docID"));
     QString texto;

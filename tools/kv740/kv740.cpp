@@ -267,10 +267,13 @@ void CrearKV740(motor::BaseDeDatos& bd, const Opciones& o)
 QString CrearDemo(const QString& carpeta, const Opciones& o)
 {
     QDir().mkpath(carpeta);
-    const QString ruta = QDir(carpeta).absoluteFilePath(QStringLiteral("kv740.db"));
-    QFile::remove(ruta);
-    QFile::remove(ruta + QStringLiteral("-wal"));
-    QFile::remove(ruta + QStringLiteral("-shm"));
+    const bool servidor = !o.baseDatos.isEmpty();
+    const QString ruta = servidor ? o.baseDatos : QDir(carpeta).absoluteFilePath(QStringLiteral("kv740.db"));
+    if (!servidor) {
+        QFile::remove(ruta);
+        QFile::remove(ruta + QStringLiteral("-wal"));
+        QFile::remove(ruta + QStringLiteral("-shm"));
+    }
     {
         auto bd = motor::BaseDeDatos::crear(ruta);
         CrearKV740(*bd, o);
@@ -355,9 +358,12 @@ void CargarDocumentosDemo(motor::BaseDeDatos& bd, const QDate& hoy)
     }
     // The demo shop's own data, at the head of its notes and invoices.
     if (bd.existeTabla(QStringLiteral("Comercio")))
-        bd.ejecutarNativo(QStringLiteral("INSERT OR REPLACE INTO Comercio (Codigo, Nombre, NIF, Direccion, CodPostal, Poblacion, "
+        bd.ejecutarNativo(QStringLiteral("INSERT INTO Comercio (Codigo, Nombre, NIF, Direccion, CodPostal, Poblacion, "
                                          "Provincia, Telefono) VALUES (1, ?, 'B12345674', 'MERCADO CENTRAL, PUESTOS 12-14', "
-                                         "'46001', 'VALENCIA', 'VALENCIA', '963 000 000')"),
+                                         "'46001', 'VALENCIA', 'VALENCIA', '963 000 000') ON CONFLICT (Codigo) DO UPDATE SET "
+                                         "Nombre = excluded.Nombre, NIF = excluded.NIF, Direccion = excluded.Direccion, "
+                                         "CodPostal = excluded.CodPostal, Poblacion = excluded.Poblacion, "
+                                         "Provincia = excluded.Provincia, Telefono = excluded.Telefono"),
                           {QStringLiteral("ULTRAMARINOS LA DEMOSTRACIÓN, S.L.")});
     // A few delivery notes of the last days, still to invoice.
     int numero = 0;

@@ -22,12 +22,15 @@ struct Opciones {
     bool almacenEnMinusculas = false; // ... spelled "almacen"
     bool catalogo = true;             // the demo shop's groups, sections and articles
     FormaPrograma forma = FormaPrograma::Ninguna;
+    // An empty PostgreSQL database (a connection string) to fill instead of the folder's file.
+    QString baseDatos;
 };
 
 // Creates the KV740 tables in an empty database and fills them as the options say.
 void CrearKV740(motor::BaseDeDatos& bd, const Opciones& opciones = {});
 
 // Creates `carpeta`/kv740.db and `carpeta`/KV740.INI pointing at it; returns the database path.
+// With opciones.baseDatos, fills that server database instead and KV740.INI names it (returned).
 // Throws motor::Error when the folder cannot be written.
 QString CrearDemo(const QString& carpeta, const Opciones& opciones = {});
 

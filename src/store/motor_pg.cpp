@@ -1,0 +1,734 @@
+// The PostgreSQL side of the engine: the connection, prepared statements, errors in Spanish and
+// the definitions (tables, indexes, relations as foreign keys, saved queries as views).
+
+#include "motor.h"
+
+#include "traductor.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace motor {
+
+namespace {
+
+// Result codes the store knows, given to PostgreSQL errors of the same meaning.
+constexpr int kUnico = SQLITE_CONSTRAINT_UNIQUE;
+constexpr int kRelacion = SQLITE_CONSTRAINT_TRIGGER;
+constexpr int kRegla = SQLITE_CONSTRAINT_CHECK;
+
+const char* const kMarcaRelacionados = "registros relacionados";
+const char* const kMarcaFaltaPadre = "falta el registro relacionado";
+
+// Type identifiers of the built-in types read back.
+enum : Oid {
+    kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kFloat4 = 700, kFloat8 = 701,
+    kDate = 1082, kTimestamp = 1114, kTimestamptz = 1184, kNumeric = 1700,
+};
+
+QString Campo(const PGresult* res, int campo)
+{
+    const char* v = res ? PQresultErrorField(res, campo) : nullptr;
+    return v ? QString::fromUtf8(v) : QString();
+}
+
+TipoCampo TipoDeclaradoPG(const QString& tipo, const QString& formato, int* tamano)
+{
+    *tamano = 0;
+    if (tipo == QLatin1String("booleano") || tipo == QLatin1String("bool"))
+        return TipoCampo::Booleano;
+    if (tipo == QLatin1String("int2"))
+        return TipoCampo::Entero;
+    if (tipo == QLatin1String("int4") || tipo == QLatin1String("int8"))
+        return TipoCampo::Largo;
+    if (tipo == QLatin1String("float4"))
+        return TipoCampo::Simple;
+    if (tipo == QLatin1String("float8") || tipo == QLatin1String("numeric"))
+        return TipoCampo::Doble;
+    if (tipo.startsWith(QLatin1String("timestamp")) || tipo == QLatin1String("date"))
+        return TipoCampo::Fecha;
+    if (tipo == QLatin1String("varchar") || tipo == QLatin1String("bpchar")) {
+        static const QRegularExpression n(QStringLiteral("\\((\\d+)\\)"));
+        const auto m = n.match(formato);
+        *tamano = m.hasMatch() ? m.captured(1).toInt() : 0;
+        return TipoCampo::Texto;
+    }
+    return TipoCampo::Memo;
+}
+
+}  // namespace
+
+Valor ValorColumnaPG(const pg_result* res, int fila, int col, std::optional<TipoCampo> declarado)
+{
+    if (PQgetisnull(res, fila, col))
+        return {};
+    const char* t = PQgetvalue(res, fila, col);
+    const int largo = PQgetlength(res, fila, col);
+    switch (PQftype(res, col)) {
+    case kBool: return Valor(t[0] == 't');
+    case kInt2:
+    case kInt4:
+    case kInt8: {
+        const qint64 v = std::strtoll(t, nullptr, 10);
+        if (declarado == TipoCampo::Booleano)
+            return Valor(v != 0);
+        if (declarado == TipoCampo::Simple || declarado == TipoCampo::Doble)
+            return Valor(static_cast<double>(v));
+        return Valor(v);
+    }
+    case kFloat4: return Valor(static_cast<double>(std::strtof(t, nullptr)));
+    case kFloat8: return Valor(std::strtod(t, nullptr));
+    case kNumeric: {
+        // Sums of whole numbers come as numeric: whole stays whole, as on SQLite.
+        const QByteArray b(t, largo);
+        if (!b.contains('.') && !b.contains('e') && !b.contains('N') && largo < 19 && declarado != TipoCampo::Doble)
+            return Valor(static_cast<qint64>(std::strtoll(t, nullptr, 10)));
+        return Valor(std::strtod(t, nullptr));
+    }
+    case kDate: {
+        const QDate d = QDate::fromString(QString::fromLatin1(t, largo), Qt::ISODate);
+        return d.isValid() ? Valor(d) : Valor(QString::fromLatin1(t, largo));
+    }
+    case kTimestamp:
+    case kTimestamptz: {
+        const QString s = QString::fromLatin1(t, largo);
+        const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+        const QTime h = s.size() >= 19 ? QTime::fromString(s.mid(11, 8), QStringLiteral("HH:mm:ss")) : QTime(0, 0);
+        if (!d.isValid())
+            return Valor(s);
+        // A date with no time is a date, as the date columns mostly hold.
+        return h.isValid() && h != QTime(0, 0) ? Valor(QDateTime(d, h)) : Valor(d);
+    }
+    default: return Valor(QString::fromUtf8(t, largo));
+    }
+}
+
+namespace {
+
+// Statements that write rows: inside a transaction each runs under its own savepoint, so that
+// a refused one leaves the transaction going, as it does on SQLite.
+bool EsEscritura(const QByteArray& sql)
+{
+    const QByteArray s = sql.trimmed().left(7).toUpper();
+    return s.startsWith("INSERT") || s.startsWith("UPDATE") || s.startsWith("DELETE");
+}
+
+}  // namespace
+
+bool EsConsultaSQL(const QString& sql)
+{
+    const QString s = sql.trimmed().left(6).toUpper();
+    return s.startsWith(QLatin1String("SELECT")) || s.startsWith(QLatin1String("WITH")) || s.startsWith(QLatin1String("VALUES"))
+        || s.startsWith(QLatin1String("PRAGMA"));
+}
+
+// A field's declaration on PostgreSQL: the types' own ranges do what the range checks do on
+// SQLite; yes/no is a small integer holding 0 or 1, as the store's SQL counts and compares it.
+QString declaracionPG(const DefCampo& c)
+{
+    QString tipo;
+    switch (c.tipo) {
+    case TipoCampo::Booleano: tipo = QStringLiteral("booleano"); break;
+    case TipoCampo::Entero: tipo = QStringLiteral("smallint"); break;
+    case TipoCampo::Largo: tipo = QStringLiteral("integer"); break;
+    case TipoCampo::Simple: tipo = QStringLiteral("real"); break;
+    case TipoCampo::Doble: tipo = QStringLiteral("double precision"); break;
+    case TipoCampo::Fecha: tipo = QStringLiteral("timestamp(0) without time zone"); break;
+    case TipoCampo::Texto: tipo = QStringLiteral("varchar(%1) COLLATE es_ci").arg(c.tamano > 0 ? c.tamano : 50); break;
+    case TipoCampo::Memo: tipo = QStringLiteral("text COLLATE es_ci"); break;
+    }
+    QString d = CitarIdentificador(c.nombre) + QLatin1Char(' ') + tipo;
+    if (c.porDefecto && !c.porDefecto->esNulo()) {
+        const Valor& v = *c.porDefecto;
+        d += QLatin1String(" DEFAULT ")
+            + (v.tipo() == Valor::Tipo::Texto ? CitarTexto(v.aTexto()) : QString::number(v.aNumero(), 'g', 17));
+    }
+    return d;
+}
+
+void BaseDeDatos::cambiarSQLConsultaPG(const QString& nombre, const QString& sql)
+{
+    {
+        Sentencia& s = preparar(QStringLiteral("SELECT obj_description(to_regclass(quote_ident(lower(?))), 'pg_class')"));
+        s.vincular({nombre});
+        const bool igual = s.paso() && s.columna(0).aTexto() == sql;
+        s.reiniciar();
+        if (igual)
+            return;
+    }
+    // The views made on this one go with it and come back from their own texts.
+    std::vector<std::pair<QString, QString>> dependientes;
+    {
+        Sentencia& s = preparar(QStringLiteral(
+            "SELECT DISTINCT v.relname::text, obj_description(v.oid, 'pg_class') FROM pg_depend d JOIN pg_rewrite w "
+            "ON w.oid = d.objid JOIN pg_class v ON v.oid = w.ev_class WHERE d.refobjid = to_regclass(quote_ident(lower(?))) "
+            "AND v.oid <> d.refobjid"));
+        s.vincular({nombre});
+        while (s.paso())
+            if (!s.columna(1).esNulo())
+                dependientes.emplace_back(s.columna(0).aTexto(), s.columna(1).aTexto());
+        s.reiniciar();
+    }
+    Transaccion t(*this);
+    ejecutarNativo(QStringLiteral("DROP VIEW IF EXISTS %1 CASCADE").arg(CitarIdentificador(nombre)));
+    crearConsulta(nombre, sql);
+    for (const auto& [vista, texto] : dependientes)
+        if (!existeConsulta(vista))
+            crearConsulta(vista, texto);
+    t.commit();
+}
+
+bool EsConexionPostgreSQL(const QString& destino)
+{
+    const QString d = destino.trimmed();
+    if (d.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) || d.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+        return true;
+    static const QRegularExpression claveValor(QStringLiteral("^[A-Za-z_]+\\s*=\\s*\\S"));
+    return claveValor.match(d).hasMatch();
+}
+
+QString APostgreSQL(const QString& sql)
+{
+    QString r;
+    r.reserve(sql.size() + 16);
+    const qsizetype n = sql.size();
+    int ultimo = 0;
+    auto palabraEn = [&](qsizetype i) {
+        qsizetype j = i;
+        while (j < n && (sql[j].isLetterOrNumber() || sql[j] == QLatin1Char('_')))
+            ++j;
+        return sql.mid(i, j - i);
+    };
+    QString anterior;  // the last word written, upper case
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql[i];
+        if (c == QLatin1Char('\'')) {
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (sql[j] == QLatin1Char('\'')) {
+                    if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
+            r += sql.mid(i, j - i);
+            i = j;
+        } else if (c == QLatin1Char('"')) {
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (sql[j] == QLatin1Char('"')) {
+                    if (j + 1 < n && sql[j + 1] == QLatin1Char('"')) {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
+            // Unquoted names fold to lower case on PostgreSQL: the quoted ones must match them.
+            r += sql.mid(i, j - i).toLower();
+            anterior.clear();
+            i = j;
+        } else if (c == QLatin1Char('?')) {
+            qsizetype j = i + 1;
+            while (j < n && sql[j].isDigit())
+                ++j;
+            int numero = j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : ultimo + 1;
+            ultimo = std::max(ultimo, numero);
+            r += QLatin1Char('$') + QString::number(numero);
+            i = j;
+        } else if (c == QLatin1Char('=') && i + 1 < n && sql[i + 1] == QLatin1Char('=')) {
+            r += QLatin1Char('=');
+            i += 2;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            const QString w = palabraEn(i);
+            const QString u = w.toUpper();
+            i += w.size();
+            if (u == QLatin1String("ROWID")) {
+                r += QLatin1String("ctid");
+            } else if (u == QLatin1String("NOCASE") && anterior == QLatin1String("COLLATE")) {
+                r += QLatin1String("es_ci");
+            } else if (u == QLatin1String("IMMEDIATE") && anterior == QLatin1String("BEGIN")) {
+                // BEGIN alone: rows are locked as they are written.
+                while (r.endsWith(QLatin1Char(' ')))
+                    r.chop(1);
+            } else if (u == QLatin1String("CHAR") && i < n && sql[i] == QLatin1Char('(')) {
+                r += QLatin1String("chr");
+            } else if (u == QLatin1String("IS")) {
+                // SQLite's IS and IS NOT compare values, nulls included.
+                qsizetype j = i;
+                while (j < n && sql[j].isSpace())
+                    ++j;
+                const QString s1 = palabraEn(j).toUpper();
+                if (s1.isEmpty() && !(j < n && (sql[j] == QLatin1Char('"') || sql[j] == QLatin1Char('?')))) {
+                    // IS 'a comment', IS (...): as written
+                } else if (s1 == QLatin1String("NOT")) {
+                    qsizetype k = j + 3;
+                    while (k < n && sql[k].isSpace())
+                        ++k;
+                    const QString s2 = palabraEn(k).toUpper();
+                    if (s2 != QLatin1String("NULL") && s2 != QLatin1String("TRUE") && s2 != QLatin1String("FALSE")
+                        && s2 != QLatin1String("DISTINCT")) {
+                        r += QLatin1String("IS DISTINCT FROM");
+                        i = j + 3;
+                        anterior = QStringLiteral("FROM");
+                        continue;
+                    }
+                } else if (s1 != QLatin1String("NULL") && s1 != QLatin1String("TRUE") && s1 != QLatin1String("FALSE")
+                           && s1 != QLatin1String("DISTINCT")) {
+                    r += QLatin1String("IS NOT DISTINCT FROM");
+                    anterior = QStringLiteral("FROM");
+                    continue;
+                }
+                r += w;
+            } else {
+                r += w;
+            }
+            anterior = u;
+        } else {
+            if (!c.isSpace())
+                anterior.clear();
+            r += c;
+            ++i;
+        }
+    }
+    return r;
+}
+
+namespace {
+
+// A connection for asking the server itself; throws what a failed open throws.
+PGconn* ConectarServidor(const QString& servidor)
+{
+    PGconn* c = PQconnectdb(servidor.trimmed().toUtf8().constData());
+    if (PQstatus(c) != CONNECTION_OK) {
+        const QString texto = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+        PQfinish(c);
+        throw Error(ErrNoSePuedeAbrir, SQLITE_IOERR, QStringLiteral("no se puede conectar con el servidor de la base de datos"), {},
+                    texto, QStringLiteral("08001"));
+    }
+    PQclear(PQexec(c, "SET client_min_messages = warning"));
+    return c;
+}
+
+void EjecutarEnServidor(PGconn* c, const QString& sql)
+{
+    PGresult* res = PQexec(c, sql.toUtf8().constData());
+    if (PQresultStatus(res) != PGRES_COMMAND_OK) {
+        const QString texto = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
+        const QString estado = Campo(res, PG_DIAG_SQLSTATE);
+        PQclear(res);
+        PQfinish(c);
+        throw Error(ErrGeneral, SQLITE_ERROR, QStringLiteral("el servidor no ha aceptado %1").arg(sql.section(QLatin1Char(' '), 0, 1)),
+                    sql, texto, estado);
+    }
+    PQclear(res);
+}
+
+}  // namespace
+
+QString CrearBasePostgreSQL(const QString& servidor, const QString& nombre)
+{
+    PGconn* c = ConectarServidor(servidor);
+    // Template0 with ICU: the collation of the new database does not matter, its columns name theirs.
+    EjecutarEnServidor(c, QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(CitarIdentificador(nombre)));
+    PQfinish(c);
+    QString d = servidor.trimmed();
+    if (d.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive) && d.contains(QLatin1String("://"))) {
+        static const QRegularExpression base(QStringLiteral("^([^?]*://[^/?]*)(/[^?]*)?"));
+        return d.replace(base, QStringLiteral("\\1/") + nombre);
+    }
+    static const QRegularExpression dbname(QStringLiteral("\\bdbname\\s*=\\s*('[^']*'|\\S+)"));
+    if (d.contains(dbname))
+        return d.replace(dbname, QStringLiteral("dbname=") + nombre);
+    return d + QStringLiteral(" dbname=") + nombre;
+}
+
+void EliminarBasePostgreSQL(const QString& servidor, const QString& nombre)
+{
+    PGconn* c = ConectarServidor(servidor);
+    EjecutarEnServidor(c, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(CitarIdentificador(nombre)));
+    PQfinish(c);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+
+void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql)
+{
+    const QString estado = res ? Campo(res, PG_DIAG_SQLSTATE) : QString();
+    QString texto = res ? Campo(res, PG_DIAG_MESSAGE_PRIMARY) : QString();
+    if (texto.isEmpty())
+        texto = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
+    const QString tabla = Campo(res, PG_DIAG_TABLE_NAME);
+    const QString columna = Campo(res, PG_DIAG_COLUMN_NAME);
+    const QString restriccion = Campo(res, PG_DIAG_CONSTRAINT_NAME);
+    const bool conexionPerdida = PQstatus(m_pg) == CONNECTION_BAD;
+    if (res)
+        PQclear(res);
+    if (qEnvironmentVariableIsSet("QUENZA_DEPURAR_SQL"))
+        qWarning("PostgreSQL %s: %s\n  en: %s", qPrintable(estado), qPrintable(texto), qPrintable(APostgreSQL(sql)));
+    int codigo = ErrGeneral;
+    int rc = SQLITE_ERROR;
+    QString mensaje;
+    const QString clase = estado.left(2);
+    if (conexionPerdida || clase == QLatin1String("08") || estado == QLatin1String("57P01") || estado == QLatin1String("57P02")
+        || estado == QLatin1String("57P03")) {
+        rc = SQLITE_IOERR;
+        mensaje = QStringLiteral("se ha perdido la conexión con el servidor de la base de datos");
+        throw Error(codigo, rc, mensaje, sql, texto, estado.isEmpty() ? QStringLiteral("08006") : estado);
+    }
+    if (estado == QLatin1String("23505")) {
+        codigo = ErrDuplicado;
+        rc = kUnico;
+        QString nombre = restriccion;
+        if (!tabla.isEmpty() && nombre.startsWith(tabla + QLatin1Char('_')))
+            nombre = nombre.mid(tabla.size() + 1);
+        mensaje = QStringLiteral("ya hay otro registro con el mismo valor en «%1»").arg(nombre.isEmpty() ? tabla : nombre);
+    } else if (estado == QLatin1String("23503")) {
+        rc = kRelacion;
+        const auto rel = m_relacionesPG.value(restriccion);
+        // A statement on the child's table wants its parent; one on the parent's leaves children.
+        static const QRegularExpression objetivo(QStringLiteral("^\\s*(?:INSERT\\s+INTO|UPDATE|DELETE\\s+FROM)\\s+\"?(\\w+)"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+        const auto m = objetivo.match(sql);
+        const QString escrita = m.hasMatch() ? m.captured(1).toLower() : tabla;
+        if (escrita == rel.first) {
+            codigo = ErrFaltaRegistroRelacionado;
+            mensaje = QStringLiteral("%1: %2 en %3").arg(restriccion, QLatin1String(kMarcaFaltaPadre), rel.second);
+        } else {
+            codigo = ErrRegistrosRelacionados;
+            mensaje = QStringLiteral("%1: hay %2 en %3").arg(restriccion, QLatin1String(kMarcaRelacionados), rel.first);
+        }
+    } else if (estado == QLatin1String("P0001")) {
+        // Our own triggers' refusals, written in Spanish.
+        codigo = ErrRegistrosRelacionados;
+        rc = kRelacion;
+        mensaje = texto;
+    } else if (estado == QLatin1String("23514") || estado == QLatin1String("22001") || estado == QLatin1String("22003")) {
+        codigo = ErrReglaValidacion;
+        rc = kRegla;
+        mensaje = columna.isEmpty() ? QStringLiteral("un dato no cabe en su campo (un número fuera de su rango o un texto "
+                                                     "demasiado largo)")
+                                    : QStringLiteral("el campo «%1» no admite ese valor (un número fuera de su rango o un "
+                                                     "texto demasiado largo)").arg(columna);
+    } else if (estado == QLatin1String("23502")) {
+        codigo = ErrReglaValidacion;
+        rc = SQLITE_CONSTRAINT_NOTNULL;
+        mensaje = QStringLiteral("falta el dato «%1», que es obligatorio").arg(columna);
+    } else if (clase == QLatin1String("22")) {
+        codigo = ErrReglaValidacion;
+        rc = SQLITE_MISMATCH;
+        mensaje = QStringLiteral("un dato no es del tipo de su campo");
+    } else if (estado == QLatin1String("40001") || estado == QLatin1String("40P01") || estado == QLatin1String("55P03")) {
+        codigo = ErrNoSePuedeAbrir;
+        rc = SQLITE_BUSY;
+        mensaje = QStringLiteral("la base de datos está ocupada por otro programa");
+    } else if (estado == QLatin1String("57014")) {
+        rc = SQLITE_INTERRUPT;
+        mensaje = QStringLiteral("la operación se ha interrumpido");
+    } else if (estado == QLatin1String("25006")) {
+        codigo = ErrNoSePuedeAbrir;
+        rc = SQLITE_READONLY;
+        mensaje = QStringLiteral("no hay permiso para escribir en la base de datos");
+    } else if (estado == QLatin1String("42501")) {
+        codigo = ErrNoSePuedeAbrir;
+        rc = SQLITE_PERM;
+        mensaje = QStringLiteral("no hay permiso para escribir en la base de datos");
+    } else if (estado == QLatin1String("53100")) {
+        rc = SQLITE_FULL;
+        mensaje = QStringLiteral("el disco está lleno");
+    } else if (clase == QLatin1String("53")) {
+        rc = SQLITE_NOMEM;
+        mensaje = QStringLiteral("no queda memoria");
+    } else if (clase == QLatin1String("XX")) {
+        rc = SQLITE_CORRUPT;
+        mensaje = QStringLiteral("la base de datos está dañada");
+    } else if (estado == QLatin1String("42P01")) {
+        codigo = ErrTablaNoExiste;
+        static const QRegularExpression nombre(QStringLiteral("\"([^\"]+)\""));
+        const auto m = nombre.match(texto);
+        mensaje = QStringLiteral("no existe la tabla «%1»").arg(m.hasMatch() ? m.captured(1) : tabla);
+    } else if (estado == QLatin1String("42701")) {
+        codigo = ErrCampoExiste;
+        mensaje = QStringLiteral("el campo ya existe");
+    } else if (estado == QLatin1String("42703")) {
+        static const QRegularExpression nombre(QStringLiteral("\"([^\"]+)\""));
+        const auto m = nombre.match(texto);
+        mensaje = QStringLiteral("no existe la columna «%1»").arg(m.hasMatch() ? m.captured(1) : columna);
+    } else if (clase == QLatin1String("42")) {
+        mensaje = QStringLiteral("la sentencia no es válida");
+    } else if (clase == QLatin1String("28")) {
+        codigo = ErrNoSePuedeAbrir;
+        rc = SQLITE_AUTH;
+        mensaje = QStringLiteral("el servidor no acepta el usuario o la contraseña");
+    } else if (estado == QLatin1String("3D000")) {
+        codigo = ErrArchivoNoEncontrado;
+        rc = SQLITE_CANTOPEN;
+        mensaje = QStringLiteral("no existe esa base de datos en el servidor");
+    } else {
+        mensaje = QStringLiteral("error %1 del servidor de la base de datos").arg(estado.isEmpty() ? QStringLiteral("?") : estado);
+    }
+    throw Error(codigo, rc, mensaje, sql, texto, estado);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection
+
+void BaseDeDatos::conectarPG()
+{
+    const QByteArray destino = m_ruta.trimmed().toUtf8();
+    m_pg = PQconnectdb(destino.constData());
+    if (!m_pg)
+        throw Error(ErrNoSePuedeAbrir, SQLITE_NOMEM, QStringLiteral("no queda memoria"), {}, {}, QStringLiteral("53200"));
+    if (PQstatus(m_pg) != CONNECTION_OK) {
+        const QString texto = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
+        const bool pidePassword = PQconnectionNeedsPassword(m_pg) != 0;
+        PQfinish(m_pg);
+        m_pg = nullptr;
+        // libpq says why only in words: the server's own, or its own when it did not get that far.
+        if (pidePassword || texto.contains(QLatin1String("password")) || texto.contains(QLatin1String("authentication")))
+            throw Error(ErrNoSePuedeAbrir, SQLITE_AUTH, QStringLiteral("el servidor no acepta el usuario o la contraseña"), {},
+                        texto, QStringLiteral("28P01"));
+        if (texto.contains(QLatin1String("does not exist")) && texto.contains(QLatin1String("database")))
+            throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("no existe esa base de datos en el servidor"), {},
+                        texto, QStringLiteral("3D000"));
+        if (texto.contains(QLatin1String("invalid")) || texto.contains(QLatin1String("missing \"=\"")))
+            throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("la conexión a la base de datos está mal escrita"),
+                        {}, texto, QStringLiteral("08001"));
+        throw Error(ErrNoSePuedeAbrir, SQLITE_IOERR, QStringLiteral("no se puede conectar con el servidor de la base de datos"),
+                    {}, texto, QStringLiteral("08001"));
+    }
+    PQsetClientEncoding(m_pg, "UTF8");
+    ejecutarSimplePG(QStringLiteral("SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning"));
+    m_cancelPG = PQgetCancel(m_pg);
+    // A database made by another tool gets what ours have.
+    if (valorUnico(QStringLiteral("SELECT to_regprocedure('centimos_linea(numeric,numeric,integer)') IS NULL OR "
+                                  "NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'es_ci') OR "
+                                  "to_regtype('booleano') IS NULL"))
+            .aBooleano())
+        instalarPG();
+    m_relacionesPG.clear();
+    Sentencia& s = preparar(QStringLiteral(
+        "SELECT conname::text, conrelid::regclass::text, confrelid::regclass::text FROM pg_constraint "
+        "WHERE contype = 'f' AND connamespace = current_schema()::regnamespace"));
+    s.vincular({});
+    while (s.paso())
+        m_relacionesPG.insert(s.columna(0).aTexto(), {s.columna(1).aTexto(), s.columna(2).aTexto()});
+    s.reiniciar();
+}
+
+void BaseDeDatos::reconectarPGSiHaceFalta()
+{
+    if (!m_pg || PQstatus(m_pg) == CONNECTION_OK || m_nivelTransaccion > 0)
+        return;
+    // The server came back: the next statement goes on a new session, prepared anew.
+    PQreset(m_pg);
+    if (PQstatus(m_pg) != CONNECTION_OK)
+        return;
+    ++m_generacionPG;
+    PQsetClientEncoding(m_pg, "UTF8");
+    PQclear(PQexec(m_pg, "SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning"));
+    if (m_cancelPG)
+        PQfreeCancel(m_cancelPG);
+    m_cancelPG = PQgetCancel(m_pg);
+}
+
+void BaseDeDatos::ejecutarSimplePG(const QString& sql)
+{
+    reconectarPGSiHaceFalta();
+    const QByteArray b = APostgreSQL(sql).toUtf8();
+    const bool punto = EsEscritura(b) && enTransaccion();
+    if (punto)
+        PQclear(PQexec(m_pg, "SAVEPOINT quenza_sentencia"));
+    PGresult* res = PQexec(m_pg, b.constData());
+    const ExecStatusType e = PQresultStatus(res);
+    if (e != PGRES_COMMAND_OK && e != PGRES_TUPLES_OK) {
+        if (punto)
+            PQclear(PQexec(m_pg, "ROLLBACK TO SAVEPOINT quenza_sentencia; RELEASE SAVEPOINT quenza_sentencia"));
+        lanzarPG(res, sql);
+    }
+    m_cambiosPG = std::atol(PQcmdTuples(res));
+    PQclear(res);
+    if (punto)
+        PQclear(PQexec(m_pg, "RELEASE SAVEPOINT quenza_sentencia"));
+}
+
+// The collation, the yes/no type and the money functions of a KV740 database on the server.
+void BaseDeDatos::instalarPG()
+{
+    // Text compared without regard to case (ñ and Ñ the same, accents apart), in Spanish order,
+    // as the columns' own collation: = and ORDER BY on a name use the name's plain index.
+    static const char* const kSentencias[] = {
+        "CREATE COLLATION IF NOT EXISTS es_ci (provider = icu, locale = 'es-u-ks-level2', deterministic = false)",
+        "DO $$ BEGIN IF to_regtype('booleano') IS NULL THEN "
+        "CREATE DOMAIN booleano AS smallint CONSTRAINT booleano_si_no CHECK (VALUE IN (0, 1)); END IF; END $$",
+        // numerador / divisor rounded half up (towards +infinity at exactly half), divisor > 0.
+        "CREATE OR REPLACE FUNCTION quenza_redondeo(n numeric, d numeric) RETURNS numeric LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS $$ SELECT CASE WHEN mod(2 * n + d, 2 * d) < 0 THEN div(2 * n + d, 2 * d) - 1 "
+        "ELSE div(2 * n + d, 2 * d) END $$",
+        // A percentage as the single-precision value stored for it, exactly: m / 2^k.
+        "CREATE OR REPLACE FUNCTION quenza_exacta(x double precision, OUT m numeric, OUT k integer) LANGUAGE sql IMMUTABLE "
+        "STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN e IS NULL THEN 0 ELSE (r * 2.0::float8 ^ e)::numeric END, "
+        "coalesce(e, 0) FROM (SELECT r, CASE WHEN r = 0 OR abs(r) < 2.0::float8 ^ -41 THEN NULL "
+        "ELSE 32 - floor(ln(abs(r)) / ln(2))::integer END AS e FROM (SELECT CASE WHEN x = 'NaN' OR abs(x) = 'Infinity' "
+        "THEN 0 ELSE least(greatest(x::real::float8, -1073741824), 1073741824) END AS r) a) b $$",
+        "CREATE OR REPLACE FUNCTION centimos(e double precision) RETURNS bigint LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+        "AS $$ SELECT CASE WHEN e = 'NaN' OR abs(e) = 'Infinity' THEN NULL "
+        "WHEN abs(e * 1000000) < 2.0::float8 ^ 53 THEN quenza_redondeo((trunc(e * 1000000) + CASE WHEN "
+        "abs(e * 1000000 - trunc(e * 1000000)) >= 0.5 THEN sign(e) ELSE 0 END)::numeric, 10000)::bigint "
+        "WHEN abs(floor(e * 100 + 0.5)) >= 2.0::float8 ^ 62 THEN NULL ELSE floor(e * 100 + 0.5)::bigint END $$",
+        "CREATE OR REPLACE FUNCTION porcentaje(c numeric, t double precision) RETURNS bigint LANGUAGE sql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS $$ SELECT quenza_redondeo(trunc(c) * f.m, 100 * 2::numeric ^ f.k)::bigint FROM quenza_exacta(t) f $$",
+        "CREATE OR REPLACE FUNCTION tras_descuentos(c numeric, a double precision, b double precision) RETURNS bigint "
+        "LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT quenza_redondeo(trunc(c) * (100 * 2::numeric ^ e.k "
+        "- fa.m * 2::numeric ^ (e.k - fa.k) - fb.m * 2::numeric ^ (e.k - fb.k)), 100 * 2::numeric ^ e.k)::bigint "
+        "FROM quenza_exacta(a) fa, quenza_exacta(b) fb, LATERAL (SELECT greatest(fa.k, fb.k) AS k) e $$",
+        "CREATE OR REPLACE FUNCTION centimos_linea(p numeric, q numeric, cada integer) RETURNS bigint LANGUAGE sql IMMUTABLE "
+        "STRICT PARALLEL SAFE AS $$ SELECT (CASE cada WHEN 0 THEN quenza_redondeo(trunc(p) * trunc(q), 1000) "
+        "WHEN 1 THEN quenza_redondeo(trunc(p) * trunc(q), 100) WHEN 2 THEN trunc(p) * trunc(q) ELSE 0 END)::bigint $$",
+    };
+    Transaccion t(*this);
+    for (const char* s : kSentencias) {
+        PGresult* res = PQexec(m_pg, s);
+        const ExecStatusType e = PQresultStatus(res);
+        if (e != PGRES_COMMAND_OK && e != PGRES_TUPLES_OK)
+            lanzarPG(res, QString::fromUtf8(s));
+        PQclear(res);
+    }
+    t.commit();
+}
+
+const BaseDeDatos::ColumnaPG& BaseDeDatos::columnaPG(unsigned int tabla, int columna)
+{
+    const quint64 clave = (static_cast<quint64>(tabla) << 16) | static_cast<quint64>(columna & 0xFFFF);
+    auto it = m_columnasPG.find(clave);
+    if (it != m_columnasPG.end())
+        return it->second;
+    ColumnaPG c;
+    const QByteArray t = QByteArray::number(tabla), n = QByteArray::number(columna);
+    const char* valores[] = {t.constData(), n.constData()};
+    PGresult* res = PQexecParams(m_pg,
+                                 "SELECT ty.typname, format_type(a.atttypid, a.atttypmod), coalesce(col_description(a.attrelid, "
+                                 "a.attnum), a.attname::text) FROM pg_attribute a JOIN pg_type ty ON ty.oid = a.atttypid "
+                                 "WHERE a.attrelid = $1::oid AND a.attnum = $2::int2",
+                                 2, nullptr, valores, nullptr, nullptr, 0);
+    if (PQresultStatus(res) == PGRES_TUPLES_OK && PQntuples(res) == 1) {
+        int tamano = 0;
+        c.tipo = TipoDeclaradoPG(QString::fromUtf8(PQgetvalue(res, 0, 0)), QString::fromUtf8(PQgetvalue(res, 0, 1)), &tamano);
+        c.nombre = QString::fromUtf8(PQgetvalue(res, 0, 2));
+    }
+    PQclear(res);
+    return m_columnasPG[clave] = c;
+}
+
+// PostgreSQL keeps names in lower case; the names as defined (what the store and the lists
+// show) go in the comments of the table and its columns.
+void BaseDeDatos::nombresOriginalesPG(const QString& tabla, const std::vector<DefCampo>& campos, bool conTabla)
+{
+    QStringList s;
+    if (conTabla)
+        s << QStringLiteral("COMMENT ON TABLE %1 IS %2").arg(CitarIdentificador(tabla), CitarTexto(tabla));
+    for (const DefCampo& c : campos)
+        s << QStringLiteral("COMMENT ON COLUMN %1.%2 IS %3").arg(CitarIdentificador(tabla), CitarIdentificador(c.nombre), CitarTexto(c.nombre));
+    ejecutarSimplePG(s.join(QLatin1String("; ")));
+    m_columnasPG.clear();
+}
+
+std::vector<DefCampo> BaseDeDatos::camposDeTablaPG(const QString& tabla)
+{
+    std::vector<DefCampo> r;
+    Sentencia& s = preparar(QStringLiteral(
+        "SELECT coalesce(col_description(a.attrelid, a.attnum), a.attname::text), ty.typname::text, "
+        "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a JOIN pg_type ty "
+        "ON ty.oid = a.atttypid WHERE a.attrelid = to_regclass(quote_ident(lower(?))) AND a.attnum > 0 AND NOT a.attisdropped "
+        "ORDER BY a.attnum"));
+    s.vincular({tabla});
+    while (s.paso()) {
+        DefCampo c;
+        c.nombre = s.columna(0).aTexto();
+        c.tipo = TipoDeclaradoPG(s.columna(1).aTexto(), s.columna(2).aTexto(), &c.tamano);
+        r.push_back(c);
+    }
+    s.reiniciar();
+    return r;
+}
+
+QString BaseDeDatos::nombreIndicePG(const QString& tabla, const QString& nombre)
+{
+    Sentencia& s = preparar(QStringLiteral(
+        "SELECT c.relname::text FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_class t ON t.oid = i.indrelid "
+        "WHERE t.relname = lower(?1) AND t.relnamespace = current_schema()::regnamespace "
+        "AND c.relname IN (lower(?1 || '_' || ?2), lower(?2)) ORDER BY c.relname = lower(?1 || '_' || ?2) DESC LIMIT 1"));
+    s.vincular({tabla, nombre});
+    QString r;
+    if (s.paso())
+        r = s.columna(0).aTexto();
+    s.reiniciar();
+    return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Statements
+
+BaseDeDatos::Sentencia::Sentencia(BaseDeDatos& bd, QString sql, QByteArray sqlPg)
+    : m_bd(bd), m_sql(std::move(sql)), m_sqlPg(std::move(sqlPg))
+{
+    m_escrituraPG = EsEscritura(m_sqlPg);
+}
+
+void BaseDeDatos::Sentencia::ejecutarPG() const
+{
+    BaseDeDatos& bd = m_bd;
+    bd.reconectarPGSiHaceFalta();
+    if (m_generacionPG != bd.m_generacionPG) {
+        m_preparadasPG.clear();
+        m_generacionPG = bd.m_generacionPG;
+    }
+    std::string firma;
+    for (unsigned int t : m_tiposParamPG)
+        firma += std::to_string(t) + ',';
+    auto it = m_preparadasPG.find(firma);
+    if (it == m_preparadasPG.end()) {
+        const std::string nombre = "q" + std::to_string(++bd.m_contadorPG);
+        PGresult* res = PQprepare(bd.m_pg, nombre.c_str(), m_sqlPg.constData(), static_cast<int>(m_tiposParamPG.size()),
+                                  m_tiposParamPG.empty() ? nullptr : m_tiposParamPG.data());
+        if (PQresultStatus(res) != PGRES_COMMAND_OK)
+            bd.lanzarPG(res, m_sql);
+        PQclear(res);
+        it = m_preparadasPG.emplace(firma, nombre).first;
+    }
+    std::vector<const char*> valores(m_valoresPG.size());
+    for (size_t i = 0; i < m_valoresPG.size(); ++i)
+        valores[i] = m_nulosPG[i] ? nullptr : m_valoresPG[i].constData();
+    const bool punto = m_escrituraPG && bd.enTransaccion();
+    if (punto)
+        PQclear(PQexec(bd.m_pg, "SAVEPOINT quenza_sentencia"));
+    PGresult* res = PQexecPrepared(bd.m_pg, it->second.c_str(), static_cast<int>(valores.size()),
+                                   valores.empty() ? nullptr : valores.data(), nullptr, nullptr, 0);
+    const ExecStatusType e = PQresultStatus(res);
+    if (e != PGRES_TUPLES_OK && e != PGRES_COMMAND_OK) {
+        if (punto)
+            PQclear(PQexec(bd.m_pg, "ROLLBACK TO SAVEPOINT quenza_sentencia; RELEASE SAVEPOINT quenza_sentencia"));
+        bd.lanzarPG(res, m_sql);
+    }
+    if (punto)
+        PQclear(PQexec(bd.m_pg, "RELEASE SAVEPOINT quenza_sentencia"));
+    bd.m_cambiosPG = std::atol(PQcmdTuples(res));
+    m_resPG = res;
+    m_filaPG = -1;
+    m_ejecutadaPG = true;
+}
+
+}  // namespace motor
