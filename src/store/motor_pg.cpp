@@ -374,6 +374,16 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql)
     const QString tabla = Campo(res, PG_DIAG_TABLE_NAME);
     const QString columna = Campo(res, PG_DIAG_COLUMN_NAME);
     const QString restriccion = Campo(res, PG_DIAG_CONSTRAINT_NAME);
+    const QString tipoDato = Campo(res, PG_DIAG_DATATYPE_NAME);
+    // PostgreSQL names what it folded to lower case: the statement has it as written.
+    auto comoEscrito = [&sql](const QString& nombre) {
+        if (nombre.isEmpty())
+            return nombre;
+        const QRegularExpression r(QStringLiteral("\\b(%1)\\b").arg(QRegularExpression::escape(nombre)),
+                                   QRegularExpression::CaseInsensitiveOption);
+        const auto m = r.match(sql);
+        return m.hasMatch() ? m.captured(1) : nombre;
+    };
     const bool conexionPerdida = PQstatus(m_pg) == CONNECTION_BAD;
     if (res)
         PQclear(res);
@@ -419,8 +429,9 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql)
     } else if (estado == QLatin1String("23514") || estado == QLatin1String("22001") || estado == QLatin1String("22003")) {
         codigo = ErrReglaValidacion;
         rc = kRegla;
-        mensaje = columna.isEmpty() ? QStringLiteral("un dato no cabe en su campo (un número fuera de su rango o un texto "
-                                                     "demasiado largo)")
+        mensaje = tipoDato == QLatin1String("booleano") ? QStringLiteral("un campo de Sí o No solo admite Sí o No")
+            : columna.isEmpty() ? QStringLiteral("un dato no cabe en su campo (un número fuera de su rango o un texto "
+                                                 "demasiado largo)")
                                     : QStringLiteral("el campo «%1» no admite ese valor (un número fuera de su rango o un "
                                                      "texto demasiado largo)").arg(columna);
     } else if (estado == QLatin1String("23502")) {
@@ -459,14 +470,17 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql)
         codigo = ErrTablaNoExiste;
         static const QRegularExpression nombre(QStringLiteral("\"([^\"]+)\""));
         const auto m = nombre.match(texto);
-        mensaje = QStringLiteral("no existe la tabla «%1»").arg(m.hasMatch() ? m.captured(1) : tabla);
+        mensaje = QStringLiteral("no existe la tabla «%1»").arg(comoEscrito(m.hasMatch() ? m.captured(1) : tabla));
     } else if (estado == QLatin1String("42701")) {
         codigo = ErrCampoExiste;
         mensaje = QStringLiteral("el campo ya existe");
     } else if (estado == QLatin1String("42703")) {
         static const QRegularExpression nombre(QStringLiteral("\"([^\"]+)\""));
         const auto m = nombre.match(texto);
-        mensaje = QStringLiteral("no existe la columna «%1»").arg(m.hasMatch() ? m.captured(1) : columna);
+        QString falta = m.hasMatch() ? m.captured(1) : columna;
+        if (falta.contains(QLatin1Char('.')))
+            falta = falta.section(QLatin1Char('.'), -1);
+        mensaje = QStringLiteral("no existe la columna «%1»").arg(comoEscrito(falta));
     } else if (clase == QLatin1String("42")) {
         mensaje = QStringLiteral("la sentencia no es válida");
     } else if (clase == QLatin1String("28")) {

@@ -1,5 +1,8 @@
 #include "motor.h"
 
+#include "dinero.h"
+#include "entorno.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +25,9 @@ class Motor : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        bd = motor::BaseDeDatos::crear(dir.filePath(QStringLiteral("m.db")));
+        if (PruebasEnPostgreSQL())
+            servidor = std::make_unique<BasePostgreSQLDePrueba>();
+        bd = motor::BaseDeDatos::crear(servidor ? servidor->conexion : dir.filePath(QStringLiteral("m.db")));
         bd->crearTabla(DefTabla{QStringLiteral("Padre"),
                                 {DefCampo{QStringLiteral("Numero"), TipoCampo::Largo, 0, {}},
                                  DefCampo{QStringLiteral("Nombre"), TipoCampo::Texto, 20, {}},
@@ -51,6 +56,7 @@ protected:
     long cuenta(const QString& sql) { return static_cast<long>(bd->valorUnico(sql).aEntero()); }
 
     QTemporaryDir dir;
+    std::unique_ptr<BasePostgreSQLDePrueba> servidor;
     std::unique_ptr<motor::BaseDeDatos> bd;
 };
 
@@ -188,11 +194,41 @@ TEST_F(Motor, ErrorsCarryTheirCodes)
 // stays in what() for the logs.
 TEST_F(Motor, EveryEngineRefusalIsToldInSpanishWithWhatToDo)
 {
-    bd->ejecutarNativo(QStringLiteral("CREATE TABLE relleno (x BLOB)"));
-    const struct {
+    struct Caso {
         const char* sql;
         QStringList dice;
-    } casos[] = {
+    };
+    if (bd->esPostgreSQL()) {
+        // The server does not name the field of a number or a text that does not fit.
+        const Caso casos[] = {
+            {"UPDATE \"Hijo\" SET \"Linea\" = 40000", {"no cabe en su campo", "Corríjalo"}},
+            {"INSERT INTO \"Padre\" (\"Numero\", \"Nombre\") VALUES (9, 'UN NOMBRE DE MAS DE VEINTE')", {"no cabe en su campo"}},
+            {"UPDATE \"Padre\" SET \"Activo\" = 7", {"Sí o No"}},
+            {"INSERT INTO \"Padre\" (\"Numero\") VALUES (1)", {"Ya hay un registro", "Cambie el número"}},
+            {"SELECT * FROM NoHay", {"no existe la tabla «NoHay»", "avise al responsable"}},
+            {"SELECT Falta FROM Padre", {"no existe la columna «Falta»"}},
+            {"DELETE FROM \"Hijo\"", {"No hay permiso para escribir", "Pida permiso"}},
+        };
+        for (const Caso& c : casos) {
+            const QString sql = QString::fromUtf8(c.sql);
+            if (sql.startsWith(QLatin1String("DELETE")))
+                bd->ejecutarNativo(QStringLiteral("SET default_transaction_read_only = on"));
+            try {
+                bd->ejecutarNativo(sql);
+                ADD_FAILURE() << c.sql << " was accepted";
+            } catch (const motor::Error& e) {
+                const QString texto = motor::TextoParaUsuario(e);
+                for (const QString& parte : c.dice)
+                    EXPECT_TRUE(texto.contains(parte)) << c.sql << "\n" << texto.toStdString();
+                for (const char* ingles : {"constraint", "violates", "relation", "value", "does not exist", "syntax"})
+                    EXPECT_FALSE(texto.contains(QLatin1String(ingles), Qt::CaseInsensitive)) << texto.toStdString();
+                EXPECT_FALSE(e.textoMotor().isEmpty());
+            }
+        }
+        return;
+    }
+    bd->ejecutarNativo(QStringLiteral("CREATE TABLE relleno (x BLOB)"));
+    const Caso casos[] = {
         {"UPDATE \"Hijo\" SET \"Linea\" = 40000", {"«Linea»", "de -32.768 a 32.767", "Corríjalo"}},
         {"INSERT INTO \"Padre\" (\"Numero\", \"Nombre\") VALUES (9, 'UN NOMBRE DE MAS DE VEINTE')",
          {"«Nombre»", "hasta 20 caracteres"}},
@@ -247,6 +283,59 @@ TEST_F(Motor, TransactionRollsBackUnlessCommitted)
     EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 0);
 }
 
+// The same exact half-up cents from the server's SQL functions as from the program's own.
+TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
+{
+    const double euros[] = {0, 22.425, -22.425, 0.005, -0.005, 1.015, 2.675, 1e9 + 0.125, -7.5e-7, 123456.785, 0.1 + 0.2};
+    for (double e : euros)
+        EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos(%1)").arg(e, 0, 'g', 17)).aEntero(), Centimos(e)) << e;
+    const float tasas[] = {0, 21, 10, 4, 5.2f, 1.4f, 0.5f, 33.333f, -5.2f, 100, 1e-12f, 2.5e8f};
+    const qint64 centimos[] = {0, 1, 5, 250, 2243, -2243, 999999, 1234567891234LL};
+    for (float t : tasas) {
+        for (qint64 c : centimos) {
+            EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT porcentaje(%1, %2)").arg(c).arg(static_cast<double>(t), 0, 'g', 17)).aEntero(),
+                      PorcentajeDe(c, t))
+                << c << " " << t;
+            EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT tras_descuentos(%1, %2, 2.5)").arg(c).arg(static_cast<double>(t), 0, 'g', 17))
+                          .aEntero(),
+                      TrasDescuentos(c, t, 2.5f))
+                << c << " " << t;
+        }
+    }
+    for (int cada : {0, 1, 2, 3})
+        for (qint64 cantidad : {1, 5, 1500, -1500, 333})
+            EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos_linea(1495, %1, %2)").arg(cantidad).arg(cada)).aEntero(),
+                      ImporteLineaCentimos(1495, cantidad, static_cast<qint16>(cada)))
+                << cantidad << " " << cada;
+    EXPECT_TRUE(bd->valorUnico(QStringLiteral("SELECT porcentaje(NULL, 21)")).esNulo());
+}
+
+// A server that is not there, a database that does not exist: said in Spanish, at once.
+TEST(AbrirServidor, ConnectionFailuresAreToldInSpanish)
+{
+    if (!PruebasEnPostgreSQL())
+        GTEST_SKIP() << "sin servidor PostgreSQL de pruebas (QUENZA_PRUEBAS_POSTGRESQL=1 dentro de pg_virtualenv)";
+    const struct {
+        QString destino;
+        QString dice;
+    } casos[] = {
+        {QStringLiteral("host=127.0.0.1 port=1 dbname=kv740 connect_timeout=2"), QStringLiteral("No hay conexión con el servidor")},
+        {QStringLiteral("dbname=quenza_no_existe"), QStringLiteral("no existe la base de datos")},
+        {QStringLiteral("postgresql:///quenza_no_existe"), QStringLiteral("no existe la base de datos")},
+    };
+    for (const auto& c : casos) {
+        EXPECT_TRUE(motor::EsConexionPostgreSQL(c.destino));
+        try {
+            motor::BaseDeDatos bd(c.destino);
+            ADD_FAILURE() << qPrintable(c.destino);
+        } catch (const motor::Error& e) {
+            EXPECT_TRUE(motor::TextoParaUsuario(e).contains(c.dice)) << qPrintable(motor::TextoParaUsuario(e));
+        }
+    }
+    EXPECT_FALSE(motor::EsConexionPostgreSQL(QStringLiteral("/datos/kv740.db")));
+    EXPECT_FALSE(motor::EsConexionPostgreSQL(QStringLiteral("C:\\KV740\\kv740.db")));
+}
+
 TEST(AbrirBase, RefusesWhatIsNotAUsableDatabase)
 {
     QTemporaryDir dir;
@@ -269,6 +358,7 @@ TEST(AbrirBase, RefusesWhatIsNotAUsableDatabase)
 
 TEST(AbrirBase, AWriterBusyElsewhereNeitherStopsOpeningNorHangsAWrite)
 {
+    SOLO_SQLITE("the file's write lock");
     QTemporaryDir dir;
     const QString ruta = dir.filePath(QStringLiteral("l.db"));
     auto otra = motor::BaseDeDatos::crear(ruta);
@@ -306,6 +396,7 @@ QString Diario(motor::BaseDeDatos& bd) { return bd.valorUnico(QStringLiteral("PR
 
 TEST(DiarioEnRed, ANetworkFolderGetsTheRollbackJournalAndALocalOneWriteAheadLogging)
 {
+    SOLO_SQLITE("the journal of a file in a network folder");
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("red")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("local")));
@@ -339,6 +430,7 @@ TEST(DiarioEnRed, ANetworkFolderGetsTheRollbackJournalAndALocalOneWriteAheadLogg
 
 TEST(DiarioEnRed, AnotherProgramStillInWriteAheadLoggingKeepsANetworkOpenOut)
 {
+    SOLO_SQLITE("the journal of a file in a network folder");
     // Two PCs in write-ahead logging over the network would corrupt the file: refused instead.
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("red")));
@@ -370,7 +462,10 @@ TEST(DiarioEnRed, ALocalFolderIsNotANetworkOne)
 TEST(Interrumpir, StopsALongQueryFromAnotherThread)
 {
     QTemporaryDir dir;
-    auto bd = motor::BaseDeDatos::crear(dir.filePath(QStringLiteral("i.db")));
+    std::unique_ptr<BasePostgreSQLDePrueba> servidor;
+    if (PruebasEnPostgreSQL())
+        servidor = std::make_unique<BasePostgreSQLDePrueba>();
+    auto bd = motor::BaseDeDatos::crear(servidor ? servidor->conexion : dir.filePath(QStringLiteral("i.db")));
     std::atomic<bool> cortada{false};
     std::thread hilo([&] {
         try {
