@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [--tests]
 #   --tests  also installs what the integration tests use (LibreOffice without its desktop
 #            parts, poppler-utils, CUPS with the PDF printer, fonts, the validators of the
-#            desktop entry and AppStream metainfo).
+#            desktop entry and AppStream metainfo, PostgreSQL for the suites' server half).
 set -euo pipefail
 
 SUDO=""
@@ -12,7 +12,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 BUILD_PKGS=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-serialport-dev qt6-translations-l10n
-  libsqlite3-dev sqlite3 zlib1g-dev libqrencode-dev
+  libsqlite3-dev sqlite3 libpq-dev zlib1g-dev libqrencode-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
 )
@@ -21,6 +21,7 @@ TEST_PKGS=(
   libreoffice-calc-nogui libreoffice-writer-nogui
   cups cups-bsd printer-driver-cups-pdf
   clang libclang-rt-14-dev
+  postgresql postgresql-common postgresql-client
 )
 
 PKGS=("${BUILD_PKGS[@]}")

@@ -194,6 +194,16 @@ private:
                         ++i;
                     break;
                 }
+                if (m_postgres && l == QLatin1String("like")) {
+                    // Texts compare without regard to case in a collation LIKE cannot use on
+                    // PostgreSQL: the pattern brings the database's own, and ILIKE ignores case
+                    // as SQLite's LIKE does.
+                    const size_t desde = siguienteNoEspacio(i + 1, hasta);
+                    const size_t fin = finDeOperando(desde, hasta);
+                    r += QLatin1String("ILIKE (") + secuencia(desde, fin).trimmed() + QLatin1String(") COLLATE \"default\"");
+                    i = fin - 1;
+                    break;
+                }
                 if (l == QLatin1String("true")) {
                     r += QLatin1Char('1');
                     break;
@@ -225,6 +235,33 @@ private:
             }
         }
         return r;
+    }
+
+    // Where the operand that starts at `desde` ends: at a word or a symbol that ends an expression.
+    size_t finDeOperando(size_t desde, size_t hasta) const
+    {
+        static const QStringList fin = {QStringLiteral("and"), QStringLiteral("or"), QStringLiteral("escape"), QStringLiteral("order"),
+                                        QStringLiteral("group"), QStringLiteral("having"), QStringLiteral("limit"), QStringLiteral("union"),
+                                        QStringLiteral("then"), QStringLiteral("else"), QStringLiteral("end"), QStringLiteral("when"),
+                                        QStringLiteral("as"), QStringLiteral("from"), QStringLiteral("where")};
+        int nivel = 0;
+        size_t i = desde;
+        for (; i < hasta; ++i) {
+            const Token& t = m_t[i];
+            if (t.clase == Clase::Simbolo) {
+                if (t.texto == QLatin1String("("))
+                    ++nivel;
+                else if (t.texto == QLatin1String(")") && --nivel < 0)
+                    break;
+                else if (nivel == 0 && t.texto == QLatin1String(","))
+                    break;
+            } else if (nivel == 0 && t.clase == Clase::Palabra && fin.contains(t.texto.toLower())) {
+                break;
+            }
+        }
+        while (i > desde && m_t[i - 1].clase == Clase::Espacio)
+            --i;
+        return i;
     }
 
     // A condition that is one column (or one quoted name) is a yes/no field: PostgreSQL wants it

@@ -1,6 +1,7 @@
 // kv740sim: creates demo KV740 databases and plays the scale line on them.
 //
 //   kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series] [--verifactu NIF "Razón social"]
+//                          [--base-datos CONEXION]   (an empty PostgreSQL database instead of CARPETA/kv740.db)
 //   kv740sim balanza CARPETA [--intervalo MS] [--tickets N]
 //   kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]
 
@@ -22,6 +23,7 @@ int uso()
     std::fprintf(stderr,
                  "Uso:\n"
                  "  kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series] [--verifactu NIF \"Razón social\"]\n"
+                 "                 [--base-datos CONEXION]  (una base de datos PostgreSQL vacía, p. ej. postgresql://usuario@servidor/kv740)\n"
                  "  kv740sim balanza CARPETA [--intervalo MS] [--tickets N]\n"
                  "  kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]\n");
     return 2;
@@ -67,6 +69,11 @@ int main(int argc, char** argv)
             o.forma = forma == QLatin1String("primera") ? kv740::FormaPrograma::Primera
                 : forma == QLatin1String("series")     ? kv740::FormaPrograma::ConSeries
                                                         : kv740::FormaPrograma::Ninguna;
+            o.baseDatos = opcion(args, QStringLiteral("--base-datos"));
+            if (args.contains(QStringLiteral("--base-datos")) && !motor::EsConexionPostgreSQL(o.baseDatos)) {
+                std::fprintf(stderr, "kv740sim: --base-datos espera una conexión PostgreSQL (postgresql://... o host=... dbname=...)\n");
+                return 2;
+            }
             const QString ruta = kv740::CrearDemo(carpeta, o);
             if (!args.contains(QStringLiteral("--solo-kv740")) && o.forma == kv740::FormaPrograma::Ninguna)
                 preparar(ruta, true);
