@@ -370,6 +370,9 @@ void BaseDatos::CrearIndicesDeConsulta()
                                   {"AlbaranVentaCabecera", "Pagado"}};
     for (const Nulos& n : nulos) {
         const QString tabla = QString::fromLatin1(n.tabla), campo = QString::fromLatin1(n.campo);
+        // Asked first: PostgreSQL refuses even an index that exists already to a read-only start.
+        if (m_bd->definicionIndice(tabla + QStringLiteral("_Nulos") + campo))
+            continue;
         m_bd->ejecutarNativo(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3) WHERE %3 IS NULL")
                                  .arg(motor::CitarIdentificador(tabla + QStringLiteral("_Nulos") + campo),
                                       motor::CitarIdentificador(tabla), motor::CitarIdentificador(campo)));

@@ -286,7 +286,10 @@ private:
     void conectarPG();
     void instalarPG();
     void ejecutarSimplePG(const QString& sql);
-    [[noreturn]] void lanzarPG(pg_result* res, const QString& sql);
+    void empezarEscrituraSueltaPG();
+    [[noreturn]] void lanzarPG(pg_result* res, const QString& sql, const std::vector<QByteArray>& valores = {},
+                               const std::vector<bool>& nulos = {});
+    QString reglaIncumplidaPG(const QString& sql, const std::vector<QByteArray>& valores, const std::vector<bool>& nulos);
     struct ColumnaPG {
         std::optional<TipoCampo> tipo;
         QString nombre;  // as the table was defined with it

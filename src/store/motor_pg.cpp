@@ -259,10 +259,13 @@ QString APostgreSQL(const QString& sql)
                 r += QLatin1String("ctid");
             } else if (u == QLatin1String("NOCASE") && anterior == QLatin1String("COLLATE")) {
                 r += QLatin1String("es_ci");
-            } else if (u == QLatin1String("IMMEDIATE") && anterior == QLatin1String("BEGIN")) {
-                // BEGIN alone: rows are locked as they are written.
+            } else if ((u == QLatin1String("IMMEDIATE") || u == QLatin1String("EXCLUSIVE")) && anterior == QLatin1String("BEGIN")) {
+                // One writer at a time, as on SQLite: every guarantee the store gives several
+                // stations (a note billed once, numbers under the lock, nothing overwritten) was
+                // made on that. Readers never wait for it; it goes with the transaction.
                 while (r.endsWith(QLatin1Char(' ')))
                     r.chop(1);
+                r += QLatin1String("; SELECT pg_advisory_xact_lock(740740)");
             } else if (u == QLatin1String("CHAR") && i < n && sql[i] == QLatin1Char('(')) {
                 r += QLatin1String("chr");
             } else if (u == QLatin1String("IS")) {
@@ -365,7 +368,133 @@ void EliminarBasePostgreSQL(const QString& servidor, const QString& nombre)
 // ---------------------------------------------------------------------------------------------
 // Errors
 
-void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql)
+namespace {
+
+// Splits a list at its top-level commas (quotes and parentheses kept whole).
+QStringList Partes(const QString& lista)
+{
+    QStringList r;
+    int nivel = 0;
+    bool comillas = false;
+    qsizetype inicio = 0;
+    for (qsizetype i = 0; i < lista.size(); ++i) {
+        const QChar c = lista[i];
+        if (c == QLatin1Char('\''))
+            comillas = !comillas;
+        else if (!comillas && c == QLatin1Char('('))
+            ++nivel;
+        else if (!comillas && c == QLatin1Char(')'))
+            --nivel;
+        else if (!comillas && nivel == 0 && c == QLatin1Char(',')) {
+            r << lista.mid(inicio, i - inicio).trimmed();
+            inicio = i + 1;
+        }
+    }
+    r << lista.mid(inicio).trimmed();
+    return r;
+}
+
+}  // namespace
+
+// PostgreSQL does not say which field a number or a text did not fit: the statement's own
+// fields and values do, read against the table's definition. Empty when it cannot be told.
+QString BaseDeDatos::reglaIncumplidaPG(const QString& sql, const std::vector<QByteArray>& valores, const std::vector<bool>& nulos)
+{
+    static const QRegularExpression insercion(
+        QStringLiteral("^\\s*INSERT\\s+INTO\\s+\"?(\\w+)\"?\\s*\\((.*?)\\)\\s*VALUES\\s*\\((.*)\\)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression cambio(
+        QStringLiteral("^\\s*UPDATE\\s+\"?(\\w+)\"?\\s+SET\\s+(.*?)(\\s+WHERE\\s+.*)?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    QString tabla;
+    std::vector<std::pair<QString, QString>> pares;  // field, value as written
+    if (const auto m = insercion.match(sql); m.hasMatch()) {
+        tabla = m.captured(1);
+        const QStringList c = Partes(m.captured(2)), v = Partes(m.captured(3));
+        for (qsizetype i = 0; i < c.size() && i < v.size(); ++i)
+            pares.emplace_back(c[i], v[i]);
+    } else if (const auto u = cambio.match(sql); u.hasMatch()) {
+        tabla = u.captured(1);
+        for (const QString& a : Partes(u.captured(2)))
+            pares.emplace_back(a.section(QLatin1Char('='), 0, 0).trimmed(), a.section(QLatin1Char('='), 1).trimmed());
+    } else {
+        return {};
+    }
+    std::vector<DefCampo> campos;
+    try {
+        campos = camposDeTabla(tabla);
+    } catch (const Error&) {
+        return {};
+    }
+    auto regla = [](const DefCampo& d) -> QString {
+        switch (d.tipo) {
+        case TipoCampo::Booleano: return QStringLiteral("el campo «%1» solo admite Sí o No").arg(d.nombre);
+        case TipoCampo::Entero: return QStringLiteral("el campo «%1» solo admite números enteros de -32.768 a 32.767").arg(d.nombre);
+        case TipoCampo::Largo:
+            return QStringLiteral("el campo «%1» solo admite números enteros de -2.147.483.648 a 2.147.483.647").arg(d.nombre);
+        case TipoCampo::Texto:
+            return QStringLiteral("el campo «%1» solo admite textos de hasta %2 caracteres").arg(d.nombre).arg(d.tamano > 0 ? d.tamano : 50);
+        default: return {};
+        }
+    };
+    // A field given a value worked out by the statement (Venta = Venta + ?) is the one, when
+    // no value as written breaks a rule and it is the only such field.
+    std::vector<const DefCampo*> calculados;
+    int ultimo = 0;
+    for (auto [campo, valor] : pares) {
+        campo.remove(QLatin1Char('"'));
+        QString texto;
+        bool nulo = false;
+        if (valor.startsWith(QLatin1Char('?'))) {
+            const int k = valor.size() > 1 ? valor.mid(1).toInt() : ultimo + 1;
+            ultimo = std::max(ultimo, k);
+            if (k < 1 || static_cast<size_t>(k) > valores.size())
+                continue;
+            nulo = nulos[static_cast<size_t>(k - 1)];
+            texto = QString::fromUtf8(valores[static_cast<size_t>(k - 1)]);
+        } else if (valor.startsWith(QLatin1Char('\'')) && valor.endsWith(QLatin1Char('\''))) {
+            texto = valor.mid(1, valor.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+        } else {
+            texto = valor;
+            bool numero = false;
+            valor.toDouble(&numero);
+            if (!numero && valor.compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
+                for (const DefCampo& d : campos)
+                    if (d.nombre.compare(campo.remove(QLatin1Char('"')), Qt::CaseInsensitive) == 0 && !regla(d).isEmpty())
+                        calculados.push_back(&d);
+        }
+        if (nulo)
+            continue;
+        for (const DefCampo& d : campos) {
+            if (d.nombre.compare(campo, Qt::CaseInsensitive) != 0)
+                continue;
+            bool ok = false;
+            const double n = texto.toDouble(&ok);
+            switch (d.tipo) {
+            case TipoCampo::Booleano:
+                if (ok && n != 0 && n != 1)
+                    return QStringLiteral("el campo «%1» solo admite Sí o No").arg(d.nombre);
+                break;
+            case TipoCampo::Entero:
+                if (ok && (n < -32768.5 || n >= 32767.5))
+                    return QStringLiteral("el campo «%1» solo admite números enteros de -32.768 a 32.767").arg(d.nombre);
+                break;
+            case TipoCampo::Largo:
+                if (ok && (n < -2147483648.5 || n >= 2147483647.5))
+                    return QStringLiteral("el campo «%1» solo admite números enteros de -2.147.483.648 a 2.147.483.647").arg(d.nombre);
+                break;
+            case TipoCampo::Texto:
+                if (texto.size() > (d.tamano > 0 ? d.tamano : 50))
+                    return QStringLiteral("el campo «%1» solo admite textos de hasta %2 caracteres").arg(d.nombre).arg(d.tamano > 0 ? d.tamano : 50);
+                break;
+            default: break;
+            }
+        }
+    }
+    return calculados.size() == 1 ? regla(*calculados.front()) : QString();
+}
+
+void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql, const std::vector<QByteArray>& valores, const std::vector<bool>& nulos)
 {
     const QString estado = res ? Campo(res, PG_DIAG_SQLSTATE) : QString();
     QString texto = res ? Campo(res, PG_DIAG_MESSAGE_PRIMARY) : QString();
@@ -429,7 +558,8 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql)
     } else if (estado == QLatin1String("23514") || estado == QLatin1String("22001") || estado == QLatin1String("22003")) {
         codigo = ErrReglaValidacion;
         rc = kRegla;
-        mensaje = tipoDato == QLatin1String("booleano") ? QStringLiteral("un campo de Sí o No solo admite Sí o No")
+        const QString regla = reglaIncumplidaPG(sql, valores, nulos);
+        mensaje = !regla.isEmpty() ? regla : tipoDato == QLatin1String("booleano") ? QStringLiteral("un campo de Sí o No solo admite Sí o No")
             : columna.isEmpty() ? QStringLiteral("un dato no cabe en su campo (un número fuera de su rango o un texto "
                                                  "demasiado largo)")
                                     : QStringLiteral("el campo «%1» no admite ese valor (un número fuera de su rango o un "
@@ -559,18 +689,41 @@ void BaseDeDatos::reconectarPGSiHaceFalta()
     m_cancelPG = PQgetCancel(m_pg);
 }
 
+// A write outside a transaction waits for the write lock like any save (lock_timeout says how
+// long); a wait that runs out is the busy error of the write itself.
+void BaseDeDatos::empezarEscrituraSueltaPG()
+{
+    PGresult* res = PQexec(m_pg, "BEGIN; SELECT pg_advisory_xact_lock(740740)");
+    const ExecStatusType e = PQresultStatus(res);
+    if (e != PGRES_COMMAND_OK && e != PGRES_TUPLES_OK) {
+        if (PQtransactionStatus(m_pg) != PQTRANS_IDLE)
+            PQclear(PQexec(m_pg, "ROLLBACK"));
+        lanzarPG(res, QStringLiteral("BEGIN"));
+    }
+    PQclear(res);
+}
+
 void BaseDeDatos::ejecutarSimplePG(const QString& sql)
 {
     reconectarPGSiHaceFalta();
     const QByteArray b = APostgreSQL(sql).toUtf8();
-    const bool punto = EsEscritura(b) && enTransaccion();
+    const bool escritura = EsEscritura(b);
+    const bool punto = escritura && enTransaccion();
+    // A write on its own takes the write lock too, for as long as it runs.
+    if (escritura && !punto)
+        empezarEscrituraSueltaPG();
     if (punto)
         PQclear(PQexec(m_pg, "SAVEPOINT quenza_sentencia"));
     PGresult* res = PQexec(m_pg, b.constData());
     const ExecStatusType e = PQresultStatus(res);
+    if (escritura && !punto)
+        PQclear(PQexec(m_pg, e == PGRES_COMMAND_OK || e == PGRES_TUPLES_OK ? "COMMIT" : "ROLLBACK"));
     if (e != PGRES_COMMAND_OK && e != PGRES_TUPLES_OK) {
         if (punto)
             PQclear(PQexec(m_pg, "ROLLBACK TO SAVEPOINT quenza_sentencia; RELEASE SAVEPOINT quenza_sentencia"));
+        // A transaction that could not get the write lock is no transaction, as on SQLite.
+        if (b.trimmed().toUpper().startsWith("BEGIN") && PQtransactionStatus(m_pg) == PQTRANS_INERROR)
+            PQclear(PQexec(m_pg, "ROLLBACK"));
         lanzarPG(res, sql);
     }
     m_cambiosPG = std::atol(PQcmdTuples(res));
@@ -727,15 +880,20 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
     for (size_t i = 0; i < m_valoresPG.size(); ++i)
         valores[i] = m_nulosPG[i] ? nullptr : m_valoresPG[i].constData();
     const bool punto = m_escrituraPG && bd.enTransaccion();
+    const bool suelta = m_escrituraPG && !punto;
+    if (suelta)
+        bd.empezarEscrituraSueltaPG();
     if (punto)
         PQclear(PQexec(bd.m_pg, "SAVEPOINT quenza_sentencia"));
     PGresult* res = PQexecPrepared(bd.m_pg, it->second.c_str(), static_cast<int>(valores.size()),
                                    valores.empty() ? nullptr : valores.data(), nullptr, nullptr, 0);
     const ExecStatusType e = PQresultStatus(res);
+    if (suelta)
+        PQclear(PQexec(bd.m_pg, e == PGRES_COMMAND_OK || e == PGRES_TUPLES_OK ? "COMMIT" : "ROLLBACK"));
     if (e != PGRES_TUPLES_OK && e != PGRES_COMMAND_OK) {
         if (punto)
             PQclear(PQexec(bd.m_pg, "ROLLBACK TO SAVEPOINT quenza_sentencia; RELEASE SAVEPOINT quenza_sentencia"));
-        bd.lanzarPG(res, m_sql);
+        bd.lanzarPG(res, m_sql, m_valoresPG, m_nulosPG);
     }
     if (punto)
         PQclear(PQexec(bd.m_pg, "RELEASE SAVEPOINT quenza_sentencia"));

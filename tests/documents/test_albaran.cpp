@@ -339,6 +339,8 @@ TEST_F(NotaDeEntrega, ARefusedLineLeavesTheWholeNoteAsItWasAndEveryRefusedLineIs
         l->SetCodigo(902);
         l->FijarComentario(QString(200, QLatin1Char('x')));
     }
+    if (m().esPostgreSQL())
+        return;  // a full disk is SQLite's file here; the server's is told by its SQLSTATE (engine tests)
     m().ejecutarNativo(QStringLiteral("PRAGMA max_page_count = %1").arg(uno(QStringLiteral("PRAGMA page_count")) + 5));
     EXPECT_FALSE(b.Update());
     EXPECT_TRUE(b.UltimoError().contains(QStringLiteral("disco"))) << b.UltimoError().toStdString();

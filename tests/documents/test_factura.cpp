@@ -270,8 +270,8 @@ TEST_F(FacturaDePrueba, AFailingLineLeavesNoInvoiceBehind)
     ASSERT_TRUE(f.SetCliente(1));
     f.NuevaLinea()->FijarImporte(10.0);
     f.NuevaLinea()->FijarImporte(20.0);
-    m().ejecutarNativo(QStringLiteral("CREATE TRIGGER una_linea BEFORE INSERT ON FacturaVentaDetalle WHEN NEW.Linea > 1 "
-                                      "BEGIN SELECT RAISE(ABORT, 'disco lleno'); END"));
+    m().crearDisparadorRechazo(QStringLiteral("una_linea"), QStringLiteral("FacturaVentaDetalle"), QStringLiteral("INSERT"),
+                               QStringLiteral("NEW.Linea > 1"), QStringLiteral("disco lleno"));
     EXPECT_FALSE(f.Update());
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaCabecera")), 0);
     EXPECT_EQ(uno(QStringLiteral("select count(*) from FacturaVentaDetalle")), 0);

@@ -497,6 +497,7 @@ class Choque : public Lote {};
 
 TEST_F(Choque, KilledAnywhereTheDatabaseStaysWhole)
 {
+    SOLO_SQLITE("copies the database file before each kill");
     // With the invoice records on: an invoice and its record stand or fall together.
     bd->GuardarVerifactu({true, QStringLiteral("B12345674"), QStringLiteral("CARNES QUENZA SL"), {}, {}, true});
     for (int c = 1; c <= 50; ++c)

@@ -337,7 +337,7 @@ TEST_F(Verifactu, WithinASeriesNumbersRunWithoutGapsAndDatesNeverGoBack)
     EXPECT_TRUE(bien->Update()) << bien->UltimoError().toStdString();
 
     // Without the mode, as ever: any free number, any date.
-    m().ejecutarNativo(QStringLiteral("DROP TRIGGER Verifactu_SiempreActivo"));
+    m().eliminarDisparador(QStringLiteral("Verifactu_SiempreActivo"), QStringLiteral("Verifactu"));
     m().ejecutarNativo(QStringLiteral("UPDATE Verifactu SET Activo=0"));
     EXPECT_TRUE(nueva(9, QDate(2026, 1, 1))->Update());
 }
@@ -407,7 +407,7 @@ TEST_F(Verifactu, TheCheckFindsEveryKindOfBreak)
     // whose fingerprint no longer matches (its trigger dropped first, as a forger would).
     m().ejecutarNativo(QStringLiteral("UPDATE FacturaVentaDetalle SET Importe=99 WHERE Numero=%1").arg(*a->Numero));
     m().ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaCabecera (Serie, Numero, Fecha, Cliente) VALUES (0, 9, '2027-01-04', 1)"));
-    m().ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoCambiar"));
+    m().eliminarDisparador(QStringLiteral("RegistroFacturacion_NoCambiar"), QStringLiteral("RegistroFacturacion"));
     m().ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET ImporteTotal=1 WHERE Orden=3"));
     const QStringList faltas = verifactu::VerificarRegistros(*bd);
     const QString todo = faltas.join(QLatin1Char('\n'));
@@ -416,7 +416,7 @@ TEST_F(Verifactu, TheCheckFindsEveryKindOfBreak)
     EXPECT_TRUE(todo.contains(QStringLiteral("La factura A-000009 no tiene registro de facturación."))) << todo.toStdString();
     EXPECT_TRUE(todo.contains(QStringLiteral("Registro 3 (factura A-000003): su huella no corresponde a sus datos."))) << todo.toStdString();
 
-    m().ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoBorrar"));
+    m().eliminarDisparador(QStringLiteral("RegistroFacturacion_NoBorrar"), QStringLiteral("RegistroFacturacion"));
     m().ejecutarNativo(QStringLiteral("DELETE FROM RegistroFacturacion WHERE Orden=2"));
     const QString sinDos = verifactu::VerificarRegistros(*bd).join(QLatin1Char('\n'));
     EXPECT_TRUE(sinDos.contains(QStringLiteral("Faltan los registros 2 a 2 de la cadena."))) << sinDos.toStdString();

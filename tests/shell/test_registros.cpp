@@ -81,7 +81,7 @@ TEST_F(RegistrosDesdeLaLinea, TheCheckSaysWhetherTheChainHoldsAndTheExportWrites
 
     {
         motor::BaseDeDatos m(ruta);
-        m.ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoCambiar"));
+        m.eliminarDisparador(QStringLiteral("RegistroFacturacion_NoCambiar"), QStringLiteral("RegistroFacturacion"));
         m.ejecutarNativo(QStringLiteral("UPDATE RegistroFacturacion SET FechaExpedicionFactura='05-01-2027' WHERE Orden=2"));
     }
     const Salida mal = quenza({QStringLiteral("--verificar-registros")});

@@ -133,7 +133,7 @@ TEST_F(Registros, AnOlderRecordsTableGetsTheForeignCustomersFieldsUnderItsGuard)
 {
     motor::BaseDeDatos& m = *bd->Motor();
     const QString antes = m.valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE name='RegistroFacturacion_NoCambiar'")).aTexto();
-    m.ejecutarNativo(QStringLiteral("DROP TRIGGER RegistroFacturacion_NoCambiar"));
+    m.eliminarDisparador(QStringLiteral("RegistroFacturacion_NoCambiar"), QStringLiteral("RegistroFacturacion"));
     for (const char* campo : {"PaisDestinatario", "IDTypeDestinatario", "IDOtroDestinatario"})
         m.ejecutarNativo(QStringLiteral("ALTER TABLE RegistroFacturacion DROP COLUMN %1").arg(QLatin1String(campo)));
     m.ejecutarNativo(QString(antes).replace(QStringLiteral(", \"PaisDestinatario\", \"IDTypeDestinatario\", \"IDOtroDestinatario\""),

@@ -398,11 +398,77 @@ void CargarDocumentosDemo(motor::BaseDeDatos& bd, const QDate& hoy)
     }
 }
 
+namespace {
+
+// The same rows on PostgreSQL: its own counting series, dates and zero-padding.
+void GenerarVolumenPG(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
+{
+    const auto n = [](int x) { return Valor(static_cast<qint64>(x)); };
+    const QString ceros6 = QStringLiteral("lpad(%1::text, greatest(6, length(%1::text)), '0')");
+    bd.ejecutarNativo(QStringLiteral("DELETE FROM PLUSES WHERE SECCION = 1"));
+    bd.ejecutarNativo(QStringLiteral(
+                          "INSERT INTO PLUSES (SECCION, CODPLU, NOMPLU, CADA, DEPTO, PRECIO_01, PRECIO_02, PRECIO_03, PRECIO_11, "
+                          "PRECIO_12, PRECIO_13, PRECIO_21, PRECIO_22, PRECIO_23, SALIDA, ENVASE) "
+                          "SELECT 1, i, 'ARTICULO ' || %1, i % 3, 1 + i % 9, 100 + i % 2000, "
+                          "100 + i % 2000, 100 + i % 2000, 95 + i % 2000, 95 + i % 2000, 95 + i % 2000, 90 + i % 2000, "
+                          "90 + i % 2000, 90 + i % 2000, 0, 0 FROM generate_series(1, ?1) AS s(i)")
+                          .arg(ceros6.arg(QStringLiteral("((i * 7919) % ?1)"))),
+                      {n(v.articulos)});
+    bd.ejecutarNativo(QStringLiteral(
+                          "INSERT INTO Cliente (Codigo, NIF, Nombre, Direccion1, CodPostal, Poblacion, Provincia, UsaREq, DiaPago, "
+                          "Descuento, Observaciones) SELECT i, lpad(i::text, greatest(8, length(i::text)), '0') || "
+                          "substr('TRWAGMYFPDXBNJZSQVHLCKE', (i % 23 + 1)::int, 1), 'CLIENTE ' || %1, "
+                          "'C/ MAYOR ' || i, '46001', 'VALENCIA', 'VALENCIA', (i % 4 = 0)::int, 1 + i % 28, (i % 3) * 2.5, '' "
+                          "FROM generate_series(1, ?1) AS s(i)")
+                          .arg(ceros6.arg(QStringLiteral("((i * 7907) % ?1)"))),
+                      {n(v.clientes)});
+    const qint64 seed = static_cast<qint64>(semilla % 1000);
+    bd.ejecutarNativo(QStringLiteral(
+                          "INSERT INTO AlbaranVentaCabecera (Numero, Fecha, Cliente, sFac, Factura, Pagado, DesctoPP, Observaciones, onLine) "
+                          "SELECT i, ?2::date - ((i * 31 + ?5) % ?3)::int, 1 + (i * 37) % ?4, 0, NULL, 0, 0, '', 0 "
+                          "FROM generate_series(1, ?1) AS s(i)"),
+                      {n(v.albaranes), v.hasta.toString(Qt::ISODate), n(v.dias), n(v.clientes), Valor(seed)});
+    bd.ejecutarNativo(QStringLiteral(
+                          "INSERT INTO AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Descuento, Cada, Cantidad, "
+                          "CanStock, Bultos, Envase, Comentario) SELECT 1 + i / ?2, 1 + i % ?2, 1 + (i * 13) % ?3, 1 + i % 9, "
+                          "100 + i % 2000, 0, i % 3, 1 + (i * 17) % 3000, 0, 0, 0, NULL FROM generate_series(0, ?1 * ?2 - 1) AS s(i)"),
+                      {n(v.albaranes), n(v.lineasPorAlbaran), n(v.articulos)});
+    bd.ejecutarNativo(QStringLiteral(
+                          "INSERT INTO FacturaVentaCabecera (Serie, Numero, Fecha, Cliente, Albaran, Pagado, ImporteEnvases, DesctoPP, "
+                          "Descuento, Observaciones) SELECT 1, i, ?2::date - ((i * 29) % ?3)::int, 1 + (i * 37) % ?4, "
+                          "NULL, CASE WHEN i % 3 = 0 THEN 0 ELSE 100 END, 0, 0, 0, '' FROM generate_series(1, ?1) AS s(i)"),
+                      {n(v.facturas), v.hasta.toString(Qt::ISODate), n(v.dias), n(v.clientes)});
+    bd.ejecutarNativo(QStringLiteral(
+                          "INSERT INTO FacturaVentaDetalle (Serie, Numero, Linea, Concepto, Referencia, Descripcion, Cantidad, Precio, "
+                          "Unidad, Importe, Descuento, pIVA, pREq, Bultos, Envase, Comentario) SELECT 1, 1 + i / 4, 1 + i % 4, '', "
+                          "1 + i % 500, 'ARTICULO', 1.5, 10.01, 0, 15.02, 0, CASE WHEN i % 2 = 0 THEN 10 ELSE 21 END, "
+                          "CASE WHEN i % 2 = 0 THEN 1.4 ELSE 5.2 END, 0, 0, NULL FROM generate_series(0, ?1 * 4 - 1) AS s(i)"),
+                      {n(v.facturas)});
+    bd.ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET sFac = 1, Factura = 1 + Numero % ?1 WHERE Numero <= ?2"),
+                      {n(v.facturas), n(v.facturas * 2)});
+    if (v.tickets > 0) {
+        bd.ejecutarNativo(QStringLiteral(
+                              "INSERT INTO Transacs (docID, tagID, numTK, balan, opera, fecha, tipoT, impor, linea, cdPLU, canti, preci) "
+                              "SELECT 1 + i / 5, 0, 1 + i / 5, 1, 1, ?2::timestamp - ((i / 5) % ?3) * interval '1 day', "
+                              "CASE i % 5 WHEN 4 THEN 15 ELSE 1 END, 1000, 1 + i % 5, 1 + i % 40, 500, 1000 "
+                              "FROM generate_series(0, ?1 - 1) AS s(i)"),
+                          {n(v.tickets), v.hasta.toString(Qt::ISODate) + QStringLiteral(" 12:00:00"), n(v.dias)});
+    }
+    bd.ejecutarNativo(QStringLiteral("ANALYZE"));
+}
+
+}  // namespace
+
 void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
 {
     // One statement per table over a counting sequence: the engine writes the rows itself.
     motor::BaseDeDatos::Transaccion t(bd);
     const auto n = [](int x) { return Valor(static_cast<qint64>(x)); };
+    if (bd.esPostgreSQL()) {
+        GenerarVolumenPG(bd, v, semilla);
+        t.commit();
+        return;
+    }
     bd.ejecutarNativo(QStringLiteral("DELETE FROM PLUSES WHERE SECCION = 1"));
     bd.ejecutarNativo(QStringLiteral(
                           "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "

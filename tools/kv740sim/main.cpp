@@ -4,6 +4,7 @@
 //                          [--base-datos CONEXION]   (an empty PostgreSQL database instead of CARPETA/kv740.db)
 //   kv740sim balanza CARPETA [--intervalo MS] [--tickets N]
 //   kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]
+//                            [--base-datos CONEXION]
 
 #include "archivoini.h"
 #include "basedatos.h"
@@ -98,7 +99,9 @@ int main(int argc, char** argv)
             v.facturas = opcion(args, QStringLiteral("--facturas"), QStringLiteral("30000")).toInt();
             v.tickets = opcion(args, QStringLiteral("--tickets"), QStringLiteral("0")).toInt();
             v.hasta = QDate::currentDate();
-            const QString ruta = kv740::CrearDemo(carpeta, {});
+            kv740::Opciones o;
+            o.baseDatos = opcion(args, QStringLiteral("--base-datos"));
+            const QString ruta = kv740::CrearDemo(carpeta, o);
             preparar(ruta, false);
             motor::BaseDeDatos bd(ruta);
             kv740::GenerarVolumen(bd, v);
