@@ -246,7 +246,8 @@ QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& men
                 .arg(destino);
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return QStringLiteral("La base de datos «%1» está ocupada por otro puesto. Espere un momento y vuelva a intentarlo.")
+            return QStringLiteral("La base de datos «%1» está en uso por otro programa o puesto, que no deja escribir en ella. "
+                                  "Espere a que termine y pulse «Aceptar», o elija otra base de datos.")
                 .arg(destino);
         default:
             return QStringLiteral("No se puede usar la base de datos «%1» (%2).").arg(destino, mensaje);

@@ -163,6 +163,9 @@ private:
         QStringList a;
         for (const auto& [d, h] : args)
             a << secuencia(d, h).trimmed();
+        if (m_postgres && n == QLatin1String("group_concat") && (a.size() == 1 || a.size() == 2))
+            return QLatin1String("string_agg((") + a[0] + QLatin1String(")::text, ")
+                + (a.size() == 2 ? a[1] : QStringLiteral("','")) + QLatin1Char(')');
         if (n == QLatin1String("isnull") && a.size() == 1)
             return QLatin1Char('(') + a[0] + QLatin1String(" IS NULL)");
         if (n == QLatin1String("int") && a.size() == 1)
@@ -213,6 +216,15 @@ private:
                     break;
                 }
                 const size_t p = siguienteNoEspacio(i + 1, hasta);
+                if (p < hasta && m_t[p].clase == Clase::Simbolo && m_t[p].texto == QLatin1String("(") && m_postgres
+                    && subconsultaSinNombre(p, hasta)) {
+                    // PostgreSQL 15 wants a name for a query read as a table.
+                    const size_t c = cierre(p, hasta);
+                    r += t.texto + QLatin1String(" (") + secuencia(p + 1, c) + QLatin1String(") AS subconsulta")
+                        + QString::number(++m_subconsultas);
+                    i = c;
+                    break;
+                }
                 if (p < hasta && m_t[p].clase == Clase::Simbolo && m_t[p].texto == QLatin1String("(")) {
                     const size_t c = cierre(p, hasta);
                     r += funcion(t.texto, p, c);
@@ -289,8 +301,34 @@ private:
         return palabras > 0 && palabras <= 2 ? QLatin1Char('(') + traducida + QLatin1String(" <> 0)") : traducida;
     }
 
+    // "from (select ...)" with nothing after the ")" that names it.
+    bool subconsultaSinNombre(size_t abre, size_t hasta) const
+    {
+        size_t antes = abre;
+        while (antes > 0 && m_t[antes - 1].clase == Clase::Espacio)
+            --antes;
+        if (antes == 0 || m_t[antes - 1].clase != Clase::Palabra || m_t[antes - 1].texto.toLower() != QLatin1String("from"))
+            return false;
+        const size_t dentro = siguienteNoEspacio(abre + 1, hasta);
+        if (dentro >= hasta || m_t[dentro].texto.toLower() != QLatin1String("select"))
+            return false;
+        const size_t c = cierre(abre, hasta);
+        if (c >= hasta)
+            return false;
+        const size_t despues = siguienteNoEspacio(c + 1, hasta);
+        if (despues >= hasta)
+            return true;
+        const Token& t = m_t[despues];
+        static const QStringList siguen = {QStringLiteral("where"), QStringLiteral("group"), QStringLiteral("order"),
+                                           QStringLiteral("limit"), QStringLiteral("union"), QStringLiteral("having"),
+                                           QStringLiteral("left"), QStringLiteral("inner"), QStringLiteral("join"),
+                                           QStringLiteral("on")};
+        return t.clase == Clase::Simbolo || (t.clase == Clase::Palabra && siguen.contains(t.texto.toLower()));
+    }
+
     std::vector<Token> m_t;
     bool m_postgres = false;
+    int m_subconsultas = 0;
 };
 
 }  // namespace

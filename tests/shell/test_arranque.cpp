@@ -134,7 +134,7 @@ TEST_F(Arranque, ADatabaseLockedBeforeTheUpgradeWaitsForTheOtherProgram)
     apuntarA(base.dir());
     std::unique_ptr<motor::BaseDeDatos> otro;
     AntesDeActualizarBaseDatos = [&](BaseDatos& bd) {
-        bd.Motor()->ejecutarNativo(QStringLiteral("PRAGMA busy_timeout=100"));
+        bd.Motor()->fijarEspera(100);
         if (!otro) {  // another program takes the write lock once, right after we opened
             otro = std::make_unique<motor::BaseDeDatos>(base.ruta);
             otro->ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));

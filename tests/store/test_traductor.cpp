@@ -1,3 +1,4 @@
+#include "entorno.h"
 #include "motor.h"
 #include "traductor.h"
 
@@ -13,16 +14,20 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        s_bd = motor::BaseDeDatos::crear(s_dir->filePath(QStringLiteral("t.db"))).release();
+        if (PruebasEnPostgreSQL())
+            s_servidor = new BasePostgreSQLDePrueba;
+        s_bd = motor::BaseDeDatos::crear(s_servidor ? s_servidor->conexion : s_dir->filePath(QStringLiteral("t.db"))).release();
     }
     static void TearDownTestSuite()
     {
         delete s_bd;
+        delete s_servidor;
         delete s_dir;
     }
     static Valor evaluar(const QString& expresion) { return s_bd->valorUnico(QStringLiteral("select ") + expresion); }
 
     static inline QTemporaryDir* s_dir = nullptr;
+    static inline BasePostgreSQLDePrueba* s_servidor = nullptr;
     static inline motor::BaseDeDatos* s_bd = nullptr;
 };
 
@@ -74,6 +79,49 @@ TEST_F(Traduccion, SavedQueryFragmentsRunAsWritten)
     EXPECT_DOUBLE_EQ(evaluar(QStringLiteral("(1500 * 250 / switch(0=0,1000,0=1,100,True,1)) * (1 - 10 /100)")).aNumero(),
                      337.5);
     EXPECT_EQ(evaluar(QStringLiteral("sum(iif(1=1,0,1)) from (select 1)")).aEntero(), 0);
+}
+
+// What PostgreSQL is given for the common SQL the store writes.
+TEST(APostgreSQL, ParametersNamesAndSqliteWordsBecomeWhatPostgreSQLTakes)
+{
+    const struct {
+        const char* sqlite;
+        const char* postgres;
+    } casos[] = {
+        {"SELECT * FROM \"Cliente\" WHERE Codigo = ? AND Nombre = ?", "SELECT * FROM \"cliente\" WHERE Codigo = $1 AND Nombre = $2"},
+        {"UPDATE t SET a = ?2 WHERE b = ?1 OR c = ?1", "UPDATE t SET a = $2 WHERE b = $1 OR c = $1"},
+        {"SELECT '?', 'It''s \"Q\"' FROM t WHERE x = ?", "SELECT '?', 'It''s \"Q\"' FROM t WHERE x = $1"},
+        {"SELECT rowid, * FROM t ORDER BY rowid", "SELECT ctid, * FROM t ORDER BY ctid"},
+        {"WHERE OLD.a IS NOT NEW.a AND b IS NOT NULL AND c IS ?", "WHERE OLD.a IS DISTINCT FROM NEW.a AND b IS NOT NULL AND c IS NOT DISTINCT FROM $1"},
+        {"COMMENT ON VIEW v IS 'x IS NOT y'", "COMMENT ON VIEW v IS 'x IS NOT y'"},
+        {"BEGIN IMMEDIATE", "BEGIN; SELECT pg_advisory_xact_lock(740740)"},
+        {"x COLLATE NOCASE || char(127) == 1", "x COLLATE es_ci || chr(127) = 1"},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(motor::APostgreSQL(QString::fromUtf8(c.sqlite)), QString::fromUtf8(c.postgres)) << c.sqlite;
+}
+
+// The dialect as PostgreSQL takes it: conditions are truth values, LIKE ignores case.
+TEST(TraduccionPostgreSQL, ConditionsAndPatterns)
+{
+    const struct {
+        const char* dialecto;
+        const char* postgres;
+    } casos[] = {
+        {"iif(UsaREq, 1, 0)", "(CASE WHEN (UsaREq <> 0) THEN 1 ELSE 0 END)"},
+        {"iif(t.UsaREq, 1, 0)", "(CASE WHEN (t.UsaREq <> 0) THEN 1 ELSE 0 END)"},
+        {"iif(a=b, 1, 0)", "(CASE WHEN a=b THEN 1 ELSE 0 END)"},
+        {"switch(Cada=0,1000,True,1)", "(CASE WHEN Cada=0 THEN 1000 WHEN true THEN 1 END)"},
+        {"a / b", "a  * 1.0::float8 / b"},
+        {"where Concepto like 'Alb%' and x=1", "where Concepto ILIKE ('Alb%') COLLATE \"default\" and x=1"},
+        {"where not (n like 'a' || ?)", "where not(n ILIKE ('a' || ?) COLLATE \"default\")"},
+        {"select group_concat(x) from (select x from t order by x)",
+         "select string_agg((x)::text, ',') from (select x from t order by x) AS subconsulta1"},
+        {"select * from (select x from t) as d where y", "select * from(select x from t) as d where y"},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(TraducirSQL(QString::fromUtf8(c.dialecto), true).toStdString(), c.postgres);
+    EXPECT_EQ(TraducirSQL(QStringLiteral("iif(UsaREq, 1, 0)")), QStringLiteral("(CASE WHEN UsaREq THEN 1 ELSE 0 END)"));
 }
 
 }  // namespace
