@@ -134,7 +134,8 @@ void BaseDatos::CrearTablasNuevas()
         return;
     // Nearly every start finds the schema up to date: the upgrade is first walked read-only, so
     // such a start never waits for the write lock another station or the scale line holds.
-    if (EsquemaAlDia())
+    // Inside a caller's transaction (which holds the write lock already) the walk would end it.
+    if (!m_bd->enTransaccion() && EsquemaAlDia())
         return;
     motor::BaseDeDatos::Transaccion t(*m_bd);
     ActualizarEsquema();

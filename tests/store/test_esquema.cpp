@@ -1,6 +1,8 @@
 #include "basedatos.h"
 #include "entorno.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -245,6 +247,42 @@ TEST(Esquema, RelationsProtectDocumentsAndCustomers)
     m.ejecutar(QStringLiteral("delete from AlbaranVentaCabecera where Numero=5"));
     EXPECT_EQ(m.valorUnico(QStringLiteral("select count(*) from AlbaranVentaDetalle")).aEntero(), 0);
     EXPECT_EQ(m.ejecutar(QStringLiteral("delete from Cliente where Codigo=2")), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A shop's SQLite database copied to the server: the same rows and the same totals, the file
+// untouched, and a second copy onto what is no longer empty refused.
+TEST(CopiaAServidor, CopiesEveryRowAndTheSameTotalsAndLeavesTheFileAlone)
+{
+    if (!PruebasEnPostgreSQL())
+        GTEST_SKIP() << "sin servidor PostgreSQL de pruebas (QUENZA_PRUEBAS_POSTGRESQL=1 dentro de pg_virtualenv)";
+    QTemporaryDir carpeta;
+    const QString archivo = kv740::CrearDemo(carpeta.path(), {});
+    {
+        BaseDatos bd(archivo);
+        bd.CrearTablasNuevas();
+        kv740::CargarDocumentosDemo(*bd.Motor(), QDate(2026, 3, 2));
+    }
+    auto huella = [&] {
+        QFile f(archivo);
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+    };
+    const QByteArray antes = huella();
+    BasePostgreSQLDePrueba servidor;
+    const QStringList informe = kv740::CopiarBase(archivo, servidor.conexion);
+    EXPECT_TRUE(informe.contains(QStringLiteral("Cliente: 6"))) << qPrintable(informe.join(QLatin1Char('\n')));
+    EXPECT_TRUE(informe.contains(QStringLiteral("AlbaranVentaDetalle: 36"))) << qPrintable(informe.join(QLatin1Char('\n')));
+    EXPECT_EQ(huella(), antes);
+    {
+        BaseDatos copia(servidor.conexion);
+        ASSERT_TRUE(copia.Abierta());
+        EXPECT_TRUE(copia.Motor()->existeRelacion(QStringLiteral("relAlbaran")));
+        EXPECT_TRUE(copia.Motor()->existeConsulta(QStringLiteral("ListaFacturas")));
+    }
+    EXPECT_THROW(kv740::CopiarBase(archivo, servidor.conexion), motor::Error);
 }
 
 }  // namespace

@@ -262,6 +262,33 @@ TEST_F(Motor, EveryEngineRefusalIsToldInSpanishWithWhatToDo)
     }
 }
 
+// The server ends the session (restarted, the network dropped) in the middle of a save: the
+// statement says so in Spanish, nothing of the save stays, and the next statement connects again.
+TEST_F(Motor, ALostConnectionIsToldAndTheNextStatementConnectsAgain)
+{
+    if (!bd->esPostgreSQL())
+        GTEST_SKIP() << "a server's connection";
+    motor::BaseDeDatos otra(servidor->conexion);
+    const qint64 sesion = bd->valorUnico(QStringLiteral("SELECT pg_backend_pid()")).aEntero();
+    {
+        motor::BaseDeDatos::Transaccion t(*bd);
+        bd->ejecutar(QStringLiteral("delete from Hijo"));
+        otra.valorUnico(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(sesion));
+        try {
+            bd->ejecutar(QStringLiteral("delete from Padre where Numero=2"));
+            t.commit();
+            ADD_FAILURE() << "the save went on without its connection";
+        } catch (const motor::Error& e) {
+            EXPECT_TRUE(motor::TextoParaUsuario(e).contains(QStringLiteral("No hay conexión con el servidor")))
+                << qPrintable(motor::TextoParaUsuario(e));
+            EXPECT_FALSE(motor::EsRechazo(e));
+        }
+    }
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 2);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 2);
+    EXPECT_NE(bd->valorUnico(QStringLiteral("SELECT pg_backend_pid()")).aEntero(), sesion);
+}
+
 TEST_F(Motor, TransactionRollsBackUnlessCommitted)
 {
     {

@@ -1,5 +1,7 @@
 #include "kv740.h"
 
+#include "basedatos.h"
+
 #include "dinero.h"
 #include "utilidades.h"
 
@@ -521,6 +523,101 @@ void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
                           {n(v.tickets), v.hasta.toString(Qt::ISODate) + QStringLiteral(" 12:00:00"), n(v.dias)});
     }
     t.commit();
+}
+
+QStringList CopiarBase(const QString& origen, const QString& destino)
+{
+    if (!motor::EsConexionPostgreSQL(destino))
+        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("El destino debe ser una base de datos PostgreSQL."));
+    motor::BaseDeDatos o(origen);
+    BaseDatos nueva(destino);
+    if (!nueva.Abierta())
+        throw motor::Error(motor::ErrNoSePuedeAbrir, nueva.CodigoErrorApertura(), nueva.ErrorApertura());
+    motor::BaseDeDatos& d = *nueva.Motor();
+    if (!d.tablas().isEmpty())
+        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("La base de datos de destino no está vacía: no se copia nada."));
+    QStringList informe;
+    motor::BaseDeDatos::Transaccion t(d);
+    const QStringList tablas = o.tablas();
+    for (const QString& tabla : tablas) {
+        motor::DefTabla def{tabla, o.campos(tabla), {}};
+        // Plain indexes of columns; those over expressions or of some rows only are the
+        // program's own, made again by its upgrade below.
+        motor::BaseDeDatos::Sentencia& s = o.preparar(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND tbl_name=? AND sql IS NOT NULL "
+                           "AND sql NOT LIKE '% WHERE %'"));
+        s.vincular({tabla});
+        QStringList nombres;
+        while (s.paso())
+            nombres << s.columna(0).aTexto();
+        s.reiniciar();
+        for (const QString& n : nombres) {
+            std::optional<motor::DefIndice> i = o.indice(tabla, n);
+            if (!i || i->campos.isEmpty() || i->campos.contains(QString()))
+                continue;
+            if (i->nombre.startsWith(tabla + QLatin1Char('_'), Qt::CaseInsensitive))
+                i->nombre = i->nombre.mid(tabla.size() + 1);
+            def.indices.push_back(*i);
+        }
+        d.crearTabla(def);
+        QStringList columnas, marcas;
+        for (const motor::DefCampo& c : def.campos) {
+            columnas << motor::CitarIdentificador(c.nombre);
+            marcas << QStringLiteral("?");
+        }
+        motor::BaseDeDatos::Sentencia& filas = o.preparar(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                                              .arg(columnas.join(QLatin1String(", ")), motor::CitarIdentificador(tabla)));
+        const QString insertar = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                     .arg(motor::CitarIdentificador(tabla), columnas.join(QLatin1String(", ")),
+                                          marcas.join(QLatin1String(", ")));
+        filas.vincular({});
+        std::vector<Valor> valores(def.campos.size());
+        while (filas.paso()) {
+            for (size_t i = 0; i < valores.size(); ++i)
+                valores[i] = filas.columna(static_cast<int>(i));
+            d.ejecutarNativo(insertar, valores);
+        }
+        filas.reiniciar();
+    }
+    // The program's relations, as its upgrade makes them.
+    const std::pair<QString, QString> numero{QStringLiteral("Numero"), QStringLiteral("Numero")};
+    const std::pair<QString, QString> serie{QStringLiteral("Serie"), QStringLiteral("Serie")};
+    const std::pair<QString, QString> cliente{QStringLiteral("Codigo"), QStringLiteral("Cliente")};
+    const bool conSeries = o.existeCampo(QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Serie"));
+    const motor::DefRelacion relaciones[] = {
+        {QStringLiteral("relAlbaran"), QStringLiteral("AlbaranVentaCabecera"), QStringLiteral("AlbaranVentaDetalle"), {numero}, true, true},
+        {QStringLiteral("relFactura"), QStringLiteral("FacturaVentaCabecera"), QStringLiteral("FacturaVentaDetalle"),
+         conSeries ? std::vector{serie, numero} : std::vector{numero}, true, true},
+        {QStringLiteral("relCliAlb"), QStringLiteral("Cliente"), QStringLiteral("AlbaranVentaCabecera"), {cliente}, true, false},
+        {QStringLiteral("relCliFac"), QStringLiteral("Cliente"), QStringLiteral("FacturaVentaCabecera"), {cliente}, true, false},
+    };
+    for (const motor::DefRelacion& r : relaciones)
+        if (o.existeRelacion(r.nombre) && !d.existeRelacion(r.nombre))
+            d.crearRelacion(r);
+    nueva.CrearTablasNuevas();
+
+    // Both sides agree, or nothing is kept.
+    auto comparar = [&](const QString& que, const QString& sql) {
+        const Valor a = o.valorUnico(sql), b = d.valorUnico(sql);
+        const bool igual = (a.esNulo() && b.esNulo()) || (!a.esNulo() && !b.esNulo() && std::abs(a.aNumero() - b.aNumero()) < 0.005);
+        if (!igual)
+            throw motor::Error(motor::ErrGeneral, 0,
+                               QStringLiteral("La copia no coincide con el original en %1: %2 frente a %3. No se ha copiado nada.")
+                                   .arg(que, a.aTexto(), b.aTexto()));
+        informe << QStringLiteral("%1: %2").arg(que, a.esNulo() ? QStringLiteral("-") : a.aTexto());
+    };
+    for (const QString& tabla : tablas)
+        comparar(tabla, QStringLiteral("select count(*) from %1").arg(motor::CitarIdentificador(tabla)));
+    if (o.existeConsulta(QStringLiteral("ListaFacturas")))
+        for (const char* c : {"Neto", "IVA", "REq"})
+            comparar(QStringLiteral("ListaFacturas.%1").arg(QLatin1String(c)),
+                     QStringLiteral("select sum(%1) from ListaFacturas").arg(QLatin1String(c)));
+    if (o.existeConsulta(QStringLiteral("ListaAlbaranes")))
+        comparar(QStringLiteral("ListaAlbaranes.Importe"), QStringLiteral("select sum(Importe) from ListaAlbaranes"));
+    if (o.existeConsulta(QStringLiteral("ListaBasesImponibles")))
+        comparar(QStringLiteral("ListaBasesImponibles.Base"), QStringLiteral("select sum(Base) from ListaBasesImponibles"));
+    t.commit();
+    return informe;
 }
 
 }  // namespace kv740

@@ -62,4 +62,12 @@ struct Volumen {
 };
 void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& volumen, quint32 semilla = 740);
 
+// Copies the KV740 database `origen` (a SQLite file, left as it is) into `destino`, an empty
+// PostgreSQL database: the tables with their rows and indexes, the program's relations, then the
+// program's own upgrade (saved queries, triggers, indexes of the lists). Checks every table's
+// row count and the saved queries' totals on both sides; returns what it checked, one line per
+// table or query. Throws motor::Error when anything differs or cannot be done (the destination
+// then stays empty: it is all one transaction).
+QStringList CopiarBase(const QString& origen, const QString& destino);
+
 }  // namespace kv740

@@ -5,6 +5,7 @@
 //   kv740sim balanza CARPETA [--intervalo MS] [--tickets N]
 //   kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]
 //                            [--base-datos CONEXION]
+//   kv740sim copiar CARPETA CONEXION   (the folder's SQLite database into an empty PostgreSQL one)
 
 #include "archivoini.h"
 #include "basedatos.h"
@@ -26,6 +27,7 @@ int uso()
                  "  kv740sim crear CARPETA [--sin-almacenes] [--solo-kv740] [--forma primera|series] [--verifactu NIF \"Razón social\"]\n"
                  "                 [--base-datos CONEXION]  (una base de datos PostgreSQL vacía, p. ej. postgresql://usuario@servidor/kv740)\n"
                  "  kv740sim balanza CARPETA [--intervalo MS] [--tickets N]\n"
+                 "  kv740sim copiar CARPETA CONEXION  (copia la base de datos de CARPETA en una PostgreSQL vacía)\n"
                  "  kv740sim volumen CARPETA [--albaranes N] [--lineas N] [--clientes N] [--articulos N] [--facturas N] [--tickets N]\n");
     return 2;
 }
@@ -90,7 +92,17 @@ int main(int argc, char** argv)
             std::printf("Base de datos de demostración: %s\n", qPrintable(ruta));
             return 0;
         }
-        if (orden == QLatin1String("volumen")) {
+        if (orden == QLatin1String("copiar")) {
+            if (args.size() < 3)
+                return uso();
+            const QString origen = rutaDe(carpeta);
+            for (const QString& l : kv740::CopiarBase(origen, args[2]))
+                std::printf("%s\n", qPrintable(l));
+            std::printf("Copiada %s en %s. El original no se ha tocado; para usar la copia, ponga la conexión en la clave "
+                        "BaseDatos de KV740.INI.\n", qPrintable(origen), qPrintable(args[2]));
+            return 0;
+        }
+                if (orden == QLatin1String("volumen")) {
             kv740::Volumen v;
             v.albaranes = opcion(args, QStringLiteral("--albaranes"), QStringLiteral("100000")).toInt();
             v.lineasPorAlbaran = opcion(args, QStringLiteral("--lineas"), QStringLiteral("10")).toInt();
