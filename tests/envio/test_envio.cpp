@@ -554,7 +554,7 @@ TEST_F(Envio, BackgroundSendingNeverStopsTheWindows)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     // Without the password nothing goes (nor is marked late).
     EXPECT_EQ(intentos, 0);
-    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where Incidencia")), 0);
+    EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where Incidencia = 1")), 0);
     envio.FijarClave(conf.clave);
     qint64 mayorPausa = 0, antes = t.elapsed();
     while (t.elapsed() < 20000 && pendientes() > 0) {
