@@ -34,12 +34,14 @@ protected:
             "INSERT INTO RegistroFacturacion (Orden, Tipo, Serie, Numero, Dia, IDEmisorFactura, NumSerieFactura, FechaExpedicionFactura, "
             "TipoFactura, CuotaTotal, ImporteTotal, FechaHoraHusoGenRegistro, TipoHuella, Huella, XML, EstadoEnvio, CodigoErrorRegistro, "
             "DescripcionErrorRegistro, CSV) "
-            "SELECT i, 'A', 0, i, '2027-01-04', 'B12345674', printf('A-%06d', i), '04-01-2027', 'F2', 100, 1100 + i, "
-            "'2027-01-04T10:00:00+01:00', '01', hex(randomblob(32)), '<x/>', "
+            "SELECT i, 'A', 0, i, '2027-01-04', 'B12345674', 'A-' || substr('00000' || i, length('00000' || i) - 5), '04-01-2027', "
+            "'F2', 100, 1100 + i, '2027-01-04T10:00:00+01:00', '01', %1, '<x/>', "
             "CASE WHEN i % 100 = 0 THEN 'Pendiente' WHEN i % 250 = 0 THEN 'Incorrecto' WHEN i % 333 = 0 THEN 'AceptadoConErrores' "
             "ELSE 'Correcto' END, CASE WHEN i % 250 = 0 AND i % 100 <> 0 THEN '1100' END, "
             "CASE WHEN i % 250 = 0 AND i % 100 <> 0 THEN 'Valor o tipo incorrecto del campo.' END, "
-            "CASE WHEN i % 100 <> 0 THEN 'A-CSVDEPRUEBA01' END FROM n"),
+            "CASE WHEN i % 100 <> 0 THEN 'A-CSVDEPRUEBA01' END FROM n")
+                               .arg(m().esPostgreSQL() ? QStringLiteral("md5(random()::text) || md5(random()::text)")
+                                                       : QStringLiteral("hex(randomblob(32))")),
             {n});
     }
 };
