@@ -112,6 +112,22 @@ struct ClienteExterno {
     }
 };
 
+// Another PC's work, played by the engine itself: what `evento` ("DELETE", "UPDATE") would do
+// to the rows of `tabla` that `condicion` (on OLD, may be empty) picks is silently not done.
+inline void OtroPuestoSeAdelanta(motor::BaseDeDatos& bd, const QString& tabla, const QString& evento, const QString& condicion)
+{
+    if (!bd.esPostgreSQL()) {
+        bd.ejecutarNativo(QStringLiteral("CREATE TRIGGER otroPC BEFORE %1 ON %2 %3BEGIN SELECT RAISE(IGNORE); END")
+                              .arg(evento, tabla, condicion.isEmpty() ? QString() : QStringLiteral("WHEN ") + condicion + QLatin1Char(' ')));
+        return;
+    }
+    bd.ejecutarNativo(QStringLiteral("CREATE FUNCTION otropc() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN IF %1 THEN RETURN NULL; "
+                                     "END IF; RETURN %2; END$$")
+                          .arg(condicion.isEmpty() ? QStringLiteral("true") : condicion,
+                               evento == QLatin1String("DELETE") ? QStringLiteral("OLD") : QStringLiteral("NEW")));
+    bd.ejecutarNativo(QStringLiteral("CREATE TRIGGER otropc BEFORE %1 ON %2 FOR EACH ROW EXECUTE FUNCTION otropc()").arg(evento, tabla));
+}
+
 // Tests about SQLite files themselves (network folders, journals, damaged files) skip on the
 // server, saying why.
 #define SOLO_SQLITE(motivo)                                                                        \

@@ -379,8 +379,7 @@ TEST_F(NavegadorAlbaranes, BulkDeleteReportsWhatWasAndWasNotDeleted)
     albaran(5, 2, kDia, 0, Valor(3));
     b->Refresco(std::nullopt);
     // Note 2 cannot be deleted: another PC invoices it while the run goes on.
-    m().ejecutarNativo(QStringLiteral("CREATE TRIGGER otroPC BEFORE DELETE ON AlbaranVentaCabecera WHEN old.Numero=2 "
-                                      "BEGIN SELECT RAISE(IGNORE); END"));
+    OtroPuestoSeAdelanta(m(), QStringLiteral("AlbaranVentaCabecera"), QStringLiteral("DELETE"), QStringLiteral("old.Numero=2"));
     contestador->Olvidar();
     contestador->Cancelar();
     QTest::mouseClick(b->Borrar, Qt::LeftButton);
@@ -557,8 +556,7 @@ TEST_F(NavegadorAlbaranes, BulkInvoicingTellsWhatWasNotInvoicedOrPrintedAndWhy)
 {
     Notas();
     // Another PC bills note 2 while the run goes on; no print engine can be had.
-    m().ejecutarNativo(QStringLiteral("CREATE TRIGGER otroPC BEFORE UPDATE ON AlbaranVentaCabecera WHEN old.Numero=2 "
-                                      "BEGIN SELECT RAISE(IGNORE); END"));
+    OtroPuestoSeAdelanta(m(), QStringLiteral("AlbaranVentaCabecera"), QStringLiteral("UPDATE"), QStringLiteral("old.Numero=2"));
     const FabricaMotor fabrica = FijarFabricaMotor([] { return std::unique_ptr<MotorMascaras>(); });
     BrowAlb* b = Abrir();
     contestador->Ok();  // customer 2 pays surcharge on a department without one
