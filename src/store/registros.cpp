@@ -2,6 +2,7 @@
 // only ever appended.
 
 #include "basedatos.h"
+
 #include <algorithm>
 
 using motor::DefCampo;

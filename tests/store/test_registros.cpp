@@ -132,12 +132,14 @@ TEST_F(Registros, AreReadBackAsWrittenAndOnlyEverAppended)
 TEST_F(Registros, AnOlderRecordsTableGetsTheForeignCustomersFieldsUnderItsGuard)
 {
     motor::BaseDeDatos& m = *bd->Motor();
-    const QString antes = m.valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE name='RegistroFacturacion_NoCambiar'")).aTexto();
-    m.eliminarDisparador(QStringLiteral("RegistroFacturacion_NoCambiar"), QStringLiteral("RegistroFacturacion"));
+    const QString guarda = QStringLiteral("RegistroFacturacion_NoCambiar"), tabla = QStringLiteral("RegistroFacturacion");
+    const std::optional<QString> antes = m.definicionDisparador(guarda);
+    ASSERT_TRUE(antes);
+    m.eliminarDisparador(guarda, tabla);
     for (const char* campo : {"PaisDestinatario", "IDTypeDestinatario", "IDOtroDestinatario"})
         m.ejecutarNativo(QStringLiteral("ALTER TABLE RegistroFacturacion DROP COLUMN %1").arg(QLatin1String(campo)));
-    m.ejecutarNativo(QString(antes).replace(QStringLiteral(", \"PaisDestinatario\", \"IDTypeDestinatario\", \"IDOtroDestinatario\""),
-                                            QString()));
+    // The guard as it was then, over the fields the table had.
+    m.crearDisparadorRechazo(guarda, tabla, QStringLiteral("UPDATE OF \"Huella\""), {}, QStringLiteral("no"));
     bd = std::make_unique<BaseDatos>(base.ruta);
     bd->CrearTablasNuevas();
     Registro r = registro(1, 7);
@@ -148,8 +150,7 @@ TEST_F(Registros, AnOlderRecordsTableGetsTheForeignCustomersFieldsUnderItsGuard)
     bd->AnadirRegistro(r);
     EXPECT_EQ(bd->UltimoRegistro(), r);
     fallaSql(QStringLiteral("UPDATE RegistroFacturacion SET IDOtroDestinatario='PT999999990'"));
-    EXPECT_EQ(bd->Motor()->valorUnico(QStringLiteral("SELECT sql FROM sqlite_master WHERE name='RegistroFacturacion_NoCambiar'")).aTexto(),
-              antes);
+    EXPECT_EQ(bd->Motor()->definicionDisparador(guarda), antes);
 }
 
 // The agency's answer is stored once: a record answered keeps its answer, and only the records
