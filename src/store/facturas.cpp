@@ -6,8 +6,6 @@
 #include "dinero.h"
 #include "utilidades.h"
 
-#include <set>
-
 qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
 {
     if (!Abierta())
@@ -48,7 +46,14 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     bases += consultas::ListaBasesImponiblesGroup;
     QString sql = consultas::ListaFacturasCentimos;
     Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
-    sql = QStringLiteral("select * from (") + sql + QStringLiteral(") as ListaFacturas ");
+    // Annulled invoices: an annulment is the last record an invoice gets. Asked per row on the
+    // records' (Serie, Numero) index, so the call costs its own rows, not every record kept.
+    const bool conRegistros = m_bd->existeTabla(QStringLiteral("RegistroFacturacion"));
+    sql = QStringLiteral("select *, ")
+        + (conRegistros ? QStringLiteral("exists (select 1 from RegistroFacturacion r where r.Serie=ListaFacturas.Serie and "
+                                         "r.Numero=ListaFacturas.Numero and r.Tipo='N')")
+                        : QStringLiteral("0"))
+        + QStringLiteral(" as Anulada from (") + sql + QStringLiteral(") as ListaFacturas ");
     // Settled: paid to the cent what the invoice comes to with its packaging, or without it
     // (invoices settled before the packaging was counted).
     if (std::holds_alternative<bool>(pendiente))
@@ -56,14 +61,6 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
             ? QStringLiteral("where (isnull(Pagado) or ((centimos(Pagado)<>Neto+IVA+REq+sEnvases) and (centimos(Pagado)<>Neto+IVA+REq)))")
             : QStringLiteral("where ((centimos(Pagado)=Neto+IVA+REq+sEnvases) or (centimos(Pagado)=Neto+IVA+REq))");
     sql += QStringLiteral(" order by Serie, Numero");
-    // Annulled invoices, by series and number: an annulment is the last record an invoice gets.
-    std::set<std::pair<qint64, qint64>> anuladas;
-    if (m_bd->existeTabla(QStringLiteral("RegistroFacturacion"))) {
-        motor::BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT Serie, Numero FROM RegistroFacturacion WHERE Tipo='N'"));
-        while (s.paso())
-            anuladas.emplace(s.columna(0).aEntero(), s.columna(1).aEntero());
-        s.reiniciar();
-    }
     // Read by column position from the prepared statement: the call costs its rows, not the
     // translation and a copy of every row kept aside.
     motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
@@ -74,12 +71,12 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
                 return i;
         throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Falta la columna %1 en la lista de facturas.").arg(QLatin1String(nombre)));
     };
-    const int cSerie = columna("Serie"), cNumero = columna("Numero"), cFecha = columna("Fecha"), cCliente = columna("Cliente"),
+    const int cNumero = columna("Numero"), cFecha = columna("Fecha"), cCliente = columna("Cliente"),
               cNombre = columna("nombre"), cNeto = columna("Neto"), cIva = columna("iva"), cPagado = columna("Pagado"),
-              cREq = columna("REq"), cEnvases = columna("sEnvases");
+              cREq = columna("REq"), cEnvases = columna("sEnvases"), cAnulada = columna("Anulada");
     while (s.paso()) {
         FilaFactura f;
-        f.Anulada = !anuladas.empty() && anuladas.count({s.columna(cSerie).aEntero(), s.columna(cNumero).aEntero()}) != 0;
+        f.Anulada = s.columna(cAnulada).aEntero() != 0;
         // An annulled invoice is owed by nobody; the saved query keeps its text for other programs.
         if (f.Anulada && std::holds_alternative<bool>(pendiente) && std::get<bool>(pendiente))
             continue;
