@@ -23,8 +23,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -65,6 +63,10 @@ QString PorQue(const Albaranes& lote)
 
 BrowAlb::BrowAlb() : NavegadorBase(QStringLiteral("BrowAlb"), QStringLiteral("Lista de Albaranes"), Navegadores::albaranes, nullptr)
 {
+    m_paginas.alLlegar = [this] { FilasLlegadas(); };
+    m_paginas.alFallar = [this](const motor::Error& e) {
+        Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e), QMessageBox::Critical);
+    };
     Botonera()->addStretch();
     Nuevo = AnadirBoton("Nuevo", QStringLiteral("Nuevo albarán"));
     Borrar = AnadirBoton("Borrar", QStringLiteral("Eliminar albaranes"));
@@ -141,82 +143,30 @@ BrowAlb* BrowAlb::Actual() { return g_unico && g_unico->Cargado() ? g_unico.data
 
 // --- the list ----------------------------------------------------------------------------
 
-namespace {
-
-// The first page fills more than a screen. Behind it, each turn of the event loop reads pages
-// for about kTurnoMs and shows them at once, so that a key or a scroll is answered between two
-// turns and the list is not redrawn for every page.
-constexpr int kPrimeraPagina = 200;
-constexpr int kPagina = 250;
-constexpr int kTurnoMs = 25;
-
-}  // namespace
-
 void BrowAlb::Leer()
 {
-    ++m_lectura;
-    m_filas.clear();
-    m_completa = true;
     Grd->Cargar(0, {});
-    if (Global::BD) {
-        const FiltroLista& f = filtro();
-        m_filas = Global::BD->PaginaAlbaranes(f.cliente ? Filtro(f.cliente->codigo) : Filtro(), f.desde ? Filtro(*f.desde) : Filtro(),
-                                              f.hasta ? Filtro(*f.hasta) : Filtro(), std::nullopt, kPrimeraPagina);
-        m_completa = m_filas.size() < static_cast<size_t>(kPrimeraPagina);
-    }
-    Grd->Cargar(static_cast<int>(m_filas.size()),
-                [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
-    if (!m_completa)
-        SeguirLeyendo();
-}
-
-void BrowAlb::SeguirLeyendo()
-{
-    QTimer::singleShot(0, this, [this, lectura = m_lectura] {
-        if (lectura != m_lectura || m_completa)
-            return;
-        try {
-            LeerPaginas(kTurnoMs);
-        } catch (const motor::Error& e) {
-            m_completa = true;
-            Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e), QMessageBox::Critical);
-            return;
-        }
-        if (!m_completa)
-            SeguirLeyendo();
-    });
-}
-
-void BrowAlb::LeerMas() { LeerPaginas(0); }
-
-void BrowAlb::LeerPaginas(int ms)
-{
-    if (m_completa || !Global::BD || m_filas.empty()) {
-        m_completa = true;
+    if (!Global::BD) {
+        m_paginas.Parar();
+        m_filas.clear();
         return;
     }
     const FiltroLista& f = filtro();
-    const size_t antes = m_filas.size();
-    // The rows read are shown even when a later page fails.
-    auto mostrar = [&] {
-        Grd->Modelo()->FilasAnadidas(static_cast<int>(m_filas.size() - antes));
-        FilasLlegadas();
-    };
-    QElapsedTimer reloj;
-    reloj.start();
-    try {
-        do {
-            std::vector<FilaAlbaran> pagina = Global::BD->PaginaAlbaranes(
-                f.cliente ? Filtro(f.cliente->codigo) : Filtro(), f.desde ? Filtro(*f.desde) : Filtro(),
-                f.hasta ? Filtro(*f.hasta) : Filtro(), m_filas.back().Numero, kPagina);
-            m_completa = pagina.size() < static_cast<size_t>(kPagina);
-            m_filas.insert(m_filas.end(), std::make_move_iterator(pagina.begin()), std::make_move_iterator(pagina.end()));
-        } while (!m_completa && reloj.elapsed() < ms);
-    } catch (...) {
-        mostrar();
-        throw;
-    }
-    mostrar();
+    const Filtro cliente = f.cliente ? Filtro(f.cliente->codigo) : Filtro();
+    const Filtro desde = f.desde ? Filtro(*f.desde) : Filtro();
+    const Filtro hasta = f.hasta ? Filtro(*f.hasta) : Filtro();
+    // In number order: a page starts after the last note the one before it gave.
+    m_paginas.Empezar(Grd->Modelo(), [=, ultimo = std::optional<qint32>()](std::vector<FilaAlbaran>& filas, int limite) mutable {
+        std::vector<FilaAlbaran> pagina = Global::BD ? Global::BD->PaginaAlbaranes(cliente, desde, hasta, ultimo, limite)
+                                                     : std::vector<FilaAlbaran>{};
+        if (!pagina.empty())
+            ultimo = pagina.back().Numero;
+        const bool mas = pagina.size() >= static_cast<size_t>(limite);
+        filas.insert(filas.end(), std::make_move_iterator(pagina.begin()), std::make_move_iterator(pagina.end()));
+        return mas;
+    });
+    Grd->Cargar(static_cast<int>(m_filas.size()),
+                [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
 }
 
 // The list is in number order, so one note's row is found and placed by its number.
@@ -226,8 +176,8 @@ std::optional<int> BrowAlb::LeerFila(long numero)
         || Grd->Rows() - 1 != static_cast<int>(m_filas.size()))
         return std::nullopt;
     // A note past the rows read so far: the pages up to it first, so that it takes its place.
-    while (!m_completa && !m_filas.empty() && numero > m_filas.back().Numero)
-        LeerMas();
+    while (m_paginas.Incompleta() && !m_filas.empty() && numero > m_filas.back().Numero)
+        m_paginas.LeerMas();
     const FiltroLista& f = filtro();
     std::vector<FilaAlbaran> leida = Global::BD->ListaAlbaranes(
         Filtro(static_cast<qint32>(numero)), f.cliente ? Filtro(f.cliente->codigo) : Filtro(),

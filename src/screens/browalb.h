@@ -1,6 +1,7 @@
 #pragma once
 
 #include "basedatos.h"
+#include "lecturapaginada.h"
 #include "navegadorbase.h"
 
 #include <QPointer>
@@ -53,8 +54,8 @@ public:
 protected:
     void Leer() override;
     std::optional<int> LeerFila(long numero) override;
-    bool Incompleta() const override { return !m_completa; }
-    void LeerMas() override;
+    bool Incompleta() const override { return m_paginas.Incompleta(); }
+    void LeerMas() override { m_paginas.LeerMas(); }
     std::optional<long> NumeroDeFila(int fila) const override;
     void PrepararMenu() override;
     bool Tecla(QKeyEvent& evento) override;
@@ -81,13 +82,7 @@ private:
     void Despues();
 
     std::vector<FilaAlbaran> m_filas;
-    // The list shows its first page at once and reads the others behind it, a page per turn
-    // of the event loop; a new reading drops the pages still due for an earlier one.
-    bool m_completa = true;
-    quint64 m_lectura = 0;
-    void SeguirLeyendo();
-    // Reads pages for about `ms` milliseconds (one at least) and shows them at once.
-    void LeerPaginas(int ms);
+    LecturaPaginada<FilaAlbaran> m_paginas{this, m_filas};
     std::unique_ptr<Albaranes> LosAlbaranes;
     QPointer<QProgressDialog> m_progreso;
     int m_hechos = 0;

@@ -62,6 +62,10 @@ BrowCli::BrowCli()
     setObjectName(QStringLiteral("BrowCli"));
     setWindowTitle(kTitulo);
     Navegadores::clientes = this;
+    m_paginas.alFallar = [this](const motor::Error&) {
+        Mensaje(QStringLiteral("No se ha podido leer la lista de clientes.\nCompruebe la base de datos y vuelva a abrir la lista."),
+                QMessageBox::Ok, QMessageBox::Critical);
+    };
 
     auto boton = [this](const char* nombre, const QString& texto, void (BrowCli::*accion)()) {
         auto* b = new QPushButton(texto, this);
@@ -125,30 +129,59 @@ BrowCli::~BrowCli()
 void BrowCli::Refresco(std::optional<long> codigo)
 {
     const int antes = Grd->Row();
-    std::vector<FilaCliente> filas;
+    Grd->Cargar(0, {});
     try {
-        if (Global::BD)
-            filas = Global::BD->ListaClientes(m_orden);
+        if (Global::BD) {
+            // In the list's order: a page starts after the key of the last row of the one before.
+            m_paginas.Empezar(Grd->Modelo(), [orden = m_orden, ultima = std::optional<std::vector<Valor>>()](
+                                                 std::vector<FilaCliente>& filas, int limite) mutable {
+                if (!Global::BD)
+                    return false;
+                PaginaLista<FilaCliente, std::vector<Valor>> pagina = Global::BD->PaginaClientes(orden, ultima, limite);
+                ultima = std::move(pagina.siguiente);
+                filas.insert(filas.end(), std::make_move_iterator(pagina.filas.begin()), std::make_move_iterator(pagina.filas.end()));
+                return ultima.has_value();
+            });
+        } else {
+            m_paginas.Parar();
+            m_filas.clear();
+        }
     } catch (const std::exception&) {
+        m_filas.clear();
         Mensaje(QStringLiteral("No se ha podido leer la lista de clientes.\nCompruebe la base de datos y vuelva a abrir la lista."),
                 QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
-    m_filas = std::move(filas);
     Grd->Cargar(static_cast<int>(m_filas.size()), [this](int fila, int col) {
         const FilaCliente& f = m_filas[static_cast<size_t>(fila)];
         return (col == 0 ? f.Codigo : col == 1 ? f.nombre : f.NIF).aTexto();
     });
 
     int fila = 1;
-    if (codigo) {
-        for (size_t i = 0; i < m_filas.size(); ++i)
-            if (!m_filas[i].Codigo.esNulo() && m_filas[i].Codigo.aEntero() == *codigo) {
-                fila = static_cast<int>(i) + 1;
-                break;
+    try {
+        if (codigo) {
+            // The customer asked for may not have come yet.
+            for (size_t i = 0;; ++i) {
+                if (i >= m_filas.size()) {
+                    if (!m_paginas.Incompleta())
+                        break;
+                    m_paginas.LeerMas();
+                    if (i >= m_filas.size())
+                        break;
+                }
+                if (!m_filas[i].Codigo.esNulo() && m_filas[i].Codigo.aEntero() == *codigo) {
+                    fila = static_cast<int>(i) + 1;
+                    break;
+                }
             }
-    } else if (antes > 0) {
-        fila = antes < Grd->Rows() ? antes : Grd->Rows() - 1;
+        } else if (antes > 0) {
+            while (m_paginas.Incompleta() && Grd->Rows() <= antes)
+                m_paginas.LeerMas();
+            fila = antes < Grd->Rows() ? antes : Grd->Rows() - 1;
+        }
+    } catch (const motor::Error&) {
+        Mensaje(QStringLiteral("No se ha podido leer la lista de clientes.\nCompruebe la base de datos y vuelva a abrir la lista."),
+                QMessageBox::Ok, QMessageBox::Critical);
     }
     if (Grd->Rows() > 1) {
         Grd->setRow(fila);
@@ -164,8 +197,15 @@ void BrowCli::Releer()
 
 // Digits find a code (the code itself, else the first that begins with them); anything else
 // finds a name that begins with the text, else one that holds it, from `desde` round the list.
-int BrowCli::Buscar(const QString& texto, int desde) const
+int BrowCli::Buscar(const QString& texto, int desde)
 {
+    // Round the whole list: the rows still to come first.
+    try {
+        m_paginas.LeerTodo();
+    } catch (const motor::Error&) {
+        Mensaje(QStringLiteral("No se ha podido leer la lista de clientes.\nCompruebe la base de datos y vuelva a abrir la lista."),
+                QMessageBox::Ok, QMessageBox::Critical);
+    }
     const int n = static_cast<int>(m_filas.size());
     if (n == 0)
         return 0;
@@ -240,6 +280,13 @@ bool BrowCli::eventFilter(QObject* objeto, QEvent* evento)
     // Delete deletes (after the question).
     if (objeto == Grd && evento->type() == QEvent::KeyPress) {
         const auto* tecla = static_cast<QKeyEvent*>(evento);
+        // Ctrl+End goes to the very last customer: the rows still to come first.
+        if (tecla->key() == Qt::Key_End && (tecla->modifiers() & Qt::ControlModifier) && m_paginas.Incompleta()) {
+            try {
+                m_paginas.LeerTodo();
+            } catch (const motor::Error&) {
+            }
+        }
         if (tecla->modifiers() & ~Qt::KeypadModifier)
             return QWidget::eventFilter(objeto, evento);
         switch (tecla->key()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "basedatos.h"
+#include "lecturapaginada.h"
 #include "navegador.h"
 
 #include <QMessageBox>
@@ -44,6 +45,8 @@ public:
 
     // "Codigo", "Nombre" or "NIF".
     QString Orden() const { return m_orden; }
+    // True while rows of the list are still being read behind the ones shown.
+    bool Leyendo() const { return m_paginas.Incompleta(); }
     // The open editor of a code (0 for the new customer), or null.
     UnCliente* Editor(long codigo) const;
 
@@ -72,10 +75,11 @@ private:
     void AbrirEditor(const QString& clave, std::optional<qint32> codigo);
     void VerDocumentos(const Navegadores::Abridor& abrir);
     // The row (from 1) that typing `texto` on the list finds, looking from `desde`; 0 for none.
-    int Buscar(const QString& texto, int desde) const;
+    int Buscar(const QString& texto, int desde);
     QMessageBox::StandardButton Mensaje(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono);
 
     QString m_orden = QStringLiteral("Codigo");
     std::vector<FilaCliente> m_filas;
+    LecturaPaginada<FilaCliente> m_paginas{this, m_filas};
     std::map<QString, QPointer<UnCliente>> m_editores;  // keyed by the code as decimal text
 };

@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -35,6 +36,10 @@ const QString kMascara = QStringLiteral("mskFact.txt");
 
 BrowFac::BrowFac() : NavegadorBase(QStringLiteral("BrowFac"), QStringLiteral("Lista de Facturas"), Navegadores::facturas, nullptr)
 {
+    m_paginas.alLlegar = [this] { FilasLlegadas(); };
+    m_paginas.alFallar = [this](const motor::Error& e) {
+        Mensaje(QStringLiteral("Error al leer la lista.\n") + motor::TextoParaUsuario(e), QMessageBox::Critical);
+    };
     chkPendi = new QCheckBox(QStringLiteral("Pendientes"), this);
     chkPendi->setObjectName(QStringLiteral("chkPendi"));
     chkLiqui = new QCheckBox(QStringLiteral("Liquidadas"), this);
@@ -96,14 +101,29 @@ std::optional<bool> BrowFac::EstadoFiltro() const
 
 void BrowFac::Leer()
 {
-    m_filas.clear();
-    if (Global::BD) {
-        const FiltroLista& f = filtro();
-        const std::optional<bool> estado = EstadoFiltro();
-        m_filas = Global::BD->ListaFacturas(Serie(), f.cliente ? Filtro(f.cliente->codigo) : Filtro(),
-                                            f.desde ? Filtro(*f.desde) : Filtro(), f.hasta ? Filtro(*f.hasta) : Filtro(),
-                                            estado ? Filtro(*estado) : Filtro());
+    Grd->Cargar(0, {});
+    if (!Global::BD) {
+        m_paginas.Parar();
+        m_filas.clear();
+        return;
     }
+    const FiltroLista& f = filtro();
+    const std::optional<bool> estado = EstadoFiltro();
+    const Filtro cliente = f.cliente ? Filtro(f.cliente->codigo) : Filtro();
+    const Filtro desde = f.desde ? Filtro(*f.desde) : Filtro();
+    const Filtro hasta = f.hasta ? Filtro(*f.hasta) : Filtro();
+    const Filtro pendiente = estado ? Filtro(*estado) : Filtro();
+    // In number order within the series: a page starts after the last number the one before it
+    // looked at, which the payment state may have left out.
+    m_paginas.Empezar(Grd->Modelo(), [=, serie = Serie(), ultimo = std::optional<qint32>()](std::vector<FilaFactura>& filas,
+                                                                                          int limite) mutable {
+        if (!Global::BD)
+            return false;
+        PaginaLista<FilaFactura, qint32> pagina = Global::BD->PaginaFacturas(serie, cliente, desde, hasta, pendiente, ultimo, limite);
+        ultimo = pagina.siguiente;
+        filas.insert(filas.end(), std::make_move_iterator(pagina.filas.begin()), std::make_move_iterator(pagina.filas.end()));
+        return pagina.siguiente.has_value();
+    });
     Grd->Cargar(static_cast<int>(m_filas.size()),
                 [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "basedatos.h"
+#include "lecturapaginada.h"
 #include "navegadorbase.h"
 
 #include <vector>
@@ -43,6 +44,8 @@ public:
 
 protected:
     void Leer() override;
+    bool Incompleta() const override { return m_paginas.Incompleta(); }
+    void LeerMas() override { m_paginas.LeerMas(); }
     std::optional<long> NumeroDeFila(int fila) const override;
     std::optional<qint16>* SerieDelFiltro() override { return &m_serie; }
     void PrepararMenu() override;
@@ -62,5 +65,6 @@ private:
     void ImprimirLista();
 
     std::vector<FilaFactura> m_filas;
+    LecturaPaginada<FilaFactura> m_paginas{this, m_filas};
     std::optional<qint16> m_serie = qint16(0);
 };

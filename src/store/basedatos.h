@@ -61,6 +61,14 @@ struct FilaFactura {
     bool Anulada = false;  // annulled by its record (VERI*FACTU): it stays, marked
 };
 
+// A page of a list read in its key's order: its rows, and the key the next page starts after
+// (none when the list ends with this page).
+template <typename Fila, typename Clave>
+struct PaginaLista {
+    std::vector<Fila> filas;
+    std::optional<Clave> siguiente;
+};
+
 // What the customer owes for an invoice, as the printed invoice totals it: net, VAT,
 // surcharge and packaging. An invoice is settled when it was paid to the cent.
 double TotalAPagar(const FilaFactura& factura);
@@ -178,6 +186,11 @@ public:
     qint32 NuevoCodCli();
     // Ordered by "Codigo", "Nombre" or "NIF"; any other order is refused with motor::Error.
     std::vector<FilaCliente> ListaClientes(const QString& orden = QStringLiteral("Codigo"));
+    // The same list a page at a time: at most `limite` customers after the row whose key
+    // `despuesDe` is (the previous page's `siguiente`; from the first when none). A full page
+    // gives the key to go on from; each page costs its own rows.
+    PaginaLista<FilaCliente, std::vector<Valor>> PaginaClientes(const QString& orden, const std::optional<std::vector<Valor>>& despuesDe,
+                                                                int limite);
     bool ConsultaCliente(qint32 codigo, Coleccion& campos);
     // Both throw motor::Error for a text holding a NUL character, which no field stores, and for
     // a "Codigo" below 1.
@@ -223,6 +236,11 @@ public:
     qint32 NuevoNumeroFactura(qint16 serie = 0);
     std::vector<FilaFactura> ListaFacturas(const Filtro& serie = {}, const Filtro& cliente = {}, const Filtro& desde = {},
                                            const Filtro& hasta = {}, const Filtro& pendiente = {});
+    // The same list of one series a page at a time: the invoices numbered above `despuesDe`
+    // (from the first when none), `limite` headers at most, in number order; the payment state
+    // may leave fewer rows. Each page costs the invoices it holds, whatever the size of the files.
+    PaginaLista<FilaFactura, qint32> PaginaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta,
+                                                    const Filtro& pendiente, std::optional<qint32> despuesDe, int limite);
     bool ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool EliminarFactura(qint16 serie, qint32 numero);
@@ -333,6 +351,9 @@ private:
     std::optional<QString> CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
                                                 const Filtro& hasta, const Filtro& factura);
     std::vector<FilaAlbaran> LeerAlbaranes(const QString& condiciones, std::optional<qint32> despuesDe, int limite);
+    // The invoice list's conditions on the header; none when a customer named by text does not exist.
+    std::optional<QString> CondicionesFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta);
+    std::vector<FilaFactura> LeerFacturas(const QString& condiciones, const Filtro& pendiente, const std::vector<Valor>& parametros);
     // A list's statement in the store's dialect: translated once per text, prepared once, and
     // read by column position, so that a call costs little more than stepping its rows. Step
     // it at once: other calls may drop an idle statement.

@@ -92,10 +92,99 @@ std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)
         s.reiniciar();
         return filas;
     }
-    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente order by ")) + columna);
+    // Equal NIFs by code, as the list's pages come.
+    motor::Recordset rs = m_bd->abrirRecordset(NombresLargos(QStringLiteral("select * from TbCliente order by ")) + columna
+                                               + (columna == QLatin1String("NIF") ? QStringLiteral(", Codigo") : QString()));
     for (; !rs.eof(); rs.moveNext())
         AnadirAVector(filas, FilaCliente{rs[QStringLiteral("Codigo")], rs[QStringLiteral("nombre")], rs[QStringLiteral("NIF")]});
     return filas;
+}
+
+namespace {
+
+// "After this row" in an order whose columns may hold nulls (which come first): the rows equal
+// on the columns before one and greater on it. The first column also bounds the range plainly,
+// so that the order's index starts there instead of at the top.
+QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, std::vector<Valor>& parametros)
+{
+    QString mayor;
+    for (int i = static_cast<int>(columnas.size()) - 1; i >= 0; --i) {
+        const QString& c = columnas[i];
+        const Valor& v = clave[static_cast<size_t>(i)];
+        QString gt, eq;
+        if (v.esNulo()) {
+            gt = c + QStringLiteral(" IS NOT NULL");
+            eq = c + QStringLiteral(" IS NULL");
+        } else {
+            gt = c + QStringLiteral(" > ?");
+            eq = c + QStringLiteral(" = ?");
+        }
+        mayor = mayor.isEmpty() ? gt : QStringLiteral("(%1 OR (%2 AND (%3)))").arg(gt, eq, mayor);
+    }
+    // Bound in the order the marks appear: the plain bound, then gt and eq per column outwards in.
+    std::vector<Valor> enOrden;
+    const Valor& primero = clave.front();
+    QString donde = mayor;
+    if (!primero.esNulo()) {
+        donde = columnas.front() + QStringLiteral(" >= ? AND ") + mayor;
+        enOrden.push_back(primero);
+    }
+    for (size_t i = 0; i < clave.size(); ++i) {
+        if (clave[i].esNulo())
+            continue;
+        enOrden.push_back(clave[i]);                // gt
+        if (i + 1 < clave.size())
+            enOrden.push_back(clave[i]);            // eq
+    }
+    parametros.insert(parametros.end(), enOrden.begin(), enOrden.end());
+    return donde;
+}
+
+}  // namespace
+
+PaginaLista<FilaCliente, std::vector<Valor>> BaseDatos::PaginaClientes(const QString& orden, const std::optional<std::vector<Valor>>& despuesDe,
+                                                                      int limite)
+{
+    PaginaLista<FilaCliente, std::vector<Valor>> pagina;
+    if (!Abierta())
+        return pagina;
+    QString columna;
+    for (const QString& c : kOrdenesClientes)
+        if (c.compare(orden.trimmed(), Qt::CaseInsensitive) == 0)
+            columna = c;
+    if (columna.isEmpty())
+        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Orden de la lista de clientes no admitido: %1").arg(orden));
+    // The list's order, down to the row: the code or the NIF, or the name's Spanish key, then
+    // the name, the code and the row itself, so that a page starts exactly after the last row.
+    QStringList claves;
+    if (columna == QLatin1String("Nombre"))
+        claves << ordennombres::ExpresionClave(QStringLiteral("Nombre")) << QStringLiteral("Nombre");
+    else if (columna == QLatin1String("NIF"))
+        claves << QStringLiteral("NIF");
+    claves << QStringLiteral("Codigo");
+    claves << QStringLiteral("rowid");
+    std::vector<Valor> parametros;
+    QString sql = QStringLiteral("SELECT Codigo, Nombre, NIF, ") + claves.join(QStringLiteral(", ")) + QStringLiteral(" FROM Cliente ");
+    if (despuesDe && despuesDe->size() == static_cast<size_t>(claves.size()))
+        sql += QStringLiteral("WHERE ") + DespuesDe(claves, *despuesDe, parametros);
+    sql += QStringLiteral(" ORDER BY ") + claves.join(QStringLiteral(", ")) + QStringLiteral(" LIMIT ?");
+    parametros.emplace_back(static_cast<qint64>(std::max(limite, 1)));
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(sql);
+    s.vincular(parametros);
+    std::vector<Valor> ultima;
+    pagina.filas.reserve(static_cast<size_t>(std::max(limite, 1)));
+    while (s.paso()) {
+        pagina.filas.push_back(FilaCliente{s.columna(0), s.columna(1), s.columna(2)});
+        if (static_cast<int>(pagina.filas.size()) == limite) {
+            ultima.clear();
+            for (int i = 0; i < claves.size(); ++i)
+                ultima.push_back(s.columna(3 + i));
+        }
+    }
+    s.reiniciar();
+    if (!ultima.empty())
+        pagina.siguiente = std::move(ultima);
+    return pagina;
 }
 
 bool BaseDatos::ConsultaCliente(qint32 codigo, Coleccion& campos)

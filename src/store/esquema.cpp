@@ -328,7 +328,7 @@ void BaseDatos::ActualizarEsquema()
 void BaseDatos::CrearIndicesDeConsulta()
 {
     // What the lists and the invoicing search by: a customer's notes of some days, a series'
-    // invoices of some days, the notes of an invoice.
+    // invoices of some days, the notes of an invoice, the customers by NIF.
     struct Indice {
         const char* tabla;
         const char* nombre;
@@ -339,6 +339,8 @@ void BaseDatos::CrearIndicesDeConsulta()
         {"AlbaranVentaCabecera", "FacturaSerie", {QStringLiteral("Factura"), QStringLiteral("sFac")}},
         {"FacturaVentaCabecera", "SerieFecha", {QStringLiteral("Serie"), QStringLiteral("Fecha")}},
         {"FacturaVentaCabecera", "ClienteFecha", {QStringLiteral("Cliente"), QStringLiteral("Fecha")}},
+        // The customer list by NIF, read a page at a time in that order.
+        {"Cliente", "NIFCodigo", {QStringLiteral("NIF"), QStringLiteral("Codigo")}},
     };
     for (const Indice& i : indices) {
         const QString tabla = QString::fromLatin1(i.tabla);

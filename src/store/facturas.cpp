@@ -15,14 +15,9 @@ qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
     return Siguiente(m_bd->valorUnico(sql), QStringLiteral("números de factura en esta serie"));
 }
 
-std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,
-                                                  const Filtro& hasta, const Filtro& pendiente)
+std::optional<QString> BaseDatos::CondicionesFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,
+                                                     const Filtro& hasta)
 {
-    std::vector<FilaFactura> filas;
-    if (!Abierta())
-        return filas;
-    // Header conditions go inside the bases, before their grouping; the payment state needs the
-    // totals and is applied to the invoice rows.
     QString condiciones;
     const QString y = QStringLiteral(" and ");
     if (std::holds_alternative<qint16>(serie))
@@ -32,14 +27,61 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     } else if (std::holds_alternative<QString>(cliente)) {
         const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
         if (!codigo)
-            return filas;
+            return std::nullopt;
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
     }
     if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
     if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
         AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
+    return condiciones;
+}
 
+std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,
+                                                  const Filtro& hasta, const Filtro& pendiente)
+{
+    if (!Abierta())
+        return {};
+    const std::optional<QString> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
+    return condiciones ? LeerFacturas(*condiciones, pendiente, {}) : std::vector<FilaFactura>{};
+}
+
+PaginaLista<FilaFactura, qint32> BaseDatos::PaginaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde,
+                                                           const Filtro& hasta, const Filtro& pendiente,
+                                                           std::optional<qint32> despuesDe, int limite)
+{
+    PaginaLista<FilaFactura, qint32> pagina;
+    if (!Abierta())
+        return pagina;
+    std::optional<QString> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
+    if (!condiciones)
+        return pagina;
+    std::vector<Valor> parametros;
+    if (despuesDe) {
+        AnadirALista(*condiciones, QStringLiteral(" and "), QStringLiteral("(TbCabzFac.Numero>?)"));
+        parametros.emplace_back(static_cast<qint64>(*despuesDe));
+    }
+    // The page's last number comes from the headers alone, on their (Serie, Numero) key; the
+    // payment state may then leave fewer rows than that, and the next page starts after it.
+    motor::BaseDeDatos::Sentencia& k = SentenciaDeLista(QStringLiteral("select TbCabzFac.Numero from TbCabzFac where ") + *condiciones
+                                                        + QStringLiteral(" order by TbCabzFac.Numero limit 1 offset ?"));
+    std::vector<Valor> clave = parametros;
+    clave.emplace_back(static_cast<qint64>(std::max(limite, 1) - 1));
+    k.vincular(clave);
+    if (k.paso())
+        pagina.siguiente = CampoALargo(k.columna(0));
+    k.reiniciar();
+    if (pagina.siguiente) {
+        AnadirALista(*condiciones, QStringLiteral(" and "), QStringLiteral("(TbCabzFac.Numero<=?)"));
+        parametros.emplace_back(static_cast<qint64>(*pagina.siguiente));
+    }
+    pagina.filas = LeerFacturas(*condiciones, pendiente, parametros);
+    return pagina;
+}
+
+std::vector<FilaFactura> BaseDatos::LeerFacturas(const QString& condiciones, const Filtro& pendiente, const std::vector<Valor>& parametros)
+{
+    std::vector<FilaFactura> filas;
     QString bases = consultas::ListaBasesImponiblesSelectCentimos;
     if (!condiciones.isEmpty())
         bases += QStringLiteral(" where ") + condiciones;
@@ -64,7 +106,7 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     // Read by column position from the prepared statement: the call costs its rows, not the
     // translation and a copy of every row kept aside.
     motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
-    s.vincular({});
+    s.vincular(parametros);
     const auto columna = [&s](const char* nombre) {
         for (int i = 0; i < s.columnas(); ++i)
             if (s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) == 0)

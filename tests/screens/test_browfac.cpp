@@ -118,6 +118,38 @@ TEST_F(NavegadorFacturas, ListsOneSeriesWithWhatTheCustomerOwes)
     EXPECT_EQ(b->Grd->TextMatrix(1, 7), QStringLiteral("5,00"));
 }
 
+// A long series shows its first page at once and reads the rest behind it; the payment state
+// still holds on the pages read behind, and an invoice asked for beyond them is found.
+TEST_F(NavegadorFacturas, ALongSeriesShowsItsFirstRowsAndReadsTheRestBehind)
+{
+    const int total = 700;
+    {
+        motor::BaseDeDatos::Transaccion t(m());
+        for (int n = 1; n <= total; ++n) {
+            factura(1, n, 1 + n % 2, kDia, n % 5 == 0 ? Valor(121.0) : Valor());
+            lineaFactura(1, n, 1, 100, 21, 0);
+        }
+        t.commit();
+    }
+    BrowFac* b = Abrir();
+    b->FijarSerie(1);
+    ASSERT_TRUE(b->Leyendo());
+    EXPECT_LT(b->Grd->Rows(), total + 1);
+    b->Refresco(650);
+    EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("650"));
+    ASSERT_TRUE(Esperar([&] { return !b->Leyendo(); }, 10000));
+    ASSERT_EQ(b->Grd->Rows(), total + 1);
+    for (const int fila : {1, 200, 201, 451, total})
+        EXPECT_EQ(b->Grd->TextMatrix(fila, 0), QString::number(fila)) << fila;
+
+    // Pending only: every fifth invoice is paid and left out, on every page.
+    b->chkPendi->click();
+    ASSERT_TRUE(Esperar([&] { return !b->Leyendo(); }, 10000));
+    ASSERT_EQ(b->Grd->Rows(), total - total / 5 + 1);
+    for (int f = 1; f < b->Grd->Rows(); ++f)
+        ASSERT_NE(b->Grd->TextMatrix(f, 0).toInt() % 5, 0) << f;
+}
+
 TEST_F(NavegadorFacturas, SettlingWithSurchargeAndCratesListsAsSettled)
 {
     Facturas();

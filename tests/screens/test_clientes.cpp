@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <QTest>
 
 #include <memory>
 
@@ -123,6 +124,39 @@ TEST_F(Clientes, SortingAndReloadingKeepTheirRow)
     Global::BD->Motor()->ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre) values (1, 'A'), (2, 'B')"));
     b->Refresco(std::nullopt);  // from no row to the first
     EXPECT_EQ(b->Grd->Row(), 1);
+}
+
+// A long list shows its first page at once and reads the rest behind it, in every order; a
+// customer asked for, or typed, beyond what has come is found.
+TEST_F(Clientes, ALongListShowsItsFirstRowsAndReadsTheRestBehind)
+{
+    const int total = 900;
+    {
+        motor::BaseDeDatos::Transaccion t(*Global::BD->Motor());
+        for (int n = 100; n < 100 + total; ++n)
+            Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (?, ?, ?)"),
+                                                {n, QStringLiteral("ZZ CLIENTE %1").arg(2000 - n), QStringLiteral("X%1").arg(n)});
+        t.commit();
+    }
+    const int filas = static_cast<int>(Global::BD->ListaClientes().size());
+    BrowCli* b = BrowCli::Abrir();
+    EXPECT_TRUE(b->Leyendo());
+    EXPECT_LT(b->Grd->Rows(), filas + 1);
+    b->Refresco(950);
+    EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("950"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b->Grd->Rows() == filas + 1; }, 10000));
+
+    b->Grd->setRow(1);
+    emit b->Grd->dobleClicTitulo(1);  // the name's title
+    EXPECT_EQ(b->Orden(), QStringLiteral("Nombre"));
+    EXPECT_LT(b->Grd->Rows(), filas + 1);
+    // Typing a name that has not come yet finds it.
+    Escribir(b->Grd, QStringLiteral("zz cliente 1500"));
+    EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("500"));
+    ASSERT_EQ(b->Grd->Rows(), filas + 1);
+    const std::vector<FilaCliente> entera = Global::BD->ListaClientes(QStringLiteral("Nombre"));
+    for (const int fila : {1, 200, 201, 451, filas})
+        EXPECT_EQ(b->Grd->TextMatrix(fila, 0), entera[static_cast<size_t>(fila - 1)].Codigo.aTexto()) << fila;
 }
 
 TEST_F(Clientes, NewCustomerTypedAndSavedRoundTripsAndIsSelected)

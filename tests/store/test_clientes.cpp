@@ -89,6 +89,45 @@ TEST_F(Clientes, ListIsOrderedOnlyByKnownColumns)
     EXPECT_EQ(uno(QStringLiteral("select count(*) from Cliente")), 2);
 }
 
+// Pages of every size add up to the whole list, row for row, in each order: through nulls,
+// names equal but for case and accents, and a customer without a code.
+TEST_F(Clientes, PagesAddUpToTheWholeListInEveryOrder)
+{
+    cliente(5, QStringLiteral("MUÑOZ"));
+    cliente(3, QStringLiteral("munoz"));
+    cliente(7, QStringLiteral("ÁLVAREZ"));
+    cliente(1, QStringLiteral("alvarez"));
+    cliente(9, QStringLiteral("ZAPATA"));
+    m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (NULL, 'SIN CODIGO', 'B1')"));
+    m().ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (11, NULL, NULL)"));
+    m().ejecutarNativo(QStringLiteral("UPDATE Cliente SET NIF='B1' WHERE Codigo IN (3, 9)"));
+    m().ejecutarNativo(QStringLiteral("UPDATE Cliente SET NIF='a2' WHERE Codigo=7"));
+    const auto texto = [](const std::vector<FilaCliente>& filas) {
+        QStringList r;
+        for (const FilaCliente& f : filas)
+            r << f.Codigo.aTexto() + QLatin1Char('/') + f.nombre.aTexto() + QLatin1Char('/') + f.NIF.aTexto();
+        return r;
+    };
+    for (const QString orden : {QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")}) {
+        const std::vector<FilaCliente> entera = bd->ListaClientes(orden);
+        ASSERT_EQ(entera.size(), 7u);
+        for (const int tamano : {1, 2, 3, 7, 50}) {
+            std::vector<FilaCliente> leidas;
+            std::optional<std::vector<Valor>> despues;
+            for (int vuelta = 0; vuelta < 20; ++vuelta) {
+                auto pagina = bd->PaginaClientes(orden, despues, tamano);
+                ASSERT_LE(pagina.filas.size(), static_cast<size_t>(tamano));
+                leidas.insert(leidas.end(), pagina.filas.begin(), pagina.filas.end());
+                if (!pagina.siguiente)
+                    break;
+                despues = pagina.siguiente;
+            }
+            EXPECT_EQ(texto(leidas), texto(entera)) << qPrintable(orden) << " page of " << tamano;
+        }
+    }
+    EXPECT_THROW(bd->PaginaClientes(QStringLiteral("Codigo; delete from Cliente"), std::nullopt, 5), motor::Error);
+}
+
 TEST_F(Clientes, ArticlePriceFollowsLevelAndTariff)
 {
     QString nombre;

@@ -101,6 +101,42 @@ TEST_F(Facturas, EachFilterAloneAndTogether)
     EXPECT_TRUE(bd->ListaFacturas(qint16(2), {}, QDate(2024, 3, 1), QDate(2024, 3, 31)).empty());
 }
 
+// Pages of every size add up to the whole list of the series, filters and payment state
+// included, even when the payment state leaves a page with no row at all.
+TEST_F(Facturas, PagesAddUpToTheWholeList)
+{
+    for (qint32 n = 3; n <= 12; ++n) {
+        factura(1, n, n % 2 ? 1 : 2, QDate(2024, 3, n), n % 3 ? Valor() : Valor(12.10));
+        lineaFactura(1, n, 1, 10.00, 21);
+    }
+    struct Caso {
+        Filtro cliente, desde, hasta, pendiente;
+    };
+    const Caso casos[] = {{}, {{}, {}, {}, true}, {{}, {}, {}, false}, {qint32(2), {}, {}, {}},
+                          {qint32(1), QDate(2024, 3, 4), QDate(2024, 3, 11), true}, {QStringLiteral("nadie"), {}, {}, {}}};
+    for (const Caso& c : casos) {
+        const std::vector<FilaFactura> entera = bd->ListaFacturas(qint16(1), c.cliente, c.desde, c.hasta, c.pendiente);
+        for (const int tamano : {1, 2, 3, 5, 100}) {
+            std::vector<FilaFactura> leidas;
+            std::optional<qint32> despues;
+            for (int vuelta = 0; vuelta < 20; ++vuelta) {
+                auto pagina = bd->PaginaFacturas(1, c.cliente, c.desde, c.hasta, c.pendiente, despues, tamano);
+                ASSERT_LE(pagina.filas.size(), static_cast<size_t>(tamano));
+                leidas.insert(leidas.end(), pagina.filas.begin(), pagina.filas.end());
+                if (!pagina.siguiente)
+                    break;
+                despues = pagina.siguiente;
+            }
+            ASSERT_EQ(numeros(leidas), numeros(entera)) << "page of " << tamano;
+            for (size_t i = 0; i < entera.size(); ++i) {
+                EXPECT_DOUBLE_EQ(leidas[i].Neto, entera[i].Neto);
+                EXPECT_DOUBLE_EQ(leidas[i].iva, entera[i].iva);
+                EXPECT_EQ(leidas[i].nombre.aTexto(), entera[i].nombre.aTexto());
+            }
+        }
+    }
+}
+
 TEST_F(Facturas, DeletingReleasesTheNotesEvenWithoutAHeader)
 {
     albaran(1, 1, QDate(2024, 3, 1), Valor(qint64(1)), 0, 0, 1);
