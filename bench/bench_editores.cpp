@@ -44,8 +44,9 @@ struct Entorno {
         }
         Global::BD->Motor()->ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre) values (1, 'BANCO')"));
         Global::BD->Motor()->ejecutar(QStringLiteral("insert into Cliente (Codigo, Nombre, UsaREq) values (2, 'ULTRAMARINOS', 1)"));
+        // Articles with a price: every key in a quantity then changes the totals too.
         std::vector<qint32> codigos;
-        motor::Recordset rs = Global::BD->Motor()->abrirRecordset(QStringLiteral("select CODPLU from PLUSES where SECCION=1"));
+        motor::Recordset rs = Global::BD->Motor()->abrirRecordset(QStringLiteral("select CODPLU from PLUSES where SECCION=1 and PRECIO_01>0"));
         for (; !rs.eof(); rs.moveNext())
             codigos.push_back(static_cast<qint32>(rs.campo(0).aEntero()));
         for (int lineas : {20, 2000}) {

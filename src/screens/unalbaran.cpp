@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -121,6 +122,13 @@ UnAlbaran::UnAlbaran(std::unique_ptr<Albaran> albaran, long numeroEditado, Naveg
     QFont negrita = m_lbTotal->font();
     negrita.setBold(true);
     m_lbTotal->setFont(negrita);
+    // A fixed size: a new figure then repaints its own box, instead of laying out and painting
+    // the whole window at every key of a long note.
+    // Opaque, so that only the box itself is painted again, not the window under it.
+    for (QLabel* l : {m_lbBase, m_lbEnva, m_lbDcto, m_lbTotal}) {
+        l->setFixedSize(std::max(l->minimumWidth(), l->sizeHint().width()), l->sizeHint().height());
+        l->setAutoFillBackground(true);
+    }
 
     Construir(totales);
     m_borrar->setToolTip(tr("Eliminar línea"));
@@ -303,10 +311,16 @@ void UnAlbaran::PintarTotales()
     const qint64 base = m_importes.Suma();
     const qint64 envases = m_albaran->CentimosEnvases();
     const qint64 descuentos = m_albaran->CentimosDescuentos(base);
-    m_lbBase->setText(Formato(AEuros(base), kFormatoMoneda));
-    m_lbEnva->setText(Formato(AEuros(envases), kFormatoMoneda));
-    m_lbDcto->setText(Formato(AEuros(descuentos), kFormatoMoneda));
-    m_lbTotal->setText(Formato(AEuros(base + envases - descuentos), kFormatoMoneda));
+    // A figure wider than its box widens it: once, not at every key.
+    const auto poner = [](QLabel* l, qint64 centimos) {
+        l->setText(Formato(AEuros(centimos), kFormatoMoneda));
+        if (const int ancho = l->sizeHint().width(); ancho > l->width())
+            l->setFixedWidth(ancho);
+    };
+    poner(m_lbBase, base);
+    poner(m_lbEnva, envases);
+    poner(m_lbDcto, descuentos);
+    poner(m_lbTotal, base + envases - descuentos);
 }
 
 // --- header ------------------------------------------------------------------------------

@@ -103,7 +103,8 @@ TEST_F(UnAlbaranTest, NoteTypedFromTheKeyboardIsStoredWithItsLinesAndAmounts)
     EXPECT_EQ(hijo<QLabel>(w, "lbTotal")->text(), QStringLiteral("14,49"));
 
     tecla(Qt::Key_Return, Qt::ControlModifier);
-    QTest::qWait(20);
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
     asentar();
     EXPECT_FALSE(w);
     EXPECT_EQ(guardado.count(), 1);
@@ -261,6 +262,33 @@ TEST_F(UnAlbaranTest, TotalsRoundAHalfCentOfDiscountUpAsTheListDoes)
     const auto filas = Global::BD->ListaAlbaranes(Filtro{*a.Numero});
     ASSERT_EQ(filas.size(), 1u);
     EXPECT_EQ(Formato(filas[0].Importe / 100, QStringLiteral("##,##0.00;-##,##0.00;#")), QStringLiteral("19,39"));
+    w->close();
+    asentar();
+}
+
+// The totals' boxes keep their size while the figures change, so that a key repaints the boxes
+// and not the window laid out again; a figure wider than a box widens it and shows whole.
+TEST_F(UnAlbaranTest, TotalsKeepTheirBoxesAndShowAWideFigureWhole)
+{
+    articulo(990021, QStringLiteral("JAMON ENTERO"), 2, 7, 9999999);  // 99.999,99 a unit
+    Albaran a(*Global::BD);
+    ASSERT_TRUE(a.WhoAmI());
+    ASSERT_TRUE(a.SetCliente(9012));
+    LineaAlbaran* l = a.NuevaLinea();
+    ASSERT_TRUE(l->SetCodigo(990021));
+    l->FijarCantidad(15);
+    ASSERT_TRUE(a.Update());
+    NavegadorFalso navegador;
+    QPointer<UnAlbaran> w = UnAlbaran::Editar(*a.Numero, &navegador);
+    ASSERT_TRUE(w);
+    QApplication::processEvents();
+    for (const char* nombre : {"lbBase", "lbEnva", "lbDcto", "lbTotal"}) {
+        QLabel* total = hijo<QLabel>(w, nombre);
+        EXPECT_EQ(total->minimumSize(), total->maximumSize()) << nombre;
+        EXPECT_GE(total->width(), total->sizeHint().width()) << nombre;
+        EXPECT_TRUE(total->autoFillBackground()) << nombre;
+    }
+    EXPECT_EQ(hijo<QLabel>(w, "lbTotal")->text().size(), 12);  // 1.xxx.xxx,xx
     w->close();
     asentar();
 }
