@@ -102,10 +102,11 @@ std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)
 
 namespace {
 
-// "After this row" in an order whose columns may hold nulls (which come first): the rows equal
-// on the columns before one and greater on it. The first column also bounds the range plainly,
-// so that the order's index starts there instead of at the top.
-QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, std::vector<Valor>& parametros)
+// "After this row" in an order whose columns may hold nulls (first on SQLite, last on
+// PostgreSQL, each engine's own order): the rows equal on the columns before one and greater on
+// it. The first column also bounds the range plainly, so that the order's index starts there
+// instead of at the top.
+QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, std::vector<Valor>& parametros, bool nulosAlFinal)
 {
     QString mayor;
     for (int i = static_cast<int>(columnas.size()) - 1; i >= 0; --i) {
@@ -113,10 +114,10 @@ QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, 
         const Valor& v = clave[static_cast<size_t>(i)];
         QString gt, eq;
         if (v.esNulo()) {
-            gt = c + QStringLiteral(" IS NOT NULL");
+            gt = nulosAlFinal ? QStringLiteral("1 = 0") : c + QStringLiteral(" IS NOT NULL");
             eq = c + QStringLiteral(" IS NULL");
         } else {
-            gt = c + QStringLiteral(" > ?");
+            gt = nulosAlFinal ? QStringLiteral("(%1 > ? OR %1 IS NULL)").arg(c) : c + QStringLiteral(" > ?");
             eq = c + QStringLiteral(" = ?");
         }
         mayor = mayor.isEmpty() ? gt : QStringLiteral("(%1 OR (%2 AND (%3)))").arg(gt, eq, mayor);
@@ -126,7 +127,9 @@ QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, 
     const Valor& primero = clave.front();
     QString donde = mayor;
     if (!primero.esNulo()) {
-        donde = columnas.front() + QStringLiteral(" >= ? AND ") + mayor;
+        donde = (nulosAlFinal ? QStringLiteral("(%1 >= ? OR %1 IS NULL)").arg(columnas.front())
+                              : columnas.front() + QStringLiteral(" >= ?")) +
+                QStringLiteral(" AND ") + mayor;
         enOrden.push_back(primero);
     }
     for (size_t i = 0; i < clave.size(); ++i) {
@@ -158,7 +161,7 @@ PaginaLista<FilaCliente, std::vector<Valor>> BaseDatos::PaginaClientes(const QSt
     // the name, the code and the row itself, so that a page starts exactly after the last row.
     QStringList claves;
     if (columna == QLatin1String("Nombre"))
-        claves << ordennombres::ExpresionClave(QStringLiteral("Nombre")) << QStringLiteral("Nombre");
+        claves << ordennombres::ExpresionClave(QStringLiteral("Nombre"), m_bd->esPostgreSQL()) << QStringLiteral("Nombre");
     else if (columna == QLatin1String("NIF"))
         claves << QStringLiteral("NIF");
     claves << QStringLiteral("Codigo");
@@ -166,7 +169,7 @@ PaginaLista<FilaCliente, std::vector<Valor>> BaseDatos::PaginaClientes(const QSt
     std::vector<Valor> parametros;
     QString sql = QStringLiteral("SELECT Codigo, Nombre, NIF, ") + claves.join(QStringLiteral(", ")) + QStringLiteral(" FROM Cliente ");
     if (despuesDe && despuesDe->size() == static_cast<size_t>(claves.size()))
-        sql += QStringLiteral("WHERE ") + DespuesDe(claves, *despuesDe, parametros);
+        sql += QStringLiteral("WHERE ") + DespuesDe(claves, *despuesDe, parametros, m_bd->esPostgreSQL());
     sql += QStringLiteral(" ORDER BY ") + claves.join(QStringLiteral(", ")) + QStringLiteral(" LIMIT ?");
     parametros.emplace_back(static_cast<qint64>(std::max(limite, 1)));
     motor::BaseDeDatos::Sentencia& s = m_bd->preparar(sql);
