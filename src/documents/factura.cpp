@@ -118,22 +118,44 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
     return true;
 }
 
-void Factura::EscribirLinea(const LineaFactura& l, motor::Recordset& rs)
+namespace {
+
+// The stored fields of a line, in the order ValoresLinea gives them.
+const QStringList& CamposLinea()
+{
+    static const QStringList campos{QStringLiteral("Concepto"), QStringLiteral("Referencia"), QStringLiteral("Descripcion"),
+                                    QStringLiteral("Cantidad"), QStringLiteral("Precio"),     QStringLiteral("Unidad"),
+                                    QStringLiteral("Importe"),  QStringLiteral("Descuento"),  QStringLiteral("pIVA"),
+                                    QStringLiteral("pREq"),     QStringLiteral("Bultos"),     QStringLiteral("Envase"),
+                                    QStringLiteral("Comentario")};
+    return campos;
+}
+
+std::vector<Valor> ValoresLinea(const LineaFactura& l)
 {
     const std::optional<QString> texto = l.Titulo() ? l.Titulo() : l.Concepto();
-    rs.fijar(QStringLiteral("Concepto"), texto ? Valor(*texto) : Valor());
-    rs.fijar(QStringLiteral("Referencia"), l.Referencia() ? Valor(static_cast<qint64>(*l.Referencia())) : Valor());
-    rs.fijar(QStringLiteral("Descripcion"), l.Descripcion() ? Valor(*l.Descripcion()) : Valor());
-    rs.fijar(QStringLiteral("Cantidad"), Opcional(l.Cantidad()));
-    rs.fijar(QStringLiteral("Precio"), Opcional(l.Precio()));
-    rs.fijar(QStringLiteral("Unidad"), l.Unidad() ? Valor(static_cast<qint64>(*l.Unidad())) : Valor());
-    rs.fijar(QStringLiteral("Importe"), Opcional(l.Importe()));
-    rs.fijar(QStringLiteral("Descuento"), Valor(l.Descuento()));
-    rs.fijar(QStringLiteral("pIVA"), Valor(l.pIVA()));
-    rs.fijar(QStringLiteral("pREq"), Valor(l.pREQ()));
-    rs.fijar(QStringLiteral("Bultos"), Valor(static_cast<qint64>(l.Bultos())));
-    rs.fijar(QStringLiteral("Envase"), Valor(static_cast<qint64>(l.EnvaseCentimos())));
-    rs.fijar(QStringLiteral("Comentario"), l.Comentario().isEmpty() ? Valor() : Valor(l.Comentario()));
+    return {texto ? Valor(*texto) : Valor(),
+            l.Referencia() ? Valor(static_cast<qint64>(*l.Referencia())) : Valor(),
+            l.Descripcion() ? Valor(*l.Descripcion()) : Valor(),
+            Opcional(l.Cantidad()),
+            Opcional(l.Precio()),
+            l.Unidad() ? Valor(static_cast<qint64>(*l.Unidad())) : Valor(),
+            Opcional(l.Importe()),
+            Valor(l.Descuento()),
+            Valor(l.pIVA()),
+            Valor(l.pREQ()),
+            Valor(static_cast<qint64>(l.Bultos())),
+            Valor(static_cast<qint64>(l.EnvaseCentimos())),
+            l.Comentario().isEmpty() ? Valor() : Valor(l.Comentario())};
+}
+
+}  // namespace
+
+void Factura::EscribirLinea(const LineaFactura& l, motor::Recordset& rs)
+{
+    const std::vector<Valor> valores = ValoresLinea(l);
+    for (size_t i = 0; i < valores.size(); ++i)
+        rs.fijar(CamposLinea()[static_cast<int>(i)], valores[i]);
 }
 
 bool Factura::Update()
@@ -252,14 +274,25 @@ bool Factura::Guardar()
         }
     }
     std::vector<std::pair<size_t, qint64>> numeradas;
-    for (size_t n : nuevas) {
-        rs.addNew();
-        rs.fijar(QStringLiteral("Serie"), Valor(static_cast<qint64>(*Serie)));
-        rs.fijar(QStringLiteral("Numero"), Valor(static_cast<qint64>(*Numero)));
-        rs.fijar(QStringLiteral("Linea"), Valor(++ultima));
-        EscribirLinea(*m_lineas[n], rs);
-        rs.update();
-        numeradas.emplace_back(n, ultima);
+    if (!nuevas.empty()) {
+        // New lines (all of them, on a new invoice) through one prepared statement: each is
+        // converted before any of them is written, and then only bound and run.
+        const std::vector<Valor> cabeza{Valor(static_cast<qint64>(*Serie)), Valor(static_cast<qint64>(*Numero))};
+        motor::BaseDeDatos::Insercion alta(*m_bd.Motor(), QStringLiteral("FacturaVentaDetalle"),
+                                           QStringList{QStringLiteral("Serie"), QStringLiteral("Numero"), QStringLiteral("Linea")}
+                                               + CamposLinea());
+        std::vector<std::vector<Valor>> filas;
+        filas.reserve(nuevas.size());
+        for (size_t n : nuevas) {
+            std::vector<Valor> fila{alta.convertir(0, cabeza[0]), alta.convertir(1, cabeza[1]), alta.convertir(2, Valor(++ultima))};
+            int columna = 3;
+            for (const Valor& v : ValoresLinea(*m_lineas[n]))
+                fila.push_back(alta.convertir(columna++, v));
+            filas.push_back(std::move(fila));
+            numeradas.emplace_back(n, ultima);
+        }
+        for (const std::vector<Valor>& fila : filas)
+            alta.insertar(fila);
     }
     if (m_numeroCargado && *m_numeroCargado > 0 && m_serieCargada && *Serie != *m_serieCargada)
         // A new series too: the notes must follow both, or they would point at nothing.

@@ -1647,6 +1647,40 @@ void Recordset::update()
     m_cambios.clear();
 }
 
+BaseDeDatos::Insercion::Insercion(BaseDeDatos& bd, const QString& tabla, const QStringList& campos) : m_bd(bd), m_campos(campos)
+{
+    const std::vector<DefCampo> definicion = bd.camposDeTabla(tabla);
+    QStringList cols, marcas;
+    for (const QString& c : campos) {
+        // A field the table lacks is converted as update() converts it, and refused by the engine.
+        TipoCampo tipo = TipoCampo::Memo;
+        for (const DefCampo& d : definicion)
+            if (d.nombre.compare(c, Qt::CaseInsensitive) == 0) {
+                tipo = d.tipo;
+                break;
+            }
+        m_tipos.push_back(tipo);
+        cols << CitarIdentificador(c);
+        marcas << QStringLiteral("?");
+    }
+    m_sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(CitarIdentificador(tabla), cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
+}
+
+Valor BaseDeDatos::Insercion::convertir(int columna, const Valor& valor) const
+{
+    return valorParaCampo(valor, m_tipos[static_cast<size_t>(columna)], m_campos[columna]);
+}
+
+void BaseDeDatos::Insercion::insertar(const std::vector<Valor>& fila)
+{
+    BaseDeDatos::Sentencia& s = m_bd.preparar(m_sql);
+    s.vincular(fila);
+    while (s.paso()) {
+    }
+    s.reiniciar();
+}
+
 void Recordset::remove()
 {
     if (!actualizable() || !m_bd)

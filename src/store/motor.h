@@ -261,6 +261,24 @@ public:
     class Sentencia;
     Sentencia& preparar(const QString& sqlNativo);
 
+    // New rows of one table through one prepared INSERT. The values are made ready for their
+    // fields with convertir (as Recordset::update would store them, and refused as it would
+    // refuse them), which needs no lock; insertar then only binds and runs.
+    class Insercion {
+    public:
+        Insercion(BaseDeDatos& bd, const QString& tabla, const QStringList& campos);
+        // The value for the field at `columna` of `campos`; throws motor::Error when the field refuses it.
+        Valor convertir(int columna, const Valor& valor) const;
+        // One row of converted values, in the order of `campos`.
+        void insertar(const std::vector<Valor>& fila);
+
+    private:
+        BaseDeDatos& m_bd;
+        QStringList m_campos;
+        std::vector<TipoCampo> m_tipos;
+        QString m_sql;
+    };
+
     // Nested use becomes a savepoint. Rolls back in the destructor unless committed.
     class Transaccion {
     public:

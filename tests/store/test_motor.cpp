@@ -511,3 +511,63 @@ TEST(Interrumpir, StopsALongQueryFromAnotherThread)
 }
 
 }  // namespace
+
+// Rows stored through one prepared INSERT are the rows Recordset::update stores, field by field
+// (value and type), and the same values are refused.
+TEST_F(Motor, InsercionStoresWhatRecordsetStores)
+{
+    struct Caso {
+        QString tabla;
+        QStringList campos;  // the first is the key that tells the two copies apart
+        std::vector<std::vector<Valor>> filas;
+    };
+    const std::vector<Caso> casos{
+        {QStringLiteral("Padre"),
+         {QStringLiteral("Numero"), QStringLiteral("Nombre"), QStringLiteral("Fecha"), QStringLiteral("Activo")},
+         {{Valor(), Valor(QStringLiteral("O'Ñu €\\")), Valor(QDate(2024, 3, 1)), Valor(true)},
+          {Valor(), Valor(), Valor(QDateTime(QDate(2024, 3, 2), QTime(10, 5))), Valor(0.0)}}},
+        {QStringLiteral("Hijo"),
+         {QStringLiteral("Numero"), QStringLiteral("Linea"), QStringLiteral("Cantidad"), QStringLiteral("Descuento")},
+         {{Valor(), Valor(qint64{1}), Valor(2.5), Valor(0.1)},
+          {Valor(), Valor(qint64{2}), Valor(QStringLiteral(" 7 ")), Valor()},
+          {Valor(), Valor(3.0), Valor(), Valor(qint64{5})}}},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.tabla.toStdString());
+        motor::Recordset rs = bd->abrirRecordset(QStringLiteral("select * from %1 where Numero=10").arg(c.tabla));
+        motor::BaseDeDatos::Insercion alta(*bd, c.tabla, c.campos);
+        qint64 n = 0;
+        for (std::vector<Valor> fila : c.filas) {
+            ++n;
+            rs.addNew();
+            fila[0] = Valor(10 + (c.tabla == QLatin1String("Padre") ? n * 100 : 0));
+            for (int i = 0; i < c.campos.size(); ++i)
+                rs.fijar(c.campos[i], fila[static_cast<size_t>(i)]);
+            rs.update();
+            fila[0] = Valor(20 + (c.tabla == QLatin1String("Padre") ? n * 100 : 0));
+            std::vector<Valor> convertida;
+            for (int i = 0; i < c.campos.size(); ++i)
+                convertida.push_back(alta.convertir(i, fila[static_cast<size_t>(i)]));
+            alta.insertar(convertida);
+        }
+        const QString orden = c.tabla == QLatin1String("Padre") ? QStringLiteral("Numero") : QStringLiteral("Linea");
+        motor::Recordset a = bd->abrirRecordset(QStringLiteral("select * from %1 where Numero in (10, 110, 210) order by %2").arg(c.tabla, orden));
+        motor::Recordset b = bd->abrirRecordset(QStringLiteral("select * from %1 where Numero in (20, 120, 220) order by %2").arg(c.tabla, orden));
+        size_t filas = 0;
+        for (; !a.eof() && !b.eof(); a.moveNext(), b.moveNext(), ++filas)
+            for (int i = 0; i < a.numCampos(); ++i) {
+                if (a.nombreCampo(i) == QLatin1String("Numero"))
+                    continue;
+                EXPECT_EQ(a.campo(i).tipo(), b.campo(i).tipo()) << a.nombreCampo(i).toStdString();
+                EXPECT_EQ(a.campo(i).aTexto(), b.campo(i).aTexto()) << a.nombreCampo(i).toStdString();
+            }
+        EXPECT_EQ(filas, c.filas.size());
+        EXPECT_TRUE(a.eof() && b.eof());
+    }
+    motor::BaseDeDatos::Insercion hijo(*bd, QStringLiteral("Hijo"), {QStringLiteral("Numero"), QStringLiteral("Linea")});
+    EXPECT_THROW(hijo.convertir(1, Valor(qint64{40000})), motor::Error);  // a 16-bit field
+    EXPECT_THROW(hijo.convertir(1, Valor(QStringLiteral("dos"))), motor::Error);
+    motor::BaseDeDatos::Insercion padre(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
+    EXPECT_THROW(padre.insertar({Valor(qint64{1}), Valor(QStringLiteral("REPETIDO"))}), motor::Error);  // a unique key
+    EXPECT_THROW(padre.insertar({Valor(qint64{99}), Valor(QStringLiteral("VEINTIUNA LETRAS JUSTAS"))}), motor::Error);
+}
