@@ -12,7 +12,7 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
 # The same suites again on PostgreSQL: each test database is a new one in a throw-away cluster
 # (pg_virtualenv sets the PG* variables libpq reads). Tests about SQLite files skip there.
 if command -v pg_virtualenv >/dev/null 2>&1; then
-  pg_virtualenv -o max_connections=200 -o fsync=off sh -c \
+  pg_virtualenv -t -o max_connections=200 -o fsync=off sh -c \
     'QUENZA_PRUEBAS_POSTGRESQL=1 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900'
 elif [ -n "${CI:-}" ]; then
   echo "PostgreSQL: pg_virtualenv (postgresql-common) is missing; the PostgreSQL half must run in CI" >&2
