@@ -796,7 +796,9 @@ BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
             it->second->vincular({});
         return *it->second;
     }
-    if (m_pg) {
+    // Keep the cache small; one-off statements (with literal values) would otherwise pile up.
+    // Statements being stepped stay: a caller is walking their rows.
+    auto podar = [this] {
         if (m_sentencias.size() > 200) {
             for (auto i = m_sentencias.begin(); i != m_sentencias.end();) {
                 if (i->second->ocupada())
@@ -805,6 +807,9 @@ BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
                     i = m_sentencias.erase(i);
             }
         }
+    };
+    if (m_pg) {
+        podar();
         auto& nueva = m_sentencias[clave];
         nueva = std::make_unique<Sentencia>(*this, sqlNativo, APostgreSQL(sqlNativo).toUtf8());
         return *nueva;
@@ -820,16 +825,7 @@ BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
         sqlite3_finalize(st);
         throw Error(ErrGeneral, SQLITE_MISUSE, QStringLiteral("Solo se admite una sentencia."), sqlNativo);
     }
-    // Keep the cache small; one-off statements (with literal values) would otherwise pile up.
-    // Statements being stepped stay: a caller is walking their rows.
-    if (m_sentencias.size() > 200) {
-        for (auto i = m_sentencias.begin(); i != m_sentencias.end();) {
-            if (i->second->ocupada())
-                ++i;
-            else
-                i = m_sentencias.erase(i);
-        }
-    }
+    podar();
     auto& nueva = m_sentencias[clave];
     nueva = std::make_unique<Sentencia>(*this, st, sqlNativo);
     return *nueva;

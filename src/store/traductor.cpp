@@ -201,9 +201,9 @@ private:
                     // Texts compare without regard to case in a collation LIKE cannot use on
                     // PostgreSQL: the pattern brings the database's own, and ILIKE ignores case
                     // as SQLite's LIKE does.
-                    const size_t desde = siguienteNoEspacio(i + 1, hasta);
-                    const size_t fin = finDeOperando(desde, hasta);
-                    r += QLatin1String("ILIKE (") + secuencia(desde, fin).trimmed() + QLatin1String(") COLLATE \"default\"");
+                    const size_t patron = siguienteNoEspacio(i + 1, hasta);
+                    const size_t fin = finDeOperando(patron, hasta);
+                    r += QLatin1String("ILIKE (") + secuencia(patron, fin).trimmed() + QLatin1String(") COLLATE \"default\"");
                     i = fin - 1;
                     break;
                 }
