@@ -159,6 +159,10 @@ BrwOnLin::BrwOnLin(QWidget* padre) : QWidget(padre)
         Grd->Modelo()->setAlineacion(c, c == 6 ? Qt::AlignRight : Qt::AlignHCenter);
     }
     Grd->Modelo()->setFondo([this](int f) { return usado(f + 1) ? QColor(192, 192, 255) : QColor(); });
+    m_paginas.alFallar = [this](const motor::Error&) {
+        preguntar(QStringLiteral("No se han podido leer todos los tickets de balanza: cierre esta ventana y vuelva a abrirla para verlos todos."),
+                  QMessageBox::Ok, QMessageBox::Warning);
+    };
 
     auto* principal = new QVBoxLayout(this);
     principal->addWidget(m_panel);
@@ -251,35 +255,32 @@ int BrwOnLin::filasSeleccionadas() const { return static_cast<int>(Grd->selectio
 
 // ---- refresh ----
 
-void BrwOnLin::Refresco(std::optional<std::vector<FilaTicket>> lista, std::optional<qint32> seleccion)
+int BrwOnLin::filaDe(qint32 docID) const
 {
-    Tim->stop();
-    if (!lista) {
-        try {
-            lista = Global::BD ? Global::BD->ListaTicketsCerrados(pkDesde->date()) : std::vector<FilaTicket>{};
-        } catch (const motor::Error&) {
-            preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Inténtelo de nuevo dentro de unos segundos."),
-                      QMessageBox::Ok, QMessageBox::Critical);
-            if (m_abierta)
-                Tim->start();
-            return;
-        }
-    }
+    // Newest first: the numbers descend.
+    const auto i = std::lower_bound(m_lista.begin(), m_lista.end(), docID, [](const FilaTicket& t, qint32 d) { return t.docID > d; });
+    return i != m_lista.end() && i->docID == docID && i - m_lista.begin() < Grd->Rows() - 1 ? static_cast<int>(i - m_lista.begin()) + 1 : 0;
+}
+
+void BrwOnLin::Mostrar(const std::function<void()>& cambiar, std::optional<qint32> seleccion)
+{
     const int antes = Grd->Row();
     // The view stays still: the ticket at the top stays at the top, so that new tickets do
     // not slide the rows under the pointer between a look and a click.
     const int arriba = Grd->Rows() > 1 ? Grd->TopRow() : 0;
     const std::optional<qint32> ancla = arriba >= 1 ? std::optional<qint32>(docIDDeFila(arriba)) : std::nullopt;
-    m_lista = std::move(*lista);
-    const size_t n = m_lista.size();
-    Grd->Cargar(static_cast<int>(n), [this, n](int fila, int col) { return TextoTicket(m_lista[n - 1 - static_cast<size_t>(fila)], col); });
+    cambiar();
+    Grd->Cargar(static_cast<int>(m_lista.size()), [this](int fila, int col) { return TextoTicket(m_lista[static_cast<size_t>(fila)], col); });
+    // A ticket further down than the first page: read up to it, so that it stays in view.
+    const std::optional<qint32> buscado = seleccion ? seleccion : ancla;
+    try {
+        while (buscado && m_paginas.Incompleta() && (m_lista.empty() || m_lista.back().docID > *buscado))
+            m_paginas.LeerMas();
+    } catch (const motor::Error&) {
+        // The rows read stay; the next refresh reads again.
+        m_paginas.Parar();
+    }
     const int datos = Grd->Rows() - 1;
-    auto filaDe = [this, datos](qint32 docID) {
-        for (int f = 1; f <= datos; ++f)
-            if (docIDDeFila(f) == docID)
-                return f;
-        return 0;
-    };
     if (datos > 0) {
         int fila = seleccion ? filaDe(*seleccion) : std::min(std::max(antes, 1), datos);
         const int anclada = ancla ? filaDe(*ancla) : 0;
@@ -292,6 +293,39 @@ void BrwOnLin::Refresco(std::optional<std::vector<FilaTicket>> lista, std::optio
             Grd->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
     }
+}
+
+void BrwOnLin::Refresco(std::optional<qint32> seleccion)
+{
+    Tim->stop();
+    const Filtro desde = pkDesde->date();
+    // Kept aside: a list that cannot be read leaves the one shown.
+    std::vector<FilaTicket> anterior;
+    try {
+        Mostrar([&] {
+            anterior.swap(m_lista);
+            if (!Global::BD) {
+                m_paginas.Parar();
+                return;
+            }
+            // Newest first, each page below the last ticket the one before it read.
+            m_paginas.Empezar(Grd->Modelo(), [desde, despues = std::optional<qint32>()](std::vector<FilaTicket>& filas, int limite) mutable {
+                if (!Global::BD)
+                    return false;
+                PaginaLista<FilaTicket, qint32> pagina = Global::BD->PaginaTicketsCerrados(desde, despues, limite);
+                despues = pagina.siguiente;
+                filas.insert(filas.end(), std::make_move_iterator(pagina.filas.begin()), std::make_move_iterator(pagina.filas.end()));
+                return pagina.siguiente.has_value();
+            });
+        }, seleccion);
+    } catch (const motor::Error&) {
+        m_lista.swap(anterior);
+        preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Inténtelo de nuevo dentro de unos segundos."),
+                  QMessageBox::Ok, QMessageBox::Critical);
+        if (m_abierta)
+            Tim->start();
+        return;
+    }
     if (m_abierta)
         Tim->start();
 }
@@ -300,9 +334,22 @@ void BrwOnLin::Tim_Timer()
 {
     if (!Global::BD)
         return;
-    std::vector<FilaTicket> lista;
+    const Filtro desde = pkDesde->date();
+    const qint32 ultimo = m_lista.empty() ? 0 : m_lista.front().docID;
+    // The rows in view are read again for marks and deletions; the rest is read when a change
+    // of this window asks for it, or comes into view.
+    const int datos = Grd->Rows() - 1;
+    int arriba = 0, abajo = 0;
+    if (datos > 0) {
+        arriba = std::max(Grd->TopRow(), 1);
+        const int ultimaVisible = Grd->rowAt(Grd->viewport()->height() - 1) + 1;
+        abajo = ultimaVisible >= arriba ? ultimaVisible : datos;
+    }
+    std::vector<FilaTicket> nuevos, vistos;
     try {
-        lista = Global::BD->ListaTicketsCerrados(pkDesde->date());
+        nuevos = Global::BD->TicketsCerradosEntre(desde, ultimo + 1, std::nullopt);
+        if (arriba >= 1)
+            vistos = Global::BD->TicketsCerradosEntre(desde, docIDDeFila(abajo), docIDDeFila(arriba));
     } catch (const motor::Error& e) {
         // The scale line holding the file a moment longer: the next tick reads it.
         if (e.codigo() == motor::ErrNoSePuedeAbrir)
@@ -313,10 +360,19 @@ void BrwOnLin::Tim_Timer()
                   QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
-    if (lista == m_lista)
+    const auto primeraVista = m_lista.begin() + std::max(arriba - 1, 0);
+    const auto trasVista = m_lista.begin() + abajo;
+    if (nuevos.empty() && std::equal(vistos.begin(), vistos.end(), primeraVista, trasVista))
         return;
     const int fila = Grd->Row();
-    Refresco(std::move(lista), fila >= 1 ? std::optional<qint32>(docIDDeFila(fila)) : std::nullopt);
+    Mostrar([&] {
+        // The stretch in view first, while its place is still where it was read.
+        if (arriba >= 1) {
+            const auto quitados = m_lista.erase(primeraVista, trasVista);
+            m_lista.insert(quitados, std::make_move_iterator(vistos.begin()), std::make_move_iterator(vistos.end()));
+        }
+        m_lista.insert(m_lista.begin(), std::make_move_iterator(nuevos.begin()), std::make_move_iterator(nuevos.end()));
+    }, fila >= 1 ? std::optional<qint32>(docIDDeFila(fila)) : std::nullopt);
 }
 
 // ---- messages ----
@@ -364,7 +420,7 @@ void BrwOnLin::GenerarAlbaran()
         // Unreadable now: the save checks the mark the list showed.
     }
     if (ahora != marca) {
-        Refresco(std::nullopt, doc);
+        Refresco(doc);
         if (ahora > 0 && marca == 0 && !otraVez())
             return;
         marca = ahora;
@@ -463,11 +519,8 @@ void BrwOnLin::EliminarMarcados()
         return;
     bool hay = false, enEdicion = false;
     try {
-        const std::vector<FilaTicket> todos = Global::BD->ListaTicketsCerrados();
-        hay = std::any_of(todos.begin(), todos.end(), [](const FilaTicket& t) { return t.TagID.aEntero() > 0; });
-        enEdicion = m_hijo && std::any_of(todos.begin(), todos.end(), [this](const FilaTicket& t) {
-            return t.docID == m_pendiente && t.TagID.aEntero() > 0;
-        });
+        hay = Global::BD->HayTicketsMarcados();
+        enEdicion = hay && m_hijo && Global::BD->MarcaTicket(m_pendiente) > 0;
     } catch (const motor::Error&) {
         preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Inténtelo de nuevo dentro de unos segundos."),
                   QMessageBox::Ok, QMessageBox::Critical);
@@ -516,6 +569,12 @@ void BrwOnLin::BuscarTicket()
         return;
     const double numero = Val(txBuscoT->text());
     const double balanza = Val(txBuscoB->text());
+    try {
+        m_paginas.LeerTodo();
+    } catch (const motor::Error&) {
+        // Searched among the tickets read.
+        m_paginas.Parar();
+    }
     for (int f = 1; f < Grd->Rows(); ++f) {
         const FilaTicket& t = ticket(f);
         if (t.numTK.aNumero() == numero && t.balan.aNumero() == balanza) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "basedatos.h"
+#include "lecturapaginada.h"
 
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,11 +31,14 @@ public:
     // The open browser, or null.
     static BrwOnLin* Instancia();
 
-    // Rebuilds the grid from `lista` (fetched from `pkDesde` when not given) and selects the
-    // row of ticket `seleccion`, or keeps the selected row number.
-    void Refresco(std::optional<std::vector<FilaTicket>> lista = std::nullopt, std::optional<qint32> seleccion = std::nullopt);
-    // The timer's work: rebuilds only when the closed-ticket list changed.
+    // Reads the list again from `pkDesde` (its first page now, the rest behind it) and selects
+    // the row of ticket `seleccion`, or keeps the selected row number.
+    void Refresco(std::optional<qint32> seleccion = std::nullopt);
+    // The timer's work: reads the tickets newer than the newest listed and the stretch in
+    // view again, and shows them only when something changed.
     void Tim_Timer();
+    // Whether older tickets are still being read behind the first page.
+    bool LeyendoMas() const { return m_paginas.Incompleta(); }
     void Hijo_Update();
     void Hijo_Abort();
 
@@ -69,7 +74,12 @@ private:
     void seleccionarFila(int fila, bool arriba);
     std::pair<int, int> rangoSeleccionado() const;
     int filasSeleccionadas() const;
-    const FilaTicket& ticket(int fila) const { return m_lista[m_lista.size() - static_cast<size_t>(fila)]; }
+    const FilaTicket& ticket(int fila) const { return m_lista[static_cast<size_t>(fila - 1)]; }
+    // The grid row of ticket `docID` among the rows read; 0 when not there.
+    int filaDe(qint32 docID) const;
+    // Shows m_lista again after `cambiar` changed it, keeping the view and the selection on
+    // their tickets (the selection on `seleccion` when given).
+    void Mostrar(const std::function<void()>& cambiar, std::optional<qint32> seleccion);
     bool usado(int fila) const;
     void GenerarAlbaran();
     void EliminarSeleccion();
@@ -82,8 +92,9 @@ private:
     QMessageBox::StandardButton preguntar(const QString& texto, QMessageBox::StandardButtons botones, QMessageBox::Icon icono,
                                           QMessageBox::StandardButton porDefecto = QMessageBox::NoButton);
 
-    // The list on screen, ascending by docID: grid row f shows element size - f.
+    // The list on screen, newest first: grid row f shows element f - 1.
     std::vector<FilaTicket> m_lista;
+    LecturaPaginada<FilaTicket> m_paginas{this, m_lista};
     QWidget* m_panel = nullptr;
     QPointer<UnAlbaran> m_hijo;
     qint32 m_pendiente = 0;

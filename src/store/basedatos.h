@@ -295,6 +295,13 @@ public:
 
     // Scale tickets, as the scale line writes them in Transacs.
     std::vector<FilaTicket> ListaTicketsCerrados(const Filtro& desde = {});
+    // The same list a page at a time, newest first: the tickets numbered below `antesDe` (from
+    // the newest when none), `limite` at most; `siguiente` is the docID the next page reads below.
+    // A date that leaves few tickets gives them all in the first page, read on their date.
+    PaginaLista<FilaTicket, qint32> PaginaTicketsCerrados(const Filtro& desde, std::optional<qint32> antesDe, int limite);
+    // The closed tickets numbered from `primero` up to `ultimo` (no end when none), newest first:
+    // what the list gained above its newest ticket, or what became of a stretch of it.
+    std::vector<FilaTicket> TicketsCerradosEntre(const Filtro& desde, qint32 primero, std::optional<qint32> ultimo);
     // The article rows of a valid ticket that no void cancelled, in line order; no value when the
     // ticket was cancelled, has no ticket row or has no article left.
     std::optional<std::vector<LineaTicket>> LineasTicket(qint32 docID);
@@ -308,6 +315,9 @@ public:
     bool ReclamarTicket(qint32 docID, qint32 marcaVista);
     bool EliminarTicket(qint32 docID);
     bool EliminarTodosMarcados();
+    // Whether any closed ticket has been turned into a note: what the purge would delete,
+    // asked without reading the list.
+    bool HayTicketsMarcados();
 
     // Name completion: 0 customers, 1 articles.
     bool IniciarServicioAutoescritura(int servicio);

@@ -355,6 +355,9 @@ void BaseDatos::CrearIndicesDeConsulta()
             CrearIndice(t, QStringLiteral("TipoFecha"), false, false, {QStringLiteral("tipoT"), QStringLiteral("fecha")});
         if (!m_bd->indice(t, QStringLiteral("Documento")))
             CrearIndice(t, QStringLiteral("Documento"), false, false, {QStringLiteral("docID"), QStringLiteral("linea")});
+        // The ticket browser reads tickets a page at a time by number, newest first.
+        if (!m_bd->indice(t, QStringLiteral("TipoDocumento")))
+            CrearIndice(t, QStringLiteral("TipoDocumento"), false, false, {QStringLiteral("tipoT"), QStringLiteral("docID")});
     }
 
     // Customer and article names are completed and sorted in Spanish order on their own key.

@@ -4,6 +4,9 @@
 #include "basedatos.h"
 #include "utilidades.h"
 
+#include <algorithm>
+#include <limits>
+
 std::vector<FilaTicket> BaseDatos::ListaTicketsCerrados(const Filtro& desde)
 {
     std::vector<FilaTicket> tickets;
@@ -53,6 +56,100 @@ std::vector<FilaTicket> BaseDatos::ListaTicketsCerrados(const Filtro& desde)
     while (i < tickets.size())
         cerrados.push_back(std::move(tickets[i++]));
     return cerrados;
+}
+
+namespace {
+
+// Below this many tickets on or after the date, the list is read whole on its date index.
+constexpr int kPocosTickets = 2000;
+
+std::optional<QDate> FechaDesde(const Filtro& desde)
+{
+    if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
+        return std::get<QDate>(desde);
+    return std::nullopt;
+}
+
+// Ticket rows by number on the (tipoT, docID) index, newest first; a ticket with a cancellation
+// row is left out, as the whole list leaves it. `condicion` bounds docID with the parameters.
+std::vector<FilaTicket> LeerCerrados(motor::BaseDeDatos& bd, const Filtro& desde, const QString& condicion,
+                                     const std::vector<Valor>& parametros, const QString& limite = {})
+{
+    const std::optional<QDate> fecha = FechaDesde(desde);
+    // SQLite would take the date index for a date and sort every ticket since then: the unary
+    // plus keeps the date a plain test on the rows read in number order.
+    const QString porFecha = fecha ? QStringLiteral(" AND %1fecha>=%2").arg(bd.esPostgreSQL() ? QString() : QStringLiteral("+"),
+                                                                           FechaASQL(*fecha))
+                                   : QString();
+    const QString anulacion = fecha ? QStringLiteral(" AND a.fecha>=") + FechaASQL(*fecha) : QString();
+    const QString sql = QStringLiteral("SELECT docID, tagID, numTK, balan, opera, fecha, impor FROM Transacs t WHERE tipoT=15 AND ")
+        + condicion + porFecha
+        + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM Transacs a WHERE a.docID=t.docID AND a.tipoT=16") + anulacion
+        + QStringLiteral(") ORDER BY docID DESC") + limite;
+    std::vector<FilaTicket> tickets;
+    motor::Recordset rs = bd.abrirRecordset(sql, parametros);
+    for (; !rs.eof(); rs.moveNext()) {
+        FilaTicket t;
+        t.docID = CampoALargo(rs[QStringLiteral("docID")]);
+        t.TagID = rs[QStringLiteral("TagID")];
+        t.numTK = rs[QStringLiteral("numTK")];
+        t.balan = rs[QStringLiteral("balan")];
+        t.Opera = rs[QStringLiteral("Opera")];
+        t.Fecha = rs[QStringLiteral("Fecha")];
+        t.impor = CampoANumero(rs[QStringLiteral("impor")]);
+        AnadirAVector(tickets, std::move(t));
+    }
+    return tickets;
+}
+
+Valor Entero(qint64 n) { return Valor(n); }
+
+}  // namespace
+
+PaginaLista<FilaTicket, qint32> BaseDatos::PaginaTicketsCerrados(const Filtro& desde, std::optional<qint32> antesDe, int limite)
+{
+    PaginaLista<FilaTicket, qint32> pagina;
+    if (!Abierta())
+        return pagina;
+    limite = std::max(limite, 1);
+    if (!antesDe) {
+        if (const std::optional<QDate> fecha = FechaDesde(desde)) {
+            // A day or a few: their tickets are found on the date faster than by number, where
+            // the newest hundreds may all be older.
+            const qint64 desdeFecha = m_bd->valorUnico(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM Transacs WHERE tipoT=15 AND fecha>=")
+                                                       + FechaASQL(*fecha) + QStringLiteral(" LIMIT ")
+                                                       + QString::number(kPocosTickets) + QStringLiteral(") AS p"))
+                                          .aEntero();
+            if (desdeFecha < kPocosTickets) {
+                pagina.filas = ListaTicketsCerrados(desde);
+                std::reverse(pagina.filas.begin(), pagina.filas.end());
+                return pagina;
+            }
+        }
+    }
+    std::vector<Valor> parametros;
+    QString condicion = QStringLiteral("docID<?");
+    parametros.push_back(Entero(antesDe ? *antesDe : std::numeric_limits<qint32>::max()));
+    if (!antesDe)
+        condicion = QStringLiteral("docID<=?");
+    parametros.push_back(Entero(limite));
+    pagina.filas = LeerCerrados(*m_bd, desde, condicion, parametros, QStringLiteral(" LIMIT ?"));
+    if (static_cast<int>(pagina.filas.size()) == limite)
+        pagina.siguiente = pagina.filas.back().docID;
+    return pagina;
+}
+
+std::vector<FilaTicket> BaseDatos::TicketsCerradosEntre(const Filtro& desde, qint32 primero, std::optional<qint32> ultimo)
+{
+    if (!Abierta())
+        return {};
+    std::vector<Valor> parametros{Entero(primero)};
+    QString condicion = QStringLiteral("docID>=?");
+    if (ultimo) {
+        condicion += QStringLiteral(" AND docID<=?");
+        parametros.push_back(Entero(*ultimo));
+    }
+    return LeerCerrados(*m_bd, desde, condicion, parametros);
 }
 
 std::optional<std::vector<LineaTicket>> BaseDatos::LineasTicket(qint32 docID)
@@ -140,6 +237,16 @@ bool BaseDatos::EliminarTicket(qint32 docID)
     return m_bd->ejecutar(QStringLiteral("delete from Transacs ") + QStringLiteral("where ") + QStringLiteral("(docID=")
                           + LargoATexto(docID) + QStringLiteral(") "))
         >= 1;
+}
+
+bool BaseDatos::HayTicketsMarcados()
+{
+    if (!Abierta())
+        return false;
+    return m_bd->valorUnico(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM Transacs t WHERE tipoT=15 AND tagID>0 AND NOT EXISTS "
+                                           "(SELECT 1 FROM Transacs a WHERE a.docID=t.docID AND a.tipoT=16) LIMIT 1) AS m"))
+               .aEntero()
+        > 0;
 }
 
 bool BaseDatos::EliminarTodosMarcados()

@@ -19,7 +19,9 @@ protected:
 
     void SetUp() override
     {
-        base = std::make_unique<BaseDePrueba>(kv740::Opciones{m_almacenes, false, true, kv740::FormaPrograma::Ninguna});
+        kv740::Opciones opciones;
+        opciones.almacenes = m_almacenes;
+        base = std::make_unique<BaseDePrueba>(opciones);
         bd = std::make_unique<BaseDatos>(base->ruta);
         ASSERT_TRUE(bd->Abierta());
         bd->CrearTablasNuevas();

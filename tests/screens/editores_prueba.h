@@ -72,7 +72,7 @@ protected:
     void SetUp() override
     {
         AplicacionDePrueba();
-        base = std::make_unique<BaseDePrueba>(kv740::Opciones{true, false, true, kv740::FormaPrograma::Ninguna});
+        base = std::make_unique<BaseDePrueba>(kv740::Opciones{});
         Global::BD = std::make_unique<BaseDatos>(base->ruta);
         ASSERT_TRUE(Global::BD->Abierta());
         Global::BD->CrearTablasNuevas();

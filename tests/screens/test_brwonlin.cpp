@@ -541,6 +541,35 @@ TEST_F(BrwOnLinTest, ATicketWithEveryLineVoidedSaysSoAndLeavesTheSlotFree)
 
 // The scale line is another process writing while the window refreshes: every ticket it writes
 // is listed once, and the window never stops to report a locked database.
+// Years of tickets: the first screen comes with a page of them, the rest behind it; a ticket
+// that comes in meanwhile goes on top and a mark in view shows, without losing a row.
+TEST_F(BrwOnLinTest, ALongListArrivesBehindItsFirstPage)
+{
+    const int total = 2400;
+    BrwOnLin* v = abrir();
+    {
+        motor::BaseDeDatos::Transaccion t(m());
+        for (qint32 d = 1; d <= total; ++d)
+            ticket(d, d, 1);
+        t.commit();
+    }
+    v->Refresco();
+    ASSERT_TRUE(v->LeyendoMas());
+    EXPECT_LT(v->Grd->Rows() - 1, total);
+    EXPECT_EQ(v->docIDDeFila(1), total);
+
+    ticket(total + 1, total + 1, 2);
+    m().ejecutarNativo(QStringLiteral("update Transacs set tagID = 1 where docID = %1").arg(total - 1));
+    v->Tim_Timer();
+    EXPECT_EQ(v->docIDDeFila(1), total + 1);
+    EXPECT_EQ(celda(v, 3, 0), QStringLiteral("Sí"));
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !v->LeyendoMas(); }, 10000));
+    ASSERT_EQ(v->Grd->Rows() - 1, total + 1);
+    for (int f = 1; f <= total + 1; ++f)
+        ASSERT_EQ(v->docIDDeFila(f), total + 2 - f) << "row " << f;
+}
+
 TEST_F(BrwOnLinTest, LiveScaleLineIsListedWithoutLossOrDuplicates)
 {
     BrwOnLin* v = abrir();

@@ -108,7 +108,7 @@ TEST_F(Clientes, PagesAddUpToTheWholeListInEveryOrder)
             r << f.Codigo.aTexto() + QLatin1Char('/') + f.nombre.aTexto() + QLatin1Char('/') + f.NIF.aTexto();
         return r;
     };
-    for (const QString orden : {QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")}) {
+    for (const QString& orden : {QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")}) {
         const std::vector<FilaCliente> entera = bd->ListaClientes(orden);
         ASSERT_EQ(entera.size(), 7u);
         for (const int tamano : {1, 2, 3, 7, 50}) {

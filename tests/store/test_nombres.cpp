@@ -162,8 +162,9 @@ TEST_F(NombresEspanoles, APlainSqliteClientReadsWritesAndChecksTheDatabase)
     EXPECT_EQ(completar(0, QStringLiteral("peña ó")).first, QStringLiteral("PEÑA ÓSCAR"));
     bd->TerminarServicioAutoescritura(0);
     bd->CrearTablasNuevas();  // at every start: the index is left as it is
-    if (!m().esPostgreSQL())
+    if (!m().esPostgreSQL()) {
         EXPECT_EQ(m().valorUnico(QStringLiteral("PRAGMA integrity_check")).aTexto(), QStringLiteral("ok"));
+    }
     EXPECT_EQ(sqlite3(QStringLiteral("SELECT Nombre FROM Cliente WHERE Codigo=40")), QStringLiteral("PEÑA ÓSCAR"));
 }
 

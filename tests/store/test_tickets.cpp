@@ -1,5 +1,7 @@
 #include "almacen_prueba.h"
 
+#include <algorithm>
+
 namespace {
 
 class Tickets : public AlmacenDePrueba {
@@ -53,6 +55,55 @@ TEST_F(Tickets, StartDateLeavesOlderTicketsOut)
     EXPECT_EQ(docs(bd->ListaTicketsCerrados()), (std::vector<qint32>{1, 2}));
 }
 
+// Enough tickets on the later day for both ways of reading pages: a wide date is read by
+// number, a narrow one whole on the date.
+TEST_F(Tickets, PagesAndStretchesAddUpToTheWholeList)
+{
+    {
+        motor::BaseDeDatos::Transaccion t(m());
+        for (qint32 doc = 1; doc <= 2600; ++doc) {
+            const QString dia = doc % 2 ? QStringLiteral("2024-03-01 10:00:00") : QStringLiteral("2024-02-28 10:00:00");
+            fila(doc, 1, 15, {}, {}, {}, dia, qint64(doc));
+            if (doc % 7 == 0)
+                fila(doc, 2, 16, {}, {}, {}, dia);
+        }
+        // Cancelled before the later day: listed from that day on, as the whole list does.
+        fila(2601, 1, 15, {}, {}, {}, QStringLiteral("2024-03-01 10:00:00"));
+        fila(2601, 2, 16, {}, {}, {}, QStringLiteral("2024-02-27 10:00:00"));
+        sql(QStringLiteral("update Transacs set tagID = 1 where docID % 5 = 0"));
+        t.commit();
+    }
+    for (const Filtro& desde : {Filtro(), Filtro(QDate(2024, 2, 28)), Filtro(QDate(2024, 3, 1)), Filtro(QDate(2024, 3, 2))}) {
+        std::vector<FilaTicket> entera = bd->ListaTicketsCerrados(desde);
+        std::reverse(entera.begin(), entera.end());
+        for (int limite : {7, 250}) {
+            SCOPED_TRACE(limite);
+            std::vector<FilaTicket> leidas;
+            std::optional<qint32> antes;
+            int paginas = 0;
+            do {
+                PaginaLista<FilaTicket, qint32> p = bd->PaginaTicketsCerrados(desde, antes, limite);
+                ASSERT_LE(p.filas.size(), std::max<size_t>(static_cast<size_t>(limite), p.siguiente ? 0 : entera.size()));
+                leidas.insert(leidas.end(), p.filas.begin(), p.filas.end());
+                antes = p.siguiente;
+                ASSERT_LT(++paginas, 1000);
+            } while (antes);
+            EXPECT_TRUE(leidas == entera) << leidas.size() << " read, " << entera.size() << " in the list";
+        }
+        // A stretch and what came after the newest: the same rows as the whole list's.
+        auto entre = [&](qint32 primero, std::optional<qint32> ultimo) {
+            std::vector<FilaTicket> r;
+            for (const FilaTicket& t : entera)
+                if (t.docID >= primero && (!ultimo || t.docID <= *ultimo))
+                    r.push_back(t);
+            return r;
+        };
+        EXPECT_TRUE(bd->TicketsCerradosEntre(desde, 1000, 1100) == entre(1000, 1100));
+        EXPECT_TRUE(bd->TicketsCerradosEntre(desde, 2590, std::nullopt) == entre(2590, std::nullopt));
+        EXPECT_TRUE(bd->TicketsCerradosEntre(desde, 2602, std::nullopt).empty());
+    }
+}
+
 TEST_F(Tickets, VoidsCancelTheFirstMatchingLine)
 {
     fila(1, 1, 1, 40, 500, 1250);
@@ -90,12 +141,20 @@ TEST_F(Tickets, MarkTwiceThenPurge)
     fila(1, 1, 1, 40, 500, 1250);
     fila(1, 2, 15);
     fila(2, 1, 15);
+    // A used ticket that was cancelled is not in the list: the purge has nothing to show for it.
+    fila(3, 1, 15);
+    fila(3, 2, 16);
+    EXPECT_TRUE(bd->MarcarTicket(3));
+    EXPECT_FALSE(bd->HayTicketsMarcados());
+    EXPECT_TRUE(bd->EliminarTicket(3));
     EXPECT_TRUE(bd->MarcarTicket(1));
+    EXPECT_TRUE(bd->HayTicketsMarcados());
     EXPECT_TRUE(bd->MarcarTicket(1));
     EXPECT_EQ(uno(QStringLiteral("select count(*) from Transacs where docID=1 and tagID=2")), 2);
     EXPECT_FALSE(bd->MarcarTicket(99));
     EXPECT_TRUE(bd->EliminarTodosMarcados());
     EXPECT_EQ(uno(QStringLiteral("select count(*) from Transacs")), 1);
+    EXPECT_FALSE(bd->HayTicketsMarcados());
     EXPECT_FALSE(bd->EliminarTodosMarcados());
     EXPECT_TRUE(bd->EliminarTicket(2));
     EXPECT_FALSE(bd->EliminarTicket(2));
