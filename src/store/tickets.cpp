@@ -7,6 +7,24 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+
+// The list's row of a ticket, from its code-15 row.
+FilaTicket LeerTicket(motor::Recordset& rs)
+{
+    FilaTicket t;
+    t.docID = CampoALargo(rs[QStringLiteral("docID")]);
+    t.TagID = rs[QStringLiteral("TagID")];
+    t.numTK = rs[QStringLiteral("numTK")];
+    t.balan = rs[QStringLiteral("balan")];
+    t.Opera = rs[QStringLiteral("Opera")];
+    t.Fecha = rs[QStringLiteral("Fecha")];
+    t.impor = CampoANumero(rs[QStringLiteral("impor")]);
+    return t;
+}
+
+}  // namespace
+
 std::vector<FilaTicket> BaseDatos::ListaTicketsCerrados(const Filtro& desde)
 {
     std::vector<FilaTicket> tickets;
@@ -25,15 +43,7 @@ std::vector<FilaTicket> BaseDatos::ListaTicketsCerrados(const Filtro& desde)
     motor::Recordset rs = m_bd->abrirRecordset(sql);
     for (; !rs.eof(); rs.moveNext()) {
         if (CampoAEntero(rs[QStringLiteral("tipoT")]) == 15) {
-            FilaTicket t;
-            t.docID = CampoALargo(rs[QStringLiteral("docID")]);
-            t.TagID = rs[QStringLiteral("TagID")];
-            t.numTK = rs[QStringLiteral("numTK")];
-            t.balan = rs[QStringLiteral("balan")];
-            t.Opera = rs[QStringLiteral("Opera")];
-            t.Fecha = rs[QStringLiteral("Fecha")];
-            t.impor = CampoANumero(rs[QStringLiteral("impor")]);
-            AnadirAVector(tickets, std::move(t));
+            AnadirAVector(tickets, LeerTicket(rs));
         } else {
             AnadirAVector(anulados, CampoALargo(rs[QStringLiteral("docID")]));
         }
@@ -88,17 +98,8 @@ std::vector<FilaTicket> LeerCerrados(motor::BaseDeDatos& bd, const Filtro& desde
         + QStringLiteral(") ORDER BY docID DESC") + limite;
     std::vector<FilaTicket> tickets;
     motor::Recordset rs = bd.abrirRecordset(sql, parametros);
-    for (; !rs.eof(); rs.moveNext()) {
-        FilaTicket t;
-        t.docID = CampoALargo(rs[QStringLiteral("docID")]);
-        t.TagID = rs[QStringLiteral("TagID")];
-        t.numTK = rs[QStringLiteral("numTK")];
-        t.balan = rs[QStringLiteral("balan")];
-        t.Opera = rs[QStringLiteral("Opera")];
-        t.Fecha = rs[QStringLiteral("Fecha")];
-        t.impor = CampoANumero(rs[QStringLiteral("impor")]);
-        AnadirAVector(tickets, std::move(t));
-    }
+    for (; !rs.eof(); rs.moveNext())
+        AnadirAVector(tickets, LeerTicket(rs));
     return tickets;
 }
 
