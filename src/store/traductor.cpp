@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QStringList>
 
+#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -207,12 +209,13 @@ private:
                     i = fin - 1;
                     break;
                 }
-                if (l == QLatin1String("true")) {
-                    r += QLatin1Char('1');
-                    break;
-                }
-                if (l == QLatin1String("false")) {
-                    r += QLatin1Char('0');
+                if (l == QLatin1String("true") || l == QLatin1String("false")) {
+                    // A truth value as a whole condition stays one on PostgreSQL; elsewhere it is
+                    // the number a yes/no field holds.
+                    if (m_postgres && sola(i, i + 1, hasta))
+                        r += l;
+                    else
+                        r += l == QLatin1String("true") ? QLatin1Char('1') : QLatin1Char('0');
                     break;
                 }
                 const size_t p = siguienteNoEspacio(i + 1, hasta);
@@ -231,9 +234,22 @@ private:
                     i = c;
                     break;
                 }
+                if (const size_t fin = finDeColumna(i, hasta); m_postgres && sola(i, fin, hasta)) {
+                    r += comparada(i, fin);
+                    i = fin - 1;
+                    break;
+                }
                 r += t.texto;
                 break;
             }
+            case Clase::Identificador:
+                if (const size_t fin = finDeColumna(i, hasta); m_postgres && sola(i, fin, hasta)) {
+                    r += comparada(i, fin);
+                    i = fin - 1;
+                    break;
+                }
+                r += t.texto;
+                break;
             case Clase::Fecha: r += fechaISO(t.texto); break;
             case Clase::Simbolo:
                 if (t.texto == QLatin1String("/"))
@@ -298,7 +314,118 @@ private:
                 return traducida;
             ++palabras;
         }
-        return palabras > 0 && palabras <= 2 ? QLatin1Char('(') + traducida + QLatin1String(" <> 0)") : traducida;
+        return palabras > 0 && palabras <= 2 ? QLatin1Char('(') + traducida + QLatin1String("::int <> 0)") : traducida;
+    }
+
+    // The end of the column named at `i`: a name, or a table's name, a dot and a name.
+    size_t finDeColumna(size_t i, size_t hasta) const
+    {
+        if (i + 2 < hasta && m_t[i + 1].clase == Clase::Simbolo && m_t[i + 1].texto == QLatin1String(".")
+            && (m_t[i + 2].clase == Clase::Palabra || m_t[i + 2].clase == Clase::Identificador))
+            return i + 3;
+        return i + 1;
+    }
+
+    QString comparada(size_t desde, size_t hasta) const
+    {
+        QString r = QStringLiteral("(");
+        for (size_t i = desde; i < hasta; ++i)
+            r += m_t[i].texto;
+        // Through an integer: a yes/no field is a small integer, the catalogue's flags are booleans.
+        return r + QLatin1String("::int <> 0)");
+    }
+
+    static bool esPalabra(const Token& t, std::initializer_list<QLatin1String> palabras)
+    {
+        if (t.clase != Clase::Palabra)
+            return false;
+        const QString l = t.texto.toLower();
+        return std::any_of(palabras.begin(), palabras.end(), [&](QLatin1String p) { return l == p; });
+    }
+
+    // Whether the tokens from `desde` to `fin` stand alone as a condition (after WHERE, ON,
+    // HAVING, WHEN, NOT, AND or OR, up to the next AND, OR, ")" or clause): PostgreSQL wants a
+    // truth value there, and its yes/no fields are small integers.
+    bool sola(size_t desde, size_t fin, size_t hasta) const
+    {
+        if (esPalabra(m_t[desde], {QLatin1String("null"), QLatin1String("case"), QLatin1String("end"), QLatin1String("not"),
+                                   QLatin1String("exists"), QLatin1String("select"), QLatin1String("distinct")}))
+            return false;
+        const size_t d = siguienteNoEspacio(fin, hasta);
+        if (d < hasta) {
+            const Token& t = m_t[d];
+            const bool cierra = (t.clase == Clase::Simbolo && (t.texto == QLatin1String(")") || t.texto == QLatin1String(";")))
+                || esPalabra(t, {QLatin1String("and"), QLatin1String("or"), QLatin1String("order"), QLatin1String("group"),
+                                 QLatin1String("having"), QLatin1String("limit"), QLatin1String("union"), QLatin1String("then"),
+                                 QLatin1String("where"), QLatin1String("inner"), QLatin1String("left"), QLatin1String("right"),
+                                 QLatin1String("join")});
+            if (!cierra)
+                return false;
+        }
+        size_t a = anterior(desde);
+        while (a != kNinguno && m_t[a].clase == Clase::Simbolo && m_t[a].texto == QLatin1String("("))
+            a = anterior(a);
+        if (a == kNinguno)
+            return false;
+        if (esPalabra(m_t[a], {QLatin1String("and")}))
+            return !deBetween(a);
+        if (esPalabra(m_t[a], {QLatin1String("when")}))
+            return !casoConValor(a);
+        // "IS NOT" is followed by a value.
+        if (const size_t b = anterior(a); esPalabra(m_t[a], {QLatin1String("not")}) && b != kNinguno && esPalabra(m_t[b], {QLatin1String("is")}))
+            return false;
+        return esPalabra(m_t[a], {QLatin1String("where"), QLatin1String("or"), QLatin1String("not"), QLatin1String("on"),
+                                  QLatin1String("having")});
+    }
+
+    static constexpr size_t kNinguno = static_cast<size_t>(-1);
+
+    // The token before `i` that is not a blank; kNinguno when there is none.
+    size_t anterior(size_t i) const
+    {
+        for (size_t a = i; a > 0; --a)
+            if (m_t[a - 1].clase != Clase::Espacio)
+                return a - 1;
+        return kNinguno;
+    }
+
+    // Whether the AND at `y` closes a BETWEEN's range rather than joining two conditions.
+    bool deBetween(size_t y) const
+    {
+        int nivel = 0;
+        for (size_t i = y; i > 0; --i) {
+            const Token& t = m_t[i - 1];
+            if (t.clase == Clase::Simbolo && t.texto == QLatin1String(")"))
+                ++nivel;
+            else if (t.clase == Clase::Simbolo && t.texto == QLatin1String("(") && --nivel < 0)
+                return false;
+            else if (nivel == 0 && esPalabra(t, {QLatin1String("between")}))
+                return true;
+            else if (nivel == 0
+                     && esPalabra(t, {QLatin1String("and"), QLatin1String("or"), QLatin1String("where"), QLatin1String("on"),
+                                      QLatin1String("having"), QLatin1String("when"), QLatin1String("not"), QLatin1String("select")}))
+                return false;
+        }
+        return false;
+    }
+
+    // Whether the WHEN at `w` belongs to "CASE value WHEN ...", where it is followed by a value
+    // to compare rather than a condition.
+    bool casoConValor(size_t w) const
+    {
+        int nivel = 0, casos = 0;
+        for (size_t i = w; i > 0; --i) {
+            const Token& t = m_t[i - 1];
+            if (t.clase == Clase::Simbolo && t.texto == QLatin1String(")"))
+                ++nivel;
+            else if (t.clase == Clase::Simbolo && t.texto == QLatin1String("(") && --nivel < 0)
+                return false;
+            else if (nivel == 0 && esPalabra(t, {QLatin1String("end")}))
+                ++casos;  // a whole CASE inside this one
+            else if (nivel == 0 && esPalabra(t, {QLatin1String("case")}) && casos-- == 0)
+                return !esPalabra(m_t[siguienteNoEspacio(i, w + 1)], {QLatin1String("when")});
+        }
+        return false;
     }
 
     // "from (select ...)" with nothing after the ")" that names it.

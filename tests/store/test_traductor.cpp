@@ -63,6 +63,11 @@ TEST_F(Traduccion, TruthValuesDatesAndNames)
     EXPECT_EQ(evaluar(QStringLiteral("#3/1/2024# < '2024-03-02'")).aEntero(), 1);
     EXPECT_EQ(evaluar(QStringLiteral("[x] from (select 5 as x)")).aEntero(), 5);
     EXPECT_EQ(evaluar(QStringLiteral("distinctrow 9")).aEntero(), 9);
+    // A yes/no field alone as a condition, as the listings write it.
+    EXPECT_EQ(evaluar(QStringLiteral("count(*) from (select 1 as f, 2 as n union all select 0, 3) as t where f or n between 3 and 4 and True"))
+                  .aEntero(),
+              2);
+    EXPECT_EQ(evaluar(QStringLiteral("count(*) from (select 1 as f union all select 0) as t where not f")).aEntero(), 1);
 }
 
 TEST_F(Traduccion, QuotedTextIsNeverTouched)
@@ -108,8 +113,8 @@ TEST(TraduccionPostgreSQL, ConditionsAndPatterns)
         const char* dialecto;
         const char* postgres;
     } casos[] = {
-        {"iif(UsaREq, 1, 0)", "(CASE WHEN (UsaREq <> 0) THEN 1 ELSE 0 END)"},
-        {"iif(t.UsaREq, 1, 0)", "(CASE WHEN (t.UsaREq <> 0) THEN 1 ELSE 0 END)"},
+        {"iif(UsaREq, 1, 0)", "(CASE WHEN (UsaREq::int <> 0) THEN 1 ELSE 0 END)"},
+        {"iif(t.UsaREq, 1, 0)", "(CASE WHEN (t.UsaREq::int <> 0) THEN 1 ELSE 0 END)"},
         {"iif(a=b, 1, 0)", "(CASE WHEN a=b THEN 1 ELSE 0 END)"},
         {"switch(Cada=0,1000,True,1)", "(CASE WHEN Cada=0 THEN 1000 WHEN true THEN 1 END)"},
         {"a / b", "a  * 1.0::float8 / b"},
@@ -117,7 +122,21 @@ TEST(TraduccionPostgreSQL, ConditionsAndPatterns)
         {"where not (n like 'a' || ?)", "where not(n ILIKE ('a' || ?) COLLATE \"default\")"},
         {"select group_concat(x) from (select x from t order by x)",
          "select string_agg((x)::text, ',') from (select x from t order by x) AS subconsulta1"},
-        {"select * from (select x from t) as d where y", "select * from(select x from t) as d where y"},
+        {"select * from (select x from t) as d where y", "select * from(select x from t) as d where (y::int <> 0)"},
+        // A yes/no field standing alone as a condition is compared; inside comparisons, ranges
+        // and function calls it is left as it is.
+        {"select Codigo from Cliente c where c.UsaREq and not (Baja) order by 1",
+         "select Codigo from Cliente c where (c.UsaREq::int <> 0) and not((Baja::int <> 0)) order by 1"},
+        {"where [Usa REq] or x between a and b", "where (\"Usa REq\"::int <> 0) or x between a and b"},
+        {"where x between a and b and sFac", "where x between a and b and (sFac::int <> 0)"},
+        {"where sFac=True and count(sFac) > 1", "where sFac=1 and count(sFac) > 1"},
+        {"where True and (case when sFac then 1 else 0 end) = 1", "where true and(case when (sFac::int <> 0) then 1 else 0 end) = 1"},
+        {"(f) or g", "(f) or (g::int <> 0)"},
+        {"where Factura is not null and x is not true", "where Factura is not null and x is not 1"},
+        {"select case Tipo when Otro then 1 when case when f then 1 end then 2 end",
+         "select case Tipo when Otro then 1 when case when (f::int <> 0) then 1 end then 2 end"},
+        {"select * from a inner join b on a.n=b.n and b.sFac where exists (select 1 from t where t.f)",
+         "select * from a inner join b on a.n=b.n and (b.sFac::int <> 0) where exists(select 1 from t where (t.f::int <> 0))"},
     };
     for (const auto& c : casos)
         EXPECT_EQ(TraducirSQL(QString::fromUtf8(c.dialecto), true).toStdString(), c.postgres);
