@@ -1,5 +1,6 @@
 #include "arranque.h"
 #include "basedatos.h"
+#include "contrasena.h"
 #include "global.h"
 #include "mainmdi.h"
 #include "remitente.h"
@@ -264,6 +265,8 @@ int main(int argc, char** argv)
     CargarTraduccionQt();
 
     Global::DirectorioPrograma = QApplication::applicationDirPath();
+    // Only here is there someone to ask: the commands without a window use ~/.pgpass or PGPASSWORD.
+    motor::PedirContrasena = &DialogoContrasena::Preguntar;
     int resultado = 0;
     {
         std::unique_ptr<MainMDI> ventana = Arrancar();

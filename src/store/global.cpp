@@ -233,10 +233,11 @@ QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& men
         const QString destino = ruta.trimmed();
         switch (codigo & 0xff) {
         case SQLITE_AUTH:
-            return QStringLiteral("El servidor de la base de datos «%1» no acepta el usuario o la contraseña. Compruébelos "
-                                  "(la contraseña va en el archivo .pgpass del usuario, nunca en la configuración) o elija otra "
-                                  "base de datos.")
-                .arg(destino);
+            // The store says whether the password was refused, missing or not given.
+            return QStringLiteral("No se puede entrar en el servidor de la base de datos «%1»: %2. Compruebe el usuario y "
+                                  "la contraseña (la contraseña se escribe al conectar o va en el archivo .pgpass del usuario, "
+                                  "nunca en la configuración) o elija otra base de datos.")
+                .arg(destino, mensaje.isEmpty() ? QStringLiteral("el servidor no acepta el usuario o la contraseña") : mensaje);
         case SQLITE_CANTOPEN:
             return QStringLiteral("No existe la base de datos «%1» en el servidor (%2). Compruebe su nombre o elija otra.")
                 .arg(destino, mensaje);

@@ -72,6 +72,9 @@ QString TextoParaUsuario(const Error& error)
         || estado == QLatin1String("57P03"))
         return QStringLiteral("No hay conexión con el servidor de la base de datos: lo que estaba guardando no se ha guardado. "
                               "Compruebe que el servidor está encendido y que la red llega a él, y vuelva a intentarlo.");
+    // A password the server asked for and did not get: the store's words already say what to do.
+    if (estado == QLatin1String("28000") && !error.mensaje().isEmpty())
+        return error.mensaje().left(1).toUpper() + error.mensaje().mid(1) + QLatin1Char('.');
     if (estado.startsWith(QLatin1String("28")))
         return QStringLiteral("El servidor de la base de datos no acepta el usuario o la contraseña. Compruébelos (o pida "
                               "al responsable del servidor que le dé acceso) y vuelva a intentarlo.");

@@ -73,6 +73,25 @@ bool EsConexionPostgreSQL(const QString& destino);
 QString CrearBasePostgreSQL(const QString& servidor, const QString& nombre);
 void EliminarBasePostgreSQL(const QString& servidor, const QString& nombre);
 
+// A server that asks for a password no one gave (no ~/.pgpass entry, no PGPASSWORD): who is
+// asking, and why it asks again (empty the first time; after a refused one, that it was wrong).
+struct PeticionContrasena {
+    QString servidor;  // host:port
+    QString usuario;
+    QString base;
+    QString motivo;
+};
+// Set by a program with a window to ask the user; answers the password, or nothing when the user
+// cancels. Called only on the application's main thread; unset, a connection that needs a password
+// fails saying where to put it. A password given here is kept in memory only, for this run: the
+// next connection to the same server and user, and every reconnection, use it without asking.
+inline std::function<std::optional<QString>(const PeticionContrasena&)> PedirContrasena;
+// Forgets the passwords kept this run.
+void OlvidarContrasenas();
+// Seconds a connection waits for a server that does not answer, unless the connection string or
+// PGCONNECT_TIMEOUT says otherwise.
+inline constexpr int kEsperaConexionSegundos = 5;
+
 enum class TipoCampo { Booleano, Entero, Largo, Simple, Doble, Fecha, Texto, Memo };
 
 struct DefCampo {

@@ -5,8 +5,11 @@
 
 #include "traductor.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QMutex>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -309,18 +312,152 @@ QString APostgreSQL(const QString& sql)
     return r;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Connecting, and the passwords asked this run
+
+namespace {
+
+QMutex s_mutexContrasenas;
+QHash<QString, QByteArray> s_contrasenas;  // host:port:user -> password the user gave
+
+QString ServidorDe(const PGconn* c)
+{
+    return QStringLiteral("%1:%2").arg(QString::fromUtf8(PQhost(c)), QString::fromUtf8(PQport(c)));
+}
+
+QString ClaveContrasena(const PGconn* c) { return ServidorDe(c) + QLatin1Char(':') + QString::fromUtf8(PQuser(c)); }
+
+// The connection string as written, a default wait for a server that does not answer before it
+// (the string's own wins), and a password after it (over ~/.pgpass and PGPASSWORD).
+PGconn* IntentarConexion(const QByteArray& destino, const QByteArray& contrasena)
+{
+    std::vector<const char*> claves, valores;
+    const QByteArray espera = QByteArray::number(kEsperaConexionSegundos);
+    if (!qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT")) {
+        claves.push_back("connect_timeout");
+        valores.push_back(espera.constData());
+    }
+    claves.push_back("dbname");
+    valores.push_back(destino.constData());
+    if (!contrasena.isNull()) {
+        claves.push_back("password");
+        valores.push_back(contrasena.constData());
+    }
+    claves.push_back(nullptr);
+    valores.push_back(nullptr);
+    PGconn* c = PQconnectdbParams(claves.data(), valores.data(), 1);
+    if (!c)
+        throw Error(ErrNoSePuedeAbrir, SQLITE_NOMEM, QStringLiteral("no queda memoria"), {}, {}, QStringLiteral("53200"));
+    return c;
+}
+
+bool EnHiloPrincipal()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+// Why a connection failed, as the store's error. libpq says whether the server wanted a password;
+// for the rest it has only words, the server's or its own.
+[[noreturn]] void LanzarFalloConexion(PGconn* c)
+{
+    const QString texto = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+    const bool pedida = PQconnectionUsedPassword(c) != 0;
+    PQfinish(c);
+    if (texto.contains(QLatin1String("does not exist")) && texto.contains(QLatin1String("database")))
+        throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("no existe esa base de datos en el servidor"), {},
+                    texto, QStringLiteral("3D000"));
+    if (pedida || texto.contains(QLatin1String("password")) || texto.contains(QLatin1String("authentication")))
+        throw Error(ErrNoSePuedeAbrir, SQLITE_AUTH, QStringLiteral("el servidor no acepta el usuario o la contraseña"), {},
+                    texto, QStringLiteral("28P01"));
+    if (texto.contains(QLatin1String("invalid")) || texto.contains(QLatin1String("missing \"=\"")))
+        throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("la conexión a la base de datos está mal escrita"),
+                    {}, texto, QStringLiteral("08001"));
+    throw Error(ErrNoSePuedeAbrir, SQLITE_IOERR, QStringLiteral("no se puede conectar con el servidor de la base de datos"),
+                {}, texto, QStringLiteral("08001"));
+}
+
+}  // namespace
+
+void OlvidarContrasenas()
+{
+    QMutexLocker l(&s_mutexContrasenas);
+    s_contrasenas.clear();
+}
+
+static PGconn* AbrirConexionPG(const QString& destino)
+{
+    const QByteArray d = destino.trimmed().toUtf8();
+    PGconn* c = IntentarConexion(d, {});
+    QByteArray contrasena;  // ours, kept or asked; null while libpq found its own or none
+    bool guardadaProbada = false;
+    int preguntas = 0;
+    QString motivo;
+    while (PQstatus(c) != CONNECTION_OK) {
+        const bool falta = PQconnectionNeedsPassword(c) != 0;
+        const QString clave = ClaveContrasena(c);
+        if (!contrasena.isNull()) {
+            // Ours was refused (or was empty): it is no longer kept, and the user may try again.
+            if (!PQconnectionUsedPassword(c) || QString::fromUtf8(PQerrorMessage(c)).contains(QLatin1String("does not exist")))
+                break;
+            QMutexLocker l(&s_mutexContrasenas);
+            s_contrasenas.remove(clave);
+            motivo = contrasena.isEmpty() ? QStringLiteral("Escriba la contraseña.")
+                                          : QStringLiteral("El servidor no ha aceptado esa contraseña.");
+        } else if (!falta) {
+            break;  // not a password the server is missing (one from ~/.pgpass or PGPASSWORD may have been refused)
+        }
+        if (!guardadaProbada) {
+            guardadaProbada = true;
+            QMutexLocker l(&s_mutexContrasenas);
+            const auto kept = s_contrasenas.constFind(clave);
+            if (kept != s_contrasenas.constEnd()) {
+                contrasena = *kept;
+                l.unlock();
+                PQfinish(c);
+                c = IntentarConexion(d, contrasena);
+                continue;
+            }
+        }
+        if (!PedirContrasena || !EnHiloPrincipal()) {
+            const QString texto = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+            PQfinish(c);
+            throw Error(ErrNoSePuedeAbrir, SQLITE_AUTH,
+                        QStringLiteral("el servidor pide una contraseña y no hay ninguna: escríbala en el archivo .pgpass de "
+                                       "la carpeta del usuario (~/.pgpass) o en la variable PGPASSWORD"),
+                        {}, texto, QStringLiteral("28000"));
+        }
+        if (preguntas == 3)
+            break;
+        ++preguntas;
+        const PeticionContrasena peticion{ServidorDe(c), QString::fromUtf8(PQuser(c)), QString::fromUtf8(PQdb(c)), motivo};
+        PQfinish(c);
+        c = nullptr;
+        const std::optional<QString> dada = PedirContrasena(peticion);
+        if (!dada)
+            throw Error(ErrNoSePuedeAbrir, SQLITE_AUTH,
+                        QStringLiteral("no se ha escrito la contraseña que pide el servidor, y sin ella no se conecta"), {}, {},
+                        QStringLiteral("28000"));
+        contrasena = dada->toUtf8();
+        if (contrasena.isNull())
+            contrasena = QByteArray("");
+        c = IntentarConexion(d, contrasena);
+    }
+    if (PQstatus(c) != CONNECTION_OK)
+        LanzarFalloConexion(c);
+    if (!contrasena.isEmpty()) {
+        QMutexLocker l(&s_mutexContrasenas);
+        s_contrasenas.insert(ClaveContrasena(c), contrasena);
+    }
+    return c;
+}
+
 namespace {
 
 // A connection for asking the server itself; throws what a failed open throws.
 PGconn* ConectarServidor(const QString& servidor)
 {
-    PGconn* c = PQconnectdb(servidor.trimmed().toUtf8().constData());
-    if (PQstatus(c) != CONNECTION_OK) {
-        const QString texto = QString::fromUtf8(PQerrorMessage(c)).trimmed();
-        PQfinish(c);
-        throw Error(ErrNoSePuedeAbrir, SQLITE_IOERR, QStringLiteral("no se puede conectar con el servidor de la base de datos"), {},
-                    texto, QStringLiteral("08001"));
-    }
+    PGconn* c = AbrirConexionPG(servidor);
     PQclear(PQexec(c, "SET client_min_messages = warning"));
     return c;
 }
@@ -632,28 +769,7 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql, const std::vector<
 
 void BaseDeDatos::conectarPG()
 {
-    const QByteArray destino = m_ruta.trimmed().toUtf8();
-    m_pg = PQconnectdb(destino.constData());
-    if (!m_pg)
-        throw Error(ErrNoSePuedeAbrir, SQLITE_NOMEM, QStringLiteral("no queda memoria"), {}, {}, QStringLiteral("53200"));
-    if (PQstatus(m_pg) != CONNECTION_OK) {
-        const QString texto = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
-        const bool pidePassword = PQconnectionNeedsPassword(m_pg) != 0;
-        PQfinish(m_pg);
-        m_pg = nullptr;
-        // libpq says why only in words: the server's own, or its own when it did not get that far.
-        if (pidePassword || texto.contains(QLatin1String("password")) || texto.contains(QLatin1String("authentication")))
-            throw Error(ErrNoSePuedeAbrir, SQLITE_AUTH, QStringLiteral("el servidor no acepta el usuario o la contraseña"), {},
-                        texto, QStringLiteral("28P01"));
-        if (texto.contains(QLatin1String("does not exist")) && texto.contains(QLatin1String("database")))
-            throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("no existe esa base de datos en el servidor"), {},
-                        texto, QStringLiteral("3D000"));
-        if (texto.contains(QLatin1String("invalid")) || texto.contains(QLatin1String("missing \"=\"")))
-            throw Error(ErrArchivoNoEncontrado, SQLITE_CANTOPEN, QStringLiteral("la conexión a la base de datos está mal escrita"),
-                        {}, texto, QStringLiteral("08001"));
-        throw Error(ErrNoSePuedeAbrir, SQLITE_IOERR, QStringLiteral("no se puede conectar con el servidor de la base de datos"),
-                    {}, texto, QStringLiteral("08001"));
-    }
+    m_pg = AbrirConexionPG(m_ruta);
     PQsetClientEncoding(m_pg, "UTF8");
     ejecutarSimplePG(QStringLiteral("SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning"));
     m_cancelPG = PQgetCancel(m_pg);

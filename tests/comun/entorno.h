@@ -63,6 +63,32 @@ struct BasePostgreSQLDePrueba {
     }
 };
 
+// While it lives, libpq knows no password (no PGPASSWORD, an empty password file) and the
+// program none either: a server that wants one asks through motor::PedirContrasena.
+struct SinContrasenaConocida {
+    QTemporaryDir dir;
+    QByteArray clave = qgetenv("PGPASSWORD"), archivo = qgetenv("PGPASSFILE");
+    SinContrasenaConocida()
+    {
+        qunsetenv("PGPASSWORD");
+        qputenv("PGPASSFILE", dir.filePath(QStringLiteral("pgpass")).toUtf8());
+        motor::OlvidarContrasenas();
+    }
+    ~SinContrasenaConocida()
+    {
+        qputenv("PGPASSWORD", clave);
+        archivo.isNull() ? qunsetenv("PGPASSFILE") : qputenv("PGPASSFILE", archivo);
+        motor::PedirContrasena = nullptr;
+        motor::OlvidarContrasenas();
+    }
+};
+
+// The test server wants a password over TCP, as pg_virtualenv makes it (its password in PGPASSWORD).
+inline bool ServidorConContrasena()
+{
+    return PruebasEnPostgreSQL() && !qgetenv("PGPASSWORD").isEmpty() && !qEnvironmentVariable("PGHOST").startsWith(QLatin1Char('/'));
+}
+
 // A KV740 demo database in its own temporary folder (with KV740.INI): the folder's file, or a
 // new server database when the suites run on PostgreSQL.
 struct BaseDePrueba {

@@ -1,6 +1,7 @@
 #include "comun_shell.h"
 
 #include "configurar.h"
+#include "contrasena.h"
 #include "contestador.h"
 #include "factura.h"
 #include "formato.h"
@@ -9,6 +10,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -446,6 +449,74 @@ TEST_F(DialogoConfigurar, AnUpgradeThatFailsSaysWhichStepAndKeepsThePreviousData
     EXPECT_EQ(Global::HomeDir, base->dir());
     motor::BaseDeDatos m(otra.ruta);
     EXPECT_FALSE(m.existeTabla(QStringLiteral("Cliente")));
+}
+
+// The password a server asks for is typed when connecting and kept only in memory; cancelled,
+// the reason is shown and nothing is written.
+TEST_F(DialogoConfigurar, AServersPasswordIsAskedAndNeverWrittenDown)
+{
+    if (!ServidorConContrasena())
+        GTEST_SKIP() << "sin servidor PostgreSQL de pruebas con contraseña (pg_virtualenv da una en PGPASSWORD)";
+    const QString clave = qEnvironmentVariable("PGPASSWORD");
+    BaseDePrueba otra;
+    SinContrasenaConocida sin;
+    Configurar::elegirCarpeta = [&](QWidget*, const QString&, const QString&) { return otra.dir(); };
+    Configurar d;
+    d.show();
+    std::optional<QString> respuesta;
+    int preguntas = 0;
+    motor::PedirContrasena = [&](const motor::PeticionContrasena&) {
+        ++preguntas;
+        return respuesta;
+    };
+
+    d.CambHome->click();  // cancelled
+    EXPECT_EQ(preguntas, 1);
+    EXPECT_TRUE(d.lbMotivo->text().contains(QStringLiteral("no se ha escrito la contraseña"))) << qPrintable(d.lbMotivo->text());
+    EXPECT_EQ(Global::HomeDir, base->dir());
+    EXPECT_FALSE(QFile::exists(rutaIni()));
+
+    respuesta = clave;
+    d.CambHome->click();
+    EXPECT_EQ(preguntas, 2);
+    EXPECT_FALSE(d.lbMotivo->isVisible()) << qPrintable(d.lbMotivo->text());
+    ASSERT_EQ(Global::BD->Motor()->ruta(), otra.ruta);
+    d.Acepto->click();
+    ASSERT_TRUE(d.aceptado());
+    EXPECT_EQ(preguntas, 2);
+    for (const QString& ini : {rutaIni(), otra.carpeta.filePath(QStringLiteral("KV740.INI"))}) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(ini);
+        EXPECT_FALSE(f.readAll().contains(clave.toUtf8())) << qPrintable(ini);
+    }
+}
+
+// The password dialog the program sets for the store: who asks and why, the password hidden,
+// typed and accepted with Enter, or cancelled; the wait cursor of the try around it comes back.
+TEST(DialogoContrasena, GivesWhatWasTypedOrNothingWhenCancelled)
+{
+    AplicacionDePrueba();
+    const motor::PeticionContrasena peticion{QStringLiteral("servidor:5432"), QStringLiteral("tienda"), QStringLiteral("kv740"),
+                                              QStringLiteral("El servidor no ha aceptado esa contraseña.")};
+    Contestador contestador;
+    contestador.AlDialogo([](QDialog* w) {
+        auto* d = qobject_cast<DialogoContrasena*>(w);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->lbServidor->text(), QStringLiteral("servidor:5432 (base de datos kv740)"));
+        EXPECT_EQ(d->lbUsuario->text(), QStringLiteral("tienda"));
+        EXPECT_TRUE(d->lbMotivo->isVisible());
+        EXPECT_EQ(d->txContrasena->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+        QTest::keyClicks(d->txContrasena, QStringLiteral("sesamo 1"));
+        QTest::keyClick(d->txContrasena, Qt::Key_Return);
+    });
+    contestador.AlDialogo([](QDialog* w) { static_cast<DialogoContrasena*>(w)->Cancelo->click(); });
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    EXPECT_EQ(DialogoContrasena::Preguntar(peticion), std::optional<QString>(QStringLiteral("sesamo 1")));
+    EXPECT_EQ(DialogoContrasena::Preguntar(peticion), std::nullopt);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+    EXPECT_FALSE(contestador.Pendiente());
 }
 
 TEST_F(DialogoConfigurar, WithoutADatabaseTheStoredGroupStays)

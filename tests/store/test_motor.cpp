@@ -1,6 +1,7 @@
 #include "motor.h"
 
 #include "dinero.h"
+#include "global.h"
 #include "entorno.h"
 
 #include <QDir>
@@ -361,6 +362,94 @@ TEST(AbrirServidor, ConnectionFailuresAreToldInSpanish)
     }
     EXPECT_FALSE(motor::EsConexionPostgreSQL(QStringLiteral("/datos/kv740.db")));
     EXPECT_FALSE(motor::EsConexionPostgreSQL(QStringLiteral("C:\\KV740\\kv740.db")));
+}
+
+// The server wants a password and neither ~/.pgpass nor PGPASSWORD has it: the program with a
+// window asks (a wrong one again, a cancel ends it), and what the user gave serves the rest of the
+// run; without anyone to ask, the error says where to put it.
+TEST(AbrirServidor, APasswordTheServerWantsIsAskedAndKeptForTheRun)
+{
+    if (!ServidorConContrasena())
+        GTEST_SKIP() << "sin servidor PostgreSQL de pruebas con contraseña (pg_virtualenv da una en PGPASSWORD)";
+    AplicacionDePrueba();  // the user is asked on the application's own thread only
+    const QByteArray clave = qgetenv("PGPASSWORD");
+    BasePostgreSQLDePrueba base, otra;
+    SinContrasenaConocida sin;
+
+    std::vector<motor::PeticionContrasena> peticiones;
+    std::vector<std::optional<QString>> respuestas;
+    auto responder = [&](std::vector<std::optional<QString>> r) {
+        peticiones.clear();
+        respuestas = std::move(r);
+        motor::PedirContrasena = [&](const motor::PeticionContrasena& p) {
+            peticiones.push_back(p);
+            const auto dada = respuestas.empty() ? std::optional<QString>() : respuestas.front();
+            if (!respuestas.empty())
+                respuestas.erase(respuestas.begin());
+            return dada;
+        };
+    };
+    auto fallo = [](const QString& destino) -> std::optional<motor::Error> {
+        try {
+            motor::BaseDeDatos bd(destino);
+        } catch (const motor::Error& e) {
+            return e;
+        }
+        return std::nullopt;
+    };
+
+    const struct {
+        const char* caso;
+        bool conQuien;
+        std::vector<std::optional<QString>> respuestas;
+        size_t preguntas;
+        QString dice;
+    } fallos[] = {
+        {"nadie a quien preguntar", false, {}, 0, QStringLiteral("PGPASSWORD")},
+        {"cancelada", true, {std::nullopt}, 1, QStringLiteral("No se ha escrito la contraseña")},
+        {"mal escrita y cancelada", true, {QStringLiteral("mala"), std::nullopt}, 2, QStringLiteral("No se ha escrito la contraseña")},
+        {"tres veces mal", true, {QStringLiteral("mala"), QString(), QStringLiteral("otra")}, 3, QStringLiteral("no acepta el usuario o la contraseña")},
+    };
+    for (const auto& f : fallos) {
+        SCOPED_TRACE(f.caso);
+        responder(f.respuestas);
+        if (!f.conQuien)
+            motor::PedirContrasena = nullptr;
+        const auto e = fallo(base.conexion);
+        ASSERT_TRUE(e);
+        EXPECT_TRUE(motor::TextoParaUsuario(*e).contains(f.dice)) << qPrintable(motor::TextoParaUsuario(*e));
+        EXPECT_TRUE(e->estadoSql().startsWith(QLatin1String("28"))) << qPrintable(e->estadoSql());
+        EXPECT_TRUE(MotivoErrorBaseDatos(base.conexion, e->codigoSqlite(), e->mensaje()).contains(f.dice, Qt::CaseInsensitive));
+        ASSERT_EQ(peticiones.size(), f.preguntas);
+        for (size_t i = 0; i < peticiones.size(); ++i) {
+            EXPECT_EQ(peticiones[i].usuario, qEnvironmentVariable("PGUSER"));
+            EXPECT_TRUE(peticiones[i].servidor.endsWith(QLatin1Char(':') + qEnvironmentVariable("PGPORT")))
+                << qPrintable(peticiones[i].servidor);
+            EXPECT_EQ(peticiones[i].motivo.isEmpty(), i == 0) << i;
+        }
+    }
+
+    // A wrong one first, then the right one: connected, and asked no more this run.
+    responder({QStringLiteral("mala"), QString::fromUtf8(clave)});
+    motor::BaseDeDatos bd(base.conexion);
+    EXPECT_EQ(peticiones.size(), 2u);
+    motor::BaseDeDatos segunda(otra.conexion);
+    const qint64 sesion = bd.valorUnico(QStringLiteral("SELECT pg_backend_pid()")).aEntero();
+    segunda.valorUnico(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(sesion));
+    try {
+        bd.valorUnico(QStringLiteral("SELECT 1"));
+    } catch (const motor::Error&) {
+        // the statement that finds the session gone says so; the next one connects again
+    }
+    EXPECT_EQ(bd.valorUnico(QStringLiteral("SELECT 2")).aEntero(), 2);
+    EXPECT_NE(bd.valorUnico(QStringLiteral("SELECT pg_backend_pid()")).aEntero(), sesion);
+    EXPECT_EQ(peticiones.size(), 2u);
+
+    // Forgotten (a new run), it is asked again.
+    motor::OlvidarContrasenas();
+    responder({QString::fromUtf8(clave)});
+    motor::BaseDeDatos tercera(base.conexion);
+    EXPECT_EQ(peticiones.size(), 1u);
 }
 
 TEST(AbrirBase, RefusesWhatIsNotAUsableDatabase)
