@@ -5,6 +5,7 @@
 #include "utilidades.h"
 #include "ventanas.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -240,6 +241,11 @@ Configurar::Configurar(QWidget* padre) : QDialog(padre)
     lbMotivo->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold"));
     lbMotivo->hide();
     raiz->addWidget(lbMotivo);
+    lbProbando = new QLabel(this);
+    lbProbando->setObjectName(QStringLiteral("lbProbando"));
+    lbProbando->setWordWrap(true);
+    lbProbando->hide();
+    raiz->addWidget(lbProbando);
 
     auto* botones = new QHBoxLayout;
     botones->addStretch();
@@ -490,10 +496,58 @@ bool Configurar::eventFilter(QObject* objeto, QEvent* evento)
     return false;
 }
 
+void Configurar::MostrarProbando(bool probando)
+{
+    if (probando) {
+        lbProbando->setText(QStringLiteral("Probando la conexión con el servidor de la base de datos «%1»…")
+                                .arg(Global::RutaBaseDatos.trimmed()));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    lbProbando->setVisible(probando);
+    for (QPushButton* b : {Acepto, Cancelo, CambHome})
+        b->setEnabled(!probando);
+    // Painted now: the connection that follows holds the event loop for up to a few seconds.
+    if (probando)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool Configurar::ServidorResponde()
+{
+    if (!Global::BD || !Global::BD->Motor()->esPostgreSQL())
+        return true;
+    MostrarProbando(true);
+    QString motivo;
+    // A session the server dropped since is told by the first statement; the second connects again.
+    for (int intento = 0; intento < 2; ++intento) {
+        try {
+            Global::BD->Motor()->valorUnico(QStringLiteral("SELECT 1"));
+            motivo.clear();
+            break;
+        } catch (const motor::Error& e) {
+            motivo = MotivoErrorBaseDatos(Global::RutaBaseDatos, e.codigoSqlite(), e.mensaje());
+        }
+    }
+    MostrarProbando(false);
+    if (!motivo.isEmpty())
+        MostrarMotivo(motivo);
+    return motivo.isEmpty();
+}
+
 bool Configurar::UsarBaseDatos()
 {
     QString motivo = MotivoSinBaseDatos();
-    std::unique_ptr<BaseDatos> nueva = motivo.isEmpty() ? PrepararBaseDatos(Global::RutaBaseDatos, motivo) : nullptr;
+    std::unique_ptr<BaseDatos> nueva;
+    if (motivo.isEmpty()) {
+        // A server may be slow to answer, or not answer at all (libpq gives up after a few seconds).
+        const bool servidor = motor::EsConexionPostgreSQL(Global::RutaBaseDatos);
+        if (servidor)
+            MostrarProbando(true);
+        nueva = PrepararBaseDatos(Global::RutaBaseDatos, motivo);
+        if (servidor)
+            MostrarProbando(false);
+    }
     if (!nueva) {
         MostrarMotivo(motivo);
         return false;
@@ -547,6 +601,8 @@ void Configurar::Acepto_Click()
             return;
         }
         CargarDeBaseDatos();
+    } else if (!ServidorResponde()) {
+        return;
     }
     if (LstGpos->currentIndex() < 0) {
         // Without a group every department has VAT 0 and no article is found.

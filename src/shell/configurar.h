@@ -75,6 +75,7 @@ public:
     QPushButton* cmdCertificado = nullptr;
     QLabel* lbRecargo = nullptr;  // what is wrong with a surcharge box
     QLabel* lbMotivo = nullptr;   // what is wrong with the database
+    QLabel* lbProbando = nullptr;  // shown while a database server is being tried
     QPushButton* Acepto = nullptr;
     QPushButton* Cancelo = nullptr;
 
@@ -93,6 +94,10 @@ private:
     void Acepto_Click();
     // Installs the database of the current RutaBaseDatos; false (and the reason shown) when it is not ready.
     bool UsarBaseDatos();
+    // Shows (or hides) that a database server is being tried: wait cursor, buttons held.
+    void MostrarProbando(bool probando);
+    // The database in use still answers when it is on a server; false (and the reason shown) when not.
+    bool ServidorResponde();
     // Reads the groups and the working group's data, or shows why it cannot.
     void CargarDeBaseDatos();
     bool RecargosValidos();

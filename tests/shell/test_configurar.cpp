@@ -451,6 +451,74 @@ TEST_F(DialogoConfigurar, AnUpgradeThatFailsSaysWhichStepAndKeepsThePreviousData
     EXPECT_FALSE(m.existeTabla(QStringLiteral("Cliente")));
 }
 
+// A folder whose KV740.INI names a database on a server: the connection is tried before the
+// database is taken, and each way it can fail is told in Spanish while the previous one stays.
+TEST_F(DialogoConfigurar, AServerDatabaseIsTriedAndEachFailureSaysWhy)
+{
+    std::unique_ptr<BasePostgreSQLDePrueba> vacia;
+    const struct {
+        const char* caso;
+        bool soloServidor;
+        std::function<QString()> conexion;
+        QString dice;
+    } casos[] = {
+        {"servidor que no contesta", false, [] { return QStringLiteral("host=127.0.0.1 port=1 dbname=kv740"); },
+         QStringLiteral("No se puede conectar con el servidor de la base de datos")},
+        {"usuario que no existe", true, [] { return QStringLiteral("dbname=postgres user=quenza_nadie"); },
+         QStringLiteral("no acepta el usuario o la contraseña")},
+        {"base que no existe", true, [] { return QStringLiteral("dbname=quenza_no_existe"); },
+         QStringLiteral("No existe la base de datos «dbname=quenza_no_existe» en el servidor")},
+        {"base que no es de KV740", true, [&vacia] {
+             vacia = std::make_unique<BasePostgreSQLDePrueba>();
+             return vacia->conexion;
+         },
+         QStringLiteral("no tiene las tablas de KV740")},
+    };
+    BaseDatos* anterior = Global::BD.get();
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.caso);
+        if (c.soloServidor && !PruebasEnPostgreSQL())
+            continue;
+        QTemporaryDir carpeta;
+        EscribirArchivo(carpeta.filePath(QStringLiteral("KV740.INI")), "BaseDatos=" + c.conexion().toUtf8() + "\n");
+        Configurar::elegirCarpeta = [&](QWidget*, const QString&, const QString&) { return carpeta.path(); };
+        Configurar d;
+        d.show();
+        d.CambHome->click();
+        EXPECT_TRUE(d.lbMotivo->text().contains(c.dice)) << qPrintable(d.lbMotivo->text());
+        EXPECT_TRUE(d.lbMotivo->text().contains(QStringLiteral("Se sigue usando la base de datos de «") + base->dir()));
+        EXPECT_EQ(Global::BD.get(), anterior);
+        EXPECT_EQ(Global::HomeDir, base->dir());
+        // Done trying: the window is the user's again.
+        EXPECT_FALSE(d.lbProbando->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(d.Acepto->isEnabled() && d.Cancelo->isEnabled() && d.CambHome->isEnabled());
+    }
+}
+
+TEST_F(DialogoConfigurar, AServerDatabaseIsTakenAfterATryTheUserSees)
+{
+    if (!PruebasEnPostgreSQL())
+        GTEST_SKIP() << "sin servidor PostgreSQL de pruebas";
+    BaseDePrueba otra;
+    Configurar::elegirCarpeta = [&](QWidget*, const QString&, const QString&) { return otra.dir(); };
+    Configurar d;
+    d.show();
+    bool probando = false;
+    AntesDeActualizarBaseDatos = [&](BaseDatos&) {
+        probando = d.lbProbando->isVisible() && d.lbProbando->text().startsWith(QStringLiteral("Probando la conexión"))
+            && QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor && !d.Acepto->isEnabled();
+    };
+    d.CambHome->click();
+    AntesDeActualizarBaseDatos = nullptr;
+    EXPECT_TRUE(probando);
+    EXPECT_FALSE(d.lbMotivo->isVisible()) << qPrintable(d.lbMotivo->text());
+    EXPECT_EQ(Global::BD->Motor()->ruta(), otra.ruta);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    d.Acepto->click();
+    EXPECT_TRUE(d.aceptado());
+}
+
 // The password a server asks for is typed when connecting and kept only in memory; cancelled,
 // the reason is shown and nothing is written.
 TEST_F(DialogoConfigurar, AServersPasswordIsAskedAndNeverWrittenDown)
