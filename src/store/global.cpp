@@ -235,8 +235,7 @@ QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& men
         case SQLITE_AUTH:
             // The store says whether the password was refused, missing or not given.
             return QStringLiteral("No se puede entrar en el servidor de la base de datos «%1»: %2. Compruebe el usuario y "
-                                  "la contraseña (la contraseña se escribe al conectar o va en el archivo .pgpass del usuario, "
-                                  "nunca en la configuración) o elija otra base de datos.")
+                                  "la contraseña o elija otra base de datos (la contraseña nunca se guarda en la configuración).")
                 .arg(destino, mensaje.isEmpty() ? QStringLiteral("el servidor no acepta el usuario o la contraseña") : mensaje);
         case SQLITE_CANTOPEN:
             return QStringLiteral("No existe la base de datos «%1» en el servidor (%2). Compruebe su nombre o elija otra.")

@@ -496,7 +496,7 @@ TEST_F(DialogoConfigurar, AServerDatabaseIsTriedAndEachFailureSaysWhy)
     }
 }
 
-TEST_F(DialogoConfigurar, AServerDatabaseIsTakenAfterATryTheUserSees)
+TEST_F(DialogoConfigurar, AServerDatabaseIsTakenAfterATryTheUserSeesAndTriedAgainOnAccepting)
 {
     if (!PruebasEnPostgreSQL())
         GTEST_SKIP() << "sin servidor PostgreSQL de pruebas";
@@ -515,8 +515,20 @@ TEST_F(DialogoConfigurar, AServerDatabaseIsTakenAfterATryTheUserSees)
     EXPECT_FALSE(d.lbMotivo->isVisible()) << qPrintable(d.lbMotivo->text());
     EXPECT_EQ(Global::BD->Motor()->ruta(), otra.ruta);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // Gone by the time the user accepts: tried again, refused with the reason, nothing written.
+    motor::BaseDeDatos servidor(ServidorDePruebas());
+    const QString cortar = QStringLiteral("SELECT pg_terminate_backend(%1)")
+                               .arg(Global::BD->Motor()->valorUnico(QStringLiteral("SELECT pg_backend_pid()")).aEntero());
+    servidor.ejecutarNativo(QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS false").arg(otra.servidor->nombre));
+    servidor.valorUnico(cortar);
     d.Acepto->click();
-    EXPECT_TRUE(d.aceptado());
+    EXPECT_FALSE(d.aceptado());
+    EXPECT_TRUE(d.lbMotivo->text().contains(QStringLiteral("No se puede conectar con el servidor"))) << qPrintable(d.lbMotivo->text());
+    EXPECT_FALSE(QFile::exists(rutaIni()));
+    // Back (the server restarted, the old session lost): accepting takes it.
+    servidor.ejecutarNativo(QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS true").arg(otra.servidor->nombre));
+    d.Acepto->click();
+    EXPECT_TRUE(d.aceptado()) << qPrintable(d.lbMotivo->text());
 }
 
 // The password a server asks for is typed when connecting and kept only in memory; cancelled,

@@ -90,4 +90,25 @@ TEST_F(RegistrosDesdeLaLinea, TheCheckSaysWhetherTheChainHoldsAndTheExportWrites
     EXPECT_TRUE(mal.texto.contains(QStringLiteral("NO está íntegra"))) << mal.texto.toStdString();
 }
 
+// Without a window nobody is asked for the server's password: the command ends saying where
+// to put it.
+TEST(OrdenSinVentana, AServerPasswordNobodyGaveIsToldWhereToPut)
+{
+    if (!ServidorConContrasena())
+        GTEST_SKIP() << "sin servidor PostgreSQL de pruebas con contraseña (pg_virtualenv da una en PGPASSWORD)";
+    BaseDePrueba base;
+    QTemporaryDir programa;
+    const QString exe = CopiaDelPrograma(programa, base.dir());
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    entorno.remove(QStringLiteral("PGPASSWORD"));
+    entorno.insert(QStringLiteral("PGPASSFILE"), programa.filePath(QStringLiteral("pgpass")));
+    QProcess p;
+    p.setProcessEnvironment(entorno);
+    p.start(exe, {QStringLiteral("--verificar-registros")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString dice = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(dice.contains(QStringLiteral("pide una contraseña")) && dice.contains(QStringLiteral("PGPASSWORD"))) << qPrintable(dice);
+}
+
 }  // namespace
