@@ -500,7 +500,7 @@ void Configurar::MostrarProbando(bool probando)
 {
     if (probando) {
         lbProbando->setText(QStringLiteral("Probando la conexión con el servidor de la base de datos «%1»…")
-                                .arg(Global::RutaBaseDatos.trimmed()));
+                                .arg(motor::ConexionParaMostrar(Global::RutaBaseDatos)));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
         QApplication::restoreOverrideCursor();

@@ -230,7 +230,7 @@ QString MotivoErrorBaseDatos(const QString& ruta, int codigo, const QString& men
 {
     if (motor::EsConexionPostgreSQL(ruta)) {
         // A database on a server: what went wrong is the connection, the user or the database.
-        const QString destino = ruta.trimmed();
+        const QString destino = motor::ConexionParaMostrar(ruta);
         switch (codigo & 0xff) {
         case SQLITE_AUTH:
             // The store says whether the password was refused, missing or not given.
@@ -291,7 +291,7 @@ std::unique_ptr<BaseDatos> PrepararBaseDatos(const QString& ruta, QString& motiv
 {
     motivo.clear();
     const bool servidor = motor::EsConexionPostgreSQL(ruta);
-    const QString archivo = servidor ? ruta.trimmed() : QDir::toNativeSeparators(ruta);
+    const QString archivo = servidor ? motor::ConexionParaMostrar(ruta) : QDir::toNativeSeparators(ruta);
     const QFileInfo info(ruta);
     if (ruta.trimmed().isEmpty()) {
         motivo = QStringLiteral("No se ha indicado ninguna base de datos.");

@@ -67,6 +67,8 @@ private:
 
 // A libpq connection URI (postgresql://...) or key=value string, rather than a file's path.
 bool EsConexionPostgreSQL(const QString& destino);
+// The connection string as it may be shown or logged: without a password written in it.
+QString ConexionParaMostrar(const QString& destino);
 // Creates (or drops, with whoever is connected to it) the database `nombre` on the server that
 // `servidor` reaches (a connection string; its own database is only used to ask). Returns the
 // connection string of the new database: `servidor` with dbname replaced.

@@ -196,6 +196,26 @@ bool EsConexionPostgreSQL(const QString& destino)
     return claveValor.match(d).hasMatch();
 }
 
+QString ConexionParaMostrar(const QString& destino)
+{
+    if (!EsConexionPostgreSQL(destino))
+        return destino;
+    QString d = destino.trimmed();
+    static const QRegularExpression enUsuario(QStringLiteral("^(postgres(?:ql)?://[^:@/?]*):[^@/?]*@"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression enParametro(QStringLiteral("([?&])password=[^&]*&?"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression clave(QStringLiteral("(^|\\s)password\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'|\\S+)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    if (d.contains(QLatin1String("://"))) {
+        d.replace(enUsuario, QStringLiteral("\\1@"));
+        d.replace(enParametro, QStringLiteral("\\1"));
+        while (d.endsWith(QLatin1Char('?')) || d.endsWith(QLatin1Char('&')))
+            d.chop(1);
+        return d;
+    }
+    return d.replace(clave, QString()).simplified();
+}
+
 QString APostgreSQL(const QString& sql)
 {
     QString r;
