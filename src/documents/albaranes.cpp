@@ -367,7 +367,9 @@ void Albaranes::Facturar()
                 if (std::none_of(m_fallos.begin(), m_fallos.end(), [&](const auto& f) { return f.first == *a->Numero; }))
                     Anotar(*a->Numero, motivo);
             quitadas = tomadas;
-            if (motor::EsBloqueo(e))
+            // Without the server every other note would fail the same way (each after trying to
+            // connect again): the rest waits for the next run, as with a lock.
+            if (motor::EsBloqueo(e) || m_bd.Motor()->conexionPerdida())
                 bloqueo = motivo;
         }
         facturados = static_cast<qint16>(facturados - quitadas);

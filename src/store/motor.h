@@ -222,6 +222,9 @@ public:
 
     const QString& ruta() const { return m_ruta; }
     bool esPostgreSQL() const { return m_pg != nullptr; }
+    // The server's session was lost (the server stopped, the network dropped) and has not been
+    // made again yet; the next statement tries. Always false on a file.
+    bool conexionPerdida() const;
     // Something that changes whenever this or another connection committed a change since the
     // last call; on PostgreSQL it changes on every call, so callers always look again.
     std::pair<qint64, qint64> marcaCambios();
@@ -343,6 +346,7 @@ private:
     pg_conn* m_pg = nullptr;
     pg_cancel* m_cancelPG = nullptr;
     int m_generacionPG = 0;         // grows when the connection is made again: statements prepare anew
+    bool m_sesionPerdidaPG = false; // a statement lost the session: the next one connects again
     int m_contadorPG = 0;           // names of prepared statements
     long m_cambiosPG = 0;           // rows the last statement changed
     qint64 m_marcaPG = 0;

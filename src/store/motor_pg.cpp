@@ -670,7 +670,9 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql, const std::vector<
         const auto m = r.match(sql);
         return m.hasMatch() ? m.captured(1) : nombre;
     };
-    const bool conexionPerdida = PQstatus(m_pg) == CONNECTION_BAD;
+    // libpq's own failures carry no SQLSTATE: the server never answered (it went away while the
+    // statement was sent or read), even when libpq has not marked the connection bad yet.
+    const bool conexionPerdida = PQstatus(m_pg) == CONNECTION_BAD || estado.isEmpty();
     if (res)
         PQclear(res);
     if (qEnvironmentVariableIsSet("QUENZA_DEPURAR_SQL"))
@@ -682,6 +684,7 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql, const std::vector<
     if (conexionPerdida || clase == QLatin1String("08") || estado == QLatin1String("57P01") || estado == QLatin1String("57P02")
         || estado == QLatin1String("57P03")) {
         rc = SQLITE_IOERR;
+        m_sesionPerdidaPG = true;
         mensaje = QStringLiteral("se ha perdido la conexión con el servidor de la base de datos");
         throw Error(codigo, rc, mensaje, sql, texto, estado.isEmpty() ? QStringLiteral("08006") : estado);
     }
@@ -811,12 +814,25 @@ void BaseDeDatos::conectarPG()
 
 void BaseDeDatos::reconectarPGSiHaceFalta()
 {
-    if (!m_pg || PQstatus(m_pg) == CONNECTION_OK || m_nivelTransaccion > 0)
+    if (!m_pg || m_nivelTransaccion > 0)
         return;
-    // The server came back: the next statement goes on a new session, prepared anew.
+    // A session the server ended while this one stood idle (a restart, a stop) has left its
+    // end on the socket: read without waiting, it marks the connection bad, so that the next
+    // statement goes on a new session instead of failing on the old one. The second read sees
+    // the end behind the server's last message.
+    for (int i = 0; i < 2 && !m_sesionPerdidaPG && PQstatus(m_pg) == CONNECTION_OK && PQtransactionStatus(m_pg) == PQTRANS_IDLE; ++i)
+        if (!PQconsumeInput(m_pg))
+            break;
+    if (PQstatus(m_pg) == CONNECTION_OK && !m_sesionPerdidaPG)
+        return;
+    // The next statement goes on a new session, prepared anew.
     PQreset(m_pg);
-    if (PQstatus(m_pg) != CONNECTION_OK)
-        return;
+    if (PQstatus(m_pg) != CONNECTION_OK) {
+        // Still away: said as when opening, which callers tell apart from a refused statement.
+        throw Error(ErrNoSePuedeAbrir, SQLITE_IOERR, QStringLiteral("no se puede conectar con el servidor de la base de datos"), {},
+                    QString::fromUtf8(PQerrorMessage(m_pg)).trimmed(), QStringLiteral("08001"));
+    }
+    m_sesionPerdidaPG = false;
     ++m_generacionPG;
     PQsetClientEncoding(m_pg, "UTF8");
     PQclear(PQexec(m_pg, "SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning"));
@@ -824,6 +840,8 @@ void BaseDeDatos::reconectarPGSiHaceFalta()
         PQfreeCancel(m_cancelPG);
     m_cancelPG = PQgetCancel(m_pg);
 }
+
+bool BaseDeDatos::conexionPerdida() const { return m_pg && (m_sesionPerdidaPG || PQstatus(m_pg) != CONNECTION_OK); }
 
 // A write outside a transaction waits for the write lock like any save (lock_timeout says how
 // long); a wait that runs out is the busy error of the write itself.
