@@ -250,6 +250,8 @@ bool Factura::Guardar()
 
     motor::Recordset rs;
     m_bd.ConsultaDetaFactura(*Serie, *Numero, rs);
+    // With no line stored before, the lines are exactly the rows written below, in this order.
+    const bool sinLineasPrevias = rs.eof();
     std::vector<size_t> nuevas;
     qint64 ultima = 0;
     size_t i = 0;
@@ -274,6 +276,9 @@ bool Factura::Guardar()
         }
     }
     std::vector<std::pair<size_t, qint64>> numeradas;
+    // The lines as a read of them would give them back, when that is certain without reading.
+    std::optional<std::vector<std::vector<Valor>>> escritas;
+    QStringList camposEscritos;
     if (!nuevas.empty()) {
         // New lines (all of them, on a new invoice) through one prepared statement: each is
         // converted before any of them is written, and then only bound and run.
@@ -291,8 +296,22 @@ bool Factura::Guardar()
             filas.push_back(std::move(fila));
             numeradas.emplace_back(n, ultima);
         }
-        for (const std::vector<Valor>& fila : filas)
-            alta.insertar(fila);
+        alta.insertar(filas);
+        if (sinLineasPrevias) {
+            escritas.emplace();
+            escritas->reserve(filas.size());
+            for (std::vector<Valor>& fila : filas) {
+                std::optional<std::vector<Valor>> leida = alta.comoSeLee(std::move(fila));
+                if (!leida) {
+                    escritas.reset();
+                    break;
+                }
+                escritas->push_back(std::move(*leida));
+            }
+            camposEscritos = alta.camposTabla();
+        }
+    } else if (sinLineasPrevias) {
+        escritas.emplace();
     }
     if (m_numeroCargado && *m_numeroCargado > 0 && m_serieCargada && *Serie != *m_serieCargada)
         // A new series too: the notes must follow both, or they would point at nothing.
@@ -325,10 +344,17 @@ bool Factura::Guardar()
             return Fallo(motivo);
         verifactu::Encadenar(m_bd, *registro, QDateTime::currentDateTime());
     }
+    // The digest of what is now stored, for the next save to compare with. Thousands of new
+    // lines are not read back under the lock when what they read as is known already.
     motor::Recordset guardada, lineas;
     m_bd.ConsultaCabzFactura(*Serie, *Numero, guardada);
-    m_bd.ConsultaDetaFactura(*Serie, *Numero, lineas);
-    const QByteArray huella = HuellaDocumento(guardada, lineas);
+    QByteArray huella;
+    if (escritas) {
+        huella = HuellaDocumento(guardada, camposEscritos, *escritas);
+    } else {
+        m_bd.ConsultaDetaFactura(*Serie, *Numero, lineas);
+        huella = HuellaDocumento(guardada, lineas);
+    }
     transaccion.commit();
     // From now on the object is the stored invoice: a second Update edits it in place.
     for (const auto& [n, linea] : numeradas)

@@ -735,6 +735,10 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
             ejecutarNativo(QStringLiteral("PRAGMA journal_mode=WAL"));
             ejecutarNativo(QStringLiteral("PRAGMA synchronous=NORMAL"));
         }
+        // A big save (an invoice of thousands of lines and its index) must fit in the page
+        // cache: past it, SQLite writes pages out in the middle of the transaction and the
+        // lock is held for the disk. The cache grows only as pages are used.
+        ejecutarNativo(QStringLiteral("PRAGMA cache_size=-32768"));
         // A write lock must be obtainable, or every save would fail later. Another station's
         // save holding it right now only means the file is in use: that must never keep a
         // reader (a listing, a second program) from starting, so it is asked for without waiting.
@@ -1664,6 +1668,147 @@ BaseDeDatos::Insercion::Insercion(BaseDeDatos& bd, const QString& tabla, const Q
     }
     m_sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                 .arg(CitarIdentificador(tabla), cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
+    const QString fila = QStringLiteral("(%1)").arg(marcas.join(QLatin1String(", ")));
+    m_sqlBloque = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                      .arg(CitarIdentificador(tabla), cols.join(QLatin1String(", ")))
+                  + QStringList(static_cast<int>(kFilasBloque), fila).join(QLatin1String(", "));
+
+    // Which fields give back exactly the value they were given. On SQLite that is the
+    // declared type's affinity (a text in a numeric field may come back a number); on
+    // PostgreSQL the field's own type (a fixed-size text comes back padded).
+    bool conDisparadores = false;
+    const std::vector<TipoDeclarado> declarados = bd.tiposDeclarados(tabla, &conDisparadores);
+    for (size_t i = 0; i < declarados.size(); ++i) {
+        const TipoDeclarado& d = declarados[i];
+        m_camposTabla << d.nombre;
+        int origen = -1;
+        for (int c = 0; c < campos.size(); ++c)
+            if (campos[c].compare(d.nombre, Qt::CaseInsensitive) == 0)
+                origen = c;
+        m_origen.push_back(origen);
+        const TipoCampo tipo = i < definicion.size() ? definicion[i].tipo : TipoCampo::Memo;
+        const bool entero = tipo == TipoCampo::Entero || tipo == TipoCampo::Largo;
+        const bool numero = tipo == TipoCampo::Simple || tipo == TipoCampo::Doble;
+        const bool texto = tipo == TipoCampo::Texto || tipo == TipoCampo::Memo;
+        Lectura lectura = Lectura::Incierta;
+        if (bd.m_pg) {
+            const QString t = d.tipo.toLower();
+            if (entero && (t == QLatin1String("int2") || t == QLatin1String("int4") || t == QLatin1String("int8")))
+                lectura = Lectura::Entero;
+            else if (numero && (t == QLatin1String("float4") || t == QLatin1String("float8")))
+                lectura = Lectura::Numero;
+            else if (texto && (t == QLatin1String("varchar") || t == QLatin1String("text")))
+                lectura = Lectura::Texto;
+        } else {
+            const QString t = d.tipo.toUpper();
+            const bool afinidadEntera = t.contains(QLatin1String("INT"));
+            const bool afinidadTexto = !afinidadEntera && (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB"))
+                                                           || t.contains(QLatin1String("TEXT")));
+            const bool afinidadNinguna = !afinidadEntera && !afinidadTexto && (t.isEmpty() || t.contains(QLatin1String("BLOB")));
+            const bool afinidadReal = !afinidadEntera && !afinidadTexto && !afinidadNinguna
+                                      && (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA"))
+                                          || t.contains(QLatin1String("DOUB")));
+            const bool afinidadNumerica = !afinidadEntera && !afinidadTexto && !afinidadNinguna && !afinidadReal;
+            if (entero && (afinidadEntera || afinidadNumerica))
+                lectura = Lectura::Entero;
+            else if (numero && (afinidadReal || afinidadNumerica))
+                lectura = Lectura::Numero;
+            else if (texto && afinidadTexto)
+                lectura = Lectura::Texto;
+        }
+        if (conDisparadores || d.oculto || origen < 0 || i >= definicion.size()
+            || definicion[i].nombre.compare(d.nombre, Qt::CaseInsensitive) != 0)
+            lectura = Lectura::Incierta;
+        m_lecturas.push_back(lectura);
+    }
+}
+
+std::optional<std::vector<Valor>> BaseDeDatos::Insercion::comoSeLee(std::vector<Valor> fila) const
+{
+    // Mostly the fields were given in the table's order: the row itself is the answer.
+    bool enOrden = fila.size() == m_lecturas.size();
+    for (size_t i = 0; enOrden && i < m_origen.size(); ++i)
+        enOrden = m_origen[i] == static_cast<int>(i);
+    std::vector<Valor> leida;
+    if (!enOrden)
+        leida.reserve(m_lecturas.size());
+    for (size_t i = 0; i < m_lecturas.size(); ++i) {
+        if (m_lecturas[i] == Lectura::Incierta || static_cast<size_t>(m_origen[i]) >= fila.size())
+            return std::nullopt;
+        const Valor& v = fila[static_cast<size_t>(m_origen[i])];
+        bool seguro = v.esNulo();
+        switch (m_lecturas[i]) {
+        case Lectura::Entero: seguro = seguro || v.tipo() == Valor::Tipo::Entero; break;
+        case Lectura::Numero:
+            // SQLite keeps no NaN (it stores a null) and may keep a negative zero as 0.
+            if (v.tipo() == Valor::Tipo::Numero) {
+                const double d = v.aNumero();
+                seguro = std::isfinite(d) && !(d == 0 && std::signbit(d));
+            }
+            break;
+        case Lectura::Texto:
+            if (v.tipo() == Valor::Tipo::Texto) {
+                // Stored as UTF-8: only a text that goes there and back unchanged, with no
+                // character PostgreSQL refuses.
+                const QString t = v.aTexto();
+                seguro = QStringView(t).isValidUtf16() && !t.contains(QChar(u'\0'));
+            }
+            break;
+        case Lectura::Incierta: break;
+        }
+        if (!seguro)
+            return std::nullopt;
+        if (!enOrden)
+            leida.push_back(v);
+    }
+    if (enOrden)
+        return fila;
+    return leida;
+}
+
+std::vector<BaseDeDatos::TipoDeclarado> BaseDeDatos::tiposDeclarados(const QString& tabla, bool* conDisparadores)
+{
+    std::vector<TipoDeclarado> r;
+    const bool pg = m_pg != nullptr;
+    {
+        Sentencia& s = preparar(pg ? QStringLiteral("SELECT coalesce(col_description(a.attrelid, a.attnum), a.attname::text), "
+                                                    "ty.typname::text, a.attgenerated <> '' FROM pg_attribute a JOIN pg_type ty "
+                                                    "ON ty.oid = a.atttypid WHERE a.attrelid = to_regclass(quote_ident(lower(?))) "
+                                                    "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum")
+                                   : QStringLiteral("SELECT name, type, hidden FROM pragma_table_xinfo(?) ORDER BY cid"));
+        s.vincular({tabla});
+        while (s.paso())
+            r.push_back({s.columna(0).aTexto(), s.columna(1).aTexto(), s.columna(2).aBooleano()});
+        s.reiniciar();
+    }
+    // Triggers that only refuse a row (the relations' and the store's own guards) leave what
+    // is inserted as it was given; any other trigger on an insert may change it.
+    static const QRegularExpression soloRechazaSQLite(
+        QStringLiteral("\\bBEGIN\\s+SELECT\\s+RAISE\\s*\\(\\s*(ABORT|FAIL|ROLLBACK)\\s*,\\s*'(?:[^']|'')*'\\s*\\)\\s*;\\s*END\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression alAnadir(QStringLiteral("\\b(BEFORE|AFTER|INSTEAD\\s+OF)\\s+INSERT\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression soloRechazaPG(
+        QStringLiteral("^BEGIN IF .* THEN RAISE EXCEPTION USING MESSAGE = '(?:[^']|'')*'; END IF; RETURN NEW; END$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    Sentencia& s = preparar(pg ? QStringLiteral("SELECT p.prosrc FROM pg_trigger t JOIN pg_proc p ON p.oid = t.tgfoid "
+                                                "WHERE t.tgrelid = to_regclass(quote_ident(lower(?))) AND NOT t.tgisinternal "
+                                                "AND (t.tgtype & 4) <> 0")
+                               : QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ? COLLATE NOCASE"));
+    s.vincular({tabla});
+    *conDisparadores = false;
+    while (s.paso()) {
+        const QString texto = s.columna(0).aTexto();
+        if (pg) {
+            *conDisparadores = *conDisparadores || !soloRechazaPG.match(texto.trimmed()).hasMatch();
+        } else {
+            const qsizetype cuerpo = texto.indexOf(QLatin1String("BEGIN"), 0, Qt::CaseInsensitive);
+            const bool anade = alAnadir.match(cuerpo < 0 ? texto : texto.left(cuerpo)).hasMatch();
+            *conDisparadores = *conDisparadores || (anade && !soloRechazaSQLite.match(texto).hasMatch());
+        }
+    }
+    s.reiniciar();
+    return r;
 }
 
 Valor BaseDeDatos::Insercion::convertir(int columna, const Valor& valor) const
@@ -1678,6 +1823,32 @@ void BaseDeDatos::Insercion::insertar(const std::vector<Valor>& fila)
     while (s.paso()) {
     }
     s.reiniciar();
+}
+
+void BaseDeDatos::Insercion::insertar(const std::vector<std::vector<Valor>>& filas)
+{
+    // Rows go in blocks, one statement each: a statement that may be refused halfway (a
+    // relation, a rule) keeps a copy of every page it changes until it ends, and thousands of
+    // one-row statements would copy the same pages thousands of times. On PostgreSQL a block
+    // is also one trip to the server.
+    const auto completa = [this](const std::vector<Valor>& f) { return f.size() == static_cast<size_t>(m_campos.size()); };
+    std::vector<Valor> valores;
+    size_t i = 0;
+    while (i + kFilasBloque <= filas.size()
+           && std::all_of(filas.begin() + static_cast<std::ptrdiff_t>(i),
+                          filas.begin() + static_cast<std::ptrdiff_t>(i + kFilasBloque), completa)) {
+        valores.clear();
+        for (size_t j = i; j < i + kFilasBloque; ++j)
+            valores.insert(valores.end(), filas[j].begin(), filas[j].end());
+        BaseDeDatos::Sentencia& s = m_bd.preparar(m_sqlBloque);
+        s.vincular(valores);
+        while (s.paso()) {
+        }
+        s.reiniciar();
+        i += kFilasBloque;
+    }
+    for (; i < filas.size(); ++i)
+        insertar(filas[i]);
 }
 
 void Recordset::remove()

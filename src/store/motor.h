@@ -295,12 +295,28 @@ public:
         Valor convertir(int columna, const Valor& valor) const;
         // One row of converted values, in the order of `campos`.
         void insertar(const std::vector<Valor>& fila);
+        // Many rows, one after another through the same statement.
+        void insertar(const std::vector<std::vector<Valor>>& filas);
+        // Every field of the table, in the order a "select *" gives them.
+        const QStringList& camposTabla() const { return m_camposTabla; }
+        // The row a "select *" reads back after `fila` (converted values) was inserted, field
+        // by field as camposTabla names them; nothing when that is not certain without reading
+        // it: a field left to its default, a trigger on the table, a value or a declared type
+        // the engine may keep otherwise than it was given.
+        std::optional<std::vector<Valor>> comoSeLee(std::vector<Valor> fila) const;
 
     private:
+        // What a field reads back for a value of the same kind.
+        enum class Lectura { Incierta, Entero, Numero, Texto };
+        static constexpr size_t kFilasBloque = 64;
         BaseDeDatos& m_bd;
         QStringList m_campos;
         std::vector<TipoCampo> m_tipos;
         QString m_sql;
+        QString m_sqlBloque;  // kFilasBloque rows in one statement
+        QStringList m_camposTabla;
+        std::vector<int> m_origen;         // per table field: its place in `campos`, or -1
+        std::vector<Lectura> m_lecturas;   // per table field
     };
 
     // Nested use becomes a savepoint. Rolls back in the destructor unless committed.
@@ -323,6 +339,13 @@ public:
 private:
     friend class Recordset;
     std::vector<DefCampo> camposDeTabla(const QString& tabla);
+    struct TipoDeclarado {
+        QString nombre;
+        QString tipo;         // as declared (SQLite) or the type's name (PostgreSQL)
+        bool oculto = false;  // a generated or hidden field
+    };
+    // The table's fields as the engine declares them, and whether the table has triggers.
+    std::vector<TipoDeclarado> tiposDeclarados(const QString& tabla, bool* conDisparadores);
     QString nombreIndiceSQLite(const QString& tabla, const QString& nombre);
     // PostgreSQL.
     void conectarPG();

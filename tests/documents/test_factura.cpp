@@ -1,5 +1,6 @@
 #include "documentos_prueba.h"
 #include "factura.h"
+#include "huella.h"
 #include "motor.h"
 
 #include <QRandomGenerator>
@@ -174,6 +175,62 @@ TEST_F(FacturaDePrueba, StoredInvoiceComesBackAndMergesItsLines)
     for (motor::Recordset rs = m().abrirRecordset(QStringLiteral("select Linea, Importe from FacturaVentaDetalle order by Linea")); !rs.eof(); rs.moveNext())
         filas.emplace_back(rs[QStringLiteral("Linea")].aEntero(), rs[QStringLiteral("Importe")].aNumero());
     EXPECT_EQ(filas, (std::vector<std::pair<qint64, double>>{{2, 11.40}, {3, 6.0}, {4, -1.5}}));
+}
+
+// A new invoice keeps, as what it stored, exactly what reading it back gives, over every kind of
+// line and awkward figure: saving it again finds no change by another station, a change by one
+// is still found, and the digest of lines as read equals the one made from their values.
+TEST_F(FacturaDePrueba, ANewInvoiceKnowsWhatItStoredWithoutReadingItBack)
+{
+    Factura f(*bd);
+    ASSERT_TRUE(f.WhoAmI(qint16(1)));
+    ASSERT_TRUE(f.SetCliente(1));
+    for (int i = 0; i < 150; ++i) {
+        LineaFactura* l = f.NuevaLinea();
+        switch (i % 4) {
+        case 0: l->FijarTitulo(QStringLiteral("Albarán Nº%1 «€»").arg(i)); break;
+        case 1:
+            ASSERT_TRUE(l->FijarReferencia(15));
+            l->FijarCantidad(0.1 * i - 3);
+            l->FijarDescuento(static_cast<float>(i % 7) * 1.3f);
+            break;
+        case 2:
+            l->FijarConcepto(QStringLiteral("Portes"));
+            l->FijarImporte(1.0 / (i + 1) - 0.1);
+            l->FijarpIVA(21);
+            break;
+        default:
+            ASSERT_TRUE(l->FijarReferencia(32));
+            l->FijarCantidad(i * 1e6);
+            l->FijarBultos(i);
+            l->FijarEnvase(0.1);
+            l->FijarComentario(i % 8 == 3 ? QStringLiteral("caja 'retornable'") : QString());
+            break;
+        }
+    }
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+
+    motor::Recordset cabecera, lineas;
+    ASSERT_TRUE(bd->ConsultaCabzFactura(1, *f.Numero, cabecera));
+    ASSERT_TRUE(bd->ConsultaDetaFactura(1, *f.Numero, lineas));
+    QStringList campos;
+    for (int c = 0; c < lineas.numCampos(); ++c)
+        campos << lineas.nombreCampo(c);
+    std::vector<std::vector<Valor>> leidas;
+    for (; !lineas.eof(); lineas.moveNext()) {
+        leidas.emplace_back();
+        for (int c = 0; c < lineas.numCampos(); ++c)
+            leidas.back().push_back(lineas.campo(c));
+    }
+    ASSERT_EQ(leidas.size(), 150u);
+    EXPECT_EQ(HuellaDocumento(cabecera, campos, leidas), HuellaDocumento(cabecera, lineas));
+
+    f.Observaciones = QStringLiteral("segunda vez");
+    ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+    m().ejecutar(QStringLiteral("update FacturaVentaDetalle set Comentario = 'otro puesto' where Linea = 7"));
+    f.Observaciones = QStringLiteral("tercera vez");
+    EXPECT_FALSE(f.Update());
+    EXPECT_TRUE(f.UltimoError().startsWith(QStringLiteral("Otro puesto ha cambiado la factura"))) << f.UltimoError().toStdString();
 }
 
 TEST(NifAdmisible, SpanishNifsAreCheckedAndOtherCountriesVatNumbersLeftToThem)

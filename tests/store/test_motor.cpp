@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <deque>
 #include <thread>
@@ -662,4 +663,81 @@ TEST_F(Motor, InsercionStoresWhatRecordsetStores)
     motor::BaseDeDatos::Insercion padre(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
     EXPECT_THROW(padre.insertar({Valor(qint64{1}), Valor(QStringLiteral("REPETIDO"))}), motor::Error);  // a unique key
     EXPECT_THROW(padre.insertar({Valor(qint64{99}), Valor(QStringLiteral("VEINTIUNA LETRAS JUSTAS"))}), motor::Error);
+}
+
+// What an insertion says its rows read back is what reading them gives, field by field (kind
+// and value), over whole blocks of rows and the rows after them; where the engine may keep a
+// value otherwise than it was given, it says nothing.
+TEST_F(Motor, InsercionKnowsWhatItsRowsReadBack)
+{
+    const QString numero = QStringLiteral("Numero"), linea = QStringLiteral("Linea"), texto = QStringLiteral("Texto"),
+                  nota = QStringLiteral("Nota"), cantidad = QStringLiteral("Cantidad"), tasa = QStringLiteral("Tasa");
+    bd->crearTabla(DefTabla{QStringLiteral("Lineas"),
+                            {DefCampo{numero, TipoCampo::Largo, 0, {}}, DefCampo{linea, TipoCampo::Entero, 0, {}},
+                             DefCampo{texto, TipoCampo::Texto, 30, {}}, DefCampo{nota, TipoCampo::Memo, 0, {}},
+                             DefCampo{cantidad, TipoCampo::Doble, 0, {}}, DefCampo{tasa, TipoCampo::Simple, 0, {}}},
+                            {DefIndice{numero, true, true, {numero, linea}}}});
+    // The relation's guard on new rows only refuses them: it changes nothing.
+    bd->crearRelacion(motor::DefRelacion{QStringLiteral("relLineas"), QStringLiteral("Padre"), QStringLiteral("Lineas"),
+                                         {{numero, numero}}, true, true});
+    motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Lineas"), {linea, numero, texto, nota, cantidad, tasa});
+    ASSERT_EQ(alta.camposTabla().size(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(alta.camposTabla()[i].toLower(), QStringList({numero, linea, texto, nota, cantidad, tasa})[i].toLower());
+
+    const std::vector<Valor> textos{Valor(), Valor(QString()), Valor(QStringLiteral("Ñandú «€» 'x'")), Valor(QStringLiteral(" 12 "))};
+    const std::vector<Valor> numeros{Valor(),      Valor(0.1),          Valor(-2.5), Valor(1e15), Valor(123456789012345.0),
+                                     Valor(1e-7),  Valor(1.0 / 3),      Valor(21.0), Valor(-1e30)};
+    auto convertida = [&](std::vector<Valor> f) {
+        for (size_t c = 0; c < f.size(); ++c)
+            f[c] = alta.convertir(static_cast<int>(c), f[c]);
+        return f;
+    };
+    std::vector<std::vector<Valor>> filas;
+    for (int i = 0; i < 150; ++i)  // two blocks and the rest
+        filas.push_back(convertida({Valor(i + 1), Valor(1), textos[i % 4], textos[(i / 4) % 4], numeros[i % 9], numeros[(i / 9) % 9]}));
+    alta.insertar(filas);
+    motor::Recordset rs = bd->abrirRecordset(QStringLiteral("select * from Lineas order by Linea"));
+    size_t leidas = 0;
+    for (; !rs.eof(); rs.moveNext(), ++leidas) {
+        ASSERT_LT(leidas, filas.size());
+        const std::optional<std::vector<Valor>> esperada = alta.comoSeLee(filas[leidas]);
+        ASSERT_TRUE(esperada) << leidas;
+        ASSERT_EQ(static_cast<size_t>(rs.numCampos()), esperada->size());
+        for (int c = 0; c < rs.numCampos(); ++c) {
+            EXPECT_EQ(rs.campo(c).tipo(), (*esperada)[static_cast<size_t>(c)].tipo()) << leidas << ' ' << c;
+            EXPECT_TRUE(rs.campo(c) == (*esperada)[static_cast<size_t>(c)])
+                << leidas << ' ' << rs.nombreCampo(c).toStdString() << ' ' << rs.campo(c).aTexto().toStdString();
+        }
+    }
+    EXPECT_EQ(leidas, filas.size());
+
+    // A refused row takes its whole block with it, never half of one.
+    std::vector<std::vector<Valor>> repetidas;
+    for (int i = 0; i < 70; ++i)
+        repetidas.push_back(convertida({Valor(i == 40 ? 5 : 1000 + i), Valor(1), Valor(), Valor(), Valor(), Valor()}));
+    EXPECT_THROW(alta.insertar(repetidas), motor::Error);
+    EXPECT_EQ(bd->valorUnico(QStringLiteral("select count(*) from Lineas")).aEntero(), 150);
+
+    // Nothing said: a negative zero (SQLite keeps 0), what is not a number, a field left to its
+    // default, a date field, and any row once a trigger may change what is inserted.
+    const std::vector<Valor> base = filas.front();
+    for (const double d : {-0.0, std::nan("")}) {
+        std::vector<Valor> f = base;
+        f[4] = Valor(d);
+        EXPECT_FALSE(alta.comoSeLee(f)) << d;
+    }
+    EXPECT_FALSE(motor::BaseDeDatos::Insercion(*bd, QStringLiteral("Lineas"), {numero, linea}).comoSeLee({Valor(1), Valor(9)}));
+    EXPECT_FALSE(motor::BaseDeDatos::Insercion(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre"),
+                                                                              QStringLiteral("Fecha"), QStringLiteral("Activo")})
+                     .comoSeLee({Valor(7), Valor(), Valor(), Valor()}));
+    if (bd->esPostgreSQL()) {
+        bd->ejecutarNativo(QStringLiteral("CREATE FUNCTION pone_nota() RETURNS trigger LANGUAGE plpgsql AS "
+                                          "'BEGIN NEW.nota := ''x''; RETURN NEW; END'"));
+        bd->ejecutarNativo(QStringLiteral("CREATE TRIGGER pone_nota BEFORE INSERT ON lineas FOR EACH ROW EXECUTE FUNCTION pone_nota()"));
+    } else {
+        bd->ejecutarNativo(QStringLiteral("CREATE TRIGGER pone_nota AFTER INSERT ON Lineas BEGIN "
+                                          "UPDATE Lineas SET Nota = 'x' WHERE rowid = NEW.rowid; END"));
+    }
+    EXPECT_FALSE(motor::BaseDeDatos::Insercion(*bd, QStringLiteral("Lineas"), {linea, numero, texto, nota, cantidad, tasa}).comoSeLee(base));
 }
