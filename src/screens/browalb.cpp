@@ -164,7 +164,7 @@ void BrowAlb::Leer()
         const bool mas = pagina.size() >= static_cast<size_t>(limite);
         filas.insert(filas.end(), std::make_move_iterator(pagina.begin()), std::make_move_iterator(pagina.end()));
         return mas;
-    });
+    }, [=] { return Global::BD ? Global::BD->CuentaAlbaranes(cliente, desde, hasta) : qint64{0}; });
     Grd->Cargar(static_cast<int>(m_filas.size()),
                 [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
 }

@@ -123,7 +123,7 @@ void BrowFac::Leer()
         ultimo = pagina.siguiente;
         filas.insert(filas.end(), std::make_move_iterator(pagina.filas.begin()), std::make_move_iterator(pagina.filas.end()));
         return pagina.siguiente.has_value();
-    });
+    }, [=, serie = Serie()] { return Global::BD ? Global::BD->CuentaFacturas(serie, cliente, desde, hasta) : qint64{0}; });
     Grd->Cargar(static_cast<int>(m_filas.size()),
                 [this](int fila, int col) { return Texto(m_filas[static_cast<size_t>(fila)], col); });
 }

@@ -105,6 +105,20 @@ std::vector<FilaAlbaran> BaseDatos::PaginaAlbaranes(const Filtro& cliente, const
     return condiciones ? LeerAlbaranes(*condiciones, despuesDe, std::max(limite, 1)) : std::vector<FilaAlbaran>{};
 }
 
+qint64 BaseDatos::CuentaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta)
+{
+    if (!Abierta())
+        return 0;
+    const std::optional<QString> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
+    if (!condiciones)
+        return 0;
+    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(QStringLiteral("select count(*) from TbCabzAlb")
+                                                        + (condiciones->isEmpty() ? QString() : QStringLiteral(" where ") + *condiciones));
+    const qint64 n = s.paso() ? s.columna(0).aEntero() : 0;
+    s.reiniciar();
+    return n;
+}
+
 std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(const QString& condiciones, std::optional<qint32> despuesDe, int limite)
 {
     std::vector<FilaAlbaran> filas;

@@ -216,6 +216,9 @@ public:
     // Each page costs the notes it holds, whatever the size of the files.
     std::vector<FilaAlbaran> PaginaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta,
                                              std::optional<qint32> despuesDe, int limite);
+    // How many notes PaginaAlbaranes gives in all, for a screen to make room for them at once.
+    // 0 while closed.
+    qint64 CuentaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta);
     // Notes not yet invoiced, of one customer or of all; `sinTickets` leaves out the notes made
     // from a scale ticket (their prices hold the VAT whatever the setting). 0 while closed.
     qint32 ContarAlbaranesPendientes(std::optional<qint32> cliente = std::nullopt, bool sinTickets = false);
@@ -241,6 +244,9 @@ public:
     // may leave fewer rows. Each page costs the invoices it holds, whatever the size of the files.
     PaginaLista<FilaFactura, qint32> PaginaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta,
                                                     const Filtro& pendiente, std::optional<qint32> despuesDe, int limite);
+    // How many invoices PaginaFacturas gives at most (the payment state may leave fewer), for a
+    // screen to make room for them at once. 0 while closed.
+    qint64 CuentaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta);
     bool ConsultaCabzFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaFactura(qint16 serie, qint32 numero, motor::Recordset& rs);
     bool EliminarFactura(qint16 serie, qint32 numero);

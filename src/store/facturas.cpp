@@ -46,6 +46,19 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
     return condiciones ? LeerFacturas(*condiciones, pendiente, {}) : std::vector<FilaFactura>{};
 }
 
+qint64 BaseDatos::CuentaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta)
+{
+    if (!Abierta())
+        return 0;
+    const std::optional<QString> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
+    if (!condiciones)
+        return 0;
+    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(QStringLiteral("select count(*) from TbCabzFac where ") + *condiciones);
+    const qint64 n = s.paso() ? s.columna(0).aEntero() : 0;
+    s.reiniciar();
+    return n;
+}
+
 PaginaLista<FilaFactura, qint32> BaseDatos::PaginaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde,
                                                            const Filtro& hasta, const Filtro& pendiente,
                                                            std::optional<qint32> despuesDe, int limite)

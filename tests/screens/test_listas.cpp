@@ -5,6 +5,7 @@
 #include "browcli.h"
 #include "browfac.h"
 #include "impresion.h"
+#include "lecturapaginada.h"
 #include "listafilas.h"
 #include "motormascaras.h"
 #include "pantallas_prueba.h"
@@ -17,6 +18,9 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSignalSpy>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -66,6 +70,56 @@ protected:
     // What a save of note `numero` does to the note list, as the editor asks it.
     void Guardada(BrowAlb* b, long numero) { static_cast<NavegadorDocumentos*>(b)->RefrescarFila(numero); }
 };
+
+// Behind the first page, each page follows how long its rows take: slow rows make it shrink
+// (a key waits for one short page at most), quick ones let it grow (fewer, larger reads); the
+// rows' vector is made as big as the count at once, and every row comes, once and in order.
+TEST(LecturaPaginada, PagesFollowTheTimeTheirRowsTakeAndRoomIsMadeOnce)
+{
+    using Lectura = LecturaPaginada<int>;
+    struct Caso {
+        const char* nombre;
+        std::chrono::microseconds porFila;
+        int total;
+    };
+    for (const Caso& c : {Caso{"slow rows", std::chrono::microseconds(400), 1500}, Caso{"quick rows", std::chrono::microseconds(0), 60000}}) {
+        SCOPED_TRACE(c.nombre);
+        QObject contexto;
+        ModeloFilas modelo;
+        std::vector<int> filas;
+        std::vector<int> limites;
+        Lectura lectura(&contexto, filas);
+        size_t capacidadTrasContar = 0;
+        lectura.Empezar(&modelo, [&](std::vector<int>& destino, int limite) {
+            limites.push_back(limite);
+            const int desde = static_cast<int>(destino.size());
+            const int hasta = std::min(c.total, desde + limite);
+            std::this_thread::sleep_for(c.porFila * (hasta - desde));
+            for (int i = desde; i < hasta; ++i)
+                destino.push_back(i);
+            return hasta < c.total;
+        }, [&] {
+            return qint64{c.total};
+        });
+        lectura.alLlegar = [&] {
+            if (!capacidadTrasContar)
+                capacidadTrasContar = filas.capacity();
+        };
+        const size_t primera = filas.size();
+        ASSERT_TRUE(lectura.Incompleta());
+        ASSERT_TRUE(Esperar([&] { return !lectura.Incompleta(); }, 60000));
+        ASSERT_EQ(filas.size(), static_cast<size_t>(c.total));
+        for (int i = 0; i < c.total; ++i)
+            ASSERT_EQ(filas[static_cast<size_t>(i)], i);
+        EXPECT_GE(capacidadTrasContar, static_cast<size_t>(c.total)) << "after the page of " << primera;
+        ASSERT_GE(limites.size(), 3u);
+        const int mayor = *std::max_element(limites.begin() + 2, limites.end());
+        if (c.porFila.count() > 0)
+            EXPECT_LT(mayor, Lectura::kPagina) << "a page of slow rows stays short";
+        else
+            EXPECT_GT(mayor, 8 * Lectura::kPagina) << "quick rows come in larger pages";
+    }
+}
 
 TEST_F(Listas, InvoicingAndDeletingAnInvoiceShowAtOnceInTheOtherList)
 {

@@ -94,7 +94,7 @@ TEST_F(Albaranes, EachFilterAloneAndTogether)
 }
 
 // Read a page at a time (as the note browser does), the list is the same row for row, whatever
-// the page size and the filter.
+// the page size and the filter; and the count the browser makes room by is the list's.
 TEST_F(Albaranes, PagesAddUpToTheWholeList)
 {
     struct Caso {
@@ -110,6 +110,7 @@ TEST_F(Albaranes, PagesAddUpToTheWholeList)
     };
     for (const auto& [cliente, desde, hasta] : filtros) {
         const std::vector<FilaAlbaran> entera = bd->ListaAlbaranes({}, cliente, desde, hasta);
+        EXPECT_EQ(bd->CuentaAlbaranes(cliente, desde, hasta), static_cast<qint64>(entera.size()));
         for (const int tamano : {1, 2, 3, 10}) {
             std::vector<FilaAlbaran> leidas;
             std::optional<qint32> despues;
