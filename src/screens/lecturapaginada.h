@@ -15,9 +15,9 @@
 // A list that shows its first page at once and reads the rest behind it. Behind the first page,
 // each turn of the event loop reads pages for about kTurnoMs and shows them at once, so that a
 // key or a scroll is answered between two turns and the list is not redrawn for every page. The
-// page follows how long its rows take: after a slow page the next holds only what fits in a
-// third of a turn at that pace, after a quick one it may double, and no page is started that
-// would not end within the turn. A new reading drops the pages still due for an earlier one.
+// page follows how long its rows take: after a slow page the next holds only what fits in half
+// a turn at that pace, after a quick one it may double, and no page is started that would not
+// end within the turn. A new reading drops the pages still due for an earlier one.
 //
 // The rows live in the browser's own vector (it may also change them, a row at a time); the
 // reading only appends to it.
@@ -144,9 +144,8 @@ private:
                 m_completa = !m_leer(m_filas, m_pagina);
                 if (ms > 0)
                     Ajustar(transcurrido() - inicio, m_filas.size() - filasAntes, ms);
-                // Another page only when it should still end within the turn, with room for
-                // a page slower than the last.
-                if (m_completa || transcurrido() + 1.5 * m_msPorFila * m_pagina > ms)
+                // Another page only when it should still end within the turn.
+                if (m_completa || transcurrido() + m_msPorFila * m_pagina > ms)
                     break;
             }
         } catch (...) {
@@ -156,15 +155,15 @@ private:
         mostrar();
     }
 
-    // The next page after one of `filas` rows that took `tardo` ms: about a third of a turn's
-    // worth of rows at the pace of this one. It shrinks at once and grows at most twofold, so that
+    // The next page after one of `filas` rows that took `tardo` ms: about half a turn's worth
+    // of rows at the pace of this one. It shrinks at once and grows at most twofold, so that
     // one quick page does not make the next one long.
     void Ajustar(double tardo, size_t filas, int ms)
     {
         if (filas == 0)
             return;
         m_msPorFila = tardo / static_cast<double>(filas);
-        const double caben = ms / 3.0 / std::max(m_msPorFila, 1e-6);
+        const double caben = ms / 2.0 / std::max(m_msPorFila, 1e-6);
         const int objetivo = static_cast<int>(std::clamp(caben, double(kPaginaMinima), double(kPaginaMaxima)));
         m_pagina = std::min(objetivo, m_pagina * 2);
     }
