@@ -30,16 +30,14 @@ kv740::Volumen Notas(int n)
 // write lock is the longest write transaction of the batch beside it.
 class OtroPuesto {
 public:
-    explicit OtroPuesto(const QString& ruta)
+    explicit OtroPuesto(const QString& ruta) : m_db(ruta)
     {
-        sqlite3_open(ruta.toUtf8().constData(), &m_db);
-        sqlite3_busy_timeout(m_db, 60000);
         m_hilo = std::thread([this] {
             while (!m_fin) {
                 const auto antes = std::chrono::steady_clock::now();
-                sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+                m_db.ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
                 const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - antes).count();
-                sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+                m_db.ejecutar(QStringLiteral("COMMIT"));
                 m_max = std::max(m_max.load(), ms);
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
@@ -49,12 +47,11 @@ public:
     {
         m_fin = true;
         m_hilo.join();
-        sqlite3_close(m_db);
     }
     double EsperaMaxima() const { return m_max; }
 
 private:
-    sqlite3* m_db = nullptr;
+    Crudo m_db;
     std::atomic<bool> m_fin{false};
     std::atomic<double> m_max{0};
     std::thread m_hilo;
@@ -64,14 +61,9 @@ private:
 struct Copia {
     QTemporaryDir dir;
     QString ruta;
-    explicit Copia(const QString& origen)
+    explicit Copia(const QString& origen) : ruta(DestinoCopia(dir.path(), QStringLiteral("copia")))
     {
-        ruta = dir.filePath(QStringLiteral("kv740.db"));
-        {
-            motor::BaseDeDatos bd(origen);
-            bd.ejecutarNativo(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-        }
-        QFile::copy(origen, ruta);
+        CopiarBase(origen, ruta);
     }
 };
 

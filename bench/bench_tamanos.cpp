@@ -51,7 +51,7 @@ void SqliteAbrir(benchmark::State& estado)
 {
     const QString ruta = Ruta(estado.range(0));
     for (auto _ : estado) {
-        SqliteCrudo db(ruta);
+        Crudo db(ruta);
         benchmark::DoNotOptimize(db.recorrer(QStringLiteral("select max(Numero) from AlbaranVentaCabecera")));
     }
 }
