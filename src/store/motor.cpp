@@ -411,12 +411,15 @@ BaseDeDatos::Sentencia::~Sentencia()
         sqlite3_finalize(m_st);
         return;
     }
+    leerRestoPG(false);
     if (m_resPG)
         PQclear(m_resPG);
     // A statement dropped from the cache frees its server side too, unless the connection goes.
-    if (m_bd.m_pg && m_generacionPG == m_bd.m_generacionPG && PQstatus(m_bd.m_pg) == CONNECTION_OK)
+    if (m_bd.m_pg && m_generacionPG == m_bd.m_generacionPG && PQstatus(m_bd.m_pg) == CONNECTION_OK) {
+        m_bd.liberarConexionPG();
         for (const auto& [firma, nombre] : m_preparadasPG)
             PQclear(PQexec(m_bd.m_pg, ("DEALLOCATE " + nombre).c_str()));
+    }
 }
 
 void BaseDeDatos::Sentencia::vincular(const std::vector<Valor>& parametros)
@@ -465,7 +468,27 @@ bool BaseDeDatos::Sentencia::paso()
     if (!m_st) {
         if (!m_ejecutadaPG)
             ejecutarPG();
-        return ++m_filaPG < PQntuples(m_resPG);
+        if (++m_filaPG < PQntuples(m_resPG))
+            return true;
+        if (!m_filaAFilaPG && m_colaPG.empty())
+            return false;
+        // The next row, or the end of the result (no rows, with the command's tag), or its error.
+        PGresult* res = siguientePG();
+        const ExecStatusType e = PQresultStatus(res);
+        if (e != PGRES_SINGLE_TUPLE && e != PGRES_TUPLES_OK && e != PGRES_COMMAND_OK) {
+            leerRestoPG(false);
+            PQclear(m_resPG);
+            m_resPG = nullptr;
+            m_ejecutadaPG = false;
+            m_filaPG = -1;
+            m_bd.lanzarPG(res, m_sql, m_valoresPG, m_nulosPG);
+        }
+        PQclear(m_resPG);
+        m_resPG = res;
+        m_filaPG = 0;
+        if (e != PGRES_SINGLE_TUPLE)
+            m_bd.m_cambiosPG = std::atol(PQcmdTuples(res));
+        return m_filaPG < PQntuples(m_resPG);
     }
     const int rc = sqlite3_step(m_st);
     if (rc == SQLITE_ROW)
@@ -482,6 +505,7 @@ void BaseDeDatos::Sentencia::reiniciar()
         sqlite3_reset(m_st);
         return;
     }
+    leerRestoPG(false);
     if (m_resPG)
         PQclear(m_resPG);
     m_resPG = nullptr;
@@ -491,7 +515,7 @@ void BaseDeDatos::Sentencia::reiniciar()
 bool BaseDeDatos::Sentencia::ocupada() const
 {
     if (!m_st)
-        return m_ejecutadaPG && m_resPG && m_filaPG < PQntuples(m_resPG);
+        return m_ejecutadaPG && m_resPG && (m_filaPG < PQntuples(m_resPG) || m_filaAFilaPG || !m_colaPG.empty());
     return sqlite3_stmt_busy(m_st) != 0;
 }
 int BaseDeDatos::Sentencia::columnas() const
@@ -880,7 +904,9 @@ Valor BaseDeDatos::valorUnico(const QString& sql)
 bool BaseDeDatos::enTransaccion() const
 {
     if (m_pg) {
-        const PGTransactionStatusType t = PQtransactionStatus(m_pg);
+        // While a query's rows arrive the connection is busy, in a transaction or not.
+        const PGTransactionStatusType t = m_lecturaPG ? static_cast<PGTransactionStatusType>(m_estadoAntesLecturaPG)
+                                                      : PQtransactionStatus(m_pg);
         return t == PQTRANS_INTRANS || t == PQTRANS_INERROR || t == PQTRANS_ACTIVE;
     }
     return sqlite3_get_autocommit(m_db) == 0;
@@ -890,6 +916,7 @@ void BaseDeDatos::fijarEspera(int milisegundos)
 {
     if (m_pg) {
         // How long a statement waits for a row another station holds.
+        liberarConexionPG();
         PQclear(PQexec(m_pg, QStringLiteral("SET lock_timeout = %1").arg(std::max(milisegundos, 1)).toLatin1().constData()));
         return;
     }
@@ -1329,6 +1356,8 @@ BaseDeDatos::Transaccion::~Transaccion()
     // A failed statement may already have ended the transaction; rolling back is then a no-op.
     const QByteArray sql = m_punto.isEmpty() ? QByteArray("ROLLBACK")
                                              : ("ROLLBACK TO " + m_punto.toUtf8() + "; RELEASE " + m_punto.toUtf8());
+    if (m_bd.m_pg)
+        m_bd.liberarConexionPG();
     if (m_punto.isEmpty() && !m_bd.enTransaccion())
         return;
     if (m_bd.m_pg) {

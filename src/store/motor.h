@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -363,10 +364,15 @@ private:
     void nombresOriginalesPG(const QString& tabla, const std::vector<DefCampo>& campos, bool conTabla);
     QString nombreIndicePG(const QString& tabla, const QString& nombre);
     void reconectarPGSiHaceFalta();
+    // Reads the rest of a result still arriving row by row, so that the connection can take
+    // another statement (the rows wait in their statement, which goes on stepping them).
+    void liberarConexionPG();
     std::vector<DefCampo> camposDeTablaPG(const QString& tabla);
     void cambiarSQLConsultaPG(const QString& nombre, const QString& sql);
 
     pg_conn* m_pg = nullptr;
+    const Sentencia* m_lecturaPG = nullptr;  // whose rows are still arriving on the connection
+    int m_estadoAntesLecturaPG = 0;          // the transaction status when its query went out
     pg_cancel* m_cancelPG = nullptr;
     int m_generacionPG = 0;         // grows when the connection is made again: statements prepare anew
     bool m_sesionPerdidaPG = false; // a statement lost the session: the next one connects again
@@ -404,15 +410,24 @@ public:
     const QString& sql() const { return m_sql; }
 
 private:
+    friend class BaseDeDatos;
     void ejecutarPG() const;
+    pg_result* siguientePG() const;
+    pg_result* recibirPG() const;
+    void leerRestoPG(bool guardar) const;
 
     BaseDeDatos& m_bd;
     sqlite3_stmt* m_st = nullptr;
     QString m_sql;
     mutable std::vector<std::optional<TipoCampo>> m_tipos;
-    // PostgreSQL: run at the first step or column asked for; all rows come at once.
+    // PostgreSQL: run at the first step or column asked for. A query's rows come one by one as
+    // they are stepped (the first at once, before the server has the last); a write's at once.
     QByteArray m_sqlPg;
     bool m_escrituraPG = false;
+    bool m_consultaPG = false;
+    mutable bool m_filaAFilaPG = false;      // more rows may still arrive on the connection
+    mutable std::deque<pg_result*> m_colaPG; // rows read ahead when the connection was needed
+    mutable bool m_descritaPG = false;
     std::vector<QByteArray> m_valoresPG;
     std::vector<bool> m_nulosPG;
     std::vector<unsigned int> m_tiposParamPG;

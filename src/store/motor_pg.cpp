@@ -17,6 +17,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+// The version of the money functions (instalarPG), written on them: an older one is replaced.
+#define QUENZA_FUNCIONES_DINERO "quenza 2"
+
 namespace motor {
 
 namespace {
@@ -798,7 +801,8 @@ void BaseDeDatos::conectarPG()
     m_cancelPG = PQgetCancel(m_pg);
     // A database made by another tool gets what ours have.
     if (valorUnico(QStringLiteral("SELECT to_regprocedure('centimos_linea(numeric,numeric,integer)') IS NULL OR "
-                                  "NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'es_ci') OR "
+                                  "obj_description(to_regprocedure('porcentaje(numeric,double precision)'), 'pg_proc') "
+                                  "IS DISTINCT FROM '" QUENZA_FUNCIONES_DINERO "' OR NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'es_ci') OR "
                                   "to_regtype('booleano') IS NULL"))
             .aBooleano())
         instalarPG();
@@ -859,6 +863,7 @@ void BaseDeDatos::empezarEscrituraSueltaPG()
 
 void BaseDeDatos::ejecutarSimplePG(const QString& sql)
 {
+    liberarConexionPG();
     reconectarPGSiHaceFalta();
     const QByteArray b = APostgreSQL(sql).toUtf8();
     const bool escritura = EsEscritura(b);
@@ -886,39 +891,53 @@ void BaseDeDatos::ejecutarSimplePG(const QString& sql)
         PQclear(PQexec(m_pg, "RELEASE SAVEPOINT quenza_sentencia"));
 }
 
+// quenza_exacta's steps on the value X into M and K (plpgsql; r and e declared by the caller).
+#define QUENZA_EXACTA(X, M, K)                                                                                          \
+    "IF " X " = 'NaN' OR abs(" X ") = 'Infinity' THEN r := 0; "                                                        \
+    "ELSE r := least(greatest(" X "::real::float8, -1073741824), 1073741824); END IF; "                                \
+    "IF r = 0 OR abs(r) < 2.0::float8 ^ -41 THEN e := NULL; ELSE e := 32 - floor(ln(abs(r)) / ln(2))::integer; END IF; " \
+    "IF e IS NULL THEN " M " := 0; ELSE " M " := (r * 2.0::float8 ^ e)::numeric; END IF; " K " := coalesce(e, 0); "
+
 // The collation, the yes/no type and the money functions of a KV740 database on the server.
 void BaseDeDatos::instalarPG()
 {
     // Text compared without regard to case (ñ and Ñ the same, accents apart), in Spanish order,
     // as the columns' own collation: = and ORDER BY on a name use the name's plain index.
     static const char* const kSentencias[] = {
+        // Two stations connecting at once would replace the same functions together.
+        "SELECT pg_advisory_xact_lock(740741)",
         "CREATE COLLATION IF NOT EXISTS es_ci (provider = icu, locale = 'es-u-ks-level2', deterministic = false)",
         "DO $$ BEGIN IF to_regtype('booleano') IS NULL THEN "
         "CREATE DOMAIN booleano AS smallint CONSTRAINT booleano_si_no CHECK (VALUE IN (0, 1)); END IF; END $$",
+        // The money functions are plpgsql: as SQL functions (strict, with CASE or FROM) the
+        // planner cannot inline them, and each call paid for a whole query, hundreds of times
+        // what the arithmetic costs. The arithmetic is the same, step by step, in the same types.
         // numerador / divisor rounded half up (towards +infinity at exactly half), divisor > 0.
-        "CREATE OR REPLACE FUNCTION quenza_redondeo(n numeric, d numeric) RETURNS numeric LANGUAGE sql IMMUTABLE STRICT "
-        "PARALLEL SAFE AS $$ SELECT CASE WHEN mod(2 * n + d, 2 * d) < 0 THEN div(2 * n + d, 2 * d) - 1 "
-        "ELSE div(2 * n + d, 2 * d) END $$",
+        "CREATE OR REPLACE FUNCTION quenza_redondeo(n numeric, d numeric) RETURNS numeric LANGUAGE plpgsql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS $$ DECLARE q numeric := div(2 * n + d, 2 * d); BEGIN "
+        "IF mod(2 * n + d, 2 * d) < 0 THEN RETURN q - 1; END IF; RETURN q; END $$",
         // A percentage as the single-precision value stored for it, exactly: m / 2^k.
-        "CREATE OR REPLACE FUNCTION quenza_exacta(x double precision, OUT m numeric, OUT k integer) LANGUAGE sql IMMUTABLE "
-        "STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN e IS NULL THEN 0 ELSE (r * 2.0::float8 ^ e)::numeric END, "
-        "coalesce(e, 0) FROM (SELECT r, CASE WHEN r = 0 OR abs(r) < 2.0::float8 ^ -41 THEN NULL "
-        "ELSE 32 - floor(ln(abs(r)) / ln(2))::integer END AS e FROM (SELECT CASE WHEN x = 'NaN' OR abs(x) = 'Infinity' "
-        "THEN 0 ELSE least(greatest(x::real::float8, -1073741824), 1073741824) END AS r) a) b $$",
-        "CREATE OR REPLACE FUNCTION centimos(e double precision) RETURNS bigint LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
-        "AS $$ SELECT CASE WHEN e = 'NaN' OR abs(e) = 'Infinity' THEN NULL "
-        "WHEN abs(e * 1000000) < 2.0::float8 ^ 53 THEN quenza_redondeo((trunc(e * 1000000) + CASE WHEN "
-        "abs(e * 1000000 - trunc(e * 1000000)) >= 0.5 THEN sign(e) ELSE 0 END)::numeric, 10000)::bigint "
-        "WHEN abs(floor(e * 100 + 0.5)) >= 2.0::float8 ^ 62 THEN NULL ELSE floor(e * 100 + 0.5)::bigint END $$",
-        "CREATE OR REPLACE FUNCTION porcentaje(c numeric, t double precision) RETURNS bigint LANGUAGE sql IMMUTABLE STRICT "
-        "PARALLEL SAFE AS $$ SELECT quenza_redondeo(trunc(c) * f.m, 100 * 2::numeric ^ f.k)::bigint FROM quenza_exacta(t) f $$",
+        "CREATE OR REPLACE FUNCTION quenza_exacta(x double precision, OUT m numeric, OUT k integer) LANGUAGE plpgsql IMMUTABLE "
+        "STRICT PARALLEL SAFE AS $$ DECLARE r double precision; e integer; BEGIN " QUENZA_EXACTA("x", "m", "k") "END $$",
+        "CREATE OR REPLACE FUNCTION centimos(e double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE "
+        "AS $$ DECLARE t double precision; BEGIN "
+        "IF e = 'NaN' OR abs(e) = 'Infinity' THEN RETURN NULL; END IF; "
+        "IF abs(e * 1000000) < 2.0::float8 ^ 53 THEN t := trunc(e * 1000000); "
+        "RETURN quenza_redondeo((t + CASE WHEN abs(e * 1000000 - t) >= 0.5 THEN sign(e) ELSE 0 END)::numeric, 10000)::bigint; "
+        "END IF; IF abs(floor(e * 100 + 0.5)) >= 2.0::float8 ^ 62 THEN RETURN NULL; END IF; "
+        "RETURN floor(e * 100 + 0.5)::bigint; END $$",
+        "CREATE OR REPLACE FUNCTION porcentaje(c numeric, t double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT "
+        "PARALLEL SAFE AS $$ DECLARE r double precision; e integer; m numeric; k integer; BEGIN " QUENZA_EXACTA("t", "m", "k")
+        "RETURN quenza_redondeo(trunc(c) * m, 100 * 2::numeric ^ k)::bigint; END $$",
         "CREATE OR REPLACE FUNCTION tras_descuentos(c numeric, a double precision, b double precision) RETURNS bigint "
-        "LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT quenza_redondeo(trunc(c) * (100 * 2::numeric ^ e.k "
-        "- fa.m * 2::numeric ^ (e.k - fa.k) - fb.m * 2::numeric ^ (e.k - fb.k)), 100 * 2::numeric ^ e.k)::bigint "
-        "FROM quenza_exacta(a) fa, quenza_exacta(b) fb, LATERAL (SELECT greatest(fa.k, fb.k) AS k) e $$",
-        "CREATE OR REPLACE FUNCTION centimos_linea(p numeric, q numeric, cada integer) RETURNS bigint LANGUAGE sql IMMUTABLE "
-        "STRICT PARALLEL SAFE AS $$ SELECT (CASE cada WHEN 0 THEN quenza_redondeo(trunc(p) * trunc(q), 1000) "
-        "WHEN 1 THEN quenza_redondeo(trunc(p) * trunc(q), 100) WHEN 2 THEN trunc(p) * trunc(q) ELSE 0 END)::bigint $$",
+        "LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE r double precision; e integer; ma numeric; ka integer; "
+        "mb numeric; kb integer; k integer; BEGIN " QUENZA_EXACTA("a", "ma", "ka") QUENZA_EXACTA("b", "mb", "kb")
+        "k := greatest(ka, kb); RETURN quenza_redondeo(trunc(c) * (100 * 2::numeric ^ k - ma * 2::numeric ^ (k - ka) "
+        "- mb * 2::numeric ^ (k - kb)), 100 * 2::numeric ^ k)::bigint; END $$",
+        "CREATE OR REPLACE FUNCTION centimos_linea(p numeric, q numeric, cada integer) RETURNS bigint LANGUAGE plpgsql IMMUTABLE "
+        "STRICT PARALLEL SAFE AS $$ BEGIN RETURN (CASE cada WHEN 0 THEN quenza_redondeo(trunc(p) * trunc(q), 1000) "
+        "WHEN 1 THEN quenza_redondeo(trunc(p) * trunc(q), 100) WHEN 2 THEN trunc(p) * trunc(q) ELSE 0 END)::bigint; END $$",
+        "COMMENT ON FUNCTION porcentaje(numeric, double precision) IS '" QUENZA_FUNCIONES_DINERO "'",
     };
     Transaccion t(*this);
     for (const char* s : kSentencias) {
@@ -938,6 +957,7 @@ const BaseDeDatos::ColumnaPG& BaseDeDatos::columnaPG(unsigned int tabla, int col
     if (it != m_columnasPG.end())
         return it->second;
     ColumnaPG c;
+    liberarConexionPG();
     const QByteArray t = QByteArray::number(tabla), n = QByteArray::number(columna);
     const char* valores[] = {t.constData(), n.constData()};
     PGresult* res = PQexecParams(m_pg,
@@ -1007,11 +1027,64 @@ BaseDeDatos::Sentencia::Sentencia(BaseDeDatos& bd, QString sql, QByteArray sqlPg
     : m_bd(bd), m_sql(std::move(sql)), m_sqlPg(std::move(sqlPg))
 {
     m_escrituraPG = EsEscritura(m_sqlPg);
+    m_consultaPG = !m_escrituraPG && EsConsultaSQL(QString::fromUtf8(m_sqlPg));
+}
+
+void BaseDeDatos::liberarConexionPG()
+{
+    if (m_lecturaPG)
+        m_lecturaPG->leerRestoPG(true);
+}
+
+// The next result of this statement's query: read ahead, or from the connection.
+PGresult* BaseDeDatos::Sentencia::siguientePG() const
+{
+    if (!m_colaPG.empty()) {
+        PGresult* res = m_colaPG.front();
+        m_colaPG.pop_front();
+        return res;
+    }
+    return recibirPG();
+}
+
+PGresult* BaseDeDatos::Sentencia::recibirPG() const
+{
+    PGresult* res = PQgetResult(m_bd.m_pg);
+    const ExecStatusType e = PQresultStatus(res);
+    if (e != PGRES_SINGLE_TUPLE) {
+        // The last result: the connection is free once libpq has said so (a null result).
+        while (PGresult* resto = PQgetResult(m_bd.m_pg))
+            PQclear(resto);
+        m_filaAFilaPG = false;
+        m_bd.m_lecturaPG = nullptr;
+        if (!res)
+            res = PQmakeEmptyPGresult(m_bd.m_pg, PGRES_FATAL_ERROR);
+    }
+    return res;
+}
+
+// Reads what is still to arrive of this statement's result, kept for stepping (`guardar`) or
+// dropped (a reset, a statement let go).
+void BaseDeDatos::Sentencia::leerRestoPG(bool guardar) const
+{
+    if (!guardar) {
+        for (PGresult* res : m_colaPG)
+            PQclear(res);
+        m_colaPG.clear();
+    }
+    while (m_filaAFilaPG) {
+        PGresult* res = recibirPG();
+        if (guardar)
+            m_colaPG.push_back(res);
+        else
+            PQclear(res);
+    }
 }
 
 void BaseDeDatos::Sentencia::ejecutarPG() const
 {
     BaseDeDatos& bd = m_bd;
+    bd.liberarConexionPG();
     bd.reconectarPGSiHaceFalta();
     if (m_generacionPG != bd.m_generacionPG) {
         m_preparadasPG.clear();
@@ -1033,6 +1106,39 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
     std::vector<const char*> valores(m_valoresPG.size());
     for (size_t i = 0; i < m_valoresPG.size(); ++i)
         valores[i] = m_nulosPG[i] ? nullptr : m_valoresPG[i].constData();
+    if (m_consultaPG) {
+        // A query's rows come one at a time: the first as soon as the server has it, the rest
+        // as they are stepped (or read ahead when the connection is needed for another).
+        if (!m_descritaPG) {
+            // The declared types of the columns, asked for now: asking at the first row would
+            // need the connection the rows are arriving on.
+            m_descritaPG = true;
+            PGresult* d = PQdescribePrepared(bd.m_pg, it->second.c_str());
+            if (PQresultStatus(d) == PGRES_COMMAND_OK)
+                for (int c = 0; c < PQnfields(d); ++c)
+                    if (PQftable(d, c) != InvalidOid)
+                        bd.columnaPG(PQftable(d, c), PQftablecol(d, c));
+            PQclear(d);
+        }
+        bd.m_estadoAntesLecturaPG = PQtransactionStatus(bd.m_pg);
+        if (PQsendQueryPrepared(bd.m_pg, it->second.c_str(), static_cast<int>(valores.size()),
+                                valores.empty() ? nullptr : valores.data(), nullptr, nullptr, 0)) {
+            PQsetSingleRowMode(bd.m_pg);
+            bd.m_lecturaPG = this;
+            m_filaAFilaPG = true;
+            PGresult* res = siguientePG();
+            const ExecStatusType e = PQresultStatus(res);
+            if (e != PGRES_SINGLE_TUPLE && e != PGRES_TUPLES_OK && e != PGRES_COMMAND_OK)
+                bd.lanzarPG(res, m_sql, m_valoresPG, m_nulosPG);
+            if (e != PGRES_SINGLE_TUPLE)
+                bd.m_cambiosPG = std::atol(PQcmdTuples(res));
+            m_resPG = res;
+            m_filaPG = -1;
+            m_ejecutadaPG = true;
+            return;
+        }
+        // Not sent (the connection is gone): run at once, which reports why.
+    }
     const bool punto = m_escrituraPG && bd.enTransaccion();
     const bool suelta = m_escrituraPG && !punto;
     if (suelta)

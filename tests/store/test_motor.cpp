@@ -13,6 +13,7 @@
 #include <cmath>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -292,6 +293,97 @@ TEST_F(Motor, ALostConnectionIsToldAndTheNextStatementConnectsAgain)
     EXPECT_NE(bd->valorUnico(QStringLiteral("SELECT pg_backend_pid()")).aEntero(), sesion);
 }
 
+// A query being stepped and other statements on the same connection between its rows: a write,
+// a transaction begun and committed, another query, a reset one. Every row still comes, in
+// order, and the connection is free afterwards; outside a transaction it is not in one.
+TEST_F(Motor, AQueryHalfReadLeavesTheConnectionToOtherStatements)
+{
+    motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
+    for (qint64 n = 10; n < 2010; ++n)
+        alta.insertar({Valor(n), Valor(QStringLiteral("N%1").arg(n))});
+    const std::vector<std::function<void()>> entre{
+        [&] { bd->ejecutar(QStringLiteral("update Padre set Nombre='X' where Numero=2")); },
+        [&] {
+            motor::BaseDeDatos::Transaccion t(*bd);
+            bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (2, 7)"));
+            t.commit();
+        },
+        [&] { EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 3); },
+        [&] {
+            motor::BaseDeDatos::Sentencia& otra = bd->preparar(QStringLiteral("select Numero from Padre where Numero > 100 order by Numero desc"));
+            EXPECT_TRUE(otra.paso());
+            otra.reiniciar();
+        },
+    };
+    for (size_t caso = 0; caso < entre.size(); ++caso) {
+        SCOPED_TRACE(caso);
+        motor::BaseDeDatos::Sentencia& s = bd->preparar(QStringLiteral("select Numero, Nombre from Padre where Numero >= ? order by Numero"));
+        s.vincular({Valor(qint64{10})});
+        qint64 esperado = 10;
+        for (; s.paso(); ++esperado) {
+            ASSERT_EQ(s.columna(0).aEntero(), esperado);
+            ASSERT_EQ(s.columna(1).aTexto(), QStringLiteral("N%1").arg(esperado));
+            if (esperado == 12) {
+                EXPECT_FALSE(bd->enTransaccion());
+                entre[caso]();
+            }
+        }
+        EXPECT_EQ(esperado, 2010);
+        s.reiniciar();
+    }
+    // Let go half-read: the connection takes the next statement at once.
+    motor::BaseDeDatos::Sentencia& s = bd->preparar(QStringLiteral("select Numero from Padre order by Numero"));
+    s.vincular({});
+    ASSERT_TRUE(s.paso());
+    s.reiniciar();
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 2002);
+}
+
+// A query that fails on one of its rows (here a division by zero) says so by then, and the
+// connection goes on.
+TEST_F(Motor, AQueryFailingHalfWayIsToldAtThatRowAndTheConnectionGoesOn)
+{
+    motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
+    for (qint64 n = 10; n < 3010; ++n)
+        alta.insertar({Valor(n), Valor(QStringLiteral("N"))});
+    // SQLite divides by zero into a null: the fault is the server's own.
+    const QString sql = bd->esPostgreSQL() ? QStringLiteral("select Numero, 1 / (Numero - 3000) from Padre where Numero >= 10 order by Numero")
+                                           : QStringLiteral("select Numero, abs(-9223372036854775807 - (Numero / 3000)) from Padre "
+                                                            "where Numero >= 10 order by Numero");
+    motor::BaseDeDatos::Sentencia& s = bd->preparar(sql);
+    s.vincular({});
+    qint64 filas = 0;
+    try {
+        while (s.paso())
+            ++filas;
+        ADD_FAILURE() << "the failure was not told";
+    } catch (const motor::Error&) {
+    }
+    EXPECT_LT(filas, 2991);
+    s.reiniciar();
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 3002);
+    bd->ejecutar(QStringLiteral("delete from Padre where Numero >= 10"));
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 2);
+}
+
+// The first rows of a long query are there before the server has the last.
+TEST_F(Motor, AQuerysFirstRowsComeBeforeItsLast)
+{
+    if (!bd->esPostgreSQL())
+        GTEST_SKIP() << "a file's rows are read as they are stepped";
+    using Reloj = std::chrono::steady_clock;
+    motor::BaseDeDatos::Sentencia& s = bd->preparar(QStringLiteral(
+        "select i, case when i = 2000 then pg_sleep(3)::text else repeat('x', 200) end from generate_series(1, 2000) as g(i)"));
+    s.vincular({});
+    ASSERT_TRUE(s.paso());
+    const auto primera = Reloj::now();
+    int filas = 1;
+    while (s.paso())
+        ++filas;
+    EXPECT_EQ(filas, 2000);
+    EXPECT_GT(Reloj::now() - primera, std::chrono::milliseconds(2000)) << "the first row waited for the last";
+}
+
 TEST_F(Motor, TransactionRollsBackUnlessCommitted)
 {
     {
@@ -338,6 +430,24 @@ TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
                       ImporteLineaCentimos(1495, cantidad, static_cast<qint16>(cada)))
                 << cantidad << " " << cada;
     EXPECT_TRUE(bd->valorUnico(QStringLiteral("SELECT porcentaje(NULL, 21)")).esNulo());
+}
+
+// A database whose money functions an older version installed gets the current ones when a
+// station connects, and the views that use them keep working.
+TEST_F(Motor, OlderMoneyFunctionsAreReplacedOnConnecting)
+{
+    if (!bd->esPostgreSQL())
+        GTEST_SKIP() << "las funciones de dinero de SQLite son del programa";
+    bd->ejecutarNativo(QStringLiteral("CREATE VIEW con_iva AS SELECT porcentaje(Cantidad, 21) AS iva FROM Hijo"));
+    bd->ejecutarNativo(QStringLiteral("UPDATE Hijo SET Cantidad = 2243"));
+    bd->ejecutarNativo(QStringLiteral("CREATE OR REPLACE FUNCTION porcentaje(c numeric, t double precision) RETURNS bigint "
+                                      "LANGUAGE sql IMMUTABLE STRICT AS $$ SELECT -1::bigint $$"));
+    bd->ejecutarNativo(QStringLiteral("COMMENT ON FUNCTION porcentaje(numeric, double precision) IS NULL"));
+    const QString ruta = bd->ruta();
+    bd.reset();
+    motor::BaseDeDatos otra(ruta);
+    EXPECT_EQ(otra.valorUnico(QStringLiteral("SELECT min(iva) FROM con_iva")).aEntero(), PorcentajeDe(2243, 21));
+    EXPECT_EQ(otra.valorUnico(QStringLiteral("SELECT tras_descuentos(2243, 21, 2.5)")).aEntero(), TrasDescuentos(2243, 21, 2.5f));
 }
 
 // A server that is not there, a database that does not exist: said in Spanish, at once.
