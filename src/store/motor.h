@@ -296,7 +296,9 @@ public:
         Valor convertir(int columna, const Valor& valor) const;
         // One row of converted values, in the order of `campos`.
         void insertar(const std::vector<Valor>& fila);
-        // Many rows, one after another through the same statement.
+        // Many rows, all or none inside a transaction: a refused row undoes the rows before it
+        // (the transaction goes on), with one savepoint for the batch instead of one per row.
+        // Outside a transaction each statement (a block of rows, or a row) stands alone.
         void insertar(const std::vector<std::vector<Valor>>& filas);
         // Every field of the table, in the order a "select *" gives them.
         const QStringList& camposTabla() const { return m_camposTabla; }
@@ -330,6 +332,7 @@ public:
         Transaccion& operator=(const Transaccion&) = delete;
 
     private:
+        friend class Insercion;
         BaseDeDatos& m_bd;
         QString m_punto;
         bool m_hecha = false;
@@ -371,6 +374,7 @@ private:
     void cambiarSQLConsultaPG(const QString& nombre, const QString& sql);
 
     pg_conn* m_pg = nullptr;
+    QByteArray m_puntoLotePG;                // a batch's savepoint: its writes need none of their own
     const Sentencia* m_lecturaPG = nullptr;  // whose rows are still arriving on the connection
     int m_estadoAntesLecturaPG = 0;          // the transaction status when its query went out
     pg_cancel* m_cancelPG = nullptr;

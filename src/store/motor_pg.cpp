@@ -1139,8 +1139,10 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
         }
         // Not sent (the connection is gone): run at once, which reports why.
     }
-    const bool punto = m_escrituraPG && bd.enTransaccion();
-    const bool suelta = m_escrituraPG && !punto;
+    const bool enTransaccion = m_escrituraPG && bd.enTransaccion();
+    const bool lote = enTransaccion && !bd.m_puntoLotePG.isEmpty();
+    const bool punto = enTransaccion && !lote;
+    const bool suelta = m_escrituraPG && !enTransaccion;
     if (suelta)
         bd.empezarEscrituraSueltaPG();
     if (punto)
@@ -1153,6 +1155,9 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
     if (e != PGRES_TUPLES_OK && e != PGRES_COMMAND_OK) {
         if (punto)
             PQclear(PQexec(bd.m_pg, "ROLLBACK TO SAVEPOINT quenza_sentencia; RELEASE SAVEPOINT quenza_sentencia"));
+        // The batch is undone at once: telling why may need the transaction working again.
+        if (lote)
+            PQclear(PQexec(bd.m_pg, ("ROLLBACK TO SAVEPOINT " + bd.m_puntoLotePG).constData()));
         bd.lanzarPG(res, m_sql, m_valoresPG, m_nulosPG);
     }
     if (punto)

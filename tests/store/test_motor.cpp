@@ -715,6 +715,26 @@ TEST(Interrumpir, StopsALongQueryFromAnotherThread)
 
 }  // namespace
 
+// A batch inside a transaction is stored whole or not at all: a refused row undoes the rows
+// before it and leaves the transaction going, with what it wrote before the batch.
+TEST_F(Motor, ABatchInATransactionIsStoredWholeOrNotAtAll)
+{
+    motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
+    const auto fila = [](qint64 n) { return std::vector<Valor>{Valor(n), Valor(QStringLiteral("N%1").arg(n))}; };
+    {
+        motor::BaseDeDatos::Transaccion t(*bd);
+        alta.insertar(fila(5));
+        EXPECT_THROW(alta.insertar(std::vector<std::vector<Valor>>{fila(10), fila(11), fila(1), fila(12)}), motor::Error);  // 1 is there already
+        alta.insertar(std::vector<std::vector<Valor>>{fila(20), fila(21), fila(22)});
+        t.commit();
+    }
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero between 10 and 12")), 0);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero in (5, 20, 21, 22)")), 4);
+    // Outside a transaction each row stands alone, as every write does there.
+    EXPECT_THROW(alta.insertar(std::vector<std::vector<Valor>>{fila(30), fila(2), fila(31)}), motor::Error);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero in (30, 31)")), 1);
+}
+
 // Rows stored through one prepared INSERT are the rows Recordset::update stores, field by field
 // (value and type), and the same values are refused.
 TEST_F(Motor, InsercionStoresWhatRecordsetStores)
