@@ -351,15 +351,20 @@ void BrwOnLin::Tim_Timer()
         if (arriba >= 1)
             vistos = Global::BD->TicketsCerradosEntre(desde, docIDDeFila(abajo), docIDDeFila(arriba));
     } catch (const motor::Error& e) {
-        // The scale line holding the file a moment longer: the next tick reads it.
-        if (e.codigo() == motor::ErrNoSePuedeAbrir)
+        // The scale line holding the file a moment longer, or the server away: the next tick
+        // reads it. A server away for longer is said in the caption, without a message to close.
+        if (e.codigo() == motor::ErrNoSePuedeAbrir) {
+            if (e.estadoSql().startsWith(QLatin1String("08")))
+                setWindowTitle(kTitulo + QStringLiteral(" (sin conexión con el servidor de la base de datos: se reintenta)"));
             return;
+        }
         Tim->stop();
         preguntar(QStringLiteral("No se pueden leer los tickets de balanza. Cierre esta ventana y vuelva a abrirla cuando la base "
                                  "de datos esté disponible."),
                   QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
+    setWindowTitle(kTitulo);
     const auto primeraVista = m_lista.begin() + std::max(arriba - 1, 0);
     const auto trasVista = m_lista.begin() + abajo;
     if (nuevos.empty() && std::equal(vistos.begin(), vistos.end(), primeraVista, trasVista))

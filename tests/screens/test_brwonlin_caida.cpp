@@ -115,12 +115,15 @@ TEST_F(BrwOnLinCaida, KeepsRefreshingWhileTheServerIsDownAndShowsNewTicketsOnceI
         EXPECT_LT(hueco, 1500);
         EXPECT_TRUE(v->Tim->isActive());
         EXPECT_EQ(v->Grd->Rows(), 1 + listados);  // what was listed stays listed
+        const QString titulo = v->windowTitle();
+        EXPECT_TRUE(titulo.contains(QStringLiteral("sin conexión"))) << titulo.toStdString();
 
         contestador.Olvidar();
         ASSERT_TRUE(servidor->iniciar());
         ticket(++listados);
         EXPECT_TRUE(hasta([&] { return v->Grd->Rows() == 1 + listados; }, 30000)) << v->Grd->Rows();
         EXPECT_TRUE(contestador.textos.isEmpty()) << contestador.textos.join(QLatin1Char('\n')).toStdString();
+        EXPECT_FALSE(v->windowTitle().contains(QStringLiteral("sin conexión")));
         contestador.Olvidar();
     }
     v->close();

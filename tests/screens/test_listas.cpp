@@ -76,6 +76,7 @@ protected:
 // rows' vector is made as big as the count at once, and every row comes, once and in order.
 TEST(LecturaPaginada, PagesFollowTheTimeTheirRowsTakeAndRoomIsMadeOnce)
 {
+    AplicacionDePrueba();
     using Lectura = LecturaPaginada<int>;
     struct Caso {
         const char* nombre;
