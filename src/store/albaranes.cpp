@@ -146,16 +146,24 @@ std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(const QString& condiciones, st
     }
     motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
     s.vincular(parametros);
-    const auto columna = [&s](const char* nombre) {
-        for (int i = 0; i < s.columnas(); ++i)
-            if (s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) == 0)
-                return i;
-        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Falta la columna %1 en la lista de albaranes.").arg(QLatin1String(nombre)));
-    };
-    const int cNumero = columna("Numero"), cFecha = columna("Fecha"), cCliente = columna("Cliente"), cNombre = columna("nombre"),
-              cLineas = columna("nLin"), cImporte = columna("Importe"), cDescFactura = columna("DescuentoFactura"),
-              cPPFactura = columna("DesctoPPFactura"), cDescuento = columna("Descuento"), cPP = columna("DesctoPP"),
-              cFactura = columna("Factura"), cStock = columna("Stock"), cPagado = columna("Pagado");
+    static const char* const kColumnas[] = {"Numero",   "Fecha",           "Cliente",   "nombre",   "nLin",    "Importe", "DescuentoFactura",
+                                            "DesctoPPFactura", "Descuento", "DesctoPP", "Factura", "Stock",   "Pagado"};
+    if (m_columnasAlbaranes.empty()) {
+        for (const char* nombre : kColumnas) {
+            int i = 0;
+            while (i < s.columnas() && s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) != 0)
+                ++i;
+            if (i == s.columnas()) {
+                m_columnasAlbaranes.clear();
+                throw motor::Error(motor::ErrGeneral, 0,
+                                   QStringLiteral("Falta la columna %1 en la lista de albaranes.").arg(QLatin1String(nombre)));
+            }
+            m_columnasAlbaranes.push_back(i);
+        }
+    }
+    const std::vector<int>& c = m_columnasAlbaranes;
+    const int cNumero = c[0], cFecha = c[1], cCliente = c[2], cNombre = c[3], cLineas = c[4], cImporte = c[5], cDescFactura = c[6],
+              cPPFactura = c[7], cDescuento = c[8], cPP = c[9], cFactura = c[10], cStock = c[11], cPagado = c[12];
     if (limite > 0)
         filas.reserve(static_cast<size_t>(limite));
     while (s.paso()) {

@@ -375,6 +375,9 @@ private:
     // it at once: other calls may drop an idle statement.
     motor::BaseDeDatos::Sentencia& SentenciaDeLista(const QString& sql);
     QHash<QString, QString> m_listasTraducidas;
+    // Where the note list's columns are in its statement: the same select list whatever the
+    // conditions, so found by name once.
+    std::vector<int> m_columnasAlbaranes;
     void CrearIndicesDeConsulta();
     void IndiceDeNombres(const QString& tabla, const QString& antes, const QString& columna);
     void CrearTablasVerifactu();
