@@ -197,7 +197,7 @@ motor::BaseDeDatos::Sentencia& BaseDatos::SentenciaDeLista(const QString& sql)
         // Lists with dates in their text come in many versions: keep the last few hundred.
         if (m_listasTraducidas.size() > 200)
             m_listasTraducidas.clear();
-        traducida = m_listasTraducidas.insert(sql, TraducirSQL(NombresLargos(sql), m_bd->esPostgreSQL()));
+        traducida = m_listasTraducidas.insert(sql, TraducirSQL(NombresLargos(sql), m_bd->esPostgreSQL()).toStdString());
     }
     return m_bd->preparar(*traducida);
 }

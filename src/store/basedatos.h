@@ -374,7 +374,7 @@ private:
     // read by column position, so that a call costs little more than stepping its rows. Step
     // it at once: other calls may drop an idle statement.
     motor::BaseDeDatos::Sentencia& SentenciaDeLista(const QString& sql);
-    QHash<QString, QString> m_listasTraducidas;
+    QHash<QString, std::string> m_listasTraducidas;  // the store's text -> the engine's, in UTF-8
     // Where the note list's columns are in its statement: the same select list whatever the
     // conditions, so found by name once.
     std::vector<int> m_columnasAlbaranes;

@@ -816,6 +816,17 @@ void BaseDeDatos::lanzar(int rc, const QString& sql) const
                 sql, msg);
 }
 
+BaseDeDatos::Sentencia& BaseDeDatos::preparar(const std::string& sqlNativoUtf8)
+{
+    auto it = m_sentencias.find(sqlNativoUtf8);
+    if (it == m_sentencias.end())
+        return preparar(QString::fromUtf8(sqlNativoUtf8.data(), static_cast<qsizetype>(sqlNativoUtf8.size())));
+    it->second->reiniciar();
+    if (m_pg)
+        it->second->vincular({});
+    return *it->second;
+}
+
 BaseDeDatos::Sentencia& BaseDeDatos::preparar(const QString& sqlNativo)
 {
     const QByteArray b = sqlNativo.toUtf8();

@@ -285,6 +285,9 @@ public:
     // Hold the returned reference only while stepping it: other calls may drop idle ones.
     class Sentencia;
     Sentencia& preparar(const QString& sqlNativo);
+    // The same, for a statement whose text is kept already in UTF-8 (the cache's key): a call
+    // that comes often does not convert it again.
+    Sentencia& preparar(const std::string& sqlNativoUtf8);
 
     // New rows of one table through one prepared INSERT. The values are made ready for their
     // fields with convertir (as Recordset::update would store them, and refused as it would
