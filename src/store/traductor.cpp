@@ -234,21 +234,13 @@ private:
                     i = c;
                     break;
                 }
-                if (const size_t fin = finDeColumna(i, hasta); m_postgres && sola(i, fin, hasta)) {
-                    r += comparada(i, fin);
-                    i = fin - 1;
-                    break;
-                }
-                r += t.texto;
+                if (!columnaSola(i, hasta, r))
+                    r += t.texto;
                 break;
             }
             case Clase::Identificador:
-                if (const size_t fin = finDeColumna(i, hasta); m_postgres && sola(i, fin, hasta)) {
-                    r += comparada(i, fin);
-                    i = fin - 1;
-                    break;
-                }
-                r += t.texto;
+                if (!columnaSola(i, hasta, r))
+                    r += t.texto;
                 break;
             case Clase::Fecha: r += fechaISO(t.texto); break;
             case Clase::Simbolo:
@@ -326,13 +318,20 @@ private:
         return i + 1;
     }
 
-    QString comparada(size_t desde, size_t hasta) const
+    // On PostgreSQL, a column named at `i` that stands alone as a condition is written compared
+    // with zero, through an integer (a yes/no field is a small integer, the catalogue's flags
+    // are booleans); `i` moves to its last token. False when it is not such a column.
+    bool columnaSola(size_t& i, size_t hasta, QString& r) const
     {
-        QString r = QStringLiteral("(");
-        for (size_t i = desde; i < hasta; ++i)
+        const size_t fin = finDeColumna(i, hasta);
+        if (!m_postgres || !sola(i, fin, hasta))
+            return false;
+        r += QLatin1Char('(');
+        for (; i < fin; ++i)
             r += m_t[i].texto;
-        // Through an integer: a yes/no field is a small integer, the catalogue's flags are booleans.
-        return r + QLatin1String("::int <> 0)");
+        r += QLatin1String("::int <> 0)");
+        --i;
+        return true;
     }
 
     static bool esPalabra(const Token& t, std::initializer_list<QLatin1String> palabras)
