@@ -4,6 +4,7 @@
 
 #include "browcli.h"
 #include "comun.h"
+#include "ventanas.h"
 #include "global.h"
 #include "listafilas.h"
 #include "navegador.h"
@@ -148,14 +149,4 @@ BENCHMARK(RejillaUnItemPorCelda)->UseManualTime()->Iterations(5)->Unit(benchmark
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return EjecutarBenchmarks(argc, argv); }

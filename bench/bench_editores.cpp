@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ventanas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -182,14 +184,4 @@ BENCHMARK(BM_TeclaEnUnaFactura)->Arg(20)->Arg(2000)->Unit(benchmark::kMicrosecon
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    entorno().area.reset();
-    Global::BD.reset();
-    return 0;
-}
+int main(int argc, char** argv) { return EjecutarBenchmarks(argc, argv, [] { entorno().area.reset(); }); }

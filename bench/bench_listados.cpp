@@ -4,6 +4,7 @@
 // listing is complete, the pages, and the peak memory of the process.
 
 #include "comun.h"
+#include "ventanas.h"
 #include "global.h"
 #include "listado.h"
 #include "printxt.h"
@@ -161,14 +162,4 @@ BENCHMARK(AlbaranesDeUnClienteUnMes)->UseManualTime()->Iterations(3)->Unit(bench
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return EjecutarBenchmarks(argc, argv); }

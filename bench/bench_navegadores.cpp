@@ -7,6 +7,7 @@
 #include "browcli.h"
 #include "browfac.h"
 #include "comun.h"
+#include "ventanas.h"
 #include "global.h"
 #include "listafilas.h"
 #include "navegador.h"
@@ -286,14 +287,4 @@ BENCHMARK(Clientes)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmar
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return EjecutarBenchmarks(argc, argv); }

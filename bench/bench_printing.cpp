@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "ventanas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -79,14 +81,4 @@ BENCHMARK(BM_AlbaranEnPdf)->Arg(2000)->Arg(200)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return EjecutarBenchmarks(argc, argv); }

@@ -5,6 +5,7 @@
 
 #include "brwonlin.h"
 #include "comun.h"
+#include "ventanas.h"
 #include "global.h"
 #include "navegador.h"
 #include "unalbaran.h"
@@ -112,14 +113,4 @@ BENCHMARK(AbrirAlbaranNuevo)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillis
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return EjecutarBenchmarks(argc, argv); }

@@ -5,6 +5,7 @@
 
 #include "brwonlin.h"
 #include "comun.h"
+#include "ventanas.h"
 #include "global.h"
 #include "listafilas.h"
 
@@ -118,18 +119,11 @@ BENCHMARK(TickConTicketNuevo)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The window stores its position on closing: not beside whoever runs the benchmark.
-    QTemporaryDir programa;
-    Global::DirectorioPrograma = programa.path();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (BrwOnLin* v = BrwOnLin::Instancia())
-        v->close();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Global::BD.reset();
-    return 0;
+    return EjecutarBenchmarks(
+        argc, argv,
+        [] {
+            if (BrwOnLin* v = BrwOnLin::Instancia())
+                v->close();
+        },
+        true);
 }
