@@ -10,6 +10,16 @@ namespace {
 
 const QStringList kOrdenesClientes{QStringLiteral("Codigo"), QStringLiteral("Nombre"), QStringLiteral("NIF")};
 
+// The column a list is ordered by. The order comes from the screens: only known column names
+// ever reach the SQL.
+QString ColumnaDeOrden(const QString& orden)
+{
+    for (const QString& c : kOrdenesClientes)
+        if (c.compare(orden.trimmed(), Qt::CaseInsensitive) == 0)
+            return c;
+    throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Orden de la lista de clientes no admitido: %1").arg(orden));
+}
+
 // Customer codes start at 1: documents take 0 and below as no customer at all.
 void ComprobarCodigo(const Coleccion& campos)
 {
@@ -74,13 +84,7 @@ std::vector<FilaCliente> BaseDatos::ListaClientes(const QString& orden)
     std::vector<FilaCliente> filas;
     if (!Abierta())
         return filas;
-    // The order comes from the screens; only known column names ever reach the SQL.
-    QString columna;
-    for (const QString& c : kOrdenesClientes)
-        if (c.compare(orden.trimmed(), Qt::CaseInsensitive) == 0)
-            columna = c;
-    if (columna.isEmpty())
-        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Orden de la lista de clientes no admitido: %1").arg(orden));
+    const QString columna = ColumnaDeOrden(orden);
     if (columna == QLatin1String("Nombre")) {
         // Spanish order on the names' own index: ÁLVAREZ among the A, MUÑOZ after MUNOZ.
         motor::BaseDeDatos::Sentencia& s = m_bd->preparar(
@@ -151,12 +155,7 @@ PaginaLista<FilaCliente, std::vector<Valor>> BaseDatos::PaginaClientes(const QSt
     PaginaLista<FilaCliente, std::vector<Valor>> pagina;
     if (!Abierta())
         return pagina;
-    QString columna;
-    for (const QString& c : kOrdenesClientes)
-        if (c.compare(orden.trimmed(), Qt::CaseInsensitive) == 0)
-            columna = c;
-    if (columna.isEmpty())
-        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Orden de la lista de clientes no admitido: %1").arg(orden));
+    const QString columna = ColumnaDeOrden(orden);
     // The list's order, down to the row: the code or the NIF, or the name's Spanish key, then
     // the name, the code and the row itself, so that a page starts exactly after the last row.
     QStringList claves;

@@ -975,14 +975,19 @@ void BaseDeDatos::crearIndiceSQL(const QString& nombre, const QString& sql)
         ejecutarNativo(QStringLiteral("COMMENT ON INDEX %1 IS %2").arg(CitarIdentificador(nombre), CitarTexto(sql)));
 }
 
-bool BaseDeDatos::existeDisparador(const QString& nombre)
+bool BaseDeDatos::hayFila(const QString& sql, const Valor& parametro)
 {
-    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT 1 FROM pg_trigger WHERE NOT tgisinternal AND tgname = lower(?)")
-                                 : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=?"));
-    s.vincular({nombre});
+    Sentencia& s = preparar(sql);
+    s.vincular({parametro});
     const bool hay = s.paso();
     s.reiniciar();
     return hay;
+}
+
+bool BaseDeDatos::existeDisparador(const QString& nombre)
+{
+    return hayFila(m_pg ? QStringLiteral("SELECT 1 FROM pg_trigger WHERE NOT tgisinternal AND tgname = lower(?)")
+                                 : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=?"), nombre);
 }
 
 std::optional<QString> BaseDeDatos::definicionDisparador(const QString& nombre)
@@ -1029,18 +1034,10 @@ void BaseDeDatos::crearDisparadorRechazo(const QString& nombre, const QString& t
 bool BaseDeDatos::existeTabla(const QString& nombre)
 {
     if (m_pg) {
-        Sentencia& s = preparar(QStringLiteral(
-            "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND tablename = lower(?)"));
-        s.vincular({nombre});
-        const bool hay = s.paso();
-        s.reiniciar();
-        return hay;
+        return hayFila(QStringLiteral(
+            "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND tablename = lower(?)"), nombre);
     }
-    Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-    s.vincular({nombre});
-    const bool hay = s.paso();
-    s.reiniciar();
-    return hay;
+    return hayFila(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"), nombre);
 }
 
 QStringList BaseDeDatos::tablas()
@@ -1193,11 +1190,7 @@ bool BaseDeDatos::existeRelacion(const QString& nombre)
 {
     if (m_pg)
         return m_relacionesPG.contains(nombre.toLower());
-    Sentencia& s = preparar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=? COLLATE NOCASE"));
-    s.vincular({nombre + QLatin1String("_alta")});
-    const bool hay = s.paso();
-    s.reiniciar();
-    return hay;
+    return hayFila(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name=? COLLATE NOCASE"), nombre + QLatin1String("_alta"));
 }
 
 void BaseDeDatos::crearRelacion(const DefRelacion& r)
@@ -1284,12 +1277,8 @@ void BaseDeDatos::eliminarRelacion(const QString& nombre)
 
 bool BaseDeDatos::existeConsulta(const QString& nombre)
 {
-    Sentencia& s = preparar(m_pg ? QStringLiteral("SELECT 1 FROM pg_views WHERE schemaname = current_schema() AND viewname = lower(?)")
-                                 : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='view' AND name=? COLLATE NOCASE"));
-    s.vincular({nombre});
-    const bool hay = s.paso();
-    s.reiniciar();
-    return hay;
+    return hayFila(m_pg ? QStringLiteral("SELECT 1 FROM pg_views WHERE schemaname = current_schema() AND viewname = lower(?)")
+                                 : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='view' AND name=? COLLATE NOCASE"), nombre);
 }
 
 void BaseDeDatos::crearConsulta(const QString& nombre, const QString& sql)

@@ -346,6 +346,8 @@ public:
 private:
     friend class Recordset;
     std::vector<DefCampo> camposDeTabla(const QString& tabla);
+    // Whether the query, given its one parameter, gives any row.
+    bool hayFila(const QString& sql, const Valor& parametro);
     struct TipoDeclarado {
         QString nombre;
         QString tipo;         // as declared (SQLite) or the type's name (PostgreSQL)

@@ -82,7 +82,7 @@ TEST(Esquema, FreshDatabaseGetsEverything)
 
 TEST(Esquema, AnySqliteClientReadsTheSavedQueries)
 {
-    BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera});
+    BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera, {}});
     {
         BaseDatos bd(base.ruta);
         bd.CrearTablasNuevas();
@@ -100,7 +100,7 @@ class Actualizacion : public ::testing::TestWithParam<kv740::FormaPrograma> {};
 
 TEST_P(Actualizacion, OlderShapesComeUpToDate)
 {
-    BaseDePrueba base({true, false, true, GetParam()});
+    BaseDePrueba base({true, false, true, GetParam(), {}});
     BaseDatos bd(base.ruta);
     bd.CrearTablasNuevas();
     motor::BaseDeDatos& m = *bd.Motor();
@@ -159,7 +159,7 @@ class SegundoArranque : public ::testing::TestWithParam<kv740::FormaPrograma> {}
 
 TEST_P(SegundoArranque, ChangesNothingAndNeedsNoWriteLock)
 {
-    BaseDePrueba base({true, false, true, GetParam()});
+    BaseDePrueba base({true, false, true, GetParam(), {}});
     {
         BaseDatos bd(base.ruta);
         bd.CrearTablasNuevas();
@@ -190,7 +190,7 @@ class FalloEnActualizacion : public ::testing::TestWithParam<int> {};
 TEST_P(FalloEnActualizacion, LeavesTheFileAsItWas)
 {
     const int paso = GetParam();
-    BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera});
+    BaseDePrueba base({true, false, true, kv740::FormaPrograma::Primera, {}});
     QString antes;
     {
         motor::BaseDeDatos m(base.ruta);

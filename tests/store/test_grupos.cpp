@@ -54,10 +54,10 @@ TEST(Grupos, VatTypeOutOfRangeGivesZero)
 
 TEST(Grupos, WarehouseColumnIsFoundInAnyCase)
 {
-    BaseDePrueba minusculas({true, true, true, kv740::FormaPrograma::Ninguna});
+    BaseDePrueba minusculas({true, true, true, kv740::FormaPrograma::Ninguna, {}});
     EXPECT_TRUE(BaseDatos(minusculas.ruta).VersionAlmacenes());
 
-    BaseDePrueba sin({false, false, true, kv740::FormaPrograma::Ninguna});
+    BaseDePrueba sin({false, false, true, kv740::FormaPrograma::Ninguna, {}});
     BaseDatos bd(sin.ruta);
     EXPECT_FALSE(bd.VersionAlmacenes());
     qint16 seccion = 0, tarifa = 0;
