@@ -354,8 +354,14 @@ void BrwOnLin::Tim_Timer()
         // The scale line holding the file a moment longer, or the server away: the next tick
         // reads it. A server away for longer is said in the caption, without a message to close.
         if (e.codigo() == motor::ErrNoSePuedeAbrir) {
-            if (e.estadoSql().startsWith(QLatin1String("08")))
+            if (e.estadoSql().startsWith(QLatin1String("08"))) {
                 setWindowTitle(kTitulo + QStringLiteral(" (sin conexión con el servidor de la base de datos: se reintenta)"));
+                // Each try at a server that is switched off may wait for the whole connection
+                // timeout: the tries space out, up to twenty ticks apart, while it stays away.
+                if (!m_intervaloNormal)
+                    m_intervaloNormal = Tim->interval();
+                Tim->setInterval(std::min(Tim->interval() * 2, *m_intervaloNormal * 20));
+            }
             return;
         }
         Tim->stop();
@@ -365,6 +371,10 @@ void BrwOnLin::Tim_Timer()
         return;
     }
     setWindowTitle(kTitulo);
+    if (m_intervaloNormal) {
+        Tim->setInterval(*m_intervaloNormal);
+        m_intervaloNormal.reset();
+    }
     const auto primeraVista = m_lista.begin() + std::max(arriba - 1, 0);
     const auto trasVista = m_lista.begin() + abajo;
     if (nuevos.empty() && std::equal(vistos.begin(), vistos.end(), primeraVista, trasVista))

@@ -100,4 +100,6 @@ private:
     qint32 m_pendiente = 0;
     int m_filaPulsada = 0;
     bool m_abierta = false;
+    // The timer's own interval while the server is away and the tries space out.
+    std::optional<int> m_intervaloNormal;
 };
