@@ -126,17 +126,6 @@ TEST_F(Modem, SilenceAfterDiallingEndsAfterTmOutCnxOrCancelsAndRedials)
     EXPECT_EQ(otro.serie->comandos.value(6), QByteArray()); // a lone CR cancels the first dial
 }
 
-TEST_F(Modem, DesconectarWhileDiallingAborts)
-{
-    b.serie->modem = callaAlMarcar;
-    hastaMarcar();
-    b.socket->Desconectar();
-    b.agotar();
-    EXPECT_EQ(b.registro->ultimo(), QStringLiteral("Conexion(sckCERRADO,sckABORTADO)"));
-    EXPECT_EQ(b.serie->comandos.last(), QByteArray());
-    EXPECT_FALSE(b.serie->abierto());
-}
-
 TEST_F(Modem, InitialisationAnsweredWronglyOrNotAtAllFails)
 {
     for (const QByteArray &respuesta : {QByteArray("4\r"), QByteArray()}) {
@@ -194,7 +183,7 @@ TEST_F(Modem, AttemptsSpentOnTheLinesDoNotShortenTheDialling)
     EXPECT_EQ(b.serie->comandos.count("ATDT555"), 2);
 }
 
-TEST_F(Modem, UnopenablePortAndRepeatedConectarAreHandledQuietly)
+TEST_F(Modem, RepeatedConectarIsIgnoredDesconectarWhileDiallingAbortsAndAnUnopenablePortIsSaid)
 {
     b.serie->modem = callaAlMarcar;
     hastaMarcar();
@@ -202,6 +191,11 @@ TEST_F(Modem, UnopenablePortAndRepeatedConectarAreHandledQuietly)
     b.socket->Conectar(); // under way: ignored
     EXPECT_EQ(b.registro->eventos, antes);
     EXPECT_EQ(b.serie->aperturas, 1);
+    b.socket->Desconectar();
+    b.agotar();
+    EXPECT_EQ(b.registro->ultimo(), QStringLiteral("Conexion(sckCERRADO,sckABORTADO)"));
+    EXPECT_EQ(b.serie->comandos.last(), QByteArray());
+    EXPECT_FALSE(b.serie->abierto());
 
     Banco cerrado;
     cerrado.serie->abrirOk = false;
@@ -254,7 +248,7 @@ protected:
     }
 };
 
-TEST_F(Colgar, EscapeNeverAnsweredLeavesTheLineConnectedWithItsSettings)
+TEST_F(Colgar, EscapeNeverAnsweredStaysConnectedAndHangUpUnansweredOrRefusedEndsDropped)
 {
     desconectar([](const QByteArray &) { return QByteArray(); });
     EXPECT_EQ(b.registro->eventos,
@@ -262,10 +256,9 @@ TEST_F(Colgar, EscapeNeverAnsweredLeavesTheLineConnectedWithItsSettings)
                            "CambioEstado(sckCONECTADO,2)", "Desconexion(sckCONECTADO,sckALCOLGAR)"}));
     EXPECT_EQ(b.serie->settings.last(), QStringLiteral("2400,E,7,1"));
     EXPECT_TRUE(b.serie->abierto());
-}
 
-TEST_F(Colgar, HangUpUnansweredOrRefusedEndsDropped)
-{
+    // Hang-up unanswered, or refused, ends dropped.
+    b.registro->eventos.clear();
     qint64 colgado = -1;
     desconectar([&](const QByteArray &c) {
         return c == "ATH" ? (colgado = b.reloj->ahora, QByteArray()) : QByteArray("0\r");
@@ -331,7 +324,7 @@ TEST_F(LineaDirecta, ConnectsWithoutAModemDialogueAndClosesAtOnce)
     EXPECT_EQ(b.reloj->ahora, 10 * 5 + 5);
 }
 
-TEST_F(LineaDirecta, ReceivedDataAccumulatesUntilTheHostTakesIt)
+TEST_F(LineaDirecta, ReceivedDataAccumulatesUntilTheHostTakesItOrFlushes)
 {
     b.serie->recibir("AB");
     b.serie->recibir("C\r");
@@ -343,10 +336,11 @@ TEST_F(LineaDirecta, ReceivedDataAccumulatesUntilTheHostTakesIt)
     b.serie->recibir("L1\rL2");
     b.serie->recibir("\r");
     EXPECT_EQ(b.registro->eventos, QStringList({"Recepcion(ABC\rL1\rL2)", "Recepcion(L2\r)"}));
-}
 
-TEST_F(LineaDirecta, ForzarEventoRepeatsTheBufferOnlyWhenSomethingIsLeft)
-{
+    // ForzarEvento repeats the buffer only when something is left.
+    b.registro->eventos.clear();
+    b.registro->alRecibir = nullptr;
+    b.socket->Flush();
     b.serie->recibir("AB");
     b.socket->ForzarEvento();
     b.agotar();

@@ -33,7 +33,7 @@ struct BancoTcp : Banco {
     }
 };
 
-TEST(Pasarela, HandshakeNamesThePortAndItsSettings)
+TEST(Pasarela, HandshakeNamesThePortAndItsSettingsAndADropLeavesNoTrace)
 {
     BancoTcp b;
     b.socket->setCanal(3);
@@ -49,6 +49,17 @@ TEST(Pasarela, HandshakeNamesThePortAndItsSettings)
     EXPECT_EQ(b.registro->eventos, QStringList({"CambioEstado(sckABRIENDO,1)", "CambioEstado(sckCONECTANDO,1)",
                                                 "CambioEstado(sckCONECTADO,1)", Conectado}));
     EXPECT_EQ(b.reloj->ahora, 500); // settling
+
+    // A dropped connection raises only CambioEstado and leaves no trace.
+    b.tcp->recibir("resto sin leer");
+    b.registro->eventos.clear();
+    b.tcp->cortar();
+    EXPECT_EQ(b.registro->eventos, QStringList({"CambioEstado(sckCAIDO,1)"}));
+    EXPECT_EQ(b.socket->Error(), CommSocket::sckError::sckCAIDAPORTADORA);
+
+    // What the old connection left unread must not spoil the next handshake.
+    b.conectar();
+    EXPECT_EQ(b.registro->ultimo(), Conectado);
 }
 
 TEST(Pasarela, EveryWayOfNotConnectingEndsTheAttempt)
@@ -74,21 +85,6 @@ TEST(Pasarela, EveryWayOfNotConnectingEndsTheAttempt)
         EXPECT_FALSE(b.registro->eventos.contains(Conectado)) << caso;
         EXPECT_FALSE(b.tcp->conectado());
     }
-}
-
-TEST(Pasarela, DroppedConnectionRaisesOnlyCambioEstadoAndLeavesNoTrace)
-{
-    BancoTcp b;
-    b.conectar();
-    b.tcp->recibir("resto sin leer");
-    b.registro->eventos.clear();
-    b.tcp->cortar();
-    EXPECT_EQ(b.registro->eventos, QStringList({"CambioEstado(sckCAIDO,1)"}));
-    EXPECT_EQ(b.socket->Error(), CommSocket::sckError::sckCAIDAPORTADORA);
-
-    // What the old connection left unread must not spoil the next handshake.
-    b.conectar();
-    EXPECT_EQ(b.registro->ultimo(), Conectado);
 }
 
 // --- A real gateway on the loopback interface ------------------------------
