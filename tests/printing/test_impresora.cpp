@@ -39,7 +39,7 @@ protected:
     int m_pagina = 1;
 };
 
-TEST_F(Impresora, AlignmentStyleAndTheNinthField)
+TEST_F(Impresora, PositionAlignmentStyleAndTheNinthField)
 {
     Cargar(QStringLiteral("[C,100,20,Arial,12,NI,0,]TOTAL\r\n[,,,,,,0,]*"));
     Imprimir();
@@ -68,6 +68,13 @@ TEST_F(Impresora, AlignmentStyleAndTheNinthField)
     Imprimir();
     ASSERT_EQ(Textos().size(), 1u);
     EXPECT_NEAR(Textos()[0].a.x() + Textos()[0].ancho, 150, 1e-9);
+
+    // A relative X is one digit after its sign; a relative Y any length.
+    Cargar(QStringLiteral("[POS,50,50]\r\n[,+5,+15,,,,0,]A\r\n[POS,50,50]\r\n[,+15,-10,,,,0,]B\r\n####\r\n[,,,,,,0,]*"));
+    Imprimir();
+    ASSERT_EQ(Textos().size(), 2u);
+    EXPECT_EQ(Textos()[0].a, QPointF(55, 65));
+    EXPECT_EQ(Textos()[1].a, QPointF(15, 40));
 }
 
 TEST_F(Impresora, ConditionsDecideWhetherTextPrints)
@@ -136,16 +143,6 @@ TEST_F(Impresora, TextSplitsIntoPiecesThatFitTheLineOfItsPlaceholder)
     EXPECT_EQ(Textos()[1].texto, QStringLiteral("- ") + trozos[0]);  // whole: it fits
     EXPECT_EQ(Textos()[2].fuente.nombre, QStringLiteral("Arial"));
     EXPECT_EQ(Textos()[3].fuente.nombre, QStringLiteral("Arial"));  // the run's font carried on
-}
-
-TEST_F(Impresora, RelativeXIsOneDigitAndRelativeYAnyLength)
-{
-    Cargar(QStringLiteral("[POS,50,50]\r\n[,+5,+15,,,,0,]A\r\n[POS,50,50]\r\n[,+15,-10,,,,0,]B\r\n####\r\n[,,,,,,0,]*"));
-    Imprimir();
-    const auto t = Textos();
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[0].a, QPointF(55, 65));
-    EXPECT_EQ(t[1].a, QPointF(15, 40));
 }
 
 TEST_F(Impresora, LinesBoxesOvalsAndPaper)
@@ -217,9 +214,17 @@ TEST_F(Impresora, PageBreakRaisesTheEventAndCountsThePage)
     EXPECT_EQ(t[1].pagina, 2);
     EXPECT_EQ(t[1].a, QPointF(5, 5));  // the new page starts at its corner
     EXPECT_EQ(m_sup->De(Tipo::NuevaPagina).size(), 1u);
+
+    // Masks in Windows-1252 and in UTF-8 break pages alike.
+    for (const QByteArray& bytes : {QByteArray("[P\xC1GINA]\r\n"), QByteArray("[P\xC3\x81GINA]\r\n")}) {
+        Cargar(bytes);
+        Imprimir();
+        EXPECT_EQ(m_pagina, 2);
+        EXPECT_EQ(m_sup->De(Tipo::NuevaPagina).size(), 1u);
+    }
 }
 
-TEST_F(Impresora, CancelKeepsThePageForTheRestOfTheCall)
+TEST_F(Impresora, TheBreaksHandlerMayCancelForTheCallOrPrintTheFootFirst)
 {
     Cargar(QStringLiteral("[PAGINA]\r\n[PAGINA]\r\n[PAGINA]"));
     std::vector<bool> recibidos;
@@ -237,10 +242,8 @@ TEST_F(Impresora, CancelKeepsThePageForTheRestOfTheCall)
     EXPECT_EQ(recibidos.size(), 6u);
     EXPECT_FALSE(recibidos[3]);
     EXPECT_EQ(m_pagina, 4);
-}
 
-TEST_F(Impresora, HandlerMayPrintTheFootOnTheOldPage)
-{
+    // The handler may print the foot on the old page.
     Cargar(QStringLiteral("[,0,200,,,,0,]linea\r\n[PAGINA,Y>150]\r\n####\r\n[,0,280,,,,0,]pie"));
     QObject::connect(m_prn.get(), &PrinTxt::SaltoPagina, [&](bool&) {
         int pagina = m_pagina;
@@ -280,16 +283,6 @@ TEST_F(Impresora, PicturesComeFromTheCurrentFolderOrBesideTheMask)
     EXPECT_EQ(m_sup->De(Tipo::Imagen)[0].tamanoImagen, QSize(6, 3));
 }
 
-TEST_F(Impresora, MasksInWindows1252AndUtf8BreakPagesAlike)
-{
-    for (const QByteArray& bytes : {QByteArray("[P\xC1GINA]\r\n"), QByteArray("[P\xC3\x81GINA]\r\n")}) {
-        Cargar(bytes);
-        Imprimir();
-        EXPECT_EQ(m_pagina, 2);
-        EXPECT_EQ(m_sup->De(Tipo::NuevaPagina).size(), 1u);
-    }
-}
-
 TEST_F(Impresora, AMaskFullOfPageBreaksStopsWithAMessage)
 {
     Avisos avisos;
@@ -307,7 +300,7 @@ TEST_F(Impresora, AMaskFullOfPageBreaksStopsWithAMessage)
     EXPECT_TRUE(avisos.textos[0].contains(QStringLiteral("saltos de página")));
 }
 
-TEST_F(Impresora, OnlyRegularFilesAreReadAsMasks)
+TEST_F(Impresora, OnlyRegularFilesAreReadAsMasksAndNothingPrintsOutsideTheSections)
 {
     Avisos avisos;
     PrinTxt prn(std::make_unique<SuperficieGrabada>());
@@ -323,11 +316,8 @@ TEST_F(Impresora, OnlyRegularFilesAreReadAsMasks)
     EXPECT_TRUE(prn.CargaMascaras(grande));
     ASSERT_EQ(avisos.textos.size(), 3);
     EXPECT_TRUE(avisos.textos[2].contains(QStringLiteral("pasa de 1 MB"))) << avisos.textos[2].toStdString();
-}
 
-// The line counter counts calls until reset; nothing prints without sections or outside them.
-TEST_F(Impresora, TheCounterAndCallsOutsideTheSections)
-{
+    // The line counter counts calls until reset; nothing prints without sections or outside them.
     Cargar(QStringLiteral("x####\r\ny"));
     Imprimir(0);
     Imprimir(1);
@@ -335,11 +325,11 @@ TEST_F(Impresora, TheCounterAndCallsOutsideTheSections)
     m_prn->ResetContador();
     EXPECT_EQ(m_prn->Contador(), 0);
 
-    PrinTxt prn(std::make_unique<SuperficieGrabada>());
-    EXPECT_FALSE(prn.CargaMascaras(m_dir.filePath(QStringLiteral("no-existe.txt"))));
+    PrinTxt sinMascara(std::make_unique<SuperficieGrabada>());
+    EXPECT_FALSE(sinMascara.CargaMascaras(m_dir.filePath(QStringLiteral("no-existe.txt"))));
     int pagina = 1;
-    prn.Imprimir(0, pagina, {});
-    EXPECT_EQ(prn.Contador(), 0);
+    sinMascara.Imprimir(0, pagina, {});
+    EXPECT_EQ(sinMascara.Contador(), 0);
 
     Cargar(QStringLiteral("x"));
     Imprimir(1);

@@ -216,22 +216,6 @@ protected:
     std::unique_ptr<BaseDatos> bd;
 };
 
-// A listing header left empty in Configurar is the shop's name.
-TEST_F(Listados, WithoutAHeaderOfItsOwnAListingCarriesTheShopsName)
-{
-    Global::BD = std::make_unique<BaseDatos>(s_ruta);
-    DatosComercio comercio;
-    comercio.Nombre = QStringLiteral("ULTRAMARINOS PEPA, S.L.");
-    Global::BD->GuardarComercio(comercio);
-    Global::NombreEmpresa.clear();
-    const QStringList sinCabecera = ListadoClientes(QStringLiteral("Codigo")).Formulas;
-    Global::NombreEmpresa = QStringLiteral("PEPA");
-    const QStringList conCabecera = ListadoClientes(QStringLiteral("Codigo")).Formulas;
-    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM Comercio"));
-    EXPECT_EQ(sinCabecera.value(0), QStringLiteral("NombreEmpresa=\"ULTRAMARINOS PEPA, S.L.\""));
-    EXPECT_EQ(conCabecera.value(0), QStringLiteral("NombreEmpresa=\"PEPA\""));
-}
-
 TEST_F(Listados, FormulasOfTheBrowsersListings)
 {
     const Listado marzo = ListadoFacturas(true, std::nullopt, QDate(2024, 3, 1), QDate(2024, 3, 31), 0);
@@ -267,6 +251,19 @@ TEST_F(Listados, FormulasOfTheBrowsersListings)
     EXPECT_FALSE(LeerFormula(QStringLiteral("fchDesde=Date(2024,2,30)"), nombre, v));
     EXPECT_FALSE(LeerFormula(QStringLiteral("=3"), nombre, v));
     EXPECT_FALSE(LeerFormula(QStringLiteral("UnCli=3; drop table Cliente"), nombre, v));
+
+    // A listing header left empty in Configurar is the shop's name.
+    Global::BD = std::make_unique<BaseDatos>(s_ruta);
+    DatosComercio comercio;
+    comercio.Nombre = QStringLiteral("ULTRAMARINOS PEPA, S.L.");
+    Global::BD->GuardarComercio(comercio);
+    Global::NombreEmpresa.clear();
+    const QStringList sinCabecera = ListadoClientes(QStringLiteral("Codigo")).Formulas;
+    Global::NombreEmpresa = QStringLiteral("PEPA");
+    const QStringList conCabecera = ListadoClientes(QStringLiteral("Codigo")).Formulas;
+    Global::BD->Motor()->ejecutarNativo(QStringLiteral("DELETE FROM Comercio"));
+    EXPECT_EQ(sinCabecera.value(0), QStringLiteral("NombreEmpresa=\"ULTRAMARINOS PEPA, S.L.\""));
+    EXPECT_EQ(conCabecera.value(0), QStringLiteral("NombreEmpresa=\"PEPA\""));
 }
 
 struct CasoFacturas {
@@ -670,6 +667,24 @@ TEST_F(Listados, BadInputGivesOneClearSpanishMessage)
     EXPECT_FALSE(falta.Accion(1));
     ASSERT_EQ(avisos.textos.size(), 1);
     EXPECT_TRUE(avisos.textos[0].contains(QStringLiteral("LstNoExiste.lst")));
+
+    // Definitions that do not fit the database are reported with their line.
+    auto escribir = [&dir](const QString& texto) { EXPECT_TRUE(EscribirArchivo(dir.filePath(QStringLiteral("LstPrueba.lst")), texto.toUtf8())); };
+    Listado l;
+    l.NombreArchivo = dir.filePath(QStringLiteral("LstPrueba.lst"));
+    l.FijarArchivoDatos(0, s_ruta);
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente\ncolumna: A | Codigo | | 10 | centro\n"
+                            "columna: B | NoHay | | 10 | centro\n"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 4: la consulta no da el campo «NoHay»")));
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TablaQueNoHay\ncolumna: A | Codigo | | 10 | centro\n"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 2: la base de datos no acepta la consulta")));
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente\ncolumna: A | Codigo | | 10 | centro\n"
+                            "pie-total: @Cuenta de @NoDado\n"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("«@NoDado»")));
+    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente @DONDE\ndonde UnCli: (Codigo=@UnCli and @Otra)\n"
+                            "columna: A | Codigo | | 10 | centro\n"));
+    l.FijarFormula(0, QStringLiteral("UnCli=3"));
+    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 3: la condición usa «@Otra»")));
 }
 
 struct CasoDefinicion {
@@ -703,27 +718,6 @@ INSTANTIATE_TEST_SUITE_P(
         CasoDefinicion{"titulo: T\nconsulta: select 1 as a\ncolumna: A | a | | 150 | centro\ncolumna: B | a | | 50 | centro\n",
                        "las columnas suman 200 mm"}),
     [](const ::testing::TestParamInfo<CasoDefinicion>& i) { return "Caso" + std::to_string(i.index); });
-
-TEST_F(Listados, DefinitionsThatDoNotFitTheDatabaseAreReportedWithTheirLine)
-{
-    QTemporaryDir dir;
-    auto escribir = [&dir](const QString& texto) { EXPECT_TRUE(EscribirArchivo(dir.filePath(QStringLiteral("LstPrueba.lst")), texto.toUtf8())); };
-    Listado l;
-    l.NombreArchivo = dir.filePath(QStringLiteral("LstPrueba.lst"));
-    l.FijarArchivoDatos(0, s_ruta);
-    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente\ncolumna: A | Codigo | | 10 | centro\n"
-                            "columna: B | NoHay | | 10 | centro\n"));
-    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 4: la consulta no da el campo «NoHay»")));
-    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TablaQueNoHay\ncolumna: A | Codigo | | 10 | centro\n"));
-    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 2: la base de datos no acepta la consulta")));
-    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente\ncolumna: A | Codigo | | 10 | centro\n"
-                            "pie-total: @Cuenta de @NoDado\n"));
-    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("«@NoDado»")));
-    escribir(QStringLiteral("titulo: T\nconsulta: select Codigo from TbCliente @DONDE\ndonde UnCli: (Codigo=@UnCli and @Otra)\n"
-                            "columna: A | Codigo | | 10 | centro\n"));
-    l.FijarFormula(0, QStringLiteral("UnCli=3"));
-    EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 3: la condición usa «@Otra»")));
-}
 
 TEST_F(Listados, RowsArriveInBatchesWhileTheWindowKeepsWorking)
 {

@@ -30,10 +30,8 @@ TEST(PrepararMascara, SplitsSectionsAtTheSeparatorLineAndJoinsThePrefix)
     const TextoMascara crlf = PrepararMascara(QStringLiteral("A\r\n####\r\nB\r\n[PLANTILLA,x.ods:H]\r\nC\r\n"), {});
     EXPECT_EQ(lf.secciones, crlf.secciones);
     EXPECT_EQ(lf.plantilla, QStringLiteral("x.ods:H"));
-}
 
-TEST(PrepararMascara, TemplateLineIsCutOnlyWhenItEndsInCrLf)
-{
+    // The template line is cut only when it ends in CR LF.
     TextoMascara m = PrepararMascara(QStringLiteral("A\r\n[PLANTILLA, factura.xls:Hoja1 ]\r\nB####\r\nC"), {});
     EXPECT_EQ(m.plantilla, QStringLiteral("factura.xls:Hoja1"));
     EXPECT_EQ(m.secciones, QStringList({"A\r\nB", "C"}));
@@ -53,26 +51,16 @@ TEST(PrepararMascara, TemplateLineIsCutOnlyWhenItEndsInCrLf)
     EXPECT_EQ(m.secciones, QStringList({"Z"}));
 }
 
-TEST(SustituirMarcas, ReplacesInListOrderSoLongerPlaceholdersGoFirst)
+// Marks are replaced in list order, so longer ones go first; inserted data is never read as
+// mask; values are written as text, and plain ones (no mark) bind to their index.
+TEST(SustituirMarcas, ReplacesInListOrderWritingValuesAsTextNeverAsMask)
 {
     const QString seccion = QStringLiteral("@ENVASES|@ENVASE");
-    EXPECT_EQ(SustituirMarcas(seccion, {{Valor("10,00"), "@ENVASES"}, {Valor("0,30"), "@ENVASE"}}),
-              QStringLiteral("10,00|0,30"));
+    EXPECT_EQ(SustituirMarcas(seccion, {{Valor("10,00"), "@ENVASES"}, {Valor("0,30"), "@ENVASE"}}), QStringLiteral("10,00|0,30"));
     // The other way round the shorter one eats the start of the longer.
-    EXPECT_EQ(SustituirMarcas(seccion, {{Valor("0,30"), "@ENVASE"}, {Valor("10,00"), "@ENVASES"}}),
-              QStringLiteral("0,30S|0,30"));
-}
-
-TEST(SustituirMarcas, InsertedDataIsNeverReadAsMask)
-{
-    const QString r = SustituirMarcas(QStringLiteral("[,0,0]@NOMBRE\r\n[,0,5]@NIF"),
-                                      {{Valor("Bar @NIF\r\n[PAGINA]"), "@NOMBRE"}, {Valor("B123"), "@NIF"}});
-    EXPECT_EQ(r, QStringLiteral("[,0,0]Bar @NIF [PAGINA]\r\n[,0,5]B123"));
-}
-
-// Values are written as text; plain values (no mark) bind to their index.
-TEST(SustituirMarcas, ValuesAreWrittenAsTextAndPlainOnesBindToTheirIndex)
-{
+    EXPECT_EQ(SustituirMarcas(seccion, {{Valor("0,30"), "@ENVASE"}, {Valor("10,00"), "@ENVASES"}}), QStringLiteral("0,30S|0,30"));
+    EXPECT_EQ(SustituirMarcas(QStringLiteral("[,0,0]@NOMBRE\r\n[,0,5]@NIF"), {{Valor("Bar @NIF\r\n[PAGINA]"), "@NOMBRE"}, {Valor("B123"), "@NIF"}}),
+              QStringLiteral("[,0,0]Bar @NIF [PAGINA]\r\n[,0,5]B123"));
     EXPECT_EQ(SustituirMarcas(QStringLiteral("@F"), {{Valor(QDate(2024, 3, 7)), "@F"}}), QStringLiteral("07/03/2024"));
     EXPECT_EQ(SustituirMarcas(QStringLiteral("@N"), {{Valor(42), "@N"}}), QStringLiteral("42"));
     EXPECT_EQ(SustituirMarcas(QStringLiteral("[@X]"), {{Valor(), "@X"}}), QStringLiteral("[]"));
@@ -82,37 +70,23 @@ TEST(SustituirMarcas, ValuesAreWrittenAsTextAndPlainOnesBindToTheirIndex)
     EXPECT_EQ(SustituirMarcas(QStringLiteral("@00 @01 @12"), v), QStringLiteral("v0 v1 v12"));
 }
 
-struct CasoCoordenada {
-    const char* campo;
-    double actual;
-    double esperado;
-};
-
-class CoordenadaXTest : public ::testing::TestWithParam<CasoCoordenada> {};
-TEST_P(CoordenadaXTest, FollowsTheHorizontalRules)
+// X against a width of 190, Y against a height of 280.
+TEST(Coordenadas, FollowTheHorizontalAndVerticalRules)
 {
-    const auto& c = GetParam();
-    EXPECT_DOUBLE_EQ(CoordenadaX(QString::fromUtf8(c.campo), c.actual, 190), c.esperado) << c.campo;
+    const struct {
+        bool x;
+        const char* campo;
+        double actual, esperado;
+    } casos[] = {{true, "W", 30, 190},     {true, "C", 30, 95},      {true, "+5", 30, 35},      {true, "-3", 30, 27},
+                 {true, "+15", 30, 15},    {true, "42", 30, 42},     {true, "12.5", 0, 12},     {true, "13,5", 0, 14},
+                 {true, "", 30.4, 30},     {true, "abc", 30.6, 31},  {true, "99999999", 0, 32767},
+                 {false, "H", 0, 280},     {false, "C", 0, 140},     {false, "+15", 30, 45},    {false, "-1.5", 30, 28},
+                 {false, "+5mm", 30, 35},  {false, "15", 30, 15},    {false, "", 30, 30},       {false, "x", 30, 30}};
+    for (const auto& c : casos) {
+        const QString campo = QString::fromUtf8(c.campo);
+        EXPECT_DOUBLE_EQ(c.x ? CoordenadaX(campo, c.actual, 190) : CoordenadaY(campo, c.actual, 280), c.esperado) << c.x << c.campo;
+    }
 }
-INSTANTIATE_TEST_SUITE_P(Reglas, CoordenadaXTest,
-                         ::testing::Values(CasoCoordenada{"W", 30, 190}, CasoCoordenada{"C", 30, 95},
-                                           CasoCoordenada{"+5", 30, 35}, CasoCoordenada{"-3", 30, 27},
-                                           CasoCoordenada{"+15", 30, 15}, CasoCoordenada{"42", 30, 42},
-                                           CasoCoordenada{"12.5", 0, 12}, CasoCoordenada{"13,5", 0, 14},
-                                           CasoCoordenada{"", 30.4, 30}, CasoCoordenada{"abc", 30.6, 31},
-                                           CasoCoordenada{"99999999", 0, 32767}));
-
-class CoordenadaYTest : public ::testing::TestWithParam<CasoCoordenada> {};
-TEST_P(CoordenadaYTest, FollowsTheVerticalRules)
-{
-    const auto& c = GetParam();
-    EXPECT_DOUBLE_EQ(CoordenadaY(QString::fromUtf8(c.campo), c.actual, 280), c.esperado) << c.campo;
-}
-INSTANTIATE_TEST_SUITE_P(Reglas, CoordenadaYTest,
-                         ::testing::Values(CasoCoordenada{"H", 0, 280}, CasoCoordenada{"C", 0, 140},
-                                           CasoCoordenada{"+15", 30, 45}, CasoCoordenada{"-1.5", 30, 28},
-                                           CasoCoordenada{"+5mm", 30, 35}, CasoCoordenada{"15", 30, 15},
-                                           CasoCoordenada{"", 30, 30}, CasoCoordenada{"x", 30, 30}));
 
 TEST(CumpleCondicion, FollowsTheConditionTable)
 {

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <string>
 
 namespace {
 
@@ -140,13 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoRespuesta{false, {"opLis", "opTodo"}, 0, MnuImpA::Todos},
                       CasoRespuesta{false, {"opLis", "opPend"}, 1, MnuImpA::Pendientes},
                       CasoRespuesta{false, {"opLis", "opLiqu"}, 2, MnuImpA::Liquidados},
-                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Todos}),
-    [](const ::testing::TestParamInfo<CasoRespuesta>& i) {
-        std::string n = i.param.facturas ? "MnuImpF" : "MnuImpA";
-        for (const char* b : i.param.pulsar)
-            n += std::string("_") + b;
-        return n + "_" + std::to_string(i.index);
-    });
+                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Todos}));
 
 TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses)
 {
@@ -176,10 +169,9 @@ TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses
                                                                         : QStringLiteral("Elija una")))
             << avisos.textos[0].toStdString();
     }
-}
 
-TEST_F(DialogosImprimir, ACurrentPrinterNoLongerInstalledIsNotSelected)
-{
+    // A current printer no longer installed is not selected, nor forgotten.
+    m_sistema = {{QStringLiteral("Oficina"), QStringLiteral("PDF")}, QStringLiteral("PDF")};
     FijarImpresoraActual(QStringLiteral("Retirada"));
     MnuImpF dlg;
     contestador.AlDialogo([&](QDialog* d) {

@@ -242,7 +242,7 @@ protected:
     bool m_cancelar = false;
 };
 
-TEST_F(Plantillas, RowLimitFillsRowsThenPrintsThePageAndDropsWhatIsBeyond)
+TEST_F(Plantillas, RowLimitFillsRowsThenPrintsThePageUnlessCancelledAndDropsWhatIsBeyond)
 {
     CrearOds(m_dir.filePath(QStringLiteral("albaran.ods")), {QStringLiteral("Portada"), QStringLiteral("Lineas")});
     Cargar(QStringLiteral("[PLANTILLA,albaran.ods:lineas]\r\nb12:13=@V\r\n"));
@@ -264,21 +264,19 @@ TEST_F(Plantillas, RowLimitFillsRowsThenPrintsThePageAndDropsWhatIsBeyond)
     m_prn->Cerrar();
     EXPECT_EQ(m_oficina->impresos.size(), 2);
     EXPECT_TRUE(m_avisos.textos.isEmpty()) << m_avisos.textos.join(QLatin1Char('|')).toStdString();
-}
 
-TEST_F(Plantillas, CancelledBreakKeepsFillingTheSamePage)
-{
-    CrearOds(m_dir.filePath(QStringLiteral("albaran.ods")), {QStringLiteral("Lineas")});
+    // A cancelled break keeps filling the same page.
     Cargar(QStringLiteral("[PLANTILLA,albaran.ods:Lineas]\r\nB1:1=@V\r\n"));
     m_cancelar = true;
+    m_pagina = 1;
     Imprimir({{Valor("x"), "@V"}});
-    EXPECT_EQ(m_saltos, 1);
+    EXPECT_EQ(m_saltos, 2);
     EXPECT_EQ(m_pagina, 1);
     EXPECT_TRUE(m_oficina->impresos.isEmpty());
     EXPECT_EQ(m_prn->Hoja()->Leer(QStringLiteral("B1")), QStringLiteral("x"));
 }
 
-TEST_F(Plantillas, SpreadsheetLinesTypeTheirValues)
+TEST_F(Plantillas, SpreadsheetLinesTypeTheirValuesAndOldFormatsAreConvertedFirst)
 {
     CrearXlsx(m_dir.filePath(QStringLiteral("factura.xlsx")), {QStringLiteral("Lineas")});
     Cargar(QStringLiteral("[PLANTILLA,factura.xlsx:Lineas]\r\n"
@@ -298,6 +296,15 @@ TEST_F(Plantillas, SpreadsheetLinesTypeTheirValues)
     EXPECT_EQ(h->Leer(QStringLiteral("A4")), QStringLiteral("Bar Pepe"));
     EXPECT_EQ(h->Leer(QStringLiteral("D20")), QStringLiteral("99"));
     EXPECT_EQ(h->Leer(QStringLiteral("B5")).value_or(QString()), QString());
+
+    // Old formats are converted first.
+    ASSERT_TRUE(EscribirArchivo(m_dir.filePath(QStringLiteral("viejo.xls")), "BIFF"));
+    Cargar(QStringLiteral("[PLANTILLA,viejo.xls:Hoja1]\r\nB2=x\r\n"));
+    ASSERT_EQ(m_oficina->convertidos.size(), 1);
+    EXPECT_TRUE(m_oficina->convertidos[0].endsWith(QStringLiteral("viejo.xls")));
+    EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::HojaCalculo);
+    Imprimir({});
+    EXPECT_EQ(m_prn->Hoja()->Leer(QStringLiteral("B2")), QStringLiteral("x"));
 }
 
 TEST_F(Plantillas, WordCellsByEitherAddressFormAndVariablesByName)
@@ -359,21 +366,6 @@ TEST_F(Plantillas, AnUnusableTemplateFallsBackToThePrinterWithOneMessage)
         EXPECT_EQ(m_sup->De(Trazo::Tipo::Texto).size(), 1u);
     }
 }
-
-TEST_F(Plantillas, OldFormatsAreConvertedFirst)
-{
-    ASSERT_TRUE(EscribirArchivo(m_dir.filePath(QStringLiteral("viejo.xls")), "BIFF"));
-    Cargar(QStringLiteral("[PLANTILLA,viejo.xls:Hoja1]\r\nB2=x\r\n"));
-    ASSERT_EQ(m_oficina->convertidos.size(), 1);
-    EXPECT_TRUE(m_oficina->convertidos[0].endsWith(QStringLiteral("viejo.xls")));
-    EXPECT_EQ(m_prn->ModoSalida(), PrinTxt::Modo::HojaCalculo);
-    Imprimir({});
-    EXPECT_EQ(m_prn->Hoja()->Leer(QStringLiteral("B2")), QStringLiteral("x"));
-}
-
-} // namespace
-
-namespace {
 
 // What zbarimg reads in a PNG: the decoded text, empty when it finds no symbol.
 QString LeerSimbolo(const QByteArray& png)
