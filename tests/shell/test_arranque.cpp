@@ -189,23 +189,16 @@ TEST_F(Arranque, FailedUpgradeSaysWhichStepAndTouchesNothing)
     EXPECT_FALSE(m.existeTabla(QStringLiteral("Cliente")));  // the steps before it were undone too
 }
 
-TEST(Local, ASystemWithoutLocaleSpeaksSpanish)
+// A system without a locale speaks Spanish, Qt's own buttons too, and the version reads as ever.
+TEST(Local, ASystemWithoutLocaleQtsOwnButtonsAndTheVersionSpeakSpanish)
 {
     EXPECT_EQ(LocalDelPrograma(QLocale::c()).name(), QStringLiteral("es_ES"));
     EXPECT_EQ(LocalDelPrograma(QLocale(QLocale::German, QLocale::Germany)).name(), QStringLiteral("de_DE"));
     EXPECT_EQ(LocalDelPrograma(QLocale::c()).monthName(3), QStringLiteral("marzo"));
-}
-
-TEST(Traduccion, QtsOwnButtonsSpeakSpanish)
-{
     AplicacionDePrueba();
     ASSERT_TRUE(CargarTraduccionQt());
     QMessageBox caja(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("¿SEGURO?"), QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(caja.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Cancelar"));
-}
-
-TEST(VentanaPrincipal, VersionText)
-{
     EXPECT_EQ(TextoVersion(2, 5, 3), QStringLiteral("versión 2.05C"));
     EXPECT_EQ(TextoVersion(1, 12, 1), QStringLiteral("versión 1.12A"));
 }

@@ -25,7 +25,7 @@ TEST_F(Configuracion, FirstRunProposesAFolderThatExistsHere)
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 0.0f);
 }
 
-TEST_F(Configuracion, FirstRunBesideTheDemoProposesTheDemo)
+TEST_F(Configuracion, FirstRunBesideTheDemoProposesTheDemoAndItsKv740IniNamesTheDatabase)
 {
     // The README's demo: the program in bin/, the demo shop in demo/.
     QDir(programa.path()).mkpath(QStringLiteral("bin"));
@@ -36,22 +36,12 @@ TEST_F(Configuracion, FirstRunBesideTheDemoProposesTheDemo)
     EXPECT_EQ(Global::HomeDir, demo);
     LeerConfiguracionKV740();
     EXPECT_EQ(Global::RutaBaseDatos, demo + QStringLiteral("/kv740.db"));
+    Global::HomeDir = programa.path();  // no KV740.INI there
+    LeerConfiguracionKV740();
+    EXPECT_TRUE(Global::RutaBaseDatos.isEmpty());
 }
 
-TEST_F(Configuracion, ReadsNumbersLeniently)
-{
-    escribirIni("[General]\nHomeDir=/kv\nGrupo=3x\nPrecio=abc\nIVADesglosado=True\n"
-                "[RecargoEquivalencia]\nDept01=abc\nDept02=5,2\nDept03=\nlinea rota\n");
-    LeerConfiguracion();
-    EXPECT_EQ(Global::Grupo, 3);
-    EXPECT_EQ(Global::Precio, 0);
-    EXPECT_TRUE(Global::IVADesglosado);
-    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 0.0f);
-    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[2], 5.2f);
-    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 0.0f);
-}
-
-TEST_F(Configuracion, SavedSettingsReadBackTheSame)
+TEST_F(Configuracion, SavedSettingsReadBackTheSameAndNumbersAreReadLeniently)
 {
     FijarLocalNumeros(QLocale(QLocale::Spanish, QLocale::Spain));
     Global::HomeDir = QStringLiteral("/opt/kv740");
@@ -78,17 +68,17 @@ TEST_F(Configuracion, SavedSettingsReadBackTheSame)
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 1.4f);
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[7], 5.2f);
     EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[2], 0.0f);
-}
 
-TEST_F(Configuracion, DatabasePathComesFromKv740Ini)
-{
-    BaseDePrueba base;
-    Global::HomeDir = base.dir();
-    LeerConfiguracionKV740();
-    EXPECT_EQ(Global::RutaBaseDatos, base.ruta);
-    Global::HomeDir = programa.path();  // no KV740.INI there
-    LeerConfiguracionKV740();
-    EXPECT_TRUE(Global::RutaBaseDatos.isEmpty());
+    // Numbers are read leniently.
+    escribirIni("[General]\nHomeDir=/kv\nGrupo=3x\nPrecio=abc\nIVADesglosado=True\n"
+                "[RecargoEquivalencia]\nDept01=abc\nDept02=5,2\nDept03=\nlinea rota\n");
+    LeerConfiguracion();
+    EXPECT_EQ(Global::Grupo, 3);
+    EXPECT_EQ(Global::Precio, 0);
+    EXPECT_TRUE(Global::IVADesglosado);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[1], 0.0f);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[2], 5.2f);
+    EXPECT_FLOAT_EQ(Global::RecargoEquivalencia[3], 0.0f);
 }
 
 TEST_F(Configuracion, WindowPositionsNeedFourParts)

@@ -46,7 +46,7 @@ protected:
     std::unique_ptr<BaseDePrueba> base;
 };
 
-TEST_F(DialogoConfigurar, ShowsTheWorkingGroup)
+TEST_F(DialogoConfigurar, ShowsTheWorkingGroupAndEachControlHasItsOwnMnemonic)
 {
     Configurar d;
     EXPECT_EQ(d.LstGpos->count(), 3);
@@ -58,6 +58,25 @@ TEST_F(DialogoConfigurar, ShowsTheWorkingGroup)
     EXPECT_EQ(d.lbHomeDir->text(), base->dir());
     EXPECT_TRUE(d.opBase->isChecked());
     EXPECT_TRUE(d.opInclu->isChecked());
+
+    // Each control has its own mnemonic.
+    QStringList textos;
+    for (QAbstractButton* b : d.findChildren<QAbstractButton*>())
+        textos << b->text();
+    for (QGroupBox* g : d.findChildren<QGroupBox*>())
+        textos << g->title();
+    for (QLabel* l : d.findChildren<QLabel*>())
+        if (l->buddy())
+            textos << l->text();
+    QMap<QString, QString> vistas;
+    for (const QString& t : textos) {
+        const QString tecla = QKeySequence::mnemonic(t).toString();
+        if (tecla.isEmpty())
+            continue;
+        EXPECT_FALSE(vistas.contains(tecla)) << qPrintable(tecla + ": " + t + " / " + vistas.value(tecla));
+        vistas.insert(tecla, t);
+    }
+    EXPECT_GE(vistas.size(), 11);
 }
 
 TEST(Recargo, ReadInTheSpanishWayWhateverTheDecimalMark)
@@ -122,28 +141,6 @@ TEST_F(DialogoConfigurar, SurchargeBoxesTakeOnlyPercentagesHoweverTheyCome)
     EXPECT_TRUE(d.aceptado());
 }
 
-TEST_F(DialogoConfigurar, EachControlHasItsOwnMnemonic)
-{
-    Configurar d;
-    QStringList textos;
-    for (QAbstractButton* b : d.findChildren<QAbstractButton*>())
-        textos << b->text();
-    for (QGroupBox* g : d.findChildren<QGroupBox*>())
-        textos << g->title();
-    for (QLabel* l : d.findChildren<QLabel*>())
-        if (l->buddy())
-            textos << l->text();
-    QMap<QString, QString> vistas;
-    for (const QString& t : textos) {
-        const QString tecla = QKeySequence::mnemonic(t).toString();
-        if (tecla.isEmpty())
-            continue;
-        EXPECT_FALSE(vistas.contains(tecla)) << qPrintable(tecla + ": " + t + " / " + vistas.value(tecla));
-        vistas.insert(tecla, t);
-    }
-    EXPECT_GE(vistas.size(), 11);
-}
-
 TEST_F(DialogoConfigurar, ArrowsMoveBetweenSurchargeBoxesAtTheEdges)
 {
     Configurar d;
@@ -165,22 +162,9 @@ TEST_F(DialogoConfigurar, ArrowsMoveBetweenSurchargeBoxesAtTheEdges)
     EXPECT_EQ(QApplication::focusWidget(), d.txREq[1]);
 }
 
-TEST_F(DialogoConfigurar, GroupWithoutWarehouseIsRefused)
-{
-    Configurar d;
-    d.show();
-    d.LstGpos->setCurrentIndex(2);
-    emit d.LstGpos->activated(2);  // "OBRADOR" has no warehouse
-    EXPECT_EQ(Global::Grupo, 3);
-    EXPECT_EQ(Global::Almacen, 0);
-    const QString mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
-    EXPECT_EQ(mensaje, QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
-    EXPECT_FALSE(d.aceptado());
-    EXPECT_TRUE(d.isVisible());
-}
-
-// A group the database does not have is dropped, and accepting without one is refused.
-TEST_F(DialogoConfigurar, AnUnknownGroupIsResetAndAGroupIsRequired)
+// A group the database does not have is dropped, and accepting without one is refused; a group
+// without a warehouse is refused too.
+TEST_F(DialogoConfigurar, AnUnknownGroupIsResetAndAGroupWithAWarehouseIsRequired)
 {
     Global::Grupo = 77;
     Configurar d;
@@ -188,9 +172,18 @@ TEST_F(DialogoConfigurar, AnUnknownGroupIsResetAndAGroupIsRequired)
     EXPECT_EQ(Global::Grupo, 0);
     EXPECT_EQ(Global::Seccion, 0);
     d.show();
-    const QString mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
+    QString mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
     EXPECT_TRUE(mensaje.startsWith(QStringLiteral("Elija el grupo KV740 de la tienda"))) << qPrintable(mensaje);
     EXPECT_FALSE(d.aceptado());
+
+    d.LstGpos->setCurrentIndex(2);
+    emit d.LstGpos->activated(2);  // "OBRADOR" has no warehouse
+    EXPECT_EQ(Global::Grupo, 3);
+    EXPECT_EQ(Global::Almacen, 0);
+    mensaje = Al(QMessageBox::Ok, [&] { d.Acepto->click(); }).textos.value(0);
+    EXPECT_EQ(mensaje, QStringLiteral("Si la versión KV740 es 3 o superior, el grupo debe tener un almacén definido"));
+    EXPECT_FALSE(d.aceptado());
+    EXPECT_TRUE(d.isVisible());
     EXPECT_FALSE(QFile::exists(rutaIni()));
 }
 
@@ -363,25 +356,7 @@ TEST_F(DialogoConfigurar, VerifactuIsTurnedOnWithConsentForTheWholeDatabaseAndSt
     EXPECT_TRUE(Global::BD->LeerVerifactu().Activo);
 }
 
-TEST_F(DialogoConfigurar, AcceptWritesTheSettings)
-{
-    Configurar d;
-    d.show();
-    d.opHta2->click();
-    d.opDesgl->click();
-    d.txNombreEmpresa->setText(QStringLiteral("ULTRAMARINOS PEPA"));
-    d.Acepto->click();
-    EXPECT_TRUE(d.aceptado());
-    EXPECT_EQ(Global::Precio, 2);
-    EXPECT_TRUE(Global::IVADesglosado);
-    Global::Reiniciar();
-    LeerConfiguracion();
-    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("ULTRAMARINOS PEPA"));
-    EXPECT_EQ(Global::Precio, 2);
-    EXPECT_EQ(Global::Grupo, 1);
-}
-
-TEST_F(DialogoConfigurar, AFolderWithoutAUsableDatabaseLeavesThePreviousOneInUse)
+TEST_F(DialogoConfigurar, AFolderWithoutAUsableDatabaseLeavesThePreviousOneInUseAndAcceptWritesTheSettings)
 {
     BaseDatos* anterior = Global::BD.get();
     QTemporaryDir vacia;
@@ -405,12 +380,21 @@ TEST_F(DialogoConfigurar, AFolderWithoutAUsableDatabaseLeavesThePreviousOneInUse
     d.CambHome->click();  // cancelled: nothing changes
     EXPECT_EQ(Global::HomeDir, base->dir());
 
+    // Accepting writes the settings.
+    d.opHta2->click();
+    d.opDesgl->click();
+    d.txNombreEmpresa->setText(QStringLiteral("ULTRAMARINOS PEPA"));
     d.Acepto->click();
     EXPECT_TRUE(d.aceptado());
+    EXPECT_EQ(Global::Precio, 2);
+    EXPECT_TRUE(Global::IVADesglosado);
     Global::Reiniciar();
     LeerConfiguracion();
     EXPECT_EQ(Global::Grupo, 1);
     EXPECT_EQ(Global::HomeDir, base->dir());
+    EXPECT_EQ(Global::NombreEmpresa, QStringLiteral("ULTRAMARINOS PEPA"));
+    EXPECT_EQ(Global::Precio, 2);
+    EXPECT_TRUE(Global::IVADesglosado);
 }
 
 TEST_F(DialogoConfigurar, ANewFolderIsPreparedAsAtStartUp)

@@ -36,7 +36,7 @@ using Principal = ConPrograma;
 
 int bordeDerecho(QWidget* boton, QWidget* ventana) { return boton->mapTo(ventana, QPoint(boton->width(), 0)).x(); }
 
-TEST_F(Principal, NarrowingStaysNarrowAndTheButtonsFollowTheRightEdge)
+TEST_F(Principal, NarrowingStaysNarrowTheButtonsFollowTheRightEdgeAndTheToolbarStaysWithItsIcons)
 {
     MainMDI v;
     v.resize(1024, 700);
@@ -55,12 +55,8 @@ TEST_F(Principal, NarrowingStaysNarrowAndTheButtonsFollowTheRightEdge)
         EXPECT_GT(bordeDerecho(fin, &v), ancho - 40) << ancho;
     }
     EXPECT_TRUE(v.lbVersion->text().startsWith(QStringLiteral("versión ")));
-}
 
-TEST_F(Principal, ToolbarCannotBeHiddenOrMoved)
-{
-    MainMDI v;
-    v.show();
+    // The toolbar cannot be hidden or moved.
     EXPECT_EQ(v.createPopupMenu(), nullptr);
     EXPECT_FALSE(v.TBar->isMovable());
     EXPECT_FALSE(v.TBar->isFloatable());
@@ -70,12 +66,8 @@ TEST_F(Principal, ToolbarCannotBeHiddenOrMoved)
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(v.TBar->isVisible());
-}
 
-TEST_F(Principal, HasTheProgramsIconAndFittingButtonIcons)
-{
-    MainMDI v;
-    EXPECT_FALSE(v.windowIcon().isNull());
+    // The program's icon, and buttons' icons that fit: none generic, no two alike.
     EXPECT_EQ(v.windowIcon().pixmap(32).toImage(), IconoPrograma().pixmap(32).toImage());
     const QImage generico = v.style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(32).toImage();
     std::vector<QImage> vistas;
@@ -92,7 +84,7 @@ TEST_F(Principal, HasTheProgramsIconAndFittingButtonIcons)
     EXPECT_GE(vistas.size(), 2u);
 }
 
-TEST_F(Principal, RemembersItsSizeAndPlace)
+TEST_F(Principal, RemembersItsSizeAndPlaceAndKeepsChildWindowsInsideTheArea)
 {
     Global::TwipsPorPixelX = Global::TwipsPorPixelY = 15;
     {
@@ -108,6 +100,18 @@ TEST_F(Principal, RemembersItsSizeAndPlace)
     EXPECT_EQ((*guardada)[3], 640 * 15);
     MainMDI otra;
     EXPECT_EQ(otra.size(), QSize(900, 640));
+
+    // A child window left where a bigger screen had it shows inside the area.
+    otra.show();
+    QApplication::processEvents();
+    auto* hijo = new QWidget;
+    hijo->setMinimumSize(300, 200);
+    QMdiSubWindow* sub = otra.area()->addSubWindow(hijo);
+    sub->setGeometry(750, 550, 400, 300);
+    sub->show();
+    QTest::qWait(50);
+    EXPECT_TRUE(otra.area()->viewport()->rect().contains(sub->geometry())) << sub->x() << ',' << sub->y();
+    EXPECT_GE(sub->width(), 300);
 }
 
 // The toolbar in its order; each browser button opens its one window, today's for the documents,
@@ -249,23 +253,6 @@ TEST_F(Principal, EndingAsksAboutUnsavedChangesAndKeepsThemWhenTold)
     // Each window was closed, so each kept its place for the next start.
     EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("BrowAlb")).has_value());
     EXPECT_TRUE(LeerPosicionVentana(QStringLiteral("MainMDI")).has_value());
-}
-
-TEST_F(Principal, AChildWindowShowsInsideTheArea)
-{
-    MainMDI v;
-    v.resize(800, 600);
-    v.show();
-    QApplication::processEvents();
-    auto* hijo = new QWidget;
-    hijo->setMinimumSize(300, 200);
-    QMdiSubWindow* sub = v.area()->addSubWindow(hijo);
-    sub->setGeometry(650, 450, 400, 300);  // as a bigger screen would have left it
-    sub->show();
-    QTest::qWait(50);
-    const QRect area = v.area()->viewport()->rect();
-    EXPECT_TRUE(area.contains(sub->geometry())) << sub->x() << ',' << sub->y();
-    EXPECT_GE(sub->width(), 300);
 }
 
 // In VERI*FACTU mode the window says, small, what the agency has not yet accepted and why;
