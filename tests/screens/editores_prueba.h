@@ -9,7 +9,7 @@
 #include "entorno.h"
 #include "formato.h"
 #include "global.h"
-#include "motormascaras.h"
+#include "impresion_prueba.h"
 #include "navegador.h"
 
 #include <QApplication>
@@ -42,29 +42,6 @@ struct NavegadorFalso : NavegadorDocumentos {
 // The editors' tests answer every message box with OK unless a test queues other answers.
 struct Mensajes : Contestador {
     Mensajes() : Contestador(QMessageBox::Ok) {}
-};
-
-// Records what a document prints.
-class MotorGrabado : public MotorMascaras {
-public:
-    explicit MotorGrabado(std::vector<QStringList>* salida) : m_salida(salida) {}
-    bool CargaMascaras(const QString& ruta, const QString&) override
-    {
-        m_actual << ruta;
-        return QFile::exists(ruta);
-    }
-    void Imprimir(qint16, int&, const ValoresMascara& valores) override
-    {
-        for (const ValorMascara& v : valores)
-            m_actual << v.valor.aTexto();
-    }
-    void ResetContador() override {}
-    void Cerrar() override { m_salida->push_back(m_actual); }
-    void AlSaltoPagina(std::function<void(bool&)>) override {}
-
-private:
-    std::vector<QStringList>* m_salida;
-    QStringList m_actual;
 };
 
 class EditorDePrueba : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "entorno.h"
 #include "formato.h"
 #include "global.h"
+#include "impresion_prueba.h"
 #include "navegador.h"
 
 #include <QAbstractButton>
@@ -31,6 +32,8 @@ protected:
         AplicacionDePrueba();
         base = std::make_unique<BaseDePrueba>();
         Global::DirectorioPrograma = base->dir();
+        for (const char* mascara : {"mskAlba.txt", "mskFact.txt"})
+            QFile::copy(QStringLiteral(QUENZA_DATA_DIR "/") + QLatin1String(mascara), base->dir() + QLatin1Char('/') + QLatin1String(mascara));
         Global::RutaBaseDatos = base->ruta;
         Global::BD = std::make_unique<BaseDatos>(base->ruta);
         ASSERT_TRUE(Global::BD->Abierta());

@@ -22,24 +22,6 @@ namespace {
 
 const QDate kDia(2024, 3, 15);
 
-// A recording engine: counts the runs and what was printed.
-class MotorContado : public MotorMascaras {
-public:
-    explicit MotorContado(int& runs) : m_runs(runs) {}
-    bool CargaMascaras(const QString&, const QString&) override
-    {
-        ++m_runs;
-        return true;
-    }
-    void Imprimir(qint16, int&, const ValoresMascara&) override {}
-    void ResetContador() override {}
-    void Cerrar() override {}
-    void AlSaltoPagina(std::function<void(bool&)>) override {}
-
-private:
-    int& m_runs;
-};
-
 class NavegadorAlbaranes : public PantallasDePrueba {
 protected:
     void SetUp() override
@@ -104,6 +86,10 @@ TEST_F(NavegadorAlbaranes, ListsTheNotesOfTheFilterWithTheirFormats)
     EXPECT_EQ(Navegadores::albaranes, b);
     EXPECT_EQ(b->lbFch->text(), QStringLiteral("(todas)"));
     EXPECT_EQ(b->lbCli->text(), QStringLiteral("(todos)"));
+    EXPECT_EQ(TextoFiltroFechas(kDia, std::nullopt), QStringLiteral("desde 15/03/2024"));
+    EXPECT_EQ(TextoFiltroFechas(std::nullopt, kDia), QStringLiteral("hasta 15/03/2024"));
+    EXPECT_EQ(TextoFiltroFechas(kDia, kDia.addDays(1)), QStringLiteral("desde 15/03/2024 hasta 16/03/2024"));
+    EXPECT_EQ(TextoFiltroCliente(ClienteFiltro{12, QStringLiteral("ANA")}), QStringLiteral("000012  ANA"));
     ASSERT_EQ(b->Grd->Rows(), 6);
     const QStringList primera = {"1", "15/03/2024", "1", "GARCIA LOPEZ", "2", "21,00", "", "Sí", ""};
     for (int c = 0; c < 9; ++c)
@@ -176,20 +162,6 @@ TEST_F(NavegadorAlbaranes, ALongListShowsItsFirstRowsAndReadsTheRestBehind)
     EXPECT_EQ(b->Grd->Rows(), (total + 1) / 2 + 1);
     for (int f = 1; f < b->Grd->Rows(); ++f)
         ASSERT_EQ(b->Grd->TextMatrix(f, 2), QStringLiteral("2")) << f;
-}
-
-TEST_F(NavegadorAlbaranes, FilterLabelsShowTheFilter)
-{
-    EXPECT_EQ(TextoFiltroFechas(kDia, std::nullopt), QStringLiteral("desde 15/03/2024"));
-    EXPECT_EQ(TextoFiltroFechas(std::nullopt, kDia), QStringLiteral("hasta 15/03/2024"));
-    EXPECT_EQ(TextoFiltroFechas(kDia, kDia), QStringLiteral("15/03/2024"));
-    EXPECT_EQ(TextoFiltroFechas(kDia, kDia.addDays(1)), QStringLiteral("desde 15/03/2024 hasta 16/03/2024"));
-    EXPECT_EQ(TextoFiltroCliente(ClienteFiltro{12, QStringLiteral("ANA")}), QStringLiteral("000012  ANA"));
-    Notas();
-    BrowAlb* b = Abrir(ClienteFiltro{1, QStringLiteral("GARCIA LOPEZ")}, kDia, kDia);
-    EXPECT_EQ(b->lbFch->text(), QStringLiteral("15/03/2024"));
-    EXPECT_EQ(b->lbCli->text(), QStringLiteral("000001  GARCIA LOPEZ"));
-    EXPECT_EQ(b->Grd->Rows(), 4);
 }
 
 // Each option of the dialog, accepted, gives the browser that filter.
@@ -510,6 +482,9 @@ TEST_F(NavegadorAlbaranes, BulkInvoicingMatchesTheBatch)
     m().ejecutarNativo(QStringLiteral("UPDATE AlbaranVentaCabecera SET sFac=NULL, Factura=NULL"));
 
     BrowAlb* b = Abrir(ClienteFiltro{1, QStringLiteral("GARCIA LOPEZ")}, kDia, kDia);
+    EXPECT_EQ(b->lbFch->text(), QStringLiteral("15/03/2024"));
+    EXPECT_EQ(b->lbCli->text(), QStringLiteral("000001  GARCIA LOPEZ"));
+    ASSERT_EQ(b->Grd->Rows(), 4);
     contestador->Hacer([&](QWidget* d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Generación de nuevas facturas"));
         EXPECT_TRUE(Hijo<QLabel>(d, "lbNumN")->isVisible());
@@ -583,13 +558,9 @@ TEST_F(NavegadorAlbaranes, BulkInvoicingTellsWhatWasNotInvoicedOrPrintedAndWhy)
 TEST_F(NavegadorAlbaranes, PrintingOneNoteAndTheListing)
 {
     Notas();
-    int runs = 0;
-    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<MotorContado>(runs); });
-    const DialogoCopias dialogo = FijarDialogoCopias([](QWidget*) { return std::optional<int>(2); });
-    std::vector<Listado> listados;
-    const EjecutorListado ejecutor = FijarEjecutorListado([&](Listado& l, QWidget*) { listados.push_back(l); });
-    const FuenteImpresoras fuente = FijarFuenteImpresoras([] { return ImpresorasSistema{{QStringLiteral("PDF")}, QStringLiteral("PDF")}; });
-    FijarImpresoraActual(QStringLiteral("PDF"));
+    ImpresionDePrueba impresion(2);
+    const int& runs = impresion.cargas;
+    const std::vector<Listado>& listados = impresion.listados;
 
     BrowAlb* b = Abrir(ClienteFiltro{1, QStringLiteral("GARCIA LOPEZ")}, kDia, std::nullopt);
     b->Grd->setRow(2);
@@ -622,12 +593,6 @@ TEST_F(NavegadorAlbaranes, PrintingOneNoteAndTheListing)
     b->mnImprUno->trigger();
     EXPECT_EQ(contestador->textos, QStringList({"El albarán 2 no está guardado. Actualice la lista."}));
     EXPECT_EQ(runs, 3);
-
-    FijarFabricaMotor(fabrica);
-    FijarDialogoCopias(dialogo);
-    FijarEjecutorListado(ejecutor);
-    FijarFuenteImpresoras(fuente);
-    FijarImpresoraActual(QString());
 }
 
 // Opening the same note twice brings its editor forward; one editor for a new note.

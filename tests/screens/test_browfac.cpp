@@ -211,22 +211,9 @@ TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)
 TEST_F(NavegadorFacturas, PrintingOneInvoiceAndTheListings)
 {
     Facturas();
-    int runs = 0;
-    struct Motor : MotorMascaras {
-        int& n;
-        explicit Motor(int& c) : n(c) {}
-        bool CargaMascaras(const QString&, const QString&) override { return ++n > 0; }
-        void Imprimir(qint16, int&, const ValoresMascara&) override {}
-        void ResetContador() override {}
-        void Cerrar() override {}
-        void AlSaltoPagina(std::function<void(bool&)>) override {}
-    };
-    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<Motor>(runs); });
-    const DialogoCopias dialogo = FijarDialogoCopias([](QWidget*) { return std::optional<int>(3); });
-    std::vector<Listado> listados;
-    const EjecutorListado ejecutor = FijarEjecutorListado([&](Listado& l, QWidget*) { listados.push_back(l); });
-    const FuenteImpresoras fuente = FijarFuenteImpresoras([] { return ImpresorasSistema{{QStringLiteral("PDF")}, QStringLiteral("PDF")}; });
-    FijarImpresoraActual(QStringLiteral("PDF"));
+    ImpresionDePrueba impresion(3);
+    const int& runs = impresion.cargas;
+    const std::vector<Listado>& listados = impresion.listados;
 
     BrowFac* b = Abrir(ClienteFiltro{1, QStringLiteral("GARCIA LOPEZ")}, QDate(2024, 3, 1), QDate(2024, 3, 31));
     SerieConFiltro(b, QStringLiteral("1"));
@@ -255,17 +242,12 @@ TEST_F(NavegadorFacturas, PrintingOneInvoiceAndTheListings)
     QTest::mouseClick(b->Imprim, Qt::LeftButton);
     ASSERT_EQ(listados.size(), 2u);
     EXPECT_EQ(listados[1].NombreArchivo, QStringLiteral("LstFactCli.rpt"));
-
-    FijarFabricaMotor(fabrica);
-    FijarDialogoCopias(dialogo);
-    FijarEjecutorListado(ejecutor);
-    FijarFuenteImpresoras(fuente);
-    FijarImpresoraActual(QString());
 }
 
 // The invoice of the current row opens once; a second Enter or double click brings it forward.
-// Every series numbers from 1: invoice 1 of series 2 is not series 1's invoice 1.
-TEST_F(NavegadorFacturas, EditorsAreKeptBySeriesAndNumber)
+// Every series numbers from 1: invoice 1 of series 2 is not series 1's invoice 1. One editor
+// opens for a new invoice, and the browser closes the editors it opened.
+TEST_F(NavegadorFacturas, OneEditorPerInvoiceKeptBySeriesAndNumberAndOneForANewInvoice)
 {
     Facturas();
     BrowFac* b = Abrir();
@@ -294,13 +276,8 @@ TEST_F(NavegadorFacturas, EditorsAreKeptBySeriesAndNumber)
     EXPECT_EQ(b->Hijo(1), segunda.data());
     b->FijarSerie(1);
     EXPECT_EQ(b->Hijo(1), nullptr);
-}
 
-TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
-{
-    Facturas();
-    BrowFac* b = Abrir();
-    SerieConFiltro(b, QStringLiteral("1"));
+    // One editor per invoice, and one for a new invoice.
     b->Grd->setCelda(2, 0);
     QTest::keyClick(b->Grd, Qt::Key_Return);
     QPointer<QWidget> abierta = b->Hijo(2);
@@ -333,11 +310,8 @@ TEST_F(NavegadorFacturas, OneEditorPerInvoiceAndOneForANewInvoice)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(abierta);
     EXPECT_FALSE(nueva);
+    EXPECT_FALSE(segunda);
 }
-
-}  // namespace
-
-namespace {
 
 // A custom button of the next message box, by its text.
 std::function<void(QWidget*)> Boton(const QString& texto)
@@ -405,10 +379,6 @@ TEST_F(NavegadorFacturas, AnIssuedInvoiceIsReadOnlyAndItsDeletionIsAnAnnulmentOr
     EXPECT_EQ(uno(QStringLiteral("select count(*) from RegistroFacturacion where Tipo='N'")), 1);
     EXPECT_EQ(uno(QStringLiteral("select Factura is null from AlbaranVentaCabecera where Numero=1")), 1);
 }
-
-}  // namespace
-
-namespace {
 
 // Borrar -> Rectificar on an issued invoice, by differences and by substitution: the rectifying
 // invoice opens in its own series naming the original, is typed and saved with its own record.

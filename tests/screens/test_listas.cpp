@@ -26,22 +26,11 @@ namespace {
 
 const QDate kDia(2024, 3, 15);
 
-class MotorMudo : public MotorMascaras {
-public:
-    bool CargaMascaras(const QString&, const QString&) override { return true; }
-    void Imprimir(qint16, int&, const ValoresMascara&) override {}
-    void ResetContador() override {}
-    void Cerrar() override {}
-    void AlSaltoPagina(std::function<void(bool&)>) override {}
-};
-
 class Listas : public PantallasDePrueba {
 protected:
     void SetUp() override
     {
         PantallasDePrueba::SetUp();
-        for (const char* mascara : {"mskAlba.txt", "mskFact.txt"})
-            QFile::copy(QStringLiteral(QUENZA_DATA_DIR "/") + QLatin1String(mascara), base->dir() + QLatin1Char('/') + QLatin1String(mascara));
         m().ejecutarNativo(QStringLiteral("DELETE FROM Cliente WHERE Codigo NOT IN (1, 2)"));
         cliente(1, QStringLiteral("GARCIA LOPEZ"));
         cliente(2, QStringLiteral("PANADERIA SOL"));
@@ -221,8 +210,7 @@ TEST_F(Listas, SeeingACustomersDocumentsFiltersAnOpenList)
 // A new note saved through "Imprimir" is from then on the editor of its number.
 TEST_F(Listas, ANewNotePrintedFromItsEditorBecomesThatNotesEditor)
 {
-    const DialogoCopias copias = FijarDialogoCopias([](QWidget*) { return std::optional<int>(1); });
-    const FabricaMotor fabrica = FijarFabricaMotor([] { return std::make_unique<MotorMudo>(); });
+    ImpresionDePrueba impresion;
     BrowAlb* b = BrowAlb::Abrir(std::nullopt, std::nullopt, std::nullopt);
     QTest::mouseClick(b->Nuevo, Qt::LeftButton);
     auto* nota = qobject_cast<UnAlbaran*>(b->Hijo(0));
@@ -242,8 +230,6 @@ TEST_F(Listas, ANewNotePrintedFromItsEditorBecomesThatNotesEditor)
     QTest::mouseClick(b->Nuevo, Qt::LeftButton);
     EXPECT_NE(b->Hijo(0), nullptr);
     EXPECT_NE(b->Hijo(0), nota);
-    FijarDialogoCopias(copias);
-    FijarFabricaMotor(fabrica);
 }
 
 // Another station stored the note's number first: the note takes the next one and says so.

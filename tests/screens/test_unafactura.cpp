@@ -154,9 +154,8 @@ TEST_F(UnaFacturaTest, VatTypedTakesTheSurchargeOfItsDepartmentAndDescriptionRes
 // stored one whose number the next invoice does not take again.
 TEST_F(UnaFacturaTest, EmptiedFieldsLeaveNothingBehindAndPrintingSavesFirst)
 {
-    std::vector<QStringList> impresos;
-    const DialogoCopias dialogo = FijarDialogoCopias([](QWidget*) { return std::optional<int>(1); });
-    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<MotorGrabado>(&impresos); });
+    ImpresionDePrueba impresion;
+    const std::vector<QStringList>& impresos = impresion.impresos;
     QPointer<UnaFactura> w = UnaFactura::Editar(std::nullopt);
     ASSERT_TRUE(w);
     const qint32 nf = *w->Documento().Numero;
@@ -205,8 +204,6 @@ TEST_F(UnaFacturaTest, EmptiedFieldsLeaveNothingBehindAndPrintingSavesFirst)
     Factura siguiente(*Global::BD);
     ASSERT_TRUE(siguiente.WhoAmI());
     EXPECT_EQ(*siguiente.Numero, nf + 1);
-    FijarDialogoCopias(dialogo);
-    FijarFabricaMotor(fabrica);
 }
 
 // Settling records what the customer owes (surcharge and packaging included) and the list then
@@ -250,9 +247,8 @@ TEST_F(UnaFacturaTest, SettlingWithSurchargeAndPackagingSettlesInTheList)
 // figures to the cent.
 TEST_F(UnaFacturaTest, EditorPrintAndListAgreeOnGeneratedInvoices)
 {
-    std::vector<QStringList> impresos;
-    const DialogoCopias dialogo = FijarDialogoCopias([](QWidget*) { return std::optional<int>(1); });
-    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<MotorGrabado>(&impresos); });
+    ImpresionDePrueba impresion;
+    const std::vector<QStringList>& impresos = impresion.impresos;
     QRandomGenerator azar(1507);
     const float ivas[] = {21, 10, 4, 0, 7};
     for (int n = 0; n < 24; ++n) {
@@ -307,8 +303,6 @@ TEST_F(UnaFacturaTest, EditorPrintAndListAgreeOnGeneratedInvoices)
         pulsar(w, "Cancelar");
         asentar();
     }
-    FijarDialogoCopias(dialogo);
-    FijarFabricaMotor(fabrica);
 }
 
 }  // namespace

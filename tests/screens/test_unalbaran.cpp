@@ -240,7 +240,7 @@ TEST_F(UnAlbaranTest, NoteProposedFromATicketWithAVoidIsSavedAndMarked)
 }
 
 // 10 % off 21,55 is 2,155: the editor takes 2,16 off, as the note and the list of notes do.
-TEST_F(UnAlbaranTest, TotalsRoundAHalfCentOfDiscountUpAsTheListDoes)
+TEST_F(UnAlbaranTest, TotalsRoundAHalfCentOfDiscountUpAsTheListDoesAndKeepTheirBoxes)
 {
     cliente(9014, QStringLiteral("BAR DIEZ PRUEBA"), false, 10);
     Albaran a(*Global::BD);
@@ -264,22 +264,18 @@ TEST_F(UnAlbaranTest, TotalsRoundAHalfCentOfDiscountUpAsTheListDoes)
     EXPECT_EQ(Formato(filas[0].Importe / 100, QStringLiteral("##,##0.00;-##,##0.00;#")), QStringLiteral("19,39"));
     w->close();
     asentar();
-}
 
-// The totals' boxes keep their size while the figures change, so that a key repaints the boxes
-// and not the window laid out again; a figure wider than a box widens it and shows whole.
-TEST_F(UnAlbaranTest, TotalsKeepTheirBoxesAndShowAWideFigureWhole)
-{
+    // The totals' boxes keep their size while the figures change, so that a key repaints the
+    // boxes and not the window laid out again; a figure wider than a box widens it, whole.
     articulo(990021, QStringLiteral("JAMON ENTERO"), 2, 7, 9999999);  // 99.999,99 a unit
-    Albaran a(*Global::BD);
-    ASSERT_TRUE(a.WhoAmI());
-    ASSERT_TRUE(a.SetCliente(9012));
-    LineaAlbaran* l = a.NuevaLinea();
+    Albaran jamon(*Global::BD);
+    ASSERT_TRUE(jamon.WhoAmI());
+    ASSERT_TRUE(jamon.SetCliente(9012));
+    LineaAlbaran* l = jamon.NuevaLinea();
     ASSERT_TRUE(l->SetCodigo(990021));
     l->FijarCantidad(15);
-    ASSERT_TRUE(a.Update());
-    NavegadorFalso navegador;
-    QPointer<UnAlbaran> w = UnAlbaran::Editar(*a.Numero, &navegador);
+    ASSERT_TRUE(jamon.Update());
+    w = UnAlbaran::Editar(*jamon.Numero, &navegador);
     ASSERT_TRUE(w);
     QApplication::processEvents();
     for (const char* nombre : {"lbBase", "lbEnva", "lbDcto", "lbTotal"}) {
@@ -528,10 +524,8 @@ TEST_F(UnAlbaranTest, CellsRefuseWhatTheNoteCannotHoldTypedOrPasted)
 
 TEST_F(UnAlbaranTest, PrintingSavesFirstAndPrintsEachCopy)
 {
-    std::vector<QStringList> impresos;
-    std::optional<int> copias;
-    const DialogoCopias dialogo = FijarDialogoCopias([&](QWidget*) { return copias; });
-    const FabricaMotor fabrica = FijarFabricaMotor([&] { return std::make_unique<MotorGrabado>(&impresos); });
+    ImpresionDePrueba impresion(std::nullopt);
+    const std::vector<QStringList>& impresos = impresion.impresos;
     QPointer<UnAlbaran> w = UnAlbaran::Editar(std::nullopt);
     ASSERT_TRUE(w);
     const qint32 numero = *w->Documento().Numero;
@@ -547,7 +541,7 @@ TEST_F(UnAlbaranTest, PrintingSavesFirstAndPrintsEachCopy)
     EXPECT_TRUE(impresos.empty());
     EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Numero=%1").arg(numero)), 0);
 
-    copias = 2;
+    impresion.copias = 2;
     pulsar(w, "Imprim");
     ASSERT_EQ(impresos.size(), 2u);
     EXPECT_TRUE(impresos[0].value(0).endsWith(QStringLiteral("/mskAlba.txt")));
@@ -563,8 +557,6 @@ TEST_F(UnAlbaranTest, PrintingSavesFirstAndPrintsEachCopy)
     asentar();
     EXPECT_FALSE(w);
     EXPECT_EQ(uno(QStringLiteral("select Cantidad from AlbaranVentaDetalle where Numero=%1").arg(numero)), 6);
-    FijarDialogoCopias(dialogo);
-    FijarFabricaMotor(fabrica);
 }
 
 TEST_F(UnAlbaranTest, ResizingKeepsPanelsAtTheEdgesAndWholeRows)
