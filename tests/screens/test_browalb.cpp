@@ -238,7 +238,8 @@ TEST_F(NavegadorAlbaranes, FilterDialogRoundTrip)
     EXPECT_EQ(b->Grd->TextMatrix(1, 0), QStringLiteral("4"));
 }
 
-TEST_F(NavegadorAlbaranes, ContextMenuFollowsTheNote)
+// The context menu follows the note; deleting one note asks, and an invoiced one says why it stays.
+TEST_F(NavegadorAlbaranes, ContextMenuFollowsTheNoteAndDeletingOneNote)
 {
     Notas();
     albaran(5, 2, kDia, 0, Valor(3));
@@ -261,13 +262,7 @@ TEST_F(NavegadorAlbaranes, ContextMenuFollowsTheNote)
     EXPECT_TRUE(b->MnDeshacer->isVisible());
     EXPECT_TRUE(b->mnImprUno->isEnabled());
     menu->close();
-}
 
-TEST_F(NavegadorAlbaranes, DeletingOneNote)
-{
-    Notas();
-    albaran(5, 2, kDia, 0, Valor(3));
-    BrowAlb* b = Abrir();
     // Cancel keeps it; OK deletes it; an invoiced note says why it stays. With Ctrl or Alt the
     // letters are no commands.
     contestador->Cancelar();

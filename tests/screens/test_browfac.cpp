@@ -92,7 +92,7 @@ protected:
     }
 };
 
-TEST_F(NavegadorFacturas, ListsOneSeriesWithWhatTheCustomerOwes)
+TEST_F(NavegadorFacturas, ListsOneSeriesWithWhatTheCustomerOwesAndSettlingListsItAsSettled)
 {
     Facturas();
     BrowFac* b = Abrir();
@@ -116,6 +116,28 @@ TEST_F(NavegadorFacturas, ListsOneSeriesWithWhatTheCustomerOwes)
     SerieConFiltro(b, QStringLiteral("2"));
     EXPECT_EQ(Numeros(b), QStringList({"1"}));
     EXPECT_EQ(b->Grd->TextMatrix(1, 7), QStringLiteral("5,00"));
+
+    // Settling with surcharge and crates lists the invoice as settled.
+    SerieConFiltro(b, QStringLiteral("1"));
+    const auto estados = [&](bool pendientes, bool liquidadas) {
+        if (b->chkPendi->isChecked() != pendientes)
+            QTest::mouseClick(b->chkPendi, Qt::LeftButton, {}, QPoint(6, b->chkPendi->height() / 2));
+        if (b->chkLiqui->isChecked() != liquidadas)
+            QTest::mouseClick(b->chkLiqui, Qt::LeftButton, {}, QPoint(6, b->chkLiqui->height() / 2));
+        return Numeros(b);
+    };
+    EXPECT_EQ(estados(true, true), QStringList({"1", "2"}));
+    EXPECT_EQ(estados(false, false), QStringList({"1", "2"}));
+    EXPECT_EQ(estados(true, false), QStringList({"1", "2"}));
+    EXPECT_EQ(b->EstadoFiltro(), std::optional<bool>(true));
+
+    b->Grd->setRow(2);
+    b->MnLiquidar->trigger();
+    EXPECT_TRUE(contestador->textos.isEmpty());  // no question asked
+    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=1 and Numero=2")), 184.9);
+    EXPECT_EQ(Numeros(b), QStringList({"1"}));
+    EXPECT_EQ(estados(false, true), QStringList({"2"}));
+    EXPECT_EQ(b->Grd->TextMatrix(1, 7), QStringLiteral("184,90"));
 }
 
 // A long series shows its first page at once and reads the rest behind it; the payment state
@@ -148,32 +170,6 @@ TEST_F(NavegadorFacturas, ALongSeriesShowsItsFirstRowsAndReadsTheRestBehind)
     ASSERT_EQ(b->Grd->Rows(), total - total / 5 + 1);
     for (int f = 1; f < b->Grd->Rows(); ++f)
         ASSERT_NE(b->Grd->TextMatrix(f, 0).toInt() % 5, 0) << f;
-}
-
-TEST_F(NavegadorFacturas, SettlingWithSurchargeAndCratesListsAsSettled)
-{
-    Facturas();
-    BrowFac* b = Abrir();
-    SerieConFiltro(b, QStringLiteral("1"));
-    const auto estados = [&](bool pendientes, bool liquidadas) {
-        if (b->chkPendi->isChecked() != pendientes)
-            QTest::mouseClick(b->chkPendi, Qt::LeftButton, {}, QPoint(6, b->chkPendi->height() / 2));
-        if (b->chkLiqui->isChecked() != liquidadas)
-            QTest::mouseClick(b->chkLiqui, Qt::LeftButton, {}, QPoint(6, b->chkLiqui->height() / 2));
-        return Numeros(b);
-    };
-    EXPECT_EQ(estados(true, true), QStringList({"1", "2"}));
-    EXPECT_EQ(estados(false, false), QStringList({"1", "2"}));
-    EXPECT_EQ(estados(true, false), QStringList({"1", "2"}));
-    EXPECT_EQ(b->EstadoFiltro(), std::optional<bool>(true));
-
-    b->Grd->setRow(2);
-    b->MnLiquidar->trigger();
-    EXPECT_TRUE(contestador->textos.isEmpty());  // no question asked
-    EXPECT_DOUBLE_EQ(numero(QStringLiteral("select Pagado from FacturaVentaCabecera where Serie=1 and Numero=2")), 184.9);
-    EXPECT_EQ(Numeros(b), QStringList({"1"}));
-    EXPECT_EQ(estados(false, true), QStringList({"2"}));
-    EXPECT_EQ(b->Grd->TextMatrix(1, 7), QStringLiteral("184,90"));
 }
 
 TEST_F(NavegadorFacturas, DeletingAnInvoiceReleasesItsNotes)

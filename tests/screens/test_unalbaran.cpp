@@ -129,25 +129,6 @@ TEST_F(UnAlbaranTest, NoteTypedFromTheKeyboardIsStoredWithItsLinesAndAmounts)
     EXPECT_EQ(vendido(990001), 0);
 }
 
-TEST_F(UnAlbaranTest, NameTypedInTheDescriptionCompletesToACatalogueArticle)
-{
-    QPointer<UnAlbaran> w = UnAlbaran::Editar(std::nullopt);
-    ASSERT_TRUE(w);
-    grd(w)->setCelda(1, 3);
-    ASSERT_EQ(foco(), ed(w));
-    teclas(QStringLiteral("zanahoria p"));
-    EXPECT_EQ(ed(w)->text(), QStringLiteral("ZANAHORIA PRUEBA"));
-    EXPECT_EQ(ed(w)->selectedText(), QStringLiteral("RUEBA"));
-    EXPECT_EQ(hijo<QLabel>(w, "lbAux")->text(), QStringLiteral("990001"));
-    EXPECT_EQ(celda(w, 1, 2), QStringLiteral("990001"));
-    EXPECT_EQ(celda(w, 1, 5), QStringLiteral("8,99"));
-    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
-    EXPECT_EQ(grd(w)->Rows(), 3);  // the line and a new entry row
-    EXPECT_TRUE(w->Cambios());
-    intro();
-    EXPECT_EQ(grd(w)->Col(), 4);
-}
-
 // A code is what was typed: one the catalogue lacks never becomes the article of its prefix.
 TEST_F(UnAlbaranTest, AnUnknownCodeIsSaidAndLeavesTheLineAsItWas)
 {
@@ -489,10 +470,25 @@ TEST_F(UnAlbaranTest, GridRowsFollowTheLinesAndComments)
     EXPECT_EQ(vendido(990002), 3);
 }
 
-TEST_F(UnAlbaranTest, CellsRefuseWhatTheNoteCannotHoldTypedOrPasted)
+TEST_F(UnAlbaranTest, ANameCompletesToAnArticleAndCellsRefuseWhatTheNoteCannotHold)
 {
     QPointer<UnAlbaran> w = UnAlbaran::Editar(std::nullopt);
     ASSERT_TRUE(w);
+    // A name typed in the description completes to a catalogue article.
+    grd(w)->setCelda(1, 3);
+    ASSERT_EQ(foco(), ed(w));
+    teclas(QStringLiteral("zanahoria p"));
+    EXPECT_EQ(ed(w)->text(), QStringLiteral("ZANAHORIA PRUEBA"));
+    EXPECT_EQ(ed(w)->selectedText(), QStringLiteral("RUEBA"));
+    EXPECT_EQ(hijo<QLabel>(w, "lbAux")->text(), QStringLiteral("990001"));
+    EXPECT_EQ(celda(w, 1, 2), QStringLiteral("990001"));
+    EXPECT_EQ(celda(w, 1, 5), QStringLiteral("8,99"));
+    EXPECT_EQ(w->Documento().Linea(1)->Codigo(), 990001);
+    EXPECT_EQ(grd(w)->Rows(), 3);  // the line and a new entry row
+    EXPECT_TRUE(w->Cambios());
+    intro();
+    EXPECT_EQ(grd(w)->Col(), 4);
+
     Mensajes mensajes;
     grd(w)->setCelda(1, 2);
     teclas(QStringLiteral("99x0001"));  // letters never reach a code
