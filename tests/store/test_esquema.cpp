@@ -253,6 +253,56 @@ TEST(Esquema, RelationsProtectDocumentsAndCustomers)
 
 namespace {
 
+// The benchmarks' generator makes exactly the rows asked on either engine, none for a count of
+// 0, so that both engines' batches start from the same data.
+class Volumen : public ::testing::TestWithParam<kv740::Volumen> {};
+
+TEST_P(Volumen, GeneratesExactlyTheRowsAsked)
+{
+    const kv740::Volumen v = GetParam();
+    BaseDePrueba base;
+    BaseDatos bd(base.ruta);
+    bd.CrearTablasNuevas();
+    motor::BaseDeDatos& m = *bd.Motor();
+    auto filas = [&](const QString& tabla) { return m.valorUnico(QStringLiteral("SELECT count(*) FROM ") + tabla).aEntero(); };
+    // The generator replaces the articles of section 1 and adds to everything else.
+    const QString articulos = QStringLiteral("PLUSES WHERE SECCION = 1");
+    auto antes = [&](const QString& tabla) { return tabla == articulos ? 0 : filas(tabla); };
+    const QStringList tablas{articulos, QStringLiteral("Cliente"), QStringLiteral("AlbaranVentaCabecera"),
+                             QStringLiteral("AlbaranVentaDetalle"), QStringLiteral("FacturaVentaCabecera"),
+                             QStringLiteral("FacturaVentaDetalle"), QStringLiteral("Transacs")};
+    std::vector<qint64> habia;
+    for (const QString& t : tablas)
+        habia.push_back(antes(t));
+    kv740::GenerarVolumen(m, v);
+    const std::vector<qint64> esperadas{v.articulos,
+                                        v.clientes,
+                                        v.albaranes,
+                                        static_cast<qint64>(v.albaranes) * v.lineasPorAlbaran,
+                                        v.facturas,
+                                        4LL * v.facturas,
+                                        v.tickets};
+    for (size_t i = 0; i < tablas.size(); ++i)
+        EXPECT_EQ(filas(tablas[i]) - habia[i], esperadas[i]) << qPrintable(tablas[i]);
+}
+
+kv740::Volumen Pedido(int clientes, int articulos, int albaranes, int lineas, int facturas, int tickets)
+{
+    kv740::Volumen v;
+    v.clientes = clientes;
+    v.articulos = articulos;
+    v.albaranes = albaranes;
+    v.lineasPorAlbaran = lineas;
+    v.facturas = facturas;
+    v.tickets = tickets;
+    v.dias = 30;
+    return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Generador, Volumen,
+                         ::testing::Values(Pedido(10, 50, 40, 3, 5, 20), Pedido(10, 50, 40, 3, 0, 0), Pedido(10, 50, 0, 0, 0, 0),
+                                           Pedido(10, 50, 40, 0, 0, 0)));
+
 // A shop's SQLite database copied to the server: the same rows and the same totals, the file
 // untouched, and a second copy onto what is no longer empty refused.
 TEST(CopiaAServidor, CopiesEveryRowAndTheSameTotalsAndLeavesTheFileAlone)

@@ -471,9 +471,11 @@ void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
         t.commit();
         return;
     }
+    // Each counting sequence's first row carries the bound too: a count of 0 makes no rows, as
+    // generate_series does on the server.
     bd.ejecutarNativo(QStringLiteral("DELETE FROM PLUSES WHERE SECCION = 1"));
     bd.ejecutarNativo(QStringLiteral(
-                          "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
+                          "WITH RECURSIVE s(i) AS (SELECT 1 WHERE 1 <= ?1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
                           "INSERT INTO PLUSES (SECCION, CODPLU, NOMPLU, CADA, DEPTO, PRECIO_01, PRECIO_02, PRECIO_03, PRECIO_11, "
                           "PRECIO_12, PRECIO_13, PRECIO_21, PRECIO_22, PRECIO_23, SALIDA, ENVASE) "
                           "SELECT 1, i, 'ARTICULO ' || printf('%06d', (i * 7919) % ?1), i % 3, 1 + i % 9, 100 + i % 2000, "
@@ -481,32 +483,32 @@ void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
                           "90 + i % 2000, 90 + i % 2000, 0, 0 FROM s"),
                       {n(v.articulos)});
     bd.ejecutarNativo(QStringLiteral(
-                          "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
+                          "WITH RECURSIVE s(i) AS (SELECT 1 WHERE 1 <= ?1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
                           "INSERT INTO Cliente (Codigo, NIF, Nombre, Direccion1, CodPostal, Poblacion, Provincia, UsaREq, DiaPago, "
                           "Descuento, Observaciones) SELECT i, printf('%08d', i) || substr('TRWAGMYFPDXBNJZSQVHLCKE', i % 23 + 1, 1), 'CLIENTE ' || printf('%06d', (i * 7907) % ?1), "
                           "'C/ MAYOR ' || i, '46001', 'VALENCIA', 'VALENCIA', i % 4 = 0, 1 + i % 28, (i % 3) * 2.5, '' FROM s"),
                       {n(v.clientes)});
     const qint64 seed = static_cast<qint64>(semilla % 1000);
     bd.ejecutarNativo(QStringLiteral(
-                          "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
+                          "WITH RECURSIVE s(i) AS (SELECT 1 WHERE 1 <= ?1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
                           "INSERT INTO AlbaranVentaCabecera (Numero, Fecha, Cliente, sFac, Factura, Pagado, DesctoPP, Observaciones, onLine) "
                           "SELECT i, date(?2, '-' || ((i * 31 + ?5) % ?3) || ' days'), 1 + (i * 37) % ?4, 0, NULL, 0, 0, '', 0 FROM s"),
                       {n(v.albaranes), v.hasta.toString(Qt::ISODate), n(v.dias), n(v.clientes), Valor(seed)});
     bd.ejecutarNativo(QStringLiteral(
-                          "WITH RECURSIVE s(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM s WHERE i < ?1 * ?2 - 1) "
+                          "WITH RECURSIVE s(i) AS (SELECT 0 WHERE 0 <= ?1 * ?2 - 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1 * ?2 - 1) "
                           "INSERT INTO AlbaranVentaDetalle (Numero, Linea, Articulo, Departamento, Precio, Descuento, Cada, Cantidad, "
                           "CanStock, Bultos, Envase, Comentario) SELECT 1 + i / ?2, 1 + i % ?2, 1 + (i * 13) % ?3, 1 + i % 9, "
                           "100 + i % 2000, 0, i % 3, 1 + (i * 17) % 3000, 0, 0, 0, NULL FROM s"),
                       {n(v.albaranes), n(v.lineasPorAlbaran), n(v.articulos)});
     // Invoices in series 1, each of one customer with two rates; their notes point at them.
     bd.ejecutarNativo(QStringLiteral(
-                          "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
+                          "WITH RECURSIVE s(i) AS (SELECT 1 WHERE 1 <= ?1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1) "
                           "INSERT INTO FacturaVentaCabecera (Serie, Numero, Fecha, Cliente, Albaran, Pagado, ImporteEnvases, DesctoPP, "
                           "Descuento, Observaciones) SELECT 1, i, date(?2, '-' || ((i * 29) % ?3) || ' days'), 1 + (i * 37) % ?4, "
                           "NULL, CASE WHEN i % 3 = 0 THEN 0 ELSE 100 END, 0, 0, 0, '' FROM s"),
                       {n(v.facturas), v.hasta.toString(Qt::ISODate), n(v.dias), n(v.clientes)});
     bd.ejecutarNativo(QStringLiteral(
-                          "WITH RECURSIVE s(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM s WHERE i < ?1 * 4 - 1) "
+                          "WITH RECURSIVE s(i) AS (SELECT 0 WHERE 0 <= ?1 * 4 - 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1 * 4 - 1) "
                           "INSERT INTO FacturaVentaDetalle (Serie, Numero, Linea, Concepto, Referencia, Descripcion, Cantidad, Precio, "
                           "Unidad, Importe, Descuento, pIVA, pREq, Bultos, Envase, Comentario) SELECT 1, 1 + i / 4, 1 + i % 4, '', "
                           "1 + i % 500, 'ARTICULO', 1.5, 10.01, 0, 15.02, 0, CASE WHEN i % 2 = 0 THEN 10 ELSE 21 END, "
@@ -516,7 +518,7 @@ void GenerarVolumen(motor::BaseDeDatos& bd, const Volumen& v, quint32 semilla)
                       {n(v.facturas), n(v.facturas * 2)});
     if (v.tickets > 0) {
         bd.ejecutarNativo(QStringLiteral(
-                              "WITH RECURSIVE s(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM s WHERE i < ?1 - 1) "
+                              "WITH RECURSIVE s(i) AS (SELECT 0 WHERE 0 <= ?1 - 1 UNION ALL SELECT i + 1 FROM s WHERE i < ?1 - 1) "
                               "INSERT INTO Transacs (docID, tagID, numTK, balan, opera, fecha, tipoT, impor, linea, cdPLU, canti, preci) "
                               "SELECT 1 + i / 5, 0, 1 + i / 5, 1, 1, datetime(?2, '-' || ((i / 5) % ?3) || ' days'), "
                               "CASE i % 5 WHEN 4 THEN 15 ELSE 1 END, 1000, 1 + i % 5, 1 + i % 40, 500, 1000 FROM s"),
