@@ -88,18 +88,27 @@ bool Albaran::SinCambiosAjenos()
         motor::Recordset cabecera, detalle;
         m_bd.ConsultaCabzAlbaran(*m_numeroCargado, cabecera);
         if (cabecera.eof())
-            return Fallo(QStringLiteral("El albarán %1 ya no está guardado: otro puesto lo ha borrado. "
-                                        "Sus cambios no se han guardado.")
-                             .arg(*m_numeroCargado));
+            return SinCambiosAjenos(std::nullopt);
         m_bd.ConsultaDetaAlbaran(*m_numeroCargado, detalle);
-        if (HuellaDocumento(cabecera, detalle) != m_huella)
-            return Fallo(QStringLiteral("Otro puesto ha cambiado el albarán %1 después de que usted lo abriera; "
-                                        "sus cambios no se han guardado para no borrar los del otro puesto. "
-                                        "Vuelva a abrir el albarán y repita los cambios.")
-                             .arg(*m_numeroCargado));
+        return SinCambiosAjenos(HuellaDocumento(cabecera, detalle));
     } catch (const motor::Error& e) {
         return Fallo(motor::TextoParaUsuario(e));
     }
+}
+
+bool Albaran::SinCambiosAjenos(const std::optional<QByteArray>& guardada)
+{
+    if (!m_numeroCargado)
+        return true;
+    if (!guardada)
+        return Fallo(QStringLiteral("El albarán %1 ya no está guardado: otro puesto lo ha borrado. "
+                                    "Sus cambios no se han guardado.")
+                         .arg(*m_numeroCargado));
+    if (*guardada != m_huella)
+        return Fallo(QStringLiteral("Otro puesto ha cambiado el albarán %1 después de que usted lo abriera; "
+                                    "sus cambios no se han guardado para no borrar los del otro puesto. "
+                                    "Vuelva a abrir el albarán y repita los cambios.")
+                         .arg(*m_numeroCargado));
     return true;
 }
 

@@ -63,6 +63,9 @@ public:
     // The stored note is still what was loaded: not deleted, billed, paid or edited elsewhere.
     // False with UltimoError() set otherwise. Call it inside the transaction that relies on it.
     bool SinCambiosAjenos();
+    // The same against the stored note's digest read with others at once (HuellaDocumento);
+    // nothing when the note is no longer stored.
+    bool SinCambiosAjenos(const std::optional<QByteArray>& guardada);
 
     // The scale ticket this new note is made from and its mark when the note was proposed:
     // Update marks the ticket in the same transaction that stores the note, and refuses when

@@ -6,13 +6,53 @@
 #include "factura.h"
 #include "formato.h"
 #include "global.h"
+#include "huella.h"
 #include "motor.h"
 #include "utilidades.h"
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 namespace {
+
+// The stored digest of each note, as Albaran::SinCambiosAjenos reads it one note at a time, read
+// a few hundred notes a statement. A note no longer stored has none.
+std::unordered_map<qint32, QByteArray> HuellasGuardadas(BaseDatos& bd, const std::vector<qint32>& numeros)
+{
+    std::unordered_map<qint32, QByteArray> huellas;
+    constexpr size_t kPorLectura = 500;
+    for (size_t desde = 0; desde < numeros.size(); desde += kPorLectura) {
+        const std::vector<qint32> parte(numeros.begin() + static_cast<std::ptrdiff_t>(desde),
+                                        numeros.begin() + static_cast<std::ptrdiff_t>(std::min(numeros.size(), desde + kPorLectura)));
+        motor::Recordset cabeceras, lineas;
+        if (!bd.ConsultaAlbaranes(parte, cabeceras, lineas))
+            return huellas;
+        QStringList campos;
+        int cNumero = -1;
+        for (int i = 0; i < lineas.numCampos(); ++i) {
+            campos << lineas.nombreCampo(i);
+            if (campos.last().compare(QLatin1String("Numero"), Qt::CaseInsensitive) == 0)
+                cNumero = i;
+        }
+        std::unordered_map<qint32, std::vector<std::vector<Valor>>> porNota;
+        for (; cNumero >= 0 && !lineas.eof(); lineas.moveNext()) {
+            std::vector<Valor> fila;
+            fila.reserve(static_cast<size_t>(lineas.numCampos()));
+            for (int i = 0; i < lineas.numCampos(); ++i)
+                fila.push_back(lineas.campo(i));
+            porNota[CampoALargo(fila[static_cast<size_t>(cNumero)])].push_back(std::move(fila));
+        }
+        for (; !cabeceras.eof(); cabeceras.moveNext()) {
+            std::vector<Valor> fila;
+            for (int i = 0; i < cabeceras.numCampos(); ++i)
+                fila.push_back(cabeceras.campo(i));
+            const qint32 numero = CampoALargo(cabeceras[QStringLiteral("Numero")]);
+            huellas[numero] = HuellaDocumento(fila, campos, porNota[numero]);
+        }
+    }
+    return huellas;
+}
 
 qint16 Cuenta(size_t n) { return static_cast<qint16>(std::min<size_t>(n, std::numeric_limits<qint16>::max())); }
 
@@ -272,6 +312,19 @@ void Albaranes::Facturar()
     emit AntesDeFacturar(cuenta, serie, fecha, detalle, unaPorAlbaran, imprimir, cancelar);
     if (cancelar)
         return;
+    // The catalogue is read once for the run, not once per line of every note and invoice.
+    struct Olvido {
+        BaseDatos& bd;
+        ~Olvido() { bd.OlvidarArticulos(); }
+    } olvido{m_bd};
+    try {
+        std::vector<qint32> numeros;
+        for (const FilaAlbaran& f : filas)
+            numeros.push_back(f.Numero);
+        m_bd.RecordarArticulos(numeros);
+    } catch (const motor::Error&) {
+        // Each article is then read when it is needed, which reports any fault.
+    }
 
     qint16 facturas = 0, facturados = 0, noFacturados = 0;
     // The invoice in progress collects its notes in memory (the per-note "invoiced" event is
@@ -320,10 +373,19 @@ void Albaranes::Facturar()
         // lines again: that is done before taking the write lock, and done again under it only
         // when something was committed in between, so that other stations do not wait on
         // thousands of reads.
+        auto numerosDe = [](const std::vector<Albaran*>& vigentes) {
+            std::vector<qint32> numeros;
+            numeros.reserve(vigentes.size());
+            for (const Albaran* a : vigentes)
+                numeros.push_back(*a->Numero);
+            return numeros;
+        };
         auto quitarCambiadas = [&](std::vector<Albaran*>& vigentes) {
+            const std::unordered_map<qint32, QByteArray> huellas = HuellasGuardadas(m_bd, numerosDe(vigentes));
             std::vector<Albaran*> siguen;
             for (Albaran* a : vigentes) {
-                if (a->SinCambiosAjenos()) {
+                const auto h = huellas.find(*a->Numero);
+                if (a->SinCambiosAjenos(h == huellas.end() ? std::nullopt : std::optional<QByteArray>(h->second))) {
                     siguen.push_back(a);
                 } else {
                     ++quitadas;
@@ -343,19 +405,22 @@ void Albaranes::Facturar()
         for (const std::unique_ptr<Albaran>& a : notas)
             vigentes.push_back(a.get());
         try {
+            // On the server every other station's commit moves the mark: there the notes' own
+            // row versions, taken before they are checked, tell whether they moved since.
             const auto leido = marca();
+            const std::vector<qint32> leidas = numerosDe(vigentes);
+            const std::optional<QByteArray> version = m_bd.VersionAlbaranes(leidas);
             if (quitarCambiadas(vigentes) && !vigentes.empty())
                 rehacer(vigentes);
             motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
-            if (marca() != leido && quitarCambiadas(vigentes) && !vigentes.empty())
+            const bool movidas = version ? m_bd.VersionAlbaranes(leidas) != version : marca() != leido;
+            if (movidas && quitarCambiadas(vigentes) && !vigentes.empty())
                 rehacer(vigentes);
             if (!vigentes.empty()) {
                 if (!factura->Update())
                     throw motor::Error(motor::ErrGeneral, 0, factura->UltimoError());
-                for (const Albaran* a : vigentes)
-                    if (!m_bd.EnlazarAlbaranPendiente(*a->Numero, serie, *factura->Numero))
-                        throw motor::Error(motor::ErrGeneral, 0,
-                                           QStringLiteral("El albarán %1 ya no está pendiente de facturar.").arg(*a->Numero));
+                if (const std::optional<qint32> fuera = m_bd.EnlazarAlbaranesPendientes(numerosDe(vigentes), serie, *factura->Numero))
+                    throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("El albarán %1 ya no está pendiente de facturar.").arg(*fuera));
                 t.commit();
                 guardada = true;
                 Sumar(facturas);

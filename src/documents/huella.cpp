@@ -26,13 +26,8 @@ void SumarFilas(QCryptographicHash& huella, motor::Recordset& rs, bool conNumero
     rs.moveFirst();
 }
 
-}  // namespace
-
-QByteArray HuellaDocumento(motor::Recordset& cabecera, const QStringList& campos, const std::vector<std::vector<Valor>>& lineas)
+void SumarLineas(QCryptographicHash& huella, const QStringList& campos, const std::vector<std::vector<Valor>>& lineas)
 {
-    QCryptographicHash huella(QCryptographicHash::Sha1);
-    SumarFilas(huella, cabecera, true);
-    huella.addData(QByteArrayView("\x1d", 1));
     std::vector<bool> cuenta;
     for (const QString& c : campos)
         cuenta.push_back(c.compare(QLatin1String("Numero"), Qt::CaseInsensitive) != 0);
@@ -71,6 +66,29 @@ QByteArray HuellaDocumento(motor::Recordset& cabecera, const QStringList& campos
         fila.append('\x1e');
         huella.addData(fila);
     }
+}
+
+}  // namespace
+
+QByteArray HuellaDocumento(motor::Recordset& cabecera, const QStringList& campos, const std::vector<std::vector<Valor>>& lineas)
+{
+    QCryptographicHash huella(QCryptographicHash::Sha1);
+    SumarFilas(huella, cabecera, true);
+    huella.addData(QByteArrayView("\x1d", 1));
+    SumarLineas(huella, campos, lineas);
+    return huella.result();
+}
+
+QByteArray HuellaDocumento(const std::vector<Valor>& cabecera, const QStringList& campos, const std::vector<std::vector<Valor>>& lineas)
+{
+    QCryptographicHash huella(QCryptographicHash::Sha1);
+    for (const Valor& v : cabecera) {
+        huella.addData(QByteArray::number(static_cast<int>(v.tipo())));
+        huella.addData(v.esNulo() ? QByteArray() : v.aTexto().toUtf8());
+        huella.addData(QByteArrayView("\x1f", 1));
+    }
+    huella.addData(QByteArrayView("\x1e\x1d", 2));
+    SumarLineas(huella, campos, lineas);
     return huella.result();
 }
 

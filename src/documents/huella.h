@@ -21,3 +21,6 @@ QByteArray HuellaDocumento(motor::Recordset& cabecera, motor::Recordset& lineas)
 // in the table's order (`campos` names them): what a save that knows what it wrote uses instead
 // of reading thousands of lines back.
 QByteArray HuellaDocumento(motor::Recordset& cabecera, const QStringList& campos, const std::vector<std::vector<Valor>>& lineas);
+// The same digest with the header given as its row's values, every field in the table's order:
+// for many documents read at once.
+QByteArray HuellaDocumento(const std::vector<Valor>& cabecera, const QStringList& campos, const std::vector<std::vector<Valor>>& lineas);

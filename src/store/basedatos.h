@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <unordered_map>
 #include <variant>
 #include <memory>
 #include <vector>
@@ -205,6 +206,11 @@ public:
 
     // Catalogue and stock. Stock: positive sells (takes goods out), negative gives back.
     void DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qint16& cada, qint32& precio);
+    // For a batch over these notes: their articles' data read at once (a few hundred notes a
+    // statement) and kept, with any other article asked for, so that DatosArticulo answers
+    // from memory until OlvidarArticulos. The batch bills what it read when it started.
+    void RecordarArticulos(const std::vector<qint32>& notas);
+    void OlvidarArticulos();
     bool Stock(qint32 articulo, qint32 cantidad);
 
     // Delivery notes.
@@ -226,10 +232,20 @@ public:
     std::vector<qint16> DepartamentosConRecargo(const std::vector<qint32>& notas);
     bool ConsultaCabzAlbaran(qint32 numero, motor::Recordset& rs);
     bool ConsultaDetaAlbaran(qint32 numero, motor::Recordset& rs);
+    // Several notes at once (a few hundred): their headers by number and their lines by number
+    // and line, as the two calls above read one note's. False when no database is open.
+    bool ConsultaAlbaranes(const std::vector<qint32>& numeros, motor::Recordset& cabeceras, motor::Recordset& lineas);
+    // On the server, a mark of these notes' stored headers and lines that any write to them
+    // changes (each row version's transaction and place); nothing on SQLite, where
+    // marcaCambios tells it for the whole file.
+    std::optional<QByteArray> VersionAlbaranes(const std::vector<qint32>& numeros);
     bool EliminarAlbaran(qint32 numero);
     // Links a pending, unpaid note to an invoice; false (nothing changed) when the note is no
     // longer pending. Run it inside the write transaction that stores the invoice.
     bool EnlazarAlbaranPendiente(qint32 numero, qint16 serie, qint32 factura);
+    // The same for many notes, a few hundred a statement. Answers the first note that was no
+    // longer pending (then some of the others may be linked: the caller rolls back), or nothing.
+    std::optional<qint32> EnlazarAlbaranesPendientes(const std::vector<qint32>& numeros, qint16 serie, qint32 factura);
     void ReordenarAlbaran(qint32 numero);
     void CambioFacturaEnAlbaran(qint16 serie, qint32 vieja, qint32 nueva);
     // The same when the invoice also changed series.
@@ -375,6 +391,20 @@ private:
     // it at once: other calls may drop an idle statement.
     motor::BaseDeDatos::Sentencia& SentenciaDeLista(const QString& sql);
     QHash<QString, std::string> m_listasTraducidas;  // the store's text -> the engine's, in UTF-8
+    // Articles kept by RecordarArticulos, for the section and price column it was called with.
+    struct ArticuloRecordado {
+        QString nombre;  // empty: not in the catalogue
+        qint16 depto = 0;
+        qint16 cada = 0;
+        qint32 precio = 0;
+    };
+    struct Articulos {
+        qint16 seccion = 0;
+        QString columnaPrecio;
+        std::unordered_map<qint32, ArticuloRecordado> porCodigo;
+    };
+    std::optional<Articulos> m_articulos;
+    QString ColumnaPrecio() const;
     // Where the note list's columns are in its statement: the same select list whatever the
     // conditions, so found by name once.
     std::vector<int> m_columnasAlbaranes;

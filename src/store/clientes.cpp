@@ -275,10 +275,25 @@ void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qin
     precio = 0;
     if (!Abierta() || codigo < 1)
         return;
+    // A batch's articles come from memory (RecordarArticulos), one trip to the server each at most.
+    ArticuloRecordado* recordado = nullptr;
+    if (m_articulos && m_articulos->seccion == Global::Seccion && m_articulos->columnaPrecio == ColumnaPrecio()) {
+        const auto [it, nuevo] = m_articulos->porCodigo.try_emplace(codigo);
+        if (!nuevo) {
+            if (!it->second.nombre.isEmpty()) {
+                nombre = it->second.nombre;
+                depto = it->second.depto;
+                cada = it->second.cada;
+                precio = it->second.precio;
+            }
+            return;
+        }
+        recordado = &it->second;
+    }
     // Section and code are bound, not written in: one prepared statement serves every article
     // of a long note.
-    QString sql = QStringLiteral("select NOMPLU, CADA, PRECIO_@P as precio, DEPTO from PLUSES where (SECCION=?) and (CODPLU=?)");
-    Reemplazar(QStringLiteral("@P"), EnteroATexto(Global::Precio) + EnteroATexto(Global::Tarifa), sql);
+    const QString sql = QStringLiteral("select NOMPLU, CADA, %1 as precio, DEPTO from PLUSES where (SECCION=?) and (CODPLU=?)")
+                            .arg(ColumnaPrecio());
     motor::Recordset rs = m_bd->abrirRecordset(sql, {Valor(static_cast<qint64>(Global::Seccion)), Valor(static_cast<qint64>(codigo))});
     if (rs.eof())
         return;
@@ -286,6 +301,13 @@ void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qin
     depto = CampoAEntero(rs[QStringLiteral("DEPTO")]);
     cada = CampoAEntero(rs[QStringLiteral("Cada")]);
     precio = CampoALargo(rs[QStringLiteral("precio")]);
+    if (recordado)
+        *recordado = {nombre, depto, cada, precio};
+}
+
+QString BaseDatos::ColumnaPrecio() const
+{
+    return QStringLiteral("PRECIO_") + EnteroATexto(Global::Precio) + EnteroATexto(Global::Tarifa);
 }
 
 bool BaseDatos::Stock(qint32 articulo, qint32 cantidad)

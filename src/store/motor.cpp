@@ -1695,12 +1695,15 @@ BaseDeDatos::Insercion::Insercion(BaseDeDatos& bd, const QString& tabla, const Q
         cols << CitarIdentificador(c);
         marcas << QStringLiteral("?");
     }
-    m_sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(CitarIdentificador(tabla), cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
-    const QString fila = QStringLiteral("(%1)").arg(marcas.join(QLatin1String(", ")));
-    m_sqlBloque = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
-                      .arg(CitarIdentificador(tabla), cols.join(QLatin1String(", ")))
-                  + QStringList(static_cast<int>(kFilasBloque), fila).join(QLatin1String(", "));
+    m_tabla = CitarIdentificador(tabla);
+    m_columnas = cols.join(QLatin1String(", "));
+    m_marcas = QStringLiteral("(%1)").arg(marcas.join(QLatin1String(", ")));
+    m_sql = QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_tabla, m_columnas, m_marcas);
+    // On the server every statement is a round trip, and one thousand rows go as cheaply as 64:
+    // a big document's lines are a few statements, well within the 65,535 parameters one takes.
+    // SQLite keeps blocks of 64, which bound the pages a statement copies while it runs.
+    if (bd.m_pg)
+        m_filasBloque = std::clamp<size_t>(30000 / std::max<size_t>(static_cast<size_t>(campos.size()), 1), 1, 1024);
 
     // Which fields give back exactly the value they were given. On SQLite that is the
     // declared type's affinity (a text in a numeric field may come back a number); on
@@ -1854,31 +1857,50 @@ void BaseDeDatos::Insercion::insertar(const std::vector<Valor>& fila)
     s.reiniciar();
 }
 
+const QString& BaseDeDatos::Insercion::sqlBloque(size_t filas)
+{
+    QString& sql = m_sqlBloques[filas];
+    if (sql.isEmpty())
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(m_tabla, m_columnas)
+            + QStringList(static_cast<int>(filas), m_marcas).join(QLatin1String(", "));
+    return sql;
+}
+
 void BaseDeDatos::Insercion::insertar(const std::vector<std::vector<Valor>>& filas)
 {
     // Rows go in blocks, one statement each: a statement that may be refused halfway (a
     // relation, a rule) keeps a copy of every page it changes until it ends, and thousands of
     // one-row statements would copy the same pages thousands of times. On PostgreSQL a block
-    // is also one trip to the server.
+    // is also one trip to the server. Full blocks first, then, inside a transaction (where the
+    // rows are all or nothing anyway), the rest in halving blocks, so that a document of any
+    // size takes a few statements of a few shapes; outside one, where each statement stands
+    // alone, blocks of 64 and the rest row by row, on both engines.
+    const bool mitades = m_bd.enTransaccion();
     const auto enBloques = [&] {
         const auto completa = [this](const std::vector<Valor>& f) { return f.size() == static_cast<size_t>(m_campos.size()); };
         std::vector<Valor> valores;
         size_t i = 0;
-        while (i + kFilasBloque <= filas.size()
-               && std::all_of(filas.begin() + static_cast<std::ptrdiff_t>(i),
-                              filas.begin() + static_cast<std::ptrdiff_t>(i + kFilasBloque), completa)) {
+        size_t bloque = mitades ? m_filasBloque : std::min<size_t>(m_filasBloque, 64);
+        while (i < filas.size()) {
+            while (bloque > 1 && i + bloque > filas.size())
+                bloque = mitades ? bloque / 2 : 1;
+            if (bloque < 2
+                || !std::all_of(filas.begin() + static_cast<std::ptrdiff_t>(i),
+                                filas.begin() + static_cast<std::ptrdiff_t>(i + bloque), completa)) {
+                // A short row is refused by the engine as a one-row statement refuses it.
+                insertar(filas[i++]);
+                continue;
+            }
             valores.clear();
-            for (size_t j = i; j < i + kFilasBloque; ++j)
+            for (size_t j = i; j < i + bloque; ++j)
                 valores.insert(valores.end(), filas[j].begin(), filas[j].end());
-            BaseDeDatos::Sentencia& s = m_bd.preparar(m_sqlBloque);
+            BaseDeDatos::Sentencia& s = m_bd.preparar(sqlBloque(bloque));
             s.vincular(valores);
             while (s.paso()) {
             }
             s.reiniciar();
-            i += kFilasBloque;
+            i += bloque;
         }
-        for (; i < filas.size(); ++i)
-            insertar(filas[i]);
     };
     if (filas.size() < 2 || !m_bd.enTransaccion()) {
         enBloques();

@@ -12,6 +12,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -314,12 +315,15 @@ public:
     private:
         // What a field reads back for a value of the same kind.
         enum class Lectura { Incierta, Entero, Numero, Texto };
-        static constexpr size_t kFilasBloque = 64;
+        // The statement for `filas` rows at once.
+        const QString& sqlBloque(size_t filas);
         BaseDeDatos& m_bd;
         QStringList m_campos;
         std::vector<TipoCampo> m_tipos;
         QString m_sql;
-        QString m_sqlBloque;  // kFilasBloque rows in one statement
+        QString m_tabla, m_columnas, m_marcas;      // the pieces of a block's statement
+        size_t m_filasBloque = 64;                  // the most rows one statement takes
+        std::map<size_t, QString> m_sqlBloques;     // by rows
         QStringList m_camposTabla;
         std::vector<int> m_origen;         // per table field: its place in `campos`, or -1
         std::vector<Lectura> m_lecturas;   // per table field

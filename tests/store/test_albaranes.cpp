@@ -167,6 +167,72 @@ TEST_F(Albaranes, NumbersDeletesAndInvoiceMoves)
     EXPECT_EQ(uno(QStringLiteral("select Factura from AlbaranVentaCabecera where Numero=2")), 70);
 }
 
+// Many notes are linked to an invoice a few hundred a statement; a note no longer pending
+// (billed, paid, deleted) is named, and the caller's transaction leaves them all as they were.
+TEST_F(Albaranes, LinkingManyNotesNamesTheFirstNoLongerPending)
+{
+    albaran(5, 1, QDate(2024, 3, 2), Valor(), 0, 3.5);  // paid
+    for (qint32 n = 100; n < 1300; ++n)
+        albaran(n, 2, QDate(2024, 4, 1));
+    struct Caso {
+        std::vector<qint32> notas;
+        std::optional<qint32> fuera;
+    };
+    std::vector<qint32> muchas{1, 4};
+    for (qint32 n = 100; n < 1300; ++n)
+        muchas.push_back(n);
+    std::vector<qint32> muchasYUnaFacturada = muchas;
+    muchasYUnaFacturada.insert(muchasYUnaFacturada.begin() + 700, 2);
+    const std::vector<Caso> casos{{{1, 4}, std::nullopt},  {{1, 3, 4}, 3},          {{4, 5}, 5},
+                                  {{1, 99}, 99},            {muchasYUnaFacturada, 2}, {muchas, std::nullopt}};
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.notas.size());
+        {
+            motor::BaseDeDatos::Transaccion t(m());
+            EXPECT_EQ(bd->EnlazarAlbaranesPendientes(c.notas, 3, 40), c.fuera);
+            if (!c.fuera) {
+                EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where sFac=3 and Factura=40")),
+                          static_cast<qint64>(c.notas.size()));
+            }
+        }
+        EXPECT_EQ(uno(QStringLiteral("select count(*) from AlbaranVentaCabecera where Factura=40")), 0);
+    }
+}
+
+// A batch's remembered articles answer as the catalogue does, for the price level and tariff
+// in force, articles out of it included.
+TEST_F(Albaranes, RememberedArticlesAnswerAsTheCatalogue)
+{
+    struct Respuesta {
+        QString nombre;
+        qint16 depto, cada;
+        qint32 precio;
+        bool operator==(const Respuesta&) const = default;
+    };
+    auto datos = [&](qint32 codigo) {
+        Respuesta r{{}, 7, 9, 9};
+        bd->DatosArticulo(codigo, r.nombre, r.depto, r.cada, r.precio);
+        return r;
+    };
+    const std::vector<qint32> codigos{1, 25, 9, 0, 99999, 1, 99999};
+    for (const auto& [precio, tarifa] : std::vector<std::pair<qint16, qint16>>{{0, 1}, {2, 3}}) {
+        Global::Precio = precio;
+        Global::Tarifa = tarifa;
+        std::vector<Respuesta> catalogo;
+        for (const qint32 c : codigos)
+            catalogo.push_back(datos(c));
+        bd->RecordarArticulos({1, 2, 3, 4});
+        for (size_t i = 0; i < codigos.size(); ++i)
+            EXPECT_TRUE(datos(codigos[i]) == catalogo[i]) << codigos[i];
+        // Another level asked meanwhile is read from the catalogue, not from what was kept.
+        Global::Precio = 1;
+        Global::Tarifa = 1;
+        const Respuesta otra = datos(1);
+        bd->OlvidarArticulos();
+        EXPECT_TRUE(datos(1) == otra);
+    }
+}
+
 TEST_F(Albaranes, RecordsetsWriteThroughToTheTables)
 {
     motor::Recordset cab;

@@ -718,6 +718,43 @@ TEST_F(Motor, ABatchInATransactionIsStoredWholeOrNotAtAll)
     EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero in (30, 31)")), 1);
 }
 
+// Inside a transaction rows go in blocks of whatever size is left: every row arrives once, in
+// its place, and one refused row, wherever it falls, leaves none of the batch.
+TEST_F(Motor, ABatchOfAnySizeInATransactionStoresEveryRowOnce)
+{
+    motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
+    const auto filas = [](qint64 desde, size_t n) {
+        std::vector<std::vector<Valor>> r;
+        for (size_t i = 0; i < n; ++i)
+            r.push_back({Valor(desde + static_cast<qint64>(i)), Valor(QStringLiteral("N%1").arg(desde + static_cast<qint64>(i)))});
+        return r;
+    };
+    qint64 desde = 1000;
+    for (const size_t n : {size_t{2}, size_t{3}, size_t{63}, size_t{64}, size_t{65}, size_t{127}, size_t{1100}, size_t{2100}}) {
+        SCOPED_TRACE(n);
+        {
+            motor::BaseDeDatos::Transaccion t(*bd);
+            alta.insertar(filas(desde, n));
+            t.commit();
+        }
+        const QString rango = QStringLiteral(" from Padre where Numero between %1 and %2").arg(desde).arg(desde + static_cast<qint64>(n) - 1);
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*)") + rango), static_cast<long>(n));
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*)") + rango + QStringLiteral(" and Nombre = 'N' || Numero")), static_cast<long>(n));
+        desde += 10000;
+    }
+    for (const size_t malo : {size_t{0}, size_t{1030}, size_t{1099}}) {
+        SCOPED_TRACE(malo);
+        std::vector<std::vector<Valor>> lote = filas(desde, 1100);
+        lote[malo][0] = Valor(qint64{1});  // there already
+        {
+            motor::BaseDeDatos::Transaccion t(*bd);
+            EXPECT_THROW(alta.insertar(lote), motor::Error);
+            t.commit();
+        }
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero >= %1").arg(desde)), 0);
+    }
+}
+
 // Rows stored through one prepared INSERT are the rows Recordset::update stores, field by field
 // (value and type), and the same values are refused.
 TEST_F(Motor, InsercionStoresWhatRecordsetStores)
