@@ -315,6 +315,8 @@ public:
     private:
         // What a field reads back for a value of the same kind.
         enum class Lectura { Incierta, Entero, Numero, Texto };
+        // From this many rows on, inside a transaction on the server, the rows go by COPY.
+        static constexpr size_t kFilasCopia = 1000;
         // The statement for `filas` rows at once.
         const QString& sqlBloque(size_t filas);
         BaseDeDatos& m_bd;
@@ -365,6 +367,10 @@ private:
     void instalarPG();
     void ejecutarSimplePG(const QString& sql);
     void empezarEscrituraSueltaPG();
+    // Rows into a table through COPY, inside a batch's savepoint (m_puntoLotePG). False, with
+    // the savepoint rolled back, when the server refuses them or the connection fails: the
+    // caller then writes them as statements, which say why.
+    bool copiarPG(const QString& tabla, const QString& columnas, const std::vector<std::vector<Valor>>& filas);
     [[noreturn]] void lanzarPG(pg_result* res, const QString& sql, const std::vector<QByteArray>& valores = {},
                                const std::vector<bool>& nulos = {});
     QString reglaIncumplidaPG(const QString& sql, const std::vector<QByteArray>& valores, const std::vector<bool>& nulos);

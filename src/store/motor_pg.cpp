@@ -861,6 +861,92 @@ void BaseDeDatos::empezarEscrituraSueltaPG()
     PQclear(res);
 }
 
+namespace {
+
+// A value in COPY's text format, as the parameters of a statement carry it (Sentencia::vincular).
+void AnadirACopia(QByteArray& datos, const Valor& v)
+{
+    QByteArray t;
+    switch (v.tipo()) {
+    case Valor::Tipo::Nulo: datos.append("\\N"); return;
+    case Valor::Tipo::Booleano: datos.append(v.aBooleano() ? '1' : '0'); return;
+    case Valor::Tipo::Entero: datos.append(QByteArray::number(v.aEntero())); return;
+    case Valor::Tipo::Numero: datos.append(QByteArray::number(v.aNumero(), 'g', 17)); return;
+    case Valor::Tipo::Fecha: datos.append(v.aFecha().toString(Qt::ISODate).toLatin1()); return;
+    case Valor::Tipo::FechaHora: datos.append(v.aFechaHora().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1()); return;
+    default: t = v.aTexto().toUtf8(); break;
+    }
+    for (const char c : t) {
+        switch (c) {
+        case '\\': datos.append("\\\\"); break;
+        case '\t': datos.append("\\t"); break;
+        case '\n': datos.append("\\n"); break;
+        case '\r': datos.append("\\r"); break;
+        default: datos.append(c); break;
+        }
+    }
+}
+
+}  // namespace
+
+bool BaseDeDatos::copiarPG(const QString& tabla, const QString& columnas, const std::vector<std::vector<Valor>>& filas)
+{
+    if (m_puntoLotePG.isEmpty())
+        return false;
+    liberarConexionPG();
+    reconectarPGSiHaceFalta();
+    // The server keeps the names in lower case, as the translation of every statement gives them.
+    const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(tabla.toLower(), columnas.toLower()).toUtf8();
+    PGresult* res = PQexec(m_pg, sql.constData());
+    bool bien = PQresultStatus(res) == PGRES_COPY_IN;
+    PGresult* error = nullptr;  // the first thing the server said against it
+    if (bien)
+        PQclear(res);
+    else
+        error = res;
+    if (bien) {
+        QByteArray datos;
+        constexpr qsizetype kTrozo = 1 << 20;
+        datos.reserve(kTrozo + 4096);
+        for (const std::vector<Valor>& fila : filas) {
+            for (size_t i = 0; i < fila.size(); ++i) {
+                if (i > 0)
+                    datos.append('\t');
+                AnadirACopia(datos, fila[i]);
+            }
+            datos.append('\n');
+            if (datos.size() >= kTrozo) {
+                bien = bien && PQputCopyData(m_pg, datos.constData(), static_cast<int>(datos.size())) == 1;
+                datos.resize(0);
+            }
+        }
+        if (!datos.isEmpty())
+            bien = bien && PQputCopyData(m_pg, datos.constData(), static_cast<int>(datos.size())) == 1;
+        PQputCopyEnd(m_pg, bien ? nullptr : "cancelado");
+        // Every result of the COPY is read, so that the connection takes the next statement.
+        while (PGresult* r = PQgetResult(m_pg)) {
+            if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+                m_cambiosPG = std::atol(PQcmdTuples(r));
+                PQclear(r);
+            } else {
+                bien = false;
+                if (error)
+                    PQclear(r);
+                else
+                    error = r;
+            }
+        }
+    }
+    if (bien)
+        return true;
+    // Without an answer from the server the session is lost, as for any statement.
+    if (PQstatus(m_pg) != CONNECTION_OK || !error || Campo(error, PG_DIAG_SQLSTATE).isEmpty())
+        lanzarPG(error, QString::fromUtf8(sql));
+    PQclear(error);
+    PQclear(PQexec(m_pg, ("ROLLBACK TO SAVEPOINT " + m_puntoLotePG).constData()));
+    return false;
+}
+
 void BaseDeDatos::ejecutarSimplePG(const QString& sql)
 {
     liberarConexionPG();

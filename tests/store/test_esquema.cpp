@@ -282,8 +282,8 @@ TEST_P(Volumen, GeneratesExactlyTheRowsAsked)
                                         v.facturas,
                                         4LL * v.facturas,
                                         v.tickets};
-    for (size_t i = 0; i < tablas.size(); ++i)
-        EXPECT_EQ(filas(tablas[i]) - habia[i], esperadas[i]) << qPrintable(tablas[i]);
+    for (qsizetype i = 0; i < tablas.size(); ++i)
+        EXPECT_EQ(filas(tablas[i]) - habia[static_cast<size_t>(i)], esperadas[static_cast<size_t>(i)]) << qPrintable(tablas[i]);
 }
 
 kv740::Volumen Pedido(int clientes, int articulos, int albaranes, int lineas, int facturas, int tickets)
