@@ -76,18 +76,17 @@ std::optional<qint32> BaseDatos::EnlazarAlbaranesPendientes(const std::vector<qi
     constexpr size_t kPorSentencia = 500;
     for (size_t desde = 0; desde < numeros.size(); desde += kPorSentencia) {
         const size_t hasta = std::min(numeros.size(), desde + kPorSentencia);
-        QStringList lista;
-        for (size_t i = desde; i < hasta; ++i)
-            lista << QString::number(numeros[i]);
-        const QString en = lista.join(QLatin1Char(','));
+        const QString en = ListaNumeros(numeros, desde, hasta);
         const long enlazados = m_bd->ejecutarNativo(
             QStringLiteral("UPDATE AlbaranVentaCabecera SET sFac=%1, Factura=%2 WHERE Numero IN (%3) AND Factura IS NULL "
                            "AND coalesce(Pagado, 0)=0")
                 .arg(serie)
                 .arg(factura)
                 .arg(en));
-        lista.removeDuplicates();
-        if (enlazados == lista.size())
+        std::vector<qint32> distintos(numeros.begin() + static_cast<std::ptrdiff_t>(desde),
+                                      numeros.begin() + static_cast<std::ptrdiff_t>(hasta));
+        std::sort(distintos.begin(), distintos.end());
+        if (enlazados == std::unique(distintos.begin(), distintos.end()) - distintos.begin())
             continue;
         // Some note was billed, paid or deleted in between: the first one that is not now
         // on this invoice is named.
