@@ -8,11 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QTemporaryDir>
-
-#include <atomic>
-#include <thread>
-
 namespace {
 
 kv740::Volumen Notas(int n)
@@ -25,47 +20,6 @@ kv740::Volumen Notas(int n)
     v.facturas = 0;
     return v;
 }
-
-// Another station that writes a little every few milliseconds: the longest it waits for the
-// write lock is the longest write transaction of the batch beside it.
-class OtroPuesto {
-public:
-    explicit OtroPuesto(const QString& ruta) : m_db(ruta)
-    {
-        m_hilo = std::thread([this] {
-            while (!m_fin) {
-                const auto antes = std::chrono::steady_clock::now();
-                m_db.ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
-                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - antes).count();
-                m_db.ejecutar(QStringLiteral("COMMIT"));
-                m_max = std::max(m_max.load(), ms);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-    }
-    ~OtroPuesto()
-    {
-        m_fin = true;
-        m_hilo.join();
-    }
-    double EsperaMaxima() const { return m_max; }
-
-private:
-    Crudo m_db;
-    std::atomic<bool> m_fin{false};
-    std::atomic<double> m_max{0};
-    std::thread m_hilo;
-};
-
-// A fresh copy of a generated database for each run, since a batch changes it.
-struct Copia {
-    QTemporaryDir dir;
-    QString ruta;
-    explicit Copia(const QString& origen) : ruta(DestinoCopia(dir.path(), QStringLiteral("copia")))
-    {
-        CopiarBase(origen, ruta);
-    }
-};
 
 void Lote(benchmark::State& estado, bool facturar, int clientes = 0, bool verifactu = false)
 {
