@@ -16,9 +16,12 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <limits>
+#include <thread>
 
 namespace motor {
 
@@ -731,7 +734,7 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
         if (sqlite3_db_readonly(m_db, "main") == 1)
             throw Error(ErrNoSePuedeAbrir, SQLITE_READONLY,
                         QStringLiteral("El archivo '%1' es de solo lectura.").arg(ruta));
-        sqlite3_busy_timeout(m_db, 3000);
+        fijarEspera(3000);
         // Reading the schema tells a database from any other file, and a locked one.
         ejecutarNativo(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         const QString carpeta = info.absolutePath();
@@ -766,13 +769,13 @@ BaseDeDatos::BaseDeDatos(const QString& ruta) : m_ruta(ruta)
         // A write lock must be obtainable, or every save would fail later. Another station's
         // save holding it right now only means the file is in use: that must never keep a
         // reader (a listing, a second program) from starting, so it is asked for without waiting.
-        sqlite3_busy_timeout(m_db, 0);
+        fijarEspera(0);
         const int escritura = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         if (escritura == SQLITE_OK)
             ejecutarNativo(QStringLiteral("COMMIT"));
         else if ((escritura & 0xFF) != SQLITE_BUSY)
             lanzar(sqlite3_extended_errcode(m_db), QStringLiteral("BEGIN IMMEDIATE"));
-        sqlite3_busy_timeout(m_db, 10000);
+        fijarEspera(10000);
     } catch (...) {
         m_sentencias.clear();
         sqlite3_close(m_db);
@@ -923,6 +926,27 @@ bool BaseDeDatos::enTransaccion() const
     return sqlite3_get_autocommit(m_db) == 0;
 }
 
+namespace {
+
+// SQLite's own wait sleeps longer and longer between tries (up to 100 ms). Beside a batch that
+// takes the lock again a moment after each short transaction, a station waiting that way kept
+// missing the gaps and waited hundreds of milliseconds for a lock never held more than a few:
+// trying every millisecond takes the first gap. `espera` is the timeout in milliseconds; a
+// wait runs on the thread of its statement, so that thread keeps when it began.
+int EsperarCerrojo(void* espera, int intentos)
+{
+    thread_local std::chrono::steady_clock::time_point inicio;
+    const auto ahora = std::chrono::steady_clock::now();
+    if (intentos == 0)
+        inicio = ahora;
+    if (ahora - inicio >= std::chrono::milliseconds(reinterpret_cast<std::intptr_t>(espera)))
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
+
+}  // namespace
+
 void BaseDeDatos::fijarEspera(int milisegundos)
 {
     if (m_pg) {
@@ -931,7 +955,8 @@ void BaseDeDatos::fijarEspera(int milisegundos)
         PQclear(PQexec(m_pg, QStringLiteral("SET lock_timeout = %1").arg(std::max(milisegundos, 1)).toLatin1().constData()));
         return;
     }
-    sqlite3_busy_timeout(m_db, milisegundos);
+    sqlite3_busy_handler(m_db, milisegundos > 0 ? &EsperarCerrojo : nullptr,
+                         reinterpret_cast<void*>(static_cast<std::intptr_t>(milisegundos)));
 }
 
 void BaseDeDatos::interrumpir()

@@ -592,6 +592,43 @@ TEST(AbrirBase, AWriterBusyElsewhereNeitherStopsOpeningNorHangsAWrite)
     otra->ejecutarNativo(QStringLiteral("ROLLBACK"));
 }
 
+// Another station lets the write lock go for a few milliseconds only, as a batch does between
+// two invoices, and then holds it for long: a waiting write takes that gap.
+TEST(AbrirBase, AWaitingWriteTakesAShortGapInAnotherStationsLock)
+{
+    SOLO_SQLITE("the file's write lock");
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("l.db"));
+    motor::BaseDeDatos::crear(ruta)->ejecutarNativo(QStringLiteral("CREATE TABLE t (x)"));
+    motor::BaseDeDatos bd(ruta);
+    using Reloj = std::chrono::steady_clock;
+    std::atomic<bool> tomado{false};
+    std::atomic<Reloj::rep> inicio{0};
+    std::thread otro([&] {
+        motor::BaseDeDatos o(ruta);
+        o.ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+        tomado = true;
+        while (inicio == 0)
+            std::this_thread::yield();
+        const Reloj::time_point t0{Reloj::duration(inicio.load())};
+        std::this_thread::sleep_until(t0 + std::chrono::milliseconds(60));
+        o.ejecutarNativo(QStringLiteral("COMMIT"));
+        std::this_thread::sleep_until(t0 + std::chrono::milliseconds(70));
+        o.ejecutarNativo(QStringLiteral("BEGIN IMMEDIATE"));
+        std::this_thread::sleep_until(t0 + std::chrono::milliseconds(1500));
+        o.ejecutarNativo(QStringLiteral("COMMIT"));
+    });
+    while (!tomado)
+        std::this_thread::yield();
+    const Reloj::time_point t0 = Reloj::now();
+    inicio = t0.time_since_epoch().count();
+    bd.ejecutarNativo(QStringLiteral("INSERT INTO t VALUES (1)"));
+    const auto espera = std::chrono::duration_cast<std::chrono::milliseconds>(Reloj::now() - t0).count();
+    otro.join();
+    EXPECT_LT(espera, 600);
+    EXPECT_GE(espera, 55);
+}
+
 // Folders named "red" are reported as network folders for as long as it lives.
 struct RedFingida {
     RedFingida()
