@@ -106,35 +106,91 @@ std::optional<qint32> BaseDatos::EnlazarAlbaranesPendientes(const std::vector<qi
     return std::nullopt;
 }
 
-std::optional<QString> BaseDatos::CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
-                                                     const Filtro& hasta, const Filtro& factura)
+namespace {
+
+// The note list's filters, one bit each, in the order their values are bound.
+enum : quint32 {
+    kNumero = 1,
+    kCliente = 2,
+    kDesde = 4,
+    kHasta = 8,
+    kFactura = 16,
+    kFacturada = 32,
+    kSinFactura = 64,
+    kDespuesDe = 128,  // a page starts after a number
+    kLimite = 256,     // a page's size
+};
+
+// A date as the text a literal would have held ("yyyy-mm-dd"): the same comparison on both
+// engines. Written by hand: formatting through QDate costs more than the rest of a one-row call.
+QString TextoFecha(const QDate& fecha)
+{
+    int a = 0, m = 0, d = 0;
+    fecha.getDate(&a, &m, &d);
+    if (a < 1 || a > 9999)
+        return fecha.toString(Qt::ISODate);
+    const char16_t texto[] = {char16_t(u'0' + a / 1000),    char16_t(u'0' + a / 100 % 10), char16_t(u'0' + a / 10 % 10),
+                              char16_t(u'0' + a % 10),      u'-',
+                              char16_t(u'0' + m / 10),      char16_t(u'0' + m % 10),       u'-',
+                              char16_t(u'0' + d / 10),      char16_t(u'0' + d % 10)};
+    return QString(reinterpret_cast<const QChar*>(texto), 10);
+}
+
+}  // namespace
+
+std::optional<BaseDatos::CondicionesNotas> BaseDatos::CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente,
+                                                                          const Filtro& desde, const Filtro& hasta, const Filtro& factura)
+{
+    CondicionesNotas c;
+    auto poner = [&c](quint32 bit, Valor valor) {
+        c.forma |= bit;
+        c.valores.push_back(std::move(valor));
+    };
+    if (std::holds_alternative<qint16>(numero))
+        poner(kNumero, Valor(static_cast<qint64>(std::get<qint16>(numero))));
+    else if (std::holds_alternative<qint32>(numero))
+        poner(kNumero, Valor(static_cast<qint64>(std::get<qint32>(numero))));
+    if (std::holds_alternative<qint32>(cliente)) {
+        poner(kCliente, Valor(static_cast<qint64>(std::get<qint32>(cliente))));
+    } else if (std::holds_alternative<QString>(cliente)) {
+        const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
+        if (!codigo)
+            return std::nullopt;
+        poner(kCliente, Valor(static_cast<qint64>(*codigo)));
+    }
+    if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
+        poner(kDesde, Valor(TextoFecha(std::get<QDate>(desde))));
+    if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
+        poner(kHasta, Valor(TextoFecha(std::get<QDate>(hasta))));
+    if (std::holds_alternative<qint32>(factura))
+        poner(kFactura, Valor(static_cast<qint64>(std::get<qint32>(factura))));
+    else if (std::holds_alternative<bool>(factura))
+        c.forma |= std::get<bool>(factura) ? kFacturada : kSinFactura;
+    return c;
+}
+
+QString BaseDatos::TextoCondicionesAlbaranes(quint32 forma)
 {
     // Conditions on the header, placed before the grouping: same rows as filtering the saved
     // query, at the cost of the notes asked for only.
     QString condiciones;
     const QString y = QStringLiteral(" and ");
-    if (std::holds_alternative<qint16>(numero))
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Numero=") + QString::number(std::get<qint16>(numero)) + QLatin1Char(')'));
-    else if (std::holds_alternative<qint32>(numero))
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Numero=") + LargoATexto(std::get<qint32>(numero)) + QLatin1Char(')'));
-    if (std::holds_alternative<qint32>(cliente)) {
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=") + LargoATexto(std::get<qint32>(cliente)) + QLatin1Char(')'));
-    } else if (std::holds_alternative<QString>(cliente)) {
-        const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
-        if (!codigo)
-            return std::nullopt;
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
-    }
-    if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
-    if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
-    if (std::holds_alternative<qint32>(factura))
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Factura=") + LargoATexto(std::get<qint32>(factura)) + QLatin1Char(')'));
-    else if (std::holds_alternative<bool>(factura))
-        AnadirALista(condiciones, y,
-                     std::get<bool>(factura) ? QStringLiteral("(TbCabzAlb.Factura>0)")
-                                             : QStringLiteral("(isnull(TbCabzAlb.Factura) or (TbCabzAlb.Factura=0))"));
+    if (forma & kNumero)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Numero=?)"));
+    if (forma & kCliente)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Cliente=?)"));
+    if (forma & kDesde)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha>=?)"));
+    if (forma & kHasta)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Fecha<=?)"));
+    if (forma & kFactura)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Factura=?)"));
+    else if (forma & kFacturada)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Factura>0)"));
+    else if (forma & kSinFactura)
+        AnadirALista(condiciones, y, QStringLiteral("(isnull(TbCabzAlb.Factura) or (TbCabzAlb.Factura=0))"));
+    if (forma & kDespuesDe)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzAlb.Numero>?)"));
     return condiciones;
 }
 
@@ -143,8 +199,8 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
 {
     if (!Abierta())
         return {};
-    const std::optional<QString> condiciones = CondicionesAlbaranes(numero, cliente, desde, hasta, factura);
-    return condiciones ? LeerAlbaranes(*condiciones, std::nullopt, 0) : std::vector<FilaAlbaran>{};
+    std::optional<CondicionesNotas> condiciones = CondicionesAlbaranes(numero, cliente, desde, hasta, factura);
+    return condiciones ? LeerAlbaranes(std::move(*condiciones), std::nullopt, 0) : std::vector<FilaAlbaran>{};
 }
 
 std::vector<FilaAlbaran> BaseDatos::PaginaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta,
@@ -152,50 +208,58 @@ std::vector<FilaAlbaran> BaseDatos::PaginaAlbaranes(const Filtro& cliente, const
 {
     if (!Abierta())
         return {};
-    const std::optional<QString> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
-    return condiciones ? LeerAlbaranes(*condiciones, despuesDe, std::max(limite, 1)) : std::vector<FilaAlbaran>{};
+    std::optional<CondicionesNotas> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
+    return condiciones ? LeerAlbaranes(std::move(*condiciones), despuesDe, std::max(limite, 1)) : std::vector<FilaAlbaran>{};
 }
 
 qint64 BaseDatos::CuentaAlbaranes(const Filtro& cliente, const Filtro& desde, const Filtro& hasta)
 {
     if (!Abierta())
         return 0;
-    const std::optional<QString> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
+    const std::optional<CondicionesNotas> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
     if (!condiciones)
         return 0;
+    const QString donde = TextoCondicionesAlbaranes(condiciones->forma);
     motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(QStringLiteral("select count(*) from TbCabzAlb")
-                                                        + (condiciones->isEmpty() ? QString() : QStringLiteral(" where ") + *condiciones));
+                                                        + (donde.isEmpty() ? QString() : QStringLiteral(" where ") + donde));
+    s.vincular(condiciones->valores);
     const qint64 n = s.paso() ? s.columna(0).aEntero() : 0;
     s.reiniciar();
     return n;
 }
 
-std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(const QString& condiciones, std::optional<qint32> despuesDe, int limite)
+std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(CondicionesNotas condiciones, std::optional<qint32> despuesDe, int limite)
 {
     std::vector<FilaAlbaran> filas;
     // Grouped by the note's number alone (the other columns are the note's own, or its
     // customer's), so that the notes are read in their key's order and the first rows come
-    // without sorting every note first; a page starts after the last number it was given,
-    // bound, so that every page runs the same prepared statement.
-    QString donde = condiciones;
-    std::vector<Valor> parametros;
+    // without sorting every note first; a page starts after the last number it was given.
+    // Every value is bound, so that every call of one shape runs the same prepared statement.
+    std::vector<Valor>& parametros = condiciones.valores;
     if (despuesDe) {
-        AnadirALista(donde, QStringLiteral(" and "), QStringLiteral("(TbCabzAlb.Numero>?)"));
+        condiciones.forma |= kDespuesDe;
         parametros.emplace_back(static_cast<qint64>(*despuesDe));
     }
-    QString sql = consultas::ListaAlbaranesSelectTienda;
-    if (!donde.isEmpty())
-        sql += QStringLiteral(" where ") + donde;
-    // PostgreSQL wants every column that is not a sum grouped too.
-    sql += (m_bd->esPostgreSQL() ? consultas::ListaAlbaranesGroupTienda
-                    + QStringLiteral(", Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, DesctoPP, TbCabzAlb.sFac ")
-                                 : consultas::ListaAlbaranesGroupTienda)
-        + QStringLiteral(" order by Numero ");
     if (limite > 0) {
-        sql += QStringLiteral(" limit ?");
+        condiciones.forma |= kLimite;
         parametros.emplace_back(static_cast<qint64>(limite));
     }
-    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
+    auto sql = m_sqlAlbaranes.find(condiciones.forma);
+    if (sql == m_sqlAlbaranes.end()) {
+        const QString donde = TextoCondicionesAlbaranes(condiciones.forma);
+        QString texto = consultas::ListaAlbaranesSelectTienda;
+        if (!donde.isEmpty())
+            texto += QStringLiteral(" where ") + donde;
+        // PostgreSQL wants every column that is not a sum grouped too.
+        texto += (m_bd->esPostgreSQL() ? consultas::ListaAlbaranesGroupTienda
+                          + QStringLiteral(", Fecha, Cliente, Nombre, Factura, Pagado, TbCliente.Descuento, DesctoPP, TbCabzAlb.sFac ")
+                                       : consultas::ListaAlbaranesGroupTienda)
+            + QStringLiteral(" order by Numero ");
+        if (condiciones.forma & kLimite)
+            texto += QStringLiteral(" limit ?");
+        sql = m_sqlAlbaranes.emplace(condiciones.forma, TraducirSQL(NombresLargos(texto), m_bd->esPostgreSQL()).toStdString()).first;
+    }
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(sql->second);
     s.vincular(parametros);
     static const char* const kColumnas[] = {"Numero",   "Fecha",           "Cliente",   "nombre",   "nLin",    "Importe", "DescuentoFactura",
                                             "DesctoPPFactura", "Descuento", "DesctoPP", "Factura", "Stock",   "Pagado"};

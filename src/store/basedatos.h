@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <variant>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 // Per-department figures, indices 1..10 (index 0 unused).
@@ -378,11 +380,20 @@ private:
     static qint32 Siguiente(const Valor& ultimo, const QString& que);
     // The code of the customer with that name; no value when there is none.
     std::optional<qint32> CodigoPorNombre(const QString& nombre);
-    // The note list's conditions on the header, joined; none when a customer named by text
-    // does not exist (the list is then empty).
-    std::optional<QString> CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
-                                                const Filtro& hasta, const Filtro& factura);
-    std::vector<FilaAlbaran> LeerAlbaranes(const QString& condiciones, std::optional<qint32> despuesDe, int limite);
+    // The note list's conditions on the header: which filters apply (one bit each, so that
+    // every call of one shape runs one statement) and their values, bound in that order.
+    struct CondicionesNotas {
+        quint32 forma = 0;
+        std::vector<Valor> valores;
+    };
+    // None when a customer named by text does not exist (the list is then empty).
+    std::optional<CondicionesNotas> CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
+                                                         const Filtro& hasta, const Filtro& factura);
+    // The conditions' text for a shape, with a parameter where each value goes.
+    static QString TextoCondicionesAlbaranes(quint32 forma);
+    std::vector<FilaAlbaran> LeerAlbaranes(CondicionesNotas condiciones, std::optional<qint32> despuesDe, int limite);
+    // The note list's statement per shape, translated once: a call does not write its text again.
+    std::unordered_map<quint32, std::string> m_sqlAlbaranes;
     // The invoice list's conditions on the header; none when a customer named by text does not exist.
     std::optional<QString> CondicionesFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta);
     std::vector<FilaFactura> LeerFacturas(const QString& condiciones, const Filtro& pendiente, const std::vector<Valor>& parametros);
