@@ -145,10 +145,9 @@ BENCHMARK(CrudoFacturasUnaSerieUnMes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisec
 
 // The SQL the store runs for that list (in cents, through the connection's money functions),
 // prepared once and stepped again on every call: the least a call can cost.
-QString SqlFacturasTienda(const QDate& desde, const QDate& hasta)
+QString SqlFacturasTienda(const QString& condiciones)
 {
-    QString bases = consultas::ListaBasesImponiblesSelectCentimos
-        + QStringLiteral(" where (TbCabzFac.Serie=1) and (TbCabzFac.Fecha>=%1) and (TbCabzFac.Fecha<=%2)").arg(FechaASQL(desde), FechaASQL(hasta))
+    QString bases = consultas::ListaBasesImponiblesSelectCentimos + QStringLiteral(" where ") + condiciones
         + consultas::ListaBasesImponiblesGroup;
     QString sql = consultas::ListaFacturasCentimos;
     Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
@@ -157,6 +156,53 @@ QString SqlFacturasTienda(const QDate& desde, const QDate& hasta)
                        "r.Numero=ListaFacturas.Numero and r.Tipo='N') as Anulada from (")
         + sql + QStringLiteral(") as ListaFacturas order by Serie, Numero")), EnServidor());
 }
+QString SqlFacturasTienda(const QDate& desde, const QDate& hasta)
+{
+    return SqlFacturasTienda(QStringLiteral("(TbCabzFac.Serie=1) and (TbCabzFac.Fecha>=%1) and (TbCabzFac.Fecha<=%2)")
+                                 .arg(FechaASQL(desde), FechaASQL(hasta)));
+}
+
+// A small list: the invoices of one customer on one day (those of invoice 1000).
+struct FacturaObjetivo {
+    qint16 serie;
+    qint32 cliente;
+    QDate dia;
+};
+FacturaObjetivo BuscarFactura(const QString& ruta)
+{
+    motor::BaseDeDatos m(ruta);
+    motor::Recordset rs = m.abrirRecordset(QStringLiteral("select Serie, Cliente, Fecha from FacturaVentaCabecera where Numero=1000"));
+    return {static_cast<qint16>(rs[QStringLiteral("Serie")].aEntero()), static_cast<qint32>(rs[QStringLiteral("Cliente")].aEntero()),
+            rs[QStringLiteral("Fecha")].aFecha()};
+}
+
+void ListaFacturasUnClienteUnDia(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const FacturaObjetivo o = BuscarFactura(ruta);
+    BaseDatos bd(ruta);
+    size_t filas = 0;
+    for (auto _ : estado)
+        filas = bd.ListaFacturas(o.serie, o.cliente, o.dia, o.dia).size();
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(ListaFacturasUnClienteUnDia)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void CrudoPreparadaFacturasUnClienteUnDia(benchmark::State& estado)
+{
+    const QString ruta = Ruta(static_cast<int>(estado.range(0)));
+    const FacturaObjetivo o = BuscarFactura(ruta);
+    Crudo db(ruta);
+    db.preparar(SqlFacturasTienda(QStringLiteral("(TbCabzFac.Serie=%1) and (TbCabzFac.Cliente=%2) and (TbCabzFac.Fecha>=%3) and (TbCabzFac.Fecha<=%3)")
+                                      .arg(o.serie)
+                                      .arg(o.cliente)
+                                      .arg(FechaASQL(o.dia))));
+    long filas = 0;
+    for (auto _ : estado)
+        filas = db.pasar();
+    estado.counters["filas"] = static_cast<double>(filas);
+}
+BENCHMARK(CrudoPreparadaFacturasUnClienteUnDia)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void CrudoPreparadaFacturasUnaSerieUnMes(benchmark::State& estado)
 {

@@ -121,9 +121,11 @@ enum : quint32 {
     kLimite = 256,     // a page's size
 };
 
+}  // namespace
+
 // A date as the text a literal would have held ("yyyy-mm-dd"): the same comparison on both
 // engines. Written by hand: formatting through QDate costs more than the rest of a one-row call.
-QString TextoFecha(const QDate& fecha)
+QString BaseDatos::TextoFechaSQL(const QDate& fecha)
 {
     int a = 0, m = 0, d = 0;
     fecha.getDate(&a, &m, &d);
@@ -136,12 +138,10 @@ QString TextoFecha(const QDate& fecha)
     return QString(reinterpret_cast<const QChar*>(texto), 10);
 }
 
-}  // namespace
-
-std::optional<BaseDatos::CondicionesNotas> BaseDatos::CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente,
+std::optional<BaseDatos::CondicionesLista> BaseDatos::CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente,
                                                                           const Filtro& desde, const Filtro& hasta, const Filtro& factura)
 {
-    CondicionesNotas c;
+    CondicionesLista c;
     auto poner = [&c](quint32 bit, Valor valor) {
         c.forma |= bit;
         c.valores.push_back(std::move(valor));
@@ -159,9 +159,9 @@ std::optional<BaseDatos::CondicionesNotas> BaseDatos::CondicionesAlbaranes(const
         poner(kCliente, Valor(static_cast<qint64>(*codigo)));
     }
     if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
-        poner(kDesde, Valor(TextoFecha(std::get<QDate>(desde))));
+        poner(kDesde, Valor(TextoFechaSQL(std::get<QDate>(desde))));
     if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
-        poner(kHasta, Valor(TextoFecha(std::get<QDate>(hasta))));
+        poner(kHasta, Valor(TextoFechaSQL(std::get<QDate>(hasta))));
     if (std::holds_alternative<qint32>(factura))
         poner(kFactura, Valor(static_cast<qint64>(std::get<qint32>(factura))));
     else if (std::holds_alternative<bool>(factura))
@@ -199,7 +199,7 @@ std::vector<FilaAlbaran> BaseDatos::ListaAlbaranes(const Filtro& numero, const F
 {
     if (!Abierta())
         return {};
-    std::optional<CondicionesNotas> condiciones = CondicionesAlbaranes(numero, cliente, desde, hasta, factura);
+    std::optional<CondicionesLista> condiciones = CondicionesAlbaranes(numero, cliente, desde, hasta, factura);
     return condiciones ? LeerAlbaranes(std::move(*condiciones), std::nullopt, 0) : std::vector<FilaAlbaran>{};
 }
 
@@ -208,7 +208,7 @@ std::vector<FilaAlbaran> BaseDatos::PaginaAlbaranes(const Filtro& cliente, const
 {
     if (!Abierta())
         return {};
-    std::optional<CondicionesNotas> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
+    std::optional<CondicionesLista> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
     return condiciones ? LeerAlbaranes(std::move(*condiciones), despuesDe, std::max(limite, 1)) : std::vector<FilaAlbaran>{};
 }
 
@@ -216,7 +216,7 @@ qint64 BaseDatos::CuentaAlbaranes(const Filtro& cliente, const Filtro& desde, co
 {
     if (!Abierta())
         return 0;
-    const std::optional<CondicionesNotas> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
+    const std::optional<CondicionesLista> condiciones = CondicionesAlbaranes({}, cliente, desde, hasta, {});
     if (!condiciones)
         return 0;
     const QString donde = TextoCondicionesAlbaranes(condiciones->forma);
@@ -228,7 +228,7 @@ qint64 BaseDatos::CuentaAlbaranes(const Filtro& cliente, const Filtro& desde, co
     return n;
 }
 
-std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(CondicionesNotas condiciones, std::optional<qint32> despuesDe, int limite)
+std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(CondicionesLista condiciones, std::optional<qint32> despuesDe, int limite)
 {
     std::vector<FilaAlbaran> filas;
     // Grouped by the note's number alone (the other columns are the note's own, or its

@@ -380,23 +380,32 @@ private:
     static qint32 Siguiente(const Valor& ultimo, const QString& que);
     // The code of the customer with that name; no value when there is none.
     std::optional<qint32> CodigoPorNombre(const QString& nombre);
-    // The note list's conditions on the header: which filters apply (one bit each, so that
-    // every call of one shape runs one statement) and their values, bound in that order.
-    struct CondicionesNotas {
+    // A list's conditions on the header: which filters apply (one bit each, so that every call
+    // of one shape runs one statement) and their values, bound in that order.
+    struct CondicionesLista {
         quint32 forma = 0;
         std::vector<Valor> valores;
     };
-    // None when a customer named by text does not exist (the list is then empty).
-    std::optional<CondicionesNotas> CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
+    // A date bound where a literal was compared: the text the literal held, "yyyy-mm-dd".
+    static QString TextoFechaSQL(const QDate& fecha);
+    // The note list's; none when a customer named by text does not exist (the list is then empty).
+    std::optional<CondicionesLista> CondicionesAlbaranes(const Filtro& numero, const Filtro& cliente, const Filtro& desde,
                                                          const Filtro& hasta, const Filtro& factura);
     // The conditions' text for a shape, with a parameter where each value goes.
     static QString TextoCondicionesAlbaranes(quint32 forma);
-    std::vector<FilaAlbaran> LeerAlbaranes(CondicionesNotas condiciones, std::optional<qint32> despuesDe, int limite);
+    std::vector<FilaAlbaran> LeerAlbaranes(CondicionesLista condiciones, std::optional<qint32> despuesDe, int limite);
     // The note list's statement per shape, translated once: a call does not write its text again.
     std::unordered_map<quint32, std::string> m_sqlAlbaranes;
-    // The invoice list's conditions on the header; none when a customer named by text does not exist.
-    std::optional<QString> CondicionesFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta);
-    std::vector<FilaFactura> LeerFacturas(const QString& condiciones, const Filtro& pendiente, const std::vector<Valor>& parametros);
+    // The invoice list's; none when a customer named by text does not exist.
+    std::optional<CondicionesLista> CondicionesFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,
+                                                        const Filtro& hasta);
+    static QString TextoCondicionesFacturas(quint32 forma);
+    std::vector<FilaFactura> LeerFacturas(CondicionesLista condiciones, const Filtro& pendiente);
+    // The invoice list's statement per shape, translated once, and where its columns are.
+    std::unordered_map<quint32, std::string> m_sqlFacturas;
+    std::vector<int> m_columnasFacturas;
+    // Known once the invoice records' table exists (it is never dropped).
+    bool m_hayRegistros = false;
     // A list's statement in the store's dialect: translated once per text, prepared once, and
     // read by column position, so that a call costs little more than stepping its rows. Step
     // it at once: other calls may drop an idle statement.

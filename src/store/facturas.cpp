@@ -4,6 +4,7 @@
 
 #include "consultas.h"
 #include "dinero.h"
+#include "traductor.h"
 #include "utilidades.h"
 
 qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
@@ -15,25 +16,64 @@ qint32 BaseDatos::NuevoNumeroFactura(qint16 serie)
     return Siguiente(m_bd->valorUnico(sql), QStringLiteral("números de factura en esta serie"));
 }
 
-std::optional<QString> BaseDatos::CondicionesFacturas(const Filtro& serie, const Filtro& cliente, const Filtro& desde,
-                                                     const Filtro& hasta)
+namespace {
+
+// The invoice list's filters, one bit each, in the order their values are bound.
+enum : quint32 {
+    kSerie = 1,
+    kCliente = 2,
+    kDesde = 4,
+    kHasta = 8,
+    kDespuesDe = 16,   // a page starts after a number
+    kHastaNumero = 32, // and ends at one
+    kPendientes = 64,
+    kSaldadas = 128,
+    kConRegistros = 256,
+};
+
+}  // namespace
+
+std::optional<BaseDatos::CondicionesLista> BaseDatos::CondicionesFacturas(const Filtro& serie, const Filtro& cliente,
+                                                                         const Filtro& desde, const Filtro& hasta)
 {
-    QString condiciones;
-    const QString y = QStringLiteral(" and ");
+    CondicionesLista c;
+    auto poner = [&c](quint32 bit, Valor valor) {
+        c.forma |= bit;
+        c.valores.push_back(std::move(valor));
+    };
     if (std::holds_alternative<qint16>(serie))
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Serie=") + EnteroATexto(std::get<qint16>(serie)) + QStringLiteral(") "));
+        poner(kSerie, Valor(static_cast<qint64>(std::get<qint16>(serie))));
     if (std::holds_alternative<qint32>(cliente)) {
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=") + LargoATexto(std::get<qint32>(cliente)) + QLatin1Char(')'));
+        poner(kCliente, Valor(static_cast<qint64>(std::get<qint32>(cliente))));
     } else if (std::holds_alternative<QString>(cliente)) {
         const std::optional<qint32> codigo = CodigoPorNombre(std::get<QString>(cliente));
         if (!codigo)
             return std::nullopt;
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=") + LargoATexto(*codigo) + QLatin1Char(')'));
+        poner(kCliente, Valor(static_cast<qint64>(*codigo)));
     }
     if (std::holds_alternative<QDate>(desde) && std::get<QDate>(desde).isValid())
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha>=") + FechaASQL(std::get<QDate>(desde)) + QLatin1Char(')'));
+        poner(kDesde, Valor(TextoFechaSQL(std::get<QDate>(desde))));
     if (std::holds_alternative<QDate>(hasta) && std::get<QDate>(hasta).isValid())
-        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha<=") + FechaASQL(std::get<QDate>(hasta)) + QLatin1Char(')'));
+        poner(kHasta, Valor(TextoFechaSQL(std::get<QDate>(hasta))));
+    return c;
+}
+
+QString BaseDatos::TextoCondicionesFacturas(quint32 forma)
+{
+    QString condiciones;
+    const QString y = QStringLiteral(" and ");
+    if (forma & kSerie)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Serie=?) "));
+    if (forma & kCliente)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Cliente=?)"));
+    if (forma & kDesde)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha>=?)"));
+    if (forma & kHasta)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Fecha<=?)"));
+    if (forma & kDespuesDe)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Numero>?)"));
+    if (forma & kHastaNumero)
+        AnadirALista(condiciones, y, QStringLiteral("(TbCabzFac.Numero<=?)"));
     return condiciones;
 }
 
@@ -42,18 +82,20 @@ std::vector<FilaFactura> BaseDatos::ListaFacturas(const Filtro& serie, const Fil
 {
     if (!Abierta())
         return {};
-    const std::optional<QString> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
-    return condiciones ? LeerFacturas(*condiciones, pendiente, {}) : std::vector<FilaFactura>{};
+    std::optional<CondicionesLista> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
+    return condiciones ? LeerFacturas(std::move(*condiciones), pendiente) : std::vector<FilaFactura>{};
 }
 
 qint64 BaseDatos::CuentaFacturas(qint16 serie, const Filtro& cliente, const Filtro& desde, const Filtro& hasta)
 {
     if (!Abierta())
         return 0;
-    const std::optional<QString> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
+    const std::optional<CondicionesLista> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
     if (!condiciones)
         return 0;
-    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(QStringLiteral("select count(*) from TbCabzFac where ") + *condiciones);
+    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(QStringLiteral("select count(*) from TbCabzFac where ")
+                                                        + TextoCondicionesFacturas(condiciones->forma));
+    s.vincular(condiciones->valores);
     const qint64 n = s.paso() ? s.columna(0).aEntero() : 0;
     s.reiniciar();
     return n;
@@ -66,69 +108,88 @@ PaginaLista<FilaFactura, qint32> BaseDatos::PaginaFacturas(qint16 serie, const F
     PaginaLista<FilaFactura, qint32> pagina;
     if (!Abierta())
         return pagina;
-    std::optional<QString> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
+    std::optional<CondicionesLista> condiciones = CondicionesFacturas(serie, cliente, desde, hasta);
     if (!condiciones)
         return pagina;
-    std::vector<Valor> parametros;
     if (despuesDe) {
-        AnadirALista(*condiciones, QStringLiteral(" and "), QStringLiteral("(TbCabzFac.Numero>?)"));
-        parametros.emplace_back(static_cast<qint64>(*despuesDe));
+        condiciones->forma |= kDespuesDe;
+        condiciones->valores.emplace_back(static_cast<qint64>(*despuesDe));
     }
     // The page's last number comes from the headers alone, on their (Serie, Numero) key; the
     // payment state may then leave fewer rows than that, and the next page starts after it.
-    motor::BaseDeDatos::Sentencia& k = SentenciaDeLista(QStringLiteral("select TbCabzFac.Numero from TbCabzFac where ") + *condiciones
+    motor::BaseDeDatos::Sentencia& k = SentenciaDeLista(QStringLiteral("select TbCabzFac.Numero from TbCabzFac where ")
+                                                        + TextoCondicionesFacturas(condiciones->forma)
                                                         + QStringLiteral(" order by TbCabzFac.Numero limit 1 offset ?"));
-    std::vector<Valor> clave = parametros;
+    std::vector<Valor> clave = condiciones->valores;
     clave.emplace_back(static_cast<qint64>(std::max(limite, 1) - 1));
     k.vincular(clave);
     if (k.paso())
         pagina.siguiente = CampoALargo(k.columna(0));
     k.reiniciar();
     if (pagina.siguiente) {
-        AnadirALista(*condiciones, QStringLiteral(" and "), QStringLiteral("(TbCabzFac.Numero<=?)"));
-        parametros.emplace_back(static_cast<qint64>(*pagina.siguiente));
+        condiciones->forma |= kHastaNumero;
+        condiciones->valores.emplace_back(static_cast<qint64>(*pagina.siguiente));
     }
-    pagina.filas = LeerFacturas(*condiciones, pendiente, parametros);
+    pagina.filas = LeerFacturas(std::move(*condiciones), pendiente);
     return pagina;
 }
 
-std::vector<FilaFactura> BaseDatos::LeerFacturas(const QString& condiciones, const Filtro& pendiente, const std::vector<Valor>& parametros)
+std::vector<FilaFactura> BaseDatos::LeerFacturas(CondicionesLista condiciones, const Filtro& pendiente)
 {
     std::vector<FilaFactura> filas;
-    QString bases = consultas::ListaBasesImponiblesSelectCentimos;
-    if (!condiciones.isEmpty())
-        bases += QStringLiteral(" where ") + condiciones;
-    bases += consultas::ListaBasesImponiblesGroup;
-    QString sql = consultas::ListaFacturasCentimos;
-    Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
     // Annulled invoices: an annulment is the last record an invoice gets. Asked per row on the
     // records' (Serie, Numero) index, so the call costs its own rows, not every record kept.
-    const bool conRegistros = m_bd->existeTabla(QStringLiteral("RegistroFacturacion"));
-    sql = QStringLiteral("select *, ")
-        + (conRegistros ? QStringLiteral("exists (select 1 from RegistroFacturacion r where r.Serie=ListaFacturas.Serie and "
-                                         "r.Numero=ListaFacturas.Numero and r.Tipo='N')")
-                        : QStringLiteral("0"))
-        + QStringLiteral(" as Anulada from (") + sql + QStringLiteral(") as ListaFacturas ");
-    // Settled: paid to the cent what the invoice comes to with its packaging, or without it
-    // (invoices settled before the packaging was counted).
+    if (!m_hayRegistros)
+        m_hayRegistros = m_bd->existeTabla(QStringLiteral("RegistroFacturacion"));
+    if (m_hayRegistros)
+        condiciones.forma |= kConRegistros;
     if (std::holds_alternative<bool>(pendiente))
-        sql += std::get<bool>(pendiente)
-            ? QStringLiteral("where (isnull(Pagado) or ((centimos(Pagado)<>Neto+IVA+REq+sEnvases) and (centimos(Pagado)<>Neto+IVA+REq)))")
-            : QStringLiteral("where ((centimos(Pagado)=Neto+IVA+REq+sEnvases) or (centimos(Pagado)=Neto+IVA+REq))");
-    sql += QStringLiteral(" order by Serie, Numero");
+        condiciones.forma |= std::get<bool>(pendiente) ? kPendientes : kSaldadas;
+    auto texto = m_sqlFacturas.find(condiciones.forma);
+    if (texto == m_sqlFacturas.end()) {
+        const QString donde = TextoCondicionesFacturas(condiciones.forma);
+        QString bases = consultas::ListaBasesImponiblesSelectCentimos;
+        if (!donde.isEmpty())
+            bases += QStringLiteral(" where ") + donde;
+        bases += consultas::ListaBasesImponiblesGroup;
+        QString sql = consultas::ListaFacturasCentimos;
+        Reemplazar(QStringLiteral("QryBImpon"), QLatin1Char('(') + bases + QStringLiteral(") as QryBImpon"), sql);
+        sql = QStringLiteral("select *, ")
+            + (condiciones.forma & kConRegistros
+                   ? QStringLiteral("exists (select 1 from RegistroFacturacion r where r.Serie=ListaFacturas.Serie and "
+                                    "r.Numero=ListaFacturas.Numero and r.Tipo='N')")
+                   : QStringLiteral("0"))
+            + QStringLiteral(" as Anulada from (") + sql + QStringLiteral(") as ListaFacturas ");
+        // Settled: paid to the cent what the invoice comes to with its packaging, or without it
+        // (invoices settled before the packaging was counted).
+        if (condiciones.forma & kPendientes)
+            sql += QStringLiteral("where (isnull(Pagado) or ((centimos(Pagado)<>Neto+IVA+REq+sEnvases) and (centimos(Pagado)<>Neto+IVA+REq)))");
+        else if (condiciones.forma & kSaldadas)
+            sql += QStringLiteral("where ((centimos(Pagado)=Neto+IVA+REq+sEnvases) or (centimos(Pagado)=Neto+IVA+REq))");
+        sql += QStringLiteral(" order by Serie, Numero");
+        texto = m_sqlFacturas.emplace(condiciones.forma, TraducirSQL(NombresLargos(sql), m_bd->esPostgreSQL()).toStdString()).first;
+    }
     // Read by column position from the prepared statement: the call costs its rows, not the
     // translation and a copy of every row kept aside.
-    motor::BaseDeDatos::Sentencia& s = SentenciaDeLista(sql);
-    s.vincular(parametros);
-    const auto columna = [&s](const char* nombre) {
-        for (int i = 0; i < s.columnas(); ++i)
-            if (s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) == 0)
-                return i;
-        throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Falta la columna %1 en la lista de facturas.").arg(QLatin1String(nombre)));
-    };
-    const int cNumero = columna("Numero"), cFecha = columna("Fecha"), cCliente = columna("Cliente"),
-              cNombre = columna("nombre"), cNeto = columna("Neto"), cIva = columna("iva"), cPagado = columna("Pagado"),
-              cREq = columna("REq"), cEnvases = columna("sEnvases"), cAnulada = columna("Anulada");
+    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(texto->second);
+    s.vincular(condiciones.valores);
+    // The select list is the same whatever the conditions: its columns are found by name once.
+    static const char* const kColumnas[] = {"Numero", "Fecha", "Cliente", "nombre", "Neto", "iva", "Pagado", "REq", "sEnvases", "Anulada"};
+    if (m_columnasFacturas.empty()) {
+        for (const char* nombre : kColumnas) {
+            int i = 0;
+            while (i < s.columnas() && s.nombreColumna(i).compare(QLatin1String(nombre), Qt::CaseInsensitive) != 0)
+                ++i;
+            if (i == s.columnas()) {
+                m_columnasFacturas.clear();
+                throw motor::Error(motor::ErrGeneral, 0, QStringLiteral("Falta la columna %1 en la lista de facturas.").arg(QLatin1String(nombre)));
+            }
+            m_columnasFacturas.push_back(i);
+        }
+    }
+    const std::vector<int>& c = m_columnasFacturas;
+    const int cNumero = c[0], cFecha = c[1], cCliente = c[2], cNombre = c[3], cNeto = c[4], cIva = c[5], cPagado = c[6],
+              cREq = c[7], cEnvases = c[8], cAnulada = c[9];
     while (s.paso()) {
         FilaFactura f;
         f.Anulada = s.columna(cAnulada).aEntero() != 0;
