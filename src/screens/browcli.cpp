@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -28,6 +29,9 @@ QString Clave(long codigo) { return QString::number(codigo); }
 // Upper case without accents, so that "alvarez" finds "ÁLVAREZ".
 QString Plegar(const QString& texto)
 {
+    // Most names are plain ASCII: typing searches every name on each key.
+    if (std::all_of(texto.begin(), texto.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return texto.toUpper();
     QString plegado;
     for (const QChar c : texto.normalized(QString::NormalizationForm_D))
         if (c.category() != QChar::Mark_NonSpacing)

@@ -78,6 +78,8 @@ public:
     {
         if (m_contar && !m_completa)
             Reservar();
+        // Nothing is shown between these pages: the fewer statements, the sooner it is all here.
+        m_pagina = kPaginaMaxima;
         while (!m_completa)
             LeerPaginas(0);
     }

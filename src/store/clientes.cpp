@@ -109,7 +109,9 @@ namespace {
 // "After this row" in an order whose columns may hold nulls (first on SQLite, last on
 // PostgreSQL, each engine's own order): the rows equal on the columns before one and greater on
 // it. The first column also bounds the range plainly, so that the order's index starts there
-// instead of at the top.
+// instead of at the top. With nulls last that bound leaves out the rows whose first column is
+// null, which all come after a row where it is not: the caller asks for them apart (a bound
+// "or null" is no range, and the server would scan the index from its top on every page).
 QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, std::vector<Valor>& parametros, bool nulosAlFinal)
 {
     QString mayor;
@@ -131,9 +133,7 @@ QString DespuesDe(const QStringList& columnas, const std::vector<Valor>& clave, 
     const Valor& primero = clave.front();
     QString donde = mayor;
     if (!primero.esNulo()) {
-        donde = (nulosAlFinal ? QStringLiteral("(%1 >= ? OR %1 IS NULL)").arg(columnas.front())
-                              : columnas.front() + QStringLiteral(" >= ?")) +
-                QStringLiteral(" AND ") + mayor;
+        donde = columnas.front() + QStringLiteral(" >= ? AND ") + mayor;
         enOrden.push_back(primero);
     }
     for (size_t i = 0; i < clave.size(); ++i) {
@@ -165,25 +165,40 @@ PaginaLista<FilaCliente, std::vector<Valor>> BaseDatos::PaginaClientes(const QSt
         claves << QStringLiteral("NIF");
     claves << QStringLiteral("Codigo");
     claves << QStringLiteral("rowid");
-    std::vector<Valor> parametros;
-    QString sql = QStringLiteral("SELECT Codigo, Nombre, NIF, ") + claves.join(QStringLiteral(", ")) + QStringLiteral(" FROM Cliente ");
-    if (despuesDe && despuesDe->size() == static_cast<size_t>(claves.size()))
-        sql += QStringLiteral("WHERE ") + DespuesDe(claves, *despuesDe, parametros, m_bd->esPostgreSQL());
-    sql += QStringLiteral(" ORDER BY ") + claves.join(QStringLiteral(", ")) + QStringLiteral(" LIMIT ?");
-    parametros.emplace_back(static_cast<qint64>(std::max(limite, 1)));
-    motor::BaseDeDatos::Sentencia& s = m_bd->preparar(sql);
-    s.vincular(parametros);
+    const QString columnas = claves.join(QStringLiteral(", "));
+    const int cuantas = std::max(limite, 1);
     std::vector<Valor> ultima;
-    pagina.filas.reserve(static_cast<size_t>(std::max(limite, 1)));
-    while (s.paso()) {
-        pagina.filas.push_back(FilaCliente{s.columna(0), s.columna(1), s.columna(2)});
-        if (static_cast<int>(pagina.filas.size()) == limite) {
-            ultima.clear();
-            for (int i = 0; i < claves.size(); ++i)
-                ultima.push_back(s.columna(3 + i));
+    pagina.filas.reserve(static_cast<size_t>(cuantas));
+    // Up to the page's end, the rows of `donde` in the list's order.
+    auto leer = [&](const QString& donde, std::vector<Valor> parametros) {
+        QString sql = QStringLiteral("SELECT Codigo, Nombre, NIF, ") + columnas + QStringLiteral(" FROM Cliente ");
+        if (!donde.isEmpty())
+            sql += QStringLiteral("WHERE ") + donde;
+        sql += QStringLiteral(" ORDER BY ") + columnas + QStringLiteral(" LIMIT ?");
+        parametros.emplace_back(static_cast<qint64>(cuantas - static_cast<int>(pagina.filas.size())));
+        motor::BaseDeDatos::Sentencia& s = m_bd->preparar(sql);
+        s.vincular(parametros);
+        while (s.paso()) {
+            pagina.filas.push_back(FilaCliente{s.columna(0), s.columna(1), s.columna(2)});
+            if (static_cast<int>(pagina.filas.size()) == cuantas) {
+                ultima.clear();
+                for (int i = 0; i < claves.size(); ++i)
+                    ultima.push_back(s.columna(3 + i));
+            }
         }
+        s.reiniciar();
+    };
+    const bool nulosAlFinal = m_bd->esPostgreSQL();
+    if (despuesDe && despuesDe->size() == static_cast<size_t>(claves.size())) {
+        std::vector<Valor> parametros;
+        const QString donde = DespuesDe(claves, *despuesDe, parametros, nulosAlFinal);
+        leer(donde, std::move(parametros));
+        // Then the rows whose first column is null, last in this order.
+        if (nulosAlFinal && !despuesDe->front().esNulo() && static_cast<int>(pagina.filas.size()) < cuantas)
+            leer(claves.front() + QStringLiteral(" IS NULL"), {});
+    } else {
+        leer(QString(), {});
     }
-    s.reiniciar();
     if (!ultima.empty())
         pagina.siguiente = std::move(ultima);
     return pagina;

@@ -136,6 +136,8 @@ TEST_F(Clientes, ALongListShowsItsFirstRowsAndReadsTheRestBehind)
         for (int n = 100; n < 100 + total; ++n)
             Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre, NIF) VALUES (?, ?, ?)"),
                                                 {n, QStringLiteral("ZZ CLIENTE %1").arg(2000 - n), QStringLiteral("X%1").arg(n)});
+        // A name with accents and one with none, each engine's last (or first) in the name order.
+        Global::BD->Motor()->ejecutarNativo(QStringLiteral("INSERT INTO Cliente (Codigo, Nombre) VALUES (90, 'ZZ ÑANDÚ ÁVILA'), (91, NULL)"));
         t.commit();
     }
     const int filas = static_cast<int>(Global::BD->ListaClientes().size());
@@ -154,6 +156,10 @@ TEST_F(Clientes, ALongListShowsItsFirstRowsAndReadsTheRestBehind)
     Escribir(b->Grd, QStringLiteral("zz cliente 1500"));
     EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("500"));
     ASSERT_EQ(b->Grd->Rows(), filas + 1);
+    b->Grd->setRow(1);
+    QTest::qWait(QApplication::keyboardInputInterval() + 50);  // a new search, not more letters
+    Escribir(b->Grd, QStringLiteral("zz ñandu avila"));
+    EXPECT_EQ(b->Grd->TextMatrix(b->Grd->Row(), 0), QStringLiteral("90"));
     const std::vector<FilaCliente> entera = Global::BD->ListaClientes(QStringLiteral("Nombre"));
     for (const int fila : {1, 200, 201, 451, filas})
         EXPECT_EQ(b->Grd->TextMatrix(fila, 0), entera[static_cast<size_t>(fila - 1)].Codigo.aTexto()) << fila;
