@@ -417,6 +417,8 @@ BaseDeDatos::Sentencia::~Sentencia()
     leerRestoPG(false);
     if (m_resPG)
         PQclear(m_resPG);
+    if (m_descripcionPG)
+        PQclear(m_descripcionPG);
     // A statement dropped from the cache frees its server side too, unless the connection goes.
     if (m_bd.m_pg && m_generacionPG == m_bd.m_generacionPG && PQstatus(m_bd.m_pg) == CONNECTION_OK) {
         m_bd.liberarConexionPG();
@@ -521,25 +523,37 @@ bool BaseDeDatos::Sentencia::ocupada() const
         return m_ejecutadaPG && m_resPG && (m_filaPG < PQntuples(m_resPG) || m_filaAFilaPG || !m_colaPG.empty());
     return sqlite3_stmt_busy(m_st) != 0;
 }
+// A query's columns are described without running it (a listing asks for them first, and its
+// query may take seconds); the rest are known once run.
+const pg_result* BaseDeDatos::Sentencia::columnasPG() const
+{
+    if (!m_ejecutadaPG && m_consultaPG) {
+        if (!m_descritaPG) {
+            m_bd.liberarConexionPG();
+            m_bd.reconectarPGSiHaceFalta();
+        }
+        if (const PGresult* d = descripcionPG())
+            return d;
+    }
+    if (!m_ejecutadaPG)
+        ejecutarPG();
+    return m_resPG;
+}
 int BaseDeDatos::Sentencia::columnas() const
 {
-    if (!m_st) {
-        if (!m_ejecutadaPG)
-            ejecutarPG();
-        return PQnfields(m_resPG);
-    }
+    if (!m_st)
+        return PQnfields(columnasPG());
     return sqlite3_column_count(m_st);
 }
 QString BaseDeDatos::Sentencia::nombreColumna(int i) const
 {
     if (!m_st) {
-        if (!m_ejecutadaPG)
-            ejecutarPG();
+        const PGresult* res = columnasPG();
         // A table's column keeps the name it was defined with, unless the query renamed it.
-        const QString nombre = QString::fromUtf8(PQfname(m_resPG, i));
-        const Oid tabla = PQftable(m_resPG, i);
+        const QString nombre = QString::fromUtf8(PQfname(res, i));
+        const Oid tabla = PQftable(res, i);
         if (tabla != InvalidOid) {
-            const QString& original = m_bd.columnaPG(tabla, PQftablecol(m_resPG, i)).nombre;
+            const QString& original = m_bd.columnaPG(tabla, PQftablecol(res, i)).nombre;
             if (original.compare(nombre, Qt::CaseInsensitive) == 0)
                 return original;
         }

@@ -431,6 +431,11 @@ public:
 private:
     friend class BaseDeDatos;
     void ejecutarPG() const;
+    // The name this statement is prepared under for its parameters' types, preparing it if need be.
+    const std::string& preparadaPG() const;
+    // Its columns as the server describes them (asked once), or null when it would not say.
+    pg_result* descripcionPG() const;
+    const pg_result* columnasPG() const;
     pg_result* siguientePG() const;
     pg_result* recibirPG() const;
     void leerRestoPG(bool guardar) const;
@@ -446,6 +451,7 @@ private:
     bool m_consultaPG = false;
     mutable bool m_filaAFilaPG = false;      // more rows may still arrive on the connection
     mutable std::deque<pg_result*> m_colaPG; // rows read ahead when the connection was needed
+    mutable pg_result* m_descripcionPG = nullptr;
     mutable bool m_descritaPG = false;
     std::vector<QByteArray> m_valoresPG;
     std::vector<bool> m_nulosPG;

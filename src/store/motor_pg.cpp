@@ -793,11 +793,18 @@ void BaseDeDatos::lanzarPG(PGresult* res, const QString& sql, const std::vector<
 // ---------------------------------------------------------------------------------------------
 // Connection
 
+// Every session's settings, on connecting and on reconnecting. No JIT: the listings' queries
+// (a dozen subqueries per row) are costed high enough to be compiled, which takes one to two
+// seconds before their first row and more than their whole run saves.
+static const char kAjustesSesionPG[] =
+    "SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning; "
+    "SET jit = off";
+
 void BaseDeDatos::conectarPG()
 {
     m_pg = AbrirConexionPG(m_ruta);
     PQsetClientEncoding(m_pg, "UTF8");
-    ejecutarSimplePG(QStringLiteral("SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning"));
+    ejecutarSimplePG(QString::fromLatin1(kAjustesSesionPG));
     m_cancelPG = PQgetCancel(m_pg);
     // A database made by another tool gets what ours have.
     if (valorUnico(QStringLiteral("SELECT to_regprocedure('centimos_linea(numeric,numeric,integer)') IS NULL OR "
@@ -839,7 +846,7 @@ void BaseDeDatos::reconectarPGSiHaceFalta()
     m_sesionPerdidaPG = false;
     ++m_generacionPG;
     PQsetClientEncoding(m_pg, "UTF8");
-    PQclear(PQexec(m_pg, "SET datestyle = ISO, YMD; SET extra_float_digits = 1; SET lock_timeout = 10000; SET client_min_messages = warning"));
+    PQclear(PQexec(m_pg, kAjustesSesionPG));
     if (m_cancelPG)
         PQfreeCancel(m_cancelPG);
     m_cancelPG = PQgetCancel(m_pg);
@@ -1167,11 +1174,9 @@ void BaseDeDatos::Sentencia::leerRestoPG(bool guardar) const
     }
 }
 
-void BaseDeDatos::Sentencia::ejecutarPG() const
+const std::string& BaseDeDatos::Sentencia::preparadaPG() const
 {
     BaseDeDatos& bd = m_bd;
-    bd.liberarConexionPG();
-    bd.reconectarPGSiHaceFalta();
     if (m_generacionPG != bd.m_generacionPG) {
         m_preparadasPG.clear();
         m_generacionPG = bd.m_generacionPG;
@@ -1189,25 +1194,44 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
         PQclear(res);
         it = m_preparadasPG.emplace(firma, nombre).first;
     }
+    return it->second;
+}
+
+PGresult* BaseDeDatos::Sentencia::descripcionPG() const
+{
+    if (m_descritaPG)
+        return m_descripcionPG;
+    const std::string& nombre = preparadaPG();
+    m_descritaPG = true;
+    PGresult* d = PQdescribePrepared(m_bd.m_pg, nombre.c_str());
+    if (PQresultStatus(d) != PGRES_COMMAND_OK) {
+        PQclear(d);
+        return nullptr;
+    }
+    // The declared types of the columns, asked for now: asking at the first row would need the
+    // connection the rows are arriving on.
+    for (int c = 0; c < PQnfields(d); ++c)
+        if (PQftable(d, c) != InvalidOid)
+            m_bd.columnaPG(PQftable(d, c), PQftablecol(d, c));
+    m_descripcionPG = d;
+    return d;
+}
+
+void BaseDeDatos::Sentencia::ejecutarPG() const
+{
+    BaseDeDatos& bd = m_bd;
+    bd.liberarConexionPG();
+    bd.reconectarPGSiHaceFalta();
+    const std::string& nombre = preparadaPG();
     std::vector<const char*> valores(m_valoresPG.size());
     for (size_t i = 0; i < m_valoresPG.size(); ++i)
         valores[i] = m_nulosPG[i] ? nullptr : m_valoresPG[i].constData();
     if (m_consultaPG) {
         // A query's rows come one at a time: the first as soon as the server has it, the rest
         // as they are stepped (or read ahead when the connection is needed for another).
-        if (!m_descritaPG) {
-            // The declared types of the columns, asked for now: asking at the first row would
-            // need the connection the rows are arriving on.
-            m_descritaPG = true;
-            PGresult* d = PQdescribePrepared(bd.m_pg, it->second.c_str());
-            if (PQresultStatus(d) == PGRES_COMMAND_OK)
-                for (int c = 0; c < PQnfields(d); ++c)
-                    if (PQftable(d, c) != InvalidOid)
-                        bd.columnaPG(PQftable(d, c), PQftablecol(d, c));
-            PQclear(d);
-        }
+        descripcionPG();
         bd.m_estadoAntesLecturaPG = PQtransactionStatus(bd.m_pg);
-        if (PQsendQueryPrepared(bd.m_pg, it->second.c_str(), static_cast<int>(valores.size()),
+        if (PQsendQueryPrepared(bd.m_pg, nombre.c_str(), static_cast<int>(valores.size()),
                                 valores.empty() ? nullptr : valores.data(), nullptr, nullptr, 0)) {
             PQsetSingleRowMode(bd.m_pg);
             bd.m_lecturaPG = this;
@@ -1233,7 +1257,7 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
         bd.empezarEscrituraSueltaPG();
     if (punto)
         PQclear(PQexec(bd.m_pg, "SAVEPOINT quenza_sentencia"));
-    PGresult* res = PQexecPrepared(bd.m_pg, it->second.c_str(), static_cast<int>(valores.size()),
+    PGresult* res = PQexecPrepared(bd.m_pg, nombre.c_str(), static_cast<int>(valores.size()),
                                    valores.empty() ? nullptr : valores.data(), nullptr, nullptr, 0);
     const ExecStatusType e = PQresultStatus(res);
     if (suelta)

@@ -367,6 +367,24 @@ TEST_F(Motor, AQuerysFirstRowsComeBeforeItsLast)
     EXPECT_GT(Reloj::now() - primera, std::chrono::milliseconds(2000)) << "the first row waited for the last";
 }
 
+// A query's columns are known before it runs: asking for them does not run it (a listing asks
+// first, and its query may take seconds), and it still tells its fault when stepped.
+TEST_F(Motor, AQuerysColumnsAreKnownBeforeItRuns)
+{
+    motor::BaseDeDatos::Sentencia& s = bd->preparar(QStringLiteral("select Numero as n, 1 / (Numero - 1) as x from Padre order by Numero"));
+    ASSERT_EQ(s.columnas(), 2);
+    EXPECT_EQ(s.nombreColumna(0), QStringLiteral("n"));
+    EXPECT_EQ(s.nombreColumna(1), QStringLiteral("x"));
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), 2);
+    s.vincular({});
+    if (bd->esPostgreSQL()) {
+        EXPECT_THROW(while (s.paso()) {}, motor::Error);
+        // Nor is a query compiled for seconds before its first row.
+        EXPECT_EQ(bd->valorUnico(QStringLiteral("select current_setting('jit')")).aTexto(), QStringLiteral("off"));
+    }
+    s.reiniciar();
+}
+
 TEST_F(Motor, TransactionRollsBackUnlessCommitted)
 {
     {
