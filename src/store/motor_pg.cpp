@@ -219,6 +219,16 @@ QString ConexionParaMostrar(const QString& destino)
     return d.replace(clave, QString()).simplified();
 }
 
+namespace {
+QChar UltimoNoBlanco(const QString& texto)
+{
+    for (qsizetype i = texto.size() - 1; i >= 0; --i)
+        if (!texto[i].isSpace())
+            return texto[i];
+    return QLatin1Char('(');
+}
+}  // namespace
+
 QString APostgreSQL(const QString& sql)
 {
     QString r;
@@ -325,6 +335,12 @@ QString APostgreSQL(const QString& sql)
                 r += w;
             }
             anterior = u;
+        } else if (c == QLatin1Char('+') && i + 1 < n && (sql[i + 1].isLetter() || sql[i + 1] == QLatin1Char('"'))
+                   && QStringView(u"(,=<>").contains(UltimoNoBlanco(r))) {
+            // A unary plus before a column keeps SQLite from ordering by that column's index;
+            // PostgreSQL has no unary plus for dates or text, and it changes nothing.
+            anterior.clear();
+            ++i;
         } else {
             if (!c.isSpace())
                 anterior.clear();

@@ -101,6 +101,7 @@ TEST(APostgreSQL, ParametersNamesAndSqliteWordsBecomeWhatPostgreSQLTakes)
         {"COMMENT ON VIEW v IS 'x IS NOT y'", "COMMENT ON VIEW v IS 'x IS NOT y'"},
         {"BEGIN IMMEDIATE", "BEGIN; SELECT pg_advisory_xact_lock(740740)"},
         {"x COLLATE NOCASE || char(127) == 1", "x COLLATE es_ci || chr(127) = 1"},
+        {"WHERE (+t.Fecha>=?) AND x = +\"y\" AND a+b > +1", "WHERE (t.Fecha>=$1) AND x = \"y\" AND a+b > +1"},
     };
     for (const auto& c : casos)
         EXPECT_EQ(motor::APostgreSQL(QString::fromUtf8(c.sqlite)), QString::fromUtf8(c.postgres)) << c.sqlite;
