@@ -1,4 +1,5 @@
 #include "basedatos.h"
+#include "entorno.h"
 #include "formato.h"
 #include "global.h"
 #include "impresoraactual.h"
@@ -42,8 +43,8 @@ class Listados : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = new QTemporaryDir;
-        s_ruta = kv740::CrearDemo(s_dir->path(), {});
+        s_base = new BaseDePrueba;
+        s_ruta = s_base->ruta;
         BaseDatos bd(s_ruta);
         bd.CrearTablasNuevas();
         kv740::Volumen v;
@@ -96,8 +97,8 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        delete s_dir;
-        s_dir = nullptr;
+        delete s_base;
+        s_base = nullptr;
     }
     void SetUp() override
     {
@@ -188,8 +189,8 @@ protected:
         }
     }
 
-    // How the database runs a listing's statement: each step as "parent|detail", the top
-    // level with parent 0.
+    // How SQLite runs a listing's statement: each step as "parent|detail", the top level with
+    // parent 0. (The server plans from its own statistics: its plans are not checked.)
     QStringList Plan(const EjecucionListado& ej) const
     {
         QStringList plan;
@@ -211,7 +212,7 @@ protected:
         return 0;
     }
 
-    static inline QTemporaryDir* s_dir = nullptr;
+    static inline BaseDePrueba* s_base = nullptr;
     static inline QString s_ruta;
     std::unique_ptr<BaseDatos> bd;
 };
@@ -394,7 +395,7 @@ TEST_F(Listados, DeliveryNotesAgreeWithTheStoreAndSplitIntoPendingAndSettled)
                 }
                 anterior = numero;
             }
-            if (!cliente && !desde) {
+            if (!cliente && !desde && !bd->Motor()->esPostgreSQL()) {
                 const QString plan = Plan(*ejecuciones.back()).join(QLatin1Char('\n'));
                 EXPECT_FALSE(plan.contains(QStringLiteral("TEMP B-TREE"))) << plan.toStdString();
                 EXPECT_GT(anterior, 0);
@@ -475,18 +476,20 @@ TEST_F(Listados, InvoiceListingsComeInTheirOrderWithoutASortOfEveryInvoice)
             QString error;
             auto ej = ListadoFacturas(porClientes, std::nullopt, desde[fechas], hasta[fechas], selPend).Preparar(error);
             ASSERT_TRUE(ej) << error.toStdString();
-            const QStringList plan = Plan(*ej);
-            const QString texto = plan.join(QLatin1Char('\n'));
-            const QString indice = porClientes ? QStringLiteral("FacturaVentaCabecera USING INDEX FacturaVentaCabecera_ClienteFecha")
-                                               : QStringLiteral("FacturaVentaCabecera USING INDEX FacturaVentaCabecera_Fecha");
-            const bool porIndice = plan.contains(QStringLiteral("0|SCAN ") + indice)
-                                   || plan.contains(QStringLiteral("0|SEARCH ") + indice + QStringLiteral(" (Fecha>? AND Fecha<?)"));
-            EXPECT_TRUE(porIndice) << texto.toStdString();
-            for (const QString& paso : plan) {
-                if (paso.startsWith(QStringLiteral("0|")) && paso.contains(QStringLiteral("TEMP B-TREE"))) {
-                    EXPECT_EQ(paso, QStringLiteral("0|USE TEMP B-TREE FOR RIGHT PART OF ORDER BY")) << texto.toStdString();
+            if (!bd->Motor()->esPostgreSQL()) {
+                const QStringList plan = Plan(*ej);
+                const QString texto = plan.join(QLatin1Char('\n'));
+                const QString indice = porClientes ? QStringLiteral("FacturaVentaCabecera USING INDEX FacturaVentaCabecera_ClienteFecha")
+                                                   : QStringLiteral("FacturaVentaCabecera USING INDEX FacturaVentaCabecera_Fecha");
+                const bool porIndice = plan.contains(QStringLiteral("0|SCAN ") + indice)
+                                       || plan.contains(QStringLiteral("0|SEARCH ") + indice + QStringLiteral(" (Fecha>? AND Fecha<?)"));
+                EXPECT_TRUE(porIndice) << texto.toStdString();
+                for (const QString& paso : plan) {
+                    if (paso.startsWith(QStringLiteral("0|")) && paso.contains(QStringLiteral("TEMP B-TREE"))) {
+                        EXPECT_EQ(paso, QStringLiteral("0|USE TEMP B-TREE FOR RIGHT PART OF ORDER BY")) << texto.toStdString();
+                    }
+                    EXPECT_FALSE(paso.contains(QStringLiteral("CO-ROUTINE")) && paso.startsWith(QStringLiteral("0|"))) << texto.toStdString();
                 }
-                EXPECT_FALSE(paso.contains(QStringLiteral("CO-ROUTINE")) && paso.startsWith(QStringLiteral("0|"))) << texto.toStdString();
             }
 
             ASSERT_TRUE(ej->LeerTodo(error)) << error.toStdString();

@@ -139,7 +139,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoRespuesta{false, {"opLis", "opTodo"}, 0, MnuImpA::Todos},
                       CasoRespuesta{false, {"opLis", "opPend"}, 1, MnuImpA::Pendientes},
                       CasoRespuesta{false, {"opLis", "opLiqu"}, 2, MnuImpA::Liquidados},
-                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Todos}));
+                      CasoRespuesta{false, {"opLis"}, 1, MnuImpA::Todos}),
+    [](const ::testing::TestParamInfo<CasoRespuesta>& i) {
+        std::string n = i.param.facturas ? "MnuImpF" : "MnuImpA";
+        for (const char* b : i.param.pulsar)
+            n += std::string("_") + b;
+        return n + "_" + std::to_string(i.index);
+    });
 
 TEST_F(DialogosImprimir, WithoutAPrinterSelectedAcceptSaysWhyAndOnlyCancelCloses)
 {

@@ -301,7 +301,12 @@ kv740::Volumen Pedido(int clientes, int articulos, int albaranes, int lineas, in
 
 INSTANTIATE_TEST_SUITE_P(Generador, Volumen,
                          ::testing::Values(Pedido(10, 50, 40, 3, 5, 20), Pedido(10, 50, 40, 3, 0, 0), Pedido(10, 50, 0, 0, 0, 0),
-                                           Pedido(10, 50, 40, 0, 0, 0)));
+                                           Pedido(10, 50, 40, 0, 0, 0)),
+                         [](const ::testing::TestParamInfo<kv740::Volumen>& i) {
+                             const kv740::Volumen& v = i.param;
+                             return "notas" + std::to_string(v.albaranes) + "_lineas" + std::to_string(v.lineasPorAlbaran) + "_facturas"
+                                    + std::to_string(v.facturas) + "_tickets" + std::to_string(v.tickets);
+                         });
 
 // A shop's SQLite database copied to the server: the same rows and the same totals, the file
 // untouched, and a second copy onto what is no longer empty refused.

@@ -357,7 +357,10 @@ TEST_P(SeparadorDecimal, EitherKeyTypesTheSystemsSeparatorOnlyOnce)
 
 INSTANTIATE_TEST_SUITE_P(Locales, SeparadorDecimal,
                          ::testing::Values(CasoSeparador{kEspanol, QStringLiteral("1,5")},
-                                           CasoSeparador{kIngles, QStringLiteral("1.5")}));
+                                           CasoSeparador{kIngles, QStringLiteral("1.5")}),
+                         [](const ::testing::TestParamInfo<CasoSeparador>& i) {
+                             return i.param.local.name().toStdString();
+                         });
 
 TEST_F(EdMatrixTest, MinusOnlyFirstAndOnceInNumericColumns)
 {
