@@ -291,10 +291,10 @@ void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qin
     if (!Abierta() || codigo < 1)
         return;
     // A batch's articles come from memory (RecordarArticulos), one trip to the server each at most.
-    ArticuloRecordado* recordado = nullptr;
-    if (m_articulos && m_articulos->seccion == Global::Seccion && m_articulos->columnaPrecio == ColumnaPrecio()) {
-        const auto [it, nuevo] = m_articulos->porCodigo.try_emplace(codigo);
-        if (!nuevo) {
+    const bool recordar = m_articulos && m_articulos->seccion == Global::Seccion && m_articulos->columnaPrecio == ColumnaPrecio();
+    if (recordar) {
+        const auto it = m_articulos->porCodigo.find(codigo);
+        if (it != m_articulos->porCodigo.end()) {
             if (!it->second.nombre.isEmpty()) {
                 nombre = it->second.nombre;
                 depto = it->second.depto;
@@ -303,21 +303,20 @@ void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qin
             }
             return;
         }
-        recordado = &it->second;
     }
     // Section and code are bound, not written in: one prepared statement serves every article
-    // of a long note.
+    // of a long note. Kept only once read: a read that fails is tried again next time.
     const QString sql = QStringLiteral("select NOMPLU, CADA, %1 as precio, DEPTO from PLUSES where (SECCION=?) and (CODPLU=?)")
                             .arg(ColumnaPrecio());
     motor::Recordset rs = m_bd->abrirRecordset(sql, {Valor(static_cast<qint64>(Global::Seccion)), Valor(static_cast<qint64>(codigo))});
-    if (rs.eof())
-        return;
-    nombre = CampoATexto(rs[QStringLiteral("NOMPLU")]);
-    depto = CampoAEntero(rs[QStringLiteral("DEPTO")]);
-    cada = CampoAEntero(rs[QStringLiteral("Cada")]);
-    precio = CampoALargo(rs[QStringLiteral("precio")]);
-    if (recordado)
-        *recordado = {nombre, depto, cada, precio};
+    if (!rs.eof()) {
+        nombre = CampoATexto(rs[QStringLiteral("NOMPLU")]);
+        depto = CampoAEntero(rs[QStringLiteral("DEPTO")]);
+        cada = CampoAEntero(rs[QStringLiteral("Cada")]);
+        precio = CampoALargo(rs[QStringLiteral("precio")]);
+    }
+    if (recordar)
+        m_articulos->porCodigo.emplace(codigo, ArticuloRecordado{nombre, depto, cada, precio});
 }
 
 QString BaseDatos::ColumnaPrecio() const

@@ -231,6 +231,16 @@ TEST_F(Albaranes, RememberedArticlesAnswerAsTheCatalogue)
         bd->OlvidarArticulos();
         EXPECT_TRUE(datos(1) == otra);
     }
+    // A read that fails is not kept as "not in the catalogue": the next one reads again.
+    if (!bd->Motor()->esPostgreSQL()) {
+        const Respuesta leida = datos(25);
+        bd->RecordarArticulos({});
+        bd->Motor()->ejecutarNativo(QStringLiteral("ALTER TABLE PLUSES RENAME TO PLUSES_fuera"));
+        EXPECT_THROW(datos(25), motor::Error);
+        bd->Motor()->ejecutarNativo(QStringLiteral("ALTER TABLE PLUSES_fuera RENAME TO PLUSES"));
+        EXPECT_TRUE(datos(25) == leida);
+        bd->OlvidarArticulos();
+    }
 }
 
 TEST_F(Albaranes, RecordsetsWriteThroughToTheTables)
