@@ -18,7 +18,7 @@
 #include <cstdlib>
 
 // The version of the money functions (instalarPG), written on them: an older one is replaced.
-#define QUENZA_FUNCIONES_DINERO "quenza 2"
+#define QUENZA_FUNCIONES_DINERO "quenza 3"
 
 namespace motor {
 
@@ -1035,17 +1035,30 @@ void BaseDeDatos::instalarPG()
         "RETURN quenza_redondeo((t + CASE WHEN abs(e * 1000000 - t) >= 0.5 THEN sign(e) ELSE 0 END)::numeric, 10000)::bigint; "
         "END IF; IF abs(floor(e * 100 + 0.5)) >= 2.0::float8 ^ 62 THEN RETURN NULL; END IF; "
         "RETURN floor(e * 100 + 0.5)::bigint; END $$",
+        // A whole rate (21, 10, 4, 0: nearly every one) on an amount of less than 2^36 cents
+        // is worked out in bigint, far cheaper than numeric: the same floor of the same exact
+        // quotient, as the rate is its own exact fraction.
         "CREATE OR REPLACE FUNCTION porcentaje(c numeric, t double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT "
-        "PARALLEL SAFE AS $$ DECLARE r double precision; e integer; m numeric; k integer; BEGIN " QUENZA_EXACTA("t", "m", "k")
+        "PARALLEL SAFE AS $$ DECLARE r double precision; e integer; m numeric; k integer; n bigint; BEGIN "
+        "IF t = trunc(t) AND abs(t) < 16777216 AND abs(c) < 68719476736 THEN "
+        "n := 2 * trunc(c)::bigint * t::bigint + 100; "
+        "IF n >= 0 THEN RETURN n / 200; END IF; RETURN -((199 - n) / 200); END IF; "
+        QUENZA_EXACTA("t", "m", "k")
         "RETURN quenza_redondeo(trunc(c) * m, 100 * 2::numeric ^ k)::bigint; END $$",
         "CREATE OR REPLACE FUNCTION tras_descuentos(c numeric, a double precision, b double precision) RETURNS bigint "
         "LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE r double precision; e integer; ma numeric; ka integer; "
         "mb numeric; kb integer; k integer; BEGIN " QUENZA_EXACTA("a", "ma", "ka") QUENZA_EXACTA("b", "mb", "kb")
         "k := greatest(ka, kb); RETURN quenza_redondeo(trunc(c) * (100 * 2::numeric ^ k - ma * 2::numeric ^ (k - ka) "
         "- mb * 2::numeric ^ (k - kb)), 100 * 2::numeric ^ k)::bigint; END $$",
+        // Likewise a price and a quantity of less than 2^30 each (every real line), in bigint.
         "CREATE OR REPLACE FUNCTION centimos_linea(p numeric, q numeric, cada integer) RETURNS bigint LANGUAGE plpgsql IMMUTABLE "
-        "STRICT PARALLEL SAFE AS $$ BEGIN RETURN (CASE cada WHEN 0 THEN quenza_redondeo(trunc(p) * trunc(q), 1000) "
-        "WHEN 1 THEN quenza_redondeo(trunc(p) * trunc(q), 100) WHEN 2 THEN trunc(p) * trunc(q) ELSE 0 END)::bigint; END $$",
+        "STRICT PARALLEL SAFE AS $$ DECLARE n bigint; d bigint; BEGIN "
+        "IF cada NOT IN (0, 1, 2) THEN RETURN 0; END IF; "
+        "IF abs(p) < 1073741824 AND abs(q) < 1073741824 THEN n := trunc(p)::bigint * trunc(q)::bigint; "
+        "IF cada = 2 THEN RETURN n; END IF; d := CASE cada WHEN 0 THEN 1000 ELSE 100 END; n := 2 * n + d; "
+        "IF n >= 0 THEN RETURN n / (2 * d); END IF; RETURN -((2 * d - 1 - n) / (2 * d)); END IF; "
+        "RETURN (CASE cada WHEN 0 THEN quenza_redondeo(trunc(p) * trunc(q), 1000) "
+        "WHEN 1 THEN quenza_redondeo(trunc(p) * trunc(q), 100) ELSE trunc(p) * trunc(q) END)::bigint; END $$",
         "COMMENT ON FUNCTION porcentaje(numeric, double precision) IS '" QUENZA_FUNCIONES_DINERO "'",
     };
     Transaccion t(*this);

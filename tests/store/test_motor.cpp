@@ -412,8 +412,9 @@ TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
     const double euros[] = {0, 22.425, -22.425, 0.005, -0.005, 1.015, 2.675, 1e9 + 0.125, -7.5e-7, 123456.785, 0.1 + 0.2};
     for (double e : euros)
         EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos(%1)").arg(e, 0, 'g', 17)).aEntero(), Centimos(e)) << e;
-    const float tasas[] = {0, 21, 10, 4, 5.2f, 1.4f, 0.5f, 33.333f, -5.2f, 100, 1e-12f, 2.5e8f};
-    const qint64 centimos[] = {0, 1, 5, 250, 2243, -2243, 999999, 1234567891234LL};
+    // Whole and fractional rates, amounts on both sides of where the server changes its arithmetic.
+    const float tasas[] = {0, 21, 10, 4, -21, 5.2f, 1.4f, 0.5f, 33.333f, -5.2f, 100, 1e-12f, 2.5e8f, 16777215, 16777216, 3e7f};
+    const qint64 centimos[] = {0, 1, 5, 250, 2243, -2243, -5, 999999, 1234567891234LL, 68719476735LL, -68719476736LL};
     for (float t : tasas) {
         for (qint64 c : centimos) {
             EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT porcentaje(%1, %2)").arg(c).arg(static_cast<double>(t), 0, 'g', 17)).aEntero(),
@@ -425,11 +426,14 @@ TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
                 << c << " " << t;
         }
     }
-    for (int cada : {0, 1, 2, 3})
-        for (qint64 cantidad : {1, 5, 1500, -1500, 333})
-            EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos_linea(1495, %1, %2)").arg(cantidad).arg(cada)).aEntero(),
-                      ImporteLineaCentimos(1495, cantidad, static_cast<qint16>(cada)))
-                << cantidad << " " << cada;
+    for (int cada : {0, 1, 2, 3, -1})
+        for (qint64 precio : {1495LL, -1495LL, 50LL, 1073741823LL, 1073741824LL, 3000000000LL})
+            for (qint64 cantidad : {1LL, 5LL, 1500LL, -1500LL, 333LL, -1LL, -50LL, 1073741823LL, -1073741824LL})
+                EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos_linea(%1, %2, %3)").arg(precio).arg(cantidad).arg(cada)).aEntero(),
+                          ImporteLineaCentimos(precio, cantidad, static_cast<qint16>(cada)))
+                    << precio << " " << cantidad << " " << cada;
+    // A price or quantity with a fraction counts its whole part, as the program reads it.
+    EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos_linea(1495.9, -333.7, 0)")).aEntero(), ImporteLineaCentimos(1495, -333, 0));
     EXPECT_TRUE(bd->valorUnico(QStringLiteral("SELECT porcentaje(NULL, 21)")).esNulo());
 }
 
