@@ -135,11 +135,8 @@ bool Albaran::WhoAmI(qint32 numero)
         m_cliente = cliente.esNulo() ? std::nullopt : std::optional<qint32>(CampoALargo(cliente));
         m_usaREq = false;
         m_descuento = 0;
-        Coleccion datos;
-        if (m_cliente && m_bd.ConsultaCliente(*m_cliente, datos)) {
-            m_usaREq = datos.valor(QStringLiteral("UsaREq")).aBooleano();
-            m_descuento = static_cast<float>(CampoANumero(datos.valor(QStringLiteral("Descuento"))));
-        }
+        if (double descuento = 0; m_cliente && m_bd.RecargoYDescuentoCliente(*m_cliente, m_usaREq, descuento))
+            m_descuento = static_cast<float>(descuento);
         const Valor serie = rs[QStringLiteral("sFac")];
         m_serieFactura = serie.esNulo() ? std::nullopt : std::optional<qint16>(CampoAEntero(serie));
         const Valor factura = rs[QStringLiteral("Factura")];

@@ -312,16 +312,17 @@ void Albaranes::Facturar()
     emit AntesDeFacturar(cuenta, serie, fecha, detalle, unaPorAlbaran, imprimir, cancelar);
     if (cancelar)
         return;
-    // The catalogue is read once for the run, not once per line of every note and invoice.
+    // The catalogue is read once for the run, not once per line of every note and invoice, and
+    // each customer once, not once per note.
     struct Olvido {
         BaseDatos& bd;
-        ~Olvido() { bd.OlvidarArticulos(); }
+        ~Olvido() { bd.OlvidarLote(); }
     } olvido{m_bd};
     try {
         std::vector<qint32> numeros;
         for (const FilaAlbaran& f : filas)
             numeros.push_back(f.Numero);
-        m_bd.RecordarArticulos(numeros);
+        m_bd.RecordarParaLote(numeros);
     } catch (const motor::Error&) {
         // Each article is then read when it is needed, which reports any fault.
     }

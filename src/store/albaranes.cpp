@@ -463,9 +463,10 @@ qint32 BaseDatos::ContarAlbaranesPendientes(std::optional<qint32> cliente, bool 
     return n;
 }
 
-void BaseDatos::RecordarArticulos(const std::vector<qint32>& notas)
+void BaseDatos::RecordarParaLote(const std::vector<qint32>& notas)
 {
     m_articulos = Articulos{Global::Seccion, ColumnaPrecio(), {}};
+    m_clientesLote.emplace();
     if (!Abierta())
         return;
     constexpr size_t kPorSentencia = 500;
@@ -485,7 +486,11 @@ void BaseDatos::RecordarArticulos(const std::vector<qint32>& notas)
     }
 }
 
-void BaseDatos::OlvidarArticulos() { m_articulos.reset(); }
+void BaseDatos::OlvidarLote()
+{
+    m_articulos.reset();
+    m_clientesLote.reset();
+}
 
 std::vector<qint16> BaseDatos::DepartamentosConRecargo(const std::vector<qint32>& notas)
 {

@@ -195,6 +195,9 @@ public:
     PaginaLista<FilaCliente, std::vector<Valor>> PaginaClientes(const QString& orden, const std::optional<std::vector<Valor>>& despuesDe,
                                                                 int limite);
     bool ConsultaCliente(qint32 codigo, Coleccion& campos);
+    // What a note takes from its customer: whether it pays the equivalence surcharge, and its
+    // discount. False when there is no such customer. From memory during a batch.
+    bool RecargoYDescuentoCliente(qint32 codigo, bool& usaREq, double& descuento);
     // Both throw motor::Error for a text holding a NUL character, which no field stores, and for
     // a "Codigo" below 1.
     bool NuevoCliente(qint32 codigo, const Coleccion& campos);
@@ -210,9 +213,10 @@ public:
     void DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qint16& cada, qint32& precio);
     // For a batch over these notes: their articles' data read at once (a few hundred notes a
     // statement) and kept, with any other article asked for, so that DatosArticulo answers
-    // from memory until OlvidarArticulos. The batch bills what it read when it started.
-    void RecordarArticulos(const std::vector<qint32>& notas);
-    void OlvidarArticulos();
+    // from memory until OlvidarLote; likewise each customer's surcharge and discount
+    // (RecargoYDescuentoCliente). The batch bills what it read when it started.
+    void RecordarParaLote(const std::vector<qint32>& notas);
+    void OlvidarLote();
     bool Stock(qint32 articulo, qint32 cantidad);
 
     // Delivery notes.
@@ -411,7 +415,7 @@ private:
     // it at once: other calls may drop an idle statement.
     motor::BaseDeDatos::Sentencia& SentenciaDeLista(const QString& sql);
     QHash<QString, std::string> m_listasTraducidas;  // the store's text -> the engine's, in UTF-8
-    // Articles kept by RecordarArticulos, for the section and price column it was called with.
+    // Articles kept by RecordarParaLote, for the section and price column it was called with.
     struct ArticuloRecordado {
         QString nombre;  // empty: not in the catalogue
         qint16 depto = 0;
@@ -424,6 +428,8 @@ private:
         std::unordered_map<qint32, ArticuloRecordado> porCodigo;
     };
     std::optional<Articulos> m_articulos;
+    // Customers' surcharge and discount kept during a batch (none: no such customer).
+    std::optional<std::unordered_map<qint32, std::optional<std::pair<bool, double>>>> m_clientesLote;
     QString ColumnaPrecio() const;
     // Where the note list's columns are in its statement: the same select list whatever the
     // conditions, so found by name once.

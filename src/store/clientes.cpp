@@ -219,6 +219,30 @@ bool BaseDatos::ConsultaCliente(qint32 codigo, Coleccion& campos)
     return true;
 }
 
+bool BaseDatos::RecargoYDescuentoCliente(qint32 codigo, bool& usaREq, double& descuento)
+{
+    usaREq = false;
+    descuento = 0;
+    std::optional<std::pair<bool, double>> datos;
+    if (m_clientesLote) {
+        if (const auto it = m_clientesLote->find(codigo); it != m_clientesLote->end())
+            datos = it->second;
+        else if (Coleccion c; ConsultaCliente(codigo, c))
+            datos = m_clientesLote->emplace(codigo, std::pair(c.valor(QStringLiteral("UsaREq")).aBooleano(),
+                                                              CampoANumero(c.valor(QStringLiteral("Descuento")))))
+                        .first->second;
+        else
+            m_clientesLote->emplace(codigo, std::nullopt);
+    } else if (Coleccion c; ConsultaCliente(codigo, c)) {
+        datos.emplace(c.valor(QStringLiteral("UsaREq")).aBooleano(), CampoANumero(c.valor(QStringLiteral("Descuento"))));
+    }
+    if (!datos)
+        return false;
+    usaREq = datos->first;
+    descuento = datos->second;
+    return true;
+}
+
 bool BaseDatos::NuevoCliente(qint32 /*codigo*/, const Coleccion& campos)
 {
     if (!Abierta())
@@ -290,7 +314,7 @@ void BaseDatos::DatosArticulo(qint32 codigo, QString& nombre, qint16& depto, qin
     precio = 0;
     if (!Abierta() || codigo < 1)
         return;
-    // A batch's articles come from memory (RecordarArticulos), one trip to the server each at most.
+    // A batch's articles come from memory (RecordarParaLote), one trip to the server each at most.
     const bool recordar = m_articulos && m_articulos->seccion == Global::Seccion && m_articulos->columnaPrecio == ColumnaPrecio();
     if (recordar) {
         const auto it = m_articulos->porCodigo.find(codigo);

@@ -221,26 +221,52 @@ TEST_F(Albaranes, RememberedArticlesAnswerAsTheCatalogue)
         std::vector<Respuesta> catalogo;
         for (const qint32 c : codigos)
             catalogo.push_back(datos(c));
-        bd->RecordarArticulos({1, 2, 3, 4});
+        bd->RecordarParaLote({1, 2, 3, 4});
         for (size_t i = 0; i < codigos.size(); ++i)
             EXPECT_TRUE(datos(codigos[i]) == catalogo[i]) << codigos[i];
         // Another level asked meanwhile is read from the catalogue, not from what was kept.
         Global::Precio = 1;
         Global::Tarifa = 1;
         const Respuesta otra = datos(1);
-        bd->OlvidarArticulos();
+        bd->OlvidarLote();
         EXPECT_TRUE(datos(1) == otra);
     }
     // A read that fails is not kept as "not in the catalogue": the next one reads again.
     if (!bd->Motor()->esPostgreSQL()) {
         const Respuesta leida = datos(25);
-        bd->RecordarArticulos({});
+        bd->RecordarParaLote({});
         bd->Motor()->ejecutarNativo(QStringLiteral("ALTER TABLE PLUSES RENAME TO PLUSES_fuera"));
         EXPECT_THROW(datos(25), motor::Error);
         bd->Motor()->ejecutarNativo(QStringLiteral("ALTER TABLE PLUSES_fuera RENAME TO PLUSES"));
         EXPECT_TRUE(datos(25) == leida);
-        bd->OlvidarArticulos();
+        bd->OlvidarLote();
     }
+}
+
+// A batch takes each customer's surcharge and discount once and keeps them to its end.
+TEST_F(Albaranes, ABatchKeepsEachCustomersSurchargeAndDiscountToItsEnd)
+{
+    bool req = true;
+    double dto = -1;
+    ASSERT_TRUE(bd->RecargoYDescuentoCliente(1, req, dto));
+    const bool reqLeido = req;
+    const double dtoLeido = dto;
+    for (bool lote : {false, true}) {
+        if (lote)
+            bd->RecordarParaLote({});
+        EXPECT_FALSE(bd->RecargoYDescuentoCliente(999999, req, dto));
+        EXPECT_FALSE(req);
+        EXPECT_EQ(dto, 0);
+        ASSERT_TRUE(bd->RecargoYDescuentoCliente(1, req, dto));
+        EXPECT_EQ(req, reqLeido);
+        EXPECT_DOUBLE_EQ(dto, dtoLeido);
+    }
+    bd->Motor()->ejecutarNativo(QStringLiteral("UPDATE Cliente SET Descuento = Descuento + 8 WHERE Codigo = 1"));
+    ASSERT_TRUE(bd->RecargoYDescuentoCliente(1, req, dto));
+    EXPECT_DOUBLE_EQ(dto, dtoLeido);  // what the batch read when it began
+    bd->OlvidarLote();
+    ASSERT_TRUE(bd->RecargoYDescuentoCliente(1, req, dto));
+    EXPECT_NEAR(dto, dtoLeido + 8, 1e-4);
 }
 
 TEST_F(Albaranes, RecordsetsWriteThroughToTheTables)
