@@ -221,26 +221,24 @@ bool BaseDatos::ConsultaCliente(qint32 codigo, Coleccion& campos)
 
 bool BaseDatos::RecargoYDescuentoCliente(qint32 codigo, bool& usaREq, double& descuento)
 {
-    usaREq = false;
-    descuento = 0;
+    auto leer = [&]() -> std::optional<std::pair<bool, double>> {
+        Coleccion c;
+        if (!ConsultaCliente(codigo, c))
+            return std::nullopt;
+        return std::pair(c.valor(QStringLiteral("UsaREq")).aBooleano(), CampoANumero(c.valor(QStringLiteral("Descuento"))));
+    };
     std::optional<std::pair<bool, double>> datos;
     if (m_clientesLote) {
-        if (const auto it = m_clientesLote->find(codigo); it != m_clientesLote->end())
-            datos = it->second;
-        else if (Coleccion c; ConsultaCliente(codigo, c))
-            datos = m_clientesLote->emplace(codigo, std::pair(c.valor(QStringLiteral("UsaREq")).aBooleano(),
-                                                              CampoANumero(c.valor(QStringLiteral("Descuento")))))
-                        .first->second;
-        else
-            m_clientesLote->emplace(codigo, std::nullopt);
-    } else if (Coleccion c; ConsultaCliente(codigo, c)) {
-        datos.emplace(c.valor(QStringLiteral("UsaREq")).aBooleano(), CampoANumero(c.valor(QStringLiteral("Descuento"))));
+        auto it = m_clientesLote->find(codigo);
+        if (it == m_clientesLote->end())
+            it = m_clientesLote->emplace(codigo, leer()).first;
+        datos = it->second;
+    } else {
+        datos = leer();
     }
-    if (!datos)
-        return false;
-    usaREq = datos->first;
-    descuento = datos->second;
-    return true;
+    usaREq = datos && datos->first;
+    descuento = datos ? datos->second : 0;
+    return datos.has_value();
 }
 
 bool BaseDatos::NuevoCliente(qint32 /*codigo*/, const Coleccion& campos)
