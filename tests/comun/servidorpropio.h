@@ -137,3 +137,28 @@ private:
     bool m_comoPostgres = false;
 };
 
+// A KV740 database on a server of the test's own, for tests that stop the server. The reason
+// the test cannot run (to skip with) is left in `motivo`; empty when all is ready.
+struct BaseEnServidorPropio {
+    std::unique_ptr<ServidorPropio> servidor;
+    QString conexion;
+    std::unique_ptr<BaseDePrueba> base;
+    QString motivo;
+
+    BaseEnServidorPropio()
+    {
+        if (!PruebasEnPostgreSQL()) {
+            motivo = QStringLiteral("Solo PostgreSQL: detiene el servidor de la base de datos");
+            return;
+        }
+        servidor = std::make_unique<ServidorPropio>();
+        if (!servidor->motivo().isEmpty()) {
+            motivo = QStringLiteral("Sin servidor propio: ") + servidor->motivo();
+            return;
+        }
+        conexion = motor::CrearBasePostgreSQL(servidor->conexion(), QStringLiteral("kv740"));
+        base = std::make_unique<BaseDePrueba>(kv740::Opciones{true, false, true, kv740::FormaPrograma::Ninguna, conexion});
+    }
+};
+
+

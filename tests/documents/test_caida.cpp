@@ -18,13 +18,12 @@ class Caida : public DocumentosDePrueba {
 protected:
     void SetUp() override
     {
-        if (!PruebasEnPostgreSQL())
-            GTEST_SKIP() << "Solo PostgreSQL: detiene el servidor de la base de datos";
-        servidor = std::make_unique<ServidorPropio>();
-        if (!servidor->motivo().isEmpty())
-            GTEST_SKIP() << "Sin servidor propio: " << servidor->motivo().toStdString();
-        conexion = motor::CrearBasePostgreSQL(servidor->conexion(), QStringLiteral("kv740"));
-        base = std::make_unique<BaseDePrueba>(kv740::Opciones{true, false, true, kv740::FormaPrograma::Ninguna, conexion});
+        propia = std::make_unique<BaseEnServidorPropio>();
+        if (!propia->motivo.isEmpty())
+            GTEST_SKIP() << propia->motivo.toStdString();
+        servidor = propia->servidor.get();
+        conexion = propia->conexion;
+        base = std::move(propia->base);
         bd = std::make_unique<BaseDatos>(base->ruta);
         ASSERT_TRUE(bd->Abierta());
         bd->CrearTablasNuevas();
@@ -90,7 +89,8 @@ protected:
         EXPECT_FALSE(ingles.match(texto).hasMatch()) << texto.toStdString();
     }
 
-    std::unique_ptr<ServidorPropio> servidor;
+    std::unique_ptr<BaseEnServidorPropio> propia;
+    ServidorPropio* servidor = nullptr;
     QString conexion;
     QString tablaEspera;
     std::unique_ptr<motor::BaseDeDatos> cerrojo;

@@ -22,13 +22,12 @@ protected:
     void SetUp() override
     {
         AplicacionDePrueba();
-        if (!PruebasEnPostgreSQL())
-            GTEST_SKIP() << "Solo PostgreSQL: detiene el servidor de la base de datos";
-        servidor = std::make_unique<ServidorPropio>();
-        if (!servidor->motivo().isEmpty())
-            GTEST_SKIP() << "Sin servidor propio: " << servidor->motivo().toStdString();
-        conexion = motor::CrearBasePostgreSQL(servidor->conexion(), QStringLiteral("kv740"));
-        base = std::make_unique<BaseDePrueba>(kv740::Opciones{true, false, true, kv740::FormaPrograma::Ninguna, conexion});
+        propia = std::make_unique<BaseEnServidorPropio>();
+        if (!propia->motivo.isEmpty())
+            GTEST_SKIP() << propia->motivo.toStdString();
+        servidor = propia->servidor.get();
+        conexion = propia->conexion;
+        base = propia->base.get();
         Global::Reiniciar();
         Global::DirectorioPrograma = programa.path();
         Global::BD = std::make_unique<BaseDatos>(base->ruta);
@@ -68,10 +67,11 @@ protected:
         return condicion();
     }
 
-    std::unique_ptr<ServidorPropio> servidor;
+    std::unique_ptr<BaseEnServidorPropio> propia;
+    ServidorPropio* servidor = nullptr;
     QString conexion;
     QTemporaryDir programa;
-    std::unique_ptr<BaseDePrueba> base;
+    BaseDePrueba* base = nullptr;
     std::unique_ptr<QMdiArea> area;
 };
 
