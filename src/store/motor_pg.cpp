@@ -18,7 +18,7 @@
 #include <cstdlib>
 
 // The version of the money functions (instalarPG), written on them: an older one is replaced.
-#define QUENZA_FUNCIONES_DINERO "quenza 3"
+#define QUENZA_FUNCIONES_DINERO "quenza 4"
 
 namespace motor {
 
@@ -1028,16 +1028,18 @@ void BaseDeDatos::instalarPG()
         // A percentage as the single-precision value stored for it, exactly: m / 2^k.
         "CREATE OR REPLACE FUNCTION quenza_exacta(x double precision, OUT m numeric, OUT k integer) LANGUAGE plpgsql IMMUTABLE "
         "STRICT PARALLEL SAFE AS $$ DECLARE r double precision; e integer; BEGIN " QUENZA_EXACTA("x", "m", "k") "END $$",
+        // Millionths of a euro below 2^53 are whole in a double and their halves fit a bigint.
         "CREATE OR REPLACE FUNCTION centimos(e double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE "
-        "AS $$ DECLARE t double precision; BEGIN "
+        "AS $$ DECLARE t double precision; n bigint; BEGIN "
         "IF e = 'NaN' OR abs(e) = 'Infinity' THEN RETURN NULL; END IF; "
         "IF abs(e * 1000000) < 2.0::float8 ^ 53 THEN t := trunc(e * 1000000); "
-        "RETURN quenza_redondeo((t + CASE WHEN abs(e * 1000000 - t) >= 0.5 THEN sign(e) ELSE 0 END)::numeric, 10000)::bigint; "
+        "n := 2 * (t + CASE WHEN abs(e * 1000000 - t) >= 0.5 THEN sign(e) ELSE 0 END)::bigint + 10000; "
+        "IF n >= 0 THEN RETURN n / 20000; END IF; RETURN -((19999 - n) / 20000); "
         "END IF; IF abs(floor(e * 100 + 0.5)) >= 2.0::float8 ^ 62 THEN RETURN NULL; END IF; "
         "RETURN floor(e * 100 + 0.5)::bigint; END $$",
         // A whole rate (21, 10, 4, 0: nearly every one) on an amount of less than 2^36 cents
         // is worked out in bigint, far cheaper than numeric: the same floor of the same exact
-        // quotient, as the rate is its own exact fraction.
+        // quotient, as the rate is its own exact fraction. Likewise two whole discounts.
         "CREATE OR REPLACE FUNCTION porcentaje(c numeric, t double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT "
         "PARALLEL SAFE AS $$ DECLARE r double precision; e integer; m numeric; k integer; n bigint; BEGIN "
         "IF t = trunc(t) AND abs(t) < 16777216 AND abs(c) < 68719476736 THEN "
@@ -1047,7 +1049,11 @@ void BaseDeDatos::instalarPG()
         "RETURN quenza_redondeo(trunc(c) * m, 100 * 2::numeric ^ k)::bigint; END $$",
         "CREATE OR REPLACE FUNCTION tras_descuentos(c numeric, a double precision, b double precision) RETURNS bigint "
         "LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE r double precision; e integer; ma numeric; ka integer; "
-        "mb numeric; kb integer; k integer; BEGIN " QUENZA_EXACTA("a", "ma", "ka") QUENZA_EXACTA("b", "mb", "kb")
+        "mb numeric; kb integer; k integer; n bigint; BEGIN "
+        "IF a = trunc(a) AND b = trunc(b) AND abs(a) < 16777216 AND abs(b) < 16777216 AND abs(c) < 68719476736 THEN "
+        "n := 2 * trunc(c)::bigint * (100 - a::bigint - b::bigint) + 100; "
+        "IF n >= 0 THEN RETURN n / 200; END IF; RETURN -((199 - n) / 200); END IF; "
+        QUENZA_EXACTA("a", "ma", "ka") QUENZA_EXACTA("b", "mb", "kb")
         "k := greatest(ka, kb); RETURN quenza_redondeo(trunc(c) * (100 * 2::numeric ^ k - ma * 2::numeric ^ (k - ka) "
         "- mb * 2::numeric ^ (k - kb)), 100 * 2::numeric ^ k)::bigint; END $$",
         // Likewise a price and a quantity of less than 2^30 each (every real line), in bigint.

@@ -409,7 +409,9 @@ TEST_F(Motor, TransactionRollsBackUnlessCommitted)
 // The same exact half-up cents from the server's SQL functions as from the program's own.
 TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
 {
-    const double euros[] = {0, 22.425, -22.425, 0.005, -0.005, 1.015, 2.675, 1e9 + 0.125, -7.5e-7, 123456.785, 0.1 + 0.2};
+    const double euros[] = {0,     22.425,          -22.425, 0.005,    -0.005,    1.015,      -1.015,    2.675,          -2.675,
+                            -0.01, 1e9 + 0.125,     -7.5e-7, 5e-7,     -5e-7,     123456.785, 0.1 + 0.2, 9.007e9 + 0.005, -9.007e9 - 0.005,
+                            9.1e9, -9.1e9 - 0.125, 1e15,    -1e15 - 0.5};
     for (double e : euros)
         EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos(%1)").arg(e, 0, 'g', 17)).aEntero(), Centimos(e)) << e;
     // Whole and fractional rates, amounts on both sides of where the server changes its arithmetic.
@@ -420,10 +422,14 @@ TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
             EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT porcentaje(%1, %2)").arg(c).arg(static_cast<double>(t), 0, 'g', 17)).aEntero(),
                       PorcentajeDe(c, t))
                 << c << " " << t;
-            EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT tras_descuentos(%1, %2, 2.5)").arg(c).arg(static_cast<double>(t), 0, 'g', 17))
-                          .aEntero(),
-                      TrasDescuentos(c, t, 2.5f))
-                << c << " " << t;
+            for (float b : {2.5f, 0.0f, 3.0f, -16777215.0f, 16777216.0f})
+                EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT tras_descuentos(%1, %2, %3)")
+                                             .arg(c)
+                                             .arg(static_cast<double>(t), 0, 'g', 17)
+                                             .arg(static_cast<double>(b), 0, 'g', 17))
+                              .aEntero(),
+                          TrasDescuentos(c, t, b))
+                    << c << " " << t << " " << b;
         }
     }
     for (int cada : {0, 1, 2, 3, -1})
