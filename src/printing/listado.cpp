@@ -259,6 +259,7 @@ std::unique_ptr<EjecucionListado> Listado::Preparar(QString& error) const
     ej->m_titulo = TituloVentana.isEmpty() ? def->titulo : TituloVentana;
     try {
         ej->m_bd = std::make_unique<motor::BaseDeDatos>(datos);
+        ej->m_bd->planearPrimerasFilas(true);
     } catch (const motor::Error& e) {
         error = QStringLiteral("No se puede abrir la base de datos «%1» para el listado «%2»: %3")
                     .arg(datos, QFileInfo(ruta).fileName(), e.mensaje());

@@ -244,6 +244,13 @@ public:
                                 const QString& condicion, const QString& mensaje);
     // Opened on a network file system: rollback journal instead of write-ahead logging.
     bool enRed() const { return m_enRed; }
+    // A connection that reads listings: on the server its queries without parameters are read
+    // through a cursor, which is planned for its first rows and fetched a batch at a time (the
+    // server otherwise plans a query for its last row, and a filter on worked-out figures makes
+    // it sort every row before the first). Until the last row is read or the statement is reset
+    // the cursor holds a read-only transaction; another statement on the connection reads the
+    // rest first. No change on a file, where the rows come as they are found anyway.
+    void planearPrimerasFilas(bool si) { m_primerasFilasPG = si; }
 
     // Runs a statement in the store's dialect; returns the rows it affected.
     long ejecutar(const QString& sql, const std::vector<Valor>& parametros = {});
@@ -395,6 +402,7 @@ private:
     pg_cancel* m_cancelPG = nullptr;
     int m_generacionPG = 0;         // grows when the connection is made again: statements prepare anew
     bool m_sesionPerdidaPG = false; // a statement lost the session: the next one connects again
+    bool m_primerasFilasPG = false;  // queries run through a cursor, planned for their first rows
     int m_contadorPG = 0;           // names of prepared statements
     long m_cambiosPG = 0;           // rows the last statement changed
     qint64 m_marcaPG = 0;
@@ -437,8 +445,11 @@ private:
     pg_result* descripcionPG() const;
     const pg_result* columnasPG() const;
     pg_result* siguientePG() const;
-    pg_result* recibirPG() const;
+    // The next result from the connection; from a cursor, its next rows (all of them with `todas`).
+    pg_result* recibirPG(bool todas = false) const;
     void leerRestoPG(bool guardar) const;
+    // Ends the transaction that holds this statement's cursor.
+    void cerrarCursorPG(bool bien) const;
 
     BaseDeDatos& m_bd;
     sqlite3_stmt* m_st = nullptr;
@@ -450,6 +461,7 @@ private:
     bool m_escrituraPG = false;
     bool m_consultaPG = false;
     mutable bool m_filaAFilaPG = false;      // more rows may still arrive on the connection
+    mutable bool m_cursorPG = false;         // ... and they are fetched from a cursor, a batch at a time
     mutable std::deque<pg_result*> m_colaPG; // rows read ahead when the connection was needed
     mutable pg_result* m_descripcionPG = nullptr;
     mutable bool m_descritaPG = false;

@@ -1175,8 +1175,25 @@ PGresult* BaseDeDatos::Sentencia::siguientePG() const
     return recibirPG();
 }
 
-PGresult* BaseDeDatos::Sentencia::recibirPG() const
+void BaseDeDatos::Sentencia::cerrarCursorPG(bool bien) const
 {
+    if (m_bd.m_pg)
+        PQclear(PQexec(m_bd.m_pg, bien ? "COMMIT" : "ROLLBACK"));
+    m_cursorPG = m_filaAFilaPG = false;
+    if (m_bd.m_lecturaPG == this)
+        m_bd.m_lecturaPG = nullptr;
+}
+
+PGresult* BaseDeDatos::Sentencia::recibirPG(bool todas) const
+{
+    if (m_cursorPG) {
+        constexpr int kLote = 2000;
+        PGresult* res = PQexec(m_bd.m_pg, todas ? "FETCH ALL FROM quenza_filas" : "FETCH 2000 FROM quenza_filas");
+        const bool bien = PQresultStatus(res) == PGRES_TUPLES_OK;
+        if (!bien || todas || PQntuples(res) < kLote)
+            cerrarCursorPG(bien);
+        return res;
+    }
     PGresult* res = PQgetResult(m_bd.m_pg);
     const ExecStatusType e = PQresultStatus(res);
     if (e != PGRES_SINGLE_TUPLE) {
@@ -1199,9 +1216,11 @@ void BaseDeDatos::Sentencia::leerRestoPG(bool guardar) const
         for (PGresult* res : m_colaPG)
             PQclear(res);
         m_colaPG.clear();
+        if (m_cursorPG)
+            cerrarCursorPG(true);
     }
     while (m_filaAFilaPG) {
-        PGresult* res = recibirPG();
+        PGresult* res = recibirPG(true);
         if (guardar)
             m_colaPG.push_back(res);
         else
@@ -1266,6 +1285,24 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
         // as they are stepped (or read ahead when the connection is needed for another).
         descripcionPG();
         bd.m_estadoAntesLecturaPG = PQtransactionStatus(bd.m_pg);
+        if (bd.m_primerasFilasPG && m_tiposParamPG.empty() && bd.m_estadoAntesLecturaPG == PQTRANS_IDLE) {
+            // The first batch is about a page of a listing: it is there as soon as those rows are.
+            PGresult* res = PQexec(bd.m_pg, QByteArray("BEGIN READ ONLY; DECLARE quenza_filas NO SCROLL CURSOR FOR " + m_sqlPg
+                                                       + "; FETCH 64 FROM quenza_filas")
+                                                .constData());
+            const bool bien = PQresultStatus(res) == PGRES_TUPLES_OK;
+            m_cursorPG = m_filaAFilaPG = bien && PQntuples(res) == 64;
+            if (m_cursorPG)
+                bd.m_lecturaPG = this;
+            else
+                cerrarCursorPG(bien);
+            if (!bien)
+                bd.lanzarPG(res, m_sql);
+            m_resPG = res;
+            m_filaPG = -1;
+            m_ejecutadaPG = true;
+            return;
+        }
         if (PQsendQueryPrepared(bd.m_pg, nombre.c_str(), static_cast<int>(valores.size()),
                                 valores.empty() ? nullptr : valores.data(), nullptr, nullptr, 0)) {
             PQsetSingleRowMode(bd.m_pg);

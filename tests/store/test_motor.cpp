@@ -367,6 +367,53 @@ TEST_F(Motor, AQuerysFirstRowsComeBeforeItsLast)
     EXPECT_GT(Reloj::now() - primera, std::chrono::milliseconds(2000)) << "the first row waited for the last";
 }
 
+// A connection reading listings gets its first rows where the server, planning for the last
+// row, would sort every row before the first: here the filter reaches a slow row at the end of
+// the index, and a plan that reads everything first waits for it. Another statement halfway
+// through, a write too, gets the connection; the rows come whole and in order all the same.
+TEST_F(Motor, AListingConnectionGetsItsFirstRowsBeforeTheServerHasReadEveryRow)
+{
+    if (!bd->esPostgreSQL())
+        GTEST_SKIP() << "a file's rows are read as they are stepped";
+    using Reloj = std::chrono::steady_clock;
+    motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Padre"), {QStringLiteral("Numero"), QStringLiteral("Nombre")});
+    for (qint64 n = 10; n < 20010; ++n)
+        alta.insertar({Valor(n), Valor(QStringLiteral("N%1").arg(n))});
+    bd->ejecutarNativo(QStringLiteral("ANALYZE Padre"));
+    const QString filtro = QStringLiteral("length(Nombre) * Numero % 97 = 5");
+    const qint64 todas = cuenta(QStringLiteral("select count(*) from Padre where ") + filtro);
+    bd->planearPrimerasFilas(true);
+    motor::BaseDeDatos::Sentencia& s = bd->preparar(QStringLiteral("select Numero from Padre where %1 and "
+                                                                   "(Numero < 20009 or pg_sleep(1) is not null) order by Numero")
+                                                        .arg(filtro));
+    s.vincular({});
+    const auto antes = Reloj::now();
+    ASSERT_TRUE(s.paso());
+    EXPECT_LT(Reloj::now() - antes, std::chrono::milliseconds(700)) << "the first row waited for every row";
+    qint64 filas = 1, anterior = s.columna(0).aEntero();
+    while (s.paso()) {
+        ASSERT_GT(s.columna(0).aEntero(), anterior);
+        anterior = s.columna(0).aEntero();
+        if (++filas == 100) {
+            EXPECT_FALSE(bd->enTransaccion());
+            bd->ejecutar(QStringLiteral("update Padre set Nombre = 'otro' where Numero = 1"));
+        }
+    }
+    s.reiniciar();
+    EXPECT_EQ(filas, todas);
+    // Let go halfway, and a query that fails: the connection is free for the next statement.
+    s.vincular({});
+    ASSERT_TRUE(s.paso());
+    s.reiniciar();
+    motor::BaseDeDatos::Sentencia& mala = bd->preparar(QStringLiteral("select 1 / (Numero - 15000) from Padre order by Numero"));
+    mala.vincular({});
+    EXPECT_THROW(while (mala.paso()) {}, motor::Error);
+    mala.reiniciar();
+    EXPECT_FALSE(bd->enTransaccion());
+    bd->ejecutar(QStringLiteral("delete from Padre where Numero >= 10"));
+    EXPECT_EQ(cuenta(QStringLiteral("select Nombre = 'otro' from Padre where Numero = 1")), 1);
+}
+
 // A query's columns are known before it runs: asking for them does not run it (a listing asks
 // first, and its query may take seconds), and it still tells its fault when stepped.
 TEST_F(Motor, AQuerysColumnsAreKnownBeforeItRuns)
