@@ -18,7 +18,7 @@
 #include <cstdlib>
 
 // The version of the money functions (instalarPG), written on them: an older one is replaced.
-#define QUENZA_FUNCIONES_DINERO "quenza 4"
+#define QUENZA_FUNCIONES_DINERO "quenza 5"
 
 namespace motor {
 
@@ -1007,6 +1007,10 @@ void BaseDeDatos::ejecutarSimplePG(const QString& sql)
     "IF r = 0 OR abs(r) < 2.0::float8 ^ -41 THEN e := NULL; ELSE e := 32 - floor(ln(abs(r)) / ln(2))::integer; END IF; " \
     "IF e IS NULL THEN " M " := 0; ELSE " M " := (r * 2.0::float8 ^ e)::numeric; END IF; " K " := coalesce(e, 0); "
 
+// N / D rounded down, in bigint (D > 0): SQL's / and mod round towards zero. In the body of an
+// inlined SQL function, where the numerator cannot be a variable.
+#define QUENZA_ABAJO(N, D) "((" N ") - mod(mod(" N ", " D ") + " D ", " D ")) / " D
+
 // The collation, the yes/no type and the money functions of a KV740 database on the server.
 void BaseDeDatos::instalarPG()
 {
@@ -1018,9 +1022,13 @@ void BaseDeDatos::instalarPG()
         "CREATE COLLATION IF NOT EXISTS es_ci (provider = icu, locale = 'es-u-ks-level2', deterministic = false)",
         "DO $$ BEGIN IF to_regtype('booleano') IS NULL THEN "
         "CREATE DOMAIN booleano AS smallint CONSTRAINT booleano_si_no CHECK (VALUE IN (0, 1)); END IF; END $$",
-        // The money functions are plpgsql: as SQL functions (strict, with CASE or FROM) the
-        // planner cannot inline them, and each call paid for a whole query, hundreds of times
-        // what the arithmetic costs. The arithmetic is the same, step by step, in the same types.
+        // The money functions are plpgsql, but for two called once for each line of a listing,
+        // which are SQL the planner writes into the query itself (a SQL function it cannot inline,
+        // one with a strict CASE or a FROM, costs a whole query at each call). Their usual case is
+        // bigint arithmetic; anything else goes on to plpgsql. An inlined function must name an
+        // argument once where the caller may pass an expression: porcentaje, given another
+        // function's result, stays plpgsql. The arithmetic is the same, step by step, in the same
+        // types.
         // numerador / divisor rounded half up (towards +infinity at exactly half), divisor > 0.
         "CREATE OR REPLACE FUNCTION quenza_redondeo(n numeric, d numeric) RETURNS numeric LANGUAGE plpgsql IMMUTABLE STRICT "
         "PARALLEL SAFE AS $$ DECLARE q numeric := div(2 * n + d, 2 * d); BEGIN "
@@ -1029,7 +1037,8 @@ void BaseDeDatos::instalarPG()
         "CREATE OR REPLACE FUNCTION quenza_exacta(x double precision, OUT m numeric, OUT k integer) LANGUAGE plpgsql IMMUTABLE "
         "STRICT PARALLEL SAFE AS $$ DECLARE r double precision; e integer; BEGIN " QUENZA_EXACTA("x", "m", "k") "END $$",
         // Millionths of a euro below 2^53 are whole in a double and their halves fit a bigint.
-        "CREATE OR REPLACE FUNCTION centimos(e double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE "
+        "CREATE OR REPLACE FUNCTION quenza_centimos(e double precision) RETURNS bigint LANGUAGE plpgsql IMMUTABLE STRICT "
+        "PARALLEL SAFE "
         "AS $$ DECLARE t double precision; n bigint; BEGIN "
         "IF e = 'NaN' OR abs(e) = 'Infinity' THEN RETURN NULL; END IF; "
         "IF abs(e * 1000000) < 2.0::float8 ^ 53 THEN t := trunc(e * 1000000); "
@@ -1037,6 +1046,12 @@ void BaseDeDatos::instalarPG()
         "IF n >= 0 THEN RETURN n / 20000; END IF; RETURN -((19999 - n) / 20000); "
         "END IF; IF abs(floor(e * 100 + 0.5)) >= 2.0::float8 ^ 62 THEN RETURN NULL; END IF; "
         "RETURN floor(e * 100 + 0.5)::bigint; END $$",
+        // Null, NaN and the infinities go on too.
+        "CREATE OR REPLACE FUNCTION centimos(e double precision) RETURNS bigint LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$ "
+        "SELECT CASE WHEN abs(e * 1000000) < 9007199254740992 THEN "
+        QUENZA_ABAJO("2 * (trunc(e * 1000000) + CASE WHEN abs(e * 1000000 - trunc(e * 1000000)) >= 0.5 THEN sign(e) ELSE 0 END)"
+                     "::bigint + 10000", "20000")
+        " ELSE quenza_centimos(e) END $$",
         // A whole rate (21, 10, 4, 0: nearly every one) on an amount of less than 2^36 cents
         // is worked out in bigint, far cheaper than numeric: the same floor of the same exact
         // quotient, as the rate is its own exact fraction. Likewise two whole discounts.
@@ -1065,6 +1080,12 @@ void BaseDeDatos::instalarPG()
         "IF n >= 0 THEN RETURN n / (2 * d); END IF; RETURN -((2 * d - 1 - n) / (2 * d)); END IF; "
         "RETURN (CASE cada WHEN 0 THEN quenza_redondeo(trunc(p) * trunc(q), 1000) "
         "WHEN 1 THEN quenza_redondeo(trunc(p) * trunc(q), 100) ELSE trunc(p) * trunc(q) END)::bigint; END $$",
+        // The types of a note line's own columns, an exact match the server picks for them.
+        "CREATE OR REPLACE FUNCTION centimos_linea(p integer, q integer, cada smallint) RETURNS bigint LANGUAGE sql IMMUTABLE "
+        "PARALLEL SAFE AS $$ SELECT CASE WHEN p > -1073741824 AND p < 1073741824 AND q > -1073741824 AND q < 1073741824 THEN "
+        "CASE cada WHEN 2 THEN p::bigint * q "
+        "WHEN 0 THEN " QUENZA_ABAJO("2 * p::bigint * q + 1000", "2000") " WHEN 1 THEN " QUENZA_ABAJO("2 * p::bigint * q + 100", "200")
+        " ELSE 0 * cada END ELSE centimos_linea(p::numeric, q::numeric, cada::integer) END $$",
         "COMMENT ON FUNCTION porcentaje(numeric, double precision) IS '" QUENZA_FUNCIONES_DINERO "'",
     };
     Transaccion t(*this);

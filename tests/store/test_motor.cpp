@@ -479,12 +479,21 @@ TEST_F(Motor, MoneyFunctionsGiveTheProgramsCents)
                     << c << " " << t << " " << b;
         }
     }
+    // Any number, and (on the server) a line's own column types, which have a function of their own.
+    const QString linea[] = {QStringLiteral("SELECT centimos_linea(%1, %2, %3)"),
+                             QStringLiteral("SELECT centimos_linea(CAST(%1 AS integer), CAST(%2 AS integer), CAST(%3 AS smallint))")};
     for (int cada : {0, 1, 2, 3, -1})
-        for (qint64 precio : {1495LL, -1495LL, 50LL, 1073741823LL, 1073741824LL, 3000000000LL})
-            for (qint64 cantidad : {1LL, 5LL, 1500LL, -1500LL, 333LL, -1LL, -50LL, 1073741823LL, -1073741824LL})
-                EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos_linea(%1, %2, %3)").arg(precio).arg(cantidad).arg(cada)).aEntero(),
-                          ImporteLineaCentimos(precio, cantidad, static_cast<qint16>(cada)))
-                    << precio << " " << cantidad << " " << cada;
+        for (qint64 precio : {1495LL, -1495LL, 50LL, 1073741823LL, 1073741824LL, -2147483648LL, 3000000000LL})
+            for (qint64 cantidad : {1LL, 5LL, 1500LL, -1500LL, 333LL, -1LL, -50LL, 1073741823LL, -1073741824LL, 2147483647LL})
+                for (const QString& sql : linea)
+                    if ((precio >= INT32_MIN && precio <= INT32_MAX) || !sql.contains(QLatin1String("CAST")))
+                        EXPECT_EQ(bd->valorUnico(sql.arg(precio).arg(cantidad).arg(cada)).aEntero(),
+                                  ImporteLineaCentimos(precio, cantidad, static_cast<qint16>(cada)))
+                            << qPrintable(sql.arg(precio).arg(cantidad).arg(cada));
+    for (const QString& sql : {QStringLiteral("SELECT centimos(NULL)"), QStringLiteral("SELECT centimos_linea(CAST(NULL AS integer), 5, CAST(1 AS smallint))"),
+                               QStringLiteral("SELECT centimos_linea(CAST(5 AS integer), 5, CAST(NULL AS smallint))"),
+                               QStringLiteral("SELECT centimos_linea(5, 5, NULL)")})
+        EXPECT_TRUE(bd->valorUnico(sql).esNulo()) << qPrintable(sql);
     // A price or quantity with a fraction counts its whole part, as the program reads it.
     EXPECT_EQ(bd->valorUnico(QStringLiteral("SELECT centimos_linea(1495.9, -333.7, 0)")).aEntero(), ImporteLineaCentimos(1495, -333, 0));
     EXPECT_TRUE(bd->valorUnico(QStringLiteral("SELECT porcentaje(NULL, 21)")).esNulo());
