@@ -144,6 +144,9 @@ std::optional<DefinicionListado> LeerDefinicionListadoTexto(const QString& texto
         } else if (e.clave == QLatin1String("consulta")) {
             d.consulta = e.valor;
             d.lineaConsulta = e.linea;
+        } else if (e.clave == QLatin1String("consulta-servidor")) {
+            d.consultaServidor = e.valor;
+            d.lineaConsultaServidor = e.linea;
         } else if (e.clave == QLatin1String("donde") || e.clave == QLatin1String("donde-filas")) {
             CondicionListado c;
             c.sobreFilas = e.clave == QLatin1String("donde-filas");

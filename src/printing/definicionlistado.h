@@ -44,6 +44,9 @@ struct DefinicionListado {
     bool horizontal = false;
     QString consulta;
     int lineaConsulta = 0;
+    // The same rows written for a database on a server, when it has a faster way to them.
+    QString consultaServidor;
+    int lineaConsultaServidor = 0;
     std::vector<CondicionListado> condiciones;
     QStringList orden;
     int lineaOrden = 0;

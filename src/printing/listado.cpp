@@ -267,7 +267,9 @@ std::unique_ptr<EjecucionListado> Listado::Preparar(QString& error) const
     }
 
     QString paso;  // what was being done, for the engine's messages
-    int linea = def->lineaConsulta;
+    const bool servidor = ej->m_bd->esPostgreSQL() && !def->consultaServidor.isEmpty();
+    const QString& fuente = servidor ? def->consultaServidor : def->consulta;
+    int linea = servidor ? def->lineaConsultaServidor : def->lineaConsulta;
     try {
         // Conditions whose formula was given: at the query's @DONDE, or on its rows.
         QStringList dentro, fuera;
@@ -281,9 +283,9 @@ std::unique_ptr<EjecucionListado> Listado::Preparar(QString& error) const
                 error = donde + QStringLiteral(", línea %1: la condición usa «@%2», que no es una fórmula de este listado.").arg(c.linea).arg(falta);
                 return nullptr;
             }
-            (c.sobreFilas || !def->consulta.contains(QLatin1String("@DONDE")) ? fuera : dentro) << sql;
+            (c.sobreFilas || !fuente.contains(QLatin1String("@DONDE")) ? fuera : dentro) << sql;
         }
-        QString consulta = BaseDatos::NombresLargos(def->consulta);
+        QString consulta = BaseDatos::NombresLargos(fuente);
         Reemplazar(QStringLiteral("@DONDE"), dentro.isEmpty() ? QString() : QStringLiteral(" where ") + dentro.join(QStringLiteral(" and ")) + QLatin1Char(' '),
                    consulta);
         QString falta;
