@@ -14,8 +14,36 @@
 #include <QWidget>
 
 #include <chrono>
+#include <mutex>
 
 namespace {
+
+// The last listing's connection to a server, kept for the next listing of the same database:
+// connecting, with its authentication, costs more than the first page of most listings.
+std::mutex g_mutexConexion;
+std::unique_ptr<motor::BaseDeDatos> g_conexionLibre;
+
+std::unique_ptr<motor::BaseDeDatos> ConexionListado(const QString& datos)
+{
+    {
+        std::lock_guard<std::mutex> l(g_mutexConexion);
+        if (g_conexionLibre && g_conexionLibre->ruta() == datos && !g_conexionLibre->conexionPerdida())
+            return std::move(g_conexionLibre);
+    }
+    auto bd = std::make_unique<motor::BaseDeDatos>(datos);
+    bd->planearPrimerasFilas(true);
+    return bd;
+}
+
+void DevolverConexionListado(std::unique_ptr<motor::BaseDeDatos> bd)
+{
+    if (!bd || !bd->esPostgreSQL() || bd->conexionPerdida())
+        return;
+    std::unique_ptr<motor::BaseDeDatos> anterior;
+    std::lock_guard<std::mutex> l(g_mutexConexion);
+    anterior = std::move(g_conexionLibre);
+    g_conexionLibre = std::move(bd);
+}
 
 template <typename T>
 void Fijar(T& lista, int indice, const QString& texto)
@@ -258,8 +286,7 @@ std::unique_ptr<EjecucionListado> Listado::Preparar(QString& error) const
     ej->m_archivo = ruta;
     ej->m_titulo = TituloVentana.isEmpty() ? def->titulo : TituloVentana;
     try {
-        ej->m_bd = std::make_unique<motor::BaseDeDatos>(datos);
-        ej->m_bd->planearPrimerasFilas(true);
+        ej->m_bd = ConexionListado(datos);
     } catch (const motor::Error& e) {
         error = QStringLiteral("No se puede abrir la base de datos «%1» para el listado «%2»: %3")
                     .arg(datos, QFileInfo(ruta).fileName(), e.mensaje());
@@ -393,6 +420,7 @@ EjecucionListado::~EjecucionListado()
     Detener();
     if (m_hilo.joinable())
         m_hilo.join();
+    DevolverConexionListado(std::move(m_bd));
 }
 
 void EjecucionListado::Empezar()

@@ -684,6 +684,40 @@ TEST_F(Listados, BadInputGivesOneClearSpanishMessage)
     EXPECT_TRUE(ErrorDe(l).contains(QStringLiteral("línea 3: la condición usa «@Otra»")));
 }
 
+// A listing runs its server query on a server and its own query on a file. On a server the next
+// listing of the same database goes on the same connection, and on a new one if the server
+// ended that one in between.
+TEST_F(Listados, AServerRunsItsOwnQueryOnTheConnectionTheLastListingLeft)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(EscribirArchivo(dir.filePath(QStringLiteral("LstPrueba.lst")),
+                                "titulo: T\nconsulta: select 'archivo' as Donde, 0 as Sesion\n"
+                                "consulta-servidor: select 'servidor' as Donde, pg_backend_pid() as Sesion\n"
+                                "columna: A | Donde | | 30 | centro\ncolumna: B | Sesion | | 20 | centro\n"));
+    Listado l;
+    l.NombreArchivo = dir.filePath(QStringLiteral("LstPrueba.lst"));
+    l.FijarArchivoDatos(0, s_ruta);
+    auto fila = [&] {
+        auto ej = Ejecutar(l);
+        const auto detalle = ej ? De(ej->Composicion(), Tipo::Detalle) : std::vector<const LineaListado*>{};
+        return detalle.size() == 1 ? std::pair{detalle[0]->valores[0].aTexto(), detalle[0]->valores[1].aEntero()}
+                                   : std::pair{QString(), qint64{-1}};
+    };
+    const auto [donde, sesion] = fila();
+    if (!bd->Motor()->esPostgreSQL()) {
+        EXPECT_EQ(donde, QStringLiteral("archivo"));
+        return;
+    }
+    EXPECT_EQ(donde, QStringLiteral("servidor"));
+    EXPECT_EQ(fila().second, sesion);
+    // Ended as a server restart ends it: gone before the next listing begins.
+    bd->Motor()->ejecutarNativo(QStringLiteral("SELECT pg_terminate_backend(%1, 5000)").arg(sesion));
+    const auto [otraVez, otra] = fila();
+    EXPECT_EQ(otraVez, QStringLiteral("servidor"));
+    EXPECT_NE(otra, sesion);
+    EXPECT_GT(otra, 0);
+}
+
 struct CasoDefinicion {
     const char* texto;
     const char* mensaje;
