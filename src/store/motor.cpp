@@ -1420,7 +1420,9 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
         rs.m_tabla = nombre.captured(1);
         for (const DefCampo& c : camposDeTabla(rs.m_tabla))
             rs.m_nombres << c.nombre;
-        rs.cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid LIMIT 1").arg(CitarIdentificador(rs.m_tabla)), {});
+        rs.cargarFilaTabla(QStringLiteral("SELECT %1, * FROM %2 ORDER BY rowid LIMIT 1")
+                               .arg(rs.columnasIdentidad(), CitarIdentificador(rs.m_tabla)),
+                           {});
         return rs;
     }
 
@@ -1440,7 +1442,9 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
             t.tabla = m.captured(m.lastCapturedIndex() - 1);
             static const QRegularExpression select(QStringLiteral("select\\s+"), QRegularExpression::CaseInsensitiveOption);
             const qsizetype p = t.sql.indexOf(select);
-            t.sql.insert(p + 7, CitarIdentificador(t.tabla) + QLatin1String(".rowid AS \"__fila__\", "));
+            const QString tabla = CitarIdentificador(t.tabla);
+            t.sql.insert(p + 7, tabla + QLatin1String(".rowid AS \"__fila__\", ")
+                                    + (m_pg ? tabla + QLatin1String(".xmin AS \"__version__\", ") : QString()));
         }
         cache = m_traducciones.insert(fuente, t);
     }
@@ -1450,7 +1454,7 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
     Sentencia& s = preparar(sql);
     s.vincular(parametros);
     const int n = s.columnas();
-    const int primera = conRowid ? 1 : 0;
+    const int primera = conRowid ? (m_pg ? 2 : 1) : 0;
     for (int i = primera; i < n; ++i)
         rs.m_nombres << s.nombreColumna(i);
     while (s.paso()) {
@@ -1460,6 +1464,8 @@ Recordset BaseDeDatos::abrirRecordset(const QString& fuente, const std::vector<V
             fila.push_back(s.columna(i));
         rs.m_filas.push_back(std::move(fila));
         rs.m_rowids.push_back(conRowid ? s.columna(0) : Valor());
+        if (m_pg)
+            rs.m_versiones.push_back(conRowid ? s.columna(1) : Valor());
     }
     s.reiniciar();
     rs.m_borradas.assign(rs.m_filas.size(), false);
@@ -1473,6 +1479,7 @@ Recordset& Recordset::operator=(Recordset&& o) noexcept
     m_nombres = std::move(o.m_nombres);
     m_filas = std::move(o.m_filas);
     m_rowids = std::move(o.m_rowids);
+    m_versiones = std::move(o.m_versiones);
     m_borradas = std::move(o.m_borradas);
     m_pos = o.m_pos;
     m_tabla = std::move(o.m_tabla);
@@ -1493,6 +1500,7 @@ void Recordset::close()
     m_bd = nullptr;
     m_filas.clear();
     m_rowids.clear();
+    m_versiones.clear();
     m_borradas.clear();
     m_pos = 0;
 }
@@ -1508,7 +1516,8 @@ void Recordset::moveFirst()
                 c << CitarIdentificador(f);
             return c.join(QLatin1String(", ")) + QLatin1String(", rowid");
         }();
-        cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY %2 LIMIT 1").arg(CitarIdentificador(m_tabla), orden), {});
+        cargarFilaTabla(QStringLiteral("SELECT %1, * FROM %2 ORDER BY %3 LIMIT 1").arg(columnasIdentidad(), CitarIdentificador(m_tabla), orden),
+                        {});
         return;
     }
     m_pos = 0;
@@ -1533,8 +1542,8 @@ void Recordset::moveNext()
         marcas << QStringLiteral("?");
         claves.push_back(m_rowids[m_pos]);
         const QString lista = c.join(QLatin1String(", "));
-        cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 WHERE (%2) > (%3) ORDER BY %2 LIMIT 1")
-                            .arg(CitarIdentificador(m_tabla), lista, marcas.join(QLatin1String(", "))),
+        cargarFilaTabla(QStringLiteral("SELECT %1, * FROM %2 WHERE (%3) > (%4) ORDER BY %3 LIMIT 1")
+                            .arg(columnasIdentidad(), CitarIdentificador(m_tabla), lista, marcas.join(QLatin1String(", "))),
                         claves);
         return;
     }
@@ -1641,8 +1650,20 @@ void Recordset::update()
     }
     const QString tabla = CitarIdentificador(m_tabla);
     std::vector<Valor> parametros;
-    Valor rowid;
-    const QString devuelve = m_bd->m_pg ? QStringLiteral(" RETURNING ctid") : QString();
+    Valor rowid, version;
+    // A row written on PostgreSQL is a new version, at a new place: the statement says which.
+    const QString devuelve = m_bd->m_pg ? QStringLiteral(" RETURNING ctid, xmin") : QString();
+    auto escribirPG = [&](const QString& sql) {
+        BaseDeDatos::Sentencia& s = m_bd->preparar(sql + devuelve);
+        s.vincular(parametros);
+        const bool escrita = s.paso();
+        if (escrita) {
+            rowid = s.columna(0);
+            version = s.columna(1);
+        }
+        s.reiniciar();
+        return escrita;
+    };
     if (m_modo == Modo::Alta) {
         QStringList cols, marcas;
         for (const auto& [c, v] : cambios) {
@@ -1654,11 +1675,7 @@ void Recordset::update()
                                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                                  .arg(tabla, cols.join(QLatin1String(", ")), marcas.join(QLatin1String(", ")));
         if (m_bd->m_pg) {
-            BaseDeDatos::Sentencia& s = m_bd->preparar(sql + devuelve);
-            s.vincular(parametros);
-            if (s.paso())
-                rowid = s.columna(0);
-            s.reiniciar();
+            escribirPG(sql);
         } else {
             m_bd->ejecutarNativo(sql, parametros);
             rowid = Valor(static_cast<qint64>(sqlite3_last_insert_rowid(m_bd->m_db)));
@@ -1666,31 +1683,29 @@ void Recordset::update()
     } else {
         exigirFila();
         rowid = m_rowids[m_pos];
+        if (m_bd->m_pg)
+            version = m_versiones[m_pos];
         if (!cambios.empty()) {
             QStringList asignaciones;
             for (const auto& [c, v] : cambios) {
                 asignaciones << CitarIdentificador(c) + QLatin1String(" = ?");
                 parametros.push_back(v);
             }
-            parametros.push_back(rowid);
-            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(tabla, asignaciones.join(QLatin1String(", ")));
-            if (m_bd->m_pg) {
-                // A row changed on PostgreSQL is a new version, at a new place.
-                BaseDeDatos::Sentencia& s = m_bd->preparar(sql + devuelve);
-                s.vincular(parametros);
-                if (s.paso())
-                    rowid = s.columna(0);
-                s.reiniciar();
-            } else {
-                m_bd->ejecutarNativo(sql, parametros);
-            }
+            for (Valor& v : identidad(m_pos))
+                parametros.push_back(std::move(v));
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(tabla, asignaciones.join(QLatin1String(", ")), condicionIdentidad());
+            // No row written: the one read is gone, or another connection wrote a newer version
+            // of it, which this write would overwrite unseen.
+            if (m_bd->m_pg ? !escribirPG(sql) : m_bd->ejecutarNativo(sql, parametros) == 0)
+                lanzarRegistroCambiado();
         }
     }
     // Read the stored row back (defaults, conversions) into the set.
-    BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(tabla));
-    s.vincular({rowid});
+    BaseDeDatos::Sentencia& s = m_bd->preparar(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(tabla, condicionIdentidad()));
+    s.vincular(m_bd->m_pg ? std::vector<Valor>{rowid, version} : std::vector<Valor>{rowid});
     std::vector<Valor> fila(static_cast<size_t>(m_nombres.size()));
-    if (s.paso()) {
+    const bool leida = s.paso();
+    if (leida) {
         for (int i = 0; i < s.columnas(); ++i) {
             const int j = indiceCampo(s.nombreColumna(i));
             if (j >= 0)
@@ -1698,21 +1713,38 @@ void Recordset::update()
         }
     }
     s.reiniciar();
+    if (!leida) {
+        // Gone before it was written (an edit with nothing to write), or changed by another
+        // connection right after this write: the set keeps what was written.
+        if (m_modo == Modo::Edicion && cambios.empty())
+            lanzarRegistroCambiado();
+        if (m_modo == Modo::Edicion)
+            fila = m_filas[m_pos];
+        for (const auto& [c, v] : cambios)
+            if (const int j = indiceCampo(c); j >= 0)
+                fila[static_cast<size_t>(j)] = v;
+    }
     if (m_modo == Modo::Alta && !m_esTabla) {
         // A query may name fewer columns than the table; the new row keeps the query's columns.
         const bool estabaAlFinal = eof();
         m_filas.push_back(std::move(fila));
         m_rowids.push_back(rowid);
+        if (m_bd->m_pg)
+            m_versiones.push_back(version);
         m_borradas.push_back(false);
         if (estabaAlFinal)
             m_pos = m_filas.size() - 1 + 1;  // stays past the end, as before AddNew
     } else if (m_modo == Modo::Alta) {
         m_filas = {std::move(fila)};
         m_rowids = {rowid};
+        m_versiones = m_bd->m_pg ? std::vector<Valor>{version} : std::vector<Valor>{};
         m_borradas = {false};
         m_pos = 0;
     } else {
         m_filas[m_pos] = std::move(fila);
+        m_rowids[m_pos] = rowid;
+        if (m_bd->m_pg)
+            m_versiones[m_pos] = version;
     }
     m_modo = Modo::Ninguno;
     m_cambios.clear();
@@ -1973,8 +2005,35 @@ void Recordset::remove()
     if (!actualizable() || !m_bd)
         throw Error(ErrGeneral, 0, QStringLiteral("El conjunto de registros no se puede actualizar."));
     exigirFila();
-    m_bd->ejecutarNativo(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(CitarIdentificador(m_tabla)), {m_rowids[m_pos]});
+    if (m_bd->ejecutarNativo(QStringLiteral("DELETE FROM %1 WHERE %2").arg(CitarIdentificador(m_tabla), condicionIdentidad()),
+                             identidad(m_pos))
+        == 0)
+        lanzarRegistroCambiado();
     m_borradas[m_pos] = true;
+}
+
+QString Recordset::columnasIdentidad() const
+{
+    return m_bd->m_pg ? QStringLiteral("rowid, xmin") : QStringLiteral("rowid");
+}
+
+QString Recordset::condicionIdentidad() const
+{
+    return m_bd->m_pg ? QStringLiteral("rowid = ? AND xmin = ?") : QStringLiteral("rowid = ?");
+}
+
+std::vector<Valor> Recordset::identidad(size_t fila) const
+{
+    if (m_bd->m_pg)
+        return {m_rowids[fila], m_versiones[fila]};
+    return {m_rowids[fila]};
+}
+
+void Recordset::lanzarRegistroCambiado() const
+{
+    throw Error(ErrRegistroCambiado, 0,
+                QStringLiteral("Otro puesto ha cambiado o borrado estos datos después de que se leyeran: el cambio no se ha "
+                               "guardado. Vuelva a abrirlos para leerlos de nuevo y repita el cambio."));
 }
 
 void Recordset::setIndex(const QString& nombre)
@@ -2013,8 +2072,8 @@ void Recordset::seek(const QString& op, const std::vector<Valor>& claves)
         throw Error(ErrGeneral, 0, QStringLiteral("Operador de búsqueda no admitido: %1").arg(op));
     }
     std::vector<Valor> parametros(claves.begin(), claves.begin() + n);
-    cargarFilaTabla(QStringLiteral("SELECT rowid, * FROM %1 WHERE %2 ORDER BY %3 LIMIT 1")
-                        .arg(CitarIdentificador(m_tabla), condicion, orden.join(QLatin1String(", "))),
+    cargarFilaTabla(QStringLiteral("SELECT %1, * FROM %2 WHERE %3 ORDER BY %4 LIMIT 1")
+                        .arg(columnasIdentidad(), CitarIdentificador(m_tabla), condicion, orden.join(QLatin1String(", "))),
                     parametros);
     m_noMatch = eof();
 }
@@ -2025,12 +2084,16 @@ void Recordset::cargarFilaTabla(const QString& sql, const std::vector<Valor>& pa
     s.vincular(parametros);
     m_filas.clear();
     m_rowids.clear();
+    m_versiones.clear();
     if (s.paso()) {
+        const int primera = m_bd->m_pg ? 2 : 1;
         std::vector<Valor> fila;
-        for (int i = 1; i < s.columnas(); ++i)
+        for (int i = primera; i < s.columnas(); ++i)
             fila.push_back(s.columna(i));
         m_filas.push_back(std::move(fila));
         m_rowids.push_back(s.columna(0));
+        if (m_bd->m_pg)
+            m_versiones.push_back(s.columna(1));
     }
     s.reiniciar();
     m_borradas.assign(m_filas.size(), false);

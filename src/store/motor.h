@@ -38,6 +38,7 @@ enum Codigo : int {
     ErrCampoExiste = 3191,
     ErrRegistrosRelacionados = 3200,  // a parent row with children cannot be deleted or changed
     ErrFaltaRegistroRelacionado = 3201,  // a child row needs its parent
+    ErrRegistroCambiado = 3197,   // the row a recordset was to change or delete is no longer as it was read
     ErrNoEncontradoEnColeccion = 3265,
     ErrReglaValidacion = 3317,    // out-of-range value or text too long for its field
     ErrFormatoNoReconocido = 3343,  // not a database
@@ -170,10 +171,12 @@ public:
     void edit();
     // Sets a field of the row being added or edited.
     void fijar(const QString& nombre, const Valor& valor);
-    // Writes the row being added or edited; throws motor::Error when the engine refuses.
+    // Writes the row being added or edited; throws motor::Error when the engine refuses, and
+    // ErrRegistroCambiado when the row edited is gone or (on a server) was changed by another
+    // connection since it was read.
     void update();
     void cancelUpdate();
-    void remove();  // deletes the current row
+    void remove();  // deletes the current row; ErrRegistroCambiado as update()
     bool actualizable() const { return !m_tabla.isEmpty(); }
 
     // Table recordsets only.
@@ -191,11 +194,21 @@ private:
     int indiceCampo(const QString& nombre) const;
     void cargarFilaTabla(const QString& sql, const std::vector<Valor>& parametros);
     void exigirFila() const;
+    // The columns before a row's fields that say which row version it is, and the condition
+    // that finds that version again (its parameters: identidad()).
+    QString columnasIdentidad() const;
+    QString condicionIdentidad() const;
+    std::vector<Valor> identidad(size_t fila) const;
+    [[noreturn]] void lanzarRegistroCambiado() const;
 
     BaseDeDatos* m_bd = nullptr;
     QStringList m_nombres;
     std::vector<std::vector<Valor>> m_filas;
-    std::vector<Valor> m_rowids;  // SQLite's rowid, PostgreSQL's ctid
+    // Which row each one is: SQLite's rowid; on PostgreSQL its version's place (ctid) and the
+    // transaction that wrote that version (xmin), since a place is reused once the version
+    // there is gone, and a row another connection changes moves to another place.
+    std::vector<Valor> m_rowids;
+    std::vector<Valor> m_versiones;  // xmin; PostgreSQL only
     std::vector<bool> m_borradas;
     size_t m_pos = 0;
     QString m_tabla;          // set when rows can be changed

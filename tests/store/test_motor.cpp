@@ -157,6 +157,108 @@ TEST_F(Motor, RecordsetAddsEditsAndDeletes)
     EXPECT_FALSE(bd->abrirRecordset(QStringLiteral("select count(*) from Padre")).actualizable());
 }
 
+// A recordset changes the very row it read, or says that it cannot: another connection that
+// deleted the row, or on a server wrote a newer version of it (or a new row where the deleted one
+// was), leaves the write refused in Spanish, never done to nothing or to another row.
+TEST_F(Motor, ARecordsetRefusesToWriteARowAnotherConnectionChangedOrDeleted)
+{
+    struct Caso {
+        const char* nombre;
+        bool porNombre;  // a table recordset, rather than a query's
+        bool borrar;     // remove() rather than edit and update()
+        std::function<void(motor::BaseDeDatos&)> otra;
+        bool soloServidor;
+    };
+    const std::vector<Caso> casos = {
+        {"borrada, se cambia", false, false, [](motor::BaseDeDatos& o) { o.ejecutar(QStringLiteral("delete from Padre where Numero=1")); }, false},
+        {"borrada, se borra", true, true, [](motor::BaseDeDatos& o) { o.ejecutar(QStringLiteral("delete from Padre where Numero=1")); }, false},
+        {"cambiada, se cambia", true, false,
+         [](motor::BaseDeDatos& o) { o.ejecutar(QStringLiteral("update Padre set Nombre='OTRO' where Numero=1")); }, true},
+        {"cambiada, se borra", false, true,
+         [](motor::BaseDeDatos& o) { o.ejecutar(QStringLiteral("update Padre set Nombre='OTRO' where Numero=1")); }, true},
+        // The deleted row's place is taken by a new one once the server has cleaned it up.
+        {"otra fila en su sitio", false, false,
+         [](motor::BaseDeDatos& o) {
+             const QString sitio = o.valorUnico(QStringLiteral("select ctid from Padre where Numero=1")).aTexto();
+             o.ejecutar(QStringLiteral("delete from Padre where Numero=1"));
+             o.ejecutarNativo(QStringLiteral("VACUUM padre"));
+             o.ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (7, 'SIETE')"));
+             ASSERT_EQ(o.valorUnico(QStringLiteral("select ctid from Padre where Numero=7")).aTexto(), sitio);
+         },
+         true},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        if (c.soloServidor && !servidor)
+            continue;
+        bd->ejecutar(QStringLiteral("delete from Padre"));
+        if (servidor)
+            bd->ejecutarNativo(QStringLiteral("VACUUM padre"));
+        bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (1, 'UNO')"));
+        bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (2, 'DOS')"));
+        motor::Recordset rs = c.porNombre ? bd->abrirRecordset(QStringLiteral("Padre"))
+                                          : bd->abrirRecordset(QStringLiteral("select * from Padre where Numero=1"));
+        ASSERT_EQ(rs[QStringLiteral("Numero")].aEntero(), 1);
+        motor::BaseDeDatos otra(servidor ? servidor->conexion : dir.filePath(QStringLiteral("m.db")));
+        c.otra(otra);
+        if (HasFatalFailure())
+            return;
+        const long antes = cuenta(QStringLiteral("select count(*) from Padre where Nombre='CAMBIADO'"));
+        try {
+            if (c.borrar) {
+                rs.remove();
+            } else {
+                rs.edit();
+                rs.fijar(QStringLiteral("Nombre"), QStringLiteral("CAMBIADO"));
+                rs.update();
+            }
+            FAIL() << "the write should have been refused";
+        } catch (const motor::Error& e) {
+            EXPECT_EQ(e.codigo(), motor::ErrRegistroCambiado);
+            EXPECT_EQ(motor::TextoParaUsuario(e), e.mensaje());
+            EXPECT_TRUE(e.mensaje().startsWith(QStringLiteral("Otro puesto ha cambiado o borrado"))) << e.mensaje().toStdString();
+        }
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Nombre='CAMBIADO'")), antes);
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre")), otra.valorUnico(QStringLiteral("select count(*) from Padre")).aEntero());
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero=2")), 1);
+    }
+}
+
+// Its own writes the recordset follows, also where each is a new version of the row: the same
+// row edited again, then removed, with or without a transaction around.
+TEST_F(Motor, ARecordsetWritesTheSameRowAgainAfterItsOwnWrites)
+{
+    for (const bool enTransaccion : {false, true}) {
+        SCOPED_TRACE(enTransaccion ? "en transacción" : "suelta");
+        std::optional<motor::BaseDeDatos::Transaccion> t;
+        if (enTransaccion)
+            t.emplace(*bd);
+        motor::Recordset rs = bd->abrirRecordset(QStringLiteral("select * from Padre where Numero >= 1 order by Numero"));
+        for (const char* nombre : {"PRIMERO", "SEGUNDO"}) {
+            rs.edit();
+            rs.fijar(QStringLiteral("Nombre"), QString::fromLatin1(nombre));
+            rs.update();
+            EXPECT_EQ(rs[QStringLiteral("Nombre")].aTexto(), QString::fromLatin1(nombre));
+        }
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Nombre='SEGUNDO'")), 1);
+        rs.addNew();
+        rs.fijar(QStringLiteral("Numero"), 5);
+        rs.update();
+        rs.moveFirst();
+        rs.remove();
+        rs.moveNext();
+        rs.edit();  // an edit with nothing to write finds its row
+        rs.update();
+        EXPECT_EQ(rs[QStringLiteral("Numero")].aEntero(), 2);
+        if (t)
+            t->commit();
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero=1")), 0);
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Padre where Numero=5")), 1);
+        bd->ejecutar(QStringLiteral("delete from Padre where Numero=5"));
+        bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (1, 'UNO')"));
+    }
+}
+
 TEST_F(Motor, TableRecordsetSeeksOnItsIndex)
 {
     bd->ejecutar(QStringLiteral("insert into Padre (Numero, Nombre) values (3, 'garcia')"));
