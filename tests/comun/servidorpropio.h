@@ -69,17 +69,22 @@ public:
 
     // Empty when the server runs; otherwise why it could not be made.
     const QString& motivo() const { return m_motivo; }
+    // What the last of its programs (initdb, pg_ctl) said.
+    const QString& salida() const { return m_salida; }
     // The connection string of database `nombre` on this server.
     QString conexion(const QString& nombre = QStringLiteral("postgres")) const
     {
-        return QStringLiteral("host=%1 port=5432 user=quenza dbname=%2 sslmode=disable").arg(m_carpeta.path(), nombre);
+        // A loaded machine (the whole suite at once) may take seconds to start a session: more
+        // than the program waits for an unanswering server. A stopped one refuses at once anyway.
+        return QStringLiteral("host=%1 port=5432 user=quenza dbname=%2 sslmode=disable connect_timeout=30").arg(m_carpeta.path(), nombre);
     }
     // "fast" ends every session first (what a server's orderly shutdown does); "immediate" is a
     // crash: the sessions die with the server.
     bool detener(const QString& modo = QStringLiteral("fast"))
     {
-        return ejecutar(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), datos(), QStringLiteral("-w"), QStringLiteral("-s"),
-                                                   QStringLiteral("-m"), modo, QStringLiteral("stop")});
+        return ejecutar(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), datos(), QStringLiteral("-w"), QStringLiteral("-t"),
+                                                   QStringLiteral("120"), QStringLiteral("-s"), QStringLiteral("-m"), modo,
+                                                   QStringLiteral("stop")});
     }
     bool iniciar()
     {

@@ -38,12 +38,20 @@ protected:
         DocumentosDePrueba::TearDown();
     }
 
+    // How long the watcher looks for the save waiting on the lock; the save's wait outlasts it,
+    // so that a stop that comes late on a loaded machine is still a stop in the middle of the
+    // save (the program's own lock_timeout, a few seconds, would end the wait first and the save
+    // would fail as for a lock held by another station).
+    static constexpr int kVigiaSegundos = 120;
+
     // Writing the row of `tabla` that `condicion` (on NEW) picks waits on the test's lock.
     void esperarEn(const QString& tabla, const QString& condicion)
     {
         m().ejecutarNativo(QStringLiteral("CREATE FUNCTION prueba_espera() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN IF %1 THEN "
+                                          "PERFORM set_config('lock_timeout', '%2s', true); "
                                           "PERFORM pg_advisory_lock_shared(4242); END IF; RETURN NEW; END$$")
-                               .arg(condicion));
+                               .arg(condicion)
+                               .arg(kVigiaSegundos + 30));
         m().ejecutarNativo(QStringLiteral("CREATE TRIGGER prueba_espera BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION prueba_espera()")
                                .arg(tabla));
         cerrojo = std::make_unique<motor::BaseDeDatos>(conexion);
@@ -55,18 +63,22 @@ protected:
         vigia = std::thread([this, modo] {
             try {
                 motor::BaseDeDatos mirador(conexion);
-                const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+                const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(kVigiaSegundos);
                 while (std::chrono::steady_clock::now() < limite) {
                     if (mirador.valorUnico(QStringLiteral("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND "
                                                           "objid = 4242 AND NOT granted"))
                             .aEntero()
                         > 0) {
                         detenido = servidor->detener(modo);
+                        if (!detenido)
+                            porQue = "pg_ctl stop failed: " + servidor->salida().toStdString();
                         return;
                     }
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 }
-            } catch (...) {
+                porQue = "no save waited on the lock";
+            } catch (const std::exception& e) {
+                porQue = e.what();
             }
         });
     }
@@ -74,9 +86,9 @@ protected:
     void volver()
     {
         vigia.join();
-        ASSERT_TRUE(detenido) << "the server was not stopped in the middle of the save";
+        ASSERT_TRUE(detenido) << "the server was not stopped in the middle of the save: " << porQue;
         cerrojo.reset();
-        ASSERT_TRUE(servidor->iniciar());
+        ASSERT_TRUE(servidor->iniciar()) << servidor->salida().toStdString();
         motor::BaseDeDatos limpia(conexion);
         limpia.ejecutarNativo(QStringLiteral("DROP TRIGGER prueba_espera ON %1").arg(tablaEspera));
     }
@@ -96,6 +108,7 @@ protected:
     std::unique_ptr<motor::BaseDeDatos> cerrojo;
     std::thread vigia;
     std::atomic<bool> detenido{false};
+    std::string porQue;  // why the watcher did not stop the server; read once it has ended
 };
 
 TEST_F(Caida, ServerStoppedDuringBatchInvoicingLeavesWholeInvoicesAndTheNextRunBillsTheRest)
