@@ -236,9 +236,14 @@ std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(CondicionesLista condiciones, 
     // without sorting every note first; a page starts after the last number it was given.
     // Every value is bound, so that every call of one shape runs the same prepared statement.
     std::vector<Valor>& parametros = condiciones.valores;
+    // PostgreSQL carries a bound across a join only when it is an equality: without the page's
+    // bound on the lines too, each page would walk the lines from the first note's on.
+    const bool despuesDeEnLineas = despuesDe && m_bd->esPostgreSQL();
     if (despuesDe) {
         condiciones.forma |= kDespuesDe;
         parametros.emplace_back(static_cast<qint64>(*despuesDe));
+        if (despuesDeEnLineas)
+            parametros.insert(parametros.begin(), Valor(static_cast<qint64>(*despuesDe)));
     }
     if (limite > 0) {
         condiciones.forma |= kLimite;
@@ -248,6 +253,9 @@ std::vector<FilaAlbaran> BaseDatos::LeerAlbaranes(CondicionesLista condiciones, 
     if (sql == m_sqlAlbaranes.end()) {
         const QString donde = TextoCondicionesAlbaranes(condiciones.forma);
         QString texto = consultas::ListaAlbaranesSelectTienda;
+        if (despuesDeEnLineas)
+            texto.replace(QStringLiteral("on TbDetaAlb.Numero=TbCabzAlb.Numero "),
+                          QStringLiteral("on TbDetaAlb.Numero=TbCabzAlb.Numero and TbDetaAlb.Numero>? "));
         if (!donde.isEmpty())
             texto += QStringLiteral(" where ") + donde;
         // PostgreSQL wants every column that is not a sum grouped too.

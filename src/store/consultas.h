@@ -37,9 +37,11 @@ inline const QString DescuentosDeSuFactura = QStringLiteral(
     ", (select TbCabzFac.Descuento from TbCabzFac where TbCabzFac.Serie=TbCabzAlb.sFac and TbCabzFac.Numero=TbCabzAlb.Factura)"
     " as DescuentoFactura, (select TbCabzFac.DesctoPP from TbCabzFac where TbCabzFac.Serie=TbCabzAlb.sFac and "
     "TbCabzFac.Numero=TbCabzAlb.Factura) as DesctoPPFactura ");
+// A line without discount (nearly every one) takes no cents off: on a server the percentage
+// would be a function call per line.
 inline const QString ListaAlbaranesSelectCentimos =
-    SelectAlbaranes(QStringLiteral("sum(") + LineaEnCentimos + QStringLiteral(" - porcentaje(") + LineaEnCentimos
-                        + QStringLiteral(", TbDetaAlb.Descuento))"),
+    SelectAlbaranes(QStringLiteral("sum(") + LineaEnCentimos + QStringLiteral(" - iif(TbDetaAlb.Descuento=0, 0, porcentaje(")
+                        + LineaEnCentimos + QStringLiteral(", TbDetaAlb.Descuento)))"),
                     DescuentosDeSuFactura);
 
 // What the store itself runs: grouped by the note's key alone, which every other column of a
