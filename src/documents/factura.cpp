@@ -58,6 +58,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
         m_serieCargada.reset();
         m_numeroCargado.reset();
         m_huella.clear();
+        m_huellaPendiente.reset();
         Fecha = QDate::currentDate();
         Observaciones.clear();
         Pagado = 0;
@@ -112,6 +113,7 @@ bool Factura::WhoAmI(std::optional<qint16> serie, std::optional<qint32> numero)
             }
         }
         m_huella = HuellaDocumento(rs, detalle);
+        m_huellaPendiente.reset();
     } catch (const motor::Error& e) {
         return Fallo(motor::TextoParaUsuario(e));
     }
@@ -158,6 +160,12 @@ void Factura::EscribirLinea(const LineaFactura& l, motor::Recordset& rs)
         rs.fijar(CamposLinea()[static_cast<int>(i)], valores[i]);
 }
 
+struct Factura::HuellaPendiente {
+    motor::Recordset cabecera;
+    QStringList campos;
+    std::vector<std::vector<Valor>> lineas;
+};
+
 bool Factura::Update()
 {
     m_ultimoError.clear();
@@ -174,7 +182,12 @@ bool Factura::Update()
     if (!m_bd.Abierta())
         return Fallo(QStringLiteral("No hay ninguna base de datos abierta."));
     try {
-        return Guardar();
+        if (!Guardar())
+            return false;
+        // Saved on its own, the lock is gone: the digest is worked out now, as it always was.
+        if (!m_bd.Motor()->enTransaccion())
+            Huella();
+        return true;
     } catch (const motor::Error& e) {
         // Header and lines stand or fall together: the transaction has rolled back.
         return Fallo(motor::TextoParaUsuario(e));
@@ -194,7 +207,7 @@ bool Factura::Guardar()
             return Fallo(QStringLiteral("La factura %1 ya no está guardada: otro puesto la ha borrado. "
                                         "Sus cambios no se han guardado.")
                              .arg(*m_numeroCargado));
-        if (HuellaDocumento(cabecera, detalle) != m_huella)
+        if (HuellaDocumento(cabecera, detalle) != Huella())
             return Fallo(QStringLiteral("Otro puesto ha cambiado la factura %1 después de que usted la abriera; "
                                         "sus cambios no se han guardado para no borrar los del otro puesto. "
                                         "Vuelva a abrir la factura y repita los cambios.")
@@ -349,8 +362,9 @@ bool Factura::Guardar()
     motor::Recordset guardada, lineas;
     m_bd.ConsultaCabzFactura(*Serie, *Numero, guardada);
     QByteArray huella;
+    std::shared_ptr<HuellaPendiente> pendiente;
     if (escritas) {
-        huella = HuellaDocumento(guardada, camposEscritos, *escritas);
+        pendiente = std::make_shared<HuellaPendiente>(HuellaPendiente{std::move(guardada), camposEscritos, std::move(*escritas)});
     } else {
         m_bd.ConsultaDetaFactura(*Serie, *Numero, lineas);
         huella = HuellaDocumento(guardada, lineas);
@@ -363,7 +377,17 @@ bool Factura::Guardar()
     m_numeroCargado = Numero;
     m_numeroPropuesto.reset();
     m_huella = huella;
+    m_huellaPendiente = std::move(pendiente);
     return true;
+}
+
+const QByteArray& Factura::Huella()
+{
+    if (m_huellaPendiente) {
+        m_huella = HuellaDocumento(m_huellaPendiente->cabecera, m_huellaPendiente->campos, m_huellaPendiente->lineas);
+        m_huellaPendiente.reset();
+    }
+    return m_huella;
 }
 
 bool NifAdmisible(const QString& nif)

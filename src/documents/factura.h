@@ -173,6 +173,12 @@ private:
     QString m_ultimoError;
     // What the stored invoice looked like when loaded or last stored by this object.
     QByteArray m_huella;
+    // Or what it is worked out from, when it was stored inside a caller's transaction: a batch's
+    // invoice of thousands of lines is thrown away once stored, and its digest would only keep
+    // the other stations waiting. Worked out by Huella() when first needed.
+    struct HuellaPendiente;
+    std::shared_ptr<HuellaPendiente> m_huellaPendiente;
+    const QByteArray& Huella();
     std::optional<qint32> m_numeroPropuesto;
 
     BaseDatos& m_bd;

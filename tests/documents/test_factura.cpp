@@ -233,6 +233,34 @@ TEST_F(FacturaDePrueba, ANewInvoiceKnowsWhatItStoredWithoutReadingItBack)
     EXPECT_TRUE(f.UltimoError().startsWith(QStringLiteral("Otro puesto ha cambiado la factura"))) << f.UltimoError().toStdString();
 }
 
+// Stored inside a caller's transaction (as a batch stores it), the invoice works out what it
+// stored later, and still tells another station's change from none at its next save.
+TEST_F(FacturaDePrueba, AnInvoiceStoredInsideATransactionStillSeesAnotherStationsChange)
+{
+    for (const bool cambiada : {false, true}) {
+        Factura f(*bd);
+        ASSERT_TRUE(f.WhoAmI(qint16(1)));
+        ASSERT_TRUE(f.SetCliente(1));
+        for (int i = 0; i < 3; ++i) {
+            LineaFactura* l = f.NuevaLinea();
+            l->FijarConcepto(QStringLiteral("Portes"));
+            l->FijarImporte(i + 1.5);
+            l->FijarpIVA(21);
+        }
+        {
+            motor::BaseDeDatos::Transaccion t(m());
+            ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+            t.commit();
+        }
+        if (cambiada)
+            m().ejecutarNativo(QStringLiteral("UPDATE FacturaVentaDetalle SET Comentario = 'otro puesto' WHERE Serie = 1 AND Numero = ? "
+                                              "AND Linea = 2"),
+                               {Valor(static_cast<qint64>(*f.Numero))});
+        f.Observaciones = QStringLiteral("después");
+        EXPECT_EQ(f.Update(), !cambiada) << cambiada;
+    }
+}
+
 TEST(NifAdmisible, SpanishNifsAreCheckedAndOtherCountriesVatNumbersLeftToThem)
 {
     for (const char* bueno : {"", "  ", "12345678Z", "b-46000006", "X1234567L", "ESB46000006", "es12345678z", "FR12345678901",
