@@ -413,6 +413,8 @@ void Albaranes::Facturar()
             const std::optional<QByteArray> version = m_bd.VersionAlbaranes(leidas);
             if (quitarCambiadas(vigentes) && !vigentes.empty())
                 rehacer(vigentes);
+            if (!vigentes.empty())
+                factura->PrepararLineas();
             motor::BaseDeDatos::Transaccion t(*m_bd.Motor());
             const bool movidas = version ? m_bd.VersionAlbaranes(leidas) != version : marca() != leido;
             if (movidas && quitarCambiadas(vigentes) && !vigentes.empty())

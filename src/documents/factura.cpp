@@ -160,6 +160,62 @@ void Factura::EscribirLinea(const LineaFactura& l, motor::Recordset& rs)
         rs.fijar(CamposLinea()[static_cast<int>(i)], valores[i]);
 }
 
+struct Factura::LineasPreparadas {
+    qint16 serie = 0;
+    qint32 numero = 0;
+    std::vector<std::vector<Valor>> filas;
+    QByteArray copia;
+};
+
+namespace {
+
+QStringList CamposAlta()
+{
+    return QStringList{QStringLiteral("Serie"), QStringLiteral("Numero"), QStringLiteral("Linea")} + CamposLinea();
+}
+
+// The rows of the lines `cuales` of an invoice, numbered on from `ultima`, ready for `alta`.
+std::vector<std::vector<Valor>> FilasNuevas(const motor::BaseDeDatos::Insercion& alta, qint16 serie, qint32 numero,
+                                            const std::vector<std::unique_ptr<LineaFactura>>& lineas,
+                                            const std::vector<size_t>& cuales, qint64 ultima)
+{
+    const Valor s = alta.convertir(0, Valor(static_cast<qint64>(serie))), n = alta.convertir(1, Valor(static_cast<qint64>(numero)));
+    std::vector<std::vector<Valor>> filas;
+    filas.reserve(cuales.size());
+    for (size_t i : cuales) {
+        std::vector<Valor> fila{s, n, alta.convertir(2, Valor(++ultima))};
+        fila.reserve(3 + static_cast<size_t>(CamposLinea().size()));
+        int columna = 3;
+        for (const Valor& v : ValoresLinea(*lineas[i]))
+            fila.push_back(alta.convertir(columna++, v));
+        filas.push_back(std::move(fila));
+    }
+    return filas;
+}
+
+}  // namespace
+
+void Factura::PrepararLineas()
+{
+    m_preparadas.reset();
+    if (!Serie || !Numero || m_numeroCargado || m_lineas.empty() || !m_bd.Abierta())
+        return;
+    try {
+        motor::BaseDeDatos::Insercion alta(*m_bd.Motor(), QStringLiteral("FacturaVentaDetalle"), CamposAlta());
+        auto p = std::make_shared<LineasPreparadas>();
+        p->serie = *Serie;
+        p->numero = *Numero;
+        std::vector<size_t> todas(m_lineas.size());
+        for (size_t i = 0; i < todas.size(); ++i)
+            todas[i] = i;
+        p->filas = FilasNuevas(alta, *Serie, *Numero, m_lineas, todas, 0);
+        p->copia = alta.copia(p->filas);
+        m_preparadas = std::move(p);
+    } catch (const motor::Error&) {
+        // Converted again when stored, which tells the refusal.
+    }
+}
+
 struct Factura::HuellaPendiente {
     motor::Recordset cabecera;
     QStringList campos;
@@ -197,6 +253,7 @@ bool Factura::Update()
 bool Factura::Guardar()
 {
     // Header and lines stand or fall together: no invoice is ever stored without its lines.
+    const std::shared_ptr<LineasPreparadas> preparadas = std::move(m_preparadas);
     motor::BaseDeDatos::Transaccion transaccion(*m_bd.Motor());
     motor::Recordset cabecera;
     if (m_serieCargada && m_numeroCargado) {
@@ -294,22 +351,16 @@ bool Factura::Guardar()
     QStringList camposEscritos;
     if (!nuevas.empty()) {
         // New lines (all of them, on a new invoice) through one prepared statement: each is
-        // converted before any of them is written, and then only bound and run.
-        const std::vector<Valor> cabeza{Valor(static_cast<qint64>(*Serie)), Valor(static_cast<qint64>(*Numero))};
-        motor::BaseDeDatos::Insercion alta(*m_bd.Motor(), QStringLiteral("FacturaVentaDetalle"),
-                                           QStringList{QStringLiteral("Serie"), QStringLiteral("Numero"), QStringLiteral("Linea")}
-                                               + CamposLinea());
-        std::vector<std::vector<Valor>> filas;
-        filas.reserve(nuevas.size());
-        for (size_t n : nuevas) {
-            std::vector<Valor> fila{alta.convertir(0, cabeza[0]), alta.convertir(1, cabeza[1]), alta.convertir(2, Valor(++ultima))};
-            int columna = 3;
-            for (const Valor& v : ValoresLinea(*m_lineas[n]))
-                fila.push_back(alta.convertir(columna++, v));
-            filas.push_back(std::move(fila));
-            numeradas.emplace_back(n, ultima);
-        }
-        alta.insertar(filas);
+        // converted before any of them is written, and then only bound and run. Lines made
+        // ready before the lock are taken as they are while the invoice is still what they say.
+        motor::BaseDeDatos::Insercion alta(*m_bd.Motor(), QStringLiteral("FacturaVentaDetalle"), CamposAlta());
+        const bool listas = preparadas && sinLineasPrevias && preparadas->serie == *Serie && preparadas->numero == *Numero
+                            && preparadas->filas.size() == nuevas.size();
+        std::vector<std::vector<Valor>> filas = listas ? std::move(preparadas->filas)
+                                                       : FilasNuevas(alta, *Serie, *Numero, m_lineas, nuevas, ultima);
+        for (size_t n : nuevas)
+            numeradas.emplace_back(n, ++ultima);
+        alta.insertar(filas, listas ? preparadas->copia : QByteArray());
         if (sinLineasPrevias) {
             escritas.emplace();
             escritas->reserve(filas.size());

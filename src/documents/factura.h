@@ -85,6 +85,11 @@ public:
     // series, so read Numero afterwards. Once stored, the object stands for the stored invoice
     // and can be stored again.
     bool Update();
+    // A new invoice's lines made ready to be stored (converted for their fields, and as the
+    // server takes them) before the caller takes the write lock, so that the next Update only
+    // sends them. They are worked out again if the invoice's series or number changed by then;
+    // nothing else about the invoice may change in between.
+    void PrepararLineas();
     // Deletes the stored invoice and releases its delivery notes. False for an invoice with a
     // record of issue (VERI*FACTU): such an invoice is annulled, not deleted.
     bool Delete();
@@ -176,6 +181,8 @@ private:
     // Or what it is worked out from, when it was stored inside a caller's transaction: a batch's
     // invoice of thousands of lines is thrown away once stored, and its digest would only keep
     // the other stations waiting. Worked out by Huella() when first needed.
+    struct LineasPreparadas;
+    std::shared_ptr<LineasPreparadas> m_preparadas;
     struct HuellaPendiente;
     std::shared_ptr<HuellaPendiente> m_huellaPendiente;
     const QByteArray& Huella();

@@ -1937,7 +1937,17 @@ const QString& BaseDeDatos::Insercion::sqlBloque(size_t filas)
     return sql;
 }
 
-void BaseDeDatos::Insercion::insertar(const std::vector<std::vector<Valor>>& filas)
+QByteArray BaseDeDatos::Insercion::copia(const std::vector<std::vector<Valor>>& filas) const
+{
+    if (!m_bd.m_pg || filas.size() < kFilasCopia
+        || !std::all_of(filas.begin(), filas.end(), [this](const std::vector<Valor>& f) { return f.size() == static_cast<size_t>(m_campos.size()); }))
+        return {};
+    return textoCopiaPG(filas);
+}
+
+void BaseDeDatos::Insercion::insertar(const std::vector<std::vector<Valor>>& filas) { insertar(filas, {}); }
+
+void BaseDeDatos::Insercion::insertar(const std::vector<std::vector<Valor>>& filas, const QByteArray& copia)
 {
     // Rows go in blocks, one statement each: a statement that may be refused halfway (a
     // relation, a rule) keeps a copy of every page it changes until it ends, and thousands of
@@ -1989,7 +1999,7 @@ void BaseDeDatos::Insercion::insertar(const std::vector<std::vector<Valor>>& fil
         const bool copiadas = m_bd.m_pg && filas.size() >= kFilasCopia
                               && std::all_of(filas.begin(), filas.end(),
                                              [this](const std::vector<Valor>& f) { return f.size() == static_cast<size_t>(m_campos.size()); })
-                              && m_bd.copiarPG(m_tabla, m_columnas, filas);
+                              && m_bd.copiarPG(m_tabla, m_columnas, filas, copia);
         if (!copiadas)
             enBloques();
     } catch (...) {

@@ -324,6 +324,11 @@ public:
         // (the transaction goes on), with one savepoint for the batch instead of one per row.
         // Outside a transaction each statement (a block of rows, or a row) stands alone.
         void insertar(const std::vector<std::vector<Valor>>& filas);
+        // The same rows in the form the server takes them by COPY, worked out ahead (before the
+        // write lock is taken): given back to insertar, they are sent as they are. Empty where
+        // the rows would not go by COPY.
+        QByteArray copia(const std::vector<std::vector<Valor>>& filas) const;
+        void insertar(const std::vector<std::vector<Valor>>& filas, const QByteArray& copia);
         // Every field of the table, in the order a "select *" gives them.
         const QStringList& camposTabla() const { return m_camposTabla; }
         // The row a "select *" reads back after `fila` (converted values) was inserted, field
@@ -390,7 +395,10 @@ private:
     // Rows into a table through COPY, inside a batch's savepoint (m_puntoLotePG). False, with
     // the savepoint rolled back, when the server refuses them or the connection fails: the
     // caller then writes them as statements, which say why.
-    bool copiarPG(const QString& tabla, const QString& columnas, const std::vector<std::vector<Valor>>& filas);
+    // `hecha` is the rows' COPY text when it was worked out ahead (textoCopiaPG), or empty.
+    bool copiarPG(const QString& tabla, const QString& columnas, const std::vector<std::vector<Valor>>& filas,
+                  const QByteArray& hecha = {});
+    static QByteArray textoCopiaPG(const std::vector<std::vector<Valor>>& filas);
     [[noreturn]] void lanzarPG(pg_result* res, const QString& sql, const std::vector<QByteArray>& valores = {},
                                const std::vector<bool>& nulos = {});
     QString reglaIncumplidaPG(const QString& sql, const std::vector<QByteArray>& valores, const std::vector<bool>& nulos);

@@ -912,7 +912,31 @@ void AnadirACopia(QByteArray& datos, const Valor& v)
 
 }  // namespace
 
-bool BaseDeDatos::copiarPG(const QString& tabla, const QString& columnas, const std::vector<std::vector<Valor>>& filas)
+namespace {
+
+void AnadirFilaACopia(QByteArray& datos, const std::vector<Valor>& fila)
+{
+    for (size_t i = 0; i < fila.size(); ++i) {
+        if (i > 0)
+            datos.append('\t');
+        AnadirACopia(datos, fila[i]);
+    }
+    datos.append('\n');
+}
+
+}  // namespace
+
+QByteArray BaseDeDatos::textoCopiaPG(const std::vector<std::vector<Valor>>& filas)
+{
+    QByteArray datos;
+    datos.reserve(static_cast<qsizetype>(filas.size()) * 96);
+    for (const std::vector<Valor>& fila : filas)
+        AnadirFilaACopia(datos, fila);
+    return datos;
+}
+
+bool BaseDeDatos::copiarPG(const QString& tabla, const QString& columnas, const std::vector<std::vector<Valor>>& filas,
+                           const QByteArray& hecha)
 {
     if (m_puntoLotePG.isEmpty())
         return false;
@@ -927,17 +951,15 @@ bool BaseDeDatos::copiarPG(const QString& tabla, const QString& columnas, const 
         PQclear(res);
     else
         error = res;
+    constexpr qsizetype kTrozo = 1 << 20;
+    for (qsizetype desde = 0; bien && desde < hecha.size(); desde += kTrozo)
+        bien = PQputCopyData(m_pg, hecha.constData() + desde, static_cast<int>(std::min(kTrozo, hecha.size() - desde))) == 1;
     if (bien) {
         QByteArray datos;
-        constexpr qsizetype kTrozo = 1 << 20;
         datos.reserve(kTrozo + 4096);
-        for (const std::vector<Valor>& fila : filas) {
-            for (size_t i = 0; i < fila.size(); ++i) {
-                if (i > 0)
-                    datos.append('\t');
-                AnadirACopia(datos, fila[i]);
-            }
-            datos.append('\n');
+        static const std::vector<std::vector<Valor>> ninguna;
+        for (const std::vector<Valor>& fila : hecha.isEmpty() ? filas : ninguna) {
+            AnadirFilaACopia(datos, fila);
             if (datos.size() >= kTrozo) {
                 bien = bien && PQputCopyData(m_pg, datos.constData(), static_cast<int>(datos.size())) == 1;
                 datos.resize(0);

@@ -261,6 +261,49 @@ TEST_F(FacturaDePrueba, AnInvoiceStoredInsideATransactionStillSeesAnotherStation
     }
 }
 
+// Lines made ready before the lock are stored as they would have been, also when another
+// station took the invoice's number in between (then under the next one).
+TEST_F(FacturaDePrueba, LinesMadeReadyAheadAreStoredUnderTheNumberTheInvoiceGets)
+{
+    const int n = 1200;  // enough for the server to take them by COPY
+    for (const bool tomado : {false, true}) {
+        Factura f(*bd);
+        ASSERT_TRUE(f.WhoAmI(qint16(1)));
+        ASSERT_TRUE(f.SetCliente(1));
+        for (int i = 0; i < n; ++i) {
+            LineaFactura* l = f.NuevaLinea();
+            l->FijarConcepto(QStringLiteral("Portes «%1»\t'x'").arg(i));
+            l->FijarImporte(i / 8.0);
+            l->FijarpIVA(i % 2 ? 21 : 10);
+        }
+        const qint32 propuesto = *f.Numero;
+        f.PrepararLineas();
+        if (tomado)
+            m().ejecutarNativo(QStringLiteral("INSERT INTO FacturaVentaCabecera (Serie, Numero, Cliente) VALUES (1, ?, 2)"),
+                               {Valor(static_cast<qint64>(propuesto))});
+        {
+            motor::BaseDeDatos::Transaccion t(m());
+            ASSERT_TRUE(f.Update()) << f.UltimoError().toStdString();
+            t.commit();
+        }
+        EXPECT_EQ(*f.Numero, tomado ? propuesto + 1 : propuesto);
+        const auto lineas = [&](qint32 numero, const char* que) {
+            return m().valorUnico(QStringLiteral("SELECT %1 FROM FacturaVentaDetalle WHERE Serie = 1 AND Numero = %2")
+                                      .arg(QString::fromLatin1(que))
+                                      .arg(numero)).aTexto();
+        };
+        EXPECT_EQ(lineas(*f.Numero, "count(*)"), QString::number(n));
+        EXPECT_EQ(lineas(*f.Numero, "sum(Importe * 8)"), QString::number((n - 1) * n / 2));
+        EXPECT_EQ(lineas(*f.Numero, "max(Linea)"), QString::number(n));
+        EXPECT_EQ(lineas(*f.Numero, "max(CASE WHEN Linea = 8 THEN Concepto END)"), QStringLiteral("Portes «7»\t'x'"));
+        if (tomado)
+            EXPECT_EQ(lineas(propuesto, "count(*)"), QStringLiteral("0"));
+        // What it stored is what it knows it stored.
+        f.Observaciones = QStringLiteral("después");
+        EXPECT_TRUE(f.Update()) << f.UltimoError().toStdString();
+    }
+}
+
 TEST(NifAdmisible, SpanishNifsAreCheckedAndOtherCountriesVatNumbersLeftToThem)
 {
     for (const char* bueno : {"", "  ", "12345678Z", "b-46000006", "X1234567L", "ESB46000006", "es12345678z", "FR12345678901",

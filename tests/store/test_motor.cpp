@@ -109,6 +109,49 @@ TEST_F(Motor, ChildNeedsItsParent)
     }
 }
 
+// Thousands of children at once (the server takes them by COPY): one without its parent
+// refuses them all, with the same error as a single row; all with their parents go in.
+TEST_F(Motor, ABigBatchOfChildrenIsCheckedWhole)
+{
+    relacionar(true);
+    auto rechazo = [](const std::function<void()>& escribir) {
+        try {
+            escribir();
+        } catch (const motor::Error& e) {
+            return e.codigo();
+        }
+        return 0;
+    };
+    const size_t n = 1200;  // over what the server is sent by COPY
+    // Sent as it is converted, or as it was made ready before.
+    auto lote = [&](qint64 ajeno, bool preparada) {
+        motor::BaseDeDatos::Transaccion t(*bd);
+        motor::BaseDeDatos::Insercion alta(*bd, QStringLiteral("Hijo"), {QStringLiteral("Numero"), QStringLiteral("Linea"),
+                                                                         QStringLiteral("Cantidad"), QStringLiteral("Descuento")});
+        std::vector<std::vector<Valor>> filas;
+        for (size_t i = 0; i < n; ++i)
+            filas.push_back({alta.convertir(0, Valor(i == n - 5 ? ajeno : qint64{2})), alta.convertir(1, Valor(static_cast<qint64>(i + 1))),
+                             alta.convertir(2, Valor(qint64{3})), alta.convertir(3, Valor(0.5))});
+        // The check changes no row: what was written is known without reading it back.
+        EXPECT_TRUE(alta.comoSeLee(filas.front()));
+        const QByteArray copia = preparada ? alta.copia(filas) : QByteArray();
+        EXPECT_EQ(copia.isEmpty(), !preparada || !bd->esPostgreSQL());
+        alta.insertar(filas, copia);
+        t.commit();
+    };
+    for (const bool preparada : {false, true}) {
+        EXPECT_EQ(rechazo([&] { lote(77, preparada); }), motor::ErrFaltaRegistroRelacionado);
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo where Numero=2")), 0);
+        EXPECT_EQ(rechazo([&] { lote(1, preparada); }), 0);
+        EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), static_cast<long>(n) + 2);
+        EXPECT_EQ(cuenta(QStringLiteral("select sum(Cantidad) from Hijo where Numero=2 and Descuento=0.5")), 3 * static_cast<long>(n - 1));
+        EXPECT_EQ(bd->ejecutar(QStringLiteral("delete from Hijo where Numero=2 or Linea=") + QString::number(n - 4)), static_cast<long>(n));
+    }
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("insert into Hijo (Numero, Linea) values (2, 1)")), 1);
+    EXPECT_EQ(bd->ejecutar(QStringLiteral("delete from Padre where Numero=2")), 1);
+    EXPECT_EQ(cuenta(QStringLiteral("select count(*) from Hijo")), 2);
+}
+
 TEST_F(Motor, DeclaredTypesAreHonoured)
 {
     motor::Recordset rs = bd->abrirRecordset(QStringLiteral("select * from Hijo where Numero=1 order by Linea"));
