@@ -198,7 +198,10 @@ std::vector<std::vector<Valor>> FilasNuevas(const motor::BaseDeDatos::Insercion&
 void Factura::PrepararLineas()
 {
     m_preparadas.reset();
-    if (!Serie || !Numero || m_numeroCargado || m_lineas.empty() || !m_bd.Abierta())
+    // A small invoice converts its lines under the lock in less time than the reads of the
+    // table's fields that making them ready would add to every invoice of a batch.
+    constexpr size_t kLineasQueCompensan = 500;
+    if (!Serie || !Numero || m_numeroCargado || m_lineas.size() < kLineasQueCompensan || !m_bd.Abierta())
         return;
     try {
         motor::BaseDeDatos::Insercion alta(*m_bd.Motor(), QStringLiteral("FacturaVentaDetalle"), CamposAlta());
