@@ -1218,6 +1218,12 @@ PGresult* BaseDeDatos::Sentencia::siguientePG() const
     return recibirPG();
 }
 
+namespace {
+// A listing's cursor gives about a page first, then larger batches.
+constexpr int kPrimerLoteCursor = 64;
+constexpr int kLoteCursor = 2000;
+}  // namespace
+
 void BaseDeDatos::Sentencia::cerrarCursorPG(bool bien) const
 {
     if (m_bd.m_pg)
@@ -1230,10 +1236,10 @@ void BaseDeDatos::Sentencia::cerrarCursorPG(bool bien) const
 PGresult* BaseDeDatos::Sentencia::recibirPG(bool todas) const
 {
     if (m_cursorPG) {
-        constexpr int kLote = 2000;
-        PGresult* res = PQexec(m_bd.m_pg, todas ? "FETCH ALL FROM quenza_filas" : "FETCH 2000 FROM quenza_filas");
+        static const QByteArray kLote = "FETCH " + QByteArray::number(kLoteCursor) + " FROM quenza_filas";
+        PGresult* res = PQexec(m_bd.m_pg, todas ? "FETCH ALL FROM quenza_filas" : kLote.constData());
         const bool bien = PQresultStatus(res) == PGRES_TUPLES_OK;
-        if (!bien || todas || PQntuples(res) < kLote)
+        if (!bien || todas || PQntuples(res) < kLoteCursor)
             cerrarCursorPG(bien);
         return res;
     }
@@ -1331,10 +1337,10 @@ void BaseDeDatos::Sentencia::ejecutarPG() const
         if (bd.m_primerasFilasPG && m_tiposParamPG.empty() && bd.m_estadoAntesLecturaPG == PQTRANS_IDLE) {
             // The first batch is about a page of a listing: it is there as soon as those rows are.
             PGresult* res = PQexec(bd.m_pg, QByteArray("BEGIN READ ONLY; DECLARE quenza_filas NO SCROLL CURSOR FOR " + m_sqlPg
-                                                       + "; FETCH 64 FROM quenza_filas")
+                                                       + "; FETCH " + QByteArray::number(kPrimerLoteCursor) + " FROM quenza_filas")
                                                 .constData());
             const bool bien = PQresultStatus(res) == PGRES_TUPLES_OK;
-            m_cursorPG = m_filaAFilaPG = bien && PQntuples(res) == 64;
+            m_cursorPG = m_filaAFilaPG = bien && PQntuples(res) == kPrimerLoteCursor;
             if (m_cursorPG)
                 bd.m_lecturaPG = this;
             else
